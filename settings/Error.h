@@ -1,0 +1,19 @@
+// The one exception type of Tunrax. Every failure that a user can meet is
+// raised as a tunrax::Error whose text is a complete German message; the
+// application shows that text as it is.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tunrax {
+
+class Error : public std::runtime_error {
+public:
+    explicit Error(const std::string& message) : std::runtime_error(message) {}
+};
+
+// German text for an errno value, for messages that name a file.
+std::string SystemErrorText(int errorNumber);
+
+}  // namespace tunrax

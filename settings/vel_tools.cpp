@@ -1,0 +1,237 @@
+#include "settings/vel_tools.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "settings/Error.h"
+#include "settings/vel_SHFolder.h"
+#include "tunrax_version.h"
+
+namespace tunrax {
+
+namespace {
+
+bool IsBlankOrControl(unsigned char c) { return c <= ' '; }
+
+std::string TrimBlanksAndControls(const std::string& text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && IsBlankOrControl(static_cast<unsigned char>(text[begin]))) ++begin;
+    while (end > begin && IsBlankOrControl(static_cast<unsigned char>(text[end - 1]))) --end;
+    return text.substr(begin, end - begin);
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerCase(std::string text) {
+    for (char& c : text) c = LowerAscii(c);
+    return text;
+}
+
+bool MatchFrom(const std::string& mask, size_t m, const std::string& name, size_t n) {
+    // Iterative wildcard match with one back-tracking point per "*".
+    size_t starMask = std::string::npos, starName = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == '*') {
+            starMask = m++;
+            starName = n;
+        } else if (m < mask.size() && (mask[m] == '?' || LowerAscii(mask[m]) == LowerAscii(name[n]))) {
+            ++m;
+            ++n;
+        } else if (starMask != std::string::npos) {
+            m = starMask + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*') ++m;
+    return m == mask.size();
+}
+
+struct FindContext {
+    std::vector<std::string>& list;
+    const std::string& mask;
+    bool lowerCase;
+    bool recurse;
+};
+
+// Lists one open folder (dirFd is taken over and closed here).
+void Walk(int dirFd, const std::string& prefix, FindContext& ctx) {
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return;
+    }
+    std::vector<std::string> folders, files;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        unsigned char type = entry->d_type;
+        bool isFolder = type == DT_DIR;
+        bool isFile = type == DT_REG;
+        if (type == DT_UNKNOWN || type == DT_LNK) {
+            struct stat st;
+            if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (S_ISLNK(st.st_mode)) {
+                // A link to a file counts as that file; a link to a folder
+                // is neither listed nor entered (it could lead in a circle).
+                if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) != 0) continue;
+                isFile = S_ISREG(st.st_mode);
+            } else {
+                isFolder = S_ISDIR(st.st_mode);
+                isFile = S_ISREG(st.st_mode);
+            }
+        }
+        if (isFolder) {
+            if (ctx.recurse && name[0] != '.') folders.push_back(std::move(name));
+        } else if (isFile && MaskMatches(ctx.mask, name)) {
+            files.push_back(std::move(name));
+        }
+    }
+    for (const std::string& folder : folders) {
+        int fd = ::openat(::dirfd(dir), folder.c_str(),
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) Walk(fd, prefix + folder + "\\", ctx);
+    }
+    ::closedir(dir);
+    for (const std::string& file : files) {
+        std::string entry = prefix + file;
+        ctx.list.push_back(ctx.lowerCase ? LowerCase(std::move(entry)) : std::move(entry));
+    }
+}
+
+}  // namespace
+
+std::string NormalizeFolder(const std::string& text) {
+    std::string folder = TrimBlanksAndControls(text);
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder;
+}
+
+bool MaskMatches(const std::string& mask, const std::string& name) {
+    if (mask == "*.*" || mask == "*") return true;
+    return MatchFrom(mask, 0, name, 0);
+}
+
+void FindFiles(std::vector<std::string>& list, const std::string& folder,
+               const std::string& mask, bool lowerCase, bool recurse) {
+    list.clear();
+    int fd = ::open(NormalizeFolder(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    FindContext ctx{list, mask, lowerCase, recurse};
+    Walk(fd, "", ctx);
+}
+
+int64_t FileSize64(const std::string& fileName) {
+    struct stat st;
+    if (::stat(fileName.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+int32_t FileSizeOf(const std::string& fileName) {
+    int64_t size = FileSize64(fileName);
+    if (size < 0) return -1;
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(size) & 0xFFFFFFFFu));
+}
+
+std::string MakeValidFileName(const std::string& text) {
+    std::string name = TrimBlanksAndControls(text);
+    for (char& c : name) {
+        switch (c) {
+            case '"': case '*': case '/': case ':': case '<':
+            case '>': case '?': case '\\': case '|': c = '_'; break;
+            default: break;
+        }
+    }
+    return name;
+}
+
+bool RemoveEmptyFolders(const std::string& folder, const std::string& root) {
+    // Linux names differ by case, so the folders are compared as they are.
+    std::string current = folder;
+    while (current.size() > root.size() && current.compare(0, root.size(), root) == 0) {
+        if (::rmdir(current.c_str()) != 0) return false;
+        // Cut after the last "/" between the end of root and the next-to-last
+        // character, which gives the parent folder.
+        size_t from = root.empty() ? 0 : root.size() - 1;
+        size_t slash = current.size() >= 2 ? current.rfind('/', current.size() - 2)
+                                            : std::string::npos;
+        if (slash == std::string::npos || slash < from) return false;
+        current.resize(slash + 1);
+    }
+    return current == root;
+}
+
+std::string GetFileVersionString(const std::string& fileName) {
+    if (fileName.empty()) return kProgramVersion;
+    std::string self = ProgramFolder() + ProgramFileName();
+    char* a = ::realpath(fileName.c_str(), nullptr);
+    char* b = ::realpath(self.c_str(), nullptr);
+    bool same = a && b && std::string(a) == b;
+    std::free(a);
+    std::free(b);
+    return same ? kProgramVersion : "";
+}
+
+namespace {
+
+// Makes folder (ending in "/") a private folder of this user, or says why not.
+bool MakePrivateFolder(const std::string& folder, std::string& problem) {
+    std::string path = folder.substr(0, folder.size() - 1);
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        problem = SystemErrorText(errno);
+        return false;
+    }
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+        problem = SystemErrorText(errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        problem = "Der Pfad ist kein Verzeichnis oder eine Verknüpfung";
+        return false;
+    }
+    if (st.st_uid != ::geteuid()) {
+        problem = "Das Verzeichnis gehört einem anderen Benutzer";
+        return false;
+    }
+    if ((st.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0) {
+        problem = SystemErrorText(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string GetTempFolder() {
+    std::string problem;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/') {
+        std::string folder = std::string(runtime);
+        if (folder.back() != '/') folder += '/';
+        folder += "tunrax/";
+        if (MakePrivateFolder(folder, problem)) return folder;
+        // A runtime folder that is gone falls back to the temporary folder;
+        // one that is not safely ours is an error.
+        if (problem != SystemErrorText(ENOENT))
+            throw Error("Der temporäre Ordner \"" + folder + "\" kann nicht benutzt werden: " +
+                        problem);
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = tmp && tmp[0] == '/' ? tmp : "/tmp";
+    if (folder.back() != '/') folder += '/';
+    folder += "tunrax-" + std::to_string(::geteuid()) + "/";
+    if (!MakePrivateFolder(folder, problem))
+        throw Error("Der temporäre Ordner \"" + folder + "\" kann nicht benutzt werden: " +
+                    problem);
+    return folder;
+}
+
+}  // namespace tunrax

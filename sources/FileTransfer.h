@@ -1,0 +1,28 @@
+// The local (or mounted network) folder source. Root is the "Verzeichnis"
+// setting made a folder; every capability is set.
+#pragma once
+
+#include "sources/transfer.h"
+
+namespace tunrax {
+
+class TFileTransfer : public TCustomTransfer {
+public:
+    TFileTransfer(bool alternative, TVelIniFile& settings);
+
+    // "\" becomes "/", and runs of "/" collapse to one.
+    std::string NormalizePath(const std::string& path) const override;
+    void GetFile(std::ostream& dest, const std::string& path) override;
+    // Replaces the file atomically; the folder must exist, and a file that
+    // may not be written is refused.
+    void PutFile(std::istream& src, const std::string& path) override;
+    void ListFiles(std::vector<std::string>& list, const std::string& folder) override;
+    void ListFolders(std::vector<std::string>& list, const std::string& folder,
+                     TScanContext* scan) override;
+    int64_t GetSizeKB(const std::vector<std::string>& files) override;
+
+private:
+    std::string FullPath(const std::string& path) const;
+};
+
+}  // namespace tunrax

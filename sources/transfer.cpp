@@ -1,0 +1,56 @@
+#include "sources/transfer.h"
+
+#include "settings/Vel_ini.h"
+#include "sources/FileTransfer.h"
+
+namespace tunrax {
+
+TCustomTransfer::TCustomTransfer(bool alternative) : Alternative(alternative) {}
+
+TCustomTransfer::~TCustomTransfer() = default;
+
+std::string TCustomTransfer::NormalizePath(const std::string& path) const {
+    std::string slashed = path;
+    for (char& c : slashed)
+        if (c == '\\') c = '/';
+    // One pass from the left: "//" becomes "/", so "///" becomes "//".
+    std::string result;
+    result.reserve(slashed.size());
+    for (size_t i = 0; i < slashed.size(); ++i) {
+        result += slashed[i];
+        if (slashed[i] == '/' && i + 1 < slashed.size() && slashed[i + 1] == '/') ++i;
+    }
+    return result;
+}
+
+void TCustomTransfer::PutFile(std::istream&, const std::string&) {}
+
+void TCustomTransfer::ListFolders(std::vector<std::string>& list, const std::string&,
+                                  TScanContext*) {
+    list.clear();
+}
+
+int64_t TCustomTransfer::GetSizeKB(const std::vector<std::string>&) { return 0; }
+
+std::unique_ptr<TScanContext> TCustomTransfer::BeginScan() { return nullptr; }
+
+std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
+                                                ProgressDisplay* progressBar,
+                                                TVelIniFile& settings) {
+    std::unique_ptr<TCustomTransfer> source;
+    switch (sourceType) {
+        case 0: source = std::make_unique<TFileTransfer>(alternative, settings); break;
+        // The web-server and FTP sources are not built yet.
+        default: return nullptr;
+    }
+    // Set only now, so that a constructor talking to a server shows nothing.
+    source->ProgressBar = progressBar;
+    return source;
+}
+
+std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
+                                                ProgressDisplay* progressBar) {
+    return CreateTransfer(sourceType, alternative, progressBar, SettingsFile());
+}
+
+}  // namespace tunrax

@@ -1,0 +1,75 @@
+// The music source: one interface over a local folder, a web server with the
+// server script, and an FTP server. Paths that callers pass are relative to
+// Root and use "\" as separator ("\Artist\Album\" for a folder, the empty
+// text for the root, "\Artist\Album\01.mp3" for a song).
+//
+// Operations throw tunrax::Error with a German message when a file cannot be
+// read or written; listings of missing folders are empty. The caller owns the
+// source; the source never owns the progress display.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sources/ProgressDisplay.h"
+
+namespace tunrax {
+
+class TVelIniFile;
+
+enum TCapability : uint8_t {
+    CanCopy = 1,            // songs may be copied to a portable player
+    CanRebuild = 2,         // the catalogue may be built by scanning folders
+    CanStoreCatalogue = 4,  // a scanned catalogue may be written back
+};
+
+// What one scan of the folders keeps open; freed by the caller after the scan.
+class TScanContext {
+public:
+    virtual ~TScanContext() = default;
+};
+
+class TCustomTransfer {
+public:
+    explicit TCustomTransfer(bool alternative);
+    virtual ~TCustomTransfer();
+    TCustomTransfer(const TCustomTransfer&) = delete;
+    TCustomTransfer& operator=(const TCustomTransfer&) = delete;
+
+    ProgressDisplay* ProgressBar = nullptr;  // not owned, may be none
+    std::string Root;
+    uint8_t Capabilities = 0;
+    bool Alternative = false;
+
+    bool Can(TCapability capability) const { return (Capabilities & capability) != 0; }
+
+    // "\" becomes "/", then each "//" becomes "/" in one pass.
+    virtual std::string NormalizePath(const std::string& path) const;
+    // Writes the whole file into dest from dest's current position.
+    virtual void GetFile(std::ostream& dest, const std::string& path) = 0;
+    // Writes the whole of src, from its start, into the file. Base: nothing.
+    virtual void PutFile(std::istream& src, const std::string& path);
+    // Names (without folder) of the folder's song files.
+    virtual void ListFiles(std::vector<std::string>& list, const std::string& folder) = 0;
+    // Names of the folder's direct sub-folders. Base: empties the list.
+    virtual void ListFolders(std::vector<std::string>& list, const std::string& folder,
+                             TScanContext* scan);
+    // Sum over the files of size/1024 + 1; 0 means unknown. Base: 0.
+    virtual int64_t GetSizeKB(const std::vector<std::string>& files);
+    // What a scan needs open; none by default.
+    virtual std::unique_ptr<TScanContext> BeginScan();
+};
+
+// Type 0: local folder; 1: web server; 2: FTP server; anything else: none.
+// Sources read their settings from section "Einstellungen" of settings (the
+// process's settings file by default).
+std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
+                                                ProgressDisplay* progressBar);
+std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
+                                                ProgressDisplay* progressBar,
+                                                TVelIniFile& settings);
+
+}  // namespace tunrax
