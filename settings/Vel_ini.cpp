@@ -21,19 +21,24 @@ namespace {
 
 const char kBom[] = "\xEF\xBB\xBF";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string Trim(const std::string& text) {
     size_t begin = 0, end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
     return text.substr(begin, end - begin);
 }
 
 std::string Fold(const std::string& text) {
     std::string folded = text;
     for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     return folded;
 }
 
@@ -47,25 +52,32 @@ struct ParsedLine {
 ParsedLine Parse(const std::string& line) {
     ParsedLine parsed;
     std::string text = line;
-    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (!text.empty() && text.back() == '\r')
+        text.pop_back();
     text = Trim(text);
-    if (text.empty() || text[0] == ';' || text[0] == '#') return parsed;
+    if (text.empty() || text[0] == ';' || text[0] == '#')
+        return parsed;
     if (text[0] == '[') {
         size_t close = text.find(']');
         parsed.kind = ParsedLine::kSection;
-        parsed.name = Trim(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+        parsed.name =
+            Trim(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
         return parsed;
     }
     size_t eq = text.find('=');
-    if (eq == std::string::npos) return parsed;
+    if (eq == std::string::npos)
+        return parsed;
     parsed.name = Trim(text.substr(0, eq));
-    if (parsed.name.empty()) return parsed;
+    if (parsed.name.empty())
+        return parsed;
     parsed.kind = ParsedLine::kKey;
     parsed.value = Trim(text.substr(eq + 1));
     return parsed;
 }
 
-bool IsQuote(char c) { return c == '"' || c == '\''; }
+bool IsQuote(char c) {
+    return c == '"' || c == '\'';
+}
 
 // Profile files drop one pair of quotes around a value; values that would
 // otherwise lose blanks or quotes are written inside such a pair.
@@ -76,7 +88,8 @@ std::string Unquote(const std::string& value) {
 }
 
 std::string Quote(const std::string& value) {
-    if (value.empty()) return value;
+    if (value.empty())
+        return value;
     bool blankAtEnds = IsBlank(value.front()) || IsBlank(value.back());
     bool quotedAlready =
         value.size() >= 2 && IsQuote(value.front()) && value.front() == value.back();
@@ -111,26 +124,33 @@ void ReplaceFile(const std::string& fileName, const std::string& bytes) {
     std::string target = WriteTarget(fileName);
     mode_t mode = 0600;
     struct stat st;
-    if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    if (::stat(target.c_str(), &st) == 0)
+        mode = st.st_mode & 07777;
 
     std::string temp = target + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw Error(FileError(fileName, SystemErrorText(errno)));
+    if (fd < 0)
+        throw Error(FileError(fileName, SystemErrorText(errno)));
     size_t done = 0;
     int failure = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             failure = errno;
             break;
         }
         done += static_cast<size_t>(n);
     }
-    if (!failure && ::fchmod(fd, mode) != 0) failure = errno;
-    if (!failure && ::fsync(fd) != 0) failure = errno;
-    if (::close(fd) != 0 && !failure) failure = errno;
-    if (!failure && ::rename(temp.c_str(), target.c_str()) != 0) failure = errno;
+    if (!failure && ::fchmod(fd, mode) != 0)
+        failure = errno;
+    if (!failure && ::fsync(fd) != 0)
+        failure = errno;
+    if (::close(fd) != 0 && !failure)
+        failure = errno;
+    if (!failure && ::rename(temp.c_str(), target.c_str()) != 0)
+        failure = errno;
     if (failure) {
         ::unlink(temp.c_str());
         throw Error(FileError(fileName, SystemErrorText(failure)));
@@ -171,17 +191,20 @@ TVelIniFile::TVelIniFile(std::string fileName)
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0) {
             FUnreadable = true;
             FUnreadableErrno = errno;
             break;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         bytes.append(buffer, static_cast<size_t>(n));
     }
     ::close(fd);
-    if (FUnreadable) return;
+    if (FUnreadable)
+        return;
 
     if (bytes.compare(0, 3, kBom) == 0) {
         FPrefix = kBom;
@@ -195,7 +218,8 @@ TVelIniFile::TVelIniFile(std::string fileName)
             break;
         }
         size_t end = newline;
-        if (end > start && bytes[end - 1] == '\r') --end;
+        if (end > start && bytes[end - 1] == '\r')
+            --end;
         FLines.push_back(bytes.substr(start, end - start));
         start = newline + 1;
     }
@@ -210,7 +234,8 @@ void TVelIniFile::Reindex() {
     for (size_t i = 0; i < FLines.size(); ++i) {
         ParsedLine parsed = Parse(FLines[i]);
         if (parsed.kind == ParsedLine::kSection) {
-            if (current) current->end = i;
+            if (current)
+                current->end = i;
             index->sections.emplace_back();
             current = &index->sections.back();
             current->folded = Fold(parsed.name);
@@ -218,22 +243,26 @@ void TVelIniFile::Reindex() {
             index->firstByName.emplace(current->folded, index->sections.size() - 1);
             continue;
         }
-        if (!current) continue;  // lines before the first section belong to none
-        if (!Trim(FLines[i]).empty() && FLines[i] != "\r") current->lastContent = i;
-        if (parsed.kind == ParsedLine::kKey &&
-            current->keys.emplace(Fold(parsed.name), i).second)
+        if (!current)
+            continue;  // lines before the first section belong to none
+        if (!Trim(FLines[i]).empty() && FLines[i] != "\r")
+            current->lastContent = i;
+        if (parsed.kind == ParsedLine::kKey && current->keys.emplace(Fold(parsed.name), i).second)
             current->keyOrder.push_back(parsed.name);
     }
-    if (current) current->end = FLines.size();
+    if (current)
+        current->end = FLines.size();
     FIndex = std::move(index);
 }
 
 std::string TVelIniFile::ReadString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue) const {
     const Index::Section* found = FIndex->Find(section);
-    if (!found) return defaultValue;
+    if (!found)
+        return defaultValue;
     auto it = found->keys.find(Fold(key));
-    if (it == found->keys.end()) return defaultValue;
+    if (it == found->keys.end())
+        return defaultValue;
     return Unquote(Parse(FLines[it->second]).value);
 }
 
@@ -241,7 +270,8 @@ bool TVelIniFile::ParseInteger(const std::string& text, int32_t& value) {
     std::string t = Trim(text);
     size_t pos = 0;
     bool negative = false;
-    if (pos < t.size() && (t[pos] == '+' || t[pos] == '-')) negative = t[pos++] == '-';
+    if (pos < t.size() && (t[pos] == '+' || t[pos] == '-'))
+        negative = t[pos++] == '-';
     int base = 10;
     if (t.compare(pos, 2, "0x") == 0 || t.compare(pos, 2, "0X") == 0) {
         base = 16;
@@ -250,7 +280,8 @@ bool TVelIniFile::ParseInteger(const std::string& text, int32_t& value) {
         base = 16;
         pos += 1;
     }
-    if (pos >= t.size()) return false;
+    if (pos >= t.size())
+        return false;
     uint64_t magnitude = 0;
     for (; pos < t.size(); ++pos) {
         char c = t[pos];
@@ -264,17 +295,21 @@ bool TVelIniFile::ParseInteger(const std::string& text, int32_t& value) {
         else
             return false;
         magnitude = magnitude * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
-        if (magnitude > 0xFFFFFFFFull) return false;
+        if (magnitude > 0xFFFFFFFFull)
+            return false;
     }
     int64_t result;
     if (base == 16) {
         // Eight hex digits name a 32-bit pattern: "$FFFFFFFF" is -1.
         result = static_cast<int32_t>(static_cast<uint32_t>(magnitude));
-        if (negative) result = -result;
-        if (result > INT32_MAX) return false;
+        if (negative)
+            result = -result;
+        if (result > INT32_MAX)
+            return false;
     } else {
         result = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
-        if (result < INT32_MIN || result > INT32_MAX) return false;
+        if (result < INT32_MIN || result > INT32_MAX)
+            return false;
     }
     value = static_cast<int32_t>(result);
     return true;
@@ -344,8 +379,7 @@ void TVelIniFile::WriteString(const std::string& section, const std::string& key
     Commit(std::move(lines));
 }
 
-void TVelIniFile::WriteInteger(const std::string& section, const std::string& key,
-                               int32_t value) {
+void TVelIniFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
     WriteString(section, key, std::to_string(value));
 }
 
@@ -360,22 +394,26 @@ void TVelIniFile::EraseSection(const std::string& section) {
     size_t next = 0;
     bool erased = false;
     for (const Index::Section& s : FIndex->sections) {
-        if (s.folded != folded) continue;
+        if (s.folded != folded)
+            continue;
         lines.insert(lines.end(), FLines.begin() + static_cast<std::ptrdiff_t>(next),
                      FLines.begin() + static_cast<std::ptrdiff_t>(s.header));
         next = s.end;
         erased = true;
     }
-    if (!erased) return;
+    if (!erased)
+        return;
     lines.insert(lines.end(), FLines.begin() + static_cast<std::ptrdiff_t>(next), FLines.end());
     Commit(std::move(lines));
 }
 
 void TVelIniFile::DeleteKey(const std::string& section, const std::string& key) {
     const Index::Section* found = FIndex->Find(section);
-    if (!found) return;
+    if (!found)
+        return;
     auto it = found->keys.find(Fold(key));
-    if (it == found->keys.end()) return;
+    if (it == found->keys.end())
+        return;
     std::vector<std::string> lines = FLines;
     lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(it->second));
     Commit(std::move(lines));
@@ -391,7 +429,8 @@ TVelIniFile& SettingsFile() {
         if (gSettingsFileName.empty()) {
             std::string name = ProgramFileName();
             size_t dot = name.rfind('.');
-            if (dot != std::string::npos && dot > 0) name.erase(dot);
+            if (dot != std::string::npos && dot > 0)
+                name.erase(dot);
             gSettingsFileName = name + ".ini";
         }
         gSettingsFile = std::make_unique<TVelIniFile>(GetUserDataFolder("", SettingsVendor) +

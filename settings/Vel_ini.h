@@ -40,8 +40,7 @@ public:
     // Key names of a section, in file order (first occurrence of each).
     std::vector<std::string> ReadSection(const std::string& section) const;
 
-    void WriteString(const std::string& section, const std::string& key,
-                     const std::string& value);
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int32_t value);
     void WriteBool(const std::string& section, const std::string& key, bool value);
     // Removes the section with all its lines (every occurrence of its name).

@@ -13,7 +13,8 @@ namespace tunrax {
 namespace {
 
 std::string WithSlash(std::string path) {
-    if (path.empty() || path.back() != '/') path += '/';
+    if (path.empty() || path.back() != '/')
+        path += '/';
     return path;
 }
 
@@ -27,12 +28,15 @@ std::string ConfigBase() {
     std::string xdg = EnvOrEmpty("XDG_CONFIG_HOME");
     // Relative values are to be ignored by the XDG rules.
     if (!xdg.empty() && xdg[0] == '/') {
-        while (xdg.size() > 1 && xdg.back() == '/') xdg.pop_back();
+        while (xdg.size() > 1 && xdg.back() == '/')
+            xdg.pop_back();
         return xdg;
     }
     std::string home = EnvOrEmpty("HOME");
-    if (home.empty() || home[0] != '/') return "";
-    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    if (home.empty() || home[0] != '/')
+        return "";
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
     return home == "/" ? "/.config" : home + "/.config";
 }
 
@@ -42,7 +46,8 @@ void MakePath(const std::string& folder) {
     for (size_t pos = 1; pos <= folder.size(); ++pos) {
         if (pos == folder.size() || folder[pos] == '/') {
             std::string part = folder.substr(0, pos);
-            if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return;
+            if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+                return;
         }
     }
 }
@@ -50,14 +55,16 @@ void MakePath(const std::string& folder) {
 std::string SelfPath() {
     std::string buffer(4096, '\0');
     ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n <= 0) return "";
+    if (n <= 0)
+        return "";
     buffer.resize(static_cast<size_t>(n));
     return buffer;
 }
 
 std::string HomeFolder() {
     std::string home = EnvOrEmpty("HOME");
-    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
     return home;
 }
 
@@ -68,23 +75,29 @@ bool IsFolder(const std::string& path) {
 
 // XDG_MUSIC_DIR from user-dirs.dirs: a line XDG_MUSIC_DIR="$HOME/Musik".
 std::string MusicDirFromUserDirs(const std::string& configBase, const std::string& home) {
-    if (configBase.empty()) return "";
+    if (configBase.empty())
+        return "";
     std::ifstream in(configBase + "/user-dirs.dirs");
     std::string line;
     while (std::getline(in, line)) {
         size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line.compare(start, 14, "XDG_MUSIC_DIR=") != 0) continue;
+        if (start == std::string::npos || line.compare(start, 14, "XDG_MUSIC_DIR=") != 0)
+            continue;
         std::string value = line.substr(start + 14);
-        while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
+        while (!value.empty() && (value.back() == '\r' || value.back() == ' '))
+            value.pop_back();
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
             value = value.substr(1, value.size() - 2);
         if (value.compare(0, 5, "$HOME") == 0) {
-            if (home.empty()) return "";
+            if (home.empty())
+                return "";
             value = home + value.substr(5);
         }
-        if (value.empty() || value[0] != '/') return "";
+        if (value.empty() || value[0] != '/')
+            return "";
         // A music folder equal to the home folder means "not set".
-        if (value == home || value == home + "/") return "";
+        if (value == home || value == home + "/")
+            return "";
         return value;
     }
     return "";
@@ -95,7 +108,8 @@ std::string MusicDirFromUserDirs(const std::string& configBase, const std::strin
 std::string ProgramFolder() {
     std::string self = SelfPath();
     size_t slash = self.rfind('/');
-    if (slash == std::string::npos) return "./";
+    if (slash == std::string::npos)
+        return "./";
     return self.substr(0, slash + 1);
 }
 
@@ -108,10 +122,13 @@ std::string ProgramFileName() {
 
 std::string GetUserDataFolder(const std::string& subFolder, const std::string& vendor) {
     std::string base = ConfigBase();
-    if (base.empty()) return ProgramFolder();
-    if (vendor.empty()) return WithSlash(base);
+    if (base.empty())
+        return ProgramFolder();
+    if (vendor.empty())
+        return WithSlash(base);
     std::string folder = WithSlash(base) + vendor + "/";
-    if (!subFolder.empty()) folder += subFolder + "/";
+    if (!subFolder.empty())
+        folder += subFolder + "/";
     MakePath(folder);
     return folder;
 }
@@ -119,9 +136,12 @@ std::string GetUserDataFolder(const std::string& subFolder, const std::string& v
 std::string DefaultMusicFolder() {
     std::string home = HomeFolder();
     std::string music = MusicDirFromUserDirs(ConfigBase(), home);
-    if (!music.empty()) return WithSlash(music);
-    if (home.empty()) return ProgramFolder();
-    if (IsFolder(home + "/Musik")) return home + "/Musik/";
+    if (!music.empty())
+        return WithSlash(music);
+    if (home.empty())
+        return ProgramFolder();
+    if (IsFolder(home + "/Musik"))
+        return home + "/Musik/";
     return home + "/Music/";
 }
 

@@ -15,9 +15,12 @@ namespace {
 const char kHex[] = "0123456789ABCDEF";
 
 int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 
@@ -27,13 +30,15 @@ void AppendHex(std::string& text, unsigned value) {
 }
 
 Error InvalidPassword() {
-    return Error("Das gespeicherte FTP-Passwort ist ungültig. Bitte in den Einstellungen neu "
-                 "eingeben.");
+    return Error(
+        "Das gespeicherte FTP-Passwort ist ungültig. Bitte in den Einstellungen neu "
+        "eingeben.");
 }
 
 unsigned PairAt(const std::string& text, size_t pos) {
     int high = HexValue(text[pos]), low = HexValue(text[pos + 1]);
-    if (high < 0 || low < 0) throw InvalidPassword();
+    if (high < 0 || low < 0)
+        throw InvalidPassword();
     return static_cast<unsigned>(high * 16 + low);
 }
 
@@ -41,7 +46,8 @@ unsigned PairAt(const std::string& text, size_t pos) {
 
 std::string EncodePasswordWithStart(const std::string& clearText, const std::string& key,
                                     int startValue) {
-    if (clearText.empty()) return "";
+    if (clearText.empty())
+        return "";
     if (clearText.find('\0') != std::string::npos)
         throw Error("Ein Passwort darf kein Nullzeichen enthalten.");
     unsigned a = static_cast<unsigned>(startValue) & 0xFF;
@@ -52,7 +58,8 @@ std::string EncodePasswordWithStart(const std::string& clearText, const std::str
     for (char ch : clearText) {
         a = (a + static_cast<unsigned char>(ch)) % 255;
         j = j < key.size() ? j + 1 : 1;
-        if (!key.empty()) a ^= static_cast<unsigned char>(key[j - 1]);
+        if (!key.empty())
+            a ^= static_cast<unsigned char>(key[j - 1]);
         AppendHex(result, a);
     }
     return result;
@@ -65,11 +72,13 @@ std::string EncodePassword(const std::string& clearText, const std::string& key)
 }
 
 std::string DecodePassword(const std::string& scrambled, const std::string& key) {
-    if (scrambled.empty()) return "";
+    if (scrambled.empty())
+        return "";
     // Pairs only: a trailing single character is ignored, and a text without
     // a second pair holds no character at all.
     size_t usable = scrambled.size() & ~static_cast<size_t>(1);
-    if (usable < 4) throw InvalidPassword();
+    if (usable < 4)
+        throw InvalidPassword();
     unsigned a = PairAt(scrambled, 0);
     std::string result;
     size_t j = 0;
@@ -81,7 +90,8 @@ std::string DecodePassword(const std::string& scrambled, const std::string& key)
         // Sums are kept modulo 255, so 0 and 255 look alike; after a state of
         // 255 a character 255 would come out as 0. Passwords hold no zero
         // byte, so 0 always means 255.
-        if (code == 0) code = 255;
+        if (code == 0)
+            code = 255;
         result += static_cast<char>(code);
         a = b;
     }

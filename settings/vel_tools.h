@@ -25,8 +25,8 @@ bool MaskMatches(const std::string& mask, const std::string& name);
 // only where they are real folders, never through symbolic links. Hidden
 // (dot) folders are skipped; hidden files are listed. A missing or unreadable
 // folder adds nothing. Never throws for file-system reasons.
-void FindFiles(std::vector<std::string>& list, const std::string& folder,
-               const std::string& mask, bool lowerCase, bool recurse);
+void FindFiles(std::vector<std::string>& list, const std::string& folder, const std::string& mask,
+               bool lowerCase, bool recurse);
 
 // -1 when no entry of that name exists or it is a folder; otherwise the low
 // 32 bits of the file's size.

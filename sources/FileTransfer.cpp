@@ -23,7 +23,8 @@ class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : FFd(fd) {}
     ~FileDescriptor() {
-        if (FFd >= 0) ::close(FFd);
+        if (FFd >= 0)
+            ::close(FFd);
     }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -39,20 +40,21 @@ private:
 };
 
 Error ReadError(const std::string& path, int errorNumber) {
-    return Error("Datei \"" + path + "\" kann nicht gelesen werden: " +
-                 SystemErrorText(errorNumber));
+    return Error("Datei \"" + path +
+                 "\" kann nicht gelesen werden: " + SystemErrorText(errorNumber));
 }
 
 Error WriteError(const std::string& path, int errorNumber) {
-    return Error("Datei \"" + path + "\" kann nicht geschrieben werden: " +
-                 SystemErrorText(errorNumber));
+    return Error("Datei \"" + path +
+                 "\" kann nicht geschrieben werden: " + SystemErrorText(errorNumber));
 }
 
 }  // namespace
 
 TFileTransfer::TFileTransfer(bool alternative, TVelIniFile& settings)
     : TCustomTransfer(alternative) {
-    Root = NormalizeFolder(settings.ReadString("Einstellungen", "Verzeichnis", DefaultMusicFolder()));
+    Root =
+        NormalizeFolder(settings.ReadString("Einstellungen", "Verzeichnis", DefaultMusicFolder()));
     Capabilities = CanCopy | CanRebuild | CanStoreCatalogue;
 }
 
@@ -60,8 +62,10 @@ std::string TFileTransfer::NormalizePath(const std::string& path) const {
     std::string result;
     result.reserve(path.size());
     for (char c : path) {
-        if (c == '\\') c = '/';
-        if (c == '/' && !result.empty() && result.back() == '/') continue;
+        if (c == '\\')
+            c = '/';
+        if (c == '/' && !result.empty() && result.back() == '/')
+            continue;
         result += c;
     }
     return result;
@@ -74,10 +78,13 @@ std::string TFileTransfer::FullPath(const std::string& path) const {
 void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
     std::string full = FullPath(path);
     FileDescriptor fd(::open(full.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) throw ReadError(full, errno);
+    if (fd.Get() < 0)
+        throw ReadError(full, errno);
     struct stat st;
-    if (::fstat(fd.Get(), &st) != 0) throw ReadError(full, errno);
-    if (S_ISDIR(st.st_mode)) throw ReadError(full, EISDIR);
+    if (::fstat(fd.Get(), &st) != 0)
+        throw ReadError(full, errno);
+    if (S_ISDIR(st.st_mode))
+        throw ReadError(full, EISDIR);
     // The size at the moment of opening: a file that grows while it is read
     // is taken as it was.
     off_t remaining = S_ISREG(st.st_mode) ? st.st_size : -1;
@@ -87,13 +94,19 @@ void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
         if (remaining > 0 && static_cast<off_t>(want) > remaining)
             want = static_cast<size_t>(remaining);
         ssize_t n = ::read(fd.Get(), buffer, want);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw ReadError(full, errno);
-        if (n == 0) break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw ReadError(full, errno);
+        if (n == 0)
+            break;
         dest.write(buffer, n);
-        if (!dest) throw Error("Datei \"" + full + "\" kann nicht übertragen werden: Das Ziel "
-                               "nimmt keine Daten mehr an (Datenträger voll?)");
-        if (remaining > 0) remaining -= n;
+        if (!dest)
+            throw Error("Datei \"" + full +
+                        "\" kann nicht übertragen werden: Das Ziel "
+                        "nimmt keine Daten mehr an (Datenträger voll?)");
+        if (remaining > 0)
+            remaining -= n;
     }
 }
 
@@ -103,14 +116,17 @@ void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
     // would let it be replaced.
     struct stat st;
     bool exists = ::stat(full.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) throw WriteError(full, EISDIR);
-    if (exists && ::access(full.c_str(), W_OK) != 0) throw WriteError(full, errno);
+    if (exists && S_ISDIR(st.st_mode))
+        throw WriteError(full, EISDIR);
+    if (exists && ::access(full.c_str(), W_OK) != 0)
+        throw WriteError(full, errno);
 
     // Written beside the file and renamed over it, so that a full disk or a
     // crash leaves the old file, never a torn one.
     std::string temp = full + ".tunrax-XXXXXX";
     FileDescriptor fd(::mkstemp(temp.data()));
-    if (fd.Get() < 0) throw WriteError(full, errno);
+    if (fd.Get() < 0)
+        throw WriteError(full, errno);
     int failure = 0;
     src.clear();
     src.seekg(0);
@@ -120,7 +136,8 @@ void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
         std::streamsize got = src.gcount();
         for (std::streamsize done = 0; done < got;) {
             ssize_t n = ::write(fd.Get(), buffer + done, static_cast<size_t>(got - done));
-            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EINTR)
+                continue;
             if (n < 0) {
                 failure = errno;
                 break;
@@ -128,16 +145,21 @@ void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
             done += n;
         }
     }
-    if (!failure && src.bad()) failure = EIO;
+    if (!failure && src.bad())
+        failure = EIO;
     mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~[] {
         mode_t mask = ::umask(0);
         ::umask(mask);
         return mask;
     }());
-    if (!failure && ::fchmod(fd.Get(), mode) != 0) failure = errno;
-    if (!failure && ::fsync(fd.Get()) != 0) failure = errno;
-    if (::close(fd.Release()) != 0 && !failure) failure = errno;
-    if (!failure && ::rename(temp.c_str(), full.c_str()) != 0) failure = errno;
+    if (!failure && ::fchmod(fd.Get(), mode) != 0)
+        failure = errno;
+    if (!failure && ::fsync(fd.Get()) != 0)
+        failure = errno;
+    if (::close(fd.Release()) != 0 && !failure)
+        failure = errno;
+    if (!failure && ::rename(temp.c_str(), full.c_str()) != 0)
+        failure = errno;
     if (failure) {
         ::unlink(temp.c_str());
         throw WriteError(full, failure);
@@ -153,17 +175,20 @@ void TFileTransfer::ListFolders(std::vector<std::string>& list, const std::strin
     list.clear();
     std::string full = NormalizeFolder(FullPath(folder));
     DIR* dir = ::opendir(full.c_str());
-    if (!dir) return;
+    if (!dir)
+        return;
     while (dirent* entry = ::readdir(dir)) {
         // Hidden (dot) folders stay out, as "." and ".." do.
-        if (entry->d_name[0] == '.') continue;
+        if (entry->d_name[0] == '.')
+            continue;
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
             // Linked album folders are part of the collection too.
             struct stat st;
             isFolder = ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
-        if (isFolder) list.emplace_back(entry->d_name);
+        if (isFolder)
+            list.emplace_back(entry->d_name);
     }
     ::closedir(dir);
 }
@@ -171,7 +196,8 @@ void TFileTransfer::ListFolders(std::vector<std::string>& list, const std::strin
 int64_t TFileTransfer::GetSizeKB(const std::vector<std::string>& files) {
     // Full 64-bit sizes: a file past 2 GiB must not make the sum negative.
     int64_t sum = 0;
-    for (const std::string& file : files) sum += FileSize64(FullPath(file)) / 1024 + 1;
+    for (const std::string& file : files)
+        sum += FileSize64(FullPath(file)) / 1024 + 1;
     return sum;
 }
 

@@ -12,13 +12,15 @@ TCustomTransfer::~TCustomTransfer() = default;
 std::string TCustomTransfer::NormalizePath(const std::string& path) const {
     std::string slashed = path;
     for (char& c : slashed)
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     // One pass from the left: "//" becomes "/", so "///" becomes "//".
     std::string result;
     result.reserve(slashed.size());
     for (size_t i = 0; i < slashed.size(); ++i) {
         result += slashed[i];
-        if (slashed[i] == '/' && i + 1 < slashed.size() && slashed[i + 1] == '/') ++i;
+        if (slashed[i] == '/' && i + 1 < slashed.size() && slashed[i + 1] == '/')
+            ++i;
     }
     return result;
 }
@@ -30,9 +32,13 @@ void TCustomTransfer::ListFolders(std::vector<std::string>& list, const std::str
     list.clear();
 }
 
-int64_t TCustomTransfer::GetSizeKB(const std::vector<std::string>&) { return 0; }
+int64_t TCustomTransfer::GetSizeKB(const std::vector<std::string>&) {
+    return 0;
+}
 
-std::unique_ptr<TScanContext> TCustomTransfer::BeginScan() { return nullptr; }
+std::unique_ptr<TScanContext> TCustomTransfer::BeginScan() {
+    return nullptr;
+}
 
 std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
                                                 ProgressDisplay* progressBar,
