@@ -177,20 +177,59 @@ void TFileTransfer::ListFolders(std::vector<std::string>& list, const std::strin
     DIR* dir = ::opendir(full.c_str());
     if (!dir)
         return;
+    std::vector<std::pair<dev_t, ino_t>> chain;
+    bool chainKnown = false;
     while (dirent* entry = ::readdir(dir)) {
         // Hidden (dot) folders stay out, as "." and ".." do.
         if (entry->d_name[0] == '.')
             continue;
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            // Linked album folders are part of the collection too.
             struct stat st;
             isFolder = ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            // Linked album folders belong to the collection, but a link back
+            // to a folder on the way down would make a scan endless.
+            if (isFolder && entry->d_type == DT_LNK) {
+                if (!chainKnown) {
+                    chain = FolderChain(folder);
+                    chainKnown = true;
+                }
+                for (const auto& id : chain)
+                    if (id.first == st.st_dev && id.second == st.st_ino)
+                        isFolder = false;
+            }
         }
         if (isFolder)
             list.emplace_back(entry->d_name);
     }
     ::closedir(dir);
+}
+
+std::vector<std::pair<dev_t, ino_t>> TFileTransfer::FolderChain(const std::string& folder) const {
+    // Device and inode of the root and of every folder on the path below it.
+    std::vector<std::pair<dev_t, ino_t>> chain;
+    std::string path = NormalizePath(Root);
+    auto add = [&](const std::string& p) {
+        struct stat st;
+        if (::stat(p.c_str(), &st) == 0)
+            chain.emplace_back(st.st_dev, st.st_ino);
+    };
+    add(path);
+    std::string rest = NormalizePath(folder);
+    size_t pos = 0;
+    while (pos < rest.size()) {
+        size_t slash = rest.find('/', pos);
+        if (slash == std::string::npos)
+            slash = rest.size();
+        if (slash > pos) {
+            if (path.empty() || path.back() != '/')
+                path += '/';
+            path += rest.substr(pos, slash - pos);
+            add(path);
+        }
+        pos = slash + 1;
+    }
+    return chain;
 }
 
 int64_t TFileTransfer::GetSizeKB(const std::vector<std::string>& files) {

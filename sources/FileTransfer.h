@@ -2,6 +2,11 @@
 // setting made a folder; every capability is set.
 #pragma once
 
+#include <sys/types.h>
+
+#include <utility>
+#include <vector>
+
 #include "sources/transfer.h"
 
 namespace tunrax {
@@ -17,12 +22,15 @@ public:
     // may not be written is refused.
     void PutFile(std::istream& src, const std::string& path) override;
     void ListFiles(std::vector<std::string>& list, const std::string& folder) override;
+    // Sub-folders, linked ones included, except hidden ones and links that
+    // lead back to a folder on the way from Root down to this one.
     void ListFolders(std::vector<std::string>& list, const std::string& folder,
                      TScanContext* scan) override;
     int64_t GetSizeKB(const std::vector<std::string>& files) override;
 
 private:
     std::string FullPath(const std::string& path) const;
+    std::vector<std::pair<dev_t, ino_t>> FolderChain(const std::string& folder) const;
 };
 
 }  // namespace tunrax

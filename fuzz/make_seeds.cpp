@@ -1,0 +1,75 @@
+// Writes the seed corpora of the fuzz targets:
+//   fuzz_make_seeds SETTINGS_FOLDER PASSWORD_FOLDER
+// Settings files as the program writes them and as people edit them by hand;
+// scrambled passwords made by the program's own scrambling.
+
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <string>
+
+#include "settings/Vel_ini.h"
+#include "settings/vel_tools.h"
+
+namespace {
+
+void Put(const std::string& folder, const std::string& name, const std::string& bytes) {
+    std::ofstream out(folder + "/" + name, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + folder + "/" + name);
+}
+
+void SettingsSeeds(const std::string& folder) {
+    Put(folder, "plain.ini",
+        "[Einstellungen]\r\nVerzeichnis=/home/benutzer/Musik\r\nQuelle=0\r\n"
+        "FTP UTF8=1\r\nFTP Passwort=2A1F77\r\n\r\n[Fenster]\r\nLinks=120\r\nOben=-8\r\n");
+    Put(folder, "edited.ini",
+        "\xEF\xBB\xBF; von Hand bearbeitet\n[einstellungen]\n  Verzeichnis = /mnt/musik \n"
+        "Breite=0x1F4\nHoehe=$12C\nZahl=+42\nzu gross=4294967296\n\n[Leer]\n"
+        "[Einstellungen]\nVerzeichnis=zweites\nkein gleich\n=ohne Namen\n[offen\nx=\"y\"\n");
+    Put(folder, "latin1.ini",
+        "[K\xFCnstler]\r\nTitel=Gr\xFC\xDF"
+        "e\r\n[\xC3\x9C"
+        "ber]\r\nName=\xC3\xA4\xC3\xB6\r\nende=ohne Zeilenende");
+
+    // One file as the program itself writes it.
+    const std::string written = folder + "/written.ini";
+    std::remove(written.c_str());
+    tunrax::TVelIniFile ini(written);
+    ini.WriteString("Einstellungen", "Verzeichnis", "/home/benutzer/Musik");
+    ini.WriteInteger("Einstellungen", "Quelle", 2);
+    ini.WriteBool("Einstellungen", "FTP UTF8", true);
+    ini.WriteString("FTP", "Server", "ftp.example.org");
+    ini.WriteInteger("Fenster", "Links", -1);
+    ini.DeleteKey("Fenster", "Links");
+    ini.WriteString("Favoriten", "Liste1", "Lieblingslieder");
+}
+
+void PasswordSeeds(const std::string& folder) {
+    const std::string key = tunrax::PasswordKey;
+    Put(folder, "short", tunrax::EncodePasswordWithStart("geheim", key, 42));
+    Put(folder, "long",
+        tunrax::EncodePasswordWithStart("Ein l\xE4ngeres Passwort, 0123456789!", key, 254));
+    Put(folder, "high", tunrax::EncodePasswordWithStart("\xFF\xFF\x01\xFE", key, 0));
+    Put(folder, "random", tunrax::EncodePassword("p@ss w\xC3\xB6rd", key));
+    Put(folder, "odd", tunrax::EncodePasswordWithStart("abc", key, 7) + "F");
+    Put(folder, "bad", "00G1");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s SETTINGS_FOLDER PASSWORD_FOLDER\n", argv[0]);
+        return 2;
+    }
+    try {
+        SettingsSeeds(argv[1]);
+        PasswordSeeds(argv[2]);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "fuzz_make_seeds: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,166 @@
+#include "settings/Vel_ini.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "settings/Error.h"
+#include "settings/vel_SHFolder.h"
+#include "support/TempDir.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+
+namespace {
+
+size_t EntryCount(const std::string& folder) {
+    auto it = std::filesystem::directory_iterator(folder);
+    return static_cast<size_t>(std::distance(begin(it), end(it)));
+}
+
+}  // namespace
+
+TEST(VelIniFile, ReadsAndRoundTripsValues) {
+    TempDir tmp;
+    EXPECT_EQ(TVelIniFile(tmp / "missing.ini").ReadString("S", "k", "dflt"), "dflt");
+    WriteFile(tmp / "a.ini",
+              "[Main]\r\nKey=first\r\nkey=second\r\n[main]\r\nOther=x\r\n"
+              "[Zwei]\r\n  Spaced Key  =  spaced value  \r\nQ=\"  padded  \"\r\nHalf=\"open\r\n");
+    TVelIniFile ini(tmp / "a.ini");
+    EXPECT_EQ(ini.ReadString("MAIN", "KEY", "d"), "first");
+    EXPECT_EQ(ini.ReadString("Main", "Other", "d"), "d") << "only the first [main] counts";
+    EXPECT_EQ(ini.ReadString("zwei", "spaced key", "d"), "spaced value");
+    EXPECT_EQ(ini.ReadString("Zwei", "Q", "d"), "  padded  ");
+    EXPECT_EQ(ini.ReadString("Zwei", "Half", "d"), "\"open");
+
+    const std::vector<std::string> texts = {"  lead", "trail  ", "\"quoted\"", "\" in quotes \"",
+                                            "a=b",    "",        "\t tab",     "\xE4\xF6 latin1"};
+    for (size_t i = 0; i < texts.size(); ++i)
+        ini.WriteString("S", std::to_string(i), texts[i]);
+    ini.WriteInteger("S", "min", INT32_MIN);
+    ini.WriteBool("S", "yes", true);
+    ini.WriteBool("S", "no", false);
+    TVelIniFile reread(tmp / "a.ini");
+    for (size_t i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE("[" + texts[i] + "]");
+        EXPECT_EQ(reread.ReadString("s", std::to_string(i), "d"), texts[i]);
+    }
+    EXPECT_EQ(reread.ReadInteger("S", "min", 0), INT32_MIN);
+    EXPECT_EQ(reread.ReadString("S", "yes", ""), "1");
+    EXPECT_EQ(reread.ReadString("S", "no", ""), "0");
+}
+
+TEST(VelIniFile, IntegerAndBoolForms) {
+    // clang-format off
+    const std::vector<std::pair<std::string, int32_t>> good = {
+        {"42", 42}, {"-17", -17}, {"+8", 8}, {"0x1F", 31}, {"$ff", 255}, {"010", 10},
+        {"-0x10", -16}, {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}};
+    // clang-format on
+    for (const auto& [text, expected] : good) {
+        int32_t value = 12345;
+        EXPECT_TRUE(TVelIniFile::ParseInteger(text, value)) << text;
+        EXPECT_EQ(value, expected) << text;
+    }
+    for (const std::string text : {"", "abc", "12a", "0x", "$", "-", "1.5", "0xG1", "2147483648",
+                                   "-2147483649", "99999999999999999999", "1 2"}) {
+        int32_t value = 0;
+        EXPECT_FALSE(TVelIniFile::ParseInteger(text, value)) << "[" << text << "]";
+    }
+    TempDir tmp;
+    WriteFile(tmp / "i.ini", "[N]\nhex = $10\nbad=zwölf\ntwo=2\n");
+    TVelIniFile ini(tmp / "i.ini");
+    EXPECT_EQ(ini.ReadInteger("N", "hex", -1), 16);
+    EXPECT_EQ(ini.ReadInteger("N", "bad", -1), -1);
+    EXPECT_TRUE(ini.ReadBool("N", "two", false));
+    EXPECT_TRUE(ini.ReadBool("N", "bad", true));
+    EXPECT_FALSE(ini.ReadBool("N", "bad", false));
+}
+
+TEST(VelIniFile, WritesInPlaceAtOnceAndKeepsOtherLines) {
+    TempDir tmp;
+    const std::string file = tmp / "t.ini";
+    WriteFile(file, "[A]\r\nx=1\r\n[B]\r\ny=2\r\n[a]\r\nz=3\r\n");
+    TVelIniFile ini(file);
+    ini.WriteString("a", "x", "9");
+    ini.WriteString("A", "neu", "n");
+    const std::string before = "[A]\r\nx=9\r\nneu=n\r\n[B]\r\ny=2\r\n[a]\r\nz=3\r\n";
+    EXPECT_EQ(ReadFile(file), before);
+    ini.WriteString("C", "k", "v");
+    std::string added = ReadFile(file);
+    ASSERT_EQ(added.substr(0, before.size()), before);
+    added.erase(0, added.find_first_not_of("\r\n", before.size()));  // a blank line may precede
+    EXPECT_EQ(added, "[C]\r\nk=v\r\n");
+    EXPECT_EQ(TVelIniFile(file).ReadString("c", "K", "d"), "v");
+    EXPECT_EQ(EntryCount(tmp.Path()), 1u) << "a temporary file was left behind";
+
+    ini.EraseSection("a");
+    EXPECT_FALSE(ini.SectionExists("A"));
+    EXPECT_EQ(ReadFile(file).find("[B]\r\ny=2\r\n"), 0u) << "both [A] and [a] go";
+    EXPECT_EQ(TVelIniFile(file).ReadString("A", "z", "d"), "d");
+
+    SCOPED_TRACE("foreign lines, a byte order mark, a long value, mixed line ends");
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string longValue(1 << 20, 'x');
+    // clang-format off
+    const std::vector<std::string> lines = {
+        "[Erste]", "; comment=1", "# another", "no equals sign", "ziel=alt",
+        std::string("bin\0\x01\xFF=\x7F", 8), "   ", "[Zweite]", "lang=" + longValue, "=no key",
+        "[unclosed", "tail=end"};
+    // clang-format on
+    std::string original = bom;
+    for (size_t i = 0; i < lines.size(); ++i)
+        original += lines[i] + (i + 1 == lines.size() ? "" : i % 2 ? "\r\n" : "\n");
+    WriteFile(file, original);
+    TVelIniFile junk(file);
+    EXPECT_TRUE(junk.SectionExists("zweite"));
+    EXPECT_EQ(junk.ReadString("Zweite", "lang", "d"), longValue);
+    junk.WriteString("Erste", "ziel", "neu");
+    std::string expected = bom;
+    for (const auto& line : lines)
+        expected += (line == "ziel=alt" ? "ziel=neu" : line) + "\r\n";
+    EXPECT_TRUE(ReadFile(file) == expected) << "other lines were not kept as they were";
+}
+
+TEST(VelIniFile, RefusedWritesChangeNothing) {
+    TempDir tmp;
+    const std::string file = tmp / "gone/settings.ini";
+    WriteFile(file, "[S]\r\nk=alt\r\n");
+    TVelIniFile ini(file);
+    std::filesystem::remove_all(tmp / "gone");
+    try {
+        ini.WriteString("S", "k", "neu");
+        ADD_FAILURE() << "no error for a write into a missing folder";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("settings.ini"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ini.ReadString("S", "k", "d"), "alt");
+    EXPECT_FALSE(Exists(tmp / "gone"));
+
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    SCOPED_TRACE("a file that cannot be read is never replaced");
+    WriteFile(tmp / "locked.ini", "[S]\r\nk=geheim\r\n");
+    ::chmod((tmp / "locked.ini").c_str(), 0);
+    TVelIniFile locked(tmp / "locked.ini");
+    EXPECT_EQ(locked.ReadString("S", "k", "d"), "d");
+    EXPECT_THROW(locked.WriteString("S", "x", "1"), Error);
+    ::chmod((tmp / "locked.ini").c_str(), 0600);
+    EXPECT_EQ(ReadFile(tmp / "locked.ini"), "[S]\r\nk=geheim\r\n");
+    EXPECT_EQ(EntryCount(tmp.Path()), 1u);
+}
+
+TEST(VelIniFile, ProcessSettingsFileLiesInTheVendorFolder) {
+    TempDir tmp;
+    ScopedEnv config("XDG_CONFIG_HOME", tmp.Path().c_str());
+    SettingsVendor = "quintor";
+    TVelIniFile& settings = SettingsFile();
+    EXPECT_EQ(settings.FileName(), tmp.Path() + "quintor/" + ProgramFileName() + ".ini");
+    EXPECT_EQ(&SettingsFile(), &settings);
+    settings.WriteInteger("Einstellungen", "Typ", 2);
+    EXPECT_EQ(TVelIniFile(settings.FileName()).ReadInteger("Einstellungen", "Typ", 0), 2);
+    FreeSettingsFile();
+    EXPECT_EQ(SettingsVendor, "");
+}

@@ -1,0 +1,173 @@
+#include "settings/vel_tools.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "settings/Error.h"
+#include "settings/vel_SHFolder.h"
+#include "support/TempDir.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+
+namespace {
+
+std::set<std::string> AsSet(const std::vector<std::string>& list) {
+    return {list.begin(), list.end()};
+}
+
+// "a.b.c.d", four non-empty runs of digits.
+bool IsFourNumbers(const std::string& text) {
+    int dots = 0;
+    bool digits = false;
+    for (char c : text) {
+        if (c == '.' && digits) {
+            ++dots;
+            digits = false;
+        } else if (c >= '0' && c <= '9') {
+            digits = true;
+        } else {
+            return false;
+        }
+    }
+    return dots == 3 && digits;
+}
+
+}  // namespace
+
+TEST(VelTools, TextHelpers) {
+    EXPECT_EQ(NormalizeFolder(" /a/b \t"), "/a/b/");
+    EXPECT_EQ(NormalizeFolder("/a/"), "/a/");
+    EXPECT_EQ(NormalizeFolder(""), "/");
+    EXPECT_EQ(MakeValidFileName("  a:b?c  "), "a_b_c");
+    EXPECT_EQ(MakeValidFileName("\"*/:<>?\\|"), "_________");
+    EXPECT_EQ(MakeValidFileName("\x02x\x01y\t"), "x\x01y");
+    EXPECT_TRUE(MaskMatches("*.mp3", "X.MP3"));
+    EXPECT_FALSE(MaskMatches("*.mp3", "a.mp3.wav"));
+    EXPECT_TRUE(MaskMatches("*.*", "noext"));
+    EXPECT_FALSE(MaskMatches("?b.*", "abb.txt"));
+}
+
+TEST(VelTools, FindFilesWalksVisibleRealFolders) {
+    TempDir tmp;
+    const std::string root = tmp / "root";
+    for (const char* name : {"top.mp3", "UPPER.MP3", ".dot.mp3", "\xE4.mp3", "notes.txt",
+                             "Sub/x.mp3", "Sub/deeper/y.mp3", ".hid/h.mp3", "album.mp3/z.mp3"})
+        WriteFile(root + "/" + name, "data");
+    std::filesystem::create_directory_symlink(root + "/Sub", root + "/link");
+    const std::vector<std::string> own = {"top.mp3", "UPPER.MP3", ".dot.mp3", "\xE4.mp3"};
+
+    std::vector<std::string> list = {"stale"};
+    FindFiles(list, root, "*.mp3", false, true);
+    std::set<std::string> expected(own.begin(), own.end());
+    expected.insert({"Sub\\deeper\\y.mp3", "Sub\\x.mp3", "album.mp3\\z.mp3"});
+    EXPECT_EQ(AsSet(list), expected);
+    EXPECT_EQ(list.size(), expected.size());
+    auto pos = [&](const std::string& name) {
+        return std::ranges::find(list, name) - list.begin();
+    };
+    EXPECT_LT(pos("Sub\\deeper\\y.mp3"), pos("Sub\\x.mp3"));
+    for (const auto& name : own)
+        EXPECT_LT(pos("Sub\\x.mp3"), pos(name)) << name;
+
+    FindFiles(list, root + "/", "*.mp3", true, true);
+    EXPECT_EQ(AsSet(list),
+              (std::set<std::string>{"sub\\deeper\\y.mp3", "sub\\x.mp3", "album.mp3\\z.mp3",
+                                     "top.mp3", "upper.mp3", ".dot.mp3", "\xE4.mp3"}));
+    FindFiles(list, root, "*.txt", false, false);
+    EXPECT_EQ(list, (std::vector<std::string>{"notes.txt"}));
+    FindFiles(list, tmp / "missing", "*.*", false, true);
+    EXPECT_TRUE(list.empty());
+}
+
+TEST(VelTools, FileSizes) {
+    TempDir tmp;
+    WriteFile(tmp / "small", std::string(1023, 'x'));
+    EXPECT_EQ(FileSizeOf(tmp / "small"), 1023);
+    for (const std::string& none : {tmp.Path(), tmp / "missing"}) {
+        EXPECT_EQ(FileSizeOf(none), -1) << none;
+        EXPECT_EQ(FileSize64(none), -1) << none;
+    }
+    const int64_t big = 5LL << 30;  // sparse, takes no room
+    WriteFile(tmp / "big", "");
+    ASSERT_EQ(::truncate((tmp / "big").c_str(), big), 0);
+    EXPECT_EQ(FileSize64(tmp / "big"), big);
+    EXPECT_EQ(FileSizeOf(tmp / "big"), static_cast<int32_t>(big & 0xFFFFFFFF));
+}
+
+TEST(VelTools, RemoveEmptyFoldersStopsAtRootOrContent) {
+    TempDir tmp;
+    const std::string root = tmp / "r/";
+    MakeDirs(root + "a/b/c");
+    EXPECT_TRUE(RemoveEmptyFolders(root + "a/b/c/", root));
+    EXPECT_FALSE(Exists(root + "a"));
+    EXPECT_TRUE(Exists(root));
+
+    MakeDirs(root + "a/b/c");
+    WriteFile(root + "a/keep.txt", "x");
+    EXPECT_FALSE(RemoveEmptyFolders(root + "a/b/c/", root));
+    EXPECT_FALSE(Exists(root + "a/b"));
+    EXPECT_TRUE(Exists(root + "a/keep.txt"));
+
+    MakeDirs(tmp / "other/x");
+    EXPECT_FALSE(RemoveEmptyFolders(tmp / "other/x/", root));
+    EXPECT_TRUE(Exists(tmp / "other/x"));
+    MakeDirs(tmp / "Case/a");
+    EXPECT_FALSE(RemoveEmptyFolders(tmp / "Case/a/", tmp / "case/"));
+    EXPECT_TRUE(Exists(tmp / "Case/a"));
+}
+
+TEST(VelTools, VersionOfTheProgramOnly) {
+    const std::string own = GetFileVersionString("");
+    EXPECT_TRUE(IsFourNumbers(own)) << own;
+    EXPECT_EQ(GetFileVersionString(ProgramFolder() + ProgramFileName()), own);
+    TempDir tmp;
+    WriteFile(tmp / "other", "MZ");
+    EXPECT_EQ(GetFileVersionString(tmp / "other"), "");
+}
+
+TEST(VelTools, TempFolderIsPrivate) {
+    TempDir tmp;
+    const std::string base = tmp.Path().substr(0, tmp.Path().size() - 1);
+    const std::string folder = base + "/tunrax";
+    auto expectPrivate = [](const std::string& path) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0) << path;
+        EXPECT_TRUE(S_ISDIR(st.st_mode) && (st.st_mode & 0777) == 0700) << std::oct << st.st_mode;
+        EXPECT_EQ(st.st_uid, ::geteuid());
+    };
+    {
+        ScopedEnv runtime("XDG_RUNTIME_DIR", base.c_str());
+        EXPECT_EQ(GetTempFolder(), folder + "/");
+        expectPrivate(folder);
+        ::chmod(folder.c_str(), 0755);
+        EXPECT_EQ(GetTempFolder(), folder + "/");
+        expectPrivate(folder);
+
+        std::filesystem::remove(folder);
+        MakeDirs(tmp / "elsewhere");
+        ::chmod((tmp / "elsewhere").c_str(), 0700);
+        std::filesystem::create_directory_symlink(tmp / "elsewhere", folder);
+        EXPECT_THROW(GetTempFolder(), Error) << "a link";
+        std::filesystem::remove(folder);
+        WriteFile(folder, "");
+        EXPECT_THROW(GetTempFolder(), Error) << "a file";
+        std::filesystem::remove(folder);
+        if (::geteuid() == 0) {  // only root can give a folder away
+            MakeDirs(folder);
+            ::chmod(folder.c_str(), 0700);
+            ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+            EXPECT_THROW(GetTempFolder(), Error) << "someone else's folder";
+        }
+    }
+    ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
+    ScopedEnv tmpdir("TMPDIR", base.c_str());
+    const std::string fallback = base + "/tunrax-" + std::to_string(::getuid());
+    EXPECT_EQ(GetTempFolder(), fallback + "/");
+    expectPrivate(fallback);
+}

@@ -1,0 +1,166 @@
+#include "sources/FileTransfer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "settings/Error.h"
+#include "settings/Vel_ini.h"
+#include "settings/vel_SHFolder.h"
+#include "settings/vel_tools.h"
+#include "support/TempDir.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+
+namespace {
+
+std::set<std::string> AsSet(const std::vector<std::string>& list) {
+    return {list.begin(), list.end()};
+}
+
+class FileTransferTest : public ::testing::Test {
+protected:
+    FileTransferTest() {
+        settings.WriteString("Einstellungen", "Verzeichnis", "  " + tmp.Path() + "Musik  ");
+    }
+
+    TempDir tmp;
+    const std::string music = tmp / "Musik/";
+    TVelIniFile settings{tmp / "settings.ini"};
+};
+
+}  // namespace
+
+TEST_F(FileTransferTest, RootAndPaths) {
+    TFileTransfer source(false, settings);
+    EXPECT_EQ(source.Root, music);
+    EXPECT_EQ(source.NormalizePath("/a//b\\\\c///d\\"), "/a/b/c/d/");
+    EXPECT_EQ(source.NormalizePath(music + "\\Album\\x.mp3"), music + "Album/x.mp3");
+
+    SCOPED_TRACE("no folder set: the user's music folder");
+    ScopedEnv home("HOME", (tmp / "home").c_str());
+    ScopedEnv config("XDG_CONFIG_HOME", (tmp / "config").c_str());
+    MakeDirs(tmp / "home/Musik");
+    TVelIniFile empty(tmp / "empty.ini");
+    EXPECT_EQ(TFileTransfer(false, empty).Root, NormalizeFolder(DefaultMusicFolder()));
+    EXPECT_EQ(DefaultMusicFolder(), tmp / "home/Musik/");
+}
+
+TEST_F(FileTransferTest, ListsSongsAndFolders) {
+    TFileTransfer source(false, settings);
+    for (const char* name :
+         {"a.mp3", "b.MP3", "c.wav", "sub/d.mp3", ".hidden/e.mp3", "\xE4lbum/\xF6.mp3"})
+        WriteFile(music + name, "x");
+    MakeDirs(music + "ro");
+    ::chmod((music + "ro").c_str(), 0555);
+
+    for (const std::string root : {"", "\\"}) {
+        std::vector<std::string> list = {"stale"};
+        source.ListFiles(list, root);
+        EXPECT_EQ(AsSet(list), (std::set<std::string>{"a.mp3", "b.MP3"})) << root;
+        EXPECT_EQ(list.size(), 2u);
+        list = {"stale"};
+        source.ListFolders(list, root, nullptr);
+        EXPECT_EQ(AsSet(list), (std::set<std::string>{"sub", "\xE4lbum", "ro"})) << root;
+        EXPECT_EQ(list.size(), 3u);
+    }
+    std::vector<std::string> list;
+    source.ListFiles(list, "\\\xE4lbum\\");
+    EXPECT_EQ(list, (std::vector<std::string>{"\xF6.mp3"}));
+    source.ListFiles(list, "\\Nirgends\\");
+    EXPECT_TRUE(list.empty());
+}
+
+TEST_F(FileTransferTest, GetFileAppendsTheWholeFile) {
+    TFileTransfer source(false, settings);
+    std::string bytes;
+    for (int i = 0; i < 300000; ++i)
+        bytes += static_cast<char>(i * 31 % 251);
+    WriteFile(music + "\xE4lbum/\xF6.mp3", bytes);
+
+    std::stringstream dest;
+    dest << "XY";
+    dest.seekp(0, std::ios::end);
+    source.GetFile(dest, "\\\xE4lbum\\\xF6.mp3");
+    EXPECT_TRUE(dest.str() == "XY" + bytes) << "got " << dest.str().size() << " bytes";
+
+    try {
+        source.GetFile(dest, "\\Album\\fehlt.mp3");
+        ADD_FAILURE() << "no error for a missing file";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("fehlt.mp3"), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(source.GetFile(dest, "\\\xE4lbum\\"), Error);
+}
+
+TEST_F(FileTransferTest, PutFileWritesTheWholeStream) {
+    TFileTransfer source(false, settings);
+    const std::string bytes("neu\0\r\n\xFF", 7);
+    WriteFile(music + "Album/tunrax.dat", "old catalogue, longer than the new one");
+    std::istringstream src(bytes);
+    src.seekg(0, std::ios::end);
+    source.PutFile(src, "\\Album\\tunrax.dat");
+    EXPECT_TRUE(ReadFile(music + "Album/tunrax.dat") == bytes);
+    std::istringstream song("song");
+    source.PutFile(song, "\\Album\\\xFC.mp3");
+    EXPECT_EQ(ReadFile(music + "Album/\xFC.mp3"), "song");
+    auto entries = std::filesystem::directory_iterator(music + "Album");
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 2) << "a temporary file was left";
+
+    std::istringstream lost("x");
+    EXPECT_THROW(source.PutFile(lost, "\\Nirgends\\tunrax.dat"), Error);
+    EXPECT_FALSE(Exists(music + "Nirgends"));
+
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write every file";
+    ::chmod((music + "Album/tunrax.dat").c_str(), 0444);
+    EXPECT_THROW(source.PutFile(song, "\\Album\\tunrax.dat"), Error) << "write-protected";
+    EXPECT_TRUE(ReadFile(music + "Album/tunrax.dat") == bytes);
+}
+
+TEST_F(FileTransferTest, SizeInKilobytes) {
+    TFileTransfer source(false, settings);
+    WriteFile(music + "kurz.mp3", std::string(1023, 'a'));
+    WriteFile(music + "genau.mp3", std::string(1024, 'b'));
+    EXPECT_EQ(source.GetSizeKB({"\\kurz.mp3", "\\genau.mp3", "\\fehlt.mp3"}), 1 + 2 + 1);
+    EXPECT_EQ(source.GetSizeKB({}), 0);
+}
+
+// A depth-first scan of the way a catalogue rebuild walks the collection.
+static void Scan(TFileTransfer& source, const std::string& folder, std::set<std::string>& seen,
+                 int depth = 0) {
+    ASSERT_LT(depth, 20) << "scan does not end at " << folder;
+    std::vector<std::string> names;
+    source.ListFolders(names, folder, nullptr);
+    for (const std::string& name : names) {
+        std::string child = (folder.empty() ? "\\" : folder) + name + "\\";
+        seen.insert(child);
+        Scan(source, child, seen, depth + 1);
+    }
+}
+
+TEST_F(FileTransferTest, LinkedFoldersAreFollowedButNeverInACircle) {
+    namespace fs = std::filesystem;
+    MakeDirs(music + "Artist/Album");
+    MakeDirs(music + "Other/Album");
+    MakeDirs(tmp / "Elsewhere/Live");
+    fs::create_directory_symlink("../..", music + "Artist/Album/up");
+    fs::create_directory_symlink("../../Artist", music + "Other/Album/sideways");
+    fs::create_directory_symlink(tmp / "Elsewhere", music + "Linked");
+    TFileTransfer source(false, settings);
+
+    std::set<std::string> seen;
+    Scan(source, "", seen);
+    // The link to a folder outside is an album folder like any other; the
+    // link up to the root is dropped; the sideways link is entered once, and
+    // its own way back is dropped there.
+    EXPECT_EQ(seen, (std::set<std::string>{"\\Artist\\", "\\Artist\\Album\\", "\\Other\\",
+                                           "\\Other\\Album\\", "\\Other\\Album\\sideways\\",
+                                           "\\Other\\Album\\sideways\\Album\\", "\\Linked\\",
+                                           "\\Linked\\Live\\"}));
+}
