@@ -1,21 +1,33 @@
-// Program entry. The main window arrives with its own unit; until then the
-// program opens an empty window with the program's title.
-#include <QApplication>
-#include <QMainWindow>
+// Program entry: the application with its German texts and error display,
+// then the main window, which ends the program itself.
+#include <QIcon>
 
+#include "app/Application.h"
+#include "app/haupt.h"
 #include "settings/Vel_ini.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tunrax"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tunrax"));
+    tunrax::TApplication app(argc, argv);
+    tunrax::TApplication::setApplicationName(QStringLiteral("Tunrax"));
+    tunrax::TApplication::setApplicationDisplayName(QStringLiteral("Tunrax"));
+    tunrax::TApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON.svg")));
+    tunrax::TApplication::setDesktopFileName(QStringLiteral("tunrax"));
+    // Hidden in the notification area the window is not closed: only the
+    // main window's own end of the program ends it.
+    tunrax::TApplication::setQuitOnLastWindowClosed(false);
+    tunrax::LoadGermanQtTranslations(app);
     tunrax::SettingsVendor = "quintor";
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tunrax"));
-    window.resize(640, 480);
-    window.show();
-    int result = app.exec();
+    int result = 0;
+    {
+        tunrax::TfmMain fmMain(tunrax::SettingsFile());
+        if (fmMain.SecondInstance())
+            return 0;
+        app.SetOnSessionEnd([&fmMain] { fmMain.SessionEnd(); });
+        fmMain.show();
+        result = tunrax::TApplication::exec();
+        app.SetOnSessionEnd(nullptr);
+    }
     tunrax::FreeSettingsFile();
     return result;
 }

@@ -5,7 +5,7 @@
 #
 # BUILD_FOLDER defaults to build-release in the repository; it must have been
 # configured with -DTUNRAX_BUILD_BENCH=ON (the default), ideally as a Release
-# build. OPTIONS (e.g. --rounds=9) go to both programs. The scratch files go
+# build. OPTIONS (e.g. --rounds=9) go to every program. The scratch files go
 # below $TMPDIR (else /tmp) and are removed afterwards. A missed target is
 # reported, never an error: the exit status is non-zero only when a program
 # is missing or crashes.
@@ -16,7 +16,7 @@ build=${1:-"$repo/build-release"}
 [ $# -gt 0 ] && shift
 
 status=0
-for program in fs_bench settings_bench; do
+for program in fs_bench settings_bench catalogue_bench; do
     exe="$build/bench/$program"
     if [ ! -x "$exe" ]; then
         echo "$exe is missing; build first, e.g.:" >&2

@@ -1,13 +1,15 @@
 // Writes the seed corpora of the fuzz targets:
-//   fuzz_make_seeds SETTINGS_FOLDER PASSWORD_FOLDER
+//   fuzz_make_seeds SETTINGS_FOLDER PASSWORD_FOLDER CATALOGUE_FOLDER
 // Settings files as the program writes them and as people edit them by hand;
-// scrambled passwords made by the program's own scrambling.
+// scrambled passwords made by the program's own scrambling; catalogues as the
+// program writes them and as other tools and editors leave them.
 
 #include <cstdio>
 #include <exception>
 #include <fstream>
 #include <string>
 
+#include "app/catalogue.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
 
@@ -57,16 +59,37 @@ void PasswordSeeds(const std::string& folder) {
     Put(folder, "bad", "00G1");
 }
 
+void CatalogueSeeds(const std::string& folder) {
+    tunrax::TCatalogue catalogue;
+    for (int a = 0; a < 3; ++a) {
+        const int32_t artist = catalogue.Add(
+            tunrax::TCatalogue::kNone, a == 1 ? "K\xFCnstler" : "Artist " + std::to_string(a));
+        for (int b = 0; b < 3; ++b) {
+            const int32_t album = catalogue.Add(artist, "Album " + std::to_string(b) + " (1999)");
+            if (b == 2)
+                catalogue.Add(album, "CD 1");
+        }
+    }
+    Put(folder, "written.dat", tunrax::WriteCatalogue(catalogue));
+    Put(folder, "line-ends.dat", "Rock\n\tBand\r\tAndere\r\n\t\tLive\nJazz");
+    Put(folder, "spaces.dat", "  erste Zeile\n Unter\n \t Tiefer\n\n\t\nEnde\r\n");
+    Put(folder, "utf8.dat", "\xC3\x84rzte\r\n\t\xF0\x9F\x8E\xB5\r\n\xE4\x81\r\n");
+    Put(folder, "bad-level.dat", "A\r\n\t\tB\r\n");
+    Put(folder, "zero.dat", std::string("A\r\n\tB\0\t\t\tC\r\n", 12));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s SETTINGS_FOLDER PASSWORD_FOLDER\n", argv[0]);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s SETTINGS_FOLDER PASSWORD_FOLDER CATALOGUE_FOLDER\n",
+                     argv[0]);
         return 2;
     }
     try {
         SettingsSeeds(argv[1]);
         PasswordSeeds(argv[2]);
+        CatalogueSeeds(argv[3]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "fuzz_make_seeds: %s\n", e.what());
         return 1;

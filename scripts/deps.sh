@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-translations-l10n libgl-dev
+    qt6-base-dev qt6-translations-l10n libgl-dev libicu-dev qt6-svg-dev
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev

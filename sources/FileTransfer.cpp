@@ -58,6 +58,12 @@ TFileTransfer::TFileTransfer(bool alternative, TVelIniFile& settings)
     Capabilities = CanCopy | CanRebuild | CanStoreCatalogue;
 }
 
+TFileTransfer::TFileTransfer(bool alternative, const std::string& root)
+    : TCustomTransfer(alternative) {
+    Root = root.empty() || root.back() != '/' ? root + "/" : root;
+    Capabilities = CanCopy | CanRebuild | CanStoreCatalogue;
+}
+
 std::string TFileTransfer::NormalizePath(const std::string& path) const {
     std::string result;
     result.reserve(path.size());

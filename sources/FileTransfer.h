@@ -14,6 +14,9 @@ namespace tunrax {
 class TFileTransfer : public TCustomTransfer {
 public:
     TFileTransfer(bool alternative, TVelIniFile& settings);
+    // A source for the folder root as it is given (no blanks trimmed, "/"
+    // appended when missing), for tools that take the folder as an argument.
+    TFileTransfer(bool alternative, const std::string& root);
 
     // "\" becomes "/", and runs of "/" collapse to one.
     std::string NormalizePath(const std::string& path) const override;

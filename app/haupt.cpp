@@ -1,0 +1,561 @@
+#include "app/haupt.h"
+
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <sstream>
+
+#include "app/CatalogueModel.h"
+#include "app/QtProgress.h"
+#include "app/catalogue_scan.h"
+#include "app/collation.h"
+#include "app/songlist.h"
+#include "settings/Error.h"
+#include "settings/Vel_ini.h"
+#include "settings/vel_SHFolder.h"
+#include "settings/vel_text.h"
+#include "settings/vel_tools.h"
+#include "sources/transfer.h"
+#include "tunrax_version.h"
+#include "widgets/TrayIcon.h"
+#include "widgets/vel_single.h"
+
+// The icons live in the program's resources, which a static library must
+// register itself (outside any namespace).
+static void InitResources() {
+    Q_INIT_RESOURCE(tunrax);
+}
+
+namespace tunrax {
+
+namespace {
+
+const char kSettings[] = "Einstellungen";
+
+QIcon ResourceIcon(const QString& name) {
+    return QIcon(QStringLiteral(":/") + name);
+}
+
+// Runs a clean-up when the scope ends, also when an error leaves it.
+template <class F>
+class Finally {
+public:
+    explicit Finally(F f) : FF(std::move(f)) {}
+    ~Finally() { FF(); }
+    Finally(const Finally&) = delete;
+    Finally& operator=(const Finally&) = delete;
+
+private:
+    F FF;
+};
+
+// Keeps the selection of a view visible while it has no focus.
+void KeepSelectionVisible(QWidget* view) {
+    QPalette palette = view->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    view->setPalette(palette);
+}
+
+}  // namespace
+
+std::string TempFileName() {
+    return GetTempFolder() + "tunrax.mp3";
+}
+
+TfmMain::TfmMain(TVelIniFile& settings, QWidget* parent)
+    : TVelForm(parent), FSettings(settings), FCollator(std::make_unique<TNameCollator>()) {
+    InitResources();
+    setWindowTitle(QStringLiteral("Tunrax"));
+    setObjectName(QStringLiteral("fmMain"));
+    // A normal top-level window with only a close box; it may be resized.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::CustomizeWindowHint);
+
+    SingleInstance1 = new TSingleInstance(this);
+    SingleInstance1->TestOnlyDir = false;
+    if (!SingleInstance1->Loaded()) {
+        FSecondInstance = true;
+        return;
+    }
+    CreateActions();
+    CreateControls();
+    VelFormCreate();
+    connect(this, &TVelForm::AfterCreate, this, &TfmMain::VelFormAfterCreate);
+}
+
+TfmMain::~TfmMain() {
+    VelFormDestroy();
+}
+
+QAction* TfmMain::MakeAction(const QString& caption, const QString& category, int image,
+                             const QKeySequence& shortcut) {
+    auto* action = new QAction(caption, this);
+    action->setProperty("category", category);
+    if (image >= 0)
+        action->setIcon(ResourceIcon(QStringLiteral("toolbar/%1.svg").arg(image)));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    action->setEnabled(false);
+    return action;
+}
+
+void TfmMain::CreateActions() {
+    const QString favoriten = QStringLiteral("Favoriten");
+    const QString lieder = QStringLiteral("Lieder");
+    acNeuListe = MakeAction(QStringLiteral("Neue Liste"), favoriten, 2);
+    acDelListe = MakeAction(QStringLiteral("Liste Löschen"), favoriten, 3);
+    acAdd = MakeAction(QStringLiteral("zu Favoritenliste hinzufügen"), lieder, 0,
+                       QKeySequence(Qt::Key_Insert));
+    acDel = MakeAction(QStringLiteral("von Favoritenliste entfernen"), lieder, 1,
+                       QKeySequence(Qt::Key_Delete));
+    acNoPlay = MakeAction(QStringLiteral("Titel nicht abspielen"), lieder, 4);
+    acNoPlay->setCheckable(true);
+    acLiedFrueher = MakeAction(QStringLiteral("Lied früher"), favoriten, 5);
+    acLiedSpaeter = MakeAction(QStringLiteral("Lied später"), favoriten, 6);
+    acKopieren = MakeAction(QStringLiteral("Lieder kopieren"), favoriten, 7);
+    acAddAll = MakeAction(QStringLiteral("Alle Lieder zur Favoritenliste hinzufügen"), lieder, -1);
+    acDelAll =
+        MakeAction(QStringLiteral("Alle Lieder von der Favoritenliste entfernen"), lieder, -1);
+    acFind = MakeAction(QStringLiteral("Lied im Album finden"), lieder, -1);
+    for (QAction* action : {acAdd, acDel})
+        action->setShortcutContext(Qt::WindowShortcut);
+}
+
+void TfmMain::CreateControls() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Menu bar: "&Datei" with its commands, two commands on the bar itself,
+    // "Minimieren" at the bar's right end.
+    MainMenu1 = new QMenuBar(this);
+    QMenu* datei = MainMenu1->addMenu(QStringLiteral("&Datei"));
+    Aktualisieren1 = datei->addAction(QStringLiteral("Aktualisieren"));
+    datei->addSeparator();
+    Beenden1 = datei->addAction(QStringLiteral("&Beenden"));
+    Einstellungen1 = MainMenu1->addAction(QStringLiteral("&Einstellungen"));
+    Einstellungen1->setEnabled(false);  // the settings wizard is not built yet
+    auto* rightBar = new QMenuBar(MainMenu1);
+    Minimieren1 = rightBar->addAction(QStringLiteral("Minimieren"));
+    MainMenu1->setCornerWidget(rightBar, Qt::TopRightCorner);
+    layout->setMenuBar(MainMenu1);
+    connect(Aktualisieren1, &QAction::triggered, this, &TfmMain::Aktualisieren1Click);
+    connect(Beenden1, &QAction::triggered, this, &TfmMain::Beenden1Click);
+    connect(Einstellungen1, &QAction::triggered, this, &TfmMain::Einstellungen1Click);
+    connect(Minimieren1, &QAction::triggered, this, &TfmMain::Minimieren1Click);
+
+    // Top bar: favourites chooser and tool bar.
+    Panel1 = new QWidget(this);
+    Panel1->setFixedHeight(28);
+    auto* panelLayout = new QHBoxLayout(Panel1);
+    panelLayout->setContentsMargins(4, 0, 4, 0);
+    Label1 = new QLabel(QStringLiteral("Favoriten"), Panel1);
+    cbFavoriten = new QComboBox(Panel1);
+    cbFavoriten->setEditable(false);
+    cbFavoriten->setMinimumWidth(160);
+    atMain = new QToolBar(Panel1);
+    atMain->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    atMain->setIconSize(QSize(16, 16));
+    for (QAction* action :
+         {acNeuListe, acDelListe, static_cast<QAction*>(nullptr), acAdd, acDel,
+          static_cast<QAction*>(nullptr), acLiedFrueher, acLiedSpaeter,
+          static_cast<QAction*>(nullptr), acNoPlay, static_cast<QAction*>(nullptr), acKopieren}) {
+        if (action)
+            atMain->addAction(action);
+        else
+            atMain->addSeparator();
+    }
+    panelLayout->addWidget(Label1);
+    panelLayout->addWidget(cbFavoriten);
+    panelLayout->addWidget(atMain);
+    panelLayout->addStretch(1);
+    layout->addWidget(Panel1);
+
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(2);
+    layout->addLayout(body, 1);
+
+    // Pages with their tabs on the left: "Alle" (album tree), "Favoriten".
+    pcSeiten = new QTabWidget(this);
+    pcSeiten->setTabPosition(QTabWidget::West);
+    pcSeiten->setFixedWidth(289);
+    tsAlle = new QWidget(pcSeiten);
+    auto* alleLayout = new QVBoxLayout(tsAlle);
+    alleLayout->setContentsMargins(0, 0, 0, 0);
+    tvAlben = new QTreeView(tsAlle);
+    FAlben = new TCatalogueModel(tvAlben);
+    tvAlben->setModel(FAlben);
+    tvAlben->setHeaderHidden(true);
+    tvAlben->setUniformRowHeights(true);
+    tvAlben->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvAlben->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvAlben->setMouseTracking(true);  // hot tracking
+    tvAlben->setContextMenuPolicy(Qt::CustomContextMenu);
+    KeepSelectionVisible(tvAlben);
+    alleLayout->addWidget(tvAlben);
+    tsFavoriten = new QWidget(pcSeiten);
+    pcSeiten->addTab(tsAlle, QStringLiteral("Alle"));
+    pcSeiten->addTab(tsFavoriten, QStringLiteral("Favoriten"));
+    pcSeiten->setTabVisible(1, false);  // until a favourite list is chosen
+    body->addWidget(pcSeiten);
+    connect(tvAlben->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid())
+                    tvAlben->expand(current);
+                if (FTreeChangeAttached)
+                    tvAlbenChange();
+            });
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(1);
+    lvLieder = new QTreeWidget(this);
+    lvLieder->setColumnCount(1);
+    lvLieder->setHeaderLabels({QStringLiteral("Lieder")});
+    lvLieder->setHeaderHidden(true);
+    lvLieder->setColumnWidth(0, 266);
+    lvLieder->setRootIsDecorated(false);
+    lvLieder->setUniformRowHeights(true);
+    lvLieder->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvLieder->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvLieder->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvLieder->setContextMenuPolicy(Qt::CustomContextMenu);
+    KeepSelectionVisible(lvLieder);
+    right->addWidget(lvLieder, 1);
+    connect(lvLieder, &QTreeWidget::currentItemChanged, this, &TfmMain::lvLiederChange);
+    for (QLabel** label : {&laTitel, &laInterpret, &laAlbum}) {
+        *label = new QLabel(this);
+        (*label)->setAlignment(Qt::AlignCenter);
+        (*label)->setTextFormat(Qt::PlainText);
+        right->addWidget(*label);
+    }
+    pbStatus = new QProgressBar(this);
+    pbStatus->setRange(0, 1000);
+    pbStatus->setTextVisible(false);
+    pbStatus->setFixedHeight(12);
+    pbStatus->hide();
+    // Keep the space of the bar so that the labels do not jump when it shows.
+    QSizePolicy keep = pbStatus->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    pbStatus->setSizePolicy(keep);
+    right->addWidget(pbStatus);
+    body->addLayout(right, 1);
+    FProgress = std::make_unique<TProgressBarDisplay>(pbStatus);
+
+    // Context menus of the song list and the album tree.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->addAction(acAdd);
+    PopupMenu1->addAction(acAddAll);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(acDel);
+    PopupMenu1->addAction(acDelAll);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(acFind);
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->addAction(acAddAll);
+    PopupMenu2->addSeparator();
+    PopupMenu2->addAction(acDelAll);
+    connect(lvLieder, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(lvLieder->viewport()->mapToGlobal(pos));
+    });
+    connect(tvAlben, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu2->popup(tvAlben->viewport()->mapToGlobal(pos));
+    });
+
+    mmStart = new QTimer(this);
+    mmStart->setInterval(100);
+
+    NBA = new TTrayIcon(this);
+    NBA->OnClick = [this](TTrayIcon*) { NBAClick(); };
+
+    resize(575, 377 + MainMenu1->sizeHint().height());
+    setMinimumSize(575, 300);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TfmMain::VelFormCreate() {
+    GetUserDataFolder("tunRax", "quintor");
+    for (QAction* action : findChildren<QAction*>())
+        if (!action->text().isEmpty())
+            action->setToolTip(action->text());
+    mmStart->start();
+}
+
+void TfmMain::VelFormAfterCreate() {
+    // Until the settings wizard exists, a first start (no source chosen yet)
+    // uses the local folder source on the default music folder.
+    SetPlayIcon(false);
+    FSavedCaption = StartCaption(windowTitle(), QString::fromUtf8(GetFileVersionString("")),
+                                 QString::fromUtf8(kBuildDate));
+    setWindowTitle(FSavedCaption);
+    LoadCatalogue();
+    if (!FSource) {
+        SessionEnd();
+        return;
+    }
+}
+
+QString TfmMain::StartCaption(const QString& title, const QString& version,
+                              const QString& buildDate) {
+    // The user's date separator: the first character of the short date format
+    // that is not part of a field.
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    QChar separator = QLatin1Char('.');
+    for (QChar c : format) {
+        if (!c.isLetter() && c != QLatin1Char('\'')) {
+            separator = c;
+            break;
+        }
+    }
+    QDate date = QDate::fromString(buildDate, QStringLiteral("yyyy-MM-dd"));
+    QString shown =
+        date.isValid() ? date.toString(QStringLiteral("dd%1MM%1yy").arg(separator)) : buildDate;
+    return QStringLiteral("%1 (%2 vom %3)").arg(title, version, shown);
+}
+
+void TfmMain::SetPlayIcon(bool on) {
+    NBA->SetIcon(ResourceIcon(on ? QStringLiteral("CD_AN.svg") : QStringLiteral("CD_AUS.svg")));
+}
+
+void TfmMain::ShowWindow() {
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void TfmMain::Minimieren1Click() {
+    // Without a notification area the window must stay reachable: it goes
+    // to the task bar instead.
+    if (NBA->Show())
+        hide();
+    else
+        showMinimized();
+}
+
+void TfmMain::Beenden1Click() {
+    FCloseConfirmed = true;
+    close();
+}
+
+void TfmMain::SessionEnd() {
+    if (FBusy) {
+        // A scan is under way on this thread; end once it is done.
+        FEndPending = true;
+        return;
+    }
+    Beenden1Click();
+}
+
+void TfmMain::closeEvent(QCloseEvent* event) {
+    if (!FCloseConfirmed) {
+        event->ignore();
+        Minimieren1Click();
+        return;
+    }
+    event->accept();
+    VelFormDestroy();
+    QCoreApplication::quit();
+}
+
+void TfmMain::Einstellungen1Click() {
+    // The settings wizard arrives with its own unit; the command stays
+    // disabled until then.
+}
+
+void TfmMain::Aktualisieren1Click() {
+    if (FSource && FSource->Can(CanRebuild) && FSource->Can(CanStoreCatalogue)) {
+        AttachTreeChange(false);
+        Finally reattach([this] { AttachTreeChange(true); });
+        BuildCatalogue();
+    } else {
+        LoadCatalogue();
+    }
+}
+
+void TfmMain::NBAClick() {
+    switch (NBA->MouseButton()) {
+        // Pausing and resuming a playing song come with the player.
+        case TMouseButton::mbLeft:
+        case TMouseButton::mbRight: ShowWindow(); break;
+        case TMouseButton::mbMiddle: break;
+    }
+}
+
+void TfmMain::VelFormDestroy() {
+    if (FDestroyed || FSecondInstance)
+        return;
+    FDestroyed = true;
+    mmStart->stop();
+    try {
+        ::unlink(TempFileName().c_str());
+    } catch (const Error&) {
+        // No private temporary folder: then there is no song file either.
+    }
+    // The chooser's position is stored only once the chooser was filled, so
+    // that an unfilled chooser never overwrites the stored list.
+    if (FFavoriteChooserFilled) {
+        try {
+            FSettings.WriteInteger("Favoriten", "aktuell", cbFavoriten->currentIndex());
+        } catch (const Error& error) {
+            // The program is ending; nothing is left to show the message in.
+            fprintf(stderr, "%s\n", error.what());
+        }
+    }
+    FFavorites.clear();
+    FSource.reset();
+}
+
+// --- catalogue and album tree
+
+void TfmMain::LoadCatalogue() {
+    AttachTreeChange(false);
+    Finally reattach([this] { AttachTreeChange(true); });
+    FSource.reset();
+    bool alternative = FSettings.ReadBool(kSettings, "Alternativ", false);
+    int type = FSettings.ReadInteger(kSettings, "Typ", 0);
+    FSource = CreateTransfer(type, alternative, FProgress.get(), FSettings);
+    TCatalogue empty;
+    FAlben->Replace(empty);
+    if (!FSource)
+        return;
+
+    tvAlben->setUpdatesEnabled(false);
+    Finally redraw([this] { tvAlben->setUpdatesEnabled(true); });
+    TCatalogue catalogue;
+    try {
+        std::ostringstream text;
+        FSource->GetFile(text, CatalogueFileName(FSource->Alternative));
+        ParseCatalogue(text.str(), catalogue);
+    } catch (const Error&) {
+        if (!FSource->Can(CanRebuild))
+            throw;
+        BuildCatalogue();
+        return;
+    }
+    FAlben->Replace(catalogue);
+}
+
+void TfmMain::BuildCatalogue() {
+    tvAlben->setUpdatesEnabled(false);
+    FBusy = true;
+    TCatalogue catalogue;
+    {
+        Finally cleanUp([&] {
+            // The folders found so far stay, also after an error.
+            FAlben->Replace(catalogue);
+            FProgress->Hide();
+            tvAlben->setUpdatesEnabled(true);
+            FBusy = false;
+        });
+        FProgress->Show();
+        FProgress->SetPosition(0);
+        ScanCatalogue(*FSource, *FCollator, catalogue, FProgress.get());
+    }
+    if (FEndPending) {
+        QTimer::singleShot(0, this, &TfmMain::SessionEnd);
+        return;
+    }
+    if (FSource->Can(CanStoreCatalogue)) {
+        std::istringstream text(WriteCatalogue(FAlben->Catalogue()));
+        FSource->PutFile(text, CatalogueFileName(FSource->Alternative));
+    }
+}
+
+int32_t TfmMain::SelectedNode() const {
+    return FAlben->NodeOf(tvAlben->currentIndex());
+}
+
+void TfmMain::tvAlbenChange() {
+    lvLieder->setUpdatesEnabled(false);
+    Finally redraw([this] { lvLieder->setUpdatesEnabled(true); });
+    lvLieder->clear();
+    int32_t node = SelectedNode();
+    if (node == TCatalogue::kNone || !FSource)
+        return;
+    std::string folder = NodePath(FAlben->Catalogue(), node);
+    std::vector<std::string> files;
+    FSource->ListFiles(files, folder);
+    FCollator->SortUnique(files);
+    FillSongList(files, lvLieder, folder);
+}
+
+void TfmMain::lvLiederChange() {
+    FTickCount = 0;
+}
+
+// --- the song list
+
+void FillSongList(std::vector<std::string>& list, QTreeWidget* listView,
+                  const std::string& folder) {
+    listView->setUpdatesEnabled(false);
+    Finally redraw([listView] { listView->setUpdatesEnabled(true); });
+    listView->clear();
+    if (list.empty())
+        return;
+    std::vector<TSongItem> songs = MakeSongItems(list, folder);
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(songs.size()));
+    for (const TSongItem& song : songs) {
+        auto* item = new QTreeWidgetItem;  // owned by listView once added below
+        item->setText(0, QString::fromStdString(DisplayText(song.Caption)));
+        item->setData(0, Qt::UserRole, QByteArray::fromStdString(song.Path));
+        items.append(item);
+    }
+    listView->addTopLevelItems(items);
+}
+
+std::string SongPath(const QTreeWidgetItem* item) {
+    if (!item)
+        return "";
+    return item->data(0, Qt::UserRole).toByteArray().toStdString();
+}
+
+void SongListPaths(QTreeWidget* listView, std::vector<std::string>& list) {
+    list.clear();
+    for (int i = 0; i < listView->topLevelItemCount(); ++i)
+        list.push_back(SongPath(listView->topLevelItem(i)));
+}
+
+void MoveSelectedSong(QTreeWidget* listView, int delta) {
+    QTreeWidgetItem* selected = listView->currentItem();
+    if (!selected || !selected->isSelected())
+        return;
+    int index = listView->indexOfTopLevelItem(selected);
+    int count = listView->topLevelItemCount();
+    int target = MoveTarget(index, count, delta);
+    if (target == index)
+        return;
+    listView->setUpdatesEnabled(false);
+    Finally redraw([listView] { listView->setUpdatesEnabled(true); });
+    // Take the item out and put it back at its new place: its caption and
+    // song path go with it.
+    QTreeWidgetItem* item = listView->takeTopLevelItem(index);
+    listView->insertTopLevelItem(target, item);
+    listView->setCurrentItem(item);
+}
+
+}  // namespace tunrax

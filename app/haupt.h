@@ -1,0 +1,155 @@
+// The main window: album tree, song list, favourites chooser, the commands of
+// its menu and tool bar, the tray icon, and the program's start and end.
+//
+// Handlers may throw tunrax::Error; the application shows the message. The
+// window owns the source, the collator, the tray icon and every control.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/catalogue.h"
+#include "widgets/VelForm.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace tunrax {
+
+class TCatalogueModel;
+class TCustomTransfer;
+class TNameCollator;
+class TProgressBarDisplay;
+class TSingleInstance;
+class TTrayIcon;
+class TVelIniFile;
+
+class TfmMain : public TVelForm {
+    Q_OBJECT
+
+public:
+    explicit TfmMain(TVelIniFile& settings, QWidget* parent = nullptr);
+    ~TfmMain() override;
+
+    // True when another instance runs: the program ends without showing this.
+    bool SecondInstance() const { return FSecondInstance; }
+
+    // --- state
+    std::unique_ptr<TCustomTransfer> FSource;
+    QString FSavedCaption;
+    int32_t FTickCount = 0;
+    std::vector<std::string> FFavorites;
+    bool FFavoriteChanges = false;
+    std::string FFavoriteName;
+
+    // --- controls
+    QMenuBar* MainMenu1 = nullptr;
+    QAction* Aktualisieren1 = nullptr;
+    QAction* Beenden1 = nullptr;
+    QAction* Einstellungen1 = nullptr;
+    QAction* Minimieren1 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QComboBox* cbFavoriten = nullptr;
+    QToolBar* atMain = nullptr;
+    QTabWidget* pcSeiten = nullptr;
+    QWidget* tsAlle = nullptr;
+    QWidget* tsFavoriten = nullptr;
+    QTreeView* tvAlben = nullptr;
+    TCatalogueModel* FAlben = nullptr;  // the model behind tvAlben
+    QTreeWidget* lvLieder = nullptr;
+    QLabel* laTitel = nullptr;
+    QLabel* laInterpret = nullptr;
+    QLabel* laAlbum = nullptr;
+    QProgressBar* pbStatus = nullptr;
+    QTimer* mmStart = nullptr;
+    TTrayIcon* NBA = nullptr;
+    TSingleInstance* SingleInstance1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QMenu* PopupMenu2 = nullptr;
+
+    QAction* acNeuListe = nullptr;
+    QAction* acDelListe = nullptr;
+    QAction* acAdd = nullptr;
+    QAction* acDel = nullptr;
+    QAction* acNoPlay = nullptr;
+    QAction* acLiedFrueher = nullptr;
+    QAction* acLiedSpaeter = nullptr;
+    QAction* acKopieren = nullptr;
+    QAction* acAddAll = nullptr;
+    QAction* acDelAll = nullptr;
+    QAction* acFind = nullptr;
+
+    // --- life cycle and commands
+    void VelFormAfterCreate();
+    void Beenden1Click();
+    void Einstellungen1Click();
+    void Minimieren1Click();
+    void Aktualisieren1Click();
+    void NBAClick();
+    // The session ends or a terminating signal came: end as "&Beenden" does.
+    void SessionEnd();
+    void SetPlayIcon(bool on);
+
+    // --- catalogue and album tree
+    void LoadCatalogue();
+    void BuildCatalogue();
+    // The selected folder of the album tree (kNone when none).
+    int32_t SelectedNode() const;
+    void tvAlbenChange();
+    void lvLiederChange();
+
+    // The caption "Tunrax (1.2.3.4 vom 17.01.12)" for a title, version and
+    // build date (yyyy-mm-dd), with the user's date separator.
+    static QString StartCaption(const QString& title, const QString& version,
+                                const QString& buildDate);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void VelFormCreate();
+    void VelFormDestroy();
+    void CreateControls();
+    void CreateActions();
+    QAction* MakeAction(const QString& caption, const QString& category, int image,
+                        const QKeySequence& shortcut = {});
+    void ShowWindow();
+    void AttachTreeChange(bool attached) { FTreeChangeAttached = attached; }
+
+    TVelIniFile& FSettings;
+    std::unique_ptr<TNameCollator> FCollator;
+    std::unique_ptr<TProgressBarDisplay> FProgress;
+    bool FSecondInstance = false;
+    bool FCloseConfirmed = false;
+    bool FDestroyed = false;
+    bool FTreeChangeAttached = true;
+    bool FBusy = false;
+    bool FEndPending = false;
+    bool FFavoriteChooserFilled = false;
+};
+
+// The song list of the main window (one item per song: caption, and the
+// song path as the item's data) — shared with the favourites and copy code.
+void FillSongList(std::vector<std::string>& list, QTreeWidget* listView, const std::string& folder);
+void SongListPaths(QTreeWidget* listView, std::vector<std::string>& list);
+void MoveSelectedSong(QTreeWidget* listView, int delta);
+std::string SongPath(const QTreeWidgetItem* item);
+
+// The name of the temporary file that holds the song being played.
+std::string TempFileName();
+
+}  // namespace tunrax

@@ -1,0 +1,17 @@
+// The one place where the byte strings of names and tags become display text.
+#pragma once
+
+#include <string>
+
+namespace tunrax {
+
+// UTF-8 display text of a byte string: the text ends at its first zero byte;
+// byte sequences that are valid UTF-8 stay as they are; every other byte is
+// read as Windows-1252 (its five undefined bytes as the control characters of
+// the same number). Never throws.
+std::string DisplayText(const std::string& bytes);
+
+// True when the whole byte string is valid UTF-8 (pure ASCII included).
+bool IsValidUtf8(const std::string& bytes);
+
+}  // namespace tunrax

@@ -1,0 +1,299 @@
+// The main window driven through its handlers on a real collection in a
+// temporary folder, and the real program in separate processes.
+#include "app/haupt.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <functional>
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLocale>
+#include <QMenuBar>
+#include <QProcess>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include "app/CatalogueModel.h"
+#include "settings/Vel_ini.h"
+#include "sources/transfer.h"
+#include "support/TempDir.h"
+#include "tunrax_version.h"
+#include "widgets/TrayIcon.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        settings.WriteInteger("Einstellungen", "Typ", 0);
+        settings.WriteString("Einstellungen", "Verzeichnis", music);
+        MakeDirs(music);
+    }
+
+    // Shows the window and waits for its start-up to be done.
+    void Start(TfmMain& form) {
+        bool started = false;
+        QObject::connect(&form, &TVelForm::AfterCreate, [&] { started = true; });
+        form.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+    }
+
+    // The names of the album tree, in pre-order, each indented by its depth.
+    static std::vector<std::string> TreeLines(const TfmMain& form) {
+        std::vector<std::string> lines;
+        const TCatalogue& catalogue = form.FAlben->Catalogue();
+        std::function<void(int32_t)> walk = [&](int32_t parent) {
+            for (int32_t node : catalogue.ChildrenOf(parent)) {
+                lines.push_back(std::string(static_cast<size_t>(catalogue.At(node).Level), ' ') +
+                                catalogue.At(node).Name);
+                walk(node);
+            }
+        };
+        walk(TCatalogue::kNone);
+        return lines;
+    }
+
+    static void Select(TfmMain& form, const std::string& path) {
+        const TCatalogue& catalogue = form.FAlben->Catalogue();
+        for (int32_t node = 0; node < catalogue.Count(); ++node)
+            if (NodePath(catalogue, node) == path) {
+                form.tvAlben->setCurrentIndex(form.FAlben->IndexOf(node));
+                return;
+            }
+        FAIL() << "no folder " << path;
+    }
+
+    static std::vector<std::string> Captions(const TfmMain& form) {
+        std::vector<std::string> captions;
+        for (int i = 0; i < form.lvLieder->topLevelItemCount(); ++i)
+            captions.push_back(form.lvLieder->topLevelItem(i)->text(0).toStdString());
+        return captions;
+    }
+
+    TempDir tmp;
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    const std::string music = tmp / "Musik/";
+    TVelIniFile settings{tmp / "tunrax.ini"};
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
+    WriteFile(music + "tunrax.dat", "Beatles\r\n\tAbbey Road\r\n\tHelp\r\nQueen\r\n");
+    WriteFile(music + "Beatles/Help/02-Yesterday.mp3", "x");
+    WriteFile(music + "Beatles/Help/01_Help.MP3", "x");
+    WriteFile(music + "Beatles/Help/01_help.mp3", "x");  // equal but for case: dropped
+    WriteFile(music + "Beatles/Help/cover.jpg", "x");
+    TfmMain form(settings);
+    ASSERT_FALSE(form.SecondInstance());
+    Start(form);
+
+    EXPECT_EQ(TreeLines(form),
+              (std::vector<std::string>{"Beatles", " Abbey Road", " Help", "Queen"}));
+    const std::string date = kBuildDate;  // yyyy-mm-dd
+    EXPECT_EQ(form.windowTitle().toStdString(),
+              "Tunrax (" + std::string(kProgramVersion) + " vom " + date.substr(8, 2) + "." +
+                  date.substr(5, 2) + "." + date.substr(2, 2) + ")");
+    EXPECT_EQ(form.FSavedCaption, form.windowTitle());
+    ASSERT_TRUE(form.FSource);
+    EXPECT_EQ(form.FSource->Capabilities, 7);
+
+    Select(form, "\\Beatles\\Help\\");
+    EXPECT_EQ(Captions(form), (std::vector<std::string>{"Help", "Yesterday"}));
+    std::vector<std::string> paths;
+    SongListPaths(form.lvLieder, paths);
+    EXPECT_EQ(paths, (std::vector<std::string>{"\\Beatles\\Help\\01_Help.MP3",
+                                               "\\Beatles\\Help\\02-Yesterday.mp3"}));
+    EXPECT_EQ(form.lvLieder->currentItem(), nullptr) << "nothing selected in a new list";
+    form.FTickCount = 7;
+    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(1));
+    EXPECT_EQ(form.FTickCount, 0) << "a new song selection restarts the count";
+
+    // Moving songs: the first cannot go up, the last cannot go down.
+    auto order = [&] {
+        std::vector<std::string> now;
+        SongListPaths(form.lvLieder, now);
+        return now;
+    };
+    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));
+    MoveSelectedSong(form.lvLieder, -1);
+    EXPECT_EQ(order(), paths);
+    MoveSelectedSong(form.lvLieder, +1);
+    EXPECT_EQ(order(), (std::vector<std::string>{paths[1], paths[0]}));
+    EXPECT_EQ(SongPath(form.lvLieder->currentItem()), paths[0]) << "the moved song stays selected";
+    MoveSelectedSong(form.lvLieder, +1);
+    EXPECT_EQ(order(), (std::vector<std::string>{paths[1], paths[0]}));
+
+    // An album without songs empties the list.
+    Select(form, "\\Queen\\");
+    EXPECT_TRUE(Captions(form).empty());
+}
+
+TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
+    MakeDirs(music + "b/x");
+    MakeDirs(music + "A");
+    MakeDirs(music + ".hidden");
+    for (const char* broken : {"", "A\r\n\t\tdeep\r\n"}) {
+        SCOPED_TRACE(*broken ? "invalid level" : "missing");
+        if (*broken)
+            WriteFile(music + "tunrax.dat", broken);
+        TfmMain form(settings);
+        Start(form);
+        EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"A", "b", " x"}));
+        EXPECT_EQ(ReadFile(music + "tunrax.dat"), "A\r\nb\r\n\tx\r\n") << "written back";
+        EXPECT_TRUE(form.pbStatus->isHidden());
+    }
+
+    // "Aktualisieren" scans again on a source that can write its catalogue,
+    // and with the alternative catalogue only "tunrax2.dat" is touched.
+    settings.WriteBool("Einstellungen", "Alternativ", true);
+    TfmMain form(settings);
+    Start(form);
+    EXPECT_TRUE(Exists(music + "tunrax2.dat"));
+    MakeDirs(music + "C");
+    form.Aktualisieren1->trigger();
+    EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"A", "b", " x", "C"}));
+    EXPECT_EQ(ReadFile(music + "tunrax2.dat"), "A\r\nb\r\n\tx\r\nC\r\n");
+    EXPECT_EQ(ReadFile(music + "tunrax.dat"), "A\r\nb\r\n\tx\r\n");
+}
+
+TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
+    TfmMain form(settings);
+    Start(form);
+    const std::vector<std::pair<QAction*, const char*>> actions = {
+        {form.acNeuListe, "Neue Liste"},
+        {form.acDelListe, "Liste Löschen"},
+        {form.acAdd, "zu Favoritenliste hinzufügen"},
+        {form.acDel, "von Favoritenliste entfernen"},
+        {form.acNoPlay, "Titel nicht abspielen"},
+        {form.acLiedFrueher, "Lied früher"},
+        {form.acLiedSpaeter, "Lied später"},
+        {form.acKopieren, "Lieder kopieren"},
+        {form.acAddAll, "Alle Lieder zur Favoritenliste hinzufügen"},
+        {form.acDelAll, "Alle Lieder von der Favoritenliste entfernen"},
+        {form.acFind, "Lied im Album finden"}};
+    for (const auto& [action, caption] : actions) {
+        SCOPED_TRACE(caption);
+        EXPECT_EQ(action->text().toStdString(), caption);
+        EXPECT_EQ(action->toolTip(), action->text());
+        EXPECT_FALSE(action->isEnabled());
+    }
+    EXPECT_EQ(form.acAdd->shortcut(), QKeySequence(Qt::Key_Insert));
+    EXPECT_EQ(form.acDel->shortcut(), QKeySequence(Qt::Key_Delete));
+    EXPECT_TRUE(form.acNoPlay->isCheckable());
+    EXPECT_FALSE(form.acAdd->icon().isNull());
+    EXPECT_TRUE(form.acAddAll->icon().isNull()) << "the list commands have no image";
+    EXPECT_FALSE(form.Einstellungen1->isEnabled()) << "until the settings wizard exists";
+    EXPECT_FALSE(form.pcSeiten->isTabVisible(1)) << "no favourite list chosen";
+    EXPECT_TRUE(form.pbStatus->isHidden());
+    // "Minimieren" sits at the right end of the menu bar.
+    auto* corner = qobject_cast<QMenuBar*>(form.MainMenu1->cornerWidget(Qt::TopRightCorner));
+    ASSERT_NE(corner, nullptr);
+    EXPECT_TRUE(corner->actions().contains(form.Minimieren1));
+}
+
+TEST_F(MainWindowTest, CloseHidesAndOnlyBeendenEnds) {
+    TfmMain form(settings);
+    Start(form);
+    // The offscreen platform has no notification area: the window must stay
+    // reachable, so it goes to the task bar instead of vanishing.
+    ASSERT_FALSE(TTrayIcon::Available());
+    form.close();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.windowState() & Qt::WindowMinimized);
+
+    // A temporary song file is removed at the end.
+    const std::string song = TempFileName();
+    WriteFile(song, "ID3");
+    bool timedOut = false;
+    QTimer::singleShot(0, &form, [&] { form.Beenden1->trigger(); });
+    QTimer::singleShot(5000, [&] {
+        timedOut = true;
+        QCoreApplication::quit();
+    });
+    QCoreApplication::exec();
+    EXPECT_FALSE(timedOut) << "\"&Beenden\" did not end the event loop";
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(Exists(song));
+}
+
+// The real program, as separate processes on the offscreen platform.
+class ProgramTest : public ::testing::Test {
+protected:
+    ProgramTest() {
+        MakeDirs(tmp / "config/quintor");
+        MakeDirs(tmp / "runtime");
+        WriteFile(tmp / "config/quintor/tunrax.ini",
+                  "[Einstellungen]\r\nTyp=0\r\nVerzeichnis=" + tmp.Path() + "Musik\r\n");
+        MakeDirs(tmp / "Musik/Album");
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           QString::fromStdString(tmp / "config"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                           QString::fromStdString(tmp / "runtime"));
+        environment.insert(QStringLiteral("HOME"), QString::fromStdString(tmp.Path()));
+    }
+
+    void Launch(QProcess& process) {
+        process.setProcessEnvironment(environment);
+        process.setProgram(QStringLiteral(TUNRAX_PROGRAM));
+        process.start();
+        ASSERT_TRUE(process.waitForStarted(5000));
+    }
+
+    // The first instance is up once it has written the catalogue it scanned.
+    bool WaitUntilRunning() {
+        return QTest::qWaitFor([&] { return Exists(tmp / "Musik/tunrax.dat"); }, 10000);
+    }
+
+    TempDir tmp;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+};
+
+TEST_F(ProgramTest, SecondStartEndsAtOnce) {
+    QProcess first, second;
+    Launch(first);
+    ASSERT_TRUE(WaitUntilRunning());
+    Launch(second);
+    EXPECT_TRUE(second.waitForFinished(5000)) << "the second instance keeps running";
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished(5000);
+}
+
+TEST_F(ProgramTest, TerminationSignalEndsLikeBeenden) {
+    QProcess program;
+    Launch(program);
+    ASSERT_TRUE(WaitUntilRunning());
+    const std::string song = tmp / "runtime/tunrax/tunrax.mp3";
+    WriteFile(song, "ID3");
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(10000)) << "SIGTERM did not end the program";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_FALSE(Exists(song)) << "the temporary song file stays behind";
+
+    // A killed instance leaves its lock behind; the next start is not blocked.
+    QProcess killed, next;
+    Launch(killed);
+    QTest::qWait(1500);
+    killed.kill();
+    killed.waitForFinished(5000);
+    Launch(next);
+    EXPECT_FALSE(next.waitForFinished(2000)) << "a stale lock blocked the start";
+    next.terminate();
+    EXPECT_TRUE(next.waitForFinished(10000));
+}

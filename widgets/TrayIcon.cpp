@@ -1,0 +1,120 @@
+#include "widgets/TrayIcon.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QStyle>
+#include <QWidget>
+
+namespace tunrax {
+
+namespace {
+
+constexpr int kMaxTipCharacters = 63;
+
+}  // namespace
+
+TTrayIcon::TTrayIcon(QObject* owner) : QObject(owner), FTray(std::make_unique<QSystemTrayIcon>()) {
+    const auto* form = qobject_cast<QWidget*>(owner);
+    if (form && form->isWindow()) {
+        // QObject's constructor has already added this icon to the owner.
+        for (const QObject* child : owner->children())
+            if (qobject_cast<const TTrayIcon*>(child))
+                ++FIndex;
+    }
+    connect(FTray.get(), &QSystemTrayIcon::activated, this, &TTrayIcon::HandleActivation);
+    Refresh();
+}
+
+// Deleting the QSystemTrayIcon removes the icon from the notification area.
+TTrayIcon::~TTrayIcon() = default;
+
+void TTrayIcon::SetIcon(const QIcon& icon) {
+    FIcon = icon;
+    Refresh();
+}
+
+void TTrayIcon::SetTip(const QString& tip) {
+    FTip = tip;
+    Refresh();
+}
+
+void TTrayIcon::SetPopupMenu(QMenu* menu) {
+    FPopupMenu = menu;
+}
+
+QMenu* TTrayIcon::PopupMenu() const {
+    return FPopupMenu;
+}
+
+bool TTrayIcon::Show() {
+    if (FShown)
+        return true;
+    if (!Available())
+        return false;
+    Refresh();
+    FTray->show();
+    FShown = FTray->isVisible();
+    return FShown;
+}
+
+bool TTrayIcon::IsShown() const {
+    return FShown;
+}
+
+bool TTrayIcon::Available() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TTrayIcon::HandleActivation(QSystemTrayIcon::ActivationReason reason) {
+    const auto press = [this] {
+        if (OnMouseDown)
+            OnMouseDown(this);
+        else if (OnClick)
+            OnClick(this);
+    };
+    switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            FMouseButton = TMouseButton::mbLeft;
+            press();
+            break;
+        case QSystemTrayIcon::Context:
+            FMouseButton = TMouseButton::mbRight;
+            if (FPopupMenu)
+                FPopupMenu->popup(QCursor::pos());
+            else
+                press();
+            break;
+        case QSystemTrayIcon::MiddleClick:
+            FMouseButton = TMouseButton::mbMiddle;
+            press();
+            break;
+        case QSystemTrayIcon::DoubleClick:
+            // Its first press came as a Trigger already.
+            FMouseButton = TMouseButton::mbLeft;
+            if (OnDblClick)
+                OnDblClick(this);
+            break;
+        case QSystemTrayIcon::Unknown: break;
+    }
+}
+
+QString TTrayIcon::ShownTip(const QString& tip) {
+    // Counted in characters, so that no surrogate pair is cut in half.
+    qsizetype units = 0;
+    for (int characters = 0; units < tip.size() && characters < kMaxTipCharacters; ++characters) {
+        const bool pair = tip.at(units).isHighSurrogate() && units + 1 < tip.size() &&
+                          tip.at(units + 1).isLowSurrogate();
+        units += pair ? 2 : 1;
+    }
+    return tip.left(units);
+}
+
+void TTrayIcon::Refresh() {
+    // QSystemTrayIcon refuses to show an empty icon.
+    FTray->setIcon(FIcon.isNull() ? QApplication::style()->standardIcon(QStyle::SP_ComputerIcon)
+                                  : FIcon);
+    FTray->setToolTip(ShownTip(FTip));
+}
+
+}  // namespace tunrax
