@@ -21,6 +21,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -499,6 +500,9 @@ void TfmMain::tvAlbenChange() {
     std::string folder = NodePath(FAlben->Catalogue(), node);
     std::vector<std::string> files;
     FSource->ListFiles(files, folder);
+    // Folders list in no fixed order; sorting by bytes first makes the same
+    // one of two names that differ only in case stay every time.
+    std::sort(files.begin(), files.end());
     FCollator->SortUnique(files);
     FillSongList(files, lvLieder, folder);
 }

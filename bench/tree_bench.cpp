@@ -12,7 +12,7 @@
 
 #include "app/CatalogueModel.h"
 #include "app/catalogue.h"
-#include "bench/bench_support.h"
+#include "bench_support.h"
 
 using namespace tunrax;
 using namespace tunrax::bench;

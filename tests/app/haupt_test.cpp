@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QTabWidget>
@@ -21,6 +22,7 @@
 #include <QTreeWidget>
 
 #include "app/CatalogueModel.h"
+#include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/transfer.h"
 #include "support/TempDir.h"
@@ -296,4 +298,37 @@ TEST_F(ProgramTest, TerminationSignalEndsLikeBeenden) {
     EXPECT_FALSE(next.waitForFinished(2000)) << "a stale lock blocked the start";
     next.terminate();
     EXPECT_TRUE(next.waitForFinished(10000));
+}
+
+namespace {
+// Throws from its event handler, as a command handler that fails does.
+class Failing : public QObject {
+public:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::User)
+            throw Error("Verzeichnis \"x\" nicht gefunden");
+        return QObject::event(event);
+    }
+};
+}  // namespace
+
+TEST(Application, AnErrorReachingTheEventLoopIsShownAndTheProgramGoesOn) {
+    QString title, text;
+    QTimer::singleShot(0, [&] {
+        // The box is modal; look at it and close it.
+        QTimer::singleShot(50, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            title = box->windowTitle();
+            text = box->text();
+            box->accept();
+        });
+        Failing failing;
+        QEvent event(QEvent::User);
+        QCoreApplication::sendEvent(&failing, &event);
+        QCoreApplication::quit();
+    });
+    QCoreApplication::exec();
+    EXPECT_EQ(text, QStringLiteral("Verzeichnis \"x\" nicht gefunden"));
+    EXPECT_EQ(title, QStringLiteral("Tunrax"));
 }
