@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTabWidget>
@@ -29,7 +30,11 @@
 #include "app/QtProgress.h"
 #include "app/catalogue_scan.h"
 #include "app/collation.h"
+#include "app/songfile.h"
 #include "app/songlist.h"
+#include "audio/BassPlayer.h"
+#include "audio/ID3v1.h"
+#include "audio/ID3v2.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
@@ -83,8 +88,11 @@ std::string TempFileName() {
     return GetTempFolder() + "tunrax.mp3";
 }
 
-TfmMain::TfmMain(TVelIniFile& settings, QWidget* parent)
-    : TVelForm(parent), FSettings(settings), FCollator(std::make_unique<TNameCollator>()) {
+TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, QWidget* parent)
+    : TVelForm(parent),
+      FSettings(settings),
+      FLibrary(std::move(library)),
+      FCollator(std::make_unique<TNameCollator>()) {
     InitResources();
     setWindowTitle(QStringLiteral("Tunrax"));
     setObjectName(QStringLiteral("fmMain"));
@@ -285,6 +293,7 @@ void TfmMain::CreateControls() {
 
     mmStart = new QTimer(this);
     mmStart->setInterval(100);
+    connect(mmStart, &QTimer::timeout, this, &TfmMain::mmStartTimer);
 
     NBA = new TTrayIcon(this);
     NBA->OnClick = [this](TTrayIcon*) { NBAClick(); };
@@ -296,6 +305,13 @@ void TfmMain::CreateControls() {
 }
 
 void TfmMain::VelFormCreate() {
+    if (!FLibrary)
+        FLibrary = CreateGStreamerLibrary();
+    FPlayer = std::make_unique<TBassPlayer>(*FLibrary);
+    FPlayer->OnError = [this](const std::string& text, const std::string& title) {
+        QMessageBox::critical(this, QString::fromStdString(title), QString::fromStdString(text));
+    };
+    FPlayer->Init(reinterpret_cast<void*>(winId()));
     GetUserDataFolder("tunRax", "quintor");
     for (QAction* action : findChildren<QAction*>())
         if (!action->text().isEmpty())
@@ -336,7 +352,17 @@ QString TfmMain::StartCaption(const QString& title, const QString& version,
 }
 
 void TfmMain::SetPlayIcon(bool on) {
-    NBA->SetIcon(ResourceIcon(on ? QStringLiteral("CD_AN.svg") : QStringLiteral("CD_AUS.svg")));
+    // A stopped list sets the same icon every tick; the tray is told only
+    // when the picture changes.
+    if (FPlayIconSet && FPlayIconOn == on)
+        return;
+    FPlayIconSet = true;
+    FPlayIconOn = on;
+    if (FIconOn.isNull()) {
+        FIconOn = ResourceIcon(QStringLiteral("CD_AN.svg"));
+        FIconOff = ResourceIcon(QStringLiteral("CD_AUS.svg"));
+    }
+    NBA->SetIcon(on ? FIconOn : FIconOff);
 }
 
 void TfmMain::ShowWindow() {
@@ -399,8 +425,19 @@ void TfmMain::Aktualisieren1Click() {
 
 void TfmMain::NBAClick() {
     switch (NBA->MouseButton()) {
-        // Pausing and resuming a playing song come with the player.
         case TMouseButton::mbLeft:
+            switch (FPlayer->State()) {
+                case psPlaying:
+                    FPlayer->Pause();
+                    SetPlayIcon(false);
+                    break;
+                case psPaused:
+                    FPlayer->Resume();
+                    SetPlayIcon(true);
+                    break;
+                default: ShowWindow(); break;
+            }
+            break;
         case TMouseButton::mbRight: ShowWindow(); break;
         case TMouseButton::mbMiddle: break;
     }
@@ -428,6 +465,8 @@ void TfmMain::VelFormDestroy() {
     }
     FFavorites.clear();
     FSource.reset();
+    FPlayer.reset();  // releases the audio output
+    FLibrary.reset();
 }
 
 // --- catalogue and album tree
@@ -509,6 +548,89 @@ void TfmMain::tvAlbenChange() {
 
 void TfmMain::lvLiederChange() {
     FTickCount = 0;
+}
+
+// --- playback
+
+void TfmMain::mmStartTimer() {
+    // A scan lets the window repaint; the songs wait until it is done.
+    if (FBusy)
+        return;
+    ++FTickCount;
+    if (FTickCount == 2)
+        StartSelectedSong();
+    if (FTickCount > 3) {
+        FTickCount = 3;
+        PollPlayer();
+    }
+}
+
+void TfmMain::StartSelectedSong() {
+    QTreeWidgetItem* item = lvLieder->currentItem();
+    bool listShown = SelectedNode() != TCatalogue::kNone || pcSeiten->currentIndex() == 1;
+    if (!listShown || !item || !item->isSelected() || !FSource)
+        return;
+    setWindowTitle(FSavedCaption + QStringLiteral(" - ") + item->text(0));
+    FPlayer->Stop();
+    std::string fileName = TempFileName();
+    FetchSong(*FSource, SongPath(item), fileName);
+    if (FileSizeOf(fileName) >= 0) {
+        ShowSongInfo();
+        FPlayer->Play(fileName);
+    }
+}
+
+void TfmMain::PollPlayer() {
+    if (FPlayer->State() != psStopped)
+        return;
+    try {
+        ::unlink(TempFileName().c_str());
+    } catch (const Error&) {
+        // Without the temporary folder there is no file to delete.
+    }
+    QTreeWidgetItem* item = lvLieder->currentItem();
+    int index = item && item->isSelected() ? lvLieder->indexOfTopLevelItem(item) : -1;
+    if (index < lvLieder->topLevelItemCount() - 1) {
+        lvLieder->setCurrentItem(lvLieder->topLevelItem(index + 1));
+    } else {
+        setWindowTitle(FSavedCaption);
+        SetPlayIcon(false);
+    }
+}
+
+void TfmMain::ShowSongInfo() {
+    std::string fileName = TempFileName();
+    auto show = [this](const std::string& title, const std::string& artist,
+                       const std::string& album) {
+        auto text = [](std::string bytes) {
+            std::replace(bytes.begin(), bytes.end(), '_', ' ');
+            return QString::fromStdString(DisplayText(bytes));
+        };
+        laTitel->setText(text(title));
+        laInterpret->setText(text(artist));
+        laAlbum->setText(text(album));
+    };
+    bool shown = false;
+    TID3v2 v2;
+    if (v2.LoadFromFile(fileName) && v2.TagFound()) {
+        show(v2.Title(), v2.Artist(), v2.Album());
+        shown = true;
+    } else {
+        TID3v1 v1;
+        if (v1.LoadFromFile(fileName) && v1.TagFound()) {
+            show(v1.Title(), v1.Artist(), v1.Album());
+            shown = true;
+        }
+    }
+    if (shown) {
+        NBA->SetTip(QStringLiteral("%1 --> %2").arg(laInterpret->text(), laTitel->text()));
+    } else {
+        laTitel->clear();
+        laInterpret->clear();
+        laAlbum->clear();
+        NBA->SetTip(FSavedCaption);
+    }
+    SetPlayIcon(true);
 }
 
 // --- the song list

@@ -5,6 +5,7 @@
 // window owns the source, the collator, the tray icon and every control.
 #pragma once
 
+#include <QIcon>
 #include <QPointer>
 #include <QString>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "app/catalogue.h"
+#include "audio/BassPlayer.h"
 #include "widgets/VelForm.h"
 
 class QAction;
@@ -41,13 +43,17 @@ class TfmMain : public TVelForm {
     Q_OBJECT
 
 public:
-    explicit TfmMain(TVelIniFile& settings, QWidget* parent = nullptr);
+    // library: the audio library to play through; none gives the desktop's
+    // default output through GStreamer.
+    explicit TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library = nullptr,
+                     QWidget* parent = nullptr);
     ~TfmMain() override;
 
     // True when another instance runs: the program ends without showing this.
     bool SecondInstance() const { return FSecondInstance; }
 
     // --- state
+    std::unique_ptr<TBassPlayer> FPlayer;
     std::unique_ptr<TCustomTransfer> FSource;
     QString FSavedCaption;
     int32_t FTickCount = 0;
@@ -103,6 +109,11 @@ public:
     // The session ends or a terminating signal came: end as "&Beenden" does.
     void SessionEnd();
     void SetPlayIcon(bool on);
+    bool PlayIconOn() const { return FPlayIconOn; }
+
+    // --- playback
+    void mmStartTimer();
+    void ShowSongInfo();
 
     // --- catalogue and album tree
     void LoadCatalogue();
@@ -130,7 +141,14 @@ private:
     void ShowWindow();
     void AttachTreeChange(bool attached) { FTreeChangeAttached = attached; }
 
+    void StartSelectedSong();
+    void PollPlayer();
+
     TVelIniFile& FSettings;
+    std::unique_ptr<TAudioLibrary> FLibrary;
+    bool FPlayIconOn = false;
+    bool FPlayIconSet = false;
+    QIcon FIconOn, FIconOff;
     std::unique_ptr<TNameCollator> FCollator;
     std::unique_ptr<TProgressBarDisplay> FProgress;
     bool FSecondInstance = false;

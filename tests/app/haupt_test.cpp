@@ -34,6 +34,9 @@ using namespace tunrax::test;
 
 namespace {
 
+// Plays in real time without a sound card.
+const char kTestSink[] = "fakesink sync=true";
+
 class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() {
@@ -97,7 +100,7 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
     WriteFile(music + "Beatles/Help/01_Help.MP3", "x");
     WriteFile(music + "Beatles/Help/01_help.mp3", "x");  // equal but for case: dropped
     WriteFile(music + "Beatles/Help/cover.jpg", "x");
-    TfmMain form(settings);
+    TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
     ASSERT_FALSE(form.SecondInstance());
     Start(form);
 
@@ -150,7 +153,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
         SCOPED_TRACE(*broken ? "invalid level" : "missing");
         if (*broken)
             WriteFile(music + "tunrax.dat", broken);
-        TfmMain form(settings);
+        TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
         Start(form);
         EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"A", "b", " x"}));
         EXPECT_EQ(ReadFile(music + "tunrax.dat"), "A\r\nb\r\n\tx\r\n") << "written back";
@@ -160,7 +163,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
     // "Aktualisieren" scans again on a source that can write its catalogue,
     // and with the alternative catalogue only "tunrax2.dat" is touched.
     settings.WriteBool("Einstellungen", "Alternativ", true);
-    TfmMain form(settings);
+    TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
     Start(form);
     EXPECT_TRUE(Exists(music + "tunrax2.dat"));
     MakeDirs(music + "C");
@@ -171,7 +174,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
 }
 
 TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
-    TfmMain form(settings);
+    TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
     Start(form);
     const std::vector<std::pair<QAction*, const char*>> actions = {
         {form.acNeuListe, "Neue Liste"},
@@ -206,7 +209,7 @@ TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
 }
 
 TEST_F(MainWindowTest, CloseHidesAndOnlyBeendenEnds) {
-    TfmMain form(settings);
+    TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
     Start(form);
     // The offscreen platform has no notification area: the window must stay
     // reachable, so it goes to the task bar instead of vanishing.

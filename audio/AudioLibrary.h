@@ -1,0 +1,61 @@
+// The operations of the audio library that the player uses, as one small
+// interface: the real one plays through GStreamer, a recording one serves the
+// player's own tests. Handles are 32-bit numbers, 0 meaning none; calls on
+// handle 0 do nothing and fail quietly.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tunrax {
+
+// Activity codes of ChannelIsActive.
+enum : uint32_t {
+    kActiveStopped = 0,
+    kActivePlaying = 1,
+    kActiveStalled = 2,
+    kActivePaused = 3,
+};
+
+enum : uint32_t {
+    kAttribVolume = 2,          // ChannelSetAttribute: volume
+    kSyncEnd = 2,               // ChannelSetSync: end of playback
+    kStreamPrescan = 0x20000,   // StreamCreateFile/MusicLoad: exact length
+    kMusicRamp = 0x200,         // MusicLoad: normal ramping
+    kLibraryVersion = 0x02040000,  // the version a complete library reports
+};
+
+// Called from the library's own thread when a sync fires.
+using TSyncProc = void (*)(uint32_t sync, uint32_t channel, uint32_t data, void* user);
+
+class TAudioLibrary {
+public:
+    virtual ~TAudioLibrary() = default;
+    // 0x0204xxxx when the library can play MP3 files; anything else when it
+    // cannot be initialised or lacks an MP3 decoder.
+    virtual uint32_t GetVersion() = 0;
+    virtual bool Init(int device, uint32_t frequency, uint32_t flags, void* window,
+                      const void* classId) = 0;
+    virtual bool Free() = 0;
+    virtual uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
+                                      uint64_t length, uint32_t flags) = 0;
+    virtual uint32_t MusicLoad(bool memory, const std::string& fileName, uint64_t offset,
+                               uint32_t length, uint32_t flags, uint32_t frequency) = 0;
+    virtual bool StreamFree(uint32_t handle) = 0;
+    virtual bool ChannelPlay(uint32_t handle, bool restart) = 0;
+    virtual bool ChannelStop(uint32_t handle) = 0;
+    virtual bool ChannelPause(uint32_t handle) = 0;
+    virtual uint32_t ChannelIsActive(uint32_t handle) = 0;
+    virtual bool ChannelSetAttribute(uint32_t handle, uint32_t attribute, float value) = 0;
+    virtual uint32_t ChannelSetSync(uint32_t handle, uint32_t type, uint64_t parameter,
+                                    TSyncProc proc, void* user) = 0;
+};
+
+// The real library over GStreamer, playing on the desktop's default audio
+// output; audioSink, when not empty, is a GStreamer sink description used
+// instead (e.g. "fakesink sync=true" for tests that need real time but no
+// sound card).
+std::unique_ptr<TAudioLibrary> CreateGStreamerLibrary(const std::string& audioSink = "");
+
+}  // namespace tunrax

@@ -1,0 +1,93 @@
+#include "audio/BassPlayer.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tunrax {
+
+namespace {
+
+// The MPEG audio files are pre-scanned so that their length and seeking are
+// exact; other files are opened as they are.
+bool IsMpegAudioName(const std::string& fileName) {
+    const size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos || fileName.find('/', dot) != std::string::npos)
+        return false;
+    std::string ext = fileName.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".mp3" || ext == ".mp2" || ext == ".mp1";
+}
+
+}  // namespace
+
+TBassPlayer::TBassPlayer(TAudioLibrary& library) : FLibrary(library) {}
+
+TBassPlayer::~TBassPlayer() {
+    FLibrary.Free();
+}
+
+void TBassPlayer::Init(void* window) {
+    const uint32_t version = FLibrary.GetVersion();
+    FLibrary.Init(-1, 44100, 0, window, nullptr);
+    if ((version >> 16) != (kLibraryVersion >> 16) && OnError)
+        OnError("Bass 2.3 nicht gefunden", "Fehler");
+}
+
+void TBassPlayer::Play(const std::string& fileName) {
+    if (fileName.empty())
+        return;
+    FileName = fileName;
+    Stop();
+    const uint32_t flags = IsMpegAudioName(fileName) ? uint32_t{kStreamPrescan} : 0u;
+    Channel = FLibrary.StreamCreateFile(false, fileName, 0, 0, flags);
+    if (Channel == 0)
+        Channel = FLibrary.MusicLoad(false, fileName, 0, 0, kStreamPrescan | kMusicRamp, 0);
+    if (OnEnd)
+        SyncHandle = FLibrary.ChannelSetSync(Channel, kSyncEnd, 0, &TBassPlayer::EndSync, this);
+    FLibrary.ChannelSetAttribute(Channel, kAttribVolume, Volume);
+    FLibrary.ChannelPlay(Channel, true);
+    if (Channel != 0) {
+        if (OnPlay)
+            OnPlay(this);
+        if (OnSongChange)
+            OnSongChange(this);
+    }
+}
+
+void TBassPlayer::Stop() {
+    FLibrary.ChannelStop(Channel);
+    FLibrary.StreamFree(Channel);
+    Channel = 0;
+    // The sync went with the channel; a stale handle would name nothing.
+    SyncHandle = 0;
+}
+
+void TBassPlayer::Pause() {
+    FLibrary.ChannelPause(Channel);
+    if (OnPause)
+        OnPause(this);
+}
+
+void TBassPlayer::Resume() {
+    FLibrary.ChannelPlay(Channel, false);
+    if (OnResume)
+        OnResume(this);
+}
+
+TPlayerState TBassPlayer::State() {
+    switch (FLibrary.ChannelIsActive(Channel)) {
+        case kActivePlaying: return psPlaying;
+        case kActiveStalled: return psStalled;
+        case kActivePaused: return psPaused;
+        default: return psStopped;
+    }
+}
+
+void TBassPlayer::EndSync(uint32_t, uint32_t, uint32_t, void* user) {
+    auto* player = static_cast<TBassPlayer*>(user);
+    if (player->OnEnd)
+        player->OnEnd(player);
+}
+
+}  // namespace tunrax

@@ -1,0 +1,62 @@
+// A file opened read-only for one tag reading: the descriptor is closed when
+// the object goes, so no path of a reader leaves the file open. Only regular
+// files are read; a folder, a pipe or a device counts as unreadable (a pipe
+// would otherwise block the reader). Never throws.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+
+namespace tunrax {
+
+class TTagFile {
+public:
+    explicit TTagFile(const char* fileName) {
+        FFd = ::open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        struct stat st;
+        if (FFd >= 0 && ::fstat(FFd, &st) == 0 && S_ISREG(st.st_mode)) {
+            FSize = st.st_size;
+        } else if (FFd >= 0) {
+            ::close(FFd);
+            FFd = -1;
+        }
+    }
+    ~TTagFile() {
+        if (FFd >= 0)
+            ::close(FFd);
+    }
+    TTagFile(const TTagFile&) = delete;
+    TTagFile& operator=(const TTagFile&) = delete;
+
+    bool IsOpen() const { return FFd >= 0; }
+    int64_t Size() const { return FSize; }
+
+    // Reads up to count bytes at offset; the number read, -1 on a read error.
+    // Fewer than count only at the end of the file.
+    int64_t ReadAt(int64_t offset, void* buffer, size_t count) const {
+        size_t done = 0;
+        while (done < count) {
+            const ssize_t n = ::pread(FFd, static_cast<char*>(buffer) + done, count - done,
+                                      static_cast<off_t>(offset + static_cast<int64_t>(done)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return -1;
+            if (n == 0)
+                break;
+            done += static_cast<size_t>(n);
+        }
+        return static_cast<int64_t>(done);
+    }
+
+private:
+    int FFd = -1;
+    int64_t FSize = 0;
+};
+
+}  // namespace tunrax

@@ -1,0 +1,127 @@
+// Playing a song list from the selected song to its end, on a real temporary
+// collection of short real MP3 files, through GStreamer on a sink that plays
+// in real time without a sound card.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include "app/CatalogueModel.h"
+#include "app/haupt.h"
+#include "settings/Vel_ini.h"
+#include "support/Mp3Files.h"
+#include "support/TempDir.h"
+#include "widgets/TrayIcon.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+
+namespace {
+
+class SequencingTest : public ::testing::Test {
+protected:
+    SequencingTest() {
+        settings.WriteInteger("Einstellungen", "Typ", 0);
+        settings.WriteString("Einstellungen", "Verzeichnis", music);
+        WriteFile(music + "tunrax.dat", "Album\r\n");
+        for (int i = 1; i <= 5; ++i) {
+            std::string name =
+                music + "Album/0" + std::to_string(i) + "-Lied " + std::to_string(i) + ".mp3";
+            if (i == 4)  // only an old-style tag
+                WriteFile(name, SilentMp3Frames(kSeconds) + Id3v1Tag("Vier", "Alte Band", "Alt"));
+            else if (i == 5)  // no tag at all
+                WriteFile(name, SilentMp3Frames(kSeconds));
+            else
+                WriteSilentMp3(name, kSeconds, "Lied_" + std::to_string(i), "Band", "Album");
+        }
+    }
+
+    void Start() {
+        bool started = false;
+        QObject::connect(&form, &TVelForm::AfterCreate, [&] { started = true; });
+        form.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+        form.tvAlben->setCurrentIndex(form.FAlben->IndexOf(0));
+        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 5);
+    }
+
+    // What the window shows whenever the caption changes.
+    struct Shown {
+        QString caption, title, artist, album, tip;
+    };
+    // Records from now on; the state before the first change is left out.
+    void Record() {
+        shown.push_back({form.windowTitle(), {}, {}, {}, {}});
+        QObject::connect(form.mmStart, &QTimer::timeout, [this] {
+            if (!shown.empty() && shown.back().caption == form.windowTitle())
+                return;
+            shown.push_back({form.windowTitle(), form.laTitel->text(), form.laInterpret->text(),
+                             form.laAlbum->text(), form.NBA->Tip()});
+        });
+    }
+    QString Playing(const char* song) const {
+        return form.FSavedCaption + QStringLiteral(" - ") + QString::fromUtf8(song);
+    }
+
+    static constexpr double kSeconds = 0.4;
+    TempDir tmp;
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    const std::string music = tmp / "Musik/";
+    TVelIniFile settings{tmp / "tunrax.ini"};
+    TfmMain form{settings, CreateGStreamerLibrary("fakesink sync=true")};
+    std::vector<Shown> shown;
+};
+
+}  // namespace
+
+TEST_F(SequencingTest, TheThirdSongPlaysToTheEndOfTheList) {
+    Start();
+    Record();
+    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(2));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return shown.size() >= 5 && form.windowTitle() == form.FSavedCaption; }, 10000));
+    shown.erase(shown.begin());
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[0].caption, Playing("Lied 3"));
+    EXPECT_EQ(shown[0].title, QStringLiteral("Lied 3")) << "\"_\" shows as a space";
+    EXPECT_EQ(shown[0].artist, QStringLiteral("Band"));
+    EXPECT_EQ(shown[0].album, QStringLiteral("Album"));
+    EXPECT_EQ(shown[0].tip, QStringLiteral("Band --> Lied 3"));
+    EXPECT_EQ(shown[1].caption, Playing("Lied 4"));
+    EXPECT_EQ(shown[1].title, QStringLiteral("Vier")) << "the old tag when there is no new one";
+    EXPECT_EQ(shown[1].tip, QStringLiteral("Alte Band --> Vier"));
+    EXPECT_EQ(shown[2].caption, Playing("Lied 5"));
+    EXPECT_EQ(shown[2].title, QString()) << "no tag: empty labels";
+    EXPECT_EQ(shown[2].tip, form.FSavedCaption);
+    EXPECT_EQ(shown[3].caption, form.FSavedCaption);
+    EXPECT_FALSE(form.PlayIconOn()) << "the idle picture once the list has ended";
+    EXPECT_FALSE(Exists(TempFileName())) << "the temporary file goes when the player stops";
+}
+
+TEST_F(SequencingTest, NothingStartsWhileTheTimerIsOff) {
+    Start();
+    form.mmStart->stop();
+    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));
+    QTest::qWait(600);
+    EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
+    EXPECT_EQ(form.FPlayer->State(), psStopped);
+}
+
+TEST_F(SequencingTest, PausingFromTheTrayHoldsTheList) {
+    Start();
+    Record();
+    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.FPlayer->State() == psPlaying; }, 3000));
+    form.NBA->HandleActivation(QSystemTrayIcon::Trigger);  // a left click
+    EXPECT_EQ(form.FPlayer->State(), psPaused);
+    EXPECT_FALSE(form.PlayIconOn());
+    QTest::qWait(static_cast<int>(kSeconds * 1000) + 500);
+    EXPECT_EQ(form.windowTitle(), Playing("Lied 1")) << "a paused song holds the list";
+    form.NBA->HandleActivation(QSystemTrayIcon::Trigger);
+    EXPECT_EQ(form.FPlayer->State(), psPlaying);
+    EXPECT_TRUE(form.PlayIconOn());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 2"); }, 3000));
+}

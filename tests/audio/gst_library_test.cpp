@@ -1,0 +1,250 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include "audio/AudioLibrary.h"
+#include "audio/BassPlayer.h"
+#include "support/Mp3Files.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+using namespace tunrax;
+using namespace tunrax::test;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const char* const kTimedSink = "fakesink sync=true";
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = Clock::now() + limit;
+    while (!done()) {
+        if (Clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// A four-channel tracker module: one pattern that plays one note of a short
+// square-wave sample.
+std::string TinyModule() {
+    std::string mod(20, '\0');  // title
+    for (int i = 0; i < 31; ++i) {
+        std::string sample(30, '\0');
+        if (i == 0) {
+            sample[23] = 100;  // 100 words long
+            sample[25] = 64;   // full volume
+            sample[29] = 1;    // no loop
+        }
+        mod += sample;
+    }
+    mod += '\x01';  // song length: one pattern
+    mod += '\x7F';
+    mod += std::string(128, '\0');  // order: pattern 0
+    mod += "M.K.";
+    std::string pattern(64 * 4 * 4, '\0');
+    pattern[0] = '\x01';  // sample 1, period 428
+    pattern[1] = '\xAC';
+    pattern[2] = '\x10';
+    mod += pattern;
+    for (int i = 0; i < 200; ++i)
+        mod += (i / 10) % 2 ? '\x60' : '\xA0';
+    return mod;
+}
+
+}  // namespace
+
+TEST(GstAudioLibrary, PlaysPausesResumesAndEndsThroughThePlayer) {
+    TempDir dir;
+    const std::string song = dir / "Silent Song.mp3";
+    WriteSilentMp3(song, 1.5);
+    auto lib = CreateGStreamerLibrary(kTimedSink);
+    EXPECT_EQ(lib->GetVersion(), kLibraryVersion);
+
+    TBassPlayer player(*lib);
+    std::string error;
+    player.OnError = [&](const std::string& text, const std::string&) { error = text; };
+    std::atomic<int> ends{0};
+    player.OnEnd = [&](TBassPlayer*) { ++ends; };
+    player.Init(nullptr);
+    EXPECT_EQ(error, "");
+
+    const auto start = Clock::now();
+    player.Play(song);
+    ASSERT_NE(player.Channel, 0u);
+    EXPECT_NE(player.SyncHandle, 0u);
+    EXPECT_EQ(player.State(), psPlaying);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    player.Pause();
+    EXPECT_EQ(player.State(), psPaused);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_EQ(player.State(), psPaused);  // a pause holds the song
+    player.Resume();
+    EXPECT_EQ(player.State(), psPlaying);
+    ASSERT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(4)));
+    // 1.5 s of song plus 0.6 s of pause: it really played in real time.
+    EXPECT_GT(Seconds(start), 1.9);
+    EXPECT_EQ(ends.load(), 1);
+
+    const uint32_t first = player.Channel;
+    player.Play(song);
+    EXPECT_NE(player.Channel, 0u);
+    EXPECT_NE(player.Channel, first);  // handles are not reused
+    EXPECT_EQ(player.State(), psPlaying);
+    player.Stop();
+    EXPECT_EQ(player.State(), psStopped);
+}
+
+TEST(GstAudioLibrary, ChannelCalls) {
+    TempDir dir;
+    const std::string song = dir / "short.mp3";
+    WriteSilentMp3(song, 0.4);
+    auto lib = CreateGStreamerLibrary(kTimedSink);
+    EXPECT_EQ(lib->StreamCreateFile(false, song, 0, 0, 0), 0u) << "opened before Init";
+    ASSERT_TRUE(lib->Init(-1, 44100, 0, nullptr, nullptr));
+
+    const uint32_t h = lib->StreamCreateFile(false, song, 0, 0, kStreamPrescan);
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(lib->ChannelIsActive(h), kActiveStopped) << "opened, not yet played";
+    EXPECT_TRUE(lib->ChannelSetAttribute(h, kAttribVolume, 100.0f));
+    EXPECT_TRUE(lib->ChannelSetAttribute(h, kAttribVolume, 250.0f));  // clamped
+    EXPECT_FALSE(lib->ChannelSetAttribute(h, 99, 1.0f));
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "first run" : "restart after the end");
+        ASSERT_TRUE(lib->ChannelPlay(h, true));
+        EXPECT_EQ(lib->ChannelIsActive(h), kActivePlaying);
+        EXPECT_TRUE(WaitFor([&] { return lib->ChannelIsActive(h) == kActiveStopped; },
+                            std::chrono::seconds(3)));
+    }
+    ASSERT_TRUE(lib->ChannelPlay(h, true));
+    EXPECT_TRUE(lib->ChannelStop(h));
+    EXPECT_EQ(lib->ChannelIsActive(h), kActiveStopped);
+    EXPECT_TRUE(lib->StreamFree(h));
+
+    SCOPED_TRACE("a freed or unknown handle");
+    for (uint32_t bad : {h, 0u, 12345u}) {
+        EXPECT_FALSE(lib->StreamFree(bad));
+        EXPECT_FALSE(lib->ChannelPlay(bad, true));
+        EXPECT_FALSE(lib->ChannelPause(bad));
+        EXPECT_FALSE(lib->ChannelStop(bad));
+        EXPECT_EQ(lib->ChannelIsActive(bad), kActiveStopped);
+        EXPECT_FALSE(lib->ChannelSetAttribute(bad, kAttribVolume, 100.0f));
+        EXPECT_EQ(lib->ChannelSetSync(
+                      bad, kSyncEnd, 0, [](uint32_t, uint32_t, uint32_t, void*) {}, nullptr),
+                  0u);
+    }
+    const uint32_t again = lib->StreamCreateFile(false, song, 0, 0, 0);
+    EXPECT_GT(again, h);
+    EXPECT_TRUE(lib->Free());
+    EXPECT_EQ(lib->ChannelIsActive(again), kActiveStopped);
+    EXPECT_EQ(lib->StreamCreateFile(false, song, 0, 0, 0), 0u) << "opened after Free";
+}
+
+TEST(GstAudioLibrary, OpensOnlyWhatItCanDecode) {
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 200; ++i)
+        text += "This is a plain text file and no audio at all.\n";
+    WriteFile(dir / "text.mp3", text);
+    WriteFile(dir / "empty.mp3", "");
+    WriteSilentMp3(dir / "silent.mp3", 0.5);
+    auto lib = CreateGStreamerLibrary(kTimedSink);
+    TBassPlayer player(*lib);
+    player.Init(nullptr);
+    for (const char* name : {"text.mp3", "empty.mp3", "missing.mp3", ""}) {
+        SCOPED_TRACE(name);
+        const auto start = Clock::now();
+        EXPECT_EQ(lib->StreamCreateFile(false, dir / name, 0, 0, kStreamPrescan), 0u);
+        EXPECT_EQ(lib->MusicLoad(false, dir / name, 0, 0, kStreamPrescan | kMusicRamp, 0), 0u);
+        EXPECT_LT(Seconds(start), 1.5) << "refusing should not wait for the time-out";
+        player.Play(dir / name);
+        EXPECT_EQ(player.Channel, 0u);
+        EXPECT_EQ(player.State(), psStopped);
+    }
+    SCOPED_TRACE("a module opens through MusicLoad, an MP3 does not");
+    WriteFile(dir / "tiny.mod", TinyModule());
+    const uint32_t module =
+        lib->MusicLoad(false, dir / "tiny.mod", 0, 0, kStreamPrescan | kMusicRamp, 0);
+    EXPECT_NE(module, 0u);
+    EXPECT_TRUE(lib->ChannelPlay(module, true));
+    EXPECT_EQ(lib->ChannelIsActive(module), kActivePlaying);
+    EXPECT_TRUE(lib->ChannelSetAttribute(module, kAttribVolume, 50.0f));
+    EXPECT_EQ(lib->MusicLoad(false, dir / "silent.mp3", 0, 0, kStreamPrescan | kMusicRamp, 0), 0u);
+    EXPECT_NE(lib->StreamCreateFile(false, dir / "silent.mp3", 0, 0, kStreamPrescan), 0u);
+}
+
+// The one test that proves sound comes out: a tone through the desktop's
+// default output into a PulseAudio null sink, recorded from its monitor.
+TEST(GstAudioLibrary, ToneReachesTheSoundServer) {
+    if (!std::getenv("PULSE_SERVER") || std::system("pactl info >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
+    TempDir dir;
+    const std::string song = dir / "tone.mp3";
+    if (!WriteToneMp3(song, 1.5, 440))
+        GTEST_SKIP() << "lame is not installed";
+    const char* sinkEnv = std::getenv("TUNRAX_TEST_SINK");
+    const std::string monitor =
+        std::string(sinkEnv && *sinkEnv ? sinkEnv : "testsink") + ".monitor";
+    const std::string recording = dir / "rec.raw";
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, recording.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    const char* argv[] = {"parec",        "-d",           monitor.c_str(), "--format=s16le",
+                          "--rate=44100", "--channels=2", "--raw",         nullptr};
+    pid_t parec = 0;
+    const int spawned =
+        posix_spawnp(&parec, "parec", &actions, nullptr, const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_EQ(spawned, 0) << "cannot start parec";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+    {
+        auto lib = CreateGStreamerLibrary();
+        TBassPlayer player(*lib);
+        player.Init(nullptr);
+        player.Play(song);
+        EXPECT_NE(player.Channel, 0u);
+        EXPECT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(5)));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(parec, SIGTERM);
+    waitpid(parec, nullptr, 0);
+
+    const std::string raw = ReadFile(recording);
+    ASSERT_GT(raw.size(), 44100u * 4) << "less than a second recorded";
+    // Loudest 100 ms window: the tone has an RMS near 11500, silence 0.
+    const size_t window = 4410 * 2;
+    double bestRms = 0;
+    int peak = 0;
+    std::vector<int16_t> samples(raw.size() / 2);
+    std::memcpy(samples.data(), raw.data(), samples.size() * 2);
+    for (size_t begin = 0; begin + window <= samples.size(); begin += window) {
+        double sum = 0;
+        for (size_t i = begin; i < begin + window; ++i) {
+            sum += double(samples[i]) * samples[i];
+            peak = std::max(peak, std::abs(int(samples[i])));
+        }
+        bestRms = std::max(bestRms, std::sqrt(sum / window));
+    }
+    EXPECT_GT(peak, 8000);
+    EXPECT_GT(bestRms, 5000.0);
+}

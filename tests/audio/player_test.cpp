@@ -1,0 +1,211 @@
+#include "audio/BassPlayer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/RecordingAudioLibrary.h"
+
+using namespace tunrax;
+using tunrax::test::TRecordingAudioLibrary;
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// Records the player's notifications by name, in order.
+struct Events {
+    std::vector<std::string> Seen;
+    void Attach(TBassPlayer& player) {
+        player.OnPlay = [this](TBassPlayer*) { Seen.push_back("play"); };
+        player.OnSongChange = [this](TBassPlayer*) { Seen.push_back("songchange"); };
+        player.OnPause = [this](TBassPlayer*) { Seen.push_back("pause"); };
+        player.OnResume = [this](TBassPlayer*) { Seen.push_back("resume"); };
+    }
+};
+
+}  // namespace
+
+TEST(BassPlayer, InitChecksTheLibraryVersion) {
+    struct Case {
+        uint32_t version;
+        bool message;
+    } cases[] = {{0x02040000, false}, {0x0204FFFF, false}, {0x02030000, true},
+                 {0x01000000, true},  {0, true},           {0x02050000, true}};
+    int window = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.version);
+        TRecordingAudioLibrary lib;
+        lib.Version = c.version;
+        lib.InitResult = false;  // ignored either way
+        TBassPlayer player(lib);
+        std::vector<std::string> messages;
+        player.OnError = [&](const std::string& text, const std::string& title) {
+            messages.push_back(title + ": " + text);
+        };
+        player.Init(&window);
+        EXPECT_EQ(lib.Calls, (Calls{"GetVersion()", "Init(-1,44100,0,ptr,null)"}));
+        EXPECT_EQ(lib.LastWindow, &window);
+        EXPECT_EQ(messages, c.message ? std::vector<std::string>{"Fehler: Bass 2.3 nicht gefunden"}
+                                      : std::vector<std::string>{});
+    }
+    SCOPED_TRACE("no handler");
+    TRecordingAudioLibrary lib;
+    lib.Version = 0;
+    TBassPlayer player(lib);
+    player.Init(nullptr);
+    EXPECT_EQ(lib.Calls.size(), 2u);
+}
+
+TEST(BassPlayer, PlayOpensAsStreamThenAsModule) {
+    {
+        SCOPED_TRACE("empty name does nothing, not even Stop");
+        TRecordingAudioLibrary lib;
+        TBassPlayer player(lib);
+        Events events;
+        events.Attach(player);
+        player.FileName = "before.mp3";
+        player.Play("");
+        EXPECT_TRUE(lib.Calls.empty());
+        EXPECT_EQ(player.FileName, "before.mp3");
+        EXPECT_TRUE(events.Seen.empty());
+    }
+    struct FlagCase {
+        const char* name;
+        const char* flags;
+    } flagCases[] = {{"x.MP3", "0x20000"},      {"/m/a.mp2", "0x20000"}, {"/m/b.Mp1", "0x20000"},
+                     {"x.ogg", "0x0"},          {"/m/c.mp3.wav", "0x0"}, {"/m/d.mp3/song", "0x0"},
+                     {"/m/noextension", "0x0"}, {"/m/e.mp4", "0x0"}};
+    for (const FlagCase& c : flagCases) {
+        SCOPED_TRACE(c.name);
+        TRecordingAudioLibrary lib;
+        lib.Streams = {c.name};
+        TBassPlayer player(lib);
+        Events events;
+        events.Attach(player);
+        player.Play(c.name);
+        const std::string open =
+            std::string("StreamCreateFile(0,") + c.name + ",0,0," + c.flags + ")";
+        EXPECT_EQ(lib.Calls, (Calls{"ChannelStop(0)", "StreamFree(0)", open,
+                                    "ChannelSetAttribute(100,2,100)", "ChannelPlay(100,1)"}));
+        EXPECT_EQ(player.Channel, 100u);
+        EXPECT_EQ(player.FileName, c.name);
+        EXPECT_EQ(events.Seen, (std::vector<std::string>{"play", "songchange"}));
+        EXPECT_EQ(player.SyncHandle, 0u);
+    }
+    {
+        SCOPED_TRACE("refused as stream, taken as module");
+        TRecordingAudioLibrary lib;
+        lib.Musics = {"song.mod"};
+        TBassPlayer player(lib);
+        Events events;
+        events.Attach(player);
+        player.Play("song.mod");
+        EXPECT_EQ(lib.Calls,
+                  (Calls{"ChannelStop(0)", "StreamFree(0)", "StreamCreateFile(0,song.mod,0,0,0x0)",
+                         "MusicLoad(0,song.mod,0,0,0x20200,0)", "ChannelSetAttribute(100,2,100)",
+                         "ChannelPlay(100,1)"}));
+        EXPECT_EQ(events.Seen, (std::vector<std::string>{"play", "songchange"}));
+    }
+    {
+        SCOPED_TRACE("refused both ways: no channel, no notification, reads stopped");
+        TRecordingAudioLibrary lib;
+        TBassPlayer player(lib);
+        Events events;
+        events.Attach(player);
+        player.Play("bad.mp3");
+        EXPECT_EQ(lib.Calls, (Calls{"ChannelStop(0)", "StreamFree(0)",
+                                    "StreamCreateFile(0,bad.mp3,0,0,0x20000)",
+                                    "MusicLoad(0,bad.mp3,0,0,0x20200,0)",
+                                    "ChannelSetAttribute(0,2,100)", "ChannelPlay(0,1)"}));
+        EXPECT_EQ(player.Channel, 0u);
+        EXPECT_EQ(player.FileName, "bad.mp3");
+        EXPECT_TRUE(events.Seen.empty());
+        lib.Activity = kActiveStopped;
+        EXPECT_EQ(player.State(), psStopped);
+    }
+    {
+        SCOPED_TRACE("the next Play stops and frees the previous channel");
+        TRecordingAudioLibrary lib;
+        lib.Streams = {"a.mp3", "b.mp3"};
+        TBassPlayer player(lib);
+        player.Play("a.mp3");
+        lib.Calls.clear();
+        player.Play("b.mp3");
+        ASSERT_GE(lib.Calls.size(), 3u);
+        EXPECT_EQ(lib.Calls[0], "ChannelStop(100)");
+        EXPECT_EQ(lib.Calls[1], "StreamFree(100)");
+        EXPECT_EQ(player.Channel, 101u);
+    }
+}
+
+TEST(BassPlayer, EndSyncOnlyWithHandler) {
+    TRecordingAudioLibrary lib;
+    lib.Streams = {"a.mp3", "b.mp3"};
+    TBassPlayer player(lib);
+    std::vector<TBassPlayer*> ended;
+    player.OnEnd = [&](TBassPlayer* sender) { ended.push_back(sender); };
+    player.Play("a.mp3");
+    EXPECT_EQ(lib.Calls,
+              (Calls{"ChannelStop(0)", "StreamFree(0)", "StreamCreateFile(0,a.mp3,0,0,0x20000)",
+                     "ChannelSetSync(100,2,0,1,ptr)", "ChannelSetAttribute(100,2,100)",
+                     "ChannelPlay(100,1)"}));
+    EXPECT_EQ(lib.LastSyncUser, &player);
+    EXPECT_EQ(player.SyncHandle, 500u);
+    lib.FireEnd(player.Channel);
+    EXPECT_EQ(ended, std::vector<TBassPlayer*>{&player});
+
+    player.Stop();
+    EXPECT_EQ(player.SyncHandle, 0u);
+    player.OnEnd = nullptr;
+    lib.Calls.clear();
+    player.Play("b.mp3");
+    for (const std::string& call : lib.Calls)
+        EXPECT_EQ(call.find("ChannelSetSync"), std::string::npos) << call;
+}
+
+TEST(BassPlayer, StopPauseResumeStateAndFree) {
+    TRecordingAudioLibrary lib;
+    lib.Streams = {"a.mp3"};
+    {
+        TBassPlayer player(lib);
+        Events events;
+        events.Attach(player);
+        player.Play("a.mp3");
+        lib.Calls.clear();
+        events.Seen.clear();
+
+        player.Pause();
+        player.Resume();
+        EXPECT_EQ(lib.Calls, (Calls{"ChannelPause(100)", "ChannelPlay(100,0)"}));
+        EXPECT_EQ(events.Seen, (std::vector<std::string>{"pause", "resume"}));
+
+        const std::pair<uint32_t, TPlayerState> states[] = {{kActiveStopped, psStopped},
+                                                            {kActivePlaying, psPlaying},
+                                                            {kActiveStalled, psStalled},
+                                                            {kActivePaused, psPaused},
+                                                            {4, psStopped},
+                                                            {7, psStopped},
+                                                            {0xFFFFFFFF, psStopped}};
+        for (const auto& [code, state] : states) {
+            SCOPED_TRACE(code);
+            lib.Activity = code;
+            lib.Calls.clear();
+            EXPECT_EQ(player.State(), state);
+            EXPECT_EQ(lib.Calls, Calls{"ChannelIsActive(100)"});
+        }
+
+        lib.Calls.clear();
+        player.Stop();
+        EXPECT_EQ(lib.Calls, (Calls{"ChannelStop(100)", "StreamFree(100)"}));
+        EXPECT_EQ(player.Channel, 0u);
+        EXPECT_EQ(events.Seen.size(), 2u);  // Stop raises nothing
+
+        lib.Calls.clear();
+        player.Pause();  // with no channel: still called, on handle 0
+        EXPECT_EQ(lib.Calls, Calls{"ChannelPause(0)"});
+        lib.Calls.clear();
+    }
+    EXPECT_EQ(lib.Calls, Calls{"Free()"});
+}
