@@ -325,27 +325,7 @@ namespace {
 int RunTool(const TempDir& tmp, const Names& args, std::string& out, std::string& err) {
     Names argv = {TUNRAX_KATALOG};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (std::string& a : argv)
-        raw.push_back(a.data());
-    raw.push_back(nullptr);
-    const std::string outFile = tmp / "stdout", errFile = tmp / "stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return -1;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    out = ReadFile(outFile);
-    err = ReadFile(errFile);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunProgram(argv, tmp.Path(), out, err);
 }
 
 }  // namespace

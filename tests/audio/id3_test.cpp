@@ -277,27 +277,7 @@ TEST_F(Id3Test, ID3v2FrameSizes) {
 // Runs the tool with its output in files; the exit status.
 int RunTags(const TempDir& tmp, std::vector<std::string> args, std::string& out, std::string& err) {
     args.insert(args.begin(), TUNRAX_TAGS);
-    std::vector<char*> raw;
-    for (std::string& a : args)
-        raw.push_back(a.data());
-    raw.push_back(nullptr);
-    const std::string outFile = tmp / "stdout", errFile = tmp / "stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return -1;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    out = test::ReadFile(outFile);
-    err = test::ReadFile(errFile);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return test::RunProgram(args, tmp.Path(), out, err);
 }
 
 TEST_F(Id3Test, TagsTool) {

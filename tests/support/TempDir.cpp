@@ -1,12 +1,18 @@
 #include "support/TempDir.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -60,6 +66,30 @@ std::string ReadFile(const std::string& path) {
 bool Exists(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+int RunProgram(std::vector<std::string> argv, const std::string& scratch, std::string& out,
+               std::string& err) {
+    std::vector<char*> raw;
+    for (std::string& a : argv) raw.push_back(a.data());
+    raw.push_back(nullptr);
+    const std::string outFile = scratch + "/stdout", errFile = scratch + "/stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    out = ReadFile(outFile);
+    err = ReadFile(errFile);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : FName(name) {

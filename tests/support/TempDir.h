@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tunrax::test {
 
@@ -28,6 +29,11 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 void MakeDirs(const std::string& path);
 bool Exists(const std::string& path);
+
+// Runs a program (argv[0] is its path) with standard output and error caught
+// in files below scratch; its exit status, -1 when it could not run.
+int RunProgram(std::vector<std::string> argv, const std::string& scratch, std::string& out,
+               std::string& err);
 
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv {
