@@ -9,8 +9,12 @@
 #if defined(__SANITIZE_ADDRESS__)
 // Sanitizer builds (tests, CI): GLib keeps a block from its start-up for good
 // on purpose; only allocations made while shared libraries initialise match.
-extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
-extern "C" const char* __lsan_default_suppressions() { return "leak:_dl_init\n"; }
+extern "C" const char* __asan_default_options() {
+    return "fast_unwind_on_malloc=0";
+}
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:_dl_init\n";
+}
 #endif
 
 int main(int argc, char* argv[]) {

@@ -1,7 +1,9 @@
 #include "sources/transfer.h"
 
 #include "settings/Vel_ini.h"
+#include "sources/FTPTransfer.h"
 #include "sources/FileTransfer.h"
+#include "sources/HTTPTransfer.h"
 
 namespace tunrax {
 
@@ -46,7 +48,8 @@ std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative
     std::unique_ptr<TCustomTransfer> source;
     switch (sourceType) {
         case 0: source = std::make_unique<TFileTransfer>(alternative, settings); break;
-        // The web-server and FTP sources are not built yet.
+        case 1: source = std::make_unique<THTTPTransfer>(alternative, settings); break;
+        case 2: source = std::make_unique<TFTPTransfer>(alternative, settings); break;
         default: return nullptr;
     }
     // Set only now, so that a constructor talking to a server shows nothing.

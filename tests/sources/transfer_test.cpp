@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/FileTransfer.h"
+#include "sources/HTTPTransfer.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -45,10 +47,16 @@ TEST(Transfer, FactoryMakesTheSourceOfTheType) {
         EXPECT_EQ(source->ProgressBar, &bar);
         EXPECT_EQ(source->Root, tmp / "Musik/");
     }
-    // The web and FTP sources are not built yet: until they land the factory
-    // makes none for types 1 and 2, and these two lines change with them.
-    EXPECT_EQ(CreateTransfer(1, false, &bar, settings), nullptr);
-    EXPECT_EQ(CreateTransfer(2, false, &bar, settings), nullptr);
+    // The web source talks to its server only when asked for something.
+    auto web = CreateTransfer(1, true, &bar, settings);
+    ASSERT_NE(dynamic_cast<THTTPTransfer*>(web.get()), nullptr);
+    EXPECT_EQ(web->Capabilities, 0);
+    EXPECT_EQ(web->Root, "/mp3/");
+    EXPECT_EQ(web->ProgressBar, &bar);
+    // The FTP source asks its server what it may do while it is made: a
+    // server that is not there reaches the caller as an error.
+    settings.WriteString("Einstellungen", "FTP Adresse", "127.0.0.1:1");
+    EXPECT_THROW(CreateTransfer(2, false, &bar, settings), Error);
     for (int type : {3, -1, 255})
         EXPECT_EQ(CreateTransfer(type, false, &bar, settings), nullptr);
 }

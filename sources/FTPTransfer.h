@@ -1,0 +1,74 @@
+// The FTP server source. Every operation opens its own connection (log-in,
+// binary transfers, passive data connections), except that one scan keeps one
+// connection for all its ListFolders calls. What the server allows is found
+// out once, in the constructor, from two marker files in Root: an empty
+// "tunrax.copy" gives CanCopy, a successful upload of an empty "tunrax.ro"
+// gives CanRebuild and CanStoreCatalogue.
+//
+// Errors are tunrax::Error with a German message: server unreachable, log-in
+// refused, a server that stops answering within Timeout, a folder that cannot
+// be entered, a download or upload that fails (also half-way). A listing that
+// the server refuses is an empty listing.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sources/transfer.h"
+
+namespace tunrax {
+
+class FtpConnection;
+
+class TFTPTransfer : public TCustomTransfer {
+public:
+    static constexpr std::chrono::milliseconds kDefaultTimeout{30000};
+
+    // Reads "FTP Adresse", "FTP Nutzer", "FTP Passwort", "Root FTP" and
+    // "FTP UTF8" of section "Einstellungen", then probes the server.
+    TFTPTransfer(bool alternative, TVelIniFile& settings);
+    // The same with the values given; host is "name" or "name:port" (port 21
+    // when none is given; "[::1]:2121" for an IPv6 address with a port).
+    TFTPTransfer(bool alternative, const std::string& host, const std::string& user,
+                 const std::string& password, const std::string& root, bool utf8Names,
+                 std::chrono::milliseconds timeout = kDefaultTimeout);
+    ~TFTPTransfer() override;
+
+    std::string Host;
+    std::string User;
+    std::string Password;
+    bool Utf8Names = false;
+    // For connecting, each answer of the server and each block of data.
+    std::chrono::milliseconds Timeout = kDefaultTimeout;
+
+    void GetFile(std::ostream& dest, const std::string& path) override;
+    void PutFile(std::istream& src, const std::string& path) override;
+    // Names ending in "3" after a dot, in the order the server lists them.
+    // Appends to list.
+    void ListFiles(std::vector<std::string>& list, const std::string& folder) override;
+    // Entries that the server reports no size for (one SIZE per entry that
+    // does not end in ".mp3"); uses the scan's connection, or one of its own
+    // when scan is none.
+    void ListFolders(std::vector<std::string>& list, const std::string& folder,
+                     TScanContext* scan) override;
+    int64_t GetSizeKB(const std::vector<std::string>& files) override;
+    std::unique_ptr<TScanContext> BeginScan() override;
+
+    // With Utf8Names: Windows-1252 bytes to UTF-8 (valid UTF-8 stays as it
+    // is); without: unchanged.
+    std::string ToServerName(const std::string& name) const;
+    // With Utf8Names: UTF-8 to Windows-1252 where every character has a
+    // Windows-1252 form and the result cannot be mistaken for UTF-8;
+    // otherwise unchanged. ToServerName(FromServerName(n)) == n for every
+    // UTF-8 name n (a server that announces UTF-8 names gives no others).
+    std::string FromServerName(const std::string& name) const;
+
+private:
+    void Probe();
+    std::unique_ptr<FtpConnection> NewClient(bool withProgress) const;
+};
+
+}  // namespace tunrax

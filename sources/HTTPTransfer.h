@@ -1,0 +1,48 @@
+// The source for a collection on a web server that runs our server script
+// tunrax.php in the folder Root. Read-only: no capabilities, no sub-folders,
+// no sizes. Every operation opens its own connection and closes it again; no
+// redirect is followed. GetFile and ListFiles throw tunrax::Error with a German
+// message when the server cannot be reached, answers with anything but a 2xx
+// status, stalls, or breaks off the transfer. The progress bar is not owned.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sources/transfer.h"
+
+namespace tunrax {
+
+class THTTPTransfer : public TCustomTransfer {
+public:
+    // Reads "Root Server" (default "/mp3/", kept exactly as written) and
+    // "Server Adresse" (default "localhost"; "name:port" or "[v6]:port" sets
+    // Port) of section "Einstellungen". Throws tunrax::Error for a port that is
+    // not a number from 1 to 65535.
+    THTTPTransfer(bool alternative, TVelIniFile& settings);
+
+    std::string Server;  // host name or address, without scheme or port
+    int Port = 80;
+    // Limits of one request: the connection must stand within ConnectTimeoutMs,
+    // and a transfer that receives no byte for StallSeconds is given up.
+    long ConnectTimeoutMs = 15000;
+    long StallSeconds = 30;
+
+    // Writes the file's bytes into dest from its current position on; shows
+    // the progress bar meanwhile (hidden again on every path).
+    void GetFile(std::ostream& dest, const std::string& path) override;
+    // The entries of the script's listing for the folder (see SplitListing).
+    void ListFiles(std::vector<std::string>& list, const std::string& folder) override;
+
+    // "http://host:port/" and the request target sent for a parameter.
+    std::string BaseUrl() const;
+    std::string ListTarget(const std::string& folder) const;
+    std::string FileTarget(const std::string& path) const;
+};
+
+// The entries of a listing body: every "<BR>" (any letter case) is a line
+// break, lines end at CR LF, CR or LF, empty lines are entries, and a break at
+// the very end adds none.
+std::vector<std::string> SplitListing(const std::string& body);
+
+}  // namespace tunrax

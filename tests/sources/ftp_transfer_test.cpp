@@ -1,0 +1,375 @@
+#include "sources/FTPTransfer.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "settings/Error.h"
+#include "settings/Vel_ini.h"
+#include "settings/vel_tools.h"
+#include "support/Servers.h"
+#include "support/TempDir.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// pyftpdlib with a writable user and a read-only one (empty password); raw
+// name bytes pass both ways; a folder named "odd" lists bad names as well;
+// "short.mp3" is sent whole but announced one byte longer, as a server that
+// cuts a transfer short without noticing would do.
+const char* const kServerScript = R"(
+import logging, os, sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+class Fs(AbstractedFS):
+    def listdir(self, path):
+        names = super().listdir(path)
+        if os.path.basename(path.rstrip("/")) == "odd":
+            names = names + [".", "..", "x/y.mp3", "z\\w.mp3"]
+        return names
+
+    def getsize(self, path):
+        return super().getsize(path) + (1 if path.endswith("short.mp3") else 0)
+
+logging.basicConfig(level=logging.DEBUG)
+authorizer = DummyAuthorizer()
+authorizer.add_user("schreiber", "geheim", sys.argv[2], perm="elradfmwMT")
+authorizer.add_user("leser", "", sys.argv[2], perm="elr")
+FTPHandler.authorizer = authorizer
+FTPHandler.abstracted_fs = Fs
+FTPHandler.unicode_errors = "surrogateescape"
+FTPHandler.auth_failed_timeout = 0
+FTPServer(("127.0.0.1", int(sys.argv[1])), FTPHandler).serve_forever()
+)";
+
+const std::string kMaedchenUtf8 =
+    "M\xc3\xa4"
+    "dchen";
+const std::string kMaedchen1252 =
+    "M\xe4"
+    "dchen";
+
+std::set<std::string> AsSet(const std::vector<std::string>& list) {
+    return {list.begin(), list.end()};
+}
+
+// A server on a free loopback port for the files below root; its log names
+// every command it received.
+class FtpServer {
+public:
+    explicit FtpServer(const std::string& root) {
+        WriteFile(FFolder / "ftp_server.py", kServerScript);
+        int port = FreePort();
+        FProcess.Start({"/usr/bin/python3", FFolder / "ftp_server.py", std::to_string(port), root},
+                       port, FFolder / "ftp.log");
+    }
+    ~FtpServer() {
+        if (FProcess.Running())
+            ::kill(FProcess.Pid(), SIGCONT);
+    }
+
+    std::string Address() const { return "127.0.0.1:" + std::to_string(FProcess.Port()); }
+    pid_t Pid() const { return FProcess.Pid(); }
+    // How often the log shows the command (as "<- COMMAND").
+    int Count(const std::string& command) const {
+        std::ifstream log(FFolder / "ftp.log");
+        std::string line;
+        int count = 0;
+        while (std::getline(log, line))
+            if (line.find("<- " + command) != std::string::npos)
+                ++count;
+        return count;
+    }
+
+private:
+    TempDir FFolder;
+    ServerProcess FProcess;
+};
+
+// Records what a source does with the bar; may act on the server on the way.
+class RecordingBar : public ProgressDisplay {
+public:
+    void Show() override { Visible = true; }
+    void Hide() override { Visible = false; }
+    void SetPosition(int64_t position) override {
+        Position = position;
+        if (OnPosition)
+            OnPosition(position);
+    }
+    void SetMaximum(int64_t maximum) override { Maximum = maximum; }
+    void StepIt() override {}
+
+    bool Visible = false;
+    int64_t Position = -1;
+    int64_t Maximum = -1;
+    std::function<void(int64_t)> OnPosition;
+};
+
+class FtpTransferTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Files = std::make_unique<TempDir>();
+        const std::string mp3 = *Files / "mp3/";
+        WriteFile(mp3 + "tunrax.copy", "");
+        WriteFile(mp3 + "short.mp3", "short");
+        WriteFile(mp3 + "Rock/a.mp3", std::string(5000, 'a'));
+        WriteFile(mp3 + "Rock/b.MP3", "bb");
+        WriteFile(mp3 + "Rock/c.wav", "c");
+        WriteFile(mp3 + "Rock/cover.jpg", "jpg");
+        WriteFile(mp3 + "Rock/notes.mp3.txt", "n");
+        WriteFile(mp3 + "Rock/back\\slash.mp3", "s");
+        MakeDirs(mp3 + "Rock/CD1");
+        MakeDirs(mp3 + "Rock/Live 3");
+        WriteFile(mp3 + kMaedchenUtf8 + "/Lied \xc3\xa4.mp3", "lied");
+        WriteFile(mp3 +
+                      "win/Gr\xfc\xdf"
+                      "e.mp3",
+                  "1252");
+        WriteFile(mp3 + "odd/ok.mp3", "ok");
+        MakeDirs(mp3 + "odd/sub");
+        Server = std::make_unique<FtpServer>(Files->Path());
+    }
+    static void TearDownTestSuite() {
+        Server.reset();
+        Files.reset();
+    }
+
+    static std::unique_ptr<TFTPTransfer> Writer(bool utf8 = false) {
+        return std::make_unique<TFTPTransfer>(false, Server->Address(), "schreiber", "geheim",
+                                              "/mp3/", utf8, 5s);
+    }
+
+    static inline std::unique_ptr<TempDir> Files;
+    static inline std::unique_ptr<FtpServer> Server;
+};
+
+TEST_F(FtpTransferTest, CapabilitiesFollowTheServersRights) {
+    EXPECT_EQ(Writer()->Capabilities, CanCopy | CanRebuild | CanStoreCatalogue);
+    EXPECT_TRUE(Exists(*Files / "mp3/tunrax.ro"));
+
+    // Empty password, no rights to write.
+    TFTPTransfer reader(false, Server->Address(), "leser", "", "/mp3/", false, 5s);
+    EXPECT_EQ(reader.Capabilities, CanCopy);
+
+    // A "tunrax.copy" with content gives no copying.
+    TempDir other;
+    WriteFile(other / "mp3/tunrax.copy", "x");
+    FtpServer second(other.Path());
+    TFTPTransfer source(false, second.Address(), "leser", "", "/mp3/", false, 5s);
+    EXPECT_EQ(source.Capabilities, 0);
+}
+
+TEST_F(FtpTransferTest, SettingsAndRefusedLogin) {
+    TempDir tmp;
+    TVelIniFile settings(tmp / "tunrax.ini");
+    settings.WriteString("Einstellungen", "FTP Adresse", Server->Address());
+    settings.WriteString("Einstellungen", "FTP Nutzer", "schreiber");
+    settings.WriteString("Einstellungen", "FTP Passwort",
+                         EncodePasswordWithStart("geheim", PasswordKey, 7));
+    settings.WriteString("Einstellungen", "Root FTP", "/mp3/win/");
+    TFTPTransfer source(false, settings);
+    EXPECT_EQ(source.Password, "geheim");
+    EXPECT_EQ(source.Root, "/mp3/win/");
+    EXPECT_FALSE(source.Utf8Names);
+    std::ostringstream song;
+    source.GetFile(song,
+                   "\\Gr\xfc\xdf"
+                   "e.mp3");
+    EXPECT_EQ(song.str(), "1252");
+
+    settings.WriteString("Einstellungen", "FTP Passwort",
+                         EncodePasswordWithStart("falsch", PasswordKey, 7));
+    try {
+        TFTPTransfer refused(false, settings);
+        FAIL() << "login accepted";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("lehnt die Anmeldung als \"schreiber\" ab"),
+                  std::string::npos)
+            << e.what();
+    }
+    // Nobody listens on the port any more.
+    int port = FreePort();
+    EXPECT_THROW(TFTPTransfer(false, "127.0.0.1:" + std::to_string(port), "x", "", "/", false, 5s),
+                 Error);
+}
+
+TEST_F(FtpTransferTest, ListsSongsAndFoldersSkippingBadNames) {
+    auto source = Writer();
+    // pyftpdlib refuses "NLST *.*3": the plain listing is filtered instead.
+    std::vector<std::string> files{"kept"};
+    source->ListFiles(files, "\\Rock\\");
+    EXPECT_EQ(AsSet(files), (std::set<std::string>{"kept", "a.mp3", "b.MP3"}));
+    EXPECT_GE(Server->Count("NLST *.*3"), 1);
+    EXPECT_GE(Server->Count("EPSV"), 1);
+
+    files.clear();
+    source->ListFiles(files, "\\odd\\");
+    EXPECT_EQ(files, std::vector<std::string>{"ok.mp3"});
+
+    int sizesBefore = Server->Count("SIZE");
+    int loginsBefore = Server->Count("USER");
+    auto scan = source->BeginScan();
+    std::vector<std::string> folders{"stale"};
+    source->ListFolders(folders, "\\Rock\\", scan.get());
+    EXPECT_EQ(AsSet(folders), (std::set<std::string>{"CD1", "Live 3"}));
+    source->ListFolders(folders, "\\odd\\", scan.get());
+    EXPECT_EQ(folders, std::vector<std::string>{"sub"});
+    source->ListFolders(folders, "", scan.get());
+    EXPECT_EQ(AsSet(folders), (std::set<std::string>{"Rock", kMaedchenUtf8, "win", "odd"}));
+    scan.reset();
+    EXPECT_EQ(Server->Count("USER") - loginsBefore, 1);
+    // Rock: c.wav cover.jpg notes.mp3.txt CD1 "Live 3"; odd: sub; root: 6 entries.
+    EXPECT_EQ(Server->Count("SIZE") - sizesBefore, 5 + 1 + 6);
+
+    EXPECT_THROW(source->ListFiles(files, "\\fehlt\\"), Error);
+    EXPECT_THROW(source->ListFolders(folders, "\\fehlt\\", nullptr), Error);
+}
+
+TEST_F(FtpTransferTest, TransfersFilesWithProgress) {
+    auto source = Writer();
+    RecordingBar bar;
+    source->ProgressBar = &bar;
+    std::ostringstream song;
+    song << "prefix:";
+    source->GetFile(song, "\\Rock\\a.mp3");
+    EXPECT_EQ(song.str(), "prefix:" + std::string(5000, 'a'));
+    EXPECT_EQ(bar.Maximum, 5000);
+    EXPECT_EQ(bar.Position, 5000);
+    EXPECT_FALSE(bar.Visible);
+
+    std::ostringstream tiny;
+    source->GetFile(tiny, "\\Rock\\b.MP3");
+    EXPECT_EQ(bar.Maximum, 100);
+
+    std::istringstream catalogue("Rock\r\n\tCD1\r\n");
+    catalogue.seekg(5);
+    source->PutFile(catalogue, "\\tunrax.dat");
+    EXPECT_EQ(ReadFile(*Files / "mp3/tunrax.dat"), "Rock\r\n\tCD1\r\n");
+    EXPECT_EQ(bar.Maximum, 12);
+    EXPECT_FALSE(bar.Visible);
+
+    // 5000 / 1024 + 1, 2 / 1024 + 1, and 1 for a missing file.
+    EXPECT_EQ(source->GetSizeKB({"\\Rock\\a.mp3", "\\Rock\\b.MP3", "\\Rock\\fehlt.mp3"}), 7);
+
+    EXPECT_THROW(source->GetFile(song, "\\Rock\\fehlt.mp3"), Error);
+    EXPECT_THROW(source->GetFile(song, "\\short.mp3"), Error);
+    EXPECT_FALSE(bar.Visible);
+    TFTPTransfer reader(false, Server->Address(), "leser", "", "/mp3/", false, 5s);
+    std::istringstream data("x");
+    EXPECT_THROW(reader.PutFile(data, "\\tunrax.dat"), Error);
+}
+
+TEST_F(FtpTransferTest, NameConversion) {
+    auto plain = Writer(false);
+    auto utf8 = Writer(true);
+    EXPECT_EQ(plain->ToServerName(kMaedchen1252), kMaedchen1252);
+    EXPECT_EQ(plain->FromServerName(kMaedchenUtf8), kMaedchenUtf8);
+    EXPECT_EQ(utf8->ToServerName(kMaedchen1252), kMaedchenUtf8);
+    EXPECT_EQ(utf8->ToServerName(kMaedchenUtf8), kMaedchenUtf8);
+    EXPECT_EQ(utf8->FromServerName(kMaedchenUtf8), kMaedchen1252);
+    EXPECT_EQ(utf8->ToServerName("\x80"), "\xe2\x82\xac");
+    // Every UTF-8 server name comes back: characters outside Windows-1252,
+    // the five bytes it leaves undefined, and names whose Windows-1252 form
+    // would read as UTF-8.
+    for (std::string name :
+         {std::string("abc"), kMaedchenUtf8, std::string("\xe2\x82\xac \xc2\x81"),
+          std::string("\xe6\x97\xa5\xc3\xa4"), std::string("\xc3\x83\xc2\xa4")})
+        EXPECT_EQ(utf8->ToServerName(utf8->FromServerName(name)), name) << name;
+
+    // A folder of the catalogue in Windows-1252 reaches the UTF-8 folder.
+    std::vector<std::string> files;
+    utf8->ListFiles(files, "\\" + kMaedchen1252 + "\\");
+    EXPECT_EQ(files, std::vector<std::string>{"Lied \xe4.mp3"});
+    std::ostringstream song;
+    utf8->GetFile(song, "\\" + kMaedchen1252 + "\\" + files[0]);
+    EXPECT_EQ(song.str(), "lied");
+    // Without conversion, Windows-1252 names on the server pass unchanged.
+    files.clear();
+    plain->ListFiles(files, "\\win\\");
+    EXPECT_EQ(files, std::vector<std::string>{"Gr\xfc\xdf"
+                                              "e.mp3"});
+    plain->GetFile(song, "\\win\\" + files[0]);
+    EXPECT_EQ(song.str(), "lied1252");
+}
+
+TEST(FtpTransferFailure, ServerThatDiesOrHangsIsAnError) {
+    TempDir files;
+    const std::string big(24 << 20, 'x');
+    WriteFile(files / "mp3/big.mp3", big);
+    RecordingBar bar;
+    {
+        FtpServer server(files.Path());
+        TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+        source.ProgressBar = &bar;
+        bar.OnPosition = [&](int64_t position) {
+            if (position > 0 && server.Pid() > 0)
+                ::kill(server.Pid(), SIGKILL);
+        };
+        std::ostringstream song;
+        try {
+            source.GetFile(song, "\\big.mp3");
+            FAIL() << "short file accepted: " << song.str().size();
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("kann nicht vom FTP-Server geladen werden"),
+                      std::string::npos)
+                << e.what();
+        }
+        EXPECT_LT(song.str().size(), big.size());
+        EXPECT_FALSE(bar.Visible);
+    }
+    {
+        FtpServer server(files.Path());
+        TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 1s);
+        source.ProgressBar = &bar;
+        bar.OnPosition = [&](int64_t position) {
+            if (position > 0)
+                ::kill(server.Pid(), SIGSTOP);
+        };
+        std::ostringstream song;
+        auto start = std::chrono::steady_clock::now();
+        try {
+            source.GetFile(song, "\\big.mp3");
+            FAIL() << "stalled download accepted";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("antwortet nicht"), std::string::npos) << e.what();
+        }
+        ::kill(server.Pid(), SIGCONT);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);
+
+        std::istringstream upload(big);
+        start = std::chrono::steady_clock::now();
+        try {
+            source.PutFile(upload, "\\up.mp3");
+            FAIL() << "stalled upload accepted";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("antwortet nicht"), std::string::npos) << e.what();
+        }
+        ::kill(server.Pid(), SIGCONT);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);
+
+        // A server that accepts connections but never greets.
+        ::kill(server.Pid(), SIGSTOP);
+        start = std::chrono::steady_clock::now();
+        try {
+            TFTPTransfer(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 1s);
+            FAIL() << "no time-out";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("antwortet nicht"), std::string::npos) << e.what();
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,295 @@
+#include "sources/HTTPTransfer.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "settings/Error.h"
+#include "settings/Vel_ini.h"
+#include "sources/php_tools.h"
+#include "support/Servers.h"
+#include "support/TempDir.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+
+namespace {
+
+class RecordingBar : public ProgressDisplay {
+public:
+    void Show() override { events += "S"; }
+    void Hide() override { events += "H"; }
+    void SetPosition(int64_t position) override { events += "P" + std::to_string(position); }
+    void SetMaximum(int64_t) override { events += "M"; }
+    void StepIt() override { events += "."; }
+    std::string events;
+};
+
+// Answers one connection on a loopback port with a canned response, keeps it
+// open for up to holdMs (until the client hangs up) and remembers the request.
+class CannedServer {
+public:
+    CannedServer(std::string response, int holdMs = 0) {
+        FListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(FListen, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::getsockname(FListen, reinterpret_cast<sockaddr*>(&address), &length);
+        ::listen(FListen, 1);
+        port = ntohs(address.sin_port);
+        FThread = std::thread([this, response = std::move(response), holdMs] {
+            int fd = ::accept(FListen, nullptr, nullptr);
+            if (fd < 0)
+                return;
+            char buffer[4096];
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+                if (n <= 0)
+                    break;
+                request.append(buffer, static_cast<size_t>(n));
+            }
+            ::send(fd, response.data(), response.size(), MSG_NOSIGNAL);
+            pollfd wait{fd, POLLIN, 0};
+            if (holdMs > 0 && ::poll(&wait, 1, holdMs) > 0)
+                ::recv(fd, buffer, sizeof buffer, 0);
+            ::close(fd);
+        });
+    }
+    ~CannedServer() {
+        ::shutdown(FListen, SHUT_RDWR);
+        FThread.join();
+        ::close(FListen);
+    }
+
+    int port = 0;
+    std::string request;
+
+private:
+    int FListen = -1;
+    std::thread FThread;
+};
+
+class HttpTransferTest : public ::testing::Test {
+protected:
+    THTTPTransfer Source(const std::string& address, const std::string& root = "/mp3/") {
+        settings.WriteString("Einstellungen", "Server Adresse", address);
+        settings.WriteString("Einstellungen", "Root Server", root);
+        return THTTPTransfer(false, settings);
+    }
+
+    // GetFile that must fail; returns the message, checks that the bar ended
+    // hidden, and keeps what reached the stream in received.
+    std::string FailedGet(THTTPTransfer& source, const std::string& path = "\\a.mp3") {
+        RecordingBar bar;
+        source.ProgressBar = &bar;
+        std::ostringstream dest;
+        std::string message;
+        try {
+            source.GetFile(dest, path);
+            ADD_FAILURE() << "GetFile succeeded";
+        } catch (const Error& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(bar.events.substr(0, 3), "SP0");
+        EXPECT_EQ(bar.events.back(), 'H');
+        received = dest.str();
+        return message;
+    }
+
+    TempDir tmp;
+    TVelIniFile settings{tmp / "settings.ini"};
+    std::string received;
+};
+
+}  // namespace
+
+TEST(UrlEncodeTest, EncodesWhatTheServerWouldMisread) {
+    EXPECT_EQ(UrlEncode("\\AC DC\\Live & Loud\\"), "\\AC%20DC\\Live%20%26%20Loud\\");
+    EXPECT_EQ(UrlEncode("100% Hits.mp3"), "100%25%20Hits.mp3");
+    EXPECT_EQ(UrlEncode("#?+"), "%23%3F%2B");
+    EXPECT_EQ(UrlEncode(std::string("a\0\x1f\x7f", 4)), "a%00%1F\x7f");
+    EXPECT_EQ(UrlEncode("\xC3\xA4\xE4\xFF\x80"), "%C3%A4%E4%FF%80");
+    EXPECT_EQ(UrlEncode("/\\:;=,'\"()*!~-_.<>[]{}|^`@$09azAZ"),
+              "/\\:;=,'\"()*!~-_.<>[]{}|^`@$09azAZ");
+    EXPECT_EQ(UrlEncode(""), "");
+}
+
+TEST(SplitListingTest, BreaksAndEmptyLines) {
+    using L = std::vector<std::string>;
+    EXPECT_EQ(SplitListing(""), L{});
+    EXPECT_EQ(SplitListing("a.mp3<br>b.mp3"), (L{"a.mp3", "b.mp3"}));
+    EXPECT_EQ(SplitListing("01 Intro.mp3<BR>02 Song.mp3<Br>"), (L{"01 Intro.mp3", "02 Song.mp3"}));
+    EXPECT_EQ(SplitListing("a\r\nb\rc\nd"), (L{"a", "b", "c", "d"}));
+    EXPECT_EQ(SplitListing("a\n\nb\n"), (L{"a", "", "b"}));
+    EXPECT_EQ(SplitListing("a<br>\r\nb"), (L{"a", "", "b"}));
+    EXPECT_EQ(SplitListing("\n"), L{""});
+    EXPECT_EQ(SplitListing("a\r\r\n"), (L{"a", ""}));
+    EXPECT_EQ(SplitListing("<b<br>r>"), (L{"<b", "r>"}));
+}
+
+TEST_F(HttpTransferTest, SettingsAndRequestTargets) {
+    TVelIniFile empty(tmp / "empty.ini");
+    THTTPTransfer defaults(true, empty);
+    EXPECT_EQ(defaults.Root, "/mp3/");
+    EXPECT_EQ(defaults.Server, "localhost");
+    EXPECT_EQ(defaults.Port, 80);
+    EXPECT_EQ(defaults.Capabilities, 0);
+    EXPECT_TRUE(defaults.Alternative);
+    EXPECT_EQ(defaults.BaseUrl(), "http://localhost:80/");
+    EXPECT_EQ(defaults.FileTarget("tunrax.dat"), "/mp3/tunrax.php?datei=tunrax.dat");
+    EXPECT_EQ(defaults.ListTarget("\\AC DC\\Live & Loud\\"),
+              "/mp3/tunrax.php?verzeichnis=\\AC%20DC\\Live%20%26%20Loud\\");
+
+    THTTPTransfer noSlash = Source("musik.example:8080", "/mp3");
+    EXPECT_EQ(noSlash.Server, "musik.example");
+    EXPECT_EQ(noSlash.Port, 8080);
+    EXPECT_EQ(noSlash.FileTarget("tunrax.dat"), "/mp3tunrax.php?datei=tunrax.dat");
+
+    THTTPTransfer v6 = Source("[::1]:81");
+    EXPECT_EQ(v6.Server, "::1");
+    EXPECT_EQ(v6.Port, 81);
+    EXPECT_EQ(v6.BaseUrl(), "http://[::1]:81/");
+
+    for (const char* bad : {"host:", "host:0", "host:65536", "host:8o", "[::1", "a b", "u@host"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_THROW(Source(bad), Error);
+    }
+}
+
+TEST_F(HttpTransferTest, ListsAndFetchesFromTheServerScript) {
+    const std::string music = tmp / "www/mp3/";
+    std::string song;
+    for (int i = 0; i < 300000; ++i)
+        song += static_cast<char>(i * 7 % 256);
+    const std::string name = "\\AC DC\\100% Live & L\xC3\xBCt #1+2?\\";
+    WriteFile(music + "AC DC/100% Live & L\xC3\xBCt #1+2?/B\xE4r.mp3", song);
+    WriteFile(music + "AC DC/100% Live & L\xC3\xBCt #1+2?/c.wav", "");
+    WriteFile(music + "tunrax.dat", "\\AC DC\\\r\n");
+    PhpServer server(tmp / "www/", "mp3/");
+    THTTPTransfer source = Source(server.Address());
+    RecordingBar bar;
+    source.ProgressBar = &bar;
+
+    std::vector<std::string> list{"old"};
+    source.ListFiles(list, name);
+    EXPECT_EQ(list, std::vector<std::string>{"B\xE4r.mp3"});
+    EXPECT_EQ(bar.events.find_first_not_of('.'), std::string::npos) << "listing shows no bar";
+
+    bar.events.clear();
+    std::ostringstream dest;
+    dest << "vorher";
+    source.GetFile(dest, name + "B\xE4r.mp3");
+    EXPECT_EQ(dest.str(), "vorher" + song);
+    const std::string& events = bar.events;
+    EXPECT_EQ(events.substr(0, 3), "SP0");
+    EXPECT_EQ(events.back(), 'H');
+    EXPECT_GE(events.size(), 5u) << events;
+    EXPECT_EQ(events.find_first_not_of('.', 3), events.size() - 1) << events;
+
+    std::ostringstream catalogue;
+    source.GetFile(catalogue, "tunrax.dat");
+    EXPECT_EQ(catalogue.str(), "\\AC DC\\\r\n");
+
+    SCOPED_TRACE("failures of the script");
+    EXPECT_NE(FailedGet(source, "\\fehlt.mp3").find("Fehler 404 für \"\\fehlt.mp3\""),
+              std::string::npos);
+    EXPECT_THROW(source.ListFiles(list, "\\fehlt\\"), Error);
+}
+
+TEST_F(HttpTransferTest, SendsThePlainRequestAndReadsAListing) {
+    CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: 18\r\n\r\na.mp3<br>b.mp3\r\n\r\n");
+    THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port), "/m p3/");
+    std::vector<std::string> list;
+    source.ListFiles(list, "\\A B\\");
+    EXPECT_EQ(list, (std::vector<std::string>{"a.mp3", "b.mp3", ""}));
+    EXPECT_EQ(server.request.substr(0, server.request.find("\r\n")),
+              "GET /m p3/tunrax.php?verzeichnis=\\A%20B\\ HTTP/1.1");
+    EXPECT_NE(server.request.find("\r\nHost: 127.0.0.1:" + std::to_string(server.port) + "\r\n"),
+              std::string::npos);
+}
+
+TEST_F(HttpTransferTest, FailuresAreGermanErrors) {
+    {
+        SCOPED_TRACE("nobody listens");
+        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(FreePort()));
+        EXPECT_NE(FailedGet(source).find("Keine Verbindung"), std::string::npos);
+    }
+    {
+        SCOPED_TRACE("body shorter than announced");
+        CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc");
+        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        EXPECT_NE(FailedGet(source).find("abgebrochen"), std::string::npos);
+    }
+    {
+        SCOPED_TRACE("redirect");
+        CannedServer elsewhere("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nfalsch");
+        CannedServer server(
+            "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(elsewhere.port) +
+            "/anders.mp3\r\nContent-Length: 5\r\n\r\nmoved");
+        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        EXPECT_NE(FailedGet(source).find("weiter"), std::string::npos);
+        EXPECT_EQ(received, "");
+    }
+    {
+        SCOPED_TRACE("server error with a body");
+        CannedServer server("HTTP/1.1 500 Oops\r\nContent-Length: 4\r\n\r\noops");
+        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        EXPECT_EQ(FailedGet(source), "Der Server meldet Fehler 500 für \"\\a.mp3\".");
+        EXPECT_EQ(received, "");
+    }
+    {
+        SCOPED_TRACE("stalled transfer");
+        CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab", 10000);
+        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        source.StallSeconds = 1;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_NE(FailedGet(source).find("stehen geblieben"), std::string::npos);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    }
+    {
+        SCOPED_TRACE("the stream refuses to take the file");
+        CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc");
+        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        std::ostringstream dest;
+        dest.setstate(std::ios::badbit);
+        EXPECT_THROW(source.GetFile(dest, "\\a.mp3"), Error);
+    }
+}
+
+TEST_F(HttpTransferTest, ConnectTimeOut) {
+    // A listening socket whose one-place queue is full: further handshakes
+    // are never answered.
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::listen(fd, 0);
+    std::vector<int> fillers;
+    for (int i = 0; i < 8; ++i) {
+        int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        fillers.push_back(filler);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+    THTTPTransfer source = Source("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+    source.ConnectTimeoutMs = 300;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NE(FailedGet(source).find("antwortet nicht"), std::string::npos);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    for (int filler : fillers)
+        ::close(filler);
+    ::close(fd);
+}
