@@ -389,13 +389,30 @@ void TfmMain::Beenden1Click() {
 }
 
 void TfmMain::SessionEnd() {
-    if (FBusy) {
-        // A scan is under way on this thread; end once it is done.
+    if (FBusy > 0) {
+        // A transfer or scan is under way on this thread; end once it is done.
         FEndPending = true;
         return;
     }
     Beenden1Click();
 }
+
+// Marks the time in which the source is in use. The progress display lets
+// the window repaint meanwhile, and with it timers and the session's end
+// would run in the middle of a transfer: those wait until it is done.
+class TfmMain::BusyScope {
+public:
+    explicit BusyScope(TfmMain& form) : FForm(form) { ++FForm.FBusy; }
+    ~BusyScope() {
+        if (--FForm.FBusy == 0 && FForm.FEndPending)
+            QTimer::singleShot(0, &FForm, &TfmMain::SessionEnd);
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    TfmMain& FForm;
+};
 
 void TfmMain::closeEvent(QCloseEvent* event) {
     if (!FCloseConfirmed) {
@@ -483,6 +500,7 @@ void TfmMain::LoadCatalogue() {
     if (!FSource)
         return;
 
+    BusyScope busy(*this);
     tvAlben->setUpdatesEnabled(false);
     Finally redraw([this] { tvAlben->setUpdatesEnabled(true); });
     TCatalogue catalogue;
@@ -500,8 +518,8 @@ void TfmMain::LoadCatalogue() {
 }
 
 void TfmMain::BuildCatalogue() {
+    BusyScope busy(*this);
     tvAlben->setUpdatesEnabled(false);
-    FBusy = true;
     TCatalogue catalogue;
     {
         Finally cleanUp([&] {
@@ -509,16 +527,13 @@ void TfmMain::BuildCatalogue() {
             FAlben->Replace(catalogue);
             FProgress->Hide();
             tvAlben->setUpdatesEnabled(true);
-            FBusy = false;
         });
         FProgress->Show();
         FProgress->SetPosition(0);
         ScanCatalogue(*FSource, *FCollator, catalogue, FProgress.get());
     }
-    if (FEndPending) {
-        QTimer::singleShot(0, this, &TfmMain::SessionEnd);
-        return;
-    }
+    if (FEndPending)
+        return;  // the program ends; the scan is not written back half-way
     if (FSource->Can(CanStoreCatalogue)) {
         std::istringstream text(WriteCatalogue(FAlben->Catalogue()));
         FSource->PutFile(text, CatalogueFileName(FSource->Alternative));
@@ -538,6 +553,7 @@ void TfmMain::tvAlbenChange() {
         return;
     std::string folder = NodePath(FAlben->Catalogue(), node);
     std::vector<std::string> files;
+    BusyScope busy(*this);
     FSource->ListFiles(files, folder);
     // Folders list in no fixed order; sorting by bytes first makes the same
     // one of two names that differ only in case stay every time.
@@ -553,8 +569,7 @@ void TfmMain::lvLiederChange() {
 // --- playback
 
 void TfmMain::mmStartTimer() {
-    // A scan lets the window repaint; the songs wait until it is done.
-    if (FBusy)
+    if (FBusy > 0)
         return;
     ++FTickCount;
     if (FTickCount == 2)
@@ -570,6 +585,7 @@ void TfmMain::StartSelectedSong() {
     bool listShown = SelectedNode() != TCatalogue::kNone || pcSeiten->currentIndex() == 1;
     if (!listShown || !item || !item->isSelected() || !FSource)
         return;
+    BusyScope busy(*this);
     setWindowTitle(FSavedCaption + QStringLiteral(" - ") + item->text(0));
     FPlayer->Stop();
     std::string fileName = TempFileName();

@@ -155,7 +155,8 @@ private:
     bool FCloseConfirmed = false;
     bool FDestroyed = false;
     bool FTreeChangeAttached = true;
-    bool FBusy = false;
+    class BusyScope;
+    int FBusy = 0;
     bool FEndPending = false;
     bool FFavoriteChooserFilled = false;
 };

@@ -3,6 +3,10 @@
 // in real time without a sound card.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +16,7 @@
 #include "app/CatalogueModel.h"
 #include "app/haupt.h"
 #include "settings/Vel_ini.h"
+#include "sources/FileTransfer.h"
 #include "support/Mp3Files.h"
 #include "support/TempDir.h"
 #include "widgets/TrayIcon.h"
@@ -124,4 +129,47 @@ TEST_F(SequencingTest, PausingFromTheTrayHoldsTheList) {
     EXPECT_EQ(form.FPlayer->State(), psPlaying);
     EXPECT_TRUE(form.PlayIconOn());
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 2"); }, 3000));
+}
+
+namespace {
+// A source that lets the window repaint for a while during each download, as
+// a slow network transfer does through its progress display.
+class SlowSource : public TCustomTransfer {
+public:
+    explicit SlowSource(const std::string& root) : TCustomTransfer(false), FFiles(false, root) {}
+    std::function<void()> DuringDownload;
+    bool* Finished = nullptr;  // outlives the source, which the window frees
+    void GetFile(std::ostream& dest, const std::string& path) override {
+        if (DuringDownload)
+            DuringDownload();
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 300)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        FFiles.GetFile(dest, path);
+        if (Finished)
+            *Finished = true;
+    }
+    void ListFiles(std::vector<std::string>& list, const std::string& folder) override {
+        FFiles.ListFiles(list, folder);
+    }
+
+private:
+    TFileTransfer FFiles;
+};
+}  // namespace
+
+TEST_F(SequencingTest, TheSessionEndsAfterTheDownloadNotInIt) {
+    Start();
+    auto slow = std::make_unique<SlowSource>(music);
+    bool finished = false;
+    slow->Finished = &finished;
+    // The session's end arrives while the song is being fetched.
+    slow->DuringDownload = [&] { form.SessionEnd(); };
+    form.FSource = std::move(slow);
+    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));
+    QTimer::singleShot(8000, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+    EXPECT_TRUE(finished) << "the download was cut off";
+    EXPECT_FALSE(form.isVisible()) << "the program did not end after the download";
 }
