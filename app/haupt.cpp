@@ -295,6 +295,8 @@ void TfmMain::CreateControls() {
     mmStart->setInterval(100);
     connect(mmStart, &QTimer::timeout, this, &TfmMain::mmStartTimer);
 
+    ConnectFavoriteCommands();
+
     NBA = new TTrayIcon(this);
     NBA->OnClick = [this](TTrayIcon*) { NBAClick(); };
 
@@ -331,6 +333,7 @@ void TfmMain::VelFormAfterCreate() {
         SessionEnd();
         return;
     }
+    FillFavoriteChooser();
 }
 
 QString TfmMain::StartCaption(const QString& title, const QString& version,
@@ -474,13 +477,14 @@ void TfmMain::VelFormDestroy() {
     // that an unfilled chooser never overwrites the stored list.
     if (FFavoriteChooserFilled) {
         try {
+            SaveFavorites();
             FSettings.WriteInteger("Favoriten", "aktuell", cbFavoriten->currentIndex());
         } catch (const Error& error) {
-            // The program is ending; nothing is left to show the message in.
-            fprintf(stderr, "%s\n", error.what());
+            QMessageBox::critical(nullptr, QStringLiteral("Tunrax"),
+                                  QString::fromUtf8(error.what()));
         }
     }
-    FFavorites.clear();
+    FFavorites.Clear();
     FSource.reset();
     FPlayer.reset();  // releases the audio output
     FLibrary.reset();
@@ -564,6 +568,7 @@ void TfmMain::tvAlbenChange() {
 
 void TfmMain::lvLiederChange() {
     FTickCount = 0;
+    UpdateActions();
 }
 
 // --- playback
@@ -571,6 +576,7 @@ void TfmMain::lvLiederChange() {
 void TfmMain::mmStartTimer() {
     if (FBusy > 0)
         return;
+    UpdateActions();  // the commands follow the window's state while it idles
     ++FTickCount;
     if (FTickCount == 2)
         StartSelectedSong();

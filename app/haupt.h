@@ -8,11 +8,13 @@
 #include <QIcon>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/catalogue.h"
+#include "app/favorites.h"
 #include "audio/BassPlayer.h"
 #include "widgets/VelForm.h"
 
@@ -57,8 +59,8 @@ public:
     std::unique_ptr<TCustomTransfer> FSource;
     QString FSavedCaption;
     int32_t FTickCount = 0;
-    std::vector<std::string> FFavorites;
-    bool FFavoriteChanges = false;
+    TFavoriteList FFavorites;
+    int32_t FFavoriteChanges = 0;
     std::string FFavoriteName;
 
     // --- controls
@@ -74,6 +76,7 @@ public:
     QTabWidget* pcSeiten = nullptr;
     QWidget* tsAlle = nullptr;
     QWidget* tsFavoriten = nullptr;
+    QLabel* imFavoriten = nullptr;  // the picture of the page "Favoriten"
     QTreeView* tvAlben = nullptr;
     TCatalogueModel* FAlben = nullptr;  // the model behind tvAlben
     QTreeWidget* lvLieder = nullptr;
@@ -123,6 +126,31 @@ public:
     void tvAlbenChange();
     void lvLiederChange();
 
+    // --- favourite lists
+    void FillFavoriteChooser();
+    void cbFavoritenChange();
+    void SaveFavorites();
+    void LoadFavorites();
+    void pcSeitenChange();
+    void AddToFavorites(const QTreeWidgetItem* item);
+    void RemoveFromFavorites(const QTreeWidgetItem* item);
+    // Sets every command's enabled state from the window's state.
+    void UpdateActions();
+    void acNeuListeExecute();
+    void acDelListeExecute();
+    void acAddExecute();
+    void acDelExecute();
+    void acNoPlayExecute();
+    void acLiedFrueherExecute();
+    void acLiedSpaeterExecute();
+    void acAddAllExecute();
+    void acDelAllExecute();
+    void acFindExecute();
+    // Whether the song list's item is drawn on the highlight colour.
+    bool Highlighted(const QTreeWidgetItem* item) const;
+    // Asks for the name of a new list; false when the user cancels.
+    std::function<bool(QString& name)> AskListName;
+
     // The caption "Tunrax (1.2.3.4 vom 17.01.12)" for a title, version and
     // build date (yyyy-mm-dd), with the user's date separator.
     static QString StartCaption(const QString& title, const QString& version,
@@ -139,6 +167,10 @@ private:
     QAction* MakeAction(const QString& caption, const QString& category, int image,
                         const QKeySequence& shortcut = {});
     void ShowWindow();
+    void ConnectFavoriteCommands();
+    void SelectNextSong();
+    void MoveFavorite(int delta);
+    int FavoriteChooserIndex(const std::string& name) const;
     void AttachTreeChange(bool attached) { FTreeChangeAttached = attached; }
 
     void StartSelectedSong();
@@ -155,6 +187,7 @@ private:
     bool FCloseConfirmed = false;
     bool FDestroyed = false;
     bool FTreeChangeAttached = true;
+    bool FPageChangeAttached = true;
     class BusyScope;
     int FBusy = 0;
     bool FEndPending = false;
