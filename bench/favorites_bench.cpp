@@ -37,8 +37,11 @@ std::string ListEntry(int i) {
     // A mix of plain and accented names, as a real collection has them.
     const char* const artists[] = {"Die \xC3\x84rzte", "Kraftklub", "Bj\xC3\xB6rk", "Seeed",
                                    "Caf\xE9 del Mar"};
-    return "\\" + std::string(artists[i % 5]) + "\\Album " + std::to_string(i / 12) + "\\" +
-           std::to_string(i % 12 + 1) + "-Lied Nummer " + std::to_string(i) + ".mp3";
+    std::string entry = "\\";
+    entry += artists[i % 5];
+    entry += "\\Album " + std::to_string(i / 12) + "\\" + std::to_string(i % 12 + 1);
+    entry += "-Lied Nummer " + std::to_string(i) + ".mp3";
+    return entry;
 }
 
 std::string OtherCase(std::string s) {
