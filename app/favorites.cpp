@@ -33,34 +33,6 @@ std::string WriteError(const std::string& fileName, int errorNumber) {
            "\" kann nicht gespeichert werden: " + SystemErrorText(errorNumber);
 }
 
-// The path that a write replaces: the target of a symbolic link, so that a
-// linked list stays linked.
-std::string WriteTarget(const std::string& fileName) {
-    struct stat st;
-    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(fileName.c_str(), nullptr)) {
-            std::string target = real;
-            std::free(real);
-            return target;
-        }
-    }
-    return fileName;
-}
-
-int WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
 }  // namespace
 
 std::string FavoriteFileName(const std::string& listName) {
@@ -120,29 +92,8 @@ void WriteFavorites(const std::string& fileName, const std::vector<std::string>&
         bytes += "\r\n";
     }
 
-    const std::string target = WriteTarget(fileName);
-    mode_t mode = 0600;
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0)
-        mode = st.st_mode & 07777;
-
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        throw Error(WriteError(fileName, errno));
-    int failure = WriteAll(fd, bytes);
-    if (!failure && ::fchmod(fd, mode) != 0)
-        failure = errno;
-    if (!failure && ::fsync(fd) != 0)
-        failure = errno;
-    if (::close(fd) != 0 && !failure)
-        failure = errno;
-    if (!failure && ::rename(temp.c_str(), target.c_str()) != 0)
-        failure = errno;
-    if (failure) {
-        ::unlink(temp.c_str());
+    if (int failure = ReplaceFileContents(fileName, bytes))
         throw Error(WriteError(fileName, failure));
-    }
 }
 
 std::vector<std::string> ListFavoriteNames(const std::string& folder) {

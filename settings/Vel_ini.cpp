@@ -12,6 +12,7 @@
 
 #include "settings/Error.h"
 #include "settings/vel_SHFolder.h"
+#include "settings/vel_tools.h"
 
 namespace tunrax {
 
@@ -102,59 +103,6 @@ bool HasLineBreak(const std::string& text) {
 
 std::string FileError(const std::string& fileName, const std::string& reason) {
     return "Die Einstellungsdatei \"" + fileName + "\" kann nicht geschrieben werden: " + reason;
-}
-
-// The path that a write must replace: the target of a symbolic link, so that
-// a linked settings file stays linked.
-std::string WriteTarget(const std::string& fileName) {
-    struct stat st;
-    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(fileName.c_str(), nullptr)) {
-            std::string target = real;
-            std::free(real);
-            return target;
-        }
-    }
-    return fileName;
-}
-
-// Writes bytes to fileName through a temporary file beside it and a rename,
-// so that the file is either the old or the new one, never a torn one.
-void ReplaceFile(const std::string& fileName, const std::string& bytes) {
-    std::string target = WriteTarget(fileName);
-    mode_t mode = 0600;
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0)
-        mode = st.st_mode & 07777;
-
-    std::string temp = target + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        throw Error(FileError(fileName, SystemErrorText(errno)));
-    size_t done = 0;
-    int failure = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            failure = errno;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (!failure && ::fchmod(fd, mode) != 0)
-        failure = errno;
-    if (!failure && ::fsync(fd) != 0)
-        failure = errno;
-    if (::close(fd) != 0 && !failure)
-        failure = errno;
-    if (!failure && ::rename(temp.c_str(), target.c_str()) != 0)
-        failure = errno;
-    if (failure) {
-        ::unlink(temp.c_str());
-        throw Error(FileError(fileName, SystemErrorText(failure)));
-    }
 }
 
 }  // namespace
@@ -350,7 +298,8 @@ void TVelIniFile::Commit(std::vector<std::string> lines) {
         bytes += line;
         bytes += "\r\n";
     }
-    ReplaceFile(FFileName, bytes);
+    if (int failure = ReplaceFileContents(FFileName, bytes))
+        throw Error(FileError(FFileName, SystemErrorText(failure)));
     FLines = std::move(lines);
     Reindex();
 }

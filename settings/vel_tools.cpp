@@ -122,6 +122,45 @@ void Walk(int dirFd, const std::string& prefix, FindContext& ctx) {
 
 }  // namespace
 
+int ReplaceFileContents(const std::string& fileName, const std::string& bytes) {
+    std::string target = fileName;
+    struct stat st;
+    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(fileName.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
+
+    std::string temp = target + ".XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return errno;
+    int failure = 0;
+    for (size_t done = 0; done < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            failure = errno;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (!failure && ::fchmod(fd, mode) != 0)
+        failure = errno;
+    if (!failure && ::fsync(fd) != 0)
+        failure = errno;
+    if (::close(fd) != 0 && !failure)
+        failure = errno;
+    if (!failure && ::rename(temp.c_str(), target.c_str()) != 0)
+        failure = errno;
+    if (failure)
+        ::unlink(temp.c_str());
+    return failure;
+}
+
 std::string NormalizeFolder(const std::string& text) {
     std::string folder = TrimBlanksAndControls(text);
     if (folder.empty() || folder.back() != '/')

@@ -34,6 +34,14 @@ int32_t FileSizeOf(const std::string& fileName);
 // The full size of a file; -1 when it is missing or a folder.
 int64_t FileSize64(const std::string& fileName);
 
+// Replaces the content of fileName with bytes through a temporary file beside
+// it, synced and renamed over the old one, so that a crash or a full disk
+// leaves the old file or the new one, never a torn one. The old file's mode is
+// kept (a new file gets 0600); a symbolic link is written through to its
+// target. 0 on success, else the errno of the failure (the old file is then
+// untouched and no temporary file remains).
+int ReplaceFileContents(const std::string& fileName, const std::string& bytes);
+
 // Trims blanks and control characters at both ends, then replaces each of
 // " * / : < > ? \ | by "_".
 std::string MakeValidFileName(const std::string& text);
