@@ -10,33 +10,11 @@
 #include <string>
 
 #include "audio/ID3v1.h"
+#include "fuzz_input.h"
 
 namespace {
 
-// The reader only takes file names: one scratch file for the whole run, its
-// name removed at once and the file reached through its descriptor, so that
-// nothing is left behind however the run ends.
-int InputFd() {
-    static const int fd = [] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz-id3v1-XXXXXX";
-        const int created = ::mkstemp(pattern.data());
-        if (created < 0)
-            std::abort();
-        ::unlink(pattern.c_str());
-        return created;
-    }();
-    return fd;
-}
-
-// The input as the content of the scratch file; its name.
-std::string WriteInput(const uint8_t* data, size_t size) {
-    const int fd = InputFd();
-    if (::ftruncate(fd, 0) != 0 ||
-        (size > 0 && ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)))
-        std::abort();
-    return "/proc/self/fd/" + std::to_string(fd);
-}
+using tunrax::fuzz::WriteInput;
 
 void CheckLength(const std::string& text, size_t limit, const char* field) {
     if (text.size() <= limit)
