@@ -2,16 +2,17 @@
 #pragma once
 
 #include <QString>
+#include <utility>
 
 class QWidget;
 
 namespace tunrax {
 
-// Creates a window of type Form (owned here), shows it modally, frees it and
-// returns its result (1 = confirmed).
-template <class Form>
-int ShowModalForm(QWidget* parent = nullptr) {
-    Form form(parent);
+// Creates a window of type Form (owned here) with the parent and the further
+// arguments, shows it modally, frees it and returns its result (1 = confirmed).
+template <class Form, class... Args>
+int ShowModalForm(QWidget* parent = nullptr, Args&&... args) {
+    Form form(parent, std::forward<Args>(args)...);
     return form.exec();
 }
 
