@@ -168,7 +168,7 @@ TEST_F(SequencingTest, TheSessionEndsAfterTheDownloadNotInIt) {
     slow->DuringDownload = [&] { form.SessionEnd(); };
     form.FSource = std::move(slow);
     form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));
-    QTimer::singleShot(8000, [] { QCoreApplication::quit(); });
+    QTimer::singleShot(8000, &form, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
     EXPECT_TRUE(finished) << "the download was cut off";
     EXPECT_FALSE(form.isVisible()) << "the program did not end after the download";
