@@ -1,0 +1,181 @@
+// The settings wizard on real settings files, and how the main window uses it.
+#include "settings/setup.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/CatalogueModel.h"
+#include "app/haupt.h"
+#include "settings/Error.h"
+#include "settings/Vel_ini.h"
+#include "settings/vel_tools.h"
+#include "sources/transfer.h"
+#include "support/TempDir.h"
+#include "widgets/velCombo.h"
+#include "widgets/velWizard.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+
+namespace {
+
+class SetupTest : public ::testing::Test {
+protected:
+    SetupTest() { MakeDirs(home + "Musik/"); }
+
+    // Opens the wizard as the window does when it comes up.
+    std::unique_ptr<TfmSetup> Open() {
+        auto form = std::make_unique<TfmSetup>(nullptr, settings);
+        form->VelFormAfterCreate();
+        return form;
+    }
+    static void Next(TfmSetup& form) { form.velWizard1->BtnNext.Button()->click(); }
+    static void Back(TfmSetup& form) { form.velWizard1->BtnBack.Button()->click(); }
+
+    TempDir tmp;
+    const std::string home = tmp / "home/";
+    ScopedEnv homeEnv{"HOME", home.c_str()};
+    ScopedEnv configEnv{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    const std::string file = tmp / "tunrax.ini";
+    TVelIniFile settings{file};
+};
+
+}  // namespace
+
+TEST_F(SetupTest, FirstOpenShowsDefaultsAndSavesTheChosenType) {
+    auto form = Open();
+    EXPECT_EQ(form->TypIndex(), 0);
+    EXPECT_EQ(form->edIP->text(), QStringLiteral("localhost"));
+    EXPECT_EQ(form->edRoot->text(), QStringLiteral("/mp3/"));
+    EXPECT_EQ(form->edFTPServer->text(), QStringLiteral("localhost"));
+    EXPECT_EQ(form->edFTPVerzeichnis->text(), QStringLiteral("/mp3/"));
+    EXPECT_EQ(form->edFTPNutzer->text(), QStringLiteral("tunrax"));
+    EXPECT_EQ(form->edFTPPasswort->text(), QString());
+    EXPECT_EQ(form->edDir->text().toStdString(), home + "Musik/");
+    EXPECT_FALSE(form->cbAltenative->isChecked());
+    EXPECT_FALSE(form->cbFTPUTF8->isChecked());
+
+    // FTP, Next, Back, HTTP, Next: the page of the last choice.
+    form->SetTypIndex(2);
+    Next(*form);
+    EXPECT_EQ(form->velWizard1->ActivePage(), form->wpFTP);
+    EXPECT_EQ(form->velWizard1->BtnNext.Button()->text(), QStringLiteral("&Speichern"));
+    Back(*form);
+    form->SetTypIndex(1);
+    Next(*form);
+    EXPECT_EQ(form->velWizard1->ActivePage(), form->wpHTTP);
+    form->edIP->setText(QStringLiteral("musik.example"));
+    Next(*form);
+    EXPECT_EQ(form->result(), 1);
+
+    // The local folder equals the default: the key stays out.
+    const std::string text = ReadFile(file);
+    const auto passwordStart = text.find("FTP Passwort=") + 13;
+    const std::string password =
+        text.substr(passwordStart, text.find('\r', passwordStart) - passwordStart);
+    EXPECT_EQ(text,
+              "[Einstellungen]\r\nServer Adresse=musik.example\r\nRoot Server=/mp3/\r\n"
+              "FTP Adresse=localhost\r\nRoot FTP=/mp3/\r\nFTP Nutzer=tunrax\r\n"
+              "FTP Passwort=" +
+                  password + "\r\nFTP UTF8=0\r\nAlternativ=0\r\nTyp=1\r\n");
+}
+
+TEST_F(SetupTest, PasswordAndFolderRoundTripAndCancelKeepsTheFile) {
+    {
+        auto form = Open();
+        form->SetTypIndex(2);
+        form->edFTPPasswort->setText(QStringLiteral("gehe1m ä"));
+        form->edDir->setText(QStringLiteral("/srv/Musik mit Ä/"));
+        form->cbFTPUTF8->setChecked(true);
+        Next(*form);
+        Next(*form);
+    }
+    const std::string saved = ReadFile(file);
+    EXPECT_EQ(saved.find("gehe1m"), std::string::npos) << "password stored scrambled";
+    EXPECT_NE(saved.find("Verzeichnis=/srv/Musik mit \xC3\x84/\r\n"), std::string::npos);
+    {
+        auto form = Open();
+        EXPECT_EQ(form->edFTPPasswort->text(), QStringLiteral("gehe1m ä"));
+        EXPECT_EQ(form->TypIndex(), 2);
+        EXPECT_TRUE(form->cbFTPUTF8->isChecked());
+        form->edFTPPasswort->setText(QStringLiteral("anders"));
+        form->SetTypIndex(0);
+        Next(*form);
+        form->velWizard1->BtnCancel.Button()->click();
+        EXPECT_NE(form->result(), 1);
+    }
+    EXPECT_EQ(ReadFile(file), saved);
+}
+
+TEST_F(SetupTest, UnreadableStoredValuesKeepTheirBytes) {
+    // A folder name from another system (Latin-1 "Ä") and a damaged password.
+    WriteFile(file,
+              "[Einstellungen]\r\nTyp=2\r\nVerzeichnis=/srv/\xC4/\r\nFTP Passwort=XYZ\r\n"
+              "Root FTP=/lieder/\r\nFTP UTF8=1\r\n");
+    TVelIniFile reopened(file);
+    TfmSetup form(nullptr, reopened);
+    try {
+        form.VelFormAfterCreate();
+        FAIL() << "no error for the damaged password";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find("FTP-Paßwort"), std::string::npos);
+    }
+    EXPECT_EQ(form.edFTPVerzeichnis->text(), QStringLiteral("/lieder/"));
+    EXPECT_TRUE(form.cbFTPUTF8->isChecked());
+    Next(form);
+    Next(form);
+    EXPECT_EQ(form.result(), 1);
+    TVelIniFile check(file);
+    EXPECT_EQ(check.ReadString("Einstellungen", "Verzeichnis", ""), "/srv/\xC4/");
+    EXPECT_EQ(check.ReadString("Einstellungen", "Root FTP", ""), "/lieder/");
+    EXPECT_EQ(DecodePassword(check.ReadString("Einstellungen", "FTP Passwort", "?"), PasswordKey),
+              "");
+}
+
+TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
+    const std::string collection = tmp / "Sammlung/";
+    WriteFile(collection + "tunrax.dat", "Album\r\n");
+    {
+        // No choice in the wizard: the program ends.
+        TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
+        int shown = 0;
+        form.ShowSetup = [&] { return ++shown, 0; };
+        form.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shown == 1 && !form.isVisible(); }, 5000));
+        EXPECT_FALSE(form.FSource);
+    }
+    TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
+    form.ShowSetup = [&] {
+        settings.WriteInteger("Einstellungen", "Typ", 0);
+        settings.WriteString("Einstellungen", "Verzeichnis", collection);
+        return 1;
+    };
+    bool started = false;
+    QObject::connect(&form, &TVelForm::AfterCreate, [&] { started = true; });
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+    ASSERT_TRUE(form.FSource);
+    EXPECT_EQ(form.FSource->Root, collection);
+    EXPECT_TRUE(form.Einstellungen1->isEnabled());
+
+    const std::string other = tmp / "Andere/";
+    WriteFile(other + "tunrax.dat", "Erstes\r\nZweites\r\n");
+    form.ShowSetup = [&] {
+        settings.WriteString("Einstellungen", "Verzeichnis", other);
+        return 1;
+    };
+    form.Einstellungen1->trigger();
+    EXPECT_EQ(form.FSource->Root, other);
+    EXPECT_EQ(form.FAlben->Catalogue().Count(), 2);
+    // Cancelled: the source stays.
+    TCustomTransfer* before = form.FSource.get();
+    form.ShowSetup = [] { return 0; };
+    form.Einstellungen1->trigger();
+    EXPECT_EQ(form.FSource.get(), before);
+    form.Beenden1Click();
+}
