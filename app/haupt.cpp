@@ -30,6 +30,7 @@
 #include "app/QtProgress.h"
 #include "app/catalogue_scan.h"
 #include "app/collation.h"
+#include "app/copy.h"
 #include "app/songfile.h"
 #include "app/songlist.h"
 #include "audio/BassPlayer.h"
@@ -37,12 +38,14 @@
 #include "audio/ID3v2.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
+#include "settings/setup.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"
 #include "settings/vel_tools.h"
 #include "sources/transfer.h"
 #include "tunrax_version.h"
 #include "widgets/TrayIcon.h"
+#include "widgets/vel_dialogs.h"
 #include "widgets/vel_single.h"
 
 // The icons live in the program's resources, which a static library must
@@ -110,6 +113,11 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, 
     CreateControls();
     VelFormCreate();
     connect(this, &TVelForm::AfterCreate, this, &TfmMain::VelFormAfterCreate);
+    ShowSetup = [this] { return ShowModalForm<TfmSetup>(this, FSettings); };
+    ShowCopy = [this](const std::vector<std::string>& songs, const std::string& listName) {
+        ShowCopyWizard(this, *FSource, songs, listName, FSettings,
+                       [this] { return std::make_shared<BusyScope>(*this); });
+    };
 }
 
 TfmMain::~TfmMain() {
@@ -163,7 +171,6 @@ void TfmMain::CreateControls() {
     datei->addSeparator();
     Beenden1 = datei->addAction(QStringLiteral("&Beenden"));
     Einstellungen1 = MainMenu1->addAction(QStringLiteral("&Einstellungen"));
-    Einstellungen1->setEnabled(false);  // the settings wizard is not built yet
     auto* rightBar = new QMenuBar(MainMenu1);
     Minimieren1 = rightBar->addAction(QStringLiteral("Minimieren"));
     MainMenu1->setCornerWidget(rightBar, Qt::TopRightCorner);
@@ -322,8 +329,16 @@ void TfmMain::VelFormCreate() {
 }
 
 void TfmMain::VelFormAfterCreate() {
-    // Until the settings wizard exists, a first start (no source chosen yet)
-    // uses the local folder source on the default music folder.
+    if (FSettings.ReadInteger(kSettings, "Typ", -1) == -1) {
+        // First start: without a source chosen in the wizard there is nothing
+        // to play.
+        if (ShowSetup)
+            ShowSetup();
+        if (FSettings.ReadInteger(kSettings, "Typ", -1) == -1) {
+            SessionEnd();
+            return;
+        }
+    }
     SetPlayIcon(false);
     FSavedCaption = StartCaption(windowTitle(), QString::fromUtf8(GetFileVersionString("")),
                                  QString::fromUtf8(kBuildDate));
@@ -387,6 +402,14 @@ void TfmMain::Minimieren1Click() {
 }
 
 void TfmMain::Beenden1Click() {
+    if (FCopyOpen) {
+        // The copy wizard uses the source: it ends first (after the song
+        // under way), then the program.
+        FEndPending = true;
+        if (auto* copy = findChild<TfmCopy*>())
+            copy->close();
+        return;
+    }
     FCloseConfirmed = true;
     close();
 }
@@ -429,8 +452,30 @@ void TfmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfmMain::Einstellungen1Click() {
-    // The settings wizard arrives with its own unit; the command stays
-    // disabled until then.
+    if (!ShowSetup || ShowSetup() != 1)
+        return;
+    LoadCatalogue();
+    cbFavoritenChange();
+}
+
+void TfmMain::acKopierenExecute() {
+    if (!FSource || !FSource->Can(CanCopy) || !ShowCopy)
+        return;
+    std::vector<std::string> songs;
+    SongListPaths(lvLieder, songs);
+    if (songs.empty())
+        return;
+    const std::string listName = pcSeiten->currentIndex() == 1 ? FFavoriteName : std::string();
+    struct Closed {
+        TfmMain& form;
+        ~Closed() {
+            form.FCopyOpen = false;
+            if (form.FEndPending && form.FBusy == 0)
+                QTimer::singleShot(0, &form, &TfmMain::SessionEnd);
+        }
+    } closed{*this};
+    FCopyOpen = true;
+    ShowCopy(songs, listName);
 }
 
 void TfmMain::Aktualisieren1Click() {

@@ -146,10 +146,16 @@ public:
     void acAddAllExecute();
     void acDelAllExecute();
     void acFindExecute();
+    void acKopierenExecute();
     // Whether the song list's item is drawn on the highlight colour.
     bool Highlighted(const QTreeWidgetItem* item) const;
     // Asks for the name of a new list; false when the user cancels.
     std::function<bool(QString& name)> AskListName;
+    // Shows the settings wizard modally; its result (1 = saved).
+    std::function<int()> ShowSetup;
+    // Shows the copy wizard for the songs of the list shown.
+    std::function<void(const std::vector<std::string>& songs, const std::string& listName)>
+        ShowCopy;
 
     // The caption "Tunrax (1.2.3.4 vom 17.01.12)" for a title, version and
     // build date (yyyy-mm-dd), with the user's date separator.
@@ -192,6 +198,7 @@ private:
     int FBusy = 0;
     bool FEndPending = false;
     bool FFavoriteChooserFilled = false;
+    bool FCopyOpen = false;  // the copy wizard is open
 };
 
 // The song list of the main window (one item per song: caption, and the

@@ -83,6 +83,7 @@ void TfmMain::ConnectFavoriteCommands() {
     connect(acAddAll, &QAction::triggered, this, &TfmMain::acAddAllExecute);
     connect(acDelAll, &QAction::triggered, this, &TfmMain::acDelAllExecute);
     connect(acFind, &QAction::triggered, this, &TfmMain::acFindExecute);
+    connect(acKopieren, &QAction::triggered, this, &TfmMain::acKopierenExecute);
     AskListName = [this](QString& name) {
         QInputDialog dialog(this);
         dialog.setWindowTitle(QStringLiteral("Neue Liste"));
@@ -217,8 +218,7 @@ void TfmMain::UpdateActions() {
     acNoPlay->setEnabled(true);
     acLiedFrueher->setEnabled(pageList && item && index > 0);
     acLiedSpaeter->setEnabled(pageList && item && index < count - 1);
-    // The copy wizard arrives with its own unit; until then copying waits.
-    acKopieren->setEnabled(false);
+    acKopieren->setEnabled(FSource && FSource->Can(CanCopy) && count > 0);
     acAddAll->setEnabled(count > 0 && pageAll && listCurrent);
     acDelAll->setEnabled(count > 0 && !FFavorites.Empty());
     acFind->setEnabled(item && pageList);
