@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/copy_files.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
@@ -373,3 +374,25 @@ TEST(FtpTransferFailure, ServerThatDiesOrHangsIsAnError) {
 }
 
 }  // namespace
+
+// The copy wizard's way of fetching: a server that dies in the middle of a
+// song leaves no part of it on the player, and the songs before it intact.
+TEST(FtpTransferFailure, CopyThatFailsHalfWayLeavesNoPartialSong) {
+    TempDir files, player;
+    WriteFile(files / "mp3/A/01.mp3", "erstes");
+    WriteFile(files / "mp3/A/02.mp3", std::string(24 << 20, 'x'));
+    FtpServer server(files.Path());
+    TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    RecordingBar bar;
+    source.ProgressBar = &bar;
+    EXPECT_TRUE(CopySong(source, "\\A\\01.mp3", player / "001-01.mp3"));
+    bar.OnPosition = [&](int64_t position) {
+        if (position > 0 && server.Pid() > 0)
+            ::kill(server.Pid(), SIGKILL);
+    };
+    EXPECT_THROW(CopySong(source, "\\A\\02.mp3", player / "002-02.mp3"), Error);
+    std::vector<std::string> left;
+    FindFiles(left, player.Path(), "*", false, true);
+    EXPECT_EQ(left, std::vector<std::string>{"001-01.mp3"});
+    EXPECT_EQ(ReadFile(player / "001-01.mp3"), "erstes");
+}
