@@ -254,19 +254,6 @@ int MoveNoReplace(const std::string& temp, const std::string& target, MoveMethod
 
 }  // namespace
 
-std::string CollapseSeparators(const std::string& path) {
-    std::string result;
-    result.reserve(path.size());
-    for (char c : path) {
-        if (c == '\\')
-            c = '/';
-        if (c == '/' && !result.empty() && result.back() == '/')
-            continue;
-        result += c;
-    }
-    return result;
-}
-
 std::string FlatTargetName(const std::string& songPath, int number) {
     // "/" cannot be part of a Linux file name, so it ends the folder part too.
     size_t separator = songPath.find_last_of("\\/");
@@ -400,7 +387,13 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
     if (temp.Failure())
         throw failure(SystemErrorText(temp.Failure()));
     std::string problem;
-    {
+    bool direct = false;
+    try {
+        direct = source.GetFileToDescriptor(temp.Fd(), songPath);
+    } catch (const std::exception& e) {
+        problem = e.what();
+    }
+    if (!direct && problem.empty()) {
         FdOutBuf buffer(temp.Fd());
         try {
             std::ostream out(&buffer);

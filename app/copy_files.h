@@ -10,12 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "settings/vel_tools.h"  // CollapseSeparators
+
 namespace tunrax {
 
 class TCustomTransfer;
-
-// "\" becomes "/", then runs of "/" collapse to one.
-std::string CollapseSeparators(const std::string& path);
 
 // The flat file name of song number `number` (counted from 1): the song's
 // file name (after its last separator), without everything up to its first

@@ -168,6 +168,19 @@ std::string NormalizeFolder(const std::string& text) {
     return folder;
 }
 
+std::string CollapseSeparators(const std::string& path) {
+    std::string result;
+    result.reserve(path.size());
+    for (char c : path) {
+        if (c == '\\')
+            c = '/';
+        if (c == '/' && !result.empty() && result.back() == '/')
+            continue;
+        result += c;
+    }
+    return result;
+}
+
 bool MaskMatches(const std::string& mask, const std::string& name) {
     if (mask == "*.*" || mask == "*")
         return true;

@@ -15,6 +15,10 @@ namespace tunrax {
 // text already ends with one ("" gives "/").
 std::string NormalizeFolder(const std::string& text);
 
+// A collection path made native: "\" becomes "/", then runs of "/" collapse
+// to one.
+std::string CollapseSeparators(const std::string& path);
+
 // Windows-style file mask match ("*", "?", "*.*" matches every name), without
 // regard to ASCII letter case.
 bool MaskMatches(const std::string& mask, const std::string& name);

@@ -2,9 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <istream>
@@ -65,16 +67,7 @@ TFileTransfer::TFileTransfer(bool alternative, const std::string& root)
 }
 
 std::string TFileTransfer::NormalizePath(const std::string& path) const {
-    std::string result;
-    result.reserve(path.size());
-    for (char c : path) {
-        if (c == '\\')
-            c = '/';
-        if (c == '/' && !result.empty() && result.back() == '/')
-            continue;
-        result += c;
-    }
-    return result;
+    return CollapseSeparators(path);
 }
 
 std::string TFileTransfer::FullPath(const std::string& path) const {
@@ -114,6 +107,39 @@ void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
         if (remaining > 0)
             remaining -= n;
     }
+}
+
+bool TFileTransfer::GetFileToDescriptor(int out, const std::string& path) {
+    std::string full = FullPath(path);
+    FileDescriptor fd(::open(full.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0)
+        throw ReadError(full, errno);
+    struct stat st;
+    if (::fstat(fd.Get(), &st) != 0)
+        throw ReadError(full, errno);
+    if (S_ISDIR(st.st_mode))
+        throw ReadError(full, EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return false;
+    // As GetFile: the size at the moment of opening.
+    off_t remaining = st.st_size;
+    bool started = false;
+    while (remaining > 0) {
+        ssize_t n = ::sendfile(out, fd.Get(), nullptr,
+                               static_cast<size_t>(std::min<off_t>(remaining, 1 << 30)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && !started && (errno == EINVAL || errno == ENOSYS))
+            return false;  // a target sendfile cannot write to
+        if (n < 0)
+            throw Error("Datei \"" + full +
+                        "\" kann nicht übertragen werden: " + SystemErrorText(errno));
+        if (n == 0)
+            break;  // the file became shorter meanwhile
+        started = true;
+        remaining -= n;
+    }
+    return true;
 }
 
 void TFileTransfer::PutFile(std::istream& src, const std::string& path) {

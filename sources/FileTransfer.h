@@ -21,6 +21,8 @@ public:
     // "\" becomes "/", and runs of "/" collapse to one.
     std::string NormalizePath(const std::string& path) const override;
     void GetFile(std::ostream& dest, const std::string& path) override;
+    // Regular files go to fd through sendfile, without a copy in memory.
+    bool GetFileToDescriptor(int fd, const std::string& path) override;
     // Replaces the file atomically; the folder must exist, and a file that
     // may not be written is refused.
     void PutFile(std::istream& src, const std::string& path) override;

@@ -27,6 +27,10 @@ std::string TCustomTransfer::NormalizePath(const std::string& path) const {
     return result;
 }
 
+bool TCustomTransfer::GetFileToDescriptor(int, const std::string&) {
+    return false;
+}
+
 void TCustomTransfer::PutFile(std::istream&, const std::string&) {}
 
 void TCustomTransfer::ListFolders(std::vector<std::string>& list, const std::string&,

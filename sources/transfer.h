@@ -50,6 +50,11 @@ public:
     virtual std::string NormalizePath(const std::string& path) const;
     // Writes the whole file into dest from dest's current position.
     virtual void GetFile(std::ostream& dest, const std::string& path) = 0;
+    // Writes the whole file into the open file fd from its current position
+    // when the source can hand the bytes to the kernel directly, and says so;
+    // false when it does not offer this (use GetFile). Throws like GetFile.
+    // Base: false.
+    virtual bool GetFileToDescriptor(int fd, const std::string& path);
     // Writes the whole of src, from its start, into the file. Base: nothing.
     virtual void PutFile(std::istream& src, const std::string& path);
     // Names (without folder) of the folder's song files.
