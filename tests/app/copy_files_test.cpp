@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <ostream>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "settings/Error.h"
+#include "settings/vel_tools.h"
 #include "sources/FileTransfer.h"
 #include "support/TempDir.h"
 
@@ -214,4 +216,37 @@ TEST(CopyFiles, FailuresLeaveNoFile) {
         EXPECT_FALSE(Exists(tmp / "neu"));
         EXPECT_EQ(ReadFile(fresh), "neu");
     }
+}
+
+// A player that fills up: a small tmpfs, which only root may mount (skipped
+// otherwise). The local source hands its bytes to the kernel; the song that
+// does not fit leaves nothing, the ones before stay.
+TEST(CopyFiles, FullTargetLeavesNoPartialSong) {
+    TempDir collection, player;
+    if (::geteuid() != 0 ||
+        ::system(
+            ("mount -t tmpfs -o size=160k tmpfs '" + player.Path() + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { [[maybe_unused]] int rc = ::system(("umount '" + path + "'").c_str()); }
+    } unmount{player.Path()};
+    const std::string song(64 << 10, 's');
+    for (const char* name : {"1.mp3", "2.mp3", "3.mp3"})
+        WriteFile(collection / "A/" + name, song);
+    TFileTransfer source(false, collection.Path());
+    EXPECT_TRUE(CopySong(source, "\\A\\1.mp3", player / "001-1.mp3"));
+    EXPECT_TRUE(CopySong(source, "\\A\\2.mp3", player / "002-2.mp3"));
+    try {
+        CopySong(source, "\\A\\3.mp3", player / "003-3.mp3");
+        FAIL() << "a full device was not noticed";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find("Kein freier Platz"), std::string::npos)
+            << error.what();
+    }
+    std::vector<std::string> left;
+    FindFiles(left, player.Path(), "*", false, true);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"001-1.mp3", "002-2.mp3"}));
+    EXPECT_EQ(ReadFile(player / "002-2.mp3"), song);
 }
