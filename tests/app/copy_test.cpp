@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 #include <functional>
@@ -191,4 +192,33 @@ TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
     EXPECT_EQ(offered, (std::vector<std::string>{"\\A\\01-Eins.mp3", "\\A\\02-Zwei.mp3"}));
     EXPECT_EQ(listName, "");
     form.Beenden1Click();
+}
+
+// The session ends while the wizard is open: the wizard goes first (it uses
+// the window's source), then the program.
+TEST_F(CopyWizardTest, SessionEndClosesTheWizardFirst) {
+    const std::string music = tmp / "Musik/";
+    WriteFile(music + "tunrax.dat", "A\r\n");
+    WriteFile(music + "A/01-Eins.mp3", "1");
+    settings.WriteInteger("Einstellungen", "Typ", 0);
+    settings.WriteString("Einstellungen", "Verzeichnis", music);
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
+    form.show();
+    form.VelFormAfterCreate();
+    form.tvAlben->setCurrentIndex(form.tvAlben->model()->index(0, 0));
+    bool wizardSeen = false;
+    QTimer::singleShot(200, &form, [&] {
+        wizardSeen = form.findChild<TfmCopy*>() != nullptr;
+        form.SessionEnd();
+        EXPECT_TRUE(form.isVisible()) << "the window must wait for the wizard";
+    });
+    form.UpdateActions();
+    form.acKopieren->trigger();  // returns once the wizard has closed
+    EXPECT_TRUE(wizardSeen);
+    EXPECT_EQ(form.findChild<TfmCopy*>(), nullptr);
+    ASSERT_TRUE(form.FSource) << "the source outlived the wizard";
+    QTest::qWaitFor([&] { return !form.isVisible(); }, 2000);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.FSource);
 }
