@@ -454,6 +454,10 @@ void TfmMain::closeEvent(QCloseEvent* event) {
 void TfmMain::Einstellungen1Click() {
     if (!ShowSetup || ShowSetup() != 1)
         return;
+    // The songs listed came from the old source: on page "Alle" the list
+    // follows the new tree, where no album is chosen yet.
+    if (pcSeiten->currentIndex() == 0)
+        lvLieder->clear();
     LoadCatalogue();
     cbFavoritenChange();
 }

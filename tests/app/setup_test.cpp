@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeView>
+#include <QTreeWidget>
 
 #include "app/CatalogueModel.h"
 #include "app/haupt.h"
@@ -169,7 +171,10 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
         settings.WriteString("Einstellungen", "Verzeichnis", other);
         return 1;
     };
+    form.tvAlben->setCurrentIndex(form.FAlben->index(0, 0));
+    form.lvLieder->addTopLevelItem(new QTreeWidgetItem(QStringList{QStringLiteral("alt")}));
     form.Einstellungen1->trigger();
+    EXPECT_EQ(form.lvLieder->topLevelItemCount(), 0) << "songs of the old source stay listed";
     EXPECT_EQ(form.FSource->Root, other);
     EXPECT_EQ(form.FAlben->Catalogue().Count(), 2);
     // Cancelled: the source stays.
