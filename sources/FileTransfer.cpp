@@ -51,6 +51,19 @@ Error WriteError(const std::string& path, int errorNumber) {
                  "\" kann nicht geschrieben werden: " + SystemErrorText(errorNumber));
 }
 
+// Opens a song for reading; throws for a missing file or a folder.
+int OpenSong(const std::string& full, struct stat& st) {
+    int fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw ReadError(full, errno);
+    int error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (error != 0) {
+        ::close(fd);
+        throw ReadError(full, error);
+    }
+    return fd;
+}
+
 }  // namespace
 
 TFileTransfer::TFileTransfer(bool alternative, TVelIniFile& settings)
@@ -76,14 +89,8 @@ std::string TFileTransfer::FullPath(const std::string& path) const {
 
 void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
     std::string full = FullPath(path);
-    FileDescriptor fd(::open(full.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0)
-        throw ReadError(full, errno);
     struct stat st;
-    if (::fstat(fd.Get(), &st) != 0)
-        throw ReadError(full, errno);
-    if (S_ISDIR(st.st_mode))
-        throw ReadError(full, EISDIR);
+    FileDescriptor fd(OpenSong(full, st));
     // The size at the moment of opening: a file that grows while it is read
     // is taken as it was.
     off_t remaining = S_ISREG(st.st_mode) ? st.st_size : -1;
@@ -111,14 +118,8 @@ void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
 
 bool TFileTransfer::GetFileToDescriptor(int out, const std::string& path) {
     std::string full = FullPath(path);
-    FileDescriptor fd(::open(full.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0)
-        throw ReadError(full, errno);
     struct stat st;
-    if (::fstat(fd.Get(), &st) != 0)
-        throw ReadError(full, errno);
-    if (S_ISDIR(st.st_mode))
-        throw ReadError(full, EISDIR);
+    FileDescriptor fd(OpenSong(full, st));
     if (!S_ISREG(st.st_mode))
         return false;
     // As GetFile: the size at the moment of opening.

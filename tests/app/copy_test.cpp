@@ -55,6 +55,18 @@ protected:
     }
     static void Next(TfmCopy& form) { form.velWizard1->ButtonClick(bkNext); }
 
+    // An album "A" of two songs as the main window's local collection; the
+    // window's private folder lives while the result does.
+    [[nodiscard]] ScopedEnv LocalCollection() {
+        const std::string music = tmp / "Musik/";
+        WriteFile(music + "tunrax.dat", "A\r\n");
+        WriteFile(music + "A/01-Eins.mp3", "1");
+        WriteFile(music + "A/02-Zwei.mp3", "2");
+        settings.WriteInteger("Einstellungen", "Typ", 0);
+        settings.WriteString("Einstellungen", "Verzeichnis", music);
+        return ScopedEnv("XDG_RUNTIME_DIR", tmp.Path().c_str());
+    }
+
     TempDir tmp;
     TVelIniFile settings{tmp / "tunrax.ini"};
     ScriptedSource source;
@@ -168,13 +180,7 @@ TEST_F(CopyWizardTest, CancelStopsAfterTheSongUnderWay) {
 }
 
 TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
-    const std::string music = tmp / "Musik/";
-    WriteFile(music + "tunrax.dat", "A\r\n");
-    WriteFile(music + "A/01-Eins.mp3", "1");
-    WriteFile(music + "A/02-Zwei.mp3", "2");
-    settings.WriteInteger("Einstellungen", "Typ", 0);
-    settings.WriteString("Einstellungen", "Verzeichnis", music);
-    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    ScopedEnv runtime = LocalCollection();
     TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
     form.VelFormAfterCreate();
     form.UpdateActions();
@@ -197,12 +203,7 @@ TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
 // The session ends while the wizard is open: the wizard goes first (it uses
 // the window's source), then the program.
 TEST_F(CopyWizardTest, SessionEndClosesTheWizardFirst) {
-    const std::string music = tmp / "Musik/";
-    WriteFile(music + "tunrax.dat", "A\r\n");
-    WriteFile(music + "A/01-Eins.mp3", "1");
-    settings.WriteInteger("Einstellungen", "Typ", 0);
-    settings.WriteString("Einstellungen", "Verzeichnis", music);
-    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    ScopedEnv runtime = LocalCollection();
     TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
     form.show();
     form.VelFormAfterCreate();
