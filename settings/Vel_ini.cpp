@@ -293,15 +293,40 @@ void TVelIniFile::Commit(std::vector<std::string> lines) {
         throw Error("Die Einstellungsdatei \"" + FFileName + "\" kann nicht gelesen werden (" +
                     SystemErrorText(FUnreadableErrno) +
                     "); sie wird nicht überschrieben, damit nichts verloren geht.");
-    std::string bytes = FPrefix;
-    for (const std::string& line : lines) {
-        bytes += line;
-        bytes += "\r\n";
+    if (!FUpdating) {
+        std::string bytes = FPrefix;
+        for (const std::string& line : lines) {
+            bytes += line;
+            bytes += "\r\n";
+        }
+        if (int failure = ReplaceFileContents(FFileName, bytes))
+            throw Error(FileError(FFileName, SystemErrorText(failure)));
     }
-    if (int failure = ReplaceFileContents(FFileName, bytes))
-        throw Error(FileError(FFileName, SystemErrorText(failure)));
     FLines = std::move(lines);
     Reindex();
+}
+
+TVelIniFile::UpdateScope::UpdateScope(TVelIniFile& file) : FFile(file), FSavedLines(file.FLines) {
+    FFile.FUpdating = true;
+}
+
+TVelIniFile::UpdateScope::~UpdateScope() {
+    if (FDone)
+        return;
+    FFile.FUpdating = false;
+    FFile.FLines = std::move(FSavedLines);
+    FFile.Reindex();
+}
+
+void TVelIniFile::UpdateScope::Commit() {
+    FFile.FUpdating = false;
+    std::vector<std::string> lines = FFile.FLines;
+    // Back to the state before the scope, then the one real write: on failure
+    // the object stays as the file is.
+    FFile.FLines = FSavedLines;
+    FFile.Reindex();
+    FFile.Commit(std::move(lines));
+    FDone = true;
 }
 
 void TVelIniFile::WriteString(const std::string& section, const std::string& key,

@@ -47,6 +47,24 @@ public:
     void EraseSection(const std::string& section);
     void DeleteKey(const std::string& section, const std::string& key);
 
+    // Gathers the writes made while it lives into one replacement of the file:
+    // Commit writes them all at once, or throws and leaves file and object as
+    // they were when the scope began; a scope left without Commit (an error on
+    // the way) undoes them. One scope at a time per file.
+    class UpdateScope {
+    public:
+        explicit UpdateScope(TVelIniFile& file);
+        ~UpdateScope();
+        UpdateScope(const UpdateScope&) = delete;
+        UpdateScope& operator=(const UpdateScope&) = delete;
+        void Commit();
+
+    private:
+        TVelIniFile& FFile;
+        std::vector<std::string> FSavedLines;
+        bool FDone = false;
+    };
+
     // Parses an integer the way ReadInteger does; false when it is none.
     static bool ParseInteger(const std::string& text, int32_t& value);
 
@@ -60,6 +78,7 @@ private:
     std::vector<std::string> FLines;
     bool FUnreadable = false;
     int FUnreadableErrno = 0;
+    bool FUpdating = false;  // an UpdateScope gathers the writes
     std::unique_ptr<Index> FIndex;
 };
 

@@ -182,6 +182,9 @@ void TfmSetup::velWizard1LastAction() {
     if (edDir->text().toStdString() == DisplayText(DefaultMusicFolder()))
         folder = DefaultMusicFolder();
 
+    // One replacement of the file: a failed save leaves the old settings
+    // whole instead of an erased section.
+    TVelIniFile::UpdateScope update(FSettings);
     FSettings.EraseSection(kSection);
     FSettings.WriteString(kSection, "Server Adresse", ip);
     FSettings.WriteString(kSection, "Root Server", root);
@@ -194,6 +197,7 @@ void TfmSetup::velWizard1LastAction() {
         FSettings.WriteString(kSection, "Verzeichnis", folder);
     FSettings.WriteBool(kSection, "Alternativ", cbAltenative->isChecked());
     FSettings.WriteInteger(kSection, "Typ", TypIndex());
+    update.Commit();
     done(1);
 }
 

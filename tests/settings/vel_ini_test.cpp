@@ -164,3 +164,40 @@ TEST(VelIniFile, ProcessSettingsFileLiesInTheVendorFolder) {
     FreeSettingsFile();
     EXPECT_EQ(SettingsVendor, "");
 }
+
+TEST(VelIniFile, UpdateScopeWritesAllOrNothing) {
+    TempDir tmp;
+    const std::string file = tmp / "conf/tunrax.ini";
+    WriteFile(file, "[Einstellungen]\r\nTyp=2\r\nFTP Adresse=alt\r\n[Favoriten]\r\naktuell=1\r\n");
+    TVelIniFile ini(file);
+    {
+        TVelIniFile::UpdateScope update(ini);
+        ini.EraseSection("Einstellungen");
+        ini.WriteString("Einstellungen", "FTP Adresse", "neu");
+        ini.WriteInteger("Einstellungen", "Typ", 1);
+        EXPECT_EQ(ini.ReadInteger("Einstellungen", "Typ", -1), 1) << "reads see the writes";
+        EXPECT_NE(ReadFile(file).find("Typ=2"), std::string::npos) << "the file waits for Commit";
+        update.Commit();
+    }
+    const std::string saved =
+        "[Favoriten]\r\naktuell=1\r\n[Einstellungen]\r\nFTP Adresse=neu\r\nTyp=1\r\n";
+    EXPECT_EQ(ReadFile(file), saved);
+
+    // Left without Commit (an error on the way): nothing changed.
+    {
+        TVelIniFile::UpdateScope update(ini);
+        ini.EraseSection("Einstellungen");
+    }
+    EXPECT_EQ(ini.ReadInteger("Einstellungen", "Typ", -1), 1);
+    EXPECT_EQ(ReadFile(file), saved);
+
+    // The file cannot be replaced (its folder is gone): Commit throws, and the
+    // object still reads what it read before.
+    TVelIniFile::UpdateScope update(ini);
+    ini.EraseSection("Einstellungen");
+    ini.WriteInteger("Einstellungen", "Typ", 0);
+    std::filesystem::remove_all(tmp / "conf");
+    EXPECT_THROW(update.Commit(), Error);
+    EXPECT_EQ(ini.ReadInteger("Einstellungen", "Typ", -1), 1);
+    EXPECT_EQ(ini.ReadString("Einstellungen", "FTP Adresse", ""), "neu");
+}
