@@ -130,4 +130,16 @@ inline int IntOption(int argc, char** argv, const std::string& name, int fallbac
     return fallback;
 }
 
+// The main() of a benchmark: runs it and reports an error instead of failing,
+// since a benchmark never fails the build or the test run.
+template <class Run>
+int BenchMain(const char* name, Run&& run, int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::printf("%s stopped: %s\n", name, e.what());
+        return 0;
+    }
+}
+
 }  // namespace tunrax::bench

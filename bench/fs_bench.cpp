@@ -269,11 +269,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        // A benchmark reports; it does not fail the build or the test run.
-        std::printf("fs_bench stopped: %s\n", e.what());
-        return 0;
-    }
+    return tunrax::bench::BenchMain("fs_bench", Run, argc, argv);
 }

@@ -326,11 +326,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        // A benchmark reports; it does not fail the build or the test run.
-        std::printf("settings_bench stopped: %s\n", e.what());
-        return 0;
-    }
+    return tunrax::bench::BenchMain("settings_bench", Run, argc, argv);
 }
