@@ -30,6 +30,7 @@
 #include "app/songlist.h"
 #include "bench/bench_support.h"
 #include "sources/FileTransfer.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -89,22 +90,6 @@ TCatalogue MakeCatalogue(int artists, int albums) {
     return catalogue;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteWholeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
 void MakeFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0755) != 0)
         throw std::runtime_error("mkdir failed: " + path);
@@ -115,11 +100,12 @@ void PartA(const std::string& scratch, int rounds) {
     const TCatalogue made = MakeCatalogue(5000, 20);
     const std::string text = WriteCatalogue(made);
     const std::string file = scratch + "tunrax.dat";
-    WriteWholeFile(file, text);
+    tunrax::test::WriteFile(file, text);
     std::printf("     %d folders, %.1f MB\n", made.Count(), text.size() / 1048576.0);
 
     TCatalogue parsed;
-    const double readParse = BestOf(rounds, [&] { ParseCatalogue(ReadWholeFile(file), parsed); });
+    const double readParse =
+        BestOf(rounds, [&] { ParseCatalogue(tunrax::test::ReadFile(file), parsed); });
     const double parseOnly = BestOf(rounds, [&] { ParseCatalogue(text, parsed); });
     std::string written;
     const double write = BestOf(rounds, [&] { written = WriteCatalogue(parsed); });
