@@ -23,7 +23,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstdio>
 #include <sstream>
 
 #include "app/CatalogueModel.h"
@@ -98,6 +97,9 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, 
       FCollator(std::make_unique<TNameCollator>()) {
     InitResources();
     setWindowTitle(QStringLiteral("Tunrax"));
+    // The playback timer restores this caption; it runs already while the
+    // first-start wizard is open, before the full caption is made.
+    FSavedCaption = windowTitle();
     setObjectName(QStringLiteral("fmMain"));
     // A normal top-level window with only a close box; it may be resized.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -617,6 +619,7 @@ void TfmMain::tvAlbenChange() {
 
 void TfmMain::lvLiederChange() {
     FTickCount = 0;
+    FMediaStopped = false;
     UpdateActions();
 }
 
@@ -645,7 +648,14 @@ void TfmMain::StartSelectedSong() {
     FPlayer->Stop();
     std::string fileName = TempFileName();
     FetchSong(*FSource, SongPath(item), fileName);
+    if (FMediaStopped) {
+        // Stopped from outside while the song was being fetched.
+        setWindowTitle(FSavedCaption);
+        return;
+    }
     if (FileSizeOf(fileName) >= 0) {
+        ++FSongSerial;
+        FSongCaption = item->text(0);
         ShowSongInfo();
         FPlayer->Play(fileName);
     }
@@ -659,6 +669,8 @@ void TfmMain::PollPlayer() {
     } catch (const Error&) {
         // Without the temporary folder there is no file to delete.
     }
+    if (FMediaStopped)
+        return;
     QTreeWidgetItem* item = lvLieder->currentItem();
     int index = item && item->isSelected() ? lvLieder->indexOfTopLevelItem(item) : -1;
     if (index < lvLieder->topLevelItemCount() - 1) {

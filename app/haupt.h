@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/catalogue.h"
+#include "app/MediaControl.h"
 #include "app/favorites.h"
 #include "audio/BassPlayer.h"
 #include "widgets/VelForm.h"
@@ -41,7 +42,7 @@ class TSingleInstance;
 class TTrayIcon;
 class TVelIniFile;
 
-class TfmMain : public TVelForm {
+class TfmMain : public TVelForm, public TMediaControl {
     Q_OBJECT
 
 public:
@@ -157,6 +158,21 @@ public:
     std::function<void(const std::vector<std::string>& songs, const std::string& listName)>
         ShowCopy;
 
+    // --- remote control (media keys, the desktop's sound menu)
+    void MediaPlay() override;
+    void MediaPause() override;
+    void MediaPlayPause() override;
+    void MediaStop() override;
+    void MediaNext() override;
+    void MediaPrevious() override;
+    void MediaRaise() override;
+    void MediaQuit() override;
+    TMediaStatus MediaStatus() override;
+    TMediaTrack MediaTrack() const override;
+    bool MediaCanGoNext() const override;
+    bool MediaCanGoPrevious() const override;
+    bool MediaCanPlay() const override;
+
     // The caption "Tunrax (1.2.3.4 vom 17.01.12)" for a title, version and
     // build date (yyyy-mm-dd), with the user's date separator.
     static QString StartCaption(const QString& title, const QString& version,
@@ -199,6 +215,12 @@ private:
     bool FEndPending = false;
     bool FFavoriteChooserFilled = false;
     bool FCopyOpen = false;  // the copy wizard is open
+    // Stopped by a remote control: the list does not go on to the next song
+    // until a song is chosen or playing is asked for again.
+    bool FMediaStopped = false;
+    int FSongSerial = 0;   // counts the songs started
+    QString FSongCaption;  // the song list's caption of the song under way
+    int SelectedSongIndex() const;
 };
 
 // The song list of the main window (one item per song: caption, and the

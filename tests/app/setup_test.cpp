@@ -153,6 +153,7 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     }
     TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
     form.ShowSetup = [&] {
+        QTest::qWait(500);  // the playback timer ticks while the wizard is open
         settings.WriteInteger("Einstellungen", "Typ", 0);
         settings.WriteString("Einstellungen", "Verzeichnis", collection);
         return 1;
@@ -161,6 +162,8 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     QObject::connect(&form, &TVelForm::AfterCreate, [&] { started = true; });
     form.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+    EXPECT_TRUE(form.windowTitle().startsWith(QStringLiteral("Tunrax (")))
+        << form.windowTitle().toStdString();
     ASSERT_TRUE(form.FSource);
     EXPECT_EQ(form.FSource->Root, collection);
     EXPECT_TRUE(form.Einstellungen1->isEnabled());

@@ -1,0 +1,38 @@
+// What a remote control (the desktop's media keys, its sound menu, a command
+// such as playerctl) may do with the player and know of it. The main window
+// carries it out the way its own controls would.
+#pragma once
+
+#include <QString>
+
+namespace tunrax {
+
+enum class TMediaStatus { Stopped, Playing, Paused };
+
+// The song under way; Serial changes with every song started.
+struct TMediaTrack {
+    int Serial = 0;
+    QString Title, Artist, Album;
+};
+
+class TMediaControl {
+public:
+    virtual ~TMediaControl() = default;
+
+    virtual void MediaPlay() = 0;
+    virtual void MediaPause() = 0;
+    virtual void MediaPlayPause() = 0;
+    virtual void MediaStop() = 0;
+    virtual void MediaNext() = 0;
+    virtual void MediaPrevious() = 0;
+    virtual void MediaRaise() = 0;
+    virtual void MediaQuit() = 0;
+
+    virtual TMediaStatus MediaStatus() = 0;
+    virtual TMediaTrack MediaTrack() const = 0;
+    virtual bool MediaCanGoNext() const = 0;
+    virtual bool MediaCanGoPrevious() const = 0;
+    virtual bool MediaCanPlay() const = 0;
+};
+
+}  // namespace tunrax

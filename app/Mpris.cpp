@@ -1,0 +1,191 @@
+#include "app/Mpris.h"
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QStringList>
+#include <QTimer>
+
+#include "app/MediaControl.h"
+
+namespace tunrax {
+
+namespace {
+
+// org.mpris.MediaPlayer2: the program as a whole.
+class TMprisRootAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+    Q_PROPERTY(bool CanQuit READ CanQuit)
+    Q_PROPERTY(bool CanRaise READ CanRaise)
+    Q_PROPERTY(bool HasTrackList READ HasTrackList)
+    Q_PROPERTY(QString Identity READ Identity)
+    Q_PROPERTY(QString DesktopEntry READ DesktopEntry)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ SupportedUriSchemes)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ SupportedMimeTypes)
+
+public:
+    explicit TMprisRootAdaptor(TMprisService* service)
+        : QDBusAbstractAdaptor(service), FService(service) {}
+
+    bool CanQuit() const { return true; }
+    bool CanRaise() const { return true; }
+    bool HasTrackList() const { return false; }
+    QString Identity() const { return QStringLiteral("Tunrax"); }
+    QString DesktopEntry() const { return FService->DesktopEntry(); }
+    // Songs come from the collection only: nothing can be opened from outside.
+    QStringList SupportedUriSchemes() const { return {}; }
+    QStringList SupportedMimeTypes() const { return {}; }
+
+public Q_SLOTS:
+    void Raise() { FService->Control().MediaRaise(); }
+    void Quit() { FService->Control().MediaQuit(); }
+
+private:
+    TMprisService* FService;
+};
+
+// org.mpris.MediaPlayer2.Player: playing the song list.
+class TMprisPlayerAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
+    Q_PROPERTY(double Rate READ Rate)
+    Q_PROPERTY(double MinimumRate READ Rate)
+    Q_PROPERTY(double MaximumRate READ Rate)
+    Q_PROPERTY(QVariantMap Metadata READ Metadata)
+    Q_PROPERTY(bool CanGoNext READ CanGoNext)
+    Q_PROPERTY(bool CanGoPrevious READ CanGoPrevious)
+    Q_PROPERTY(bool CanPlay READ CanPlay)
+    Q_PROPERTY(bool CanPause READ CanPause)
+    Q_PROPERTY(bool CanSeek READ CanSeek)
+    Q_PROPERTY(bool CanControl READ CanControl)
+
+public:
+    explicit TMprisPlayerAdaptor(TMprisService* service)
+        : QDBusAbstractAdaptor(service), FService(service) {}
+
+    QString PlaybackStatus() const { return FService->PlaybackStatus(); }
+    double Rate() const { return 1.0; }
+    QVariantMap Metadata() const { return FService->Metadata(); }
+    bool CanGoNext() const { return FService->Control().MediaCanGoNext(); }
+    bool CanGoPrevious() const { return FService->Control().MediaCanGoPrevious(); }
+    bool CanPlay() const { return FService->Control().MediaCanPlay(); }
+    bool CanPause() const { return FService->Control().MediaCanPlay(); }
+    bool CanSeek() const { return false; }
+    bool CanControl() const { return true; }
+
+public Q_SLOTS:
+    void Play() { Do(&TMediaControl::MediaPlay); }
+    void Pause() { Do(&TMediaControl::MediaPause); }
+    void PlayPause() { Do(&TMediaControl::MediaPlayPause); }
+    void Stop() { Do(&TMediaControl::MediaStop); }
+    void Next() { Do(&TMediaControl::MediaNext); }
+    void Previous() { Do(&TMediaControl::MediaPrevious); }
+    // Songs are played from a whole temporary copy without a position of
+    // their own: seeking does nothing (CanSeek is false).
+    void Seek(qlonglong) {}
+    void SetPosition(const QDBusObjectPath&, qlonglong) {}
+
+private:
+    void Do(void (TMediaControl::*command)()) {
+        (FService->Control().*command)();
+        FService->Refresh();
+    }
+    TMprisService* FService;
+};
+
+}  // namespace
+
+TMprisService::TMprisService(TMediaControl& control, const QString& desktopEntry,
+                             QDBusConnection connection, QObject* parent)
+    : QObject(parent), FControl(control), FDesktopEntry(desktopEntry), FConnection(connection) {
+    new TMprisRootAdaptor(this);
+    new TMprisPlayerAdaptor(this);
+    if (!FConnection.isConnected())
+        return;
+    if (!FConnection.registerObject(QString::fromLatin1(kObjectPath), this,
+                                    QDBusConnection::ExportAdaptors))
+        return;
+    if (!FConnection.registerService(QString::fromLatin1(kServiceName))) {
+        FConnection.unregisterObject(QString::fromLatin1(kObjectPath));
+        return;
+    }
+    FRegistered = true;
+    FAnnounced = PlayerProperties();
+    // Changes that did not come through the bus (the window's own controls,
+    // the tray icon, a song's end) are found by looking.
+    FPoll = new QTimer(this);
+    FPoll->setInterval(250);
+    connect(FPoll, &QTimer::timeout, this, &TMprisService::Refresh);
+    FPoll->start();
+}
+
+TMprisService::~TMprisService() {
+    if (FRegistered) {
+        FConnection.unregisterService(QString::fromLatin1(kServiceName));
+        FConnection.unregisterObject(QString::fromLatin1(kObjectPath));
+    }
+}
+
+QString TMprisService::PlaybackStatus() {
+    switch (FControl.MediaStatus()) {
+        case TMediaStatus::Playing: return QStringLiteral("Playing");
+        case TMediaStatus::Paused: return QStringLiteral("Paused");
+        case TMediaStatus::Stopped: break;
+    }
+    return QStringLiteral("Stopped");
+}
+
+QVariantMap TMprisService::Metadata() {
+    QVariantMap metadata;
+    TMediaTrack track = FControl.MediaTrack();
+    if (FControl.MediaStatus() == TMediaStatus::Stopped || track.Serial == 0) {
+        metadata.insert(QStringLiteral("mpris:trackid"),
+                        QVariant::fromValue(QDBusObjectPath(
+                            QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"))));
+        return metadata;
+    }
+    metadata.insert(QStringLiteral("mpris:trackid"),
+                    QVariant::fromValue(QDBusObjectPath(
+                        QStringLiteral("/de/quintor/tunrax/Song/%1").arg(track.Serial))));
+    metadata.insert(QStringLiteral("xesam:title"), track.Title);
+    if (!track.Artist.isEmpty())
+        metadata.insert(QStringLiteral("xesam:artist"), QStringList{track.Artist});
+    if (!track.Album.isEmpty())
+        metadata.insert(QStringLiteral("xesam:album"), track.Album);
+    return metadata;
+}
+
+QVariantMap TMprisService::PlayerProperties() {
+    return {
+        {QStringLiteral("PlaybackStatus"), PlaybackStatus()},
+        {QStringLiteral("Metadata"), Metadata()},
+        {QStringLiteral("CanGoNext"), FControl.MediaCanGoNext()},
+        {QStringLiteral("CanGoPrevious"), FControl.MediaCanGoPrevious()},
+        {QStringLiteral("CanPlay"), FControl.MediaCanPlay()},
+        {QStringLiteral("CanPause"), FControl.MediaCanPlay()},
+    };
+}
+
+void TMprisService::Refresh() {
+    if (!FRegistered)
+        return;
+    QVariantMap now = PlayerProperties();
+    QVariantMap changed;
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (FAnnounced.value(it.key()) != it.value())
+            changed.insert(it.key(), it.value());
+    if (changed.isEmpty())
+        return;
+    FAnnounced = now;
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"));
+    signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
+    FConnection.send(signal);
+}
+
+}  // namespace tunrax
+
+#include "Mpris.moc"

@@ -1,0 +1,53 @@
+// The player on the session bus as an MPRIS media player, so that media
+// keys, the desktop's sound menu and playerctl control it. Calls go to a
+// TMediaControl; its state is read a few times a second and every change is
+// announced, whatever caused it (a click on the tray icon, the list's end).
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+class QTimer;
+
+namespace tunrax {
+
+class TMediaControl;
+
+class TMprisService : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kServiceName = "org.mpris.MediaPlayer2.tunrax";
+    static constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
+
+    // Registers on connection; without a bus (or with the name taken) the
+    // player simply has no remote control: Registered() tells.
+    TMprisService(TMediaControl& control, const QString& desktopEntry,
+                  QDBusConnection connection = QDBusConnection::sessionBus(),
+                  QObject* parent = nullptr);
+    ~TMprisService() override;
+
+    bool Registered() const { return FRegistered; }
+    TMediaControl& Control() { return FControl; }
+    const QString& DesktopEntry() const { return FDesktopEntry; }
+
+    // The player's state as the bus sees it.
+    QString PlaybackStatus();
+    QVariantMap Metadata();
+
+    // Reads the state now and announces what changed.
+    void Refresh();
+
+private:
+    QVariantMap PlayerProperties();
+    TMediaControl& FControl;
+    QString FDesktopEntry;
+    QDBusConnection FConnection;
+    bool FRegistered = false;
+    QTimer* FPoll = nullptr;
+    QVariantMap FAnnounced;  // the player's properties as last announced
+};
+
+}  // namespace tunrax

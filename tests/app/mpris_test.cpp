@@ -1,0 +1,222 @@
+// The main window under remote control over a private session bus: a client
+// on its own connection calls the player as the desktop's sound menu or
+// playerctl would, while real MP3 files play through GStreamer in real time.
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <QLabel>
+#include <QProcess>
+#include <QTest>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include "app/CatalogueModel.h"
+#include "app/Mpris.h"
+#include "app/haupt.h"
+#include "settings/Vel_ini.h"
+#include "support/Mp3Files.h"
+#include "support/TempDir.h"
+#include "widgets/TrayIcon.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+
+namespace {
+
+// A session bus of the test's own, ended with the test.
+class PrivateBus {
+public:
+    PrivateBus() {
+        FDaemon.start(QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                       QStringLiteral("--print-address")});
+        if (FDaemon.waitForReadyRead(5000))
+            Address = QString::fromUtf8(FDaemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        FDaemon.kill();
+        FDaemon.waitForFinished();
+    }
+    QString Address;
+
+private:
+    QProcess FDaemon;
+};
+
+// The playback states announced through PropertiesChanged.
+class StatusRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    QStringList Seen;
+
+public Q_SLOTS:
+    void Changed(const QString&, const QVariantMap& changed, const QStringList&) {
+        if (changed.contains(QStringLiteral("PlaybackStatus")))
+            Seen.append(changed.value(QStringLiteral("PlaybackStatus")).toString());
+    }
+};
+
+class MprisTest : public ::testing::Test {
+protected:
+    MprisTest() {
+        settings.WriteInteger("Einstellungen", "Typ", 0);
+        settings.WriteString("Einstellungen", "Verzeichnis", music);
+        WriteFile(music + "tunrax.dat", "Album\r\n");
+        for (int i = 1; i <= 3; ++i)
+            WriteSilentMp3(
+                music + "Album/0" + std::to_string(i) + "-Lied " + std::to_string(i) + ".mp3",
+                kSeconds, "Titel " + std::to_string(i), "Band", "Platte");
+    }
+
+    void SetUp() override {
+        ASSERT_FALSE(bus.Address.isEmpty()) << "dbus-daemon did not start";
+        QDBusConnection server = QDBusConnection::connectToBus(bus.Address, QStringLiteral("srv"));
+        service =
+            std::make_unique<TMprisService>(form, QStringLiteral("de.quintor.tunrax"), server);
+        ASSERT_TRUE(service->Registered());
+        client = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(bus.Address, QStringLiteral("cli")));
+        bool started = false;
+        QObject::connect(&form, &TVelForm::AfterCreate, [&] { started = true; });
+        form.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+    }
+    void TearDown() override {
+        service.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("srv"));
+        client.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("cli"));
+    }
+
+    // A call as another program makes it: asynchronous, so that the window
+    // (on this same thread) can answer.
+    QVariant Call(const QString& interface, const QString& method, const QVariantList& args = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            QString::fromLatin1(TMprisService::kServiceName),
+            QString::fromLatin1(TMprisService::kObjectPath), interface, method);
+        message.setArguments(args);
+        QDBusPendingCallWatcher watcher(client->asyncCall(message));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return watcher.isFinished(); }, 5000));
+        EXPECT_FALSE(watcher.isError()) << watcher.error().message().toStdString();
+        QDBusMessage reply = watcher.reply();
+        return reply.arguments().isEmpty() ? QVariant() : reply.arguments().first();
+    }
+    void Player(const char* method) {
+        Call(QStringLiteral("org.mpris.MediaPlayer2.Player"), QString::fromLatin1(method));
+    }
+    QVariant Property(const char* interface, const char* name) {
+        QVariant value =
+            Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                 {QString::fromLatin1(interface), QString::fromLatin1(name)});
+        return value.value<QDBusVariant>().variant();
+    }
+    QString Status() {
+        return Property("org.mpris.MediaPlayer2.Player", "PlaybackStatus").toString();
+    }
+    QString Title() {
+        QVariant metadata = Property("org.mpris.MediaPlayer2.Player", "Metadata");
+        QVariantMap map;
+        metadata.value<QDBusArgument>() >> map;
+        return map.value(QStringLiteral("xesam:title")).toString();
+    }
+    QString Playing(const char* song) const {
+        return form.FSavedCaption + QStringLiteral(" - ") + QString::fromUtf8(song);
+    }
+    void SelectAlbum() {
+        form.tvAlben->setCurrentIndex(form.FAlben->IndexOf(0));
+        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 3);
+    }
+
+    static constexpr double kSeconds = 2.0;
+    TempDir tmp;
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    const std::string music = tmp / "Musik/";
+    TVelIniFile settings{tmp / "tunrax.ini"};
+    TfmMain form{settings, CreateGStreamerLibrary("fakesink sync=true")};
+    PrivateBus bus;
+    std::unique_ptr<TMprisService> service;
+    std::unique_ptr<QDBusConnection> client;
+};
+
+}  // namespace
+
+TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
+    EXPECT_EQ(Property("org.mpris.MediaPlayer2", "DesktopEntry").toString(),
+              QStringLiteral("de.quintor.tunrax"));
+    EXPECT_EQ(Status(), QStringLiteral("Stopped"));
+    EXPECT_FALSE(Property("org.mpris.MediaPlayer2.Player", "CanPlay").toBool())
+        << "nothing listed, nothing to play";
+    SelectAlbum();
+
+    // Play with nothing chosen starts the list at its first song.
+    Player("Play");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 1"); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == QStringLiteral("Playing"); }, 3000));
+    EXPECT_EQ(Title(), QStringLiteral("Titel 1"));
+    EXPECT_FALSE(Property("org.mpris.MediaPlayer2.Player", "CanGoPrevious").toBool());
+
+    // Next and Previous move the list's selection; the song follows.
+    Player("Next");
+    EXPECT_EQ(form.lvLieder->currentItem(), form.lvLieder->topLevelItem(1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 2"); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 2"); }, 3000));
+    Player("Previous");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 1"); }, 5000));
+
+    // Pause holds the song as a click on the tray icon does.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.FPlayer->State() == psPlaying; }, 3000));
+    Player("PlayPause");
+    EXPECT_EQ(form.FPlayer->State(), psPaused);
+    EXPECT_EQ(Status(), QStringLiteral("Paused"));
+    EXPECT_FALSE(form.PlayIconOn());
+    form.NBA->HandleActivation(QSystemTrayIcon::Trigger);  // the tray resumes it
+    EXPECT_EQ(Status(), QStringLiteral("Playing"));
+
+    // Stop ends the song without going on to the next one.
+    Player("Stop");
+    EXPECT_EQ(Status(), QStringLiteral("Stopped"));
+    EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
+    QTest::qWait(800);
+    EXPECT_EQ(form.windowTitle(), form.FSavedCaption) << "the list went on after Stop";
+    EXPECT_EQ(form.lvLieder->currentItem(), form.lvLieder->topLevelItem(0));
+    EXPECT_FALSE(Exists(TempFileName()));
+    // Play starts the chosen song again.
+    Player("Play");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 1"); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == QStringLiteral("Playing"); }, 3000));
+
+    // At the list's end Next has nothing to go to.
+    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(2));
+    EXPECT_FALSE(Property("org.mpris.MediaPlayer2.Player", "CanGoNext").toBool());
+    Player("Next");
+    EXPECT_EQ(form.lvLieder->currentItem(), form.lvLieder->topLevelItem(2));
+    form.Beenden1Click();
+}
+
+TEST_F(MprisTest, ChangesFromTheWindowAreAnnouncedAndRaiseShowsIt) {
+    StatusRecorder recorder;
+    ASSERT_TRUE(client->connect(QString(), QString::fromLatin1(TMprisService::kObjectPath),
+                                QStringLiteral("org.freedesktop.DBus.Properties"),
+                                QStringLiteral("PropertiesChanged"), &recorder,
+                                SLOT(Changed(QString, QVariantMap, QStringList))));
+    const QStringList& statuses = recorder.Seen;
+    SelectAlbum();
+    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));  // a click in the list
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return statuses.contains(QStringLiteral("Playing")); }, 5000));
+    form.NBA->HandleActivation(QSystemTrayIcon::Trigger);  // paused from the tray
+    EXPECT_TRUE(QTest::qWaitFor([&] { return statuses.contains(QStringLiteral("Paused")); }, 3000))
+        << statuses.join(QLatin1Char(',')).toStdString();
+
+    form.hide();
+    Call(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Raise"));
+    EXPECT_TRUE(form.isVisible());
+    form.Beenden1Click();
+}
+
+#include "mpris_test.moc"
