@@ -3,6 +3,8 @@
 #include <QIcon>
 
 #include "app/Application.h"
+#include "app/Mpris.h"
+#include "app/StartupProbe.h"
 #include "app/haupt.h"
 #include "settings/Vel_ini.h"
 
@@ -20,9 +22,10 @@ extern "C" const char* __lsan_default_suppressions() {
 int main(int argc, char* argv[]) {
     tunrax::TApplication app(argc, argv);
     tunrax::TApplication::setApplicationName(QStringLiteral("Tunrax"));
-    tunrax::TApplication::setApplicationDisplayName(QStringLiteral("Tunrax"));
+    // No display name of its own: Qt would append it to every window title
+    // ("Tunrax (…) — Tunrax"); the name above serves where one is needed.
     tunrax::TApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON.svg")));
-    tunrax::TApplication::setDesktopFileName(QStringLiteral("tunrax"));
+    tunrax::TApplication::setDesktopFileName(QStringLiteral("de.quintor.tunrax"));
     // Hidden in the notification area the window is not closed: only the
     // main window's own end of the program ends it.
     tunrax::TApplication::setQuitOnLastWindowClosed(false);
@@ -35,6 +38,10 @@ int main(int argc, char* argv[]) {
         if (fmMain.SecondInstance())
             return 0;
         app.SetOnSessionEnd([&fmMain] { fmMain.SessionEnd(); });
+        tunrax::InstallStartupProbe(&fmMain, fmMain.tvAlben);
+        // Media keys and the desktop's sound menu; without a session bus the
+        // program runs without them.
+        tunrax::TMprisService mpris(fmMain, QStringLiteral("de.quintor.tunrax"));
         fmMain.show();
         result = tunrax::TApplication::exec();
         app.SetOnSessionEnd(nullptr);

@@ -16,6 +16,9 @@ test_packages=(
     clang libclang-rt-14-dev
     lame sox libtag1-dev pulseaudio pulseaudio-utils
     php-cli python3-pyftpdlib curl
+    desktop-file-utils appstream debootstrap
+    dbus-daemon xvfb x11-utils xdotool trayer imagemagick playerctl
+    at-spi2-core python3-pyatspi python3-xlib
 )
 if [ "${1:-}" = "--test" ]; then
     packages+=("${test_packages[@]}")
