@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# A desktop session as a user has one, without a screen or a sound card:
+# an X server (Xvfb), a D-Bus session bus with the accessibility bus on call,
+# a notification area (trayer) and a PulseAudio server with a null sink.
+#
+#   tests/e2e/session.sh CMD [ARGS...]
+#
+# runs CMD inside the session (DISPLAY, DBUS_SESSION_BUS_ADDRESS,
+# XDG_RUNTIME_DIR, PULSE_SERVER and TUNRAX_TEST_SINK set) and stops
+# everything afterwards; exits with CMD's status.
+set -euo pipefail
+repo="$(cd "$(dirname "$0")/../.." && pwd)"
+
+pids=()
+runtime=""
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    [ -n "$runtime" ] && bash "$repo/scripts/pulse-test-server.sh" --stop "$runtime"
+}
+trap cleanup EXIT
+
+# PulseAudio first: it makes the private runtime folder that the rest share.
+eval "$(bash "$repo/scripts/pulse-test-server.sh")"
+runtime="$XDG_RUNTIME_DIR"
+
+display=""
+for n in $(seq 90 130); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$runtime/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY="$display"
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
+
+dbus_info="$(dbus-daemon --session --fork --print-address=1 --print-pid=1)"
+export DBUS_SESSION_BUS_ADDRESS="$(echo "$dbus_info" | sed -n 1p)"
+pids+=("$(echo "$dbus_info" | sed -n 2p)")
+
+trayer --edge top --align right --widthtype pixel --width 100 --height 24 \
+    --transparent false --tint 0xdddddd >"$runtime/trayer.log" 2>&1 &
+pids+=($!)
+# Qt looks for the notification area once, when the program starts.
+for _ in $(seq 100); do xdotool search --class trayer >/dev/null 2>&1 && break; sleep 0.1; done
+sleep 0.5
+
+status=0
+"$@" || status=$?
+exit "$status"
