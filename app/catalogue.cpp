@@ -1,6 +1,7 @@
 #include "app/catalogue.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 #include <utility>
 
@@ -32,6 +33,10 @@ int32_t TCatalogue::Add(int32_t parent, std::string name) {
     }
     FNodes.push_back(std::move(node));
     return index;
+}
+
+void TCatalogue::Reserve(int32_t count) {
+    FNodes.reserve(static_cast<size_t>(std::max(count, 0)));
 }
 
 const std::vector<int32_t>& TCatalogue::ChildrenOf(int32_t parent) const {
@@ -67,6 +72,11 @@ void ParseCatalogue(const std::string& text, TCatalogue& catalogue) {
     const size_t end = std::min(text.find('\0'), text.size());
 
     TCatalogue result;
+    // One node per line at most: room for all of them at once spares moving
+    // a large catalogue's nodes again and again while it grows.
+    result.Reserve(static_cast<int32_t>(std::min<size_t>(
+        std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n') + 1,
+        INT32_MAX)));
     // The nodes from the top level down to the node made last: open[d] is the
     // last node made at depth d. Its size minus one is the previous node's
     // depth, which every line's level is compared with. The first line becomes

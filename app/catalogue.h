@@ -22,6 +22,8 @@ public:
     };
 
     void Clear();
+    // Makes room for count folders in all.
+    void Reserve(int32_t count);
     // Appends a folder as the last child of parent (kNone: top level) and
     // returns its index. Indices stay valid until Clear().
     int32_t Add(int32_t parent, std::string name);

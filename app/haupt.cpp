@@ -306,7 +306,9 @@ void TfmMain::CreateControls() {
 
     ConnectFavoriteCommands();
 
-    NBA = new TTrayIcon(this);
+    FIconOn = ResourceIcon(QStringLiteral("CD_AN.svg"));
+    FIconOff = ResourceIcon(QStringLiteral("CD_AUS.svg"));
+    NBA = new TTrayIcon(this, FIconOff);
     NBA->OnClick = [this](TTrayIcon*) { NBAClick(); };
 
     resize(575, 377 + MainMenu1->sizeHint().height());
@@ -378,10 +380,6 @@ void TfmMain::SetPlayIcon(bool on) {
         return;
     FPlayIconSet = true;
     FPlayIconOn = on;
-    if (FIconOn.isNull()) {
-        FIconOn = ResourceIcon(QStringLiteral("CD_AN.svg"));
-        FIconOff = ResourceIcon(QStringLiteral("CD_AUS.svg"));
-    }
     NBA->SetIcon(on ? FIconOn : FIconOff);
 }
 
@@ -562,7 +560,7 @@ void TfmMain::LoadCatalogue() {
     try {
         std::ostringstream text;
         FSource->GetFile(text, CatalogueFileName(FSource->Alternative));
-        ParseCatalogue(text.str(), catalogue);
+        ParseCatalogue(std::move(text).str(), catalogue);  // the buffer, not a copy
     } catch (const Error&) {
         if (!FSource->Can(CanRebuild))
             throw;

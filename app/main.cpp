@@ -6,6 +6,7 @@
 #include "app/Mpris.h"
 #include "app/StartupProbe.h"
 #include "app/haupt.h"
+#include "audio/AudioLibrary.h"
 #include "settings/Vel_ini.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -20,6 +21,7 @@ extern "C" const char* __lsan_default_suppressions() {
 #endif
 
 int main(int argc, char* argv[]) {
+    std::jthread gstreamer = tunrax::PrepareGStreamer();
     tunrax::TApplication app(argc, argv);
     tunrax::TApplication::setApplicationName(QStringLiteral("Tunrax"));
     // No display name of its own: Qt would append it to every window title

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace tunrax {
 
@@ -19,10 +20,10 @@ enum : uint32_t {
 };
 
 enum : uint32_t {
-    kAttribVolume = 2,          // ChannelSetAttribute: volume
-    kSyncEnd = 2,               // ChannelSetSync: end of playback
-    kStreamPrescan = 0x20000,   // StreamCreateFile/MusicLoad: exact length
-    kMusicRamp = 0x200,         // MusicLoad: normal ramping
+    kAttribVolume = 2,             // ChannelSetAttribute: volume
+    kSyncEnd = 2,                  // ChannelSetSync: end of playback
+    kStreamPrescan = 0x20000,      // StreamCreateFile/MusicLoad: exact length
+    kMusicRamp = 0x200,            // MusicLoad: normal ramping
     kLibraryVersion = 0x02040000,  // the version a complete library reports
 };
 
@@ -57,5 +58,10 @@ public:
 // instead (e.g. "fakesink sync=true" for tests that need real time but no
 // sound card).
 std::unique_ptr<TAudioLibrary> CreateGStreamerLibrary(const std::string& audioSink = "");
+
+// Starts GStreamer (it checks its whole plugin registry) on a thread of its
+// own, so that this overlaps the program's other start-up work; the first
+// use of the library waits for it. The thread is joined when the result goes.
+std::jthread PrepareGStreamer();
 
 }  // namespace tunrax

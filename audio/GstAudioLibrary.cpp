@@ -351,6 +351,10 @@ private:
 
 }  // namespace
 
+std::jthread PrepareGStreamer() {
+    return std::jthread([] { GstReady(); });
+}
+
 std::unique_ptr<TAudioLibrary> CreateGStreamerLibrary(const std::string& audioSink) {
     return std::make_unique<TGstAudioLibrary>(audioSink);
 }

@@ -1,16 +1,14 @@
 #include "sources/HTTPTransfer.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cctype>
 #include <exception>
 #include <functional>
-#include <mutex>
 #include <ostream>
 
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
+#include "sources/CurlLibrary.h"
 #include "sources/php_tools.h"
 
 namespace tunrax {
@@ -22,35 +20,33 @@ namespace {
 class CurlEasy {
 public:
     CurlEasy() {
-        static std::once_flag once;
-        std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-        FHandle = curl_easy_init();
+        FHandle = Curl().EasyInit();
         if (!FHandle)
             throw Error("Die HTTP-Verbindung konnte nicht angelegt werden.");
     }
-    ~CurlEasy() { curl_easy_cleanup(FHandle); }
+    ~CurlEasy() { Curl().EasyCleanup(FHandle); }
     CurlEasy(const CurlEasy&) = delete;
     CurlEasy& operator=(const CurlEasy&) = delete;
 
     template <typename T>
     void Set(CURLoption option, T value) {
-        CURLcode code = curl_easy_setopt(FHandle, option, value);
+        CURLcode code = Curl().EasySetopt(FHandle, option, value);
         if (code != CURLE_OK)
             throw Error(std::string("Die HTTP-Verbindung konnte nicht eingerichtet werden: ") +
-                        curl_easy_strerror(code));
+                        Curl().EasyStrerror(code));
     }
 
-    CURLcode Perform() { return curl_easy_perform(FHandle); }
+    CURLcode Perform() { return Curl().EasyPerform(FHandle); }
 
     long ResponseCode() const {
         long status = 0;
-        curl_easy_getinfo(FHandle, CURLINFO_RESPONSE_CODE, &status);
+        Curl().EasyGetinfo(FHandle, CURLINFO_RESPONSE_CODE, &status);
         return status;
     }
 
     bool Connected() const {
         curl_off_t connectTime = 0;
-        curl_easy_getinfo(FHandle, CURLINFO_CONNECT_TIME_T, &connectTime);
+        Curl().EasyGetinfo(FHandle, CURLINFO_CONNECT_TIME_T, &connectTime);
         return connectTime > 0;
     }
 
@@ -77,7 +73,7 @@ public:
                 throw Error("Die Daten von " + quoted + " konnten nicht geschrieben werden.");
             default:
                 throw Error("Fehler bei der Übertragung von " + quoted + ": " +
-                            curl_easy_strerror(code));
+                            Curl().EasyStrerror(code));
         }
     }
 

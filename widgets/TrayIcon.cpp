@@ -14,7 +14,8 @@ constexpr int kMaxTipCharacters = 63;
 
 }  // namespace
 
-TTrayIcon::TTrayIcon(QObject* owner) : QObject(owner), FTray(std::make_unique<QSystemTrayIcon>()) {
+TTrayIcon::TTrayIcon(QObject* owner, const QIcon& icon)
+    : QObject(owner), FTray(std::make_unique<QSystemTrayIcon>()), FIcon(icon) {
     const auto* form = qobject_cast<QWidget*>(owner);
     if (form && form->isWindow()) {
         // QObject's constructor has already added this icon to the owner.

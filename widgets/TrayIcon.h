@@ -29,7 +29,9 @@ class TTrayIcon : public QObject {
     Q_OBJECT
 
 public:
-    explicit TTrayIcon(QObject* owner);
+    // icon: the picture to start with; without one, a stock icon of the
+    // theme (looking it up takes a noticeable part of a program's start).
+    explicit TTrayIcon(QObject* owner, const QIcon& icon = {});
     ~TTrayIcon() override;
 
     void SetIcon(const QIcon& icon);

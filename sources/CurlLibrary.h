@@ -1,0 +1,24 @@
+// libcurl, loaded when the web-server source first needs it. Linked directly,
+// it would bring some two dozen libraries (TLS, Kerberos, LDAP, SSH) into
+// every start of the program, also for local and FTP collections.
+#pragma once
+
+#include <curl/curl.h>
+
+namespace tunrax {
+
+struct TCurlLibrary {
+    decltype(&curl_global_init) GlobalInit;
+    decltype(&curl_easy_init) EasyInit;
+    decltype(&curl_easy_cleanup) EasyCleanup;
+    decltype(&curl_easy_setopt) EasySetopt;
+    decltype(&curl_easy_perform) EasyPerform;
+    decltype(&curl_easy_getinfo) EasyGetinfo;
+    decltype(&curl_easy_strerror) EasyStrerror;
+};
+
+// The library, loaded and globally initialised on the first call; throws
+// tunrax::Error (German) when it is not installed.
+const TCurlLibrary& Curl();
+
+}  // namespace tunrax
