@@ -496,14 +496,8 @@ void TfmMain::NBAClick() {
     switch (NBA->MouseButton()) {
         case TMouseButton::mbLeft:
             switch (FPlayer->State()) {
-                case psPlaying:
-                    FPlayer->Pause();
-                    SetPlayIcon(false);
-                    break;
-                case psPaused:
-                    FPlayer->Resume();
-                    SetPlayIcon(true);
-                    break;
+                case psPlaying: MediaPause(); break;
+                case psPaused: MediaPlay(); break;  // resumes
                 default: ShowWindow(); break;
             }
             break;

@@ -29,6 +29,7 @@
 #include "app/collation.h"
 #include "app/songlist.h"
 #include "bench/bench_support.h"
+#include "bench/catalogue_names.h"
 #include "sources/FileTransfer.h"
 #include "support/TempDir.h"
 
@@ -41,44 +42,6 @@ constexpr double kParseTargetMs = 50;
 constexpr double kLongLineTargetMs = 20;
 constexpr double kScanTargetRatio = 2.0;
 constexpr double kSongsTargetMs = 50;
-
-const char* const kWords[] = {"Blue",
-                              "Night",
-                              "Stra\xC3\x9F"
-                              "e",
-                              "Fire",
-                              "Dream",
-                              "River",
-                              "Stone",
-                              "L\xE9gende",
-                              "Heart",
-                              "Summer",
-                              "Shadow",
-                              "Gold",
-                              "M\xC3\xBC"
-                              "hle",
-                              "Rain",
-                              "Echo"};
-constexpr int kWordCount = sizeof kWords / sizeof kWords[0];
-
-// Artist and album names of realistic length, with UTF-8 and single
-// Windows-1252 bytes mixed in, as collections that went through several
-// systems have them.
-std::string ArtistName(int i) {
-    std::string name = i % 3 == 0 ? "The " : "";
-    name += kWords[i % kWordCount];
-    name += ' ';
-    name += kWords[(i / kWordCount + 3) % kWordCount];
-    name += i % 4 == 1 ? " Band " : " ";
-    return name + std::to_string(i);
-}
-
-std::string AlbumName(int artist, int album) {
-    char year[16];
-    std::snprintf(year, sizeof year, " (%d)", 1960 + (artist + album * 7) % 64);
-    return std::string(kWords[(artist + album) % kWordCount]) + " " +
-           kWords[(artist * 3 + album) % kWordCount] + " Vol. " + std::to_string(album + 1) + year;
-}
 
 TCatalogue MakeCatalogue(int artists, int albums) {
     TCatalogue catalogue;

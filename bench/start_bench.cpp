@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/catalogue_names.h"
 
 namespace {
 
@@ -48,35 +49,6 @@ constexpr int kArtists = 1000;
 constexpr int kAlbumsPerArtist = 99;  // 1,000 + 99,000 = 100,000 folders
 constexpr int kStartTimeoutMs = 60000;
 constexpr int kEndTimeoutMs = 10000;
-
-const char* const kWords[] = {"Blue",
-                              "Night",
-                              "Stra\xC3\x9F"
-                              "e",
-                              "Fire",
-                              "Dream",
-                              "River",
-                              "Stone",
-                              "L\xC3\xA9gende",
-                              "Heart",
-                              "Summer",
-                              "Shadow",
-                              "Gold",
-                              "M\xC3\xBChle",
-                              "Rain",
-                              "Echo"};
-constexpr int kWordCount = sizeof kWords / sizeof kWords[0];
-
-std::string ArtistName(int i) {
-    return std::string(i % 3 == 0 ? "The " : "") + kWords[i % kWordCount] + " " +
-           kWords[(i / kWordCount + 3) % kWordCount] + " " + std::to_string(i);
-}
-
-std::string AlbumName(int artist, int album) {
-    return std::string(kWords[(artist + album) % kWordCount]) + " " +
-           kWords[(artist * 3 + album) % kWordCount] + " Vol. " + std::to_string(album + 1) + " (" +
-           std::to_string(1960 + (artist + album * 7) % 64) + ")";
-}
 
 void WriteText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
