@@ -9,6 +9,7 @@ MPRIS (playerctl), and the end through "Beenden".
 
 Widgets are found through the accessibility bus (AT-SPI) and clicked with
 the X pointer (xdotool); screenshots of every step go to ARTEFACTS.
+E2E_KEEP=1 leaves the program running after a failed step, to look at it.
 """
 import array
 import os
@@ -229,7 +230,7 @@ def scenario(home, temp_song):
     # A song starts: caption, MPRIS and the sound server agree.
     click(find("table cell", "Das a", song_list))
     require("the caption names the song", wait_for(lambda: caption().endswith(" - Das a"), 15),
-            caption() + "|" + " ".join(run("xdotool", "getwindowname", w) for w in run("xdotool", "search", "--name", "Tunrax").split()))
+            caption())
     require("MPRIS reports Playing", wait_for(lambda: playerctl("status") == "Playing", 10),
             playerctl("status"))
     step("MPRIS shows the song's tags",
