@@ -250,6 +250,14 @@ else
     fail "tunrax-katalog (status $status): $catalogue"
 fi
 
+# The web-server source loads libcurl only when it is first used.
+libraries=$(chroot "$root" /sbin/ldconfig -p 2>&1 || true)
+if grep -q "libcurl\.so\.4 " <<<"$libraries"; then
+    pass "libcurl for the web-server source is installed"
+else
+    fail "libcurl.so.4 is missing: the web-server source could not work"
+fi
+
 echo "time: $(($(date +%s) - start_time)) s"
 if [ "$failures" -eq 0 ]; then
     echo "PASS: $(basename "$deb") installs and starts on a fresh Debian 12"
