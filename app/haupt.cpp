@@ -653,6 +653,11 @@ void TfmMain::StartSelectedSong() {
     }
 }
 
+int TfmMain::SelectedSongIndex() const {
+    QTreeWidgetItem* item = lvLieder->currentItem();
+    return item && item->isSelected() ? lvLieder->indexOfTopLevelItem(item) : -1;
+}
+
 void TfmMain::PollPlayer() {
     if (FPlayer->State() != psStopped)
         return;
@@ -663,8 +668,7 @@ void TfmMain::PollPlayer() {
     }
     if (FMediaStopped)
         return;
-    QTreeWidgetItem* item = lvLieder->currentItem();
-    int index = item && item->isSelected() ? lvLieder->indexOfTopLevelItem(item) : -1;
+    int index = SelectedSongIndex();
     if (index < lvLieder->topLevelItemCount() - 1) {
         lvLieder->setCurrentItem(lvLieder->topLevelItem(index + 1));
     } else {

@@ -220,6 +220,7 @@ private:
     bool FMediaStopped = false;
     int FSongSerial = 0;   // counts the songs started
     QString FSongCaption;  // the song list's caption of the song under way
+    // The selected song's row in the song list; -1 when none is selected.
     int SelectedSongIndex() const;
 };
 

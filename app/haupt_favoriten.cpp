@@ -225,8 +225,7 @@ void TfmMain::UpdateActions() {
 }
 
 void TfmMain::SelectNextSong() {
-    QTreeWidgetItem* item = lvLieder->currentItem();
-    int index = item && item->isSelected() ? lvLieder->indexOfTopLevelItem(item) : -1;
+    int index = SelectedSongIndex();
     if (index + 1 < lvLieder->topLevelItemCount()) {
         lvLieder->setCurrentItem(lvLieder->topLevelItem(index + 1));
     } else {

@@ -12,11 +12,6 @@
 
 namespace tunrax {
 
-int TfmMain::SelectedSongIndex() const {
-    QTreeWidgetItem* item = lvLieder->currentItem();
-    return item && item->isSelected() ? lvLieder->indexOfTopLevelItem(item) : -1;
-}
-
 TMediaStatus TfmMain::MediaStatus() {
     if (!FPlayer || FDestroyed)
         return TMediaStatus::Stopped;
