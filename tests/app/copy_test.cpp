@@ -20,6 +20,7 @@
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
 #include "sources/transfer.h"
+#include "support/LocalSource.h"
 #include "support/TempDir.h"
 #include "widgets/velCombo.h"
 #include "widgets/velWizard.h"
@@ -62,8 +63,7 @@ protected:
         WriteFile(music + "tunrax.dat", "A\r\n");
         WriteFile(music + "A/01-Eins.mp3", "1");
         WriteFile(music + "A/02-Zwei.mp3", "2");
-        settings.WriteInteger("Einstellungen", "Typ", 0);
-        settings.WriteString("Einstellungen", "Verzeichnis", music);
+        ChooseLocalSource(settings, music);
         return ScopedEnv("XDG_RUNTIME_DIR", tmp.Path().c_str());
     }
 

@@ -15,6 +15,7 @@
 #include "app/haupt.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
+#include "support/LocalSource.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -25,8 +26,7 @@ namespace {
 class FavoritesTest : public ::testing::Test {
 protected:
     FavoritesTest() {
-        settings.WriteInteger("Einstellungen", "Typ", 0);
-        settings.WriteString("Einstellungen", "Verzeichnis", music);
+        ChooseLocalSource(settings, music);
         WriteFile(music + "tunrax.dat", "Rock\r\n\tLive\r\nPop\r\n");
         for (const char* song : {"01-Intro.mp3", "02-Song.mp3", "03-Ende.mp3"})
             WriteFile(music + "Rock/Live/" + song, "x");

@@ -25,6 +25,7 @@
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/transfer.h"
+#include "support/LocalSource.h"
 #include "support/TempDir.h"
 #include "tunrax_version.h"
 #include "widgets/TrayIcon.h"
@@ -41,8 +42,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        settings.WriteInteger("Einstellungen", "Typ", 0);
-        settings.WriteString("Einstellungen", "Verzeichnis", music);
+        ChooseLocalSource(settings, music);
         MakeDirs(music);
     }
 

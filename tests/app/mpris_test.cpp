@@ -18,6 +18,7 @@
 #include "app/Mpris.h"
 #include "app/haupt.h"
 #include "settings/Vel_ini.h"
+#include "support/LocalSource.h"
 #include "support/Mp3Files.h"
 #include "support/TempDir.h"
 #include "widgets/TrayIcon.h"
@@ -64,8 +65,7 @@ public Q_SLOTS:
 class MprisTest : public ::testing::Test {
 protected:
     MprisTest() {
-        settings.WriteInteger("Einstellungen", "Typ", 0);
-        settings.WriteString("Einstellungen", "Verzeichnis", music);
+        ChooseLocalSource(settings, music);
         WriteFile(music + "tunrax.dat", "Album\r\n");
         for (int i = 1; i <= 3; ++i)
             WriteSilentMp3(

@@ -17,6 +17,7 @@
 #include "app/haupt.h"
 #include "settings/Vel_ini.h"
 #include "sources/FileTransfer.h"
+#include "support/LocalSource.h"
 #include "support/Mp3Files.h"
 #include "support/TempDir.h"
 #include "widgets/TrayIcon.h"
@@ -29,8 +30,7 @@ namespace {
 class SequencingTest : public ::testing::Test {
 protected:
     SequencingTest() {
-        settings.WriteInteger("Einstellungen", "Typ", 0);
-        settings.WriteString("Einstellungen", "Verzeichnis", music);
+        ChooseLocalSource(settings, music);
         WriteFile(music + "tunrax.dat", "Album\r\n");
         for (int i = 1; i <= 5; ++i) {
             std::string name =

@@ -16,6 +16,7 @@
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
 #include "sources/transfer.h"
+#include "support/LocalSource.h"
 #include "support/TempDir.h"
 #include "widgets/velCombo.h"
 #include "widgets/velWizard.h"
@@ -154,8 +155,7 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
     form.ShowSetup = [&] {
         QTest::qWait(500);  // the playback timer ticks while the wizard is open
-        settings.WriteInteger("Einstellungen", "Typ", 0);
-        settings.WriteString("Einstellungen", "Verzeichnis", collection);
+        ChooseLocalSource(settings, collection);
         return 1;
     };
     bool started = false;

@@ -1,0 +1,16 @@
+// Settings that choose a collection in a local folder, as the settings
+// wizard saves them.
+#pragma once
+
+#include <string>
+
+#include "settings/Vel_ini.h"
+
+namespace tunrax::test {
+
+inline void ChooseLocalSource(TVelIniFile& settings, const std::string& folder) {
+    settings.WriteInteger("Einstellungen", "Typ", 0);
+    settings.WriteString("Einstellungen", "Verzeichnis", folder);
+}
+
+}  // namespace tunrax::test
