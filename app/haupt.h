@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/catalogue.h"
 #include "app/MediaControl.h"
+#include "app/catalogue.h"
 #include "app/favorites.h"
 #include "audio/BassPlayer.h"
 #include "widgets/VelForm.h"
