@@ -1,5 +1,6 @@
 #include "app/haupt.h"
 
+#include <langinfo.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -114,6 +114,13 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, 
     CreateActions();
     CreateControls();
     VelFormCreate();
+    // The commands follow the window's state whenever the event queue has
+    // drained, whatever changed it: a click, a key, a song's end, a timer.
+    FIdle = new QTimer(this);
+    FIdle->setSingleShot(true);
+    FIdle->setInterval(0);
+    connect(FIdle, &QTimer::timeout, this, &TfmMain::UpdateActions);
+    qApp->installEventFilter(this);
     connect(this, &TVelForm::AfterCreate, this, &TfmMain::VelFormAfterCreate);
     ShowSetup = [this] { return ShowModalForm<TfmSetup>(this, FSettings); };
     ShowCopy = [this](const std::vector<std::string>& songs, const std::string& listName) {
@@ -260,7 +267,9 @@ void TfmMain::CreateControls() {
     lvLieder->setContextMenuPolicy(Qt::CustomContextMenu);
     KeepSelectionVisible(lvLieder);
     right->addWidget(lvLieder, 1);
-    connect(lvLieder, &QTreeWidget::currentItemChanged, this, &TfmMain::lvLiederChange);
+    // The selection, not the current item: a mouse press makes a row current
+    // before it selects it, and Tab makes a row current without selecting it.
+    connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, &TfmMain::lvLiederChange);
     for (QLabel** label : {&laTitel, &laInterpret, &laAlbum}) {
         *label = new QLabel(this);
         (*label)->setAlignment(Qt::AlignCenter);
@@ -355,18 +364,37 @@ void TfmMain::VelFormAfterCreate() {
     FillFavoriteChooser();
 }
 
+namespace {
+
+// The separator of the C library's date format for LC_TIME ("%d.%m.%Y" for
+// de_DE, "%m/%d/%y" for C): the first text that is not a conversion.
+QString DateSeparator() {
+    const char* format = ::nl_langinfo(D_FMT);
+    for (const char* p = format; p && *p;) {
+        if (*p == '%') {
+            ++p;
+            if (*p == 'E' || *p == 'O')  // modifiers of the conversion
+                ++p;
+            if (*p)
+                ++p;
+            continue;
+        }
+        const char* end = p;
+        while (*end && *end != '%')
+            ++end;
+        QString text = QString::fromLocal8Bit(p, end - p);
+        if (!text.isEmpty())
+            return text.left(1);
+        p = end;
+    }
+    return QStringLiteral(".");
+}
+
+}  // namespace
+
 QString TfmMain::StartCaption(const QString& title, const QString& version,
                               const QString& buildDate) {
-    // The user's date separator: the first character of the short date format
-    // that is not part of a field.
-    QString format = QLocale().dateFormat(QLocale::ShortFormat);
-    QChar separator = QLatin1Char('.');
-    for (QChar c : format) {
-        if (!c.isLetter() && c != QLatin1Char('\'')) {
-            separator = c;
-            break;
-        }
-    }
+    const QString separator = DateSeparator();
     QDate date = QDate::fromString(buildDate, QStringLiteral("yyyy-MM-dd"));
     QString shown =
         date.isValid() ? date.toString(QStringLiteral("dd%1MM%1yy").arg(separator)) : buildDate;
@@ -440,6 +468,13 @@ private:
     TfmMain& FForm;
 };
 
+bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
+    // The idle timer's own tick would arm it again for ever.
+    if (watched != FIdle && !FDestroyed && !FIdle->isActive())
+        FIdle->start();
+    return TVelForm::eventFilter(watched, event);
+}
+
 void TfmMain::closeEvent(QCloseEvent* event) {
     if (!FCloseConfirmed) {
         event->ignore();
@@ -459,7 +494,10 @@ void TfmMain::Einstellungen1Click() {
     if (pcSeiten->currentIndex() == 0)
         lvLieder->clear();
     LoadCatalogue();
-    cbFavoritenChange();
+    if (FFavoriteChooserFilled)
+        cbFavoritenChange();
+    else
+        FillFavoriteChooser();  // the start's load had failed
 }
 
 void TfmMain::acKopierenExecute() {
@@ -490,6 +528,9 @@ void TfmMain::Aktualisieren1Click() {
     } else {
         LoadCatalogue();
     }
+    // After a failed start the chooser is filled by the first load that works.
+    if (!FFavoriteChooserFilled && FSource)
+        FillFavoriteChooser();
 }
 
 void TfmMain::NBAClick() {
@@ -510,6 +551,8 @@ void TfmMain::VelFormDestroy() {
     if (FDestroyed || FSecondInstance)
         return;
     FDestroyed = true;
+    qApp->removeEventFilter(this);
+    FIdle->stop();
     mmStart->stop();
     try {
         ::unlink(TempFileName().c_str());
@@ -612,7 +655,6 @@ void TfmMain::tvAlbenChange() {
 void TfmMain::lvLiederChange() {
     FTickCount = 0;
     FMediaStopped = false;
-    UpdateActions();
 }
 
 // --- playback
@@ -620,7 +662,6 @@ void TfmMain::lvLiederChange() {
 void TfmMain::mmStartTimer() {
     if (FBusy > 0)
         return;
-    UpdateActions();  // the commands follow the window's state while it idles
     ++FTickCount;
     if (FTickCount == 2)
         StartSelectedSong();
@@ -631,9 +672,9 @@ void TfmMain::mmStartTimer() {
 }
 
 void TfmMain::StartSelectedSong() {
-    QTreeWidgetItem* item = lvLieder->currentItem();
+    QTreeWidgetItem* item = SelectedSong();
     bool listShown = SelectedNode() != TCatalogue::kNone || pcSeiten->currentIndex() == 1;
-    if (!listShown || !item || !item->isSelected() || !FSource)
+    if (!listShown || !item || !FSource)
         return;
     BusyScope busy(*this);
     setWindowTitle(FSavedCaption + QStringLiteral(" - ") + item->text(0));
@@ -653,9 +694,27 @@ void TfmMain::StartSelectedSong() {
     }
 }
 
-int TfmMain::SelectedSongIndex() const {
+QTreeWidgetItem* TfmMain::SelectedSong() const {
     QTreeWidgetItem* item = lvLieder->currentItem();
-    return item && item->isSelected() ? lvLieder->indexOfTopLevelItem(item) : -1;
+    return item && item->isSelected() ? item : nullptr;
+}
+
+int TfmMain::SelectedSongIndex() const {
+    QTreeWidgetItem* item = SelectedSong();
+    return item ? lvLieder->indexOfTopLevelItem(item) : -1;
+}
+
+void TfmMain::SelectSong(int row) {
+    QTreeWidgetItem* item = row >= 0 ? lvLieder->topLevelItem(row) : nullptr;
+    if (!item) {
+        lvLieder->clearSelection();
+        lvLieder->setCurrentItem(nullptr);
+        return;
+    }
+    // A row may be current without being selected (after Tab into the list):
+    // it is selected explicitly, so that the change handler always runs.
+    lvLieder->setCurrentItem(item);
+    item->setSelected(true);
 }
 
 void TfmMain::PollPlayer() {
@@ -670,7 +729,7 @@ void TfmMain::PollPlayer() {
         return;
     int index = SelectedSongIndex();
     if (index < lvLieder->topLevelItemCount() - 1) {
-        lvLieder->setCurrentItem(lvLieder->topLevelItem(index + 1));
+        SelectSong(index + 1);
     } else {
         setWindowTitle(FSavedCaption);
         SetPlayIcon(false);

@@ -86,6 +86,7 @@ public:
     QLabel* laAlbum = nullptr;
     QProgressBar* pbStatus = nullptr;
     QTimer* mmStart = nullptr;
+    QTimer* FIdle = nullptr;  // zero interval: fires when the application is idle
     TTrayIcon* NBA = nullptr;
     TSingleInstance* SingleInstance1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -135,7 +136,8 @@ public:
     void pcSeitenChange();
     void AddToFavorites(const QTreeWidgetItem* item);
     void RemoveFromFavorites(const QTreeWidgetItem* item);
-    // Sets every command's enabled state from the window's state.
+    // Sets every command's enabled state from the window's state; runs
+    // whenever the application becomes idle.
     void UpdateActions();
     void acNeuListeExecute();
     void acDelListeExecute();
@@ -180,6 +182,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Every event of the application arms the idle timer that runs
+    // UpdateActions once the event queue has drained.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void VelFormCreate();
@@ -197,6 +202,11 @@ private:
 
     void StartSelectedSong();
     void PollPlayer();
+    // Makes the song at row the selected one (the song list's change handler
+    // runs); row -1 leaves no song selected.
+    void SelectSong(int row);
+    // A list is current and its file could be read: it may be edited.
+    bool FavoritesEditable() const { return !FFavoriteName.empty() && !FFavoritesUnreadable; }
 
     TVelIniFile& FSettings;
     std::unique_ptr<TAudioLibrary> FLibrary;
@@ -214,13 +224,18 @@ private:
     int FBusy = 0;
     bool FEndPending = false;
     bool FFavoriteChooserFilled = false;
+    // The current list's file exists but could not be read: the list is shown
+    // empty and never written back, so that the file is not replaced.
+    bool FFavoritesUnreadable = false;
     bool FCopyOpen = false;  // the copy wizard is open
     // Stopped by a remote control: the list does not go on to the next song
     // until a song is chosen or playing is asked for again.
     bool FMediaStopped = false;
     int FSongSerial = 0;   // counts the songs started
     QString FSongCaption;  // the song list's caption of the song under way
-    // The selected song's row in the song list; -1 when none is selected.
+    // The selected song's item and row in the song list; none / -1 when no
+    // song is selected (a row may be current without being selected).
+    QTreeWidgetItem* SelectedSong() const;
     int SelectedSongIndex() const;
 };
 

@@ -132,7 +132,6 @@ void TfmMain::cbFavoritenChange() {
     FPageChangeAttached = true;
     pcSeiten->setTabText(1, index >= 0 ? cbFavoriten->currentText() : QString());
     LoadFavorites();
-    UpdateActions();
 }
 
 int TfmMain::FavoriteChooserIndex(const std::string& name) const {
@@ -143,7 +142,7 @@ int TfmMain::FavoriteChooserIndex(const std::string& name) const {
 }
 
 void TfmMain::SaveFavorites() {
-    if (FFavoriteName.empty() || FFavoriteChanges == 0)
+    if (FFavoriteName.empty() || FFavoriteChanges == 0 || FFavoritesUnreadable)
         return;
     WriteFavorites(FavoriteFileName(FFavoriteName), FFavorites.Entries());
     FFavoriteName.clear();
@@ -151,25 +150,34 @@ void TfmMain::SaveFavorites() {
 
 void TfmMain::LoadFavorites() {
     FFavorites.Clear();
+    FFavoriteChanges = 0;
+    FFavoritesUnreadable = false;
+    auto show = [this] {
+        if (pcSeiten->currentIndex() != 0) {
+            std::vector<std::string> entries = FFavorites.Entries();
+            FillSongList(entries, lvLieder, "");
+        } else {
+            lvLieder->viewport()->update();
+        }
+    };
     int index = cbFavoriten->currentIndex();
     if (index <= 0) {
         FFavoriteName.clear();
     } else {
         FFavoriteName = ListName(cbFavoriten, index);
-        std::string fileName = FavoriteFileName(FFavoriteName);
-        if (FileSize64(fileName) >= 0)
-            FFavorites.Assign(ReadFavorites(fileName));
+        try {
+            FFavorites.Assign(ReadFavorites(FavoriteFileName(FFavoriteName)));
+        } catch (const Error&) {
+            // The list stays chosen but empty; its file is left as it is.
+            FFavoritesUnreadable = true;
+            show();
+            throw;
+        }
     }
-    // Lines written with "/" name the same songs: taken as "" at once, so
+    // Lines written with "/" name the same songs: taken as "\" at once, so
     // that they are highlighted on the page "Alle" too.
     FFavorites.ReplaceSlashes();
-    if (pcSeiten->currentIndex() != 0) {
-        std::vector<std::string> entries = FFavorites.Entries();
-        FillSongList(entries, lvLieder, "");
-    } else {
-        lvLieder->viewport()->update();
-    }
-    FFavoriteChanges = 0;
+    show();
 }
 
 void TfmMain::pcSeitenChange() {
@@ -179,7 +187,6 @@ void TfmMain::pcSeitenChange() {
         std::vector<std::string> entries = FFavorites.Entries();
         FillSongList(entries, lvLieder, "");
     }
-    UpdateActions();
 }
 
 bool TfmMain::Highlighted(const QTreeWidgetItem* item) const {
@@ -203,35 +210,29 @@ void TfmMain::UpdateActions() {
     const bool pageAll = pcSeiten->currentIndex() == 0;
     const bool pageList = pcSeiten->currentIndex() == 1;
     const bool listCurrent = !FFavoriteName.empty();
-    QTreeWidgetItem* item = lvLieder->currentItem();
-    if (item && !item->isSelected())
-        item = nullptr;
+    const bool listEditable = FavoritesEditable();
+    QTreeWidgetItem* item = SelectedSong();
     const std::string path = SongPath(item);
     const int index = item ? lvLieder->indexOfTopLevelItem(item) : -1;
     const int count = lvLieder->topLevelItemCount();
 
     acNeuListe->setEnabled(pageAll);
     acDelListe->setEnabled(listCurrent && acNeuListe->isEnabled());
-    acAdd->setEnabled(acNeuListe->isEnabled() && !path.empty() && listCurrent &&
+    acAdd->setEnabled(acNeuListe->isEnabled() && !path.empty() && listEditable &&
                       !FFavorites.Contains(path));
     acDel->setEnabled(!path.empty() && FFavorites.Contains(path));
     acNoPlay->setEnabled(true);
     acLiedFrueher->setEnabled(pageList && item && index > 0);
     acLiedSpaeter->setEnabled(pageList && item && index < count - 1);
     acKopieren->setEnabled(FSource && FSource->Can(CanCopy) && count > 0);
-    acAddAll->setEnabled(count > 0 && pageAll && listCurrent);
+    acAddAll->setEnabled(count > 0 && pageAll && listEditable);
     acDelAll->setEnabled(count > 0 && !FFavorites.Empty());
     acFind->setEnabled(item && pageList);
 }
 
 void TfmMain::SelectNextSong() {
     int index = SelectedSongIndex();
-    if (index + 1 < lvLieder->topLevelItemCount()) {
-        lvLieder->setCurrentItem(lvLieder->topLevelItem(index + 1));
-    } else {
-        lvLieder->clearSelection();
-        lvLieder->setCurrentItem(nullptr);
-    }
+    SelectSong(index + 1 < lvLieder->topLevelItemCount() ? index + 1 : -1);
 }
 
 void TfmMain::acNeuListeExecute() {
@@ -266,25 +267,22 @@ void TfmMain::acDelListeExecute() {
 }
 
 void TfmMain::acAddExecute() {
-    AddToFavorites(lvLieder->currentItem());
+    AddToFavorites(SelectedSong());
     lvLieder->viewport()->update();
     if (acNoPlay->isChecked())
         SelectNextSong();
-    UpdateActions();
 }
 
 void TfmMain::acDelExecute() {
-    QTreeWidgetItem* item = lvLieder->currentItem();
+    QTreeWidgetItem* item = SelectedSong();
     RemoveFromFavorites(item);
-    if (pcSeiten->currentIndex() == 1) {
+    if (pcSeiten->currentIndex() == 1 && item) {
         delete item;  // the item leaves the list it shows
-        lvLieder->setCurrentItem(nullptr);
-        lvLieder->clearSelection();
+        SelectSong(-1);
     }
     lvLieder->viewport()->update();
     if (acNoPlay->isChecked())
         SelectNextSong();
-    UpdateActions();
 }
 
 void TfmMain::acNoPlayExecute() {
@@ -302,7 +300,6 @@ void TfmMain::MoveFavorite(int delta) {
     SongListPaths(lvLieder, paths);
     FFavorites.Assign(std::move(paths));
     ++FFavoriteChanges;
-    UpdateActions();
 }
 
 void TfmMain::acLiedFrueherExecute() {
@@ -317,7 +314,6 @@ void TfmMain::acAddAllExecute() {
     for (int i = 0; i < lvLieder->topLevelItemCount(); ++i)
         AddToFavorites(lvLieder->topLevelItem(i));
     lvLieder->viewport()->update();
-    UpdateActions();
 }
 
 void TfmMain::acDelAllExecute() {
@@ -330,11 +326,10 @@ void TfmMain::acDelAllExecute() {
             RemoveFromFavorites(lvLieder->topLevelItem(i));
         lvLieder->viewport()->update();
     }
-    UpdateActions();
 }
 
 void TfmMain::acFindExecute() {
-    const std::string song = SongPath(lvLieder->currentItem());
+    const std::string song = SongPath(SelectedSong());
     const TCatalogue& catalogue = FAlben->Catalogue();
     int32_t album = TCatalogue::kNone;
     for (int32_t parent = TCatalogue::kNone;;) {
@@ -361,22 +356,23 @@ void TfmMain::acFindExecute() {
                 form->mmStart->start();
         }
     } restart{this};
-    tvAlben->clearSelection();
+    // The tree's current node goes too: selecting the album then always
+    // lists its songs, also when it was the current node already.
+    tvAlben->selectionModel()->clear();
     FPageChangeAttached = false;
     pcSeiten->setCurrentIndex(0);
     FPageChangeAttached = true;
     QModelIndex albumIndex = FAlben->IndexOf(album);
     tvAlben->setCurrentIndex(albumIndex);
     tvAlben->scrollTo(albumIndex, QAbstractItemView::PositionAtTop);
-    lvLieder->setCurrentItem(nullptr);
+    SelectSong(-1);
     for (int i = 0; i < lvLieder->topLevelItemCount(); ++i)
         if (SongPath(lvLieder->topLevelItem(i)) == song) {
-            lvLieder->setCurrentItem(lvLieder->topLevelItem(i));
+            SelectSong(i);
             lvLieder->scrollToItem(lvLieder->topLevelItem(i));
             break;
         }
     FTickCount = 3;
-    UpdateActions();
 }
 
 }  // namespace tunrax

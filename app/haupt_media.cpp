@@ -66,7 +66,7 @@ void TfmMain::MediaPlay() {
     // From the start of the song chosen, else of the list shown.
     if (SelectedSongIndex() < 0) {
         if (lvLieder->topLevelItemCount() > 0)
-            lvLieder->setCurrentItem(lvLieder->topLevelItem(0));
+            SelectSong(0);
         return;
     }
     FMediaStopped = false;
@@ -98,12 +98,12 @@ void TfmMain::MediaStop() {
 
 void TfmMain::MediaNext() {
     if (MediaCanGoNext())
-        lvLieder->setCurrentItem(lvLieder->topLevelItem(SelectedSongIndex() + 1));
+        SelectSong(SelectedSongIndex() + 1);
 }
 
 void TfmMain::MediaPrevious() {
     if (MediaCanGoPrevious())
-        lvLieder->setCurrentItem(lvLieder->topLevelItem(SelectedSongIndex() - 1));
+        SelectSong(SelectedSongIndex() - 1);
 }
 
 void TfmMain::MediaRaise() {

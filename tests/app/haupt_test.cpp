@@ -3,6 +3,7 @@
 #include "app/haupt.h"
 
 #include <gtest/gtest.h>
+#include <clocale>
 #include <signal.h>
 
 #include <functional>
@@ -10,7 +11,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
@@ -41,10 +41,12 @@ const char kTestSink[] = "fakesink sync=true";
 class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() {
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        // The caption's date separator comes from the C library's date format.
+        ::setlocale(LC_TIME, "C");
         ChooseLocalSource(settings, music);
         MakeDirs(music);
     }
+    ~MainWindowTest() override { ::setlocale(LC_TIME, ""); }
 
     // Shows the window and waits for its start-up to be done.
     void Start(TfmMain& form) {
@@ -52,6 +54,7 @@ protected:
         QObject::connect(&form, &TVelForm::AfterCreate, [&] { started = true; });
         form.show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+        QTest::qWait(20);  // the commands are enabled once the window idles
     }
 
     // The names of the album tree, in pre-order, each indented by its depth.
@@ -108,8 +111,8 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
               (std::vector<std::string>{"Beatles", " Abbey Road", " Help", "Queen"}));
     const std::string date = kBuildDate;  // yyyy-mm-dd
     EXPECT_EQ(form.windowTitle().toStdString(),
-              "Tunrax (" + std::string(kProgramVersion) + " vom " + date.substr(8, 2) + "." +
-                  date.substr(5, 2) + "." + date.substr(2, 2) + ")");
+              "Tunrax (" + std::string(kProgramVersion) + " vom " + date.substr(8, 2) + "/" +
+                  date.substr(5, 2) + "/" + date.substr(2, 2) + ")");
     EXPECT_EQ(form.FSavedCaption, form.windowTitle());
     ASSERT_TRUE(form.FSource);
     EXPECT_EQ(form.FSource->Capabilities, 7);
