@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <unordered_set>
 #include <utility>
 
 #include "settings/Error.h"
@@ -36,7 +37,22 @@ std::string WriteError(const std::string& fileName, int errorNumber) {
 }  // namespace
 
 std::string FavoriteFileName(const std::string& listName) {
-    return GetUserDataFolder("tunRax", "quintor") + listName + kExtension;
+    const std::string folder = GetUserDataFolder("tunRax", "quintor");
+    const std::string exact = listName + kExtension;
+    // A list may have been saved as "Name.FAVORITEN": the chooser offers it
+    // as "Name", so its own file must be read, saved and deleted.
+    std::vector<std::string> files;
+    FindFiles(files, folder, std::string("*") + kExtension, false, false);
+    std::string found;
+    for (const std::string& file : files) {
+        if (file.size() != exact.size() || file.compare(0, listName.size(), listName) != 0)
+            continue;
+        if (file == exact)
+            return folder + exact;
+        if (found.empty() || file < found)
+            found = file;
+    }
+    return folder + (found.empty() ? exact : found);
 }
 
 std::vector<std::string> ReadFavorites(const std::string& fileName) {
@@ -99,8 +115,19 @@ void WriteFavorites(const std::string& fileName, const std::vector<std::string>&
 std::vector<std::string> ListFavoriteNames(const std::string& folder) {
     std::vector<std::string> names;
     FindFiles(names, folder, std::string("*") + kExtension, false, false);
-    for (std::string& name : names)
-        name.erase(name.rfind('.'));
+    // "a.favoriten" and "a.FAVORITEN" are one list: FavoriteFileName gives
+    // one file for the name.
+    std::unordered_set<std::string> seen;
+    size_t kept = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        names[i].erase(names[i].rfind('.'));
+        if (!seen.insert(names[i]).second)
+            continue;
+        if (kept != i)
+            names[kept] = std::move(names[i]);
+        ++kept;
+    }
+    names.resize(kept);
     return names;
 }
 

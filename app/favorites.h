@@ -15,7 +15,10 @@
 namespace tunrax {
 
 // The file of a list: GetUserDataFolder("tunRax", "quintor") + listName +
-// ".favoriten" (the folder is created when missing).
+// ".favoriten" (the folder is created when missing). Where no such list file
+// exists but one whose extension differs in ASCII case does (as
+// ListFavoriteNames finds them), that file; of several, the first in byte
+// order.
 std::string FavoriteFileName(const std::string& listName);
 
 // The entries of a list file. CR LF, a lone CR and a lone LF each end a line;
@@ -33,8 +36,8 @@ void WriteFavorites(const std::string& fileName, const std::vector<std::string>&
 
 // The names of the list files in folder (not its sub-folders): regular files
 // (or links to them) whose names match "*.favoriten" without regard to ASCII
-// case, each without the part from its last "." on, in the order the folder
-// gives them. A missing folder gives none.
+// case, each without that extension and each name once, in the order the
+// folder gives them. A missing folder gives none.
 std::vector<std::string> ListFavoriteNames(const std::string& folder);
 
 // The case-insensitive comparison key of a song path (see above).

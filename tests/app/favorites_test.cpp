@@ -88,11 +88,15 @@ TEST(Favorites, ReadOfMissingAndUnreadableFiles) {
             << e.what();
     }
 
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads every file";
-    WriteFile(tmp / "gesperrt.favoriten", "a\r\n");
-    ::chmod((tmp / "gesperrt.favoriten").c_str(), 0);
-    EXPECT_THROW(ReadFavorites(tmp / "gesperrt.favoriten"), Error);
+    // A link to itself cannot be opened, not even by root (ELOOP).
+    ASSERT_EQ(::symlink((tmp / "kreis.favoriten").c_str(), (tmp / "kreis.favoriten").c_str()), 0);
+    EXPECT_THROW(ReadFavorites(tmp / "kreis.favoriten"), Error);
+
+    if (::geteuid() != 0) {  // root reads every file whatever its mode
+        WriteFile(tmp / "gesperrt.favoriten", "a\r\n");
+        ::chmod((tmp / "gesperrt.favoriten").c_str(), 0);
+        EXPECT_THROW(ReadFavorites(tmp / "gesperrt.favoriten"), Error);
+    }
 }
 
 TEST(Favorites, WriteEndsEveryLineWithCrLfAndReadsBack) {
@@ -167,6 +171,44 @@ TEST(Favorites, ListNamesOfListFilesOnly) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (Lines{"Link", "Party.2012", "Ruhig"}));
     EXPECT_EQ(ListFavoriteNames(tmp / "fehlt/"), Lines{});
+}
+
+TEST(Favorites, ListedNameOpensItsOwnFile) {
+    TempDir tmp;
+    ScopedEnv config("XDG_CONFIG_HOME", tmp.Path().c_str());
+    const std::string folder = tmp / "quintor/tunRax/";
+    WriteFile(folder + "Ruhig.FAVORITEN", "\\a.mp3\r\n");
+    WriteFile(folder + "Beide.favoriten", "\\klein.mp3\r\n");
+    WriteFile(folder + "Beide.Favoriten", "\\gross.mp3\r\n");
+    WriteFile(folder + "Zwei.Favoriten", "b\r\n");
+    WriteFile(folder + "Zwei.FAVORITEN", "a\r\n");
+    MakeDirs(folder + "Ordner.favoriten");
+    WriteFile(folder + "Ordner.FAVORITEN", "\\o.mp3\r\n");
+
+    Lines names = ListFavoriteNames(folder);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Lines{"Beide", "Ordner", "Ruhig", "Zwei"})) << "each name once";
+
+    SCOPED_TRACE("a listed list reads and saves its own file");
+    EXPECT_EQ(FavoriteFileName("Ruhig"), folder + "Ruhig.FAVORITEN");
+    EXPECT_EQ(ReadFavorites(FavoriteFileName("Ruhig")), Lines{"\\a.mp3"});
+    WriteFavorites(FavoriteFileName("Ruhig"), {"\\a.mp3", "\\b.mp3"});
+    EXPECT_EQ(ReadFile(folder + "Ruhig.FAVORITEN"), "\\a.mp3\r\n\\b.mp3\r\n");
+    EXPECT_FALSE(Exists(folder + "Ruhig.favoriten"));
+    EXPECT_EQ(FavoriteFileName("Ordner"), folder + "Ordner.FAVORITEN") << "a folder is no list";
+
+    SCOPED_TRACE("the exact name first, else the first variant in byte order");
+    EXPECT_EQ(FavoriteFileName("Beide"), folder + "Beide.favoriten");
+    EXPECT_EQ(FavoriteFileName("Zwei"), folder + "Zwei.FAVORITEN");
+
+    SCOPED_TRACE("new lists, and names that differ in case, get the usual extension");
+    EXPECT_EQ(FavoriteFileName("Neu"), folder + "Neu.favoriten");
+    EXPECT_EQ(FavoriteFileName("ruhig"), folder + "ruhig.favoriten");
+
+    SCOPED_TRACE("deleting removes the listed file");
+    ASSERT_EQ(::unlink(FavoriteFileName("Ruhig").c_str()), 0);
+    EXPECT_FALSE(Exists(folder + "Ruhig.FAVORITEN"));
+    EXPECT_EQ(ListFavoriteNames(folder).size(), 3u);
 }
 
 TEST(FavoriteList, ContainsIgnoresCase) {
