@@ -208,11 +208,13 @@ bool TID3v2::LoadFromFile(const std::string& fileName) {
         return true;
 
     std::array<TFrameBuffer, FrameTable.size()> raw{};
-    // Every frame moves the position on by at least its header, and a frame
-    // must end inside the tag (which lies inside the file), so the walk ends
-    // and never moves backwards whatever the size fields say.
+    // A frame that starts inside the tag is taken even when it runs past the
+    // tag's end (taggers that count a few bytes short), as long as its data
+    // lies inside the file. Every frame moves the position on by at least its
+    // header, and sizes are added in 64 bits, so the walk ends and never moves
+    // backwards whatever the size fields say.
     int64_t pos = kHeaderBytes;
-    while (pos < FTagSize) {
+    while (pos < FTagSize && pos < file.Size()) {
         unsigned char frame[kHeaderBytes];
         if (!reader.Read(pos, frame, kHeaderBytes))
             break;
@@ -222,7 +224,7 @@ bool TID3v2::LoadFromFile(const std::string& fileName) {
         // Version 4 (and anything later) writes frame sizes with seven bits
         // per byte, version 3 with all eight.
         const uint32_t size = FMajorVersion == 3 ? BigEndian32(frame + 4) : SevenBit32(frame + 4);
-        if (dataStart + int64_t{size} > FTagSize)
+        if (dataStart + int64_t{size} > file.Size())
             break;  // the rest of the tag is broken; what came before stays
         TFrameBuffer buf{};
         const size_t count = std::min<size_t>(size, kFrameBuffer);

@@ -255,15 +255,50 @@ TEST_F(Id3Test, ID3v2FrameSizes) {
         EXPECT_EQ(Read2(Tag2(3, v4) + audio).Title(), "");
     }
     {
-        SCOPED_TRACE("sizes past the tag or the file end the walk, earlier frames stay");
+        SCOPED_TRACE("sizes past the file end the walk, earlier frames stay");
         const std::string first = Frame(3, "TIT2", Text0("Kept"));
         for (uint32_t size : {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu, 100000u, 40u}) {
             const std::string broken = "TPE1" + Plain32(size) + std::string(2, '\0') +
                                        Text0("Gone") + std::string(30, ' ');
-            const TID3v2 tag = Read2(Tag2(3, first + broken) + audio);
+            const std::string tail = size == 40u ? std::string() : audio;
+            const TID3v2 tag = Read2(Tag2(3, first + broken) + tail);
             EXPECT_EQ(tag.Title(), "Kept") << size;
             EXPECT_EQ(tag.Artist(), "") << size;
         }
+        // Seven bits per byte: the largest version 4 size.
+        const std::string broken = "TPE1" + Bytes({0x7F, 0x7F, 0x7F, 0x7F, 0, 0}) + Text0("Gone");
+        const TID3v2 tag = Read2(Tag2(4, first + broken) + audio);
+        EXPECT_EQ(tag.Title(), "Kept");
+        EXPECT_EQ(tag.Artist(), "");
+    }
+    {
+        SCOPED_TRACE("a frame that starts inside the tag is taken though it runs past it");
+        const std::string body = Frame(3, "TIT2", Text0("Titel")) +
+                                 Frame(3, "TPE1", Text0("Band")) + Frame(3, "TALB", Text0("Album"));
+        const uint32_t full = static_cast<uint32_t>(body.size());
+        for (uint32_t claimed : {full - 1, full - 3, full - 15}) {
+            const TID3v2 tag = Read2(Tag2(3, body, claimed) + audio);
+            EXPECT_EQ(tag.TagSize(), static_cast<int>(claimed) + 10);
+            EXPECT_EQ(tag.Title(), "Titel") << claimed;
+            EXPECT_EQ(tag.Artist(), "Band") << claimed;
+            EXPECT_EQ(tag.Album(), "Album") << claimed;
+        }
+        // Without audio behind it the last frame still lies inside the file.
+        EXPECT_EQ(Read2(Tag2(3, body, full - 3)).Album(), "Album");
+        const std::string v4 = Frame(4, "TIT2", Text0("Vier")) + Frame(4, "TALB", Text0("Album"));
+        EXPECT_EQ(Read2(Tag2(4, v4, static_cast<uint32_t>(v4.size()) - 2) + audio).Album(),
+                  "Album");
+        // The walk ends at the tag size: a frame starting there is not read.
+        const TID3v2 tag = Read2(Tag2(3, body, full - 16) + audio);
+        EXPECT_EQ(tag.Artist(), "Band");
+        EXPECT_EQ(tag.Album(), "");
+        // A frame may even take bytes of the audio: its last one here.
+        const std::string first = Frame(3, "TIT2", Text0("Kept"));
+        const std::string longer =
+            "TPE1" + Plain32(40) + std::string(2, '\0') + Text0("Da") + std::string(36, ' ');
+        EXPECT_EQ(Read2(Tag2(3, first + longer, static_cast<uint32_t>(first.size() + 20)) + audio)
+                      .Artist(),
+                  "Da" + std::string(36, ' ') + "\xAA");
     }
     {
         SCOPED_TRACE("an empty frame moves on by its header");
@@ -283,7 +318,7 @@ int RunTags(const TempDir& tmp, std::vector<std::string> args, std::string& out,
 TEST_F(Id3Test, TagsTool) {
     const std::string audio(300, '\xAA');
     const std::string both = FTmp / "both.mp3", v1 = FTmp / "v1.mp3", none = FTmp / "none.mp3",
-                      old = FTmp / "old.mp3";
+                      old = FTmp / "old.mp3", tight = FTmp / "tight.mp3";
     WriteFile(both, Tag2(3, Frame(3, "TIT2", Text0("My_Song")) + Frame(3, "TPE1", Text0("A\tB")) +
                                 Frame(3, "TALB",
                                       Text0("Gr\xFC\xDF"
@@ -293,15 +328,19 @@ TEST_F(Id3Test, TagsTool) {
     WriteFile(none, audio);
     // An old tag counts as found: empty texts, no fallback to ID3v1.
     WriteFile(old, Tag2(2, std::string(20, '\0')) + audio + Tag1("v1 title", ""));
+    // A tag size three bytes short of its frames.
+    const std::string frames = Frame(3, "TIT2", Text0("Titel")) + Frame(3, "TPE1", Text0("Band")) +
+                               Frame(3, "TALB", Text0("Album"));
+    WriteFile(tight, Tag2(3, frames, static_cast<uint32_t>(frames.size() - 3)) + audio);
     std::string out, err;
     {
         SCOPED_TRACE("--tsv");
-        EXPECT_EQ(RunTags(FTmp, {"--tsv", both, v1, none, old}, out, err), 0) << err;
+        EXPECT_EQ(RunTags(FTmp, {"--tsv", both, v1, none, old, tight}, out, err), 0) << err;
         EXPECT_EQ(out, both +
                            "\tID3v2\tMy Song\tA B\tGr\xC3\xBC\xC3\x9F"
                            "e\n" +
                            v1 + "\tID3v1\tOld One\tBand\tAlbum\n" + none + "\t-\t\t\t\n" + old +
-                           "\tID3v2\t\t\t\n");
+                           "\tID3v2\t\t\t\n" + tight + "\tID3v2\tTitel\tBand\tAlbum\n");
     }
     {
         SCOPED_TRACE("readable layout, a missing file in between");
