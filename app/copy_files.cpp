@@ -14,8 +14,8 @@
 #include <unordered_set>
 
 #include "app/favorites.h"
+#include "app/songlist.h"
 #include "settings/Error.h"
-#include "settings/vel_text.h"
 #include "settings/vel_tools.h"
 #include "sources/transfer.h"
 
@@ -180,18 +180,6 @@ int MakeFolders(const std::string& folder) {
     return 0;
 }
 
-// 1-based character position of the byte at index: characters are UTF-8
-// code points in a valid UTF-8 name, bytes otherwise.
-size_t CharacterPosition(const std::string& name, size_t index, bool utf8) {
-    if (!utf8)
-        return index + 1;
-    size_t position = 1;
-    for (size_t i = 0; i < index; ++i)
-        if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80)
-            ++position;
-    return position;
-}
-
 // Why a name could not be made in the target folder. Players mostly use FAT,
 // which refuses names with " * : < > ? | that a Linux collection may have.
 std::string NameErrorText(int error) {
@@ -257,14 +245,8 @@ int MoveNoReplace(const std::string& temp, const std::string& target, MoveMethod
 std::string FlatTargetName(const std::string& songPath, int number) {
     // "/" cannot be part of a Linux file name, so it ends the folder part too.
     size_t separator = songPath.find_last_of("\\/");
-    std::string name = separator == std::string::npos ? songPath : songPath.substr(separator + 1);
-    const bool utf8 = IsValidUtf8(name);
-    size_t dash = name.find('-');
-    size_t space = name.find(' ');
-    if (dash != std::string::npos && CharacterPosition(name, dash, utf8) <= 4)
-        name.erase(0, dash + 1);
-    else if (space != std::string::npos && CharacterPosition(name, space, utf8) == 3)
-        name.erase(0, space + 1);
+    const std::string name = WithoutTrackNumber(
+        separator == std::string::npos ? songPath : songPath.substr(separator + 1));
 
     std::string prefix = std::to_string(number);
     if (prefix.size() < 3)

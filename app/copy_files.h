@@ -17,10 +17,9 @@ namespace tunrax {
 class TCustomTransfer;
 
 // The flat file name of song number `number` (counted from 1): the song's
-// file name (after its last separator), without everything up to its first
-// "-" when that stands at character position 1 to 4, else without its first
-// three characters when its first space stands at position 3; prefixed by
-// the number in at least three digits and "-" ("001-", "1000-").
+// file name (after its last separator) through WithoutTrackNumber, the rule
+// of the song list; prefixed by the number in at least three digits and "-"
+// ("001-", "1000-").
 std::string FlatTargetName(const std::string& songPath, int number);
 
 // The target file of a song: targetDir followed by the song path

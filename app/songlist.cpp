@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "settings/vel_text.h"
+
 namespace tunrax {
 
 namespace {
@@ -31,18 +33,26 @@ bool IsSongEntry(const std::string& entry) {
     return extension == ".mp3";
 }
 
+std::string WithoutTrackNumber(const std::string& name) {
+    // Track numbers: "01-Title", "1-Title", "001 - Title" or "01 Title". The
+    // display text ends at a zero byte, so a "-" or space behind one does
+    // not count.
+    const size_t shown = std::min(name.find('\0'), name.size());
+    const size_t dash = name.find('-');
+    if (dash < shown && DisplayLength(name.substr(0, dash)) < 4)
+        return name.substr(dash + 1);
+    const size_t space = name.find(' ');
+    if (space < shown && DisplayLength(name.substr(0, space)) == 2)
+        return name.substr(space + 1);
+    return name;
+}
+
 std::string SongDisplayName(const std::string& entry) {
     const size_t start = NameStart(entry);
     const size_t dot = ExtensionStart(entry);
     std::string name = entry.substr(start, dot == std::string::npos ? dot : dot - start);
     std::replace(name.begin(), name.end(), '_', ' ');
-    // Track numbers: "01-Title", "1-Title", "001 - Title" or "01 Title".
-    const size_t dash = name.find('-');
-    if (dash != std::string::npos && dash < 4)
-        name.erase(0, dash + 1);
-    else if (name.find(' ') == 2)
-        name.erase(0, 3);
-    return name;
+    return WithoutTrackNumber(name);
 }
 
 std::vector<TSongItem> MakeSongItems(std::vector<std::string>& entries, const std::string& folder) {

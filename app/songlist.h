@@ -16,9 +16,15 @@ struct TSongItem {
 // is ".mp3".
 bool IsSongEntry(const std::string& entry);
 
-// File name without folder and extension, "_" as space, then a leading
-// number up to a "-" at position 1 to 4 removed, or else the first three
-// characters when the first space stands at position 3.
+// The track-number rule of the song list and the copy wizard: when the first
+// "-" stands at character position 1 to 4, everything up to and including it
+// is removed; otherwise, when the first space stands at position 3, the first
+// three characters are. Positions count characters of the display text
+// (DisplayText); the result keeps the name's own bytes.
+std::string WithoutTrackNumber(const std::string& name);
+
+// File name without folder and extension, "_" as space, then
+// WithoutTrackNumber.
 std::string SongDisplayName(const std::string& entry);
 
 // Turns every "/" of the entries into "\" (the list itself is changed) and

@@ -96,4 +96,14 @@ bool IsValidUtf8(const std::string& bytes) {
     return true;
 }
 
+size_t DisplayLength(const std::string& bytes) {
+    size_t count = 0;
+    for (size_t i = 0; i < bytes.size() && bytes[i] != '\0'; ++count) {
+        // A byte outside a valid UTF-8 sequence is one Windows-1252 character.
+        const size_t length = Utf8SequenceLength(bytes, i);
+        i += length > 0 ? length : 1;
+    }
+    return count;
+}
+
 }  // namespace tunrax

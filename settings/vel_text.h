@@ -1,6 +1,7 @@
 // The one place where the byte strings of names and tags become display text.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tunrax {
@@ -13,5 +14,9 @@ std::string DisplayText(const std::string& bytes);
 
 // True when the whole byte string is valid UTF-8 (pure ASCII included).
 bool IsValidUtf8(const std::string& bytes);
+
+// The number of characters (code points) of DisplayText(bytes), counted
+// without building it.
+size_t DisplayLength(const std::string& bytes);
 
 }  // namespace tunrax

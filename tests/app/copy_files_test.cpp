@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/songlist.h"
 #include "settings/Error.h"
 #include "settings/vel_tools.h"
 #include "sources/FileTransfer.h"
@@ -66,6 +67,22 @@ TEST(CopyFiles, TargetNames) {
     EXPECT_EQ(FlatTargetName("\\C\\1-x.mp3", 1000), "1000-x.mp3");
     // Positions count characters: the "-" is the fourth one.
     EXPECT_EQ(FlatTargetName("\\C\\ÄÖÜ-Lied.mp3", 6), "006-Lied.mp3");
+    // Characters as the song list shows them, whatever the encoding; the
+    // bytes of the name stay.
+    EXPECT_EQ(FlatTargetName("\\C\\ÄÖ-Titel.mp3", 1), "001-Titel.mp3");
+    EXPECT_EQ(FlatTargetName("\\C\\\xC4\xD6-Titel.mp3", 1), "001-Titel.mp3");
+    EXPECT_EQ(FlatTargetName("\\C\\ÄÖÜßx-Titel.mp3", 1), "001-ÄÖÜßx-Titel.mp3");
+    EXPECT_EQ(FlatTargetName("\\C\\\xC3\x84\xC3\x96\xDC-Lied.mp3", 1), "001-Lied.mp3");
+    EXPECT_EQ(FlatTargetName("\\C\\\xC4\xD6\xDC\xDF\xC3\x84-x.mp3", 1),
+              "001-\xC4\xD6\xDC\xDF\xC3\x84-x.mp3");
+    for (const std::string name :
+         {"01-Title", "01 - Title", "1 Title", "A-ha - Take On Me", "ÄÖ-Titel", "Ä Titel",
+          "ÄÖ Titel", "\xC4\xD6-Titel", "\xC4\xD6 Titel", "\xC3\x84\xC3\x96\xDC-Lied",
+          "ÄÖÜßx-Titel", "\xC4\xD6\xDC\xDF\xC3\x84-x", "\x80\x81\x8D-x"}) {
+        EXPECT_EQ(FlatTargetName("\\A\\" + name + ".mp3", 2),
+                  "002-" + SongDisplayName(name + ".mp3") + ".mp3")
+            << "listed and copied alike: " << name;
+    }
     // A "/" in a name cannot lead out of the folder.
     EXPECT_EQ(FlatTargetName("\\C\\x/../../Lied.mp3", 7), "007-Lied.mp3");
 

@@ -50,6 +50,17 @@ TEST(SongList, DisplayNames) {
          "mchen.mp3",
          "G\xE4nse bl\xFC"
          "mchen"},
+        // Positions count characters of the display text; the bytes stay.
+        {"ÄÖ-Titel.mp3", "Titel"},
+        {"\xC4\xD6-Titel.mp3", "Titel"},
+        {"ÄÖÜ-Lied.mp3", "Lied"},
+        {"ÄÖÜßx-Titel.mp3", "ÄÖÜßx-Titel"},
+        {"\xC4\xD6\xDC\xDFx-Titel.mp3", "\xC4\xD6\xDC\xDFx-Titel"},
+        {"\xC3\x84\xC3\x96\xDC-Lied.mp3", "Lied"},  // UTF-8 Ä Ö, Windows-1252 Ü
+        {"Ä Titel.mp3", "Ä Titel"},
+        {"ÄÖ Titel.mp3", "Titel"},
+        {"\xC4\xD6 Titel.mp3", "Titel"},
+        {"\x80\x81\x8D-x.mp3", "x"},  // euro sign and two undefined bytes
     };
     for (const auto& [entry, shown] : cases) {
         SCOPED_TRACE(entry);

@@ -53,6 +53,8 @@ TEST(DisplayText, KeepsUtf8AndReadsOtherBytesAsWindows1252) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(DisplayText(c.bytes), c.shown);
         EXPECT_TRUE(IsValidUtf8(DisplayText(c.bytes)));
+        EXPECT_EQ(DisplayLength(c.bytes),
+                  static_cast<size_t>(icu::UnicodeString::fromUTF8(c.shown).countChar32()));
     }
     EXPECT_TRUE(IsValidUtf8("\xF4\x8F\xBF\xBF"));
     EXPECT_TRUE(IsValidUtf8(""));
