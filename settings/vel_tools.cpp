@@ -6,8 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <istream>
+#include <random>
 #include <string>
+#include <utility>
 
 #include "settings/Error.h"
 #include "settings/vel_SHFolder.h"
@@ -120,35 +124,80 @@ void Walk(int dirFd, const std::string& prefix, FindContext& ctx) {
     }
 }
 
-}  // namespace
-
-int ReplaceFileContents(const std::string& fileName, const std::string& bytes) {
-    std::string target = fileName;
-    struct stat st;
-    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(fileName.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
+// The file a chain of symbolic links ends at (it need not exist yet), or
+// fileName itself when it is no link; 0 or an errno.
+int FinalTarget(const std::string& fileName, std::string& target) {
+    target = fileName;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return 0;
+        char buffer[PATH_MAX];
+        const ssize_t n = ::readlink(target.c_str(), buffer, sizeof buffer);
+        if (n < 0)
+            return errno;
+        if (static_cast<size_t>(n) == sizeof buffer)
+            return ENAMETOOLONG;
+        std::string next(buffer, static_cast<size_t>(n));
+        if (next.empty() || next[0] != '/') {
+            // Relative to the folder that holds the link.
+            const size_t slash = target.rfind('/');
+            next.insert(0,
+                        slash == std::string::npos ? std::string() : target.substr(0, slash + 1));
         }
+        target = std::move(next);
     }
-    mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
+    return ELOOP;
+}
 
-    std::string temp = target + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return errno;
-    int failure = 0;
-    for (size_t done = 0; done < bytes.size();) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+// Makes "<target>.XXXXXX" with a random suffix and mode (less the umask, as
+// for any new file); 0 with the open descriptor in fd, or an errno.
+int MakeTempFile(const std::string& target, mode_t mode, std::string& temp, int& fd) {
+    static thread_local std::mt19937_64 random{std::random_device{}() ^
+                                               static_cast<uint64_t>(::getpid())};
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = target + ".";
+        for (int i = 0; i < 6; ++i)
+            temp += kLetters[random() % (sizeof kLetters - 1)];
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0)
+            return 0;
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
+}
+
+// 0 or the errno of the failed write.
+int WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            failure = errno;
-            break;
-        }
-        done += static_cast<size_t>(n);
+        if (n < 0)
+            return errno;
+        data += n;
+        size -= static_cast<size_t>(n);
     }
-    if (!failure && ::fchmod(fd, mode) != 0)
+    return 0;
+}
+
+// write(fd) gives 0 or an errno.
+template <typename Writer>
+int Replace(const std::string& fileName, mode_t newFileMode, Writer write) {
+    std::string target;
+    if (int failure = FinalTarget(fileName, target))
+        return failure;
+    struct stat st;
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+
+    std::string temp;
+    int fd = -1;
+    if (int failure = MakeTempFile(target, newFileMode, temp, fd))
+        return failure;
+    int failure = write(fd);
+    if (!failure && exists && ::fchmod(fd, st.st_mode & 07777) != 0)
         failure = errno;
     if (!failure && ::fsync(fd) != 0)
         failure = errno;
@@ -159,6 +208,25 @@ int ReplaceFileContents(const std::string& fileName, const std::string& bytes) {
     if (failure)
         ::unlink(temp.c_str());
     return failure;
+}
+
+}  // namespace
+
+int ReplaceFileContents(const std::string& fileName, const std::string& bytes, mode_t newFileMode) {
+    return Replace(fileName, newFileMode,
+                   [&bytes](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
+}
+
+int ReplaceFileContents(const std::string& fileName, std::istream& src, mode_t newFileMode) {
+    return Replace(fileName, newFileMode, [&src](int fd) {
+        char buffer[1 << 16];
+        while (src) {
+            src.read(buffer, sizeof buffer);
+            if (int failure = WriteAll(fd, buffer, static_cast<size_t>(src.gcount())))
+                return failure;
+        }
+        return src.bad() ? EIO : 0;
+    });
 }
 
 std::string NormalizeFolder(const std::string& text) {

@@ -31,11 +31,6 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int Get() const { return FFd; }
-    int Release() {
-        int fd = FFd;
-        FFd = -1;
-        return fd;
-    }
 
 private:
     int FFd;
@@ -154,49 +149,12 @@ void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
     if (exists && ::access(full.c_str(), W_OK) != 0)
         throw WriteError(full, errno);
 
-    // Written beside the file and renamed over it, so that a full disk or a
-    // crash leaves the old file, never a torn one.
-    std::string temp = full + ".tunrax-XXXXXX";
-    FileDescriptor fd(::mkstemp(temp.data()));
-    if (fd.Get() < 0)
-        throw WriteError(full, errno);
-    int failure = 0;
+    // Written beside the file (a link's target) and renamed over it, so that
+    // a full disk or a crash leaves the old file, never a torn one.
     src.clear();
     src.seekg(0);
-    char buffer[1 << 16];
-    while (!failure && src) {
-        src.read(buffer, sizeof buffer);
-        std::streamsize got = src.gcount();
-        for (std::streamsize done = 0; done < got;) {
-            ssize_t n = ::write(fd.Get(), buffer + done, static_cast<size_t>(got - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                failure = errno;
-                break;
-            }
-            done += n;
-        }
-    }
-    if (!failure && src.bad())
-        failure = EIO;
-    mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~[] {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        return mask;
-    }());
-    if (!failure && ::fchmod(fd.Get(), mode) != 0)
-        failure = errno;
-    if (!failure && ::fsync(fd.Get()) != 0)
-        failure = errno;
-    if (::close(fd.Release()) != 0 && !failure)
-        failure = errno;
-    if (!failure && ::rename(temp.c_str(), full.c_str()) != 0)
-        failure = errno;
-    if (failure) {
-        ::unlink(temp.c_str());
+    if (int failure = ReplaceFileContents(full, src, 0666))
         throw WriteError(full, failure);
-    }
 }
 
 void TFileTransfer::ListFiles(std::vector<std::string>& list, const std::string& folder) {

@@ -23,8 +23,9 @@ public:
     void GetFile(std::ostream& dest, const std::string& path) override;
     // Regular files go to fd through sendfile, without a copy in memory.
     bool GetFileToDescriptor(int fd, const std::string& path) override;
-    // Replaces the file atomically; the folder must exist, and a file that
-    // may not be written is refused.
+    // Replaces the file atomically (a symbolic link's target, the link
+    // stays); the folder must exist, and a file that may not be written is
+    // refused. A new file gets 0666 less the umask.
     void PutFile(std::istream& src, const std::string& path) override;
     void ListFiles(std::vector<std::string>& list, const std::string& folder) override;
     // Sub-folders, linked ones included, except hidden ones and links that

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <set>
 
@@ -98,6 +99,45 @@ TEST(VelTools, FileSizes) {
     ASSERT_EQ(::truncate((tmp / "big").c_str(), big), 0);
     EXPECT_EQ(FileSize64(tmp / "big"), big);
     EXPECT_EQ(FileSizeOf(tmp / "big"), static_cast<int32_t>(big & 0xFFFFFFFF));
+}
+
+TEST(VelTools, ReplaceFileContentsWritesThroughLinks) {
+    TempDir tmp;
+    auto modeOf = [](const std::string& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    auto isLink = [](const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    };
+    const mode_t oldMask = ::umask(022);
+    EXPECT_EQ(ReplaceFileContents(tmp / "neu.ini", "a"), 0);
+    EXPECT_EQ(modeOf(tmp / "neu.ini"), 0600u);
+    EXPECT_EQ(ReplaceFileContents(tmp / "neu.dat", "b", 0666), 0);
+    EXPECT_EQ(modeOf(tmp / "neu.dat"), 0644u);
+    ::chmod((tmp / "neu.dat").c_str(), 0660);
+    EXPECT_EQ(ReplaceFileContents(tmp / "neu.dat", "c", 0666), 0);
+    EXPECT_EQ(modeOf(tmp / "neu.dat"), 0660u);
+    ::umask(oldMask);
+
+    SCOPED_TRACE("a chain of relative links, and one whose target is missing");
+    MakeDirs(tmp / "a/b");
+    ASSERT_EQ(::symlink("b/ziel", (tmp / "a/zwischen").c_str()), 0);
+    ASSERT_EQ(::symlink("a/zwischen", (tmp / "link").c_str()), 0);
+    EXPECT_EQ(ReplaceFileContents(tmp / "link", "neu"), 0);
+    EXPECT_TRUE(isLink(tmp / "link"));
+    EXPECT_TRUE(isLink(tmp / "a/zwischen"));
+    EXPECT_EQ(ReadFile(tmp / "a/b/ziel"), "neu");
+    EXPECT_EQ(ReplaceFileContents(tmp / "link", "neuer"), 0);
+    EXPECT_EQ(ReadFile(tmp / "a/b/ziel"), "neuer");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp / "a/b"), {}), 1);
+
+    SCOPED_TRACE("a link to itself is an error and stays");
+    ASSERT_EQ(::symlink("kreis", (tmp / "kreis").c_str()), 0);
+    EXPECT_EQ(ReplaceFileContents(tmp / "kreis", "x"), ELOOP);
+    EXPECT_TRUE(isLink(tmp / "kreis"));
 }
 
 TEST(VelTools, RemoveEmptyFoldersStopsAtRootOrContent) {

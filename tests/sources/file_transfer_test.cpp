@@ -123,6 +123,41 @@ TEST_F(FileTransferTest, PutFileWritesTheWholeStream) {
     EXPECT_TRUE(ReadFile(music + "Album/tunrax.dat") == bytes);
 }
 
+TEST_F(FileTransferTest, PutFileWritesThroughALinkedCatalogue) {
+    TFileTransfer source(false, settings);
+    const std::string link = music + "tunrax.dat", target = tmp / "Kataloge/echt.dat";
+    WriteFile(target, "alter Katalog");
+    ::chmod(target.c_str(), 0640);
+    MakeDirs(music);
+    ASSERT_EQ(::symlink("../Kataloge/echt.dat", link.c_str()), 0);
+    std::istringstream src("neuer Katalog");
+    source.PutFile(src, "\\tunrax.dat");
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a file";
+    EXPECT_EQ(ReadFile(target), "neuer Katalog");
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "the target keeps its mode";
+    auto left = [](const std::string& folder) {
+        auto entries = std::filesystem::directory_iterator(folder);
+        return std::distance(begin(entries), end(entries));
+    };
+    EXPECT_EQ(left(music), 1) << "a temporary file was left";
+    EXPECT_EQ(left(tmp / "Kataloge"), 1) << "a temporary file was left";
+
+    SCOPED_TRACE("a link whose target is missing creates the target");
+    const mode_t oldMask = ::umask(022);
+    ASSERT_EQ(::unlink(target.c_str()), 0);
+    std::istringstream again("wieder da");
+    source.PutFile(again, "\\tunrax.dat");
+    ::umask(oldMask);
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadFile(target), "wieder da");
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u) << "a new catalogue gets 0666 less the umask";
+}
+
 TEST_F(FileTransferTest, SizeInKilobytes) {
     TFileTransfer source(false, settings);
     WriteFile(music + "kurz.mp3", std::string(1023, 'a'));
