@@ -14,7 +14,7 @@ packages=(
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    lame sox libtag1-dev pulseaudio pulseaudio-utils
+    lame sox libtag1-dev pulseaudio pulseaudio-utils locales
     php-cli python3-pyftpdlib curl
     desktop-file-utils appstream debootstrap
     dbus-daemon xvfb x11-utils xdotool trayer imagemagick playerctl
