@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
-# Makes a small real collection for the end-to-end scenario: two albums of
-# tagged MP3 files with audible tones (sox, lame), no catalogue (the player
-# scans and writes it).
+# Makes the small real collections of the end-to-end scenarios: tagged MP3
+# files with audible tones (sox, lame), no catalogue (the player scans and
+# writes it).
 #
 #   tests/e2e/make_collection.sh FOLDER
+#
+# FOLDER/Musik: long songs (40 s, for pausing, hiding and favourites) and
+# short ones (2.5 s, to hear songs follow one another);
+# FOLDER/Zweite: another collection, to change to in the settings.
 set -euo pipefail
-root="${1:?folder}"
-mkdir -p "$root"
-song() {  # folder file seconds frequency title artist album
-    mkdir -p "$root/$1"
-    sox -q -V1 -n -r 44100 -c 2 -b 16 -t wav - synth "$3" sine "$4" vol 0.5 |
-        lame --quiet -b 64 --tt "$5" --ta "$6" --tl "$7" - "$root/$1/$2"
+folder="${1:?folder}"
+song() {  # collection folder file seconds frequency title artist album
+    mkdir -p "$folder/$1/$2"
+    sox -q -V1 -n -r 44100 -c 2 -b 16 -t wav - synth "$4" sine "$5" vol 0.5 |
+        lame --quiet -b 64 --tt "$6" --ta "$7" --tl "$8" - "$folder/$1/$2/$3"
 }
-song "Kammerton/Stimmgabel" "01-Das a.mp3" 40 440 "Das a" "Kammerton" "Stimmgabel"
-song "Kammerton/Stimmgabel" "02-Das e.mp3" 40 660 "Das e" "Kammerton" "Stimmgabel"
-song "Kammerton/Stimmgabel" "03-Das d.mp3" 40 587 "Das d" "Kammerton" "Stimmgabel"
-song "Orgelpfeifen/Zweites Album" "01-Tief.mp3" 10 110 "Tief" "Orgelpfeifen" "Zweites Album"
+song Musik "Kammerton/Stimmgabel" "01-Das a.mp3" 40 440 "Das a" "Kammerton" "Stimmgabel"
+song Musik "Kammerton/Stimmgabel" "02-Das e.mp3" 40 660 "Das e" "Kammerton" "Stimmgabel"
+song Musik "Kammerton/Stimmgabel" "03-Das d.mp3" 40 587 "Das d" "Kammerton" "Stimmgabel"
+song Musik "Orgelpfeifen/Zweites Album" "01-Tief.mp3" 10 110 "Tief" "Orgelpfeifen" "Zweites Album"
+song Musik "Glockenspiel/Dreiklang" "01-Do.mp3" 2.5 523 "Do" "Glockenspiel" "Dreiklang"
+song Musik "Glockenspiel/Dreiklang" "02-Mi.mp3" 2.5 659 "Mi" "Glockenspiel" "Dreiklang"
+song Musik "Glockenspiel/Dreiklang" "03-Sol.mp3" 2.5 784 "Sol" "Glockenspiel" "Dreiklang"
+song Musik "Glockenspiel/Zweiklang" "01-Hell.mp3" 2.5 1047 "Hell" "Glockenspiel" "Zweiklang"
+song Musik "Glockenspiel/Zweiklang" "02-Dunkel.mp3" 2.5 262 "Dunkel" "Glockenspiel" "Zweiklang"
+song Zweite "Posaunenchor/Choräle" "01-Lobet.mp3" 3 349 "Lobet" "Posaunenchor" "Choräle"

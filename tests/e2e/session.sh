@@ -23,13 +23,14 @@ trap cleanup EXIT
 eval "$(bash "$repo/scripts/pulse-test-server.sh")"
 runtime="$XDG_RUNTIME_DIR"
 
-display=""
-for n in $(seq 90 130); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$runtime/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself: sessions of parallel runs never collide.
+exec 5>"$runtime/display"
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >"$runtime/xvfb.log" 2>&1 &
 pids+=($!)
+exec 5>&-
+for _ in $(seq 100); do [ "$(wc -l <"$runtime/display")" -ge 1 ] && break; sleep 0.1; done
+display=":$(head -n1 "$runtime/display")"
+[ "$display" != ":" ] || { echo "Xvfb did not start" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
 export DISPLAY="$display"
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
