@@ -37,6 +37,7 @@ _results = []
 _started = []
 _scratch = []
 _shots = 0
+_begin = time.monotonic()
 
 
 class Abort(Exception):
@@ -48,7 +49,8 @@ class Abort(Exception):
 def step(name, ok, detail=""):
     ok = bool(ok)
     _results.append((name, ok))
-    print(("ok    " if ok else "FAIL  ") + name + (f"  ({detail})" if detail else ""), flush=True)
+    print(f"{'ok  ' if ok else 'FAIL'} {time.monotonic() - _begin:5.1f}s  {name}"
+          + (f"  ({detail})" if detail else ""), flush=True)
     return ok
 
 
@@ -133,6 +135,15 @@ def collection(name="Musik"):
     target = os.path.join(scratch("sammlung"), name)
     shutil.copytree(os.path.join(COLLECTIONS, name), target)
     return target
+
+
+def file_bytes(path):
+    """A file's bytes, or why it cannot be read."""
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError as error:
+        return repr(error)
 
 
 def fresh_home(folder=None):
@@ -225,6 +236,14 @@ def showing(acc):
     return has(acc, pyatspi.STATE_SHOWING)
 
 
+def checked(acc):
+    return has(acc, pyatspi.STATE_CHECKED)
+
+
+def enabled(acc):
+    return has(acc, pyatspi.STATE_ENABLED)
+
+
 def find_all(role, name=None, root=None, visible=True):
     return [acc for acc in walk(root)
             if acc.getRoleName() == role and (name is None or acc.name == name)
@@ -303,14 +322,15 @@ def focused(root=None):
     found = None
     for acc in walk(root):
         if has(acc, pyatspi.STATE_FOCUSED) and acc.getRoleName() not in (
-                "table cell", "list item"):
+                "table cell", "list item", "page tab"):
             found = acc
     return found
 
 
 def current_tab():
+    """The caption of the page shown (Qt marks its tab as focused)."""
     tabs = [acc for acc in find_all("page tab", root=main_window())
-            if has(acc, pyatspi.STATE_SELECTED)]
+            if has(acc, pyatspi.STATE_FOCUSED)]
     return tabs[0].name if tabs else None
 
 
@@ -319,8 +339,27 @@ def tab_shown(name):
     tab = find("page tab", name, main_window())
     if tab is None:
         return False
-    box = tab.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    box = extents(tab)
     return box.width > 0 and box.height > 0
+
+
+def extents(acc):
+    return acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+
+
+def field_beside(label, root):
+    """The text field on the same line as a label (forms whose fields have
+    no accessible name of their own)."""
+    caption = find("label", label, root)
+    if caption is None:
+        return None
+    line = extents(caption)
+    middle = line.y + line.height // 2
+    for field in find_all("text", root=root):
+        box = extents(field)
+        if box.y <= middle < box.y + box.height and box.x >= line.x + line.width:
+            return field
+    return None
 
 
 def text_of(acc):
@@ -328,24 +367,77 @@ def text_of(acc):
     return text.getText(0, text.characterCount)
 
 
+# --- the main window's controls
+
+def button(name):
+    """A tool button of the main window, by its caption."""
+    return find("push button", name, main_window())
+
+
+def chooser():
+    """The chooser "Favoriten"."""
+    return find("combo box", root=main_window())
+
+
+def open_album(artist, album, songs):
+    """Selects an album in the tree with the pointer; it must list songs."""
+    click(cell(album_tree(), artist))
+    click(wait_for(lambda: cell(album_tree(), album), 5))
+    require(f"the album '{album}' lists its songs",
+            wait_for(lambda: cells(song_list()) == songs, 5), cells(song_list()))
+
+
+def new_list(typed):
+    """"Neue Liste" with a name typed into its input box and Enter."""
+    click(button("Neue Liste"))
+    require("'Neue Liste' asks for a name", wait_for(lambda: dialog("Neue Liste"), 5))
+    type_text(typed)
+    key("Return")
+    require("the input box closes on Enter", wait_for(lambda: dialog("Neue Liste") is None, 5))
+
+
+def open_list_page(name, songs, check=step):
+    """Shows the page of the current list, which must list songs."""
+    click(find("page tab", name, main_window()))
+    return check(f"the page '{name}' shows the list's songs",
+                 wait_for(lambda: current_tab() == name and album_tree() is None
+                          and cells(song_list()) == songs, 5),
+                 f"page {current_tab()}: {cells(song_list())}")
+
+
 # --- pointer and keyboard
 
 def click_at(x, y, button=1):
-    sh("xdotool", "mousemove", "--sync", str(x), str(y))
-    time.sleep(0.05)
+    # Not "mousemove --sync": it waits for a move that never comes when the
+    # pointer is there already.
+    sh("xdotool", "mousemove", str(x), str(y))
+    time.sleep(0.1)
     sh("xdotool", "click", str(button))
 
 
 def click(acc, button=1):
     if acc is None:
-        raise Abort("nothing to click")
-    box = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        here = os.path.abspath(__file__)
+        caller = [f for f in traceback.extract_stack() if os.path.abspath(f.filename) != here]
+        where = caller[-1] if caller else traceback.extract_stack()[-2]
+        require("the control to click is shown", False,
+                f"{os.path.basename(where.filename)}:{where.lineno}: {where.line}")
+    box = extents(acc)
     click_at(box.x + box.width // 2, box.y + box.height // 2, button)
 
 
 def key(*keys, delay=80):
     """Key presses, in order, to the window with the keyboard focus."""
     sh("xdotool", "key", "--delay", str(delay), *keys)
+
+
+def tab_to(name, root, limit=12):
+    """Presses Tab until the focus is on the control of that name."""
+    for _ in range(limit):
+        if wait_for(lambda: focused(root) is not None and focused(root).name == name, 0.3):
+            return True
+        key("Tab")
+    return False
 
 
 def type_text(text):
@@ -373,6 +465,35 @@ def choose(combo, item):
         raise Abort(f"the chooser offers no '{item}'")
     click(entry)
     wait_for(lambda: combo.name == item, 3)
+
+
+def windows():
+    return set(sh("xdotool", "search", "--onlyvisible", "--class", "tunrax").split())
+
+
+def geometry(wid):
+    out = sh("xdotool", "getwindowgeometry", "--shell", str(wid))
+    return {k: int(v) for k, v in (line.split("=") for line in out.splitlines() if "=" in line)
+            if k != "SCREEN"}
+
+
+def context_menu_last_entry(acc):
+    """Opens the context menu of acc with a right click and clicks its last
+    entry. Context menus are not on the accessibility bus (Qt leaves out
+    windows that belong to another), so the entry is found by its place.
+    False if the menu did not open, or stayed open (a disabled entry)."""
+    before = windows()
+    click(acc, button=3)
+    menu = wait_for(lambda: next(iter(windows() - before), None), 3)
+    if menu is None:
+        return False
+    box = geometry(menu)
+    shot("kontextmenue")
+    click_at(box["X"] + box["WIDTH"] // 3, box["Y"] + box["HEIGHT"] - 8)
+    if wait_for(lambda: menu not in windows(), 2):
+        return True
+    key("Escape")
+    return False
 
 
 def chooser_entries(combo):

@@ -15,6 +15,11 @@ pids=()
 runtime=""
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    # An X server still going down removes the socket of the display number
+    # that the next session's server may already have taken.
+    for pid in "${pids[@]}"; do
+        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    done
     [ -n "$runtime" ] && bash "$repo/scripts/pulse-test-server.sh" --stop "$runtime"
 }
 trap cleanup EXIT
