@@ -1,0 +1,88 @@
+#!/usr/bin/python3
+"""Copying a favourite list to a portable player: the copy wizard started
+from the list's page clears the MP3 files in the target folder first and
+numbers the songs in the list's order."""
+import os
+
+from e2e import (button, cell, checked, click, collection, dialog, enabled, field_beside,
+                 file_bytes, find, fresh_home, key, new_list, open_album, open_list_page,
+                 require, run, scratch, shot, song_list, start, step, text_of, type_text,
+                 wait_for)
+
+WIZARD = "Lieder auf den mobilen tunRax kopieren"
+OPTIONS = {"mp3-Dateien im Verzeichnis löschen ?": True,
+           "in originaler Verzeichnisstruktur speichern?": False,
+           "Listenname als Verzeichnis": False}
+
+
+def add_song(song):
+    """Selects a song and adds it with Insert, once the command is offered."""
+    add = button("zu Favoritenliste hinzufügen")
+    click(cell(song_list(), song))
+    wait_for(lambda: enabled(add), 3)
+    key("Insert")
+    step(f"Insert adds '{song}'", wait_for(lambda: not enabled(add), 3))
+
+
+def wizard():
+    return dialog(WIZARD)
+
+
+def scenario():
+    folder = collection()
+    target = scratch("ziel")
+    with open(os.path.join(target, "alt.mp3"), "wb") as stray:
+        stray.write(b"ID3 ein altes Lied")
+    with open(os.path.join(target, "notiz.txt"), "w") as note:
+        note.write("bleibt\n")
+    tunrax = start(fresh_home(folder))
+
+    new_list("Mitnehmen")
+    open_album("Kammerton", "Stimmgabel", ["Das a", "Das e", "Das d"])
+    add_song("Das e")
+    add_song("Das a")
+    open_list_page("Mitnehmen", ["Das e", "Das a"], check=require)
+
+    click(button("Lieder kopieren"))
+    require("'Lieder kopieren' opens the copy wizard", wait_for(wizard, 5))
+    field = find("text", root=wizard())
+    click(field)
+    key("ctrl+a")
+    type_text(target)
+    step("the target folder is typed in", wait_for(lambda: text_of(field) == target, 2),
+         text_of(field))
+    for caption, wanted in OPTIONS.items():
+        box = find("check box", caption, wizard())
+        if box is not None and checked(box) != wanted:
+            click(box)
+        step(f"option '{caption}' is {'on' if wanted else 'off'}",
+             wait_for(lambda: checked(box) == wanted, 2))
+    shot("kopieren-ziel")
+    click(find("push button", "Weiter >", wizard()))
+    count = wait_for(lambda: field_beside("Anzahl Lieder", wizard()), 5)
+    step("the second page counts the list's songs", count and text_of(count) == "2",
+         count and text_of(count))
+    shot("kopieren-anzahl")
+    click(find("push button", "Weiter >", wizard()))
+    start_button = wait_for(lambda: find("push button", "Start", wizard()), 5)
+    require("the last page offers 'Start'", start_button is not None)
+    click(start_button)
+    require("the wizard closes when the songs are copied", wait_for(lambda: wizard() is None, 20))
+
+    album = os.path.join(folder, "Kammerton", "Stimmgabel")
+    expected = {"001-Das e.mp3": "02-Das e.mp3", "002-Das a.mp3": "01-Das a.mp3"}
+    files = sorted(os.listdir(target))
+    step("the old MP3 file is gone, other files stay, the songs are numbered in list order",
+         files == sorted(list(expected) + ["notiz.txt"]), files)
+    for copy, original in expected.items():
+        step(f"'{copy}' is the same as '{original}'",
+             file_bytes(os.path.join(target, copy)) == file_bytes(os.path.join(album, original)))
+    settings = open(tunrax.settings_file, encoding="utf-8").read()
+    step("the wizard remembers its folder and options",
+         f"Verzeichnis={target}" in settings and "Org_Alben=0" in settings,
+         settings.replace("\n", " | "))
+    step("'Beenden' ends the program", tunrax.quit() == 0)
+
+
+if __name__ == "__main__":
+    run(scenario)
