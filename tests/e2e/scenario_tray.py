@@ -1,0 +1,41 @@
+#!/usr/bin/python3
+"""The tray icon while the window is hidden: a left click pauses, a second
+one resumes the same song, a right click brings the window back."""
+from e2e import (cell, click, click_at, close_box, collection, fresh_home, heard, main_window_id,
+                 mapped, open_album, playerctl, playing_song, require, run, shot, silent,
+                 song_list, start, step, tray_icon_point, wait_for)
+
+
+def scenario():
+    tunrax = start(fresh_home(collection()))
+    open_album("Kammerton", "Stimmgabel", ["Das a", "Das e", "Das d"])
+    click(cell(song_list(), "Das e"))
+    require("the song plays", wait_for(lambda: playing_song() == "Das e", 10), playing_song())
+    require("it is heard", heard())
+
+    wid = main_window_id()
+    close_box(wid)
+    require("the close box hides the window", wait_for(lambda: not mapped(wid), 5))
+    point = wait_for(tray_icon_point, 5)
+    require("the tray icon is in the notification area", point is not None)
+
+    click_at(*point)
+    step("a left click on the tray icon pauses",
+         wait_for(lambda: playerctl("status") == "Paused", 5), playerctl("status"))
+    step("nothing is heard while paused", silent())
+    shot("pause")
+    click_at(*point)
+    step("a second left click resumes",
+         wait_for(lambda: playerctl("status") == "Playing", 5), playerctl("status"))
+    step("the song is heard again", heard())
+    step("it is the same song", playing_song() == "Das e", playing_song())
+    step("the window stays hidden", not mapped(wid))
+
+    click_at(*point, button=3)
+    step("a right click brings the window back", wait_for(lambda: mapped(wid), 5))
+    shot("wieder-da")
+    step("'Beenden' ends the program", tunrax.quit() == 0)
+
+
+if __name__ == "__main__":
+    run(scenario)
