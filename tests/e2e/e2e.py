@@ -101,6 +101,8 @@ def wait_for(check, timeout=15.0, interval=0.1):
     while True:
         try:
             value = check()
+        except Abort:
+            raise
         except Exception:  # the accessibility tree changes while we look
             value = None
         if value or time.monotonic() > end:
