@@ -19,10 +19,11 @@ if [ -z "$program" ]; then
     if [ -x /usr/bin/tunrax ]; then program=/usr/bin/tunrax; else program="$repo/build/tunrax"; fi
 fi
 case "$program" in
-    */*) program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")" ;;
-    *) program="$(command -v "$program" || true)" ;;
+    */*) ;;
+    *) program="$(command -v "$program" || echo "$program")" ;;
 esac
-[ -n "$program" ] && [ -x "$program" ] || { echo "no program to test: ${program:-$1}" >&2; exit 2; }
+[ -f "$program" ] && [ -x "$program" ] || { echo "no program to test: $program" >&2; exit 2; }
+program="$(realpath "$program")"
 
 scenarios=()
 if [ $# -gt 0 ]; then
