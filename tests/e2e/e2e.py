@@ -47,6 +47,8 @@ class Abort(Exception):
 # --- the report
 
 def step(name, ok, detail=""):
+    """Reports a checked step; without detail, ok's own (see Sound)."""
+    detail = detail or getattr(ok, "detail", "")
     ok = bool(ok)
     _results.append((name, ok))
     print(f"{'ok  ' if ok else 'FAIL'} {time.monotonic() - _begin:5.1f}s  {name}"
@@ -554,13 +556,29 @@ def sound_level(seconds=0.6):
     return max((abs(s) for s in samples[skip:]), default=0)
 
 
+class Sound:
+    """What the sink let hear: true when it was what was waited for; its
+    detail, the last peak, goes into the report."""
+
+    def __init__(self, ok, peak):
+        self.ok, self.detail = ok, f"peak {peak}"
+
+    def __bool__(self):
+        return self.ok
+
+
+def _listen(wanted, timeout):
+    peaks = []
+    ok = wait_for(lambda: wanted(peaks.append(sound_level()) or peaks[-1]), timeout)
+    return Sound(bool(ok), peaks[-1] if peaks else None)
+
+
 def heard(timeout=5):
-    level = wait_for(lambda: sound_level() > HEARD, timeout)
-    return bool(level)
+    return _listen(lambda peak: peak > HEARD, timeout)
 
 
 def silent(timeout=5):
-    return bool(wait_for(lambda: sound_level() < SILENT, timeout))
+    return _listen(lambda peak: peak < SILENT, timeout)
 
 
 def tray_icon_point():
