@@ -70,7 +70,7 @@ def scenario():
     step("the list file holds the songs in the new order, CR LF after each",
          wait_for(lambda: file_bytes(list_file) == stored, 3), file_bytes(list_file))
 
-    # A name that differs in case only is taken.
+    # A name that differs from a list's only in case is refused.
     choose(chooser(), "Rock_Pop")
     wait_for(lambda: tab_shown("Rock_Pop"), 3)
 
