@@ -180,10 +180,21 @@ void TfmMain::CreateControls() {
     datei->addSeparator();
     Beenden1 = datei->addAction(QStringLiteral("&Beenden"));
     Einstellungen1 = MainMenu1->addAction(QStringLiteral("&Einstellungen"));
-    auto* rightBar = new QMenuBar(MainMenu1);
+    // "Minimieren" lives in a bar of its own at the right end. Both bars sit
+    // side by side in one row rather than one in the other's corner: a bar in
+    // a corner is not on the accessibility bus, so a screen reader would
+    // never reach the command.
+    auto* menuRow = new QWidget(this);
+    auto* menuRowLayout = new QHBoxLayout(menuRow);
+    menuRowLayout->setContentsMargins(0, 0, 0, 0);
+    menuRowLayout->setSpacing(0);
+    auto* rightBar = new QMenuBar(menuRow);
+    rightBar->setObjectName(QStringLiteral("MainMenu1Rechts"));
     Minimieren1 = rightBar->addAction(QStringLiteral("Minimieren"));
-    MainMenu1->setCornerWidget(rightBar, Qt::TopRightCorner);
-    layout->setMenuBar(MainMenu1);
+    MainMenu1->setParent(menuRow);
+    menuRowLayout->addWidget(MainMenu1, 1);
+    menuRowLayout->addWidget(rightBar, 0);
+    layout->setMenuBar(menuRow);
     connect(Aktualisieren1, &QAction::triggered, this, &TfmMain::Aktualisieren1Click);
     connect(Beenden1, &QAction::triggered, this, &TfmMain::Beenden1Click);
     connect(Einstellungen1, &QAction::triggered, this, &TfmMain::Einstellungen1Click);

@@ -127,11 +127,16 @@ void TfmMain::cbFavoritenChange() {
         cbFavoriten->setCurrentIndex(FavoriteChooserIndex(FFavoriteName));
         throw;
     }
+    const bool listPageShown = pcSeiten->currentIndex() == 1;
     FPageChangeAttached = false;
     pcSeiten->setTabVisible(1, index > 0);
     FPageChangeAttached = true;
     pcSeiten->setTabText(1, index >= 0 ? cbFavoriten->currentText() : QString());
     LoadFavorites();
+    // Without a list its page goes and "Alle" shows: the song list follows
+    // the album tree again instead of keeping the list's songs.
+    if (listPageShown && pcSeiten->currentIndex() == 0)
+        tvAlbenChange();
 }
 
 int TfmMain::FavoriteChooserIndex(const std::string& name) const {

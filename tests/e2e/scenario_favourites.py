@@ -66,6 +66,8 @@ def scenario():
 
     choose(chooser(), "(keine)")
     step("choosing '(keine)' hides the list's tab", wait_for(lambda: not tab_shown("Rock_Pop"), 3))
+    step("and the song list shows the album's songs again",
+         wait_for(lambda: cells(song_list()) == ALBUM, 3), cells(song_list()))
     stored = b"".join(PATHS[song].encode() + b"\r\n" for song in ("Das d", "Das e", "Das a"))
     step("the list file holds the songs in the new order, CR LF after each",
          wait_for(lambda: file_bytes(list_file) == stored, 3), file_bytes(list_file))

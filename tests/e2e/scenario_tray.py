@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """The tray icon while the window is hidden: a left click pauses, a second
 one resumes the same song, a right click brings the window back."""
-from e2e import (cell, click, click_at, close_box, collection, fresh_home, heard, main_window_id,
-                 mapped, open_album, playerctl, playing_song, require, run, shot, silent,
+from e2e import (cell, click, click_at, close_box, collection, find, fresh_home, heard,
+                 main_window_id, mapped, open_album, playerctl, playing_song, require, run, shot, silent,
                  song_list, start, step, tray_icon_point, wait_for)
 
 
@@ -34,6 +34,15 @@ def scenario():
     click_at(*point, button=3)
     step("a right click brings the window back", wait_for(lambda: mapped(wid), 5))
     shot("wieder-da")
+
+    # "Minimieren" at the right end of the menu bar does what the close box does.
+    minimieren = find("menu item", "Minimieren")
+    require("'Minimieren' is on the accessibility bus", minimieren is not None)
+    click(minimieren)
+    step("'Minimieren' hides the window", wait_for(lambda: not mapped(wid), 5))
+    step("the song goes on meanwhile", playerctl("status") == "Playing", playerctl("status"))
+    click_at(*point, button=3)
+    require("the tray icon brings it back", wait_for(lambda: mapped(wid), 5))
     step("'Beenden' ends the program", tunrax.quit() == 0)
 
 
