@@ -1,0 +1,170 @@
+// When the main window starts a song and asks the player how it does, tick by
+// tick of its 100 ms playback timer, after selections made with the mouse and
+// the keyboard. The test is the clock: the timer is stopped and its ticks are
+// given one at a time, so that every count is exact.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <memory>
+
+#include "app/haupt.h"
+#include "settings/Vel_ini.h"
+#include "support/LocalSource.h"
+#include "support/RecordingAudioLibrary.h"
+#include "support/TempDir.h"
+#include "support/WindowInput.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+
+namespace {
+
+using Events = std::vector<std::string>;
+
+// Tells which song each stream was opened for (by the content of the file it
+// was given) and when the player's state was asked, by tick. It reports
+// playing from the start (as while a song of another album plays) until the
+// test ends a song or the window stops the player.
+class PlayLog : public TRecordingAudioLibrary {
+public:
+    int Tick = 0;
+    Events Seen;  // "2 play Eins", "4 poll"
+
+    uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
+                              uint64_t length, uint32_t flags) override {
+        TRecordingAudioLibrary::StreamCreateFile(memory, fileName, offset, length, flags);
+        Seen.push_back(std::to_string(Tick) + " play " + ReadFile(fileName));
+        Activity = kActivePlaying;
+        return NextHandle++;
+    }
+    bool ChannelStop(uint32_t handle) override {
+        Activity = kActiveStopped;
+        return TRecordingAudioLibrary::ChannelStop(handle);
+    }
+    uint32_t ChannelIsActive(uint32_t handle) override {
+        Seen.push_back(std::to_string(Tick) + " poll");
+        return TRecordingAudioLibrary::ChannelIsActive(handle);
+    }
+};
+
+class TimelineTest : public ::testing::Test {
+protected:
+    TimelineTest() {
+        ChooseLocalSource(settings, music);
+        WriteFile(music + "tunrax.dat", "Album\r\n");
+        WriteFile(music + "Album/01-Eins.mp3", "Eins");
+        WriteFile(music + "Album/02-Zwei.mp3", "Zwei");
+        WriteFile(music + "Album/03-Drei.mp3", "Drei");
+    }
+
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
+        form.mmStart->stop();  // the test gives the ticks
+        ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
+        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 3);
+        // However far the count was, it now polls every tick.
+        EXPECT_FALSE(AnyStarted(Ticks(4))) << "a song started while another plays";
+    }
+    void TearDown() override { EXPECT_EQ(boxes.Texts, std::vector<std::string>{}); }
+
+    // Gives count ticks of the playback timer, numbered from 1, and returns
+    // what the audio library was asked meanwhile.
+    Events Ticks(int count) {
+        library.Seen.clear();
+        for (library.Tick = 1; library.Tick <= count; ++library.Tick) {
+            EXPECT_FALSE(form.mmStart->isActive()) << "the playback timer runs again by itself";
+            QMetaObject::invokeMethod(form.mmStart, "timeout");
+            QCoreApplication::processEvents();
+        }
+        library.Tick = 0;
+        return library.Seen;
+    }
+    static bool AnyStarted(const Events& events) {
+        return std::any_of(events.begin(), events.end(), [](const std::string& event) {
+            return event.find(" play ") != std::string::npos;
+        });
+    }
+    QString Playing(const char* song) const {
+        return form.FSavedCaption + QStringLiteral(" - ") + QString::fromUtf8(song);
+    }
+    int Selected() const {
+        const QList<QTreeWidgetItem*> selected = form.lvLieder->selectedItems();
+        return selected.size() == 1 ? form.lvLieder->indexOfTopLevelItem(selected.first()) : -1;
+    }
+
+    TempDir tmp;
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    const std::string music = tmp / "Musik/";
+    TVelIniFile settings{tmp / "tunrax.ini"};
+    std::unique_ptr<PlayLog> owned = std::make_unique<PlayLog>();
+    PlayLog& library = *owned;
+    TfmMain form{settings, std::move(owned)};
+    MessageBoxReader boxes;  // an error box would hold the test
+};
+
+}  // namespace
+
+TEST_F(TimelineTest, ASongStartsOnTheSecondTickAndIsPolledFromTheFourth) {
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
+    EXPECT_EQ(Ticks(6), (Events{"2 play Eins", "4 poll", "5 poll", "6 poll"}));
+    EXPECT_EQ(form.windowTitle(), Playing("Eins"));
+
+    // The same with the arrow keys; a change before the second tick counts
+    // from the start again, so that the song passed over never starts.
+    ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Down));
+    EXPECT_EQ(Ticks(1), Events{});
+    ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Down));
+    EXPECT_EQ(Ticks(4), (Events{"2 play Drei", "4 poll"}));
+    EXPECT_EQ(form.windowTitle(), Playing("Drei"));
+    ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Up));
+    EXPECT_EQ(Ticks(3), (Events{"2 play Zwei"}));
+}
+
+TEST_F(TimelineTest, TabAndSpaceStartTheListWhichPlaysEverySongToItsEnd) {
+    // Tab from the album tree into the list makes its first song current but
+    // does not select it: nothing starts.
+    ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Tab));
+    ASSERT_EQ(QApplication::focusWidget(), form.lvLieder);
+    EXPECT_FALSE(AnyStarted(Ticks(4)));
+    EXPECT_EQ(Selected(), -1);
+
+    ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Space));
+    ASSERT_EQ(Selected(), 0);
+    EXPECT_EQ(Ticks(4), (Events{"2 play Eins", "4 poll"}));
+
+    // Each song that ends is found on the next tick; the next one starts two
+    // ticks after that, and none is passed over.
+    for (const char* next : {"Zwei", "Drei"}) {
+        SCOPED_TRACE(next);
+        library.Activity = kActiveStopped;
+        EXPECT_EQ(Ticks(5), (Events{"1 poll", std::string("3 play ") + next, "5 poll"}));
+        EXPECT_EQ(form.windowTitle(), Playing(next));
+    }
+    EXPECT_EQ(Selected(), 2);
+    library.Activity = kActiveStopped;
+    EXPECT_EQ(Ticks(3), (Events{"1 poll", "2 poll", "3 poll"})) << "the list has ended";
+    EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
+    EXPECT_EQ(Selected(), 2);
+}
+
+TEST_F(TimelineTest, AClickOnTheCurrentSongOrAfterARemoteStopStartsIt) {
+    ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Tab));
+    ASSERT_EQ(QApplication::focusWidget(), form.lvLieder);
+    EXPECT_FALSE(AnyStarted(Ticks(4)));
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));  // the row that is current already
+    ASSERT_EQ(Selected(), 0);
+    EXPECT_EQ(Ticks(4), (Events{"2 play Eins", "4 poll"}));
+
+    // Stopped by the desktop's sound menu: the list holds, until a song is
+    // chosen in the window.
+    form.MediaStop();
+    EXPECT_EQ(Ticks(3), (Events{"1 poll", "2 poll", "3 poll"}));
+    EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
+    EXPECT_EQ(Ticks(4), (Events{"2 play Zwei", "4 poll"}));
+    EXPECT_EQ(form.windowTitle(), Playing("Zwei"));
+}
