@@ -1,6 +1,9 @@
 // Favourite lists in the main window: the chooser, the two pages, the
 // highlighting and the list commands, on real list files.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -10,13 +13,18 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <algorithm>
+#include <cstring>
+#include <memory>
 
 #include "app/CatalogueModel.h"
 #include "app/haupt.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "support/LocalSource.h"
+#include "support/RecordingAudioLibrary.h"
 #include "support/TempDir.h"
+#include "support/WindowInput.h"
 
 using namespace tunrax;
 using namespace tunrax::test;
@@ -34,6 +42,8 @@ protected:
         WriteFile(lists + "Rock.favoriten",
                   "/rock/live/01-INTRO.MP3\n\\Rock\\cover.jpg\r\\Rock\\Live\\03-Ende.mp3\r\n");
     }
+
+    void TearDown() override { EXPECT_EQ(boxes.Texts, std::vector<std::string>{}); }
 
     void Start(TfmMain& form) {
         bool started = false;
@@ -62,6 +72,8 @@ protected:
     const std::string music = tmp / "Musik/";
     const std::string lists = tmp / "config/quintor/tunRax/";
     TVelIniFile settings{tmp / "tunrax.ini"};
+    // An error box would otherwise hold the test until ctest ends it.
+    MessageBoxReader boxes;
 };
 
 }  // namespace
@@ -69,7 +81,7 @@ protected:
 TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
     settings.WriteInteger("Favoriten", "Aktuell", 7);  // past the end: the last list
     TfmMain form(settings, CreateGStreamerLibrary("fakesink sync=true"));
-    Start(form);
+    ASSERT_NO_FATAL_FAILURE(Start(form));
     ASSERT_EQ(form.cbFavoriten->count(), 3);
     EXPECT_EQ(form.cbFavoriten->itemText(0), QStringLiteral("(keine)"));
     EXPECT_EQ(form.cbFavoriten->itemText(1), QStringLiteral("Party.2012"));
@@ -77,7 +89,7 @@ TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
     EXPECT_TRUE(form.pcSeiten->isTabVisible(1));
     EXPECT_EQ(form.pcSeiten->tabText(1), QStringLiteral("Rock"));
 
-    SelectAlbum(form);
+    ASSERT_NO_FATAL_FAILURE(SelectAlbum(form));
     EXPECT_EQ(Highlights(form), (std::vector<bool>{true, false, true})) << "without regard to case";
 
     // The page "Favoriten" shows the list's songs, with "\" for "/".
@@ -100,8 +112,8 @@ TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
 
 TEST_F(FavoritesTest, ListCommands) {
     TfmMain form(settings, CreateGStreamerLibrary("fakesink sync=true"));
-    Start(form);
-    SelectAlbum(form);
+    ASSERT_NO_FATAL_FAILURE(Start(form));
+    ASSERT_NO_FATAL_FAILURE(SelectAlbum(form));
     form.UpdateActions();
     EXPECT_TRUE(form.acNeuListe->isEnabled());
     EXPECT_FALSE(form.acAdd->isEnabled()) << "no list is current";
@@ -145,6 +157,7 @@ TEST_F(FavoritesTest, ListCommands) {
     // "Lied früher" on the page of the list, then "Lied im Album finden".
     Choose(form, form.cbFavoriten->findText(QStringLiteral("Rock_Pop")));
     form.pcSeiten->setCurrentIndex(1);
+    ASSERT_EQ(form.lvLieder->topLevelItemCount(), 2);
     form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(1));
     form.UpdateActions();
     EXPECT_FALSE(form.acNeuListe->isEnabled());
@@ -173,4 +186,136 @@ TEST_F(FavoritesTest, ListCommands) {
     form.Beenden1->trigger();
     EXPECT_EQ(ReadFile(file), "\\Rock\\Live\\01-Intro.mp3\r\n\\Rock\\Live\\03-Ende.mp3\r\n");
     EXPECT_EQ(settings.ReadInteger("Favoriten", "Aktuell", -7), form.cbFavoriten->currentIndex());
+}
+
+TEST_F(FavoritesTest, FindShowsTheSongInItsAlbumWithoutStartingIt) {
+    settings.WriteInteger("Favoriten", "Aktuell", 2);  // the list "Rock"
+    auto owned = std::make_unique<TRecordingAudioLibrary>();
+    TRecordingAudioLibrary& library = *owned;
+    TfmMain form(settings, std::move(owned));
+    ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
+    ASSERT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock"));
+    auto started = [&] {
+        return std::count_if(library.Calls.begin(), library.Calls.end(), [](const std::string& c) {
+            return c.starts_with("StreamCreateFile(");
+        });
+    };
+
+    // The album tree shows another album, or already the song's album.
+    for (const char* album : {"\\Pop\\", "\\Rock\\Live\\"}) {
+        SCOPED_TRACE(album);
+        ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, album));
+        ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
+        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 2);
+        ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
+        ASSERT_NO_FATAL_FAILURE(OpenSongMenu(form, 1));
+        // How soon it is offered is the business of actions_test.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form.acFind->isEnabled(); }, 1000));
+        ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(form.PopupMenu1, form.acFind));
+        const auto before = started();
+
+        EXPECT_EQ(form.pcSeiten->currentIndex(), 0) << "not on page Alle";
+        EXPECT_EQ(form.tvAlben->currentIndex().data().toString(), QStringLiteral("Live"));
+        std::vector<std::string> shown;
+        SongListPaths(form.lvLieder, shown);
+        EXPECT_EQ(shown, (std::vector<std::string>{"\\Rock\\Live\\01-Intro.mp3",
+                                                   "\\Rock\\Live\\02-Song.mp3",
+                                                   "\\Rock\\Live\\03-Ende.mp3"}))
+            << "not the album's songs";
+        const QList<QTreeWidgetItem*> selected = form.lvLieder->selectedItems();
+        ASSERT_EQ(selected.size(), 1);
+        EXPECT_EQ(SongPath(selected.first()), "\\Rock\\Live\\03-Ende.mp3");
+        QTest::qWait(500);
+        EXPECT_EQ(started(), before) << "the song found was started";
+    }
+}
+
+namespace {
+
+// A socket in the file system: it exists, and opening it fails for root too.
+void MakeSocket(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    const int bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::close(fd);
+    ASSERT_EQ(bound, 0) << std::strerror(errno);
+}
+
+void MakeLoop(const std::string& path) {
+    ASSERT_EQ(::symlink(path.c_str(), path.c_str()), 0);  // ELOOP, also for root
+}
+
+std::string KindOf(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0)
+        return "none";
+    switch (st.st_mode & S_IFMT) {
+        case S_IFREG: return "file";
+        case S_IFLNK: return "link";
+        case S_IFSOCK: return "socket";
+        default: return "other";
+    }
+}
+
+}  // namespace
+
+TEST_F(FavoritesTest, AListWhoseFileCouldNotBeReadIsNeverWrittenBack) {
+    const std::string party = lists + "Party.2012.favoriten";
+    const std::string broken = lists + "Kaputt.favoriten";
+    struct Kind {
+        const char* name;
+        void (*make)(const std::string&);
+        const char* kind;
+    };
+    for (const Kind& unreadable :
+         {Kind{"link to itself", MakeLoop, "link"}, Kind{"socket", MakeSocket, "socket"}}) {
+        SCOPED_TRACE(unreadable.name);
+        WriteFile(party, "");
+        ::unlink(broken.c_str());
+        WriteFile(broken, "\\Rock\\Live\\02-Song.mp3\r\n");  // readable at the start
+        TfmMain form(settings, std::make_unique<TRecordingAudioLibrary>());
+        ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
+        ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Rock\\Live\\"));
+        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 3);
+        auto insert = [&](int row, bool mustAdd) {
+            ASSERT_NO_FATAL_FAILURE(ClickSong(form, row));
+            // When it is offered is the business of actions_test; the window
+            // may refuse it for a list it could not read.
+            const bool offered = QTest::qWaitFor([&] { return form.acAdd->isEnabled(); }, 1000);
+            ASSERT_TRUE(offered || !mustAdd) << "cannot add to a readable list";
+            ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Insert));
+        };
+
+        // Another list changed and still to be stored, then the file turns
+        // unreadable after the chooser was filled; the user adds a song to
+        // what looks like an empty list and leaves it.
+        for (const char* leave : {"chooser", "exit"}) {
+            SCOPED_TRACE(leave);
+            ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Party.2012")));
+            ASSERT_NO_FATAL_FAILURE(insert(*leave == 'c' ? 0 : 1, true));
+            ASSERT_EQ(::unlink(broken.c_str()), 0);
+            ASSERT_NO_FATAL_FAILURE(unreadable.make(broken));
+            boxes.Texts.clear();
+            ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Kaputt")));
+            EXPECT_TRUE(std::any_of(boxes.Texts.begin(), boxes.Texts.end(),
+                                    [](const std::string& text) {
+                                        return text.find("Kaputt.favoriten") != std::string::npos;
+                                    }))
+                << "no word that the list could not be read";
+            ASSERT_NO_FATAL_FAILURE(insert(2, false));
+            if (*leave == 'c')
+                ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("(keine)")));
+            else
+                ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+            EXPECT_EQ(KindOf(broken), unreadable.kind) << "the list's file was replaced";
+        }
+        EXPECT_FALSE(form.isVisible());
+        boxes.Texts.clear();
+        EXPECT_EQ(ReadFile(party), "\\Rock\\Live\\01-Intro.mp3\r\n\\Rock\\Live\\02-Song.mp3\r\n")
+            << "the other list was not stored";
+    }
 }
