@@ -1,20 +1,24 @@
-// The main window driven through its handlers on a real collection in a
-// temporary folder, and the real program in separate processes.
+// The main window on a real collection in a temporary folder, and the real
+// program in separate processes.
 #include "app/haupt.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <clocale>
 
+#include <filesystem>
 #include <functional>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -26,7 +30,10 @@
 #include "settings/Vel_ini.h"
 #include "sources/transfer.h"
 #include "support/LocalSource.h"
+#include "support/RecordingAudioLibrary.h"
+#include "support/Servers.h"
 #include "support/TempDir.h"
+#include "support/WindowInput.h"
 #include "tunrax_version.h"
 #include "widgets/TrayIcon.h"
 
@@ -47,6 +54,8 @@ protected:
         MakeDirs(music);
     }
     ~MainWindowTest() override { ::setlocale(LC_TIME, ""); }
+
+    void TearDown() override { EXPECT_EQ(boxes.Texts, std::vector<std::string>{}); }
 
     // Shows the window and waits for its start-up to be done.
     void Start(TfmMain& form) {
@@ -90,9 +99,13 @@ protected:
     }
 
     TempDir tmp;
+    ScopedEnv config{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
     const std::string music = tmp / "Musik/";
+    const std::string lists = tmp / "config/quintor/tunRax/";
     TVelIniFile settings{tmp / "tunrax.ini"};
+    // An error box would otherwise hold the test until ctest ends it.
+    MessageBoxReader boxes;
 };
 
 }  // namespace
@@ -105,9 +118,9 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
     WriteFile(music + "Beatles/Help/cover.jpg", "x");
     TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
     ASSERT_FALSE(form.SecondInstance());
-    Start(form);
+    ASSERT_NO_FATAL_FAILURE(Start(form));
 
-    EXPECT_EQ(TreeLines(form),
+    ASSERT_EQ(TreeLines(form),
               (std::vector<std::string>{"Beatles", " Abbey Road", " Help", "Queen"}));
     const std::string date = kBuildDate;  // yyyy-mm-dd
     EXPECT_EQ(form.windowTitle().toStdString(),
@@ -117,11 +130,11 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
     ASSERT_TRUE(form.FSource);
     EXPECT_EQ(form.FSource->Capabilities, 7);
 
-    Select(form, "\\Beatles\\Help\\");
-    EXPECT_EQ(Captions(form), (std::vector<std::string>{"Help", "Yesterday"}));
+    ASSERT_NO_FATAL_FAILURE(Select(form, "\\Beatles\\Help\\"));
+    ASSERT_EQ(Captions(form), (std::vector<std::string>{"Help", "Yesterday"}));
     std::vector<std::string> paths;
     SongListPaths(form.lvLieder, paths);
-    EXPECT_EQ(paths, (std::vector<std::string>{"\\Beatles\\Help\\01_Help.MP3",
+    ASSERT_EQ(paths, (std::vector<std::string>{"\\Beatles\\Help\\01_Help.MP3",
                                                "\\Beatles\\Help\\02-Yesterday.mp3"}));
     EXPECT_EQ(form.lvLieder->currentItem(), nullptr) << "nothing selected in a new list";
     form.FTickCount = 7;
@@ -144,7 +157,7 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
     EXPECT_EQ(order(), (std::vector<std::string>{paths[1], paths[0]}));
 
     // An album without songs empties the list.
-    Select(form, "\\Queen\\");
+    ASSERT_NO_FATAL_FAILURE(Select(form, "\\Queen\\"));
     EXPECT_TRUE(Captions(form).empty());
 }
 
@@ -157,7 +170,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
         if (*broken)
             WriteFile(music + "tunrax.dat", broken);
         TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
-        Start(form);
+        ASSERT_NO_FATAL_FAILURE(Start(form));
         EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"A", "b", " x"}));
         EXPECT_EQ(ReadFile(music + "tunrax.dat"), "A\r\nb\r\n\tx\r\n") << "written back";
         EXPECT_TRUE(form.pbStatus->isHidden());
@@ -167,7 +180,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
     // and with the alternative catalogue only "tunrax2.dat" is touched.
     settings.WriteBool("Einstellungen", "Alternativ", true);
     TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
-    Start(form);
+    ASSERT_NO_FATAL_FAILURE(Start(form));
     EXPECT_TRUE(Exists(music + "tunrax2.dat"));
     MakeDirs(music + "C");
     form.Aktualisieren1->trigger();
@@ -178,7 +191,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
 
 TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
     TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
-    Start(form);
+    ASSERT_NO_FATAL_FAILURE(Start(form));
     const std::vector<std::pair<QAction*, const char*>> actions = {
         {form.acNeuListe, "Neue Liste"},
         {form.acDelListe, "Liste Löschen"},
@@ -216,7 +229,7 @@ TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
 
 TEST_F(MainWindowTest, CloseHidesAndOnlyBeendenEnds) {
     TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
-    Start(form);
+    ASSERT_NO_FATAL_FAILURE(Start(form));
     // The offscreen platform has no notification area: the window must stay
     // reachable, so it goes to the task bar instead of vanishing.
     ASSERT_FALSE(TTrayIcon::Available());
@@ -239,6 +252,107 @@ TEST_F(MainWindowTest, CloseHidesAndOnlyBeendenEnds) {
     EXPECT_FALSE(timedOut) << "\"&Beenden\" did not end the event loop";
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(Exists(song));
+}
+
+TEST_F(MainWindowTest, TheChooserIsFilledOnceTheCatalogueLoadsAfterAFailedStart) {
+    // A web-server collection whose server is not up yet, on a port kept for it.
+    const std::string www = tmp / "www/";
+    WriteFile(www + "mp3/tunrax.dat", "Album\r\n");
+    WriteFile(www + "mp3/Album/01-Eins.mp3", "1");
+    std::filesystem::copy_file(ServerScriptPath(), www + "mp3/tunrax.php");
+    const int port = FreePort();
+    ServerProcess server;
+    WriteFile(lists + "Party.favoriten", "\\Album\\01-Eins.mp3\r\n");
+    WriteFile(music + "tunrax.dat", "Album\r\n");
+
+    struct Case {
+        const char* name;
+        std::function<void()> breakSource;  // before the start
+        std::function<void(TfmMain&)> mend;
+        QAction* TfmMain::*command;  // run from the menu after mending
+    };
+    const Case cases[] = {
+        {"web server down, then up: Aktualisieren",
+         [&] {
+             settings.WriteInteger("Einstellungen", "Typ", 1);
+             settings.WriteString("Einstellungen", "Server Adresse",
+                                  "127.0.0.1:" + std::to_string(port));
+             settings.WriteString("Einstellungen", "Root Server", "/mp3/");
+         },
+         [&](TfmMain&) {
+             server.Start({"php", "-S", "127.0.0.1:" + std::to_string(port), "-t", www}, port);
+         },
+         &TfmMain::Aktualisieren1},
+        {"collection folder missing, then another chosen: Einstellungen",
+         [&] { ChooseLocalSource(settings, tmp / "fehlt/"); },
+         [&](TfmMain& form) {
+             // Stands in for the settings wizard, which has tests of its own.
+             form.ShowSetup = [&] {
+                 ChooseLocalSource(settings, music);
+                 return 1;
+             };
+         },
+         &TfmMain::Einstellungen1},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        test.breakSource();
+        TfmMain form(settings, std::make_unique<TRecordingAudioLibrary>());
+        form.show();
+        ASSERT_TRUE(boxes.WaitFor(1)) << "no error shown for the failed start";
+        ASSERT_TRUE(form.isVisible());
+        test.mend(form);
+        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.*test.command));
+        EXPECT_EQ(boxes.Texts.size(), 1u) << boxes.Texts.back();
+        boxes.Texts.clear();
+        EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"Album"}));
+        std::vector<std::string> chooser;
+        for (int i = 0; i < form.cbFavoriten->count(); ++i)
+            chooser.push_back(form.cbFavoriten->itemText(i).toStdString());
+        EXPECT_EQ(chooser, (std::vector<std::string>{"(keine)", "Party"}))
+            << "the chooser was not filled";
+        form.Beenden1->trigger();
+    }
+}
+
+// The caption's date separator is the one of the C library's date format for
+// LC_TIME, whatever Qt's own locale says.
+TEST(StartCaption, DateSeparatorFollowsTheDateFormatOfLcTime) {
+    const std::string before = setlocale(LC_TIME, nullptr);
+    const QLocale qtBefore;
+    struct Restore {
+        const std::string& time;
+        const QLocale& qt;
+        ~Restore() {
+            setlocale(LC_TIME, time.c_str());
+            QLocale::setDefault(qt);
+        }
+    } restore{before, qtBefore};
+    auto caption = [] {
+        return TfmMain::StartCaption(QStringLiteral("Tunrax"), QStringLiteral("1.2.3.4"),
+                                     QStringLiteral("2026-12-08"))
+            .toStdString();
+    };
+
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ASSERT_NE(setlocale(LC_TIME, "C"), nullptr);
+    EXPECT_EQ(caption(), "Tunrax (1.2.3.4 vom 08/12/26)");
+
+    // German dates from a locale built for the test, under a Qt locale that
+    // would say "/".
+    TempDir locales;
+    const std::string localedef =
+        QStandardPaths::findExecutable(QStringLiteral("localedef")).toStdString();
+    std::string out, err;
+    if (localedef.empty() ||
+        RunProgram({localedef, "-i", "de_DE", "-f", "UTF-8", locales / "de_DE.UTF-8"},
+                   locales.Path(), out, err) < 0)
+        GTEST_SKIP() << "localedef cannot build de_DE.UTF-8";
+    ScopedEnv path("LOCPATH", locales.Path().c_str());
+    if (!setlocale(LC_TIME, "de_DE.UTF-8"))
+        GTEST_SKIP() << "de_DE.UTF-8 was not built: " << err;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(caption(), "Tunrax (1.2.3.4 vom 08.12.26)");
 }
 
 // The real program, as separate processes on the offscreen platform.
@@ -324,6 +438,18 @@ public:
 
 TEST(Application, AnErrorReachingTheEventLoopIsShownAndTheProgramGoesOn) {
     QString title, text;
+    // Ends the run if the box is never closed, so that the test fails instead
+    // of hanging; it goes with the test.
+    bool timedOut = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        timedOut = true;
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+        QCoreApplication::quit();
+    });
+    guard.start(5000);
     QTimer::singleShot(0, [&] {
         // The box is modal; look at it and close it.
         QTimer::singleShot(50, [&] {
@@ -339,6 +465,7 @@ TEST(Application, AnErrorReachingTheEventLoopIsShownAndTheProgramGoesOn) {
         QCoreApplication::quit();
     });
     QCoreApplication::exec();
+    EXPECT_FALSE(timedOut) << "the error box stayed open";
     EXPECT_EQ(text, QStringLiteral("Verzeichnis \"x\" nicht gefunden"));
     EXPECT_EQ(title, QStringLiteral("Tunrax"));
 }
