@@ -23,6 +23,7 @@
 #include <QWindow>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "app/CatalogueModel.h"
 #include "app/haupt.h"
@@ -86,11 +87,11 @@ private:
     QTimer FTimer;
 };
 
-// A left click (or another button) in the middle of a rectangle of a widget.
-inline void ClickIn(QWidget* widget, const QRect& rect, Qt::MouseButton button = Qt::LeftButton) {
+// A left click in the middle of a rectangle of a widget.
+inline void ClickIn(QWidget* widget, const QRect& rect) {
     ASSERT_TRUE(widget->isVisible());
     ASSERT_FALSE(rect.isEmpty()) << "nothing to click on";
-    QTest::mouseClick(widget, button, Qt::NoModifier, rect.center());
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, rect.center());
     Settle();
 }
 
@@ -109,11 +110,11 @@ inline void ClickAlbum(TfmMain& form, const std::string& path) {
 }
 
 // Clicks the song in this row of the song list.
-inline void ClickSong(TfmMain& form, int row, Qt::MouseButton button = Qt::LeftButton) {
+inline void ClickSong(TfmMain& form, int row) {
     ASSERT_LT(row, form.lvLieder->topLevelItemCount()) << "the song list is too short";
     QTreeWidgetItem* item = form.lvLieder->topLevelItem(row);
     form.lvLieder->scrollToItem(item);
-    ClickIn(form.lvLieder->viewport(), form.lvLieder->visualItemRect(item), button);
+    ClickIn(form.lvLieder->viewport(), form.lvLieder->visualItemRect(item));
 }
 
 // A key pressed and released on the widget of the window that has the
@@ -150,7 +151,7 @@ inline void ChooseList(TfmMain& form, const QString& text) {
     QComboBox* chooser = form.cbFavoriten;
     const int row = chooser->findText(text);
     ASSERT_GE(row, 0) << "no list " << text.toStdString() << " in the chooser";
-    ClickIn(chooser, chooser->rect());
+    ASSERT_NO_FATAL_FAILURE(ClickIn(chooser, chooser->rect()));
     QAbstractItemView* view = chooser->view();
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->isVisible(); }, 2000)) << "no drop-down";
     for (int moves = 0; moves < chooser->count() && view->currentIndex().row() != row; ++moves)
@@ -184,7 +185,8 @@ inline void ClickMenuEntry(QMenu* menu, QAction* action) {
 // Clicks an entry of the menu bar, or of one of its menus.
 inline void ClickMainMenu(TfmMain& form, QAction* action) {
     if (auto* menu = qobject_cast<QMenu*>(action->parent())) {
-        ClickIn(form.MainMenu1, form.MainMenu1->actionGeometry(menu->menuAction()));
+        ASSERT_NO_FATAL_FAILURE(
+            ClickIn(form.MainMenu1, form.MainMenu1->actionGeometry(menu->menuAction())));
         ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
         ClickMenuEntry(menu, action);
         return;
