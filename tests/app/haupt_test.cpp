@@ -409,7 +409,7 @@ TEST_F(ProgramTest, TerminationSignalEndsLikeBeenden) {
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(10000)) << "SIGTERM did not end the program";
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
     EXPECT_FALSE(Exists(song)) << "the temporary song file stays behind";
 
     // A killed instance leaves its lock behind; the next start is not blocked.
