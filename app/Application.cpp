@@ -73,6 +73,14 @@ void TApplication::ShowError(const QString& text) {
     box.exec();
 }
 
+void ShowErrorsOf(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const std::exception& error) {
+        TApplication::ShowError(QString::fromUtf8(error.what()));
+    }
+}
+
 void TApplication::SetOnSessionEnd(std::function<void()> handler) {
     FOnSessionEnd = std::move(handler);
 }

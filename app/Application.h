@@ -33,6 +33,11 @@ private:
     QSocketNotifier* FSignalNotifier = nullptr;
 };
 
+// Runs work and shows an error that it throws as TApplication shows one that
+// reaches the event loop. For handlers of Qt's signals: an exception must not
+// unwind through Qt's own code, which is not made for it.
+void ShowErrorsOf(const std::function<void()>& work);
+
 // Loads Qt's German translations ("Abbrechen", "&Ja", ...) into app; false
 // when they are not installed.
 bool LoadGermanQtTranslations(QCoreApplication& app);

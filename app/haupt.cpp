@@ -119,9 +119,9 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, 
     FIdle = new QTimer(this);
     FIdle->setSingleShot(true);
     FIdle->setInterval(0);
-    connect(FIdle, &QTimer::timeout, this, &TfmMain::UpdateActions);
+    connect(FIdle, &QTimer::timeout, this, Guarded(&TfmMain::UpdateActions));
     qApp->installEventFilter(this);
-    connect(this, &TVelForm::AfterCreate, this, &TfmMain::VelFormAfterCreate);
+    connect(this, &TVelForm::AfterCreate, this, Guarded(&TfmMain::VelFormAfterCreate));
     ShowSetup = [this] { return ShowModalForm<TfmSetup>(this, FSettings); };
     ShowCopy = [this](const std::vector<std::string>& songs, const std::string& listName) {
         ShowCopyWizard(this, *FSource, songs, listName, FSettings,
@@ -195,10 +195,10 @@ void TfmMain::CreateControls() {
     menuRowLayout->addWidget(MainMenu1, 1);
     menuRowLayout->addWidget(rightBar, 0);
     layout->setMenuBar(menuRow);
-    connect(Aktualisieren1, &QAction::triggered, this, &TfmMain::Aktualisieren1Click);
-    connect(Beenden1, &QAction::triggered, this, &TfmMain::Beenden1Click);
-    connect(Einstellungen1, &QAction::triggered, this, &TfmMain::Einstellungen1Click);
-    connect(Minimieren1, &QAction::triggered, this, &TfmMain::Minimieren1Click);
+    connect(Aktualisieren1, &QAction::triggered, this, Guarded(&TfmMain::Aktualisieren1Click));
+    connect(Beenden1, &QAction::triggered, this, Guarded(&TfmMain::Beenden1Click));
+    connect(Einstellungen1, &QAction::triggered, this, Guarded(&TfmMain::Einstellungen1Click));
+    connect(Minimieren1, &QAction::triggered, this, Guarded(&TfmMain::Minimieren1Click));
 
     // Top bar: favourites chooser and tool bar.
     Panel1 = new QWidget(this);
@@ -260,7 +260,7 @@ void TfmMain::CreateControls() {
                 if (current.isValid())
                     tvAlben->expand(current);
                 if (FTreeChangeAttached)
-                    tvAlbenChange();
+                    ShowErrorsOf([this] { tvAlbenChange(); });
             });
 
     auto* right = new QVBoxLayout;
@@ -280,7 +280,7 @@ void TfmMain::CreateControls() {
     right->addWidget(lvLieder, 1);
     // The selection, not the current item: a mouse press makes a row current
     // before it selects it, and Tab makes a row current without selecting it.
-    connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, &TfmMain::lvLiederChange);
+    connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, Guarded(&TfmMain::lvLiederChange));
     for (QLabel** label : {&laTitel, &laInterpret, &laAlbum}) {
         *label = new QLabel(this);
         (*label)->setAlignment(Qt::AlignCenter);
@@ -322,7 +322,7 @@ void TfmMain::CreateControls() {
 
     mmStart = new QTimer(this);
     mmStart->setInterval(100);
-    connect(mmStart, &QTimer::timeout, this, &TfmMain::mmStartTimer);
+    connect(mmStart, &QTimer::timeout, this, Guarded(&TfmMain::mmStartTimer));
 
     ConnectFavoriteCommands();
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Application.h"
 #include "app/MediaControl.h"
 #include "app/catalogue.h"
 #include "app/favorites.h"
@@ -181,6 +182,12 @@ public:
                                 const QString& buildDate);
 
 protected:
+    // A slot for a signal of Qt's that runs handler and shows its error there
+    // (see ShowErrorsOf).
+    template <class Handler>
+    auto Guarded(Handler handler) {
+        return [this, handler] { ShowErrorsOf([this, handler] { (this->*handler)(); }); };
+    }
     void closeEvent(QCloseEvent* event) override;
     // Every event of the application arms the idle timer that runs
     // UpdateActions once the event queue has drained.

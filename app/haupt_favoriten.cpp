@@ -68,22 +68,23 @@ void TfmMain::ConnectFavoriteCommands() {
     imFavoriten->setPixmap(QPixmap(QStringLiteral(":/favoriten.jpg")));
     imFavoriten->setAlignment(Qt::AlignCenter);
     imFavoriten->resize(240, 300);
-    connect(cbFavoriten, qOverload<int>(&QComboBox::activated), this, &TfmMain::cbFavoritenChange);
+    connect(cbFavoriten, qOverload<int>(&QComboBox::activated), this,
+            Guarded(&TfmMain::cbFavoritenChange));
     connect(pcSeiten, &QTabWidget::currentChanged, this, [this] {
         if (FPageChangeAttached)
-            pcSeitenChange();
+            ShowErrorsOf([this] { pcSeitenChange(); });
     });
-    connect(acNeuListe, &QAction::triggered, this, &TfmMain::acNeuListeExecute);
-    connect(acDelListe, &QAction::triggered, this, &TfmMain::acDelListeExecute);
-    connect(acAdd, &QAction::triggered, this, &TfmMain::acAddExecute);
-    connect(acDel, &QAction::triggered, this, &TfmMain::acDelExecute);
-    connect(acNoPlay, &QAction::triggered, this, &TfmMain::acNoPlayExecute);
-    connect(acLiedFrueher, &QAction::triggered, this, &TfmMain::acLiedFrueherExecute);
-    connect(acLiedSpaeter, &QAction::triggered, this, &TfmMain::acLiedSpaeterExecute);
-    connect(acAddAll, &QAction::triggered, this, &TfmMain::acAddAllExecute);
-    connect(acDelAll, &QAction::triggered, this, &TfmMain::acDelAllExecute);
-    connect(acFind, &QAction::triggered, this, &TfmMain::acFindExecute);
-    connect(acKopieren, &QAction::triggered, this, &TfmMain::acKopierenExecute);
+    connect(acNeuListe, &QAction::triggered, this, Guarded(&TfmMain::acNeuListeExecute));
+    connect(acDelListe, &QAction::triggered, this, Guarded(&TfmMain::acDelListeExecute));
+    connect(acAdd, &QAction::triggered, this, Guarded(&TfmMain::acAddExecute));
+    connect(acDel, &QAction::triggered, this, Guarded(&TfmMain::acDelExecute));
+    connect(acNoPlay, &QAction::triggered, this, Guarded(&TfmMain::acNoPlayExecute));
+    connect(acLiedFrueher, &QAction::triggered, this, Guarded(&TfmMain::acLiedFrueherExecute));
+    connect(acLiedSpaeter, &QAction::triggered, this, Guarded(&TfmMain::acLiedSpaeterExecute));
+    connect(acAddAll, &QAction::triggered, this, Guarded(&TfmMain::acAddAllExecute));
+    connect(acDelAll, &QAction::triggered, this, Guarded(&TfmMain::acDelAllExecute));
+    connect(acFind, &QAction::triggered, this, Guarded(&TfmMain::acFindExecute));
+    connect(acKopieren, &QAction::triggered, this, Guarded(&TfmMain::acKopierenExecute));
     AskListName = [this](QString& name) {
         QInputDialog dialog(this);
         dialog.setWindowTitle(QStringLiteral("Neue Liste"));
