@@ -1,14 +1,19 @@
 // Input to the main window as a person gives it: mouse clicks on the album
 // tree, the song list, the page tabs, the tool bar, the menus and the
-// favourites chooser, keys to the widget with the focus, and message boxes
-// read and closed. A helper that does not find what it should click fails the
-// test: call it inside ASSERT_NO_FATAL_FAILURE.
+// favourites chooser, keys to the widget with the focus, message boxes read
+// and closed, dialogs answered, and the song list read as it is drawn. A
+// helper that does not find what it should click fails the test: call it
+// inside ASSERT_NO_FATAL_FAILURE.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QColor>
 #include <QComboBox>
+#include <QImage>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -21,6 +26,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QWindow>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -182,7 +188,8 @@ inline void ClickMenuEntry(QMenu* menu, QAction* action) {
     ClickIn(menu, menu->actionGeometry(action));
 }
 
-// Clicks an entry of the menu bar, or of one of its menus.
+// Clicks an entry of the menu bar, or of one of its menus ("Minimieren" sits
+// in a bar of its own at the right end).
 inline void ClickMainMenu(TfmMain& form, QAction* action) {
     if (auto* menu = qobject_cast<QMenu*>(action->parent())) {
         ASSERT_NO_FATAL_FAILURE(
@@ -191,7 +198,72 @@ inline void ClickMainMenu(TfmMain& form, QAction* action) {
         ClickMenuEntry(menu, action);
         return;
     }
-    ClickIn(form.MainMenu1, form.MainMenu1->actionGeometry(action));
+    auto* bar = qobject_cast<QMenuBar*>(action->parent());
+    ASSERT_NE(bar, nullptr) << action->text().toStdString() << " is in no menu";
+    ClickIn(bar, bar->actionGeometry(action));
+}
+
+// Answers the next modal dialog of type Dialog that opens, once it shows, as
+// a person does: answer acts on it and should close it. A dialog the answer
+// leaves open is rejected and fails the test, so that it cannot hold it.
+template <class Dialog>
+class ModalAnswer {
+public:
+    explicit ModalAnswer(std::function<void(Dialog&)> answer) : FAnswer(std::move(answer)) {
+        FTimer.setInterval(20);
+        QObject::connect(&FTimer, &QTimer::timeout, [this] {
+            auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            FTimer.stop();
+            FAnswered = true;
+            FAnswer(*dialog);
+            if (dialog->isVisible()) {
+                ADD_FAILURE() << "the answer left the dialog open";
+                dialog->reject();
+            }
+        });
+        FTimer.start();
+    }
+    bool Answered() const { return FAnswered; }
+
+private:
+    std::function<void(Dialog&)> FAnswer;
+    QTimer FTimer;
+    bool FAnswered = false;
+};
+
+// Answers the next input box: types text into its field and presses Enter.
+class InputBoxAnswer : public ModalAnswer<QInputDialog> {
+public:
+    explicit InputBoxAnswer(const QString& text)
+        : ModalAnswer<QInputDialog>([this, text](QInputDialog& box) {
+              Title = box.windowTitle();
+              auto* field = box.findChild<QLineEdit*>();
+              ASSERT_NE(field, nullptr) << "the input box has no text field";
+              QTest::keyClicks(field, text);
+              QTest::keyClick(field, Qt::Key_Return);
+          }) {}
+    QString Title;  // of the box answered
+};
+
+// The colour on which the song list draws the songs of the current list.
+inline const QColor kListSongColour(192, 220, 192);
+
+// For each row of the song list, whether it is drawn on kListSongColour:
+// sampled at the right end of the row, where its background shows past the
+// text. A selected row shows the selection's colour instead.
+inline std::vector<bool> DrawnHighlights(TfmMain& form) {
+    QTreeWidget* list = form.lvLieder;
+    const QImage image = list->viewport()->grab().toImage();
+    const qreal scale = image.devicePixelRatio();
+    std::vector<bool> marks;
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+        const QRect rect = list->visualItemRect(list->topLevelItem(row));
+        const QPoint at(rect.right() - 2, rect.center().y());
+        marks.push_back(!rect.isEmpty() && image.pixelColor(at * scale) == kListSongColour);
+    }
+    return marks;
 }
 
 }  // namespace tunrax::test
