@@ -10,7 +10,6 @@
 #include <QComboBox>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
@@ -19,7 +18,6 @@
 
 #include "app/CatalogueModel.h"
 #include "app/haupt.h"
-#include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "support/LocalSource.h"
 #include "support/RecordingAudioLibrary.h"
@@ -45,25 +43,27 @@ protected:
 
     void TearDown() override { EXPECT_EQ(boxes.Texts, std::vector<std::string>{}); }
 
-    void Start(TfmMain& form) {
-        bool started = false;
-        QObject::connect(&form, &TVelForm::AfterCreate, [&] { started = true; });
-        form.show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
-    }
-    void SelectAlbum(TfmMain& form) {
-        form.tvAlben->setCurrentIndex(form.FAlben->IndexOf(1));  // Rock\Live
+    static void SelectAlbum(TfmMain& form) {
+        ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Rock\\Live\\"));
         ASSERT_EQ(form.lvLieder->topLevelItemCount(), 3);
     }
-    static std::vector<bool> Highlights(const TfmMain& form) {
-        std::vector<bool> marks;
-        for (int i = 0; i < form.lvLieder->topLevelItemCount(); ++i)
-            marks.push_back(form.Highlighted(form.lvLieder->topLevelItem(i)));
-        return marks;
+    // Types the name into the input box of "Neue Liste".
+    static void NewList(TfmMain& form, const char* typed) {
+        InputBoxAnswer answer(QString::fromUtf8(typed));
+        ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNeuListe));
+        ASSERT_TRUE(answer.Answered()) << "no input box opened";
+        EXPECT_EQ(answer.Title, QStringLiteral("Neue Liste"));
     }
-    void Choose(TfmMain& form, int index) {
-        form.cbFavoriten->setCurrentIndex(index);
-        form.cbFavoritenChange();
+    static std::vector<std::string> Shown(const TfmMain& form) {
+        std::vector<std::string> paths;
+        SongListPaths(form.lvLieder, paths);
+        return paths;
+    }
+    static std::vector<std::string> Chooser(const TfmMain& form) {
+        std::vector<std::string> names;
+        for (int i = 0; i < form.cbFavoriten->count(); ++i)
+            names.push_back(form.cbFavoriten->itemText(i).toStdString());
+        return names;
     }
 
     TempDir tmp;
@@ -81,109 +81,127 @@ protected:
 TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
     settings.WriteInteger("Favoriten", "Aktuell", 7);  // past the end: the last list
     TfmMain form(settings, CreateGStreamerLibrary("fakesink sync=true"));
-    ASSERT_NO_FATAL_FAILURE(Start(form));
-    ASSERT_EQ(form.cbFavoriten->count(), 3);
-    EXPECT_EQ(form.cbFavoriten->itemText(0), QStringLiteral("(keine)"));
-    EXPECT_EQ(form.cbFavoriten->itemText(1), QStringLiteral("Party.2012"));
+    ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
+    EXPECT_EQ(Chooser(form), (std::vector<std::string>{"(keine)", "Party.2012", "Rock"}));
     EXPECT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock"));
     EXPECT_TRUE(form.pcSeiten->isTabVisible(1));
     EXPECT_EQ(form.pcSeiten->tabText(1), QStringLiteral("Rock"));
 
     ASSERT_NO_FATAL_FAILURE(SelectAlbum(form));
-    EXPECT_EQ(Highlights(form), (std::vector<bool>{true, false, true})) << "without regard to case";
+    EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{true, false, true}))
+        << "without regard to case";
 
     // The page "Favoriten" shows the list's songs, with "\" for "/".
-    form.pcSeiten->setCurrentIndex(1);
-    std::vector<std::string> shown;
-    SongListPaths(form.lvLieder, shown);
-    EXPECT_EQ(shown, (std::vector<std::string>{"\\rock\\live\\01-INTRO.MP3",
-                                               "\\Rock\\Live\\03-Ende.mp3"}));
-    EXPECT_EQ(Highlights(form), (std::vector<bool>{false, false})) << "only on the page Alle";
-    form.pcSeiten->setCurrentIndex(0);
+    ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
+    EXPECT_EQ(Shown(form), (std::vector<std::string>{"\\rock\\live\\01-INTRO.MP3",
+                                                     "\\Rock\\Live\\03-Ende.mp3"}));
+    EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{false, false})) << "only on the page Alle";
+    ASSERT_NO_FATAL_FAILURE(ClickPage(form, 0));
     EXPECT_EQ(form.lvLieder->topLevelItemCount(), 3) << "back to the album's songs";
 
     // "(keine)": no list, the tab hidden, nothing written for an unchanged list.
     const std::string before = ReadFile(lists + "Rock.favoriten");
-    Choose(form, 0);
+    ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("(keine)")));
     EXPECT_TRUE(form.FFavoriteName.empty());
+    EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{false, false, false}));
     EXPECT_FALSE(form.pcSeiten->isTabVisible(1));
     EXPECT_EQ(ReadFile(lists + "Rock.favoriten"), before);
 }
 
 TEST_F(FavoritesTest, ListCommands) {
-    TfmMain form(settings, CreateGStreamerLibrary("fakesink sync=true"));
-    ASSERT_NO_FATAL_FAILURE(Start(form));
+    auto owned = std::make_unique<TRecordingAudioLibrary>();
+    const std::vector<std::string>& calls = owned->Calls;
+    TfmMain form(settings, std::move(owned));
+    ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     ASSERT_NO_FATAL_FAILURE(SelectAlbum(form));
-    form.UpdateActions();
     EXPECT_TRUE(form.acNeuListe->isEnabled());
     EXPECT_FALSE(form.acAdd->isEnabled()) << "no list is current";
     EXPECT_FALSE(form.acDelListe->isEnabled());
 
     // "Neue Liste": the name made valid, duplicates refused, blanks ignored.
-    QString answer;
-    form.AskListName = [&](QString& name) {
-        name = answer;
-        return true;
-    };
-    answer = QStringLiteral(" Rock/Pop ");
-    form.acNeuListeExecute();
+    ASSERT_NO_FATAL_FAILURE(NewList(form, " Rock/Pop "));
     EXPECT_EQ(form.FFavoriteName, "Rock_Pop");
+    EXPECT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
+    EXPECT_EQ(form.pcSeiten->tabText(1), QStringLiteral("Rock_Pop"));
     EXPECT_FALSE(Exists(lists + "Rock_Pop.favoriten")) << "no file for an empty new list";
+    const std::vector<std::string> names = {"(keine)", "Party.2012", "Rock", "Rock_Pop"};
+    EXPECT_EQ(Chooser(form), names);
     for (const char* taken : {"rock_pop", "(keine)", "PARTY.2012"}) {
-        answer = QString::fromUtf8(taken);
-        EXPECT_THROW(form.acNeuListeExecute(), Error) << taken;
+        SCOPED_TRACE(taken);
+        ASSERT_NO_FATAL_FAILURE(NewList(form, taken));
+        EXPECT_EQ(boxes.Texts, std::vector<std::string>{"Der Name ist schon vorhanden"});
+        boxes.Texts.clear();
     }
-    answer = QStringLiteral("   ");
-    form.acNeuListeExecute();
+    ASSERT_NO_FATAL_FAILURE(NewList(form, "   "));
     EXPECT_EQ(form.FFavoriteName, "Rock_Pop");
+    EXPECT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
+    EXPECT_EQ(Chooser(form), names);
 
     // Adding the selected song, with "Titel nicht abspielen" moving on.
-    form.acNoPlay->trigger();
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));
     EXPECT_FALSE(form.mmStart->isActive());
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(2));
-    form.UpdateActions();
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 2));
     ASSERT_TRUE(form.acAdd->isEnabled());
-    form.acAdd->trigger();
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acAdd));
     EXPECT_EQ(form.lvLieder->currentItem(), nullptr) << "after the last song nothing is selected";
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));
-    form.acAdd->trigger();
-    EXPECT_EQ(Highlights(form), (std::vector<bool>{true, false, true}));
+    EXPECT_TRUE(form.lvLieder->selectedItems().isEmpty());
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acAdd));
+    EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{true, false, true}));
 
     // Another list stores the changed one, CR LF after every line.
-    Choose(form, 1);
+    ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Party.2012")));
     EXPECT_EQ(ReadFile(lists + "Rock_Pop.favoriten"),
               "\\Rock\\Live\\03-Ende.mp3\r\n\\Rock\\Live\\01-Intro.mp3\r\n");
 
     // "Lied früher" on the page of the list, then "Lied im Album finden".
-    Choose(form, form.cbFavoriten->findText(QStringLiteral("Rock_Pop")));
-    form.pcSeiten->setCurrentIndex(1);
+    ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Rock_Pop")));
+    ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
     ASSERT_EQ(form.lvLieder->topLevelItemCount(), 2);
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(1));
-    form.UpdateActions();
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
     EXPECT_FALSE(form.acNeuListe->isEnabled());
     ASSERT_TRUE(form.acLiedFrueher->isEnabled());
-    form.acLiedFrueher->trigger();
-    EXPECT_EQ(form.FFavorites.Entries(), (std::vector<std::string>{"\\Rock\\Live\\01-Intro.mp3",
-                                                                   "\\Rock\\Live\\03-Ende.mp3"}));
-    form.acNoPlay->trigger();  // the timer runs again
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(1));
-    form.acFind->trigger();
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acLiedFrueher));
+    const std::vector<std::string> moved = {"\\Rock\\Live\\01-Intro.mp3",
+                                            "\\Rock\\Live\\03-Ende.mp3"};
+    EXPECT_EQ(Shown(form), moved);
+    EXPECT_EQ(form.FFavorites.Entries(), moved);
+    // With the timer running again the song clicked may start; the song
+    // found may not.
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));
+    ASSERT_TRUE(form.mmStart->isActive());
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
+    ASSERT_NO_FATAL_FAILURE(OpenSongMenu(form, 1));
+    ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(form.PopupMenu1, form.acFind));
+    auto started = [&] {
+        return std::count_if(calls.begin(), calls.end(), [](const std::string& call) {
+            return call.starts_with("StreamCreateFile(");
+        });
+    };
+    const auto startedBefore = started();
     EXPECT_EQ(form.pcSeiten->currentIndex(), 0);
     EXPECT_EQ(form.SelectedNode(), 1) << "the album Rock\\Live";
+    EXPECT_EQ(form.tvAlben->currentIndex().data().toString(), QStringLiteral("Live"));
     EXPECT_EQ(SongPath(form.lvLieder->currentItem()), "\\Rock\\Live\\03-Ende.mp3");
     EXPECT_EQ(form.FTickCount, 3) << "the found song is not started";
+    QTest::qWait(500);
+    EXPECT_EQ(started(), startedBefore) << "the found song was started";
 
     // A list that cannot be stored stays current with its changes.
     const std::string file = lists + "Rock_Pop.favoriten";
     ::unlink(file.c_str());
     MakeDirs(file);  // a folder where the file should go
-    EXPECT_THROW(Choose(form, 0), Error);
+    ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("(keine)")));
+    EXPECT_EQ(boxes.Texts.size(), 1u) << "no word that the list was not stored";
+    boxes.Texts.clear();
     EXPECT_EQ(form.FFavoriteName, "Rock_Pop");
     EXPECT_EQ(form.FFavorites.Size(), 2u);
     EXPECT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
+    EXPECT_EQ(form.pcSeiten->tabText(1), QStringLiteral("Rock_Pop"));
     // Once the way is free again, the end of the program stores it.
     ::rmdir(file.c_str());
-    form.Beenden1->trigger();
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+    EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(ReadFile(file), "\\Rock\\Live\\01-Intro.mp3\r\n\\Rock\\Live\\03-Ende.mp3\r\n");
     EXPECT_EQ(settings.ReadInteger("Favoriten", "Aktuell", -7), form.cbFavoriten->currentIndex());
 }
