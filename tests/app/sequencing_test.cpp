@@ -10,10 +10,8 @@
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
 #include <QTreeWidget>
 
-#include "app/CatalogueModel.h"
 #include "app/haupt.h"
 #include "settings/Vel_ini.h"
 #include "sources/FileTransfer.h"
@@ -48,11 +46,8 @@ protected:
     void TearDown() override { EXPECT_EQ(boxes.Texts, std::vector<std::string>{}); }
 
     void Start() {
-        bool started = false;
-        QObject::connect(&form, &TVelForm::AfterCreate, [&] { started = true; });
-        form.show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
-        form.tvAlben->setCurrentIndex(form.FAlben->IndexOf(0));
+        ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
+        ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
         ASSERT_EQ(form.lvLieder->topLevelItemCount(), 5);
     }
 
@@ -90,7 +85,7 @@ protected:
 TEST_F(SequencingTest, TheThirdSongPlaysToTheEndOfTheList) {
     ASSERT_NO_FATAL_FAILURE(Start());
     Record();
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(2));
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 2));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return shown.size() >= 5 && form.windowTitle() == form.FSavedCaption; }, 10000));
     shown.erase(shown.begin());
@@ -113,8 +108,9 @@ TEST_F(SequencingTest, TheThirdSongPlaysToTheEndOfTheList) {
 
 TEST_F(SequencingTest, NothingStartsWhileTheTimerIsOff) {
     ASSERT_NO_FATAL_FAILURE(Start());
-    form.mmStart->stop();
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));  // "Titel nicht abspielen"
+    ASSERT_FALSE(form.mmStart->isActive());
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
     QTest::qWait(600);
     EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
     EXPECT_EQ(form.FPlayer->State(), psStopped);
@@ -123,7 +119,7 @@ TEST_F(SequencingTest, NothingStartsWhileTheTimerIsOff) {
 TEST_F(SequencingTest, PausingFromTheTrayHoldsTheList) {
     ASSERT_NO_FATAL_FAILURE(Start());
     Record();
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.FPlayer->State() == psPlaying; }, 3000));
     form.NBA->HandleActivation(QSystemTrayIcon::Trigger);  // a left click
     EXPECT_EQ(form.FPlayer->State(), psPaused);
@@ -172,7 +168,8 @@ TEST_F(SequencingTest, TheSessionEndsAfterTheDownloadNotInIt) {
     // The session's end arrives while the song is being fetched.
     slow->DuringDownload = [&] { form.SessionEnd(); };
     form.FSource = std::move(slow);
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));
+    // The click comes inside the event loop that the end of the program quits.
+    QTimer::singleShot(0, &form, [&] { ClickSong(form, 0); });
     QTimer::singleShot(8000, &form, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
     EXPECT_TRUE(finished) << "the download was cut off";
