@@ -22,6 +22,7 @@
 #include "sources/transfer.h"
 #include "support/LocalSource.h"
 #include "support/TempDir.h"
+#include "support/WindowInput.h"
 #include "widgets/velCombo.h"
 #include "widgets/velWizard.h"
 
@@ -67,11 +68,15 @@ protected:
         return ScopedEnv("XDG_RUNTIME_DIR", tmp.Path().c_str());
     }
 
+    void TearDown() override { EXPECT_EQ(boxes.Texts, std::vector<std::string>{}); }
+
     TempDir tmp;
+    ScopedEnv config{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
     TVelIniFile settings{tmp / "tunrax.ini"};
     ScriptedSource source;
     std::vector<std::string> songs{"\\A\\01-Title.mp3", "\\A\\02 - Next.mp3", "\\B\\03 Third.mp3"};
     const std::string player = tmp / "Spieler mit Ü/";
+    MessageBoxReader boxes;  // an error box would hold the test
 };
 
 }  // namespace
@@ -182,22 +187,21 @@ TEST_F(CopyWizardTest, CancelStopsAfterTheSongUnderWay) {
 TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
     ScopedEnv runtime = LocalCollection();
     TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
-    form.VelFormAfterCreate();
-    form.UpdateActions();
+    ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     EXPECT_FALSE(form.acKopieren->isEnabled()) << "no songs listed";
-    form.tvAlben->setCurrentIndex(form.tvAlben->model()->index(0, 0));
-    form.UpdateActions();
+    ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\A\\"));
     ASSERT_TRUE(form.acKopieren->isEnabled());
     std::vector<std::string> offered;
     std::string listName = "?";
+    // Stands in for the wizard, which the tests above drive.
     form.ShowCopy = [&](const std::vector<std::string>& list, const std::string& name) {
         offered = list;
         listName = name;
     };
-    form.acKopieren->trigger();
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acKopieren));
     EXPECT_EQ(offered, (std::vector<std::string>{"\\A\\01-Eins.mp3", "\\A\\02-Zwei.mp3"}));
     EXPECT_EQ(listName, "");
-    form.Beenden1Click();
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
 }
 
 // The session ends while the wizard is open: the wizard goes first (it uses
@@ -205,20 +209,24 @@ TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
 TEST_F(CopyWizardTest, SessionEndClosesTheWizardFirst) {
     ScopedEnv runtime = LocalCollection();
     TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
-    form.show();
-    form.VelFormAfterCreate();
-    form.tvAlben->setCurrentIndex(form.tvAlben->model()->index(0, 0));
+    ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
+    ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\A\\"));
     bool wizardSeen = false;
+    bool sourceWhenWizardWent = false;
     QTimer::singleShot(200, &form, [&] {
-        wizardSeen = form.findChild<TfmCopy*>() != nullptr;
+        auto* wizard = form.findChild<TfmCopy*>();
+        wizardSeen = wizard && wizard->isVisible();
+        if (wizard)
+            QObject::connect(wizard, &QObject::destroyed, &form,
+                             [&] { sourceWhenWizardWent = form.FSource != nullptr; });
         form.SessionEnd();
         EXPECT_TRUE(form.isVisible()) << "the window must wait for the wizard";
     });
-    form.UpdateActions();
-    form.acKopieren->trigger();  // returns once the wizard has closed
+    // The wizard is modal: the click returns once it has closed.
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acKopieren));
     EXPECT_TRUE(wizardSeen);
     EXPECT_EQ(form.findChild<TfmCopy*>(), nullptr);
-    ASSERT_TRUE(form.FSource) << "the source outlived the wizard";
+    EXPECT_TRUE(sourceWhenWizardWent) << "the source went before the wizard";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 2000));
     EXPECT_FALSE(form.FSource);
 }
