@@ -57,15 +57,6 @@ protected:
 
     void TearDown() override { EXPECT_EQ(boxes.Texts, std::vector<std::string>{}); }
 
-    // Shows the window and waits for its start-up to be done.
-    void Start(TfmMain& form) {
-        bool started = false;
-        QObject::connect(&form, &TVelForm::AfterCreate, [&] { started = true; });
-        form.show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
-        QTest::qWait(20);  // the commands are enabled once the window idles
-    }
-
     // The names of the album tree, in pre-order, each indented by its depth.
     static std::vector<std::string> TreeLines(const TfmMain& form) {
         std::vector<std::string> lines;
@@ -79,16 +70,6 @@ protected:
         };
         walk(TCatalogue::kNone);
         return lines;
-    }
-
-    static void Select(TfmMain& form, const std::string& path) {
-        const TCatalogue& catalogue = form.FAlben->Catalogue();
-        for (int32_t node = 0; node < catalogue.Count(); ++node)
-            if (NodePath(catalogue, node) == path) {
-                form.tvAlben->setCurrentIndex(form.FAlben->IndexOf(node));
-                return;
-            }
-        FAIL() << "no folder " << path;
     }
 
     static std::vector<std::string> Captions(const TfmMain& form) {
@@ -116,9 +97,11 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
     WriteFile(music + "Beatles/Help/01_Help.MP3", "x");
     WriteFile(music + "Beatles/Help/01_help.mp3", "x");  // equal but for case: dropped
     WriteFile(music + "Beatles/Help/cover.jpg", "x");
+    WriteFile(lists + "Help.favoriten",
+              "\\Beatles\\Help\\01_Help.MP3\r\n\\Beatles\\Help\\02-Yesterday.mp3\r\n");
     TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
     ASSERT_FALSE(form.SecondInstance());
-    ASSERT_NO_FATAL_FAILURE(Start(form));
+    ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
 
     ASSERT_EQ(TreeLines(form),
               (std::vector<std::string>{"Beatles", " Abbey Road", " Help", "Queen"}));
@@ -130,34 +113,46 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
     ASSERT_TRUE(form.FSource);
     EXPECT_EQ(form.FSource->Capabilities, 7);
 
-    ASSERT_NO_FATAL_FAILURE(Select(form, "\\Beatles\\Help\\"));
+    ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Beatles\\Help\\"));
     ASSERT_EQ(Captions(form), (std::vector<std::string>{"Help", "Yesterday"}));
     std::vector<std::string> paths;
     SongListPaths(form.lvLieder, paths);
     ASSERT_EQ(paths, (std::vector<std::string>{"\\Beatles\\Help\\01_Help.MP3",
                                                "\\Beatles\\Help\\02-Yesterday.mp3"}));
     EXPECT_EQ(form.lvLieder->currentItem(), nullptr) << "nothing selected in a new list";
-    form.FTickCount = 7;
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(1));
+    EXPECT_TRUE(form.lvLieder->selectedItems().isEmpty());
+    // The count has run up; "Titel nicht abspielen" holds it where it is.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.FTickCount == 3; }, 2000));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
     EXPECT_EQ(form.FTickCount, 0) << "a new song selection restarts the count";
 
-    // Moving songs: the first cannot go up, the last cannot go down.
+    // Moving songs on the page of a list that holds them: the first cannot
+    // go up, the last cannot go down.
     auto order = [&] {
         std::vector<std::string> now;
         SongListPaths(form.lvLieder, now);
         return now;
     };
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));
-    MoveSelectedSong(form.lvLieder, -1);
+    ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Help")));
+    ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
+    ASSERT_EQ(order(), paths);
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
+    EXPECT_FALSE(form.acLiedFrueher->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acLiedFrueher));
     EXPECT_EQ(order(), paths);
-    MoveSelectedSong(form.lvLieder, +1);
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acLiedSpaeter));
     EXPECT_EQ(order(), (std::vector<std::string>{paths[1], paths[0]}));
-    EXPECT_EQ(SongPath(form.lvLieder->currentItem()), paths[0]) << "the moved song stays selected";
-    MoveSelectedSong(form.lvLieder, +1);
+    const QList<QTreeWidgetItem*> selected = form.lvLieder->selectedItems();
+    ASSERT_EQ(selected.size(), 1) << "the moved song stays selected";
+    EXPECT_EQ(SongPath(selected.first()), paths[0]) << "the moved song stays selected";
+    EXPECT_FALSE(form.acLiedSpaeter->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acLiedSpaeter));
     EXPECT_EQ(order(), (std::vector<std::string>{paths[1], paths[0]}));
 
     // An album without songs empties the list.
-    ASSERT_NO_FATAL_FAILURE(Select(form, "\\Queen\\"));
+    ASSERT_NO_FATAL_FAILURE(ClickPage(form, 0));
+    ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Queen\\"));
     EXPECT_TRUE(Captions(form).empty());
 }
 
@@ -170,7 +165,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
         if (*broken)
             WriteFile(music + "tunrax.dat", broken);
         TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
-        ASSERT_NO_FATAL_FAILURE(Start(form));
+        ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
         EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"A", "b", " x"}));
         EXPECT_EQ(ReadFile(music + "tunrax.dat"), "A\r\nb\r\n\tx\r\n") << "written back";
         EXPECT_TRUE(form.pbStatus->isHidden());
@@ -180,10 +175,10 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
     // and with the alternative catalogue only "tunrax2.dat" is touched.
     settings.WriteBool("Einstellungen", "Alternativ", true);
     TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
-    ASSERT_NO_FATAL_FAILURE(Start(form));
+    ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     EXPECT_TRUE(Exists(music + "tunrax2.dat"));
     MakeDirs(music + "C");
-    form.Aktualisieren1->trigger();
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Aktualisieren1));
     EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"A", "b", " x", "C"}));
     EXPECT_EQ(ReadFile(music + "tunrax2.dat"), "A\r\nb\r\n\tx\r\nC\r\n");
     EXPECT_EQ(ReadFile(music + "tunrax.dat"), "A\r\nb\r\n\tx\r\n");
@@ -191,7 +186,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
 
 TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
     TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
-    ASSERT_NO_FATAL_FAILURE(Start(form));
+    ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     const std::vector<std::pair<QAction*, const char*>> actions = {
         {form.acNeuListe, "Neue Liste"},
         {form.acDelListe, "Liste Löschen"},
@@ -229,11 +224,11 @@ TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
 
 TEST_F(MainWindowTest, CloseHidesAndOnlyBeendenEnds) {
     TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
-    ASSERT_NO_FATAL_FAILURE(Start(form));
+    ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     // The offscreen platform has no notification area: the window must stay
     // reachable, so it goes to the task bar instead of vanishing.
     ASSERT_FALSE(TTrayIcon::Available());
-    form.close();
+    form.windowHandle()->close();  // the close box, through the window system
     QCoreApplication::processEvents();
     EXPECT_TRUE(form.isVisible());
     EXPECT_TRUE(form.windowState() & Qt::WindowMinimized);
@@ -242,7 +237,9 @@ TEST_F(MainWindowTest, CloseHidesAndOnlyBeendenEnds) {
     const std::string song = TempFileName();
     WriteFile(song, "ID3");
     bool timedOut = false;
-    QTimer::singleShot(0, &form, [&] { form.Beenden1->trigger(); });
+    // Back from the task bar, then "&Beenden" from the menu.
+    form.showNormal();
+    QTimer::singleShot(0, &form, [&] { ClickMainMenu(form, form.Beenden1); });
     // Bound to the window, so that the guard cannot fire in a later test.
     QTimer::singleShot(5000, &form, [&] {
         timedOut = true;
@@ -311,7 +308,7 @@ TEST_F(MainWindowTest, TheChooserIsFilledOnceTheCatalogueLoadsAfterAFailedStart)
             chooser.push_back(form.cbFavoriten->itemText(i).toStdString());
         EXPECT_EQ(chooser, (std::vector<std::string>{"(keine)", "Party"}))
             << "the chooser was not filled";
-        form.Beenden1->trigger();
+        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
     }
 }
 
