@@ -11,10 +11,8 @@
 #include <QLabel>
 #include <QProcess>
 #include <QTest>
-#include <QTreeView>
 #include <QTreeWidget>
 
-#include "app/CatalogueModel.h"
 #include "app/Mpris.h"
 #include "app/haupt.h"
 #include "settings/Vel_ini.h"
@@ -82,10 +80,7 @@ protected:
         ASSERT_TRUE(service->Registered());
         client = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(bus.Address, QStringLiteral("cli")));
-        bool started = false;
-        QObject::connect(&form, &TVelForm::AfterCreate, [&] { started = true; });
-        form.show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+        ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     }
     void TearDown() override {
         EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
@@ -130,7 +125,7 @@ protected:
         return form.FSavedCaption + QStringLiteral(" - ") + QString::fromUtf8(song);
     }
     void SelectAlbum() {
-        form.tvAlben->setCurrentIndex(form.FAlben->IndexOf(0));
+        ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
         ASSERT_EQ(form.lvLieder->topLevelItemCount(), 3);
     }
 
@@ -195,11 +190,11 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == QStringLiteral("Playing"); }, 3000));
 
     // At the list's end Next has nothing to go to.
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(2));
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 2));
     EXPECT_FALSE(Property("org.mpris.MediaPlayer2.Player", "CanGoNext").toBool());
     Player("Next");
     EXPECT_EQ(form.lvLieder->currentItem(), form.lvLieder->topLevelItem(2));
-    form.Beenden1Click();
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
 }
 
 TEST_F(MprisTest, ChangesFromTheWindowAreAnnouncedAndRaiseShowsIt) {
@@ -210,17 +205,20 @@ TEST_F(MprisTest, ChangesFromTheWindowAreAnnouncedAndRaiseShowsIt) {
                                 SLOT(Changed(QString, QVariantMap, QStringList))));
     const QStringList& statuses = recorder.Seen;
     ASSERT_NO_FATAL_FAILURE(SelectAlbum());
-    form.lvLieder->setCurrentItem(form.lvLieder->topLevelItem(0));  // a click in the list
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return statuses.contains(QStringLiteral("Playing")); }, 5000));
     form.NBA->HandleActivation(QSystemTrayIcon::Trigger);  // paused from the tray
     EXPECT_TRUE(QTest::qWaitFor([&] { return statuses.contains(QStringLiteral("Paused")); }, 3000))
         << statuses.join(QLatin1Char(',')).toStdString();
 
-    form.hide();
+    // Without a notification area "Minimieren" puts the window in the task bar.
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Minimieren1));
+    ASSERT_TRUE(form.isMinimized());
     Call(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Raise"));
     EXPECT_TRUE(form.isVisible());
-    form.Beenden1Click();
+    EXPECT_FALSE(form.isMinimized()) << "Raise left the window in the task bar";
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
 }
 
 #include "mpris_test.moc"
