@@ -51,7 +51,7 @@ protected:
     static void NewList(TfmMain& form, const char* typed) {
         InputBoxAnswer answer(QString::fromUtf8(typed));
         ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNeuListe));
-        ASSERT_TRUE(answer.Answered()) << "no input box opened";
+        ASSERT_EQ(answer.Count(), 1) << "not one input box";
         EXPECT_EQ(answer.Title, QStringLiteral("Neue Liste"));
     }
     static std::vector<std::string> Shown(const TfmMain& form) {

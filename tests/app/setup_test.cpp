@@ -8,9 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
-#include <QTreeWidget>
 
-#include "app/CatalogueModel.h"
 #include "app/haupt.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
@@ -18,6 +16,7 @@
 #include "sources/transfer.h"
 #include "support/LocalSource.h"
 #include "support/TempDir.h"
+#include "support/WindowInput.h"
 #include "widgets/velCombo.h"
 #include "widgets/velWizard.h"
 
@@ -140,50 +139,78 @@ TEST_F(SetupTest, UnreadableStoredValuesKeepTheirBytes) {
               "");
 }
 
+namespace {
+
+// Answers the settings wizard opened by the main window as a person does:
+// "lokal" as chosen, on to its page, the folder typed over the one shown,
+// "&Speichern".
+void SaveLocalFolder(TfmSetup& setup, const std::string& folder) {
+    ASSERT_EQ(setup.TypIndex(), 0);
+    QTest::mouseClick(setup.velWizard1->BtnNext.Button(), Qt::LeftButton);
+    ASSERT_EQ(setup.velWizard1->ActivePage(), setup.wpLokal);
+    QTest::keyClick(setup.edDir, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(setup.edDir, QString::fromStdString(folder));
+    ASSERT_EQ(setup.velWizard1->BtnNext.Button()->text(), QStringLiteral("&Speichern"));
+    QTest::mouseClick(setup.velWizard1->BtnNext.Button(), Qt::LeftButton);
+}
+
+void Cancel(TfmSetup& setup) {
+    QTest::mouseClick(setup.velWizard1->BtnCancel.Button(), Qt::LeftButton);
+}
+
+}  // namespace
+
 TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     const std::string collection = tmp / "Sammlung/";
     WriteFile(collection + "tunrax.dat", "Album\r\n");
+    WriteFile(collection + "Album/01-Alt.mp3", "x");
+    MessageBoxReader boxes;  // an error box would hold the test
     {
         // No choice in the wizard: the program ends.
         TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
-        int shown = 0;
-        form.ShowSetup = [&] { return ++shown, 0; };
+        ModalAnswer<TfmSetup> cancel(Cancel);
         form.show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return shown == 1 && !form.isVisible(); }, 5000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return cancel.Count() == 1 && !form.isVisible(); }, 5000));
         EXPECT_FALSE(form.FSource);
     }
     TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
-    form.ShowSetup = [&] {
-        QTest::qWait(500);  // the playback timer ticks while the wizard is open
-        ChooseLocalSource(settings, collection);
-        return 1;
-    };
-    bool started = false;
-    QObject::connect(&form, &TVelForm::AfterCreate, [&] { started = true; });
-    form.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+    {
+        ModalAnswer<TfmSetup> save([&](TfmSetup& setup) {
+            QTest::qWait(500);  // the playback timer ticks while the wizard is open
+            SaveLocalFolder(setup, collection);
+        });
+        ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
+        EXPECT_EQ(save.Count(), 1);
+    }
     EXPECT_TRUE(form.windowTitle().startsWith(QStringLiteral("Tunrax (")))
         << form.windowTitle().toStdString();
     ASSERT_TRUE(form.FSource);
     EXPECT_EQ(form.FSource->Root, collection);
     EXPECT_TRUE(form.Einstellungen1->isEnabled());
 
+    // Another collection saved: the songs of the old one go.
     const std::string other = tmp / "Andere/";
     WriteFile(other + "tunrax.dat", "Erstes\r\nZweites\r\n");
-    form.ShowSetup = [&] {
-        settings.WriteString("Einstellungen", "Verzeichnis", other);
-        return 1;
-    };
-    form.tvAlben->setCurrentIndex(form.FAlben->index(0, 0));
-    form.lvLieder->addTopLevelItem(new QTreeWidgetItem(QStringList{QStringLiteral("alt")}));
-    form.Einstellungen1->trigger();
+    ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
+    ASSERT_EQ(form.lvLieder->topLevelItemCount(), 1);
+    {
+        ModalAnswer<TfmSetup> save([&](TfmSetup& setup) { SaveLocalFolder(setup, other); });
+        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Einstellungen1));
+        EXPECT_EQ(save.Count(), 1);
+    }
     EXPECT_EQ(form.lvLieder->topLevelItemCount(), 0) << "songs of the old source stay listed";
     EXPECT_EQ(form.FSource->Root, other);
     EXPECT_EQ(form.FAlben->Catalogue().Count(), 2);
+    EXPECT_EQ(form.tvAlben->model()->rowCount(), 2) << "the album tree of the old source stays";
     // Cancelled: the source stays.
     TCustomTransfer* before = form.FSource.get();
-    form.ShowSetup = [] { return 0; };
-    form.Einstellungen1->trigger();
+    {
+        ModalAnswer<TfmSetup> cancel(Cancel);
+        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Einstellungen1));
+        EXPECT_EQ(cancel.Count(), 1);
+    }
     EXPECT_EQ(form.FSource.get(), before);
-    form.Beenden1Click();
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+    EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
 }

@@ -203,9 +203,10 @@ inline void ClickMainMenu(TfmMain& form, QAction* action) {
     ClickIn(bar, bar->actionGeometry(action));
 }
 
-// Answers the next modal dialog of type Dialog that opens, once it shows, as
-// a person does: answer acts on it and should close it. A dialog the answer
-// leaves open is rejected and fails the test, so that it cannot hold it.
+// Answers every modal dialog of type Dialog that opens while it lives, once
+// the dialog shows and has started up, as a person does: answer acts on it
+// and should close it. A dialog the answer leaves open is rejected and fails
+// the test, so that it cannot hold it.
 template <class Dialog>
 class ModalAnswer {
 public:
@@ -215,25 +216,28 @@ public:
             auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
             if (!dialog || !dialog->isVisible())
                 return;
-            FTimer.stop();
-            FAnswered = true;
+            FTimer.stop();  // the answer may wait, and the timer must not answer again
+            ++FCount;
+            QCoreApplication::sendPostedEvents(dialog);
             FAnswer(*dialog);
             if (dialog->isVisible()) {
                 ADD_FAILURE() << "the answer left the dialog open";
                 dialog->reject();
             }
+            FTimer.start();
         });
         FTimer.start();
     }
-    bool Answered() const { return FAnswered; }
+    // How many dialogs were answered.
+    int Count() const { return FCount; }
 
 private:
     std::function<void(Dialog&)> FAnswer;
     QTimer FTimer;
-    bool FAnswered = false;
+    int FCount = 0;
 };
 
-// Answers the next input box: types text into its field and presses Enter.
+// Answers input boxes: types text into the field and presses Enter.
 class InputBoxAnswer : public ModalAnswer<QInputDialog> {
 public:
     explicit InputBoxAnswer(const QString& text)
@@ -244,7 +248,7 @@ public:
               QTest::keyClicks(field, text);
               QTest::keyClick(field, Qt::Key_Return);
           }) {}
-    QString Title;  // of the box answered
+    QString Title;  // of the last box answered
 };
 
 // The colour on which the song list draws the songs of the current list.
