@@ -173,7 +173,7 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
     EXPECT_EQ(form.FPlayer->State(), psPaused);
     EXPECT_EQ(Status(), QStringLiteral("Paused"));
     EXPECT_FALSE(form.PlayIconOn());
-    form.NBA->HandleActivation(QSystemTrayIcon::Trigger);  // the tray resumes it
+    ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));  // the tray resumes it
     EXPECT_EQ(Status(), QStringLiteral("Playing"));
 
     // Stop ends the song without going on to the next one.
@@ -208,7 +208,7 @@ TEST_F(MprisTest, ChangesFromTheWindowAreAnnouncedAndRaiseShowsIt) {
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return statuses.contains(QStringLiteral("Playing")); }, 5000));
-    form.NBA->HandleActivation(QSystemTrayIcon::Trigger);  // paused from the tray
+    ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));  // paused from the tray
     EXPECT_TRUE(QTest::qWaitFor([&] { return statuses.contains(QStringLiteral("Paused")); }, 3000))
         << statuses.join(QLatin1Char(',')).toStdString();
 

@@ -121,12 +121,12 @@ TEST_F(SequencingTest, PausingFromTheTrayHoldsTheList) {
     Record();
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.FPlayer->State() == psPlaying; }, 3000));
-    form.NBA->HandleActivation(QSystemTrayIcon::Trigger);  // a left click
+    ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
     EXPECT_EQ(form.FPlayer->State(), psPaused);
     EXPECT_FALSE(form.PlayIconOn());
     QTest::qWait(static_cast<int>(kSeconds * 1000) + 500);
     EXPECT_EQ(form.windowTitle(), Playing("Lied 1")) << "a paused song holds the list";
-    form.NBA->HandleActivation(QSystemTrayIcon::Trigger);
+    ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
     EXPECT_EQ(form.FPlayer->State(), psPlaying);
     EXPECT_TRUE(form.PlayIconOn());
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 2"); }, 3000));

@@ -1,8 +1,8 @@
 // Input to the main window as a person gives it: mouse clicks on the album
-// tree, the song list, the page tabs, the tool bar, the menus and the
-// favourites chooser, keys to the widget with the focus, message boxes read
-// and closed, dialogs answered, and the song list read as it is drawn. A
-// helper that does not find what it should click fails the test: call it
+// tree, the song list, the page tabs, the tool bar, the menus, the favourites
+// chooser and the tray icon, keys to the widget with the focus, message boxes
+// read and closed, dialogs answered, and the song list read as it is drawn.
+// A helper that does not find what it should click fails the test: call it
 // inside ASSERT_NO_FATAL_FAILURE.
 #pragma once
 
@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -33,6 +34,7 @@
 
 #include "app/CatalogueModel.h"
 #include "app/haupt.h"
+#include "widgets/TrayIcon.h"
 
 // Lets test failures print texts as text.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -201,6 +203,14 @@ inline void ClickMainMenu(TfmMain& form, QAction* action) {
     auto* bar = qobject_cast<QMenuBar*>(action->parent());
     ASSERT_NE(bar, nullptr) << action->text().toStdString() << " is in no menu";
     ClickIn(bar, bar->actionGeometry(action));
+}
+
+// A left click on the window's icon in the notification area, as the desktop
+// reports it through the icon (offscreen has no notification area to click).
+inline void ClickTrayIcon(TfmMain& form) {
+    auto& icon = const_cast<QSystemTrayIcon&>(form.NBA->Tray());
+    Q_EMIT icon.activated(QSystemTrayIcon::Trigger);
+    Settle();
 }
 
 // Answers every modal dialog of type Dialog that opens while it lives, once
