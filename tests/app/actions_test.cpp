@@ -58,12 +58,6 @@ protected:
         SongListPaths(form.lvLieder, paths);
         return paths;
     }
-    std::vector<bool> Highlights() const {
-        std::vector<bool> marks;
-        for (int i = 0; i < form.lvLieder->topLevelItemCount(); ++i)
-            marks.push_back(form.Highlighted(form.lvLieder->topLevelItem(i)));
-        return marks;
-    }
 
     // The commands as the columns of an expected state: a column's letter
     // when the command is enabled, "." when not.
@@ -177,16 +171,17 @@ TEST_F(ActionsTest, KeysMenuAndToolBarActOnTheClickedSong) {
     ASSERT_NO_FATAL_FAILURE(Start(true));
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Rock\\Live\\"));
     ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Party")));
-    ASSERT_EQ(Highlights(), (std::vector<bool>{true, true, true, false}));
+    ASSERT_EQ(DrawnHighlights(form), (std::vector<bool>{true, true, true, false}));
 
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 3));
     ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Insert));
-    EXPECT_EQ(Highlights(), (std::vector<bool>{true, true, true, true})) << "Insert did not add";
+    EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{true, true, true, true}))
+        << "Insert did not add";
     EXPECT_TRUE(form.lvLieder->selectedItems().isEmpty()) << "no next song after the last";
 
     ASSERT_NO_FATAL_FAILURE(OpenSongMenu(form, 3));
     ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(form.PopupMenu1, form.acDel));
-    EXPECT_EQ(Highlights(), (std::vector<bool>{true, true, true, false})) << "not removed";
+    EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{true, true, true, false})) << "not removed";
 
     // On the list's page: one song later, then taken out with Delete.
     ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
