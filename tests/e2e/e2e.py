@@ -200,14 +200,32 @@ class Tunrax:
         self.log.close()
 
 
+# The exit status that asks run.sh to run a scenario once more in a new
+# session: the session's X server could not be reached, so the program was
+# never tested.
+NO_DISPLAY = 75
+
+
 def start(home, collection_shown="Kammerton"):
     """Starts the program and waits until its album tree shows the
     collection (collection_shown: a top-level name; None: do not wait)."""
     program = Tunrax(home)
     if collection_shown:
-        require("the main window shows the album tree",
-                wait_for(lambda: collection_shown in cells(album_tree()), 30),
-                f"tree: {cells(album_tree())}")
+        shown = wait_for(lambda: not program.running()
+                         or collection_shown in cells(album_tree()), 30)
+        if not program.running():
+            program.log.flush()
+            with open(program.log.name, encoding="utf-8", errors="replace") as log:
+                output = log.read()
+            if "could not connect to display" in output:
+                print(f"the X server {os.environ.get('DISPLAY')} could not be reached:\n{output}"
+                      f"{sh('ls', '-la', '/tmp/.X11-unix')}", flush=True)
+                xvfb_log = os.path.join(os.environ.get("XDG_RUNTIME_DIR", ""), "xvfb.log")
+                if os.path.exists(xvfb_log):
+                    print(open(xvfb_log, encoding="utf-8", errors="replace").read(), flush=True)
+                sys.exit(NO_DISPLAY)
+            require("the program starts", False, output.strip()[-500:])
+        require("the main window shows the album tree", shown, f"tree: {cells(album_tree())}")
     return program
 
 

@@ -53,6 +53,13 @@ for file in "${scenarios[@]}"; do
     status=0
     bash "$here/session.sh" /usr/bin/python3 "$file" "$program" "$scratch" "$artefacts/$name" \
         2>&1 | tee "$artefacts/$name.log" || status=$?
+    if [ "$status" -eq 75 ]; then
+        # The session's X server could not be reached: once more, in a new one.
+        echo "=== $name (again: the X server of the session could not be reached)"
+        status=0
+        bash "$here/session.sh" /usr/bin/python3 "$file" "$program" "$scratch" \
+            "$artefacts/$name" 2>&1 | tee "$artefacts/$name.log" || status=$?
+    fi
     result="$(grep '^e2e: ' "$artefacts/$name.log" | tail -n1 || true)"
     result="${result#e2e: }"
     if [ "$status" -eq 0 ]; then word=PASS; else word=FAIL; failed=$((failed + 1)); fi
