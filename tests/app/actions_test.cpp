@@ -28,7 +28,7 @@ namespace {
 
 // The album "\Rock\Live\" of four songs, the empty album "\Pop\", and the
 // lists "Leer" (empty) and "Party" (the first three songs).
-class ActionsTest : public ::testing::Test {
+class ActionsTest : public ::testing::Test, protected WindowTestHome {
 protected:
     ActionsTest() {
         ChooseLocalSource(settings, music);
@@ -78,14 +78,7 @@ protected:
     // - Alle Lieder von der Favoritenliste entfernen, ? Lied im Album finden.
     static constexpr char kColumns[] = "NLADPFSK+-?";
 
-    TempDir tmp;
-    ScopedEnv config{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
-    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
-    const std::string music = tmp / "Musik/";
-    const std::string lists = tmp / "config/quintor/tunRax/";
-    TVelIniFile settings{tmp / "tunrax.ini"};
     TfmMain form{settings, std::make_unique<TRecordingAudioLibrary>()};
-    MessageBoxReader boxes;  // an error box would hold the test
 };
 
 class EnablingTest : public ActionsTest, public ::testing::WithParamInterface<bool> {

@@ -29,7 +29,7 @@ using namespace tunrax::test;
 
 namespace {
 
-class FavoritesTest : public ::testing::Test {
+class FavoritesTest : public ::testing::Test, protected WindowTestHome {
 protected:
     FavoritesTest() {
         ChooseLocalSource(settings, music);
@@ -65,15 +65,6 @@ protected:
             names.push_back(form.cbFavoriten->itemText(i).toStdString());
         return names;
     }
-
-    TempDir tmp;
-    ScopedEnv config{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
-    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
-    const std::string music = tmp / "Musik/";
-    const std::string lists = tmp / "config/quintor/tunRax/";
-    TVelIniFile settings{tmp / "tunrax.ini"};
-    // An error box would otherwise hold the test until ctest ends it.
-    MessageBoxReader boxes;
 };
 
 }  // namespace

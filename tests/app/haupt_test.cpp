@@ -45,7 +45,7 @@ namespace {
 // Plays in real time without a sound card.
 const char kTestSink[] = "fakesink sync=true";
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected WindowTestHome {
 protected:
     MainWindowTest() {
         // The caption's date separator comes from the C library's date format.
@@ -78,15 +78,6 @@ protected:
             captions.push_back(form.lvLieder->topLevelItem(i)->text(0).toStdString());
         return captions;
     }
-
-    TempDir tmp;
-    ScopedEnv config{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
-    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
-    const std::string music = tmp / "Musik/";
-    const std::string lists = tmp / "config/quintor/tunRax/";
-    TVelIniFile settings{tmp / "tunrax.ini"};
-    // An error box would otherwise hold the test until ctest ends it.
-    MessageBoxReader boxes;
 };
 
 }  // namespace

@@ -34,6 +34,8 @@
 
 #include "app/CatalogueModel.h"
 #include "app/haupt.h"
+#include "settings/Vel_ini.h"
+#include "support/TempDir.h"
 #include "widgets/TrayIcon.h"
 
 // Lets test failures print texts as text.
@@ -93,6 +95,20 @@ public:
 
 private:
     QTimer FTimer;
+};
+
+// What a main-window test starts from: a temporary home with configuration
+// and runtime folders of its own, the collection's folder, the list folder,
+// a settings file, and a reader that closes any error box.
+struct WindowTestHome {
+    TempDir tmp;
+    ScopedEnv config{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    const std::string music = tmp / "Musik/";
+    const std::string lists = tmp / "config/quintor/tunRax/";
+    TVelIniFile settings{tmp / "tunrax.ini"};
+    // An error box would otherwise hold the test until ctest ends it.
+    MessageBoxReader boxes;
 };
 
 // A left click in the middle of a rectangle of a widget.
