@@ -70,6 +70,8 @@ bool TVelForm::event(QEvent* event) {
         QCoreApplication::processEvents();
         if (alive)
             Q_EMIT AfterCreate();
+        if (alive)
+            FStarted = true;
         return true;
     }
     if (event->type() == QEvent::WindowActivate && !FFirstActivateDone) {

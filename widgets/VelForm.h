@@ -38,6 +38,9 @@ public:
     static QWidget* MainForm();
     static void SetMainForm(QWidget* form);
 
+    // The AfterCreate handlers have run: the form shows what it started with.
+    bool Started() const { return FStarted; }
+
 Q_SIGNALS:
     void AfterCreate();
     void FirstActivate();
@@ -50,6 +53,7 @@ protected:
 private:
     void ApplyMainFormSize();
     bool FAfterCreateDone = false;
+    bool FStarted = false;
     bool FAfterCreatePosted = false;
     bool FFirstActivateDone = false;
     bool FMainFormSizeApplied = false;

@@ -30,6 +30,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "app/CatalogueModel.h"
@@ -242,6 +243,10 @@ public:
             auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
             if (!dialog || !dialog->isVisible())
                 return;
+            // A person meets a form once its start-up has filled it.
+            if constexpr (std::is_base_of_v<TVelForm, Dialog>)
+                if (!dialog->Started())
+                    return;
             FTimer.stop();  // the answer may wait, and the timer must not answer again
             ++FCount;
             QCoreApplication::sendPostedEvents(dialog);
