@@ -29,8 +29,10 @@ eval "$(bash "$repo/scripts/pulse-test-server.sh")"
 runtime="$XDG_RUNTIME_DIR"
 
 # Xvfb picks a free display itself: sessions of parallel runs never collide.
+# -noreset: without it the server resets whenever its last client leaves (the
+# first xdpyinfo, say), and a program that connects meanwhile is refused.
 exec 5>"$runtime/display"
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >"$runtime/xvfb.log" 2>&1 &
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -noreset >"$runtime/xvfb.log" 2>&1 &
 pids+=($!)
 exec 5>&-
 for _ in $(seq 100); do [ "$(wc -l <"$runtime/display")" -ge 1 ] && break; sleep 0.1; done
