@@ -557,6 +557,15 @@ def close_box(wid):
     d.close()
 
 
+def hide_to_tray(wid):
+    """Hides the window with its close box; the middle of the tray icon."""
+    close_box(wid)
+    require("the close box hides the window", wait_for(lambda: not mapped(wid), 5))
+    point = wait_for(tray_icon_point, 5)
+    require("the tray icon is in the notification area", point is not None)
+    return point
+
+
 def playerctl(*args):
     return sh("playerctl", "--player=tunrax", *args)
 

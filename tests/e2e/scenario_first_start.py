@@ -7,10 +7,9 @@ import os
 
 import pyatspi
 
-from e2e import (album_tree, app_root, caption, cell, cells, click, click_at, close_box,
-                 collection, dialog, find, fresh_home, heard, main_window_id, mapped, playerctl,
-                 require, run, sh, shot, silent, song_list, start, step, text_of,
-                 tray_icon_point, wait_for)
+from e2e import (album_tree, app_root, caption, cell, cells, click, click_at, collection, dialog,
+                 find, fresh_home, heard, hide_to_tray, main_window_id, mapped, playerctl,
+                 require, run, sh, shot, silent, song_list, start, step, text_of, wait_for)
 
 
 def scenario():
@@ -66,12 +65,9 @@ def scenario():
 
     # The close box hides the window to the tray; the song goes on.
     wid = main_window_id()
-    close_box(wid)
-    require("the close box hides the window", wait_for(lambda: not mapped(wid), 5))
+    point = hide_to_tray(wid)
     shot("im-infobereich")
     step("the song goes on while hidden", playerctl("status") == "Playing" and heard(2))
-    point = wait_for(tray_icon_point, 5)
-    require("the tray icon is in the notification area", point is not None)
 
     # A click on the tray icon pauses; playerctl resumes.
     click_at(*point)

@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """The tray icon while the window is hidden: a left click pauses, a second
 one resumes the same song, a right click brings the window back."""
-from e2e import (cell, click, click_at, close_box, collection, find, fresh_home, heard,
-                 main_window_id, mapped, open_album, playerctl, playing_song, require, run, shot, silent,
-                 song_list, start, step, tray_icon_point, wait_for)
+from e2e import (cell, click, click_at, collection, find, fresh_home, heard, hide_to_tray,
+                 main_window_id, mapped, open_album, playerctl, playing_song, require, run, shot,
+                 silent, song_list, start, step, wait_for)
 
 
 def scenario():
@@ -14,10 +14,7 @@ def scenario():
     require("it is heard", heard())
 
     wid = main_window_id()
-    close_box(wid)
-    require("the close box hides the window", wait_for(lambda: not mapped(wid), 5))
-    point = wait_for(tray_icon_point, 5)
-    require("the tray icon is in the notification area", point is not None)
+    point = hide_to_tray(wid)
 
     click_at(*point)
     step("a left click on the tray icon pauses",
