@@ -24,10 +24,10 @@
 #include <string>
 #include <vector>
 
-#include "app/catalogue.h"
-#include "app/catalogue_scan.h"
-#include "app/collation.h"
-#include "app/songlist.h"
+#include "collection/catalogue.h"
+#include "collection/catalogue_scan.h"
+#include "collection/collation.h"
+#include "collection/songlist.h"
 #include "bench/bench_support.h"
 #include "bench/catalogue_names.h"
 #include "sources/FileTransfer.h"

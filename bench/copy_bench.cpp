@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "app/copy_files.h"
+#include "collection/copy_files.h"
 #include "bench/bench_support.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"

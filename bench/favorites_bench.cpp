@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/favorites.h"
+#include "collection/favorites.h"
 #include "bench/bench_support.h"
 #include "settings/vel_text.h"
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/songfile.h"
+#include "collection/songfile.h"
 #include "audio/BassPlayer.h"
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"

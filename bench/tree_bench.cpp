@@ -14,9 +14,9 @@
 #include <sstream>
 
 #include "app/CatalogueModel.h"
-#include "app/catalogue.h"
-#include "app/collation.h"
-#include "app/favorites.h"
+#include "collection/catalogue.h"
+#include "collection/collation.h"
+#include "collection/favorites.h"
 #include "app/haupt.h"
 #include "bench_support.h"
 #include "sources/FileTransfer.h"

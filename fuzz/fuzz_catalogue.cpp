@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/catalogue.h"
+#include "collection/catalogue.h"
 #include "settings/Error.h"
 #include "settings/vel_text.h"
 

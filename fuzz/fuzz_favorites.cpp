@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/favorites.h"
+#include "collection/favorites.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/catalogue.h"
+#include "collection/catalogue.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
 

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/catalogue.h"
-#include "app/catalogue_scan.h"
-#include "app/collation.h"
+#include "collection/catalogue.h"
+#include "collection/catalogue_scan.h"
+#include "collection/collation.h"
 #include "settings/Error.h"
 #include "settings/vel_text.h"
 #include "sources/FileTransfer.h"

@@ -1,5 +1,5 @@
 // The settings wizard on real settings files, and how the main window uses it.
-#include "settings/setup.h"
+#include "app/setup.h"
 
 #include <gtest/gtest.h>
 

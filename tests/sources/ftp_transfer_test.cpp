@@ -10,7 +10,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/copy_files.h"
+#include "collection/copy_files.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"

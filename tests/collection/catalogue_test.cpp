@@ -1,0 +1,367 @@
+#include "collection/catalogue.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "collection/catalogue_scan.h"
+#include "collection/collation.h"
+#include "settings/Error.h"
+#include "sources/FileTransfer.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+using namespace tunrax;
+using namespace tunrax::test;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// Every node's folder path, in index order (pre-order for a parsed tree).
+Names Paths(const TCatalogue& catalogue) {
+    Names paths;
+    for (int32_t i = 0; i < catalogue.Count(); ++i)
+        paths.push_back(NodePath(catalogue, i));
+    return paths;
+}
+
+Names Parsed(const std::string& text) {
+    TCatalogue catalogue;
+    ParseCatalogue(text, catalogue);
+    return Paths(catalogue);
+}
+
+// The message of the error ParseCatalogue throws, and that it empties the
+// catalogue it was given.
+std::string ParseError(const std::string& text) {
+    TCatalogue catalogue;
+    catalogue.Add(TCatalogue::kNone, "old");
+    try {
+        ParseCatalogue(text, catalogue);
+    } catch (const Error& e) {
+        EXPECT_EQ(catalogue.Count(), 0) << "catalogue not emptied";
+        EXPECT_TRUE(catalogue.ChildrenOf(TCatalogue::kNone).empty());
+        return e.what();
+    }
+    ADD_FAILURE() << "no error";
+    return std::string();
+}
+
+class CountingContext : public TScanContext {
+public:
+    explicit CountingContext(int& freed) : FFreed(freed) {}
+    ~CountingContext() override { ++FFreed; }
+
+private:
+    int& FFreed;
+};
+
+// A source whose folders are a table of folder path to listed names.
+class TableSource : public TCustomTransfer {
+public:
+    TableSource() : TCustomTransfer(false) {}
+    void GetFile(std::ostream&, const std::string&) override {}
+    void ListFiles(std::vector<std::string>&, const std::string&) override {}
+    void ListFolders(std::vector<std::string>& list, const std::string& folder,
+                     TScanContext* scan) override {
+        listed.push_back(folder);
+        contexts.push_back(scan);
+        if (folder == failAt)
+            throw Error("Verbindung unterbrochen");
+        const auto it = folders.find(folder);
+        list = it == folders.end() ? Names{} : it->second;
+    }
+    std::unique_ptr<TScanContext> BeginScan() override {
+        ++begun;
+        return std::make_unique<CountingContext>(freed);
+    }
+
+    std::map<std::string, Names> folders;
+    std::string failAt = "-";
+    Names listed;
+    std::vector<TScanContext*> contexts;
+    int begun = 0;
+    int freed = 0;
+};
+
+// Records the calls, and at every step how many folders the catalogue holds.
+class RecordingProgress : public ProgressDisplay {
+public:
+    explicit RecordingProgress(const TCatalogue& catalogue) : FCatalogue(catalogue) {}
+    void Show() override { calls.push_back("show"); }
+    void Hide() override { calls.push_back("hide"); }
+    void SetPosition(int64_t p) override { calls.push_back("position " + std::to_string(p)); }
+    void SetMaximum(int64_t m) override { calls.push_back("maximum " + std::to_string(m)); }
+    void StepIt() override { calls.push_back("step at " + std::to_string(FCatalogue.Count())); }
+
+    Names calls;
+
+private:
+    const TCatalogue& FCatalogue;
+};
+
+}  // namespace
+
+TEST(Catalogue, ReadsLinesAsNestedFolders) {
+    {
+        SCOPED_TRACE("the written form");
+        EXPECT_EQ(Parsed("A\r\n\tB\r\n\tC\r\nD\r\n"),
+                  (Names{"\\A\\", "\\A\\B\\", "\\A\\C\\", "\\D\\"}));
+    }
+    {
+        SCOPED_TRACE("back up several levels to the ancestor's level");
+        EXPECT_EQ(Parsed("A\n\tB\n\t\tC\n\t\t\tD\n\tE\n\t\tF\nG"),
+                  (Names{"\\A\\", "\\A\\B\\", "\\A\\B\\C\\", "\\A\\B\\C\\D\\", "\\A\\E\\",
+                         "\\A\\E\\F\\", "\\G\\"}));
+    }
+    {
+        SCOPED_TRACE("CR, LF and CR LF; a final break adds nothing");
+        EXPECT_EQ(Parsed("A\rB\nC\r\nD"), (Names{"\\A\\", "\\B\\", "\\C\\", "\\D\\"}));
+        EXPECT_EQ(Parsed("A\r\n"), (Names{"\\A\\"}));
+        EXPECT_EQ(Parsed("A\n\rB\r"), (Names{"\\A\\", "\\\\", "\\B\\"})) << "LF CR is two breaks";
+        EXPECT_EQ(Parsed("A\r\r\nB"), (Names{"\\A\\", "\\\\", "\\B\\"}));
+    }
+    {
+        SCOPED_TRACE("empty lines are folders with empty names");
+        EXPECT_EQ(Parsed("\r\n"), (Names{"\\\\"}));
+        EXPECT_EQ(Parsed("A\r\n\r\n\t\r\n"), (Names{"\\A\\", "\\\\", "\\\\\\"}));
+    }
+    {
+        SCOPED_TRACE("a zero byte ends the text");
+        EXPECT_EQ(Parsed(std::string("A\r\n\tB\0\tC\r\n", 10)), (Names{"\\A\\", "\\A\\B\\"}));
+        EXPECT_EQ(Parsed(std::string("\0A", 2)), Names{});
+    }
+    {
+        SCOPED_TRACE("spaces count like TABs, mixed too");
+        EXPECT_EQ(Parsed("A\n B\n\t C\n \tD\n\tE\nF"), Parsed("A\n\tB\n\t\tC\n\t\tD\n\tE\nF"));
+    }
+    {
+        SCOPED_TRACE("an indented first line is top-level; later lines compare with depth");
+        EXPECT_EQ(Parsed("\t\tA\r\n\tB\r\nC"), (Names{"\\A\\", "\\A\\B\\", "\\C\\"}));
+        EXPECT_EQ(ParseError("\t\tA\r\n\t\tB"), "Ungültige Ebene (2) für Eintrag \"B\"");
+    }
+    {
+        SCOPED_TRACE("names are bytes, kept as they are");
+        TCatalogue catalogue;
+        ParseCatalogue(
+            "K\xFCnstler\r\n\t\xC3\x9C"
+            "ber \x81\x90\r\n",
+            catalogue);
+        ASSERT_EQ(catalogue.Count(), 2);
+        EXPECT_EQ(catalogue.At(0).Name, "K\xFCnstler");
+        EXPECT_EQ(catalogue.At(1).Name,
+                  "\xC3\x9C"
+                  "ber \x81\x90");
+    }
+    {
+        SCOPED_TRACE("empty text, and an earlier tree is replaced");
+        TCatalogue catalogue;
+        ParseCatalogue("X\r\n", catalogue);
+        ParseCatalogue("", catalogue);
+        EXPECT_EQ(catalogue.Count(), 0);
+        EXPECT_TRUE(catalogue.ChildrenOf(TCatalogue::kNone).empty());
+    }
+}
+
+TEST(Catalogue, RejectsLevelsThatSkipALevel) {
+    EXPECT_EQ(ParseError("A\r\n\t\tB\r\n"), "Ungültige Ebene (2) für Eintrag \"B\"");
+    EXPECT_EQ(ParseError("A\n\tB\n \t \xE4\n"), "Ungültige Ebene (3) für Eintrag \"\xC3\xA4\"")
+        << "the name as display text";
+    EXPECT_EQ(ParseError("A\n\tB\n\tC\nD\n\t\t"), "Ungültige Ebene (2) für Eintrag \"\"");
+    const std::string message = ParseError("A\n" + std::string(1 << 20, '\t') + "B");
+    EXPECT_EQ(message, "Ungültige Ebene (1048576) für Eintrag \"B\"");
+}
+
+TEST(Catalogue, LongLinesAndManyLines) {
+    {
+        SCOPED_TRACE("one line of 1 MB");
+        const std::string name(1 << 20, 'x');
+        TCatalogue catalogue;
+        ParseCatalogue(std::string(5000, '\t') + name, catalogue);
+        ASSERT_EQ(catalogue.Count(), 1);
+        EXPECT_EQ(catalogue.At(0).Name, name);
+        EXPECT_EQ(catalogue.At(0).Level, 0);
+    }
+    {
+        SCOPED_TRACE("a deep chain of folders");
+        std::string text;
+        for (int level = 0; level < 3000; ++level)
+            text += std::string(static_cast<size_t>(level), '\t') + "d\r\n";
+        TCatalogue catalogue;
+        ParseCatalogue(text, catalogue);
+        ASSERT_EQ(catalogue.Count(), 3000);
+        EXPECT_EQ(catalogue.At(2999).Level, 2999);
+        EXPECT_EQ(WriteCatalogue(catalogue), text);
+    }
+}
+
+TEST(Catalogue, WritesAndReadsBack) {
+    TCatalogue catalogue;
+    const int32_t a = catalogue.Add(TCatalogue::kNone, "A");
+    const int32_t d = catalogue.Add(TCatalogue::kNone, "D");
+    const int32_t b = catalogue.Add(a, "B");
+    catalogue.Add(a, "C");
+    // Added after later folders: written in tree order all the same.
+    catalogue.Add(b, "\xE4lter");
+    catalogue.Add(d, "");
+    EXPECT_EQ(catalogue.At(b).Level, 1);
+    EXPECT_EQ(catalogue.At(d).Row, 1);
+    EXPECT_EQ(catalogue.ChildrenOf(a), (std::vector<int32_t>{b, 3}));
+    EXPECT_EQ(NodePath(catalogue, 4), "\\A\\B\\\xE4lter\\");
+    EXPECT_EQ(NodePath(catalogue, TCatalogue::kNone), "");
+    EXPECT_THROW(catalogue.Add(99, "x"), std::out_of_range);
+
+    const std::string text = WriteCatalogue(catalogue);
+    EXPECT_EQ(text, "A\r\n\tB\r\n\t\t\xE4lter\r\n\tC\r\nD\r\n\t\r\n");
+    EXPECT_EQ(Parsed(text),
+              (Names{"\\A\\", "\\A\\B\\", "\\A\\B\\\xE4lter\\", "\\A\\C\\", "\\D\\", "\\D\\\\"}));
+    EXPECT_EQ(WriteCatalogue(TCatalogue()), "");
+
+    SCOPED_TRACE("leading blanks of a name are read as indentation");
+    TCatalogue blank;
+    blank.Add(TCatalogue::kNone, "A");
+    blank.Add(TCatalogue::kNone, " X");
+    EXPECT_EQ(Parsed(WriteCatalogue(blank)), (Names{"\\A\\", "\\A\\X\\"}));
+}
+
+TEST(CatalogueScan, ScansAFolderTreeSortedWithoutCaseDuplicates) {
+    TempDir tmp;
+    const std::string music = tmp / "Musik/";
+    for (const char* folder : {"b", "a/y", "A/x/deep", "\xC3\x84pfel", "Apfel/z", "Zebra",
+                               ".versteckt/w", "zeilen\numbruch"})
+        MakeDirs(music + folder);
+    WriteFile(music + "Apfel/01-Lied.mp3", "x");
+    WriteFile(music + "keinOrdner", "x");
+    TFileTransfer source(false, music);
+    const TNameCollator collator("de_DE");
+
+    TCatalogue catalogue;
+    catalogue.Add(TCatalogue::kNone, "old");
+    RecordingProgress progress(catalogue);
+    ScanCatalogue(source, collator, catalogue, &progress);
+    // "A" comes before "a" in byte order, so "a" and its sub-folder go.
+    EXPECT_EQ(Paths(catalogue), (Names{"\\A\\", "\\A\\x\\", "\\A\\x\\deep\\", "\\Apfel\\",
+                                       "\\Apfel\\z\\", "\\\xC3\x84pfel\\", "\\b\\", "\\Zebra\\"}));
+    EXPECT_EQ(progress.calls, (Names{"maximum 5", "step at 3", "step at 5", "step at 6",
+                                     "step at 7", "step at 8"}));
+
+    SCOPED_TRACE("without progress display; the catalogue file is written back");
+    ScanCatalogue(source, collator, catalogue, nullptr);
+    std::istringstream stream(WriteCatalogue(catalogue));
+    source.PutFile(stream, CatalogueFileName(false));
+    EXPECT_EQ(ReadFile(music + "tunrax.dat"),
+              "A\r\n\tx\r\n\t\tdeep\r\nApfel\r\n\tz\r\n\xC3\x84pfel\r\nb\r\nZebra\r\n");
+    EXPECT_STREQ(CatalogueFileName(true), "tunrax2.dat");
+    ScanCatalogue(source, collator, catalogue, nullptr);
+    EXPECT_EQ(catalogue.Count(), 8) << "the catalogue file is no folder";
+}
+
+TEST(CatalogueScan, UnreadableSubFolderListsNothing) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every folder";
+    TempDir tmp;
+    for (const char* folder : {"A/x/deep", "A/y", "B"})
+        MakeDirs(tmp / folder);
+    ASSERT_EQ(::chmod((tmp / "A/x").c_str(), 0), 0);
+    TFileTransfer source(false, tmp.Path());
+    TCatalogue catalogue;
+    ScanCatalogue(source, TNameCollator("de_DE"), catalogue, nullptr);
+    EXPECT_EQ(Paths(catalogue), (Names{"\\A\\", "\\A\\x\\", "\\A\\y\\", "\\B\\"}));
+}
+
+TEST(CatalogueScan, AsksTheSourceWithFolderPathsInOneContext) {
+    TableSource source;
+    source.folders[""] = {"b", "a", "B"};
+    source.folders["\\a\\"] = {"2", "1"};
+    source.folders["\\a\\1\\"] = {"x"};
+    source.folders["\\B\\"] = {"c"};
+    source.folders["\\b\\"] = {"never listed"};
+    const TNameCollator collator("de_DE");
+    TCatalogue catalogue;
+
+    ScanCatalogue(source, collator, catalogue, nullptr);
+    EXPECT_EQ(Paths(catalogue),
+              (Names{"\\a\\", "\\a\\1\\", "\\a\\1\\x\\", "\\a\\2\\", "\\B\\", "\\B\\c\\"}))
+        << "B before b in byte order; its folders are listed under its own name";
+    EXPECT_EQ(source.listed,
+              (Names{"", "\\a\\", "\\a\\1\\", "\\a\\1\\x\\", "\\a\\2\\", "\\B\\", "\\B\\c\\"}));
+    EXPECT_EQ(source.begun, 1);
+    EXPECT_EQ(source.freed, 1);
+    for (TScanContext* scan : source.contexts)
+        EXPECT_EQ(scan, source.contexts.front());
+    EXPECT_NE(source.contexts.front(), nullptr);
+
+    SCOPED_TRACE("an error of the source passes through and frees the context");
+    source.failAt = "\\a\\2\\";
+    RecordingProgress progress(catalogue);
+    try {
+        ScanCatalogue(source, collator, catalogue, &progress);
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Verbindung unterbrochen");
+    }
+    EXPECT_EQ(source.begun, 2);
+    EXPECT_EQ(source.freed, 2);
+    EXPECT_EQ(Paths(catalogue), (Names{"\\a\\", "\\a\\1\\", "\\a\\1\\x\\", "\\a\\2\\"}))
+        << "the folders added so far stay";
+    EXPECT_EQ(progress.calls, (Names{"maximum 2"}));
+}
+
+#ifdef TUNRAX_KATALOG
+namespace {
+
+// Runs the tool with standard output and error into files; its exit status.
+int RunTool(const TempDir& tmp, const Names& args, std::string& out, std::string& err) {
+    Names argv = {TUNRAX_KATALOG};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv, tmp.Path(), out, err);
+}
+
+}  // namespace
+
+TEST(CatalogueTool, PrintsOrWritesTheCatalogue) {
+    TempDir tmp;
+    const std::string music = tmp / "Musik";
+    for (const char* folder : {"b", "A/x", "a", "\xE4rger"})
+        MakeDirs(music + "/" + folder);
+    ScopedEnv locale("LC_ALL", "de_DE.UTF-8");
+    std::string out, err;
+
+    EXPECT_EQ(RunTool(tmp, {music}, out, err), 0) << err;
+    EXPECT_EQ(out, "A\r\n\tx\r\n\xE4rger\r\nb\r\n");
+    EXPECT_FALSE(Exists(music + "/tunrax.dat"));
+
+    EXPECT_EQ(RunTool(tmp, {"--schreiben", music}, out, err), 0) << err;
+    EXPECT_EQ(ReadFile(music + "/tunrax.dat"), "A\r\n\tx\r\n\xE4rger\r\nb\r\n");
+    EXPECT_NE(err.find("4 Verzeichnisse"), std::string::npos) << err;
+    EXPECT_EQ(out, "");
+
+    MakeDirs(music + "/c");
+    EXPECT_EQ(RunTool(tmp, {"--alternativ", "--schreiben", music + "/"}, out, err), 0) << err;
+    EXPECT_EQ(ReadFile(music + "/tunrax2.dat"), "A\r\n\tx\r\n\xE4rger\r\nb\r\nc\r\n");
+    EXPECT_EQ(ReadFile(music + "/tunrax.dat"), "A\r\n\tx\r\n\xE4rger\r\nb\r\n");
+
+    SCOPED_TRACE("errors and usage");
+    EXPECT_EQ(RunTool(tmp, {tmp / "fehlt"}, out, err), 1);
+    EXPECT_EQ(err, "tunrax-katalog: Verzeichnis \"" + tmp / "fehlt" + "\" nicht gefunden\n");
+    EXPECT_EQ(RunTool(tmp, {music + "/A/x/../../tunrax.dat"}, out, err), 1) << "a file";
+    EXPECT_EQ(RunTool(tmp, {}, out, err), 2);
+    EXPECT_NE(err.find("Aufruf: tunrax-katalog"), std::string::npos) << err;
+    EXPECT_EQ(RunTool(tmp, {"--unsinn", music}, out, err), 2);
+    EXPECT_EQ(RunTool(tmp, {music, music}, out, err), 2);
+    EXPECT_EQ(RunTool(tmp, {"--hilfe"}, out, err), 0);
+    EXPECT_EQ(out.rfind("Aufruf: tunrax-katalog [--schreiben] [--alternativ] VERZEICHNIS\n", 0), 0u)
+        << out;
+}
+#endif

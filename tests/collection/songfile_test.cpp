@@ -1,0 +1,64 @@
+// Fetching a song into the temporary file: nothing half-written stays behind.
+#include "collection/songfile.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <ostream>
+
+#include "settings/Error.h"
+#include "sources/transfer.h"
+#include "support/TempDir.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+
+namespace {
+
+// A source whose download breaks off after some bytes, as a network does.
+class BreakingSource : public TCustomTransfer {
+public:
+    BreakingSource() : TCustomTransfer(false) {}
+    bool Break = true;
+    void GetFile(std::ostream& dest, const std::string& path) override {
+        dest << "ID3 first half of " << path;
+        if (Break)
+            throw Error("Verbindung abgebrochen");
+    }
+    void ListFiles(std::vector<std::string>&, const std::string&) override {}
+};
+
+}  // namespace
+
+TEST(FetchSong, LeavesNoHalfWrittenFile) {
+    TempDir tmp;
+    BreakingSource source;
+    const std::string temp = tmp / "tunrax.mp3";
+
+    WriteFile(temp, "the song before");
+    EXPECT_THROW(FetchSong(source, "\\a.mp3", temp), Error);
+    EXPECT_FALSE(Exists(temp)) << "a broken download must not be played";
+
+    source.Break = false;
+    FetchSong(source, "\\a.mp3", temp);
+    EXPECT_EQ(ReadFile(temp), "ID3 first half of \\a.mp3") << "a new song replaces the old";
+
+    try {
+        FetchSong(source, "\\a.mp3", tmp / "gone/tunrax.mp3");
+        ADD_FAILURE() << "no error for a missing folder";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find("kann nicht erstellt werden."), std::string::npos)
+            << error.what();
+    }
+}
+
+TEST(FetchSong, NeverWritesThroughALink) {
+    TempDir tmp;
+    BreakingSource source;
+    source.Break = false;
+    WriteFile(tmp / "victim", "keep me");
+    ASSERT_EQ(::symlink((tmp / "victim").c_str(), (tmp / "tunrax.mp3").c_str()), 0);
+    EXPECT_THROW(FetchSong(source, "\\a.mp3", tmp / "tunrax.mp3"), Error);
+    EXPECT_EQ(ReadFile(tmp / "victim"), "keep me");
+}

@@ -1,0 +1,154 @@
+#include "collection/songlist.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "collection/collation.h"
+
+using namespace tunrax;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// What the song list does with MoveTarget: take the item out and put it back
+// in at the target.
+Names MoveInList(Names list, int index, int delta) {
+    const int target = MoveTarget(index, static_cast<int>(list.size()), delta);
+    if (target == index)
+        return list;
+    const std::string item = list[static_cast<size_t>(index)];
+    list.erase(list.begin() + index);
+    list.insert(list.begin() + target, item);
+    return list;
+}
+
+}  // namespace
+
+TEST(SongList, DisplayNames) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"01-Title.mp3", "Title"},
+        {"01 - Title.mp3", " Title"},
+        {"01_Title.mp3", "Title"},
+        {"1 Title.mp3", "1 Title"},
+        {"A-ha - Take On Me.mp3", "ha - Take On Me"},
+        {"Song.MP3", "Song"},
+        {"-Intro.mp3", "Intro"},
+        {"123-Title.mp3", "Title"},
+        {"1234-Title.mp3", "1234-Title"},
+        {"12 Title - Live.mp3", "Title - Live"},
+        {"01_-_My_Song.mp3", " My Song"},
+        {"Title.Remix.mp3", "Title.Remix"},
+        {"\\Artist\\Album\\02-Zwei.mp3", "Zwei"},
+        {"C:01-Eins.mp3", "Eins"},
+        {"\\a.b\\c", "c"},
+        {".mp3", ""},
+        {"G\xE4nse_bl\xFC"
+         "mchen.mp3",
+         "G\xE4nse bl\xFC"
+         "mchen"},
+        // Positions count characters of the display text; the bytes stay.
+        {"ÄÖ-Titel.mp3", "Titel"},
+        {"\xC4\xD6-Titel.mp3", "Titel"},
+        {"ÄÖÜ-Lied.mp3", "Lied"},
+        {"ÄÖÜßx-Titel.mp3", "ÄÖÜßx-Titel"},
+        {"\xC4\xD6\xDC\xDFx-Titel.mp3", "\xC4\xD6\xDC\xDFx-Titel"},
+        {"\xC3\x84\xC3\x96\xDC-Lied.mp3", "Lied"},  // UTF-8 Ä Ö, Windows-1252 Ü
+        {"Ä Titel.mp3", "Ä Titel"},
+        {"ÄÖ Titel.mp3", "Titel"},
+        {"\xC4\xD6 Titel.mp3", "Titel"},
+        {"\x80\x81\x8D-x.mp3", "x"},  // euro sign and two undefined bytes
+    };
+    for (const auto& [entry, shown] : cases) {
+        SCOPED_TRACE(entry);
+        EXPECT_EQ(SongDisplayName(entry), shown);
+    }
+
+    for (const char* song : {"a.mp3", "a.MP3", "b.Mp3", ".mp3", "x.y.mp3", "\\Album.wav\\a.mp3"})
+        EXPECT_TRUE(IsSongEntry(song)) << song;
+    for (const char* other : {"Song.wav", "mp3", "a.mp33", "a.mp", "a.mp3 ", "a.mp3.bak",
+                              "\\Album.mp3\\cover", "Album.mp3:cover", ""})
+        EXPECT_FALSE(IsSongEntry(other)) << other;
+}
+
+TEST(SongList, ItemsCarryFolderAndEntryInListOrder) {
+    {
+        SCOPED_TRACE("a folder's songs");
+        Names entries = {"b.mp3", "sub/02-A.MP3", "cover.jpg", "C_D.mp3"};
+        const auto items = MakeSongItems(entries, "\\Artist\\Album\\");
+        EXPECT_EQ(entries, (Names{"b.mp3", "sub\\02-A.MP3", "cover.jpg", "C_D.mp3"}))
+            << "the caller's list gets backslashes";
+        ASSERT_EQ(items.size(), 3u);
+        EXPECT_EQ(items[0].Caption, "b");
+        EXPECT_EQ(items[0].Path, "\\Artist\\Album\\b.mp3");
+        EXPECT_EQ(items[1].Caption, "A");
+        EXPECT_EQ(items[1].Path, "\\Artist\\Album\\sub\\02-A.MP3");
+        EXPECT_EQ(items[2].Caption, "C D");
+        EXPECT_EQ(items[2].Path, "\\Artist\\Album\\C_D.mp3");
+    }
+    {
+        SCOPED_TRACE("song paths of a favourite list, no folder");
+        Names entries = {"/Rock/Best/01-Eins.mp3", "\\Pop\\x.mp3", "/Rock/notes.txt"};
+        const auto items = MakeSongItems(entries, "");
+        ASSERT_EQ(items.size(), 2u);
+        EXPECT_EQ(items[0].Path, "\\Rock\\Best\\01-Eins.mp3");
+        EXPECT_EQ(items[0].Caption, "Eins");
+        EXPECT_EQ(items[1].Path, "\\Pop\\x.mp3");
+    }
+    {
+        SCOPED_TRACE("a folder listed as b.mp3, A.mp3, a.MP3: sorted, case duplicate dropped");
+        Names entries = {"b.mp3", "A.mp3", "a.MP3"};
+        TNameCollator("de_DE").SortUnique(entries);
+        const auto items = MakeSongItems(entries, "\\F\\");
+        ASSERT_EQ(items.size(), 2u);
+        EXPECT_EQ(items[0].Caption, "A");
+        EXPECT_EQ(items[0].Path, "\\F\\A.mp3");
+        EXPECT_EQ(items[1].Caption, "b");
+        EXPECT_EQ(items[1].Path, "\\F\\b.mp3");
+    }
+    Names none;
+    EXPECT_TRUE(MakeSongItems(none, "\\F\\").empty());
+}
+
+TEST(SongList, MoveTargetMovesOnePlaceOrSaysNothingMoves) {
+    const Names list = {"a", "b", "c", "d"};
+    {
+        SCOPED_TRACE("up");
+        EXPECT_EQ(MoveInList(list, 1, -1), (Names{"b", "a", "c", "d"}));
+        EXPECT_EQ(MoveInList(list, 3, -1), (Names{"a", "b", "d", "c"}));
+        EXPECT_EQ(MoveTarget(3, 4, -1), 2);
+        EXPECT_EQ(MoveTarget(0, 4, -1), 0) << "the first item stays";
+    }
+    {
+        SCOPED_TRACE("down");
+        EXPECT_EQ(MoveInList(list, 0, +1), (Names{"b", "a", "c", "d"}));
+        EXPECT_EQ(MoveInList(list, 2, +1), (Names{"a", "b", "d", "c"}));
+        EXPECT_EQ(MoveTarget(2, 4, +1), 3) << "inserted behind d: the last place";
+        EXPECT_EQ(MoveTarget(3, 4, +1), 3) << "the last item stays";
+    }
+    {
+        SCOPED_TRACE("every position: a swap with the neighbour, or nothing at the ends");
+        for (int delta : {-1, +1}) {
+            for (int i = 0; i < 4; ++i) {
+                Names expected = list;
+                const int other = i + delta;
+                if (other >= 0 && other < 4)
+                    std::swap(expected[static_cast<size_t>(i)],
+                              expected[static_cast<size_t>(other)]);
+                EXPECT_EQ(MoveInList(list, i, delta), expected) << i << " " << delta;
+                EXPECT_EQ(MoveTarget(i, 4, delta) == i, expected == list) << i << " " << delta;
+            }
+        }
+    }
+    {
+        SCOPED_TRACE("one item, no items, no selection");
+        EXPECT_EQ(MoveTarget(0, 1, -1), 0);
+        EXPECT_EQ(MoveTarget(0, 1, +1), 0);
+        EXPECT_EQ(MoveTarget(-1, 4, +1), -1);
+        EXPECT_EQ(MoveTarget(-1, 0, -1), -1);
+        EXPECT_EQ(MoveTarget(4, 4, -1), 4);
+    }
+}

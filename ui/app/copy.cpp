@@ -1,0 +1,188 @@
+#include "app/copy.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "collection/copy_files.h"
+#include "widgets/velAutoIni.h"
+#include "sources/transfer.h"
+#include "widgets/velCombo.h"
+#include "widgets/velWizard.h"
+
+namespace tunrax {
+
+namespace {
+
+QLineEdit* ReadOnlyField(QFormLayout* form, const QString& label, QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::ClickFocus);  // skipped by Tab
+    form->addRow(new QLabel(label, parent), field);
+    return field;
+}
+
+std::shared_ptr<void> Hold(const std::function<std::shared_ptr<void>()>& sourceInUse) {
+    return sourceInUse ? sourceInUse() : nullptr;
+}
+
+}  // namespace
+
+TfmCopy::TfmCopy(QWidget* parent, TVelIniFile& settings) : TVelForm(parent), FSettings(settings) {
+    setObjectName(QStringLiteral("fmCopy"));
+    setWindowTitle(QStringLiteral("Lieder auf den mobilen tunRax kopieren"));
+    setWindowFlag(Qt::Tool);
+    CreateControls();
+    VelFormCreate();
+}
+
+TfmCopy::~TfmCopy() = default;
+
+void TfmCopy::CreateControls() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    velWizard1 = new TvelWizard(this);
+    velWizard1->setObjectName(QStringLiteral("velWizard1"));
+    layout->addWidget(velWizard1);
+
+    velWizardPage1 = new TvelWizardPage(velWizard1);
+    {
+        auto* pageLayout = new QVBoxLayout(velWizardPage1);
+        pageLayout->addWidget(
+            new QLabel(QStringLiteral("Verzeichnis auf dem tunRax"), velWizardPage1));
+        edDir = new TDirectoryEdit(velWizardPage1);
+        edDir->NewStyle = false;
+        pageLayout->addWidget(edDir);
+        cbLoeschen =
+            new QCheckBox(QStringLiteral("mp3-Dateien im Verzeichnis löschen ?"), velWizardPage1);
+        cbOrg = new QCheckBox(QStringLiteral("in originaler Verzeichnisstruktur speichern?"),
+                              velWizardPage1);
+        cbListe = new QCheckBox(QStringLiteral("Listenname als Verzeichnis"), velWizardPage1);
+        for (QCheckBox* box : {cbLoeschen, cbOrg, cbListe})
+            pageLayout->addWidget(box);
+        pageLayout->addStretch();
+    }
+    velWizardPage1->OnChanging = [this](TvelWizardPage* sender, bool& allowChange) {
+        velWizardPage1Changing(sender, allowChange);
+    };
+
+    velWizardPage2 = new TvelWizardPage(velWizard1);
+    {
+        auto* form = new QFormLayout(velWizardPage2);
+        edAnzahl = ReadOnlyField(form, QStringLiteral("Anzahl Lieder"), velWizardPage2);
+        edSize = ReadOnlyField(form, QStringLiteral("Speicher (MB)"), velWizardPage2);
+    }
+
+    wpStart = new TvelWizardPage(velWizard1);
+    {
+        auto* pageLayout = new QVBoxLayout(wpStart);
+        pbStatus = new QProgressBar(wpStart);
+        pbStatus->setTextVisible(false);
+        pbStatus->hide();
+        btnStart = new QPushButton(QStringLiteral("Start"), wpStart);
+        btnStart->setAutoDefault(false);
+        pageLayout->addStretch();
+        pageLayout->addWidget(pbStatus);
+        pageLayout->addWidget(btnStart, 0, Qt::AlignHCenter);
+        pageLayout->addStretch();
+        connect(btnStart, &QPushButton::clicked, this, &TfmCopy::btnStartClick);
+    }
+    velWizard1->Loaded();
+    resize(velWizard1->sizeHint().expandedTo(QSize(410, 149)));
+}
+
+void TfmCopy::VelFormCreate() {
+    ini = new TvelAutoIni(this, FSettings);
+    ini->Group = "mobiler tunRax";
+    ini->AddItem(edDir, QStringLiteral("TEXT"), "", "Verzeichnis", QString());
+    ini->AddItem(cbLoeschen, QStringLiteral("Checked"), "", "Löschen", false);
+    ini->AddItem(cbOrg, QStringLiteral("Checked"), "", "Org_Alben", false);
+    ini->AddItem(cbListe, QStringLiteral("Checked"), "", "ListenName", true);
+    ini->LoadValues();
+}
+
+void TfmCopy::velWizardPage1Changing(TvelWizardPage*, bool& allowChange) {
+    FTargetDir = PrepareTargetFolder(edDir->text().toStdString(), cbListe->isChecked(), FListName);
+    ini->SaveValues();
+    int64_t kiloBytes = 0;
+    {
+        auto inUse = Hold(SourceInUse);
+        kiloBytes = FSource->GetSizeKB(*FSongs);
+    }
+    edAnzahl->setText(QString::number(FSongs->size()));
+    edSize->setText(QString::fromStdString(SizeMBText(kiloBytes)));
+    allowChange = true;
+}
+
+void TfmCopy::btnStartClick() {
+    wpStart->SetEnableBack(false);
+    btnStart->setEnabled(false);
+    pbStatus->show();
+    pbStatus->setMaximum(static_cast<int>(FSongs->size()));
+    pbStatus->setValue(0);
+
+    const bool keepFolders = cbOrg->isChecked();
+    if (cbLoeschen->isChecked())
+        ClearTargetFolder(FTargetDir, *FSongs, keepFolders);
+
+    FCopying = true;
+    FCancelRequested = false;
+    FCopied = 0;
+    struct CopyingFlag {
+        bool& flag;
+        ~CopyingFlag() { flag = false; }
+    } copying{FCopying};
+    QPointer<TfmCopy> alive(this);
+    int number = 0;
+    for (const std::string& song : *FSongs) {
+        ++number;
+        const std::string target = CopyTargetFile(FTargetDir, song, number, keepFolders);
+        {
+            auto inUse = Hold(SourceInUse);
+            if (CopySong(*FSource, song, target))
+                ++FCopied;
+        }
+        pbStatus->setValue(number);
+        // Repaints, and lets Cancel through between songs.
+        QCoreApplication::processEvents();
+        if (!alive)
+            return;
+        if (FCancelRequested)
+            break;
+    }
+    // A player may be unplugged as soon as the wizard has gone.
+    SyncTargetFolder(FTargetDir);
+    FCopying = false;
+    done(FCancelRequested ? 0 : 1);
+}
+
+void TfmCopy::closeEvent(QCloseEvent* event) {
+    if (FCopying) {
+        // The song under way is finished first; the loop then ends.
+        FCancelRequested = true;
+        event->ignore();
+        return;
+    }
+    TVelForm::closeEvent(event);
+}
+
+void ShowCopyWizard(QWidget* parent, TCustomTransfer& source, const std::vector<std::string>& songs,
+                    const std::string& listName, TVelIniFile& settings,
+                    std::function<std::shared_ptr<void>()> sourceInUse) {
+    TfmCopy form(parent, settings);
+    form.FSource = &source;
+    form.FSongs = &songs;
+    form.FListName = listName;
+    form.SourceInUse = std::move(sourceInUse);
+    form.cbListe->setEnabled(!listName.empty());
+    form.exec();
+}
+
+}  // namespace tunrax

@@ -1,0 +1,836 @@
+#include "app/haupt.h"
+
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <sstream>
+
+#include "app/CatalogueModel.h"
+#include "app/QtProgress.h"
+#include "collection/catalogue_scan.h"
+#include "collection/collation.h"
+#include "app/copy.h"
+#include "collection/songfile.h"
+#include "collection/songlist.h"
+#include "audio/BassPlayer.h"
+#include "audio/ID3v1.h"
+#include "audio/ID3v2.h"
+#include "settings/Error.h"
+#include "settings/Vel_ini.h"
+#include "app/setup.h"
+#include "settings/vel_SHFolder.h"
+#include "settings/vel_text.h"
+#include "settings/vel_tools.h"
+#include "sources/transfer.h"
+#include "tunrax_version.h"
+#include "widgets/TrayIcon.h"
+#include "widgets/vel_dialogs.h"
+#include "widgets/vel_single.h"
+
+// The icons live in the program's resources, which a static library must
+// register itself (outside any namespace).
+static void InitResources() {
+    Q_INIT_RESOURCE(tunrax);
+}
+
+namespace tunrax {
+
+namespace {
+
+const char kSettings[] = "Einstellungen";
+
+QIcon ResourceIcon(const QString& name) {
+    return QIcon(QStringLiteral(":/") + name);
+}
+
+// Runs a clean-up when the scope ends, also when an error leaves it.
+template <class F>
+class Finally {
+public:
+    explicit Finally(F f) : FF(std::move(f)) {}
+    ~Finally() { FF(); }
+    Finally(const Finally&) = delete;
+    Finally& operator=(const Finally&) = delete;
+
+private:
+    F FF;
+};
+
+// Keeps the selection of a view visible while it has no focus.
+void KeepSelectionVisible(QWidget* view) {
+    QPalette palette = view->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    view->setPalette(palette);
+}
+
+}  // namespace
+
+std::string TempFileName() {
+    return GetTempFolder() + "tunrax.mp3";
+}
+
+TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, QWidget* parent)
+    : TVelForm(parent),
+      FSettings(settings),
+      FLibrary(std::move(library)),
+      FCollator(std::make_unique<TNameCollator>()) {
+    InitResources();
+    setWindowTitle(QStringLiteral("Tunrax"));
+    // The playback timer restores this caption; it runs already while the
+    // first-start wizard is open, before the full caption is made.
+    FSavedCaption = windowTitle();
+    setObjectName(QStringLiteral("fmMain"));
+    // A normal top-level window with only a close box; it may be resized.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::CustomizeWindowHint);
+
+    SingleInstance1 = new TSingleInstance(this);
+    SingleInstance1->TestOnlyDir = false;
+    if (!SingleInstance1->Loaded()) {
+        FSecondInstance = true;
+        return;
+    }
+    CreateActions();
+    CreateControls();
+    VelFormCreate();
+    // The commands follow the window's state whenever the event queue has
+    // drained, whatever changed it: a click, a key, a song's end, a timer.
+    FIdle = new QTimer(this);
+    FIdle->setSingleShot(true);
+    FIdle->setInterval(0);
+    connect(FIdle, &QTimer::timeout, this, Guarded(&TfmMain::UpdateActions));
+    qApp->installEventFilter(this);
+    connect(this, &TVelForm::AfterCreate, this, Guarded(&TfmMain::VelFormAfterCreate));
+    ShowSetup = [this] { return ShowModalForm<TfmSetup>(this, FSettings); };
+    ShowCopy = [this](const std::vector<std::string>& songs, const std::string& listName) {
+        ShowCopyWizard(this, *FSource, songs, listName, FSettings,
+                       [this] { return std::make_shared<BusyScope>(*this); });
+    };
+}
+
+TfmMain::~TfmMain() {
+    VelFormDestroy();
+}
+
+QAction* TfmMain::MakeAction(const QString& caption, const QString& category, int image,
+                             const QKeySequence& shortcut) {
+    auto* action = new QAction(caption, this);
+    action->setProperty("category", category);
+    if (image >= 0)
+        action->setIcon(ResourceIcon(QStringLiteral("toolbar/%1.svg").arg(image)));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    action->setEnabled(false);
+    return action;
+}
+
+void TfmMain::CreateActions() {
+    const QString favoriten = QStringLiteral("Favoriten");
+    const QString lieder = QStringLiteral("Lieder");
+    acNeuListe = MakeAction(QStringLiteral("Neue Liste"), favoriten, 2);
+    acDelListe = MakeAction(QStringLiteral("Liste Löschen"), favoriten, 3);
+    acAdd = MakeAction(QStringLiteral("zu Favoritenliste hinzufügen"), lieder, 0,
+                       QKeySequence(Qt::Key_Insert));
+    acDel = MakeAction(QStringLiteral("von Favoritenliste entfernen"), lieder, 1,
+                       QKeySequence(Qt::Key_Delete));
+    acNoPlay = MakeAction(QStringLiteral("Titel nicht abspielen"), lieder, 4);
+    acNoPlay->setCheckable(true);
+    acLiedFrueher = MakeAction(QStringLiteral("Lied früher"), favoriten, 5);
+    acLiedSpaeter = MakeAction(QStringLiteral("Lied später"), favoriten, 6);
+    acKopieren = MakeAction(QStringLiteral("Lieder kopieren"), favoriten, 7);
+    acAddAll = MakeAction(QStringLiteral("Alle Lieder zur Favoritenliste hinzufügen"), lieder, -1);
+    acDelAll =
+        MakeAction(QStringLiteral("Alle Lieder von der Favoritenliste entfernen"), lieder, -1);
+    acFind = MakeAction(QStringLiteral("Lied im Album finden"), lieder, -1);
+    for (QAction* action : {acAdd, acDel})
+        action->setShortcutContext(Qt::WindowShortcut);
+}
+
+void TfmMain::CreateControls() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Menu bar: "&Datei" with its commands, two commands on the bar itself,
+    // "Minimieren" at the bar's right end.
+    MainMenu1 = new QMenuBar(this);
+    QMenu* datei = MainMenu1->addMenu(QStringLiteral("&Datei"));
+    Aktualisieren1 = datei->addAction(QStringLiteral("Aktualisieren"));
+    datei->addSeparator();
+    Beenden1 = datei->addAction(QStringLiteral("&Beenden"));
+    Einstellungen1 = MainMenu1->addAction(QStringLiteral("&Einstellungen"));
+    // "Minimieren" lives in a bar of its own at the right end. Both bars sit
+    // side by side in one row rather than one in the other's corner: a bar in
+    // a corner is not on the accessibility bus, so a screen reader would
+    // never reach the command.
+    auto* menuRow = new QWidget(this);
+    auto* menuRowLayout = new QHBoxLayout(menuRow);
+    menuRowLayout->setContentsMargins(0, 0, 0, 0);
+    menuRowLayout->setSpacing(0);
+    auto* rightBar = new QMenuBar(menuRow);
+    rightBar->setObjectName(QStringLiteral("MainMenu1Rechts"));
+    Minimieren1 = rightBar->addAction(QStringLiteral("Minimieren"));
+    MainMenu1->setParent(menuRow);
+    menuRowLayout->addWidget(MainMenu1, 1);
+    menuRowLayout->addWidget(rightBar, 0);
+    layout->setMenuBar(menuRow);
+    connect(Aktualisieren1, &QAction::triggered, this, Guarded(&TfmMain::Aktualisieren1Click));
+    connect(Beenden1, &QAction::triggered, this, Guarded(&TfmMain::Beenden1Click));
+    connect(Einstellungen1, &QAction::triggered, this, Guarded(&TfmMain::Einstellungen1Click));
+    connect(Minimieren1, &QAction::triggered, this, Guarded(&TfmMain::Minimieren1Click));
+
+    // Top bar: favourites chooser and tool bar.
+    Panel1 = new QWidget(this);
+    Panel1->setFixedHeight(28);
+    auto* panelLayout = new QHBoxLayout(Panel1);
+    panelLayout->setContentsMargins(4, 0, 4, 0);
+    Label1 = new QLabel(QStringLiteral("Favoriten"), Panel1);
+    cbFavoriten = new QComboBox(Panel1);
+    cbFavoriten->setEditable(false);
+    cbFavoriten->setMinimumWidth(160);
+    atMain = new QToolBar(Panel1);
+    atMain->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    atMain->setIconSize(QSize(16, 16));
+    for (QAction* action :
+         {acNeuListe, acDelListe, static_cast<QAction*>(nullptr), acAdd, acDel,
+          static_cast<QAction*>(nullptr), acLiedFrueher, acLiedSpaeter,
+          static_cast<QAction*>(nullptr), acNoPlay, static_cast<QAction*>(nullptr), acKopieren}) {
+        if (action)
+            atMain->addAction(action);
+        else
+            atMain->addSeparator();
+    }
+    panelLayout->addWidget(Label1);
+    panelLayout->addWidget(cbFavoriten);
+    panelLayout->addWidget(atMain);
+    panelLayout->addStretch(1);
+    layout->addWidget(Panel1);
+
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(2);
+    layout->addLayout(body, 1);
+
+    // Pages with their tabs on the left: "Alle" (album tree), "Favoriten".
+    pcSeiten = new QTabWidget(this);
+    pcSeiten->setTabPosition(QTabWidget::West);
+    pcSeiten->setFixedWidth(289);
+    tsAlle = new QWidget(pcSeiten);
+    auto* alleLayout = new QVBoxLayout(tsAlle);
+    alleLayout->setContentsMargins(0, 0, 0, 0);
+    tvAlben = new QTreeView(tsAlle);
+    FAlben = new TCatalogueModel(tvAlben);
+    tvAlben->setModel(FAlben);
+    tvAlben->setHeaderHidden(true);
+    tvAlben->setUniformRowHeights(true);
+    tvAlben->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvAlben->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvAlben->setMouseTracking(true);  // hot tracking
+    tvAlben->setContextMenuPolicy(Qt::CustomContextMenu);
+    KeepSelectionVisible(tvAlben);
+    alleLayout->addWidget(tvAlben);
+    tsFavoriten = new QWidget(pcSeiten);
+    pcSeiten->addTab(tsAlle, QStringLiteral("Alle"));
+    pcSeiten->addTab(tsFavoriten, QStringLiteral("Favoriten"));
+    pcSeiten->setTabVisible(1, false);  // until a favourite list is chosen
+    body->addWidget(pcSeiten);
+    connect(tvAlben->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid())
+                    tvAlben->expand(current);
+                if (FTreeChangeAttached)
+                    ShowErrorsOf([this] { tvAlbenChange(); });
+            });
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(1);
+    lvLieder = new QTreeWidget(this);
+    lvLieder->setColumnCount(1);
+    lvLieder->setHeaderLabels({QStringLiteral("Lieder")});
+    lvLieder->setHeaderHidden(true);
+    lvLieder->setColumnWidth(0, 266);
+    lvLieder->setRootIsDecorated(false);
+    lvLieder->setUniformRowHeights(true);
+    lvLieder->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvLieder->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvLieder->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvLieder->setContextMenuPolicy(Qt::CustomContextMenu);
+    KeepSelectionVisible(lvLieder);
+    right->addWidget(lvLieder, 1);
+    // The selection, not the current item: a mouse press makes a row current
+    // before it selects it, and Tab makes a row current without selecting it.
+    connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, Guarded(&TfmMain::lvLiederChange));
+    for (QLabel** label : {&laTitel, &laInterpret, &laAlbum}) {
+        *label = new QLabel(this);
+        (*label)->setAlignment(Qt::AlignCenter);
+        (*label)->setTextFormat(Qt::PlainText);
+        right->addWidget(*label);
+    }
+    pbStatus = new QProgressBar(this);
+    pbStatus->setRange(0, 1000);
+    pbStatus->setTextVisible(false);
+    pbStatus->setFixedHeight(12);
+    pbStatus->hide();
+    // Keep the space of the bar so that the labels do not jump when it shows.
+    QSizePolicy keep = pbStatus->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    pbStatus->setSizePolicy(keep);
+    right->addWidget(pbStatus);
+    body->addLayout(right, 1);
+    FProgress = std::make_unique<TProgressBarDisplay>(pbStatus);
+
+    // Context menus of the song list and the album tree.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->addAction(acAdd);
+    PopupMenu1->addAction(acAddAll);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(acDel);
+    PopupMenu1->addAction(acDelAll);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(acFind);
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->addAction(acAddAll);
+    PopupMenu2->addSeparator();
+    PopupMenu2->addAction(acDelAll);
+    connect(lvLieder, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(lvLieder->viewport()->mapToGlobal(pos));
+    });
+    connect(tvAlben, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu2->popup(tvAlben->viewport()->mapToGlobal(pos));
+    });
+
+    mmStart = new QTimer(this);
+    mmStart->setInterval(100);
+    connect(mmStart, &QTimer::timeout, this, Guarded(&TfmMain::mmStartTimer));
+
+    ConnectFavoriteCommands();
+
+    FIconOn = ResourceIcon(QStringLiteral("CD_AN.svg"));
+    FIconOff = ResourceIcon(QStringLiteral("CD_AUS.svg"));
+    NBA = new TTrayIcon(this, FIconOff);
+    NBA->OnClick = [this](TTrayIcon*) { NBAClick(); };
+
+    resize(575, 377 + MainMenu1->sizeHint().height());
+    setMinimumSize(575, 300);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TfmMain::VelFormCreate() {
+    if (!FLibrary)
+        FLibrary = CreateGStreamerLibrary();
+    FPlayer = std::make_unique<TBassPlayer>(*FLibrary);
+    FPlayer->OnError = [this](const std::string& text, const std::string& title) {
+        QMessageBox::critical(this, QString::fromStdString(title), QString::fromStdString(text));
+    };
+    FPlayer->Init(reinterpret_cast<void*>(winId()));
+    GetUserDataFolder("tunRax", "quintor");
+    for (QAction* action : findChildren<QAction*>())
+        if (!action->text().isEmpty())
+            action->setToolTip(action->text());
+    mmStart->start();
+}
+
+void TfmMain::VelFormAfterCreate() {
+    if (FSettings.ReadInteger(kSettings, "Typ", -1) == -1) {
+        // First start: without a source chosen in the wizard there is nothing
+        // to play.
+        if (ShowSetup)
+            ShowSetup();
+        if (FSettings.ReadInteger(kSettings, "Typ", -1) == -1) {
+            SessionEnd();
+            return;
+        }
+    }
+    SetPlayIcon(false);
+    FSavedCaption = StartCaption(windowTitle(), QString::fromUtf8(GetFileVersionString("")),
+                                 QString::fromUtf8(kBuildDate));
+    setWindowTitle(FSavedCaption);
+    LoadCatalogue();
+    if (!FSource) {
+        SessionEnd();
+        return;
+    }
+    FillFavoriteChooser();
+}
+
+namespace {
+
+// The separator of the C library's date format for LC_TIME ("%d.%m.%Y" for
+// de_DE, "%m/%d/%y" for C): the first text that is not a conversion.
+QString DateSeparator() {
+    const char* format = ::nl_langinfo(D_FMT);
+    for (const char* p = format; p && *p;) {
+        if (*p == '%') {
+            ++p;
+            if (*p == 'E' || *p == 'O')  // modifiers of the conversion
+                ++p;
+            if (*p)
+                ++p;
+            continue;
+        }
+        const char* end = p;
+        while (*end && *end != '%')
+            ++end;
+        QString text = QString::fromLocal8Bit(p, end - p);
+        if (!text.isEmpty())
+            return text.left(1);
+        p = end;
+    }
+    return QStringLiteral(".");
+}
+
+}  // namespace
+
+QString TfmMain::StartCaption(const QString& title, const QString& version,
+                              const QString& buildDate) {
+    const QString separator = DateSeparator();
+    QDate date = QDate::fromString(buildDate, QStringLiteral("yyyy-MM-dd"));
+    QString shown =
+        date.isValid() ? date.toString(QStringLiteral("dd%1MM%1yy").arg(separator)) : buildDate;
+    return QStringLiteral("%1 (%2 vom %3)").arg(title, version, shown);
+}
+
+void TfmMain::SetPlayIcon(bool on) {
+    // A stopped list sets the same icon every tick; the tray is told only
+    // when the picture changes.
+    if (FPlayIconSet && FPlayIconOn == on)
+        return;
+    FPlayIconSet = true;
+    FPlayIconOn = on;
+    NBA->SetIcon(on ? FIconOn : FIconOff);
+}
+
+void TfmMain::ShowWindow() {
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void TfmMain::Minimieren1Click() {
+    // Without a notification area the window must stay reachable: it goes
+    // to the task bar instead.
+    if (NBA->Show())
+        hide();
+    else
+        showMinimized();
+}
+
+void TfmMain::Beenden1Click() {
+    if (FCopyOpen) {
+        // The copy wizard uses the source: it ends first (after the song
+        // under way), then the program.
+        FEndPending = true;
+        if (auto* copy = findChild<TfmCopy*>())
+            copy->close();
+        return;
+    }
+    FCloseConfirmed = true;
+    close();
+}
+
+void TfmMain::SessionEnd() {
+    if (FBusy > 0) {
+        // A transfer or scan is under way on this thread; end once it is done.
+        FEndPending = true;
+        return;
+    }
+    Beenden1Click();
+}
+
+// Marks the time in which the source is in use. The progress display lets
+// the window repaint meanwhile, and with it timers and the session's end
+// would run in the middle of a transfer: those wait until it is done.
+class TfmMain::BusyScope {
+public:
+    explicit BusyScope(TfmMain& form) : FForm(form) { ++FForm.FBusy; }
+    ~BusyScope() {
+        if (--FForm.FBusy == 0 && FForm.FEndPending)
+            QTimer::singleShot(0, &FForm, &TfmMain::SessionEnd);
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    TfmMain& FForm;
+};
+
+bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
+    // The idle timer's own tick would arm it again for ever.
+    if (watched != FIdle && !FDestroyed && !FIdle->isActive())
+        FIdle->start();
+    return TVelForm::eventFilter(watched, event);
+}
+
+void TfmMain::closeEvent(QCloseEvent* event) {
+    if (!FCloseConfirmed) {
+        event->ignore();
+        Minimieren1Click();
+        return;
+    }
+    event->accept();
+    VelFormDestroy();
+    QCoreApplication::quit();
+}
+
+void TfmMain::Einstellungen1Click() {
+    if (!ShowSetup || ShowSetup() != 1)
+        return;
+    // The songs listed came from the old source: on page "Alle" the list
+    // follows the new tree, where no album is chosen yet.
+    if (pcSeiten->currentIndex() == 0)
+        lvLieder->clear();
+    LoadCatalogue();
+    if (FFavoriteChooserFilled)
+        cbFavoritenChange();
+    else
+        FillFavoriteChooser();  // the start's load had failed
+}
+
+void TfmMain::acKopierenExecute() {
+    if (!FSource || !FSource->Can(CanCopy) || !ShowCopy)
+        return;
+    std::vector<std::string> songs;
+    SongListPaths(lvLieder, songs);
+    if (songs.empty())
+        return;
+    const std::string listName = pcSeiten->currentIndex() == 1 ? FFavoriteName : std::string();
+    struct Closed {
+        TfmMain& form;
+        ~Closed() {
+            form.FCopyOpen = false;
+            if (form.FEndPending && form.FBusy == 0)
+                QTimer::singleShot(0, &form, &TfmMain::SessionEnd);
+        }
+    } closed{*this};
+    FCopyOpen = true;
+    ShowCopy(songs, listName);
+}
+
+void TfmMain::Aktualisieren1Click() {
+    if (FSource && FSource->Can(CanRebuild) && FSource->Can(CanStoreCatalogue)) {
+        AttachTreeChange(false);
+        Finally reattach([this] { AttachTreeChange(true); });
+        BuildCatalogue();
+    } else {
+        LoadCatalogue();
+    }
+    // After a failed start the chooser is filled by the first load that works.
+    if (!FFavoriteChooserFilled && FSource)
+        FillFavoriteChooser();
+}
+
+void TfmMain::NBAClick() {
+    switch (NBA->MouseButton()) {
+        case TMouseButton::mbLeft:
+            switch (FPlayer->State()) {
+                case psPlaying: MediaPause(); break;
+                case psPaused: MediaPlay(); break;  // resumes
+                default: ShowWindow(); break;
+            }
+            break;
+        case TMouseButton::mbRight: ShowWindow(); break;
+        case TMouseButton::mbMiddle: break;
+    }
+}
+
+void TfmMain::VelFormDestroy() {
+    if (FDestroyed || FSecondInstance)
+        return;
+    FDestroyed = true;
+    qApp->removeEventFilter(this);
+    FIdle->stop();
+    mmStart->stop();
+    try {
+        ::unlink(TempFileName().c_str());
+    } catch (const Error&) {
+        // No private temporary folder: then there is no song file either.
+    }
+    // The chooser's position is stored only once the chooser was filled, so
+    // that an unfilled chooser never overwrites the stored list.
+    if (FFavoriteChooserFilled) {
+        try {
+            SaveFavorites();
+            FSettings.WriteInteger("Favoriten", "aktuell", cbFavoriten->currentIndex());
+        } catch (const Error& error) {
+            QMessageBox::critical(nullptr, QStringLiteral("Tunrax"),
+                                  QString::fromUtf8(error.what()));
+        }
+    }
+    FFavorites.Clear();
+    FSource.reset();
+    FPlayer.reset();  // releases the audio output
+    FLibrary.reset();
+}
+
+// --- catalogue and album tree
+
+void TfmMain::LoadCatalogue() {
+    AttachTreeChange(false);
+    Finally reattach([this] { AttachTreeChange(true); });
+    FSource.reset();
+    bool alternative = FSettings.ReadBool(kSettings, "Alternativ", false);
+    int type = FSettings.ReadInteger(kSettings, "Typ", 0);
+    FSource = CreateTransfer(type, alternative, FProgress.get(), FSettings);
+    TCatalogue empty;
+    FAlben->Replace(empty);
+    if (!FSource)
+        return;
+
+    BusyScope busy(*this);
+    tvAlben->setUpdatesEnabled(false);
+    Finally redraw([this] { tvAlben->setUpdatesEnabled(true); });
+    TCatalogue catalogue;
+    try {
+        std::ostringstream text;
+        FSource->GetFile(text, CatalogueFileName(FSource->Alternative));
+        ParseCatalogue(std::move(text).str(), catalogue);  // the buffer, not a copy
+    } catch (const Error&) {
+        if (!FSource->Can(CanRebuild))
+            throw;
+        BuildCatalogue();
+        return;
+    }
+    FAlben->Replace(catalogue);
+}
+
+void TfmMain::BuildCatalogue() {
+    BusyScope busy(*this);
+    tvAlben->setUpdatesEnabled(false);
+    TCatalogue catalogue;
+    {
+        Finally cleanUp([&] {
+            // The folders found so far stay, also after an error.
+            FAlben->Replace(catalogue);
+            FProgress->Hide();
+            tvAlben->setUpdatesEnabled(true);
+        });
+        FProgress->Show();
+        FProgress->SetPosition(0);
+        ScanCatalogue(*FSource, *FCollator, catalogue, FProgress.get());
+    }
+    if (FEndPending)
+        return;  // the program ends; the scan is not written back half-way
+    if (FSource->Can(CanStoreCatalogue)) {
+        std::istringstream text(WriteCatalogue(FAlben->Catalogue()));
+        FSource->PutFile(text, CatalogueFileName(FSource->Alternative));
+    }
+}
+
+int32_t TfmMain::SelectedNode() const {
+    return FAlben->NodeOf(tvAlben->currentIndex());
+}
+
+void TfmMain::tvAlbenChange() {
+    lvLieder->setUpdatesEnabled(false);
+    Finally redraw([this] { lvLieder->setUpdatesEnabled(true); });
+    lvLieder->clear();
+    int32_t node = SelectedNode();
+    if (node == TCatalogue::kNone || !FSource)
+        return;
+    std::string folder = NodePath(FAlben->Catalogue(), node);
+    std::vector<std::string> files;
+    BusyScope busy(*this);
+    FSource->ListFiles(files, folder);
+    // Folders list in no fixed order; sorting by bytes first makes the same
+    // one of two names that differ only in case stay every time.
+    std::sort(files.begin(), files.end());
+    FCollator->SortUnique(files);
+    FillSongList(files, lvLieder, folder);
+}
+
+void TfmMain::lvLiederChange() {
+    FTickCount = 0;
+    FMediaStopped = false;
+}
+
+// --- playback
+
+void TfmMain::mmStartTimer() {
+    if (FBusy > 0)
+        return;
+    ++FTickCount;
+    if (FTickCount == 2)
+        StartSelectedSong();
+    if (FTickCount > 3) {
+        FTickCount = 3;
+        PollPlayer();
+    }
+}
+
+void TfmMain::StartSelectedSong() {
+    QTreeWidgetItem* item = SelectedSong();
+    bool listShown = SelectedNode() != TCatalogue::kNone || pcSeiten->currentIndex() == 1;
+    if (!listShown || !item || !FSource)
+        return;
+    BusyScope busy(*this);
+    setWindowTitle(FSavedCaption + QStringLiteral(" - ") + item->text(0));
+    FPlayer->Stop();
+    std::string fileName = TempFileName();
+    FetchSong(*FSource, SongPath(item), fileName);
+    if (FMediaStopped) {
+        // Stopped from outside while the song was being fetched.
+        setWindowTitle(FSavedCaption);
+        return;
+    }
+    if (FileSizeOf(fileName) >= 0) {
+        ++FSongSerial;
+        FSongCaption = item->text(0);
+        ShowSongInfo();
+        FPlayer->Play(fileName);
+    }
+}
+
+QTreeWidgetItem* TfmMain::SelectedSong() const {
+    QTreeWidgetItem* item = lvLieder->currentItem();
+    return item && item->isSelected() ? item : nullptr;
+}
+
+int TfmMain::SelectedSongIndex() const {
+    QTreeWidgetItem* item = SelectedSong();
+    return item ? lvLieder->indexOfTopLevelItem(item) : -1;
+}
+
+void TfmMain::SelectSong(int row) {
+    QTreeWidgetItem* item = row >= 0 ? lvLieder->topLevelItem(row) : nullptr;
+    if (!item) {
+        lvLieder->clearSelection();
+        lvLieder->setCurrentItem(nullptr);
+        return;
+    }
+    // A row may be current without being selected (after Tab into the list):
+    // it is selected explicitly, so that the change handler always runs.
+    lvLieder->setCurrentItem(item);
+    item->setSelected(true);
+}
+
+void TfmMain::PollPlayer() {
+    if (FPlayer->State() != psStopped)
+        return;
+    try {
+        ::unlink(TempFileName().c_str());
+    } catch (const Error&) {
+        // Without the temporary folder there is no file to delete.
+    }
+    if (FMediaStopped)
+        return;
+    int index = SelectedSongIndex();
+    if (index < lvLieder->topLevelItemCount() - 1) {
+        SelectSong(index + 1);
+    } else {
+        setWindowTitle(FSavedCaption);
+        SetPlayIcon(false);
+    }
+}
+
+void TfmMain::ShowSongInfo() {
+    std::string fileName = TempFileName();
+    auto show = [this](const std::string& title, const std::string& artist,
+                       const std::string& album) {
+        auto text = [](std::string bytes) {
+            std::replace(bytes.begin(), bytes.end(), '_', ' ');
+            return QString::fromStdString(DisplayText(bytes));
+        };
+        laTitel->setText(text(title));
+        laInterpret->setText(text(artist));
+        laAlbum->setText(text(album));
+    };
+    bool shown = false;
+    TID3v2 v2;
+    if (v2.LoadFromFile(fileName) && v2.TagFound()) {
+        show(v2.Title(), v2.Artist(), v2.Album());
+        shown = true;
+    } else {
+        TID3v1 v1;
+        if (v1.LoadFromFile(fileName) && v1.TagFound()) {
+            show(v1.Title(), v1.Artist(), v1.Album());
+            shown = true;
+        }
+    }
+    if (shown) {
+        NBA->SetTip(QStringLiteral("%1 --> %2").arg(laInterpret->text(), laTitel->text()));
+    } else {
+        laTitel->clear();
+        laInterpret->clear();
+        laAlbum->clear();
+        NBA->SetTip(FSavedCaption);
+    }
+    SetPlayIcon(true);
+}
+
+// --- the song list
+
+void FillSongList(std::vector<std::string>& list, QTreeWidget* listView,
+                  const std::string& folder) {
+    listView->setUpdatesEnabled(false);
+    Finally redraw([listView] { listView->setUpdatesEnabled(true); });
+    listView->clear();
+    if (list.empty())
+        return;
+    std::vector<TSongItem> songs = MakeSongItems(list, folder);
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(songs.size()));
+    for (const TSongItem& song : songs) {
+        auto* item = new QTreeWidgetItem;  // owned by listView once added below
+        item->setText(0, QString::fromStdString(DisplayText(song.Caption)));
+        item->setData(0, Qt::UserRole, QByteArray::fromStdString(song.Path));
+        items.append(item);
+    }
+    listView->addTopLevelItems(items);
+}
+
+std::string SongPath(const QTreeWidgetItem* item) {
+    if (!item)
+        return "";
+    return item->data(0, Qt::UserRole).toByteArray().toStdString();
+}
+
+void SongListPaths(QTreeWidget* listView, std::vector<std::string>& list) {
+    list.clear();
+    for (int i = 0; i < listView->topLevelItemCount(); ++i)
+        list.push_back(SongPath(listView->topLevelItem(i)));
+}
+
+void MoveSelectedSong(QTreeWidget* listView, int delta) {
+    QTreeWidgetItem* selected = listView->currentItem();
+    if (!selected || !selected->isSelected())
+        return;
+    int index = listView->indexOfTopLevelItem(selected);
+    int count = listView->topLevelItemCount();
+    int target = MoveTarget(index, count, delta);
+    if (target == index)
+        return;
+    listView->setUpdatesEnabled(false);
+    Finally redraw([listView] { listView->setUpdatesEnabled(true); });
+    // Take the item out and put it back at its new place: its caption and
+    // song path go with it.
+    QTreeWidgetItem* item = listView->takeTopLevelItem(index);
+    listView->insertTopLevelItem(target, item);
+    listView->setCurrentItem(item);
+}
+
+}  // namespace tunrax

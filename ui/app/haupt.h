@@ -1,0 +1,259 @@
+// The main window: album tree, song list, favourites chooser, the commands of
+// its menu and tool bar, the tray icon, and the program's start and end.
+//
+// Handlers may throw tunrax::Error; the application shows the message. The
+// window owns the source, the collator, the tray icon and every control.
+#pragma once
+
+#include <QIcon>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/MediaControl.h"
+#include "collection/catalogue.h"
+#include "collection/favorites.h"
+#include "audio/BassPlayer.h"
+#include "widgets/VelForm.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace tunrax {
+
+class TCatalogueModel;
+class TCustomTransfer;
+class TNameCollator;
+class TProgressBarDisplay;
+class TSingleInstance;
+class TTrayIcon;
+class TVelIniFile;
+
+class TfmMain : public TVelForm, public TMediaControl {
+    Q_OBJECT
+
+public:
+    // library: the audio library to play through; none gives the desktop's
+    // default output through GStreamer.
+    explicit TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library = nullptr,
+                     QWidget* parent = nullptr);
+    ~TfmMain() override;
+
+    // True when another instance runs: the program ends without showing this.
+    bool SecondInstance() const { return FSecondInstance; }
+
+    // --- state
+    std::unique_ptr<TBassPlayer> FPlayer;
+    std::unique_ptr<TCustomTransfer> FSource;
+    QString FSavedCaption;
+    int32_t FTickCount = 0;
+    TFavoriteList FFavorites;
+    int32_t FFavoriteChanges = 0;
+    std::string FFavoriteName;
+
+    // --- controls
+    QMenuBar* MainMenu1 = nullptr;
+    QAction* Aktualisieren1 = nullptr;
+    QAction* Beenden1 = nullptr;
+    QAction* Einstellungen1 = nullptr;
+    QAction* Minimieren1 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QComboBox* cbFavoriten = nullptr;
+    QToolBar* atMain = nullptr;
+    QTabWidget* pcSeiten = nullptr;
+    QWidget* tsAlle = nullptr;
+    QWidget* tsFavoriten = nullptr;
+    QLabel* imFavoriten = nullptr;  // the picture of the page "Favoriten"
+    QTreeView* tvAlben = nullptr;
+    TCatalogueModel* FAlben = nullptr;  // the model behind tvAlben
+    QTreeWidget* lvLieder = nullptr;
+    QLabel* laTitel = nullptr;
+    QLabel* laInterpret = nullptr;
+    QLabel* laAlbum = nullptr;
+    QProgressBar* pbStatus = nullptr;
+    QTimer* mmStart = nullptr;
+    QTimer* FIdle = nullptr;  // zero interval: fires when the application is idle
+    TTrayIcon* NBA = nullptr;
+    TSingleInstance* SingleInstance1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QMenu* PopupMenu2 = nullptr;
+
+    QAction* acNeuListe = nullptr;
+    QAction* acDelListe = nullptr;
+    QAction* acAdd = nullptr;
+    QAction* acDel = nullptr;
+    QAction* acNoPlay = nullptr;
+    QAction* acLiedFrueher = nullptr;
+    QAction* acLiedSpaeter = nullptr;
+    QAction* acKopieren = nullptr;
+    QAction* acAddAll = nullptr;
+    QAction* acDelAll = nullptr;
+    QAction* acFind = nullptr;
+
+    // --- life cycle and commands
+    void VelFormAfterCreate();
+    void Beenden1Click();
+    void Einstellungen1Click();
+    void Minimieren1Click();
+    void Aktualisieren1Click();
+    void NBAClick();
+    // The session ends or a terminating signal came: end as "&Beenden" does.
+    void SessionEnd();
+    void SetPlayIcon(bool on);
+    bool PlayIconOn() const { return FPlayIconOn; }
+
+    // --- playback
+    void mmStartTimer();
+    void ShowSongInfo();
+
+    // --- catalogue and album tree
+    void LoadCatalogue();
+    void BuildCatalogue();
+    // The selected folder of the album tree (kNone when none).
+    int32_t SelectedNode() const;
+    void tvAlbenChange();
+    void lvLiederChange();
+
+    // --- favourite lists
+    void FillFavoriteChooser();
+    void cbFavoritenChange();
+    void SaveFavorites();
+    void LoadFavorites();
+    void pcSeitenChange();
+    void AddToFavorites(const QTreeWidgetItem* item);
+    void RemoveFromFavorites(const QTreeWidgetItem* item);
+    // Sets every command's enabled state from the window's state; runs
+    // whenever the application becomes idle.
+    void UpdateActions();
+    void acNeuListeExecute();
+    void acDelListeExecute();
+    void acAddExecute();
+    void acDelExecute();
+    void acNoPlayExecute();
+    void acLiedFrueherExecute();
+    void acLiedSpaeterExecute();
+    void acAddAllExecute();
+    void acDelAllExecute();
+    void acFindExecute();
+    void acKopierenExecute();
+    // Whether the song list's item is drawn on the highlight colour.
+    bool Highlighted(const QTreeWidgetItem* item) const;
+    // Asks for the name of a new list; false when the user cancels.
+    std::function<bool(QString& name)> AskListName;
+    // Shows the settings wizard modally; its result (1 = saved).
+    std::function<int()> ShowSetup;
+    // Shows the copy wizard for the songs of the list shown.
+    std::function<void(const std::vector<std::string>& songs, const std::string& listName)>
+        ShowCopy;
+
+    // --- remote control (media keys, the desktop's sound menu)
+    void MediaPlay() override;
+    void MediaPause() override;
+    void MediaPlayPause() override;
+    void MediaStop() override;
+    void MediaNext() override;
+    void MediaPrevious() override;
+    void MediaRaise() override;
+    void MediaQuit() override;
+    TMediaStatus MediaStatus() override;
+    TMediaTrack MediaTrack() const override;
+    bool MediaCanGoNext() const override;
+    bool MediaCanGoPrevious() const override;
+    bool MediaCanPlay() const override;
+
+    // The caption "Tunrax (1.2.3.4 vom 17.01.12)" for a title, version and
+    // build date (yyyy-mm-dd), with the user's date separator.
+    static QString StartCaption(const QString& title, const QString& version,
+                                const QString& buildDate);
+
+protected:
+    // A slot for a signal of Qt's that runs handler and shows its error there
+    // (see ShowErrorsOf).
+    template <class Handler>
+    auto Guarded(Handler handler) {
+        return [this, handler] { ShowErrorsOf([this, handler] { (this->*handler)(); }); };
+    }
+    void closeEvent(QCloseEvent* event) override;
+    // Every event of the application arms the idle timer that runs
+    // UpdateActions once the event queue has drained.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void VelFormCreate();
+    void VelFormDestroy();
+    void CreateControls();
+    void CreateActions();
+    QAction* MakeAction(const QString& caption, const QString& category, int image,
+                        const QKeySequence& shortcut = {});
+    void ShowWindow();
+    void ConnectFavoriteCommands();
+    void SelectNextSong();
+    void MoveFavorite(int delta);
+    int FavoriteChooserIndex(const std::string& name) const;
+    void AttachTreeChange(bool attached) { FTreeChangeAttached = attached; }
+
+    void StartSelectedSong();
+    void PollPlayer();
+    // Makes the song at row the selected one (the song list's change handler
+    // runs); row -1 leaves no song selected.
+    void SelectSong(int row);
+    // A list is current and its file could be read: it may be edited.
+    bool FavoritesEditable() const { return !FFavoriteName.empty() && !FFavoritesUnreadable; }
+
+    TVelIniFile& FSettings;
+    std::unique_ptr<TAudioLibrary> FLibrary;
+    bool FPlayIconOn = false;
+    bool FPlayIconSet = false;
+    QIcon FIconOn, FIconOff;
+    std::unique_ptr<TNameCollator> FCollator;
+    std::unique_ptr<TProgressBarDisplay> FProgress;
+    bool FSecondInstance = false;
+    bool FCloseConfirmed = false;
+    bool FDestroyed = false;
+    bool FTreeChangeAttached = true;
+    bool FPageChangeAttached = true;
+    class BusyScope;
+    int FBusy = 0;
+    bool FEndPending = false;
+    bool FFavoriteChooserFilled = false;
+    // The current list's file exists but could not be read: the list is shown
+    // empty and never written back, so that the file is not replaced.
+    bool FFavoritesUnreadable = false;
+    bool FCopyOpen = false;  // the copy wizard is open
+    // Stopped by a remote control: the list does not go on to the next song
+    // until a song is chosen or playing is asked for again.
+    bool FMediaStopped = false;
+    int FSongSerial = 0;   // counts the songs started
+    QString FSongCaption;  // the song list's caption of the song under way
+    // The selected song's item and row in the song list; none / -1 when no
+    // song is selected (a row may be current without being selected).
+    QTreeWidgetItem* SelectedSong() const;
+    int SelectedSongIndex() const;
+};
+
+// The song list of the main window (one item per song: caption, and the
+// song path as the item's data) — shared with the favourites and copy code.
+void FillSongList(std::vector<std::string>& list, QTreeWidget* listView, const std::string& folder);
+void SongListPaths(QTreeWidget* listView, std::vector<std::string>& list);
+void MoveSelectedSong(QTreeWidget* listView, int delta);
+std::string SongPath(const QTreeWidgetItem* item);
+
+// The name of the temporary file that holds the song being played.
+std::string TempFileName();
+
+}  // namespace tunrax

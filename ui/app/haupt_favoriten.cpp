@@ -1,0 +1,384 @@
+// The favourite lists of the main window: the chooser, the page "Favoriten",
+// the highlighting on the page "Alle" and the eleven list commands.
+#include <unistd.h>
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+#include "app/CatalogueModel.h"
+#include "collection/collation.h"
+#include "app/haupt.h"
+#include "collection/songlist.h"
+#include "settings/Error.h"
+#include "settings/Vel_ini.h"
+#include "settings/vel_SHFolder.h"
+#include "settings/vel_text.h"
+#include "settings/vel_tools.h"
+#include "sources/transfer.h"
+#include "widgets/vel_dialogs.h"
+
+namespace tunrax {
+
+namespace {
+
+const char kNone[] = "(keine)";
+const QColor kHighlight(192, 220, 192);
+
+// Draws songs of the current list on the highlight colour.
+class THighlightDelegate : public QStyledItemDelegate {
+public:
+    THighlightDelegate(TfmMain* form, QTreeWidget* list)
+        : QStyledItemDelegate(list), FForm(form), FList(list) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (FForm->Highlighted(FList->topLevelItem(index.row())))
+            option->backgroundBrush = kHighlight;
+    }
+
+private:
+    TfmMain* FForm;
+    QTreeWidget* FList;
+};
+
+QString DisplayName(const std::string& bytes) {
+    return QString::fromStdString(DisplayText(bytes));
+}
+
+std::string ListName(const QComboBox* chooser, int index) {
+    return chooser->itemData(index).toByteArray().toStdString();
+}
+
+}  // namespace
+
+void TfmMain::ConnectFavoriteCommands() {
+    lvLieder->setItemDelegate(new THighlightDelegate(this, lvLieder));
+    imFavoriten = new QLabel(tsFavoriten);
+    imFavoriten->setPixmap(QPixmap(QStringLiteral(":/favoriten.jpg")));
+    imFavoriten->setAlignment(Qt::AlignCenter);
+    imFavoriten->resize(240, 300);
+    connect(cbFavoriten, qOverload<int>(&QComboBox::activated), this,
+            Guarded(&TfmMain::cbFavoritenChange));
+    connect(pcSeiten, &QTabWidget::currentChanged, this, [this] {
+        if (FPageChangeAttached)
+            ShowErrorsOf([this] { pcSeitenChange(); });
+    });
+    connect(acNeuListe, &QAction::triggered, this, Guarded(&TfmMain::acNeuListeExecute));
+    connect(acDelListe, &QAction::triggered, this, Guarded(&TfmMain::acDelListeExecute));
+    connect(acAdd, &QAction::triggered, this, Guarded(&TfmMain::acAddExecute));
+    connect(acDel, &QAction::triggered, this, Guarded(&TfmMain::acDelExecute));
+    connect(acNoPlay, &QAction::triggered, this, Guarded(&TfmMain::acNoPlayExecute));
+    connect(acLiedFrueher, &QAction::triggered, this, Guarded(&TfmMain::acLiedFrueherExecute));
+    connect(acLiedSpaeter, &QAction::triggered, this, Guarded(&TfmMain::acLiedSpaeterExecute));
+    connect(acAddAll, &QAction::triggered, this, Guarded(&TfmMain::acAddAllExecute));
+    connect(acDelAll, &QAction::triggered, this, Guarded(&TfmMain::acDelAllExecute));
+    connect(acFind, &QAction::triggered, this, Guarded(&TfmMain::acFindExecute));
+    connect(acKopieren, &QAction::triggered, this, Guarded(&TfmMain::acKopierenExecute));
+    AskListName = [this](QString& name) {
+        QInputDialog dialog(this);
+        dialog.setWindowTitle(QStringLiteral("Neue Liste"));
+        dialog.setLabelText(QStringLiteral("Name"));
+        dialog.setOkButtonText(QStringLiteral("OK"));
+        dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        name = dialog.textValue();
+        return true;
+    };
+}
+
+// --- the chooser and the current list
+
+void TfmMain::FillFavoriteChooser() {
+    std::vector<std::string> names = ListFavoriteNames(GetUserDataFolder("tunRax", "quintor"));
+    std::stable_sort(names.begin(), names.end(),
+                     [this](const std::string& a, const std::string& b) {
+                         return FCollator->Compare(a, b) < 0;
+                     });
+    QSignalBlocker quiet(cbFavoriten);
+    cbFavoriten->clear();
+    cbFavoriten->addItem(QString::fromLatin1(kNone), QByteArray());
+    for (const std::string& name : names)
+        cbFavoriten->addItem(DisplayName(name), QByteArray::fromStdString(name));
+    int stored = FSettings.ReadInteger("Favoriten", "Aktuell", 0);
+    cbFavoriten->setCurrentIndex(std::min(stored, cbFavoriten->count() - 1));
+    FFavoriteChooserFilled = true;
+    cbFavoritenChange();
+}
+
+void TfmMain::cbFavoritenChange() {
+    int index = cbFavoriten->currentIndex();
+    try {
+        SaveFavorites();
+    } catch (const Error&) {
+        // The list that could not be stored stays current with its changes,
+        // and the chooser shows it again; the user sees why.
+        QSignalBlocker quiet(cbFavoriten);
+        cbFavoriten->setCurrentIndex(FavoriteChooserIndex(FFavoriteName));
+        throw;
+    }
+    const bool listPageShown = pcSeiten->currentIndex() == 1;
+    FPageChangeAttached = false;
+    pcSeiten->setTabVisible(1, index > 0);
+    FPageChangeAttached = true;
+    pcSeiten->setTabText(1, index >= 0 ? cbFavoriten->currentText() : QString());
+    LoadFavorites();
+    // Without a list its page goes and "Alle" shows: the song list follows
+    // the album tree again instead of keeping the list's songs.
+    if (listPageShown && pcSeiten->currentIndex() == 0)
+        tvAlbenChange();
+}
+
+int TfmMain::FavoriteChooserIndex(const std::string& name) const {
+    for (int i = 1; i < cbFavoriten->count(); ++i)
+        if (ListName(cbFavoriten, i) == name)
+            return i;
+    return 0;
+}
+
+void TfmMain::SaveFavorites() {
+    if (FFavoriteName.empty() || FFavoriteChanges == 0 || FFavoritesUnreadable)
+        return;
+    WriteFavorites(FavoriteFileName(FFavoriteName), FFavorites.Entries());
+    FFavoriteName.clear();
+}
+
+void TfmMain::LoadFavorites() {
+    FFavorites.Clear();
+    FFavoriteChanges = 0;
+    FFavoritesUnreadable = false;
+    auto show = [this] {
+        if (pcSeiten->currentIndex() != 0) {
+            std::vector<std::string> entries = FFavorites.Entries();
+            FillSongList(entries, lvLieder, "");
+        } else {
+            lvLieder->viewport()->update();
+        }
+    };
+    int index = cbFavoriten->currentIndex();
+    if (index <= 0) {
+        FFavoriteName.clear();
+    } else {
+        FFavoriteName = ListName(cbFavoriten, index);
+        try {
+            FFavorites.Assign(ReadFavorites(FavoriteFileName(FFavoriteName)));
+        } catch (const Error&) {
+            // The list stays chosen but empty; its file is left as it is.
+            FFavoritesUnreadable = true;
+            show();
+            throw;
+        }
+    }
+    // Lines written with "/" name the same songs: taken as "\" at once, so
+    // that they are highlighted on the page "Alle" too.
+    FFavorites.ReplaceSlashes();
+    show();
+}
+
+void TfmMain::pcSeitenChange() {
+    if (pcSeiten->currentIndex() == 0) {
+        tvAlbenChange();
+    } else {
+        std::vector<std::string> entries = FFavorites.Entries();
+        FillSongList(entries, lvLieder, "");
+    }
+}
+
+bool TfmMain::Highlighted(const QTreeWidgetItem* item) const {
+    return item && pcSeiten->currentIndex() == 0 && FFavorites.Contains(SongPath(item));
+}
+
+void TfmMain::AddToFavorites(const QTreeWidgetItem* item) {
+    std::string path = SongPath(item);
+    if (!path.empty() && FFavorites.Add(path))
+        ++FFavoriteChanges;
+}
+
+void TfmMain::RemoveFromFavorites(const QTreeWidgetItem* item) {
+    FFavorites.Remove(SongPath(item));
+    ++FFavoriteChanges;
+}
+
+// --- the commands
+
+void TfmMain::UpdateActions() {
+    const bool pageAll = pcSeiten->currentIndex() == 0;
+    const bool pageList = pcSeiten->currentIndex() == 1;
+    const bool listCurrent = !FFavoriteName.empty();
+    const bool listEditable = FavoritesEditable();
+    QTreeWidgetItem* item = SelectedSong();
+    const std::string path = SongPath(item);
+    const int index = item ? lvLieder->indexOfTopLevelItem(item) : -1;
+    const int count = lvLieder->topLevelItemCount();
+
+    acNeuListe->setEnabled(pageAll);
+    acDelListe->setEnabled(listCurrent && acNeuListe->isEnabled());
+    acAdd->setEnabled(acNeuListe->isEnabled() && !path.empty() && listEditable &&
+                      !FFavorites.Contains(path));
+    acDel->setEnabled(!path.empty() && FFavorites.Contains(path));
+    acNoPlay->setEnabled(true);
+    acLiedFrueher->setEnabled(pageList && item && index > 0);
+    acLiedSpaeter->setEnabled(pageList && item && index < count - 1);
+    acKopieren->setEnabled(FSource && FSource->Can(CanCopy) && count > 0);
+    acAddAll->setEnabled(count > 0 && pageAll && listEditable);
+    acDelAll->setEnabled(count > 0 && !FFavorites.Empty());
+    acFind->setEnabled(item && pageList);
+}
+
+void TfmMain::SelectNextSong() {
+    int index = SelectedSongIndex();
+    SelectSong(index + 1 < lvLieder->topLevelItemCount() ? index + 1 : -1);
+}
+
+void TfmMain::acNeuListeExecute() {
+    QCoreApplication::processEvents();
+    QString input;
+    if (!AskListName || !AskListName(input))
+        return;
+    std::string name = MakeValidFileName(input.toStdString());
+    if (name.empty())
+        return;
+    QString shown = DisplayName(name);
+    for (int i = 0; i < cbFavoriten->count(); ++i)
+        if (cbFavoriten->itemText(i).compare(shown, Qt::CaseInsensitive) == 0)
+            throw Error("Der Name ist schon vorhanden");
+    // The new entry takes its sorted place after "(keine)".
+    int at = 1;
+    while (at < cbFavoriten->count() && FCollator->Compare(ListName(cbFavoriten, at), name) <= 0)
+        ++at;
+    QSignalBlocker quiet(cbFavoriten);
+    cbFavoriten->insertItem(at, shown, QByteArray::fromStdString(name));
+    cbFavoriten->setCurrentIndex(at);
+    cbFavoritenChange();
+}
+
+void TfmMain::acDelListeExecute() {
+    if (!AskYesNo(QStringLiteral("Favoritenliste wirklich löschen?"), true, this))
+        return;
+    if (::unlink(FavoriteFileName(FFavoriteName).c_str()) != 0)
+        return;
+    FFavoriteName.clear();
+    FillFavoriteChooser();
+}
+
+void TfmMain::acAddExecute() {
+    AddToFavorites(SelectedSong());
+    lvLieder->viewport()->update();
+    if (acNoPlay->isChecked())
+        SelectNextSong();
+}
+
+void TfmMain::acDelExecute() {
+    QTreeWidgetItem* item = SelectedSong();
+    RemoveFromFavorites(item);
+    if (pcSeiten->currentIndex() == 1 && item) {
+        delete item;  // the item leaves the list it shows
+        SelectSong(-1);
+    }
+    lvLieder->viewport()->update();
+    if (acNoPlay->isChecked())
+        SelectNextSong();
+}
+
+void TfmMain::acNoPlayExecute() {
+    // The action toggles its check mark itself.
+    if (acNoPlay->isChecked())
+        mmStart->stop();
+    else
+        mmStart->start();
+}
+
+void TfmMain::MoveFavorite(int delta) {
+    acNoPlay->setChecked(true);  // the timer keeps running as it is
+    MoveSelectedSong(lvLieder, delta);
+    std::vector<std::string> paths;
+    SongListPaths(lvLieder, paths);
+    FFavorites.Assign(std::move(paths));
+    ++FFavoriteChanges;
+}
+
+void TfmMain::acLiedFrueherExecute() {
+    MoveFavorite(-1);
+}
+
+void TfmMain::acLiedSpaeterExecute() {
+    MoveFavorite(+1);
+}
+
+void TfmMain::acAddAllExecute() {
+    for (int i = 0; i < lvLieder->topLevelItemCount(); ++i)
+        AddToFavorites(lvLieder->topLevelItem(i));
+    lvLieder->viewport()->update();
+}
+
+void TfmMain::acDelAllExecute() {
+    if (pcSeiten->currentIndex() == 1) {
+        FFavorites.Clear();
+        lvLieder->clear();
+        ++FFavoriteChanges;
+    } else {
+        for (int i = 0; i < lvLieder->topLevelItemCount(); ++i)
+            RemoveFromFavorites(lvLieder->topLevelItem(i));
+        lvLieder->viewport()->update();
+    }
+}
+
+void TfmMain::acFindExecute() {
+    const std::string song = SongPath(SelectedSong());
+    const TCatalogue& catalogue = FAlben->Catalogue();
+    int32_t album = TCatalogue::kNone;
+    for (int32_t parent = TCatalogue::kNone;;) {
+        int32_t found = TCatalogue::kNone;
+        for (int32_t child : catalogue.ChildrenOf(parent))
+            if (song.find(NodePath(catalogue, child)) != std::string::npos) {
+                found = child;
+                break;
+            }
+        if (found == TCatalogue::kNone)
+            break;
+        album = parent = found;
+        if (catalogue.ChildrenOf(found).empty())
+            break;
+    }
+    if (album == TCatalogue::kNone)
+        return;
+
+    mmStart->stop();
+    struct Restart {
+        TfmMain* form;
+        ~Restart() {
+            if (!form->acNoPlay->isChecked())
+                form->mmStart->start();
+        }
+    } restart{this};
+    // The tree's current node goes too: selecting the album then always
+    // lists its songs, also when it was the current node already.
+    tvAlben->selectionModel()->clear();
+    FPageChangeAttached = false;
+    pcSeiten->setCurrentIndex(0);
+    FPageChangeAttached = true;
+    QModelIndex albumIndex = FAlben->IndexOf(album);
+    tvAlben->setCurrentIndex(albumIndex);
+    tvAlben->scrollTo(albumIndex, QAbstractItemView::PositionAtTop);
+    SelectSong(-1);
+    for (int i = 0; i < lvLieder->topLevelItemCount(); ++i)
+        if (SongPath(lvLieder->topLevelItem(i)) == song) {
+            SelectSong(i);
+            lvLieder->scrollToItem(lvLieder->topLevelItem(i));
+            break;
+        }
+    FTickCount = 3;
+}
+
+}  // namespace tunrax

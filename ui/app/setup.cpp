@@ -1,0 +1,204 @@
+#include "app/setup.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "settings/Error.h"
+#include "settings/Vel_ini.h"
+#include "settings/vel_SHFolder.h"
+#include "settings/vel_text.h"
+#include "settings/vel_tools.h"
+#include "widgets/velCombo.h"
+#include "widgets/velWizard.h"
+
+namespace tunrax {
+
+namespace {
+
+const std::string kSection = "Einstellungen";
+
+QString Shown(const std::string& bytes) {
+    return QString::fromStdString(DisplayText(bytes));
+}
+
+QLineEdit* AddField(QFormLayout* form, const QString& label, QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    form->addRow(new QLabel(label, parent), field);
+    return field;
+}
+
+}  // namespace
+
+TfmSetup::TfmSetup(QWidget* parent, TVelIniFile& settings) : TVelForm(parent), FSettings(settings) {
+    setObjectName(QStringLiteral("fmSetup"));
+    setWindowTitle(QStringLiteral("Einstellungen"));
+    CreateControls();
+    connect(this, &TVelForm::AfterCreate, this, &TfmSetup::VelFormAfterCreate);
+}
+
+TfmSetup::~TfmSetup() = default;
+
+void TfmSetup::CreateControls() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    velWizard1 = new TvelWizard(this);
+    velWizard1->setObjectName(QStringLiteral("velWizard1"));
+    layout->addWidget(velWizard1);
+
+    velWizardPage1 = new TvelWizardPage(velWizard1);
+    {
+        auto* pageLayout = new QVBoxLayout(velWizardPage1);
+        rgTyp = new QGroupBox(QStringLiteral(" Musik-Dateien "), velWizardPage1);
+        auto* items = new QVBoxLayout(rgTyp);
+        FTypItems = new QButtonGroup(this);
+        int id = 0;
+        for (const QString& caption :
+             {QStringLiteral("lokal"), QStringLiteral("HTTP"), QStringLiteral("FTP")}) {
+            auto* item = new QRadioButton(caption, rgTyp);
+            FTypItems->addButton(item, id++);
+            items->addWidget(item);
+        }
+        cbAltenative =
+            new QCheckBox(QStringLiteral("alternatives Inhaltsverzeichnis nutzen"), velWizardPage1);
+        pageLayout->addWidget(rgTyp);
+        pageLayout->addWidget(cbAltenative);
+        pageLayout->addStretch();
+    }
+    velWizardPage1->OnChanging = [this](TvelWizardPage* sender, bool& allowChange) {
+        velWizardPage1Changing(sender, allowChange);
+    };
+
+    wpHTTP = new TvelWizardPage(velWizard1);
+    {
+        auto* form = new QFormLayout(wpHTTP);
+        edIP = AddField(form, QStringLiteral("Server (Name oder IP)"), wpHTTP);
+        edRoot = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), wpHTTP);
+    }
+
+    wpLokal = new TvelWizardPage(velWizard1);
+    {
+        auto* pageLayout = new QVBoxLayout(wpLokal);
+        edDir = new TDirectoryEdit(wpLokal);
+        edDir->NewStyle = true;
+        pageLayout->addWidget(new QLabel(QStringLiteral("Verzeichnis der Musik-Dateien"), wpLokal));
+        pageLayout->addWidget(edDir);
+        pageLayout->addStretch();
+    }
+
+    wpFTP = new TvelWizardPage(velWizard1);
+    {
+        auto* form = new QFormLayout(wpFTP);
+        edFTPServer = AddField(form, QStringLiteral("Server (Name oder IP)"), wpFTP);
+        edFTPNutzer = AddField(form, QStringLiteral("FTP-Nutzer"), wpFTP);
+        edFTPPasswort = AddField(form, QStringLiteral("Paßwort"), wpFTP);
+        edFTPPasswort->setEchoMode(QLineEdit::Password);
+        edFTPPasswort->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+        edFTPVerzeichnis = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), wpFTP);
+        cbFTPUTF8 = new QCheckBox(QStringLiteral("UTF8 (Server)"), wpFTP);
+        form->addRow(QString(), cbFTPUTF8);
+    }
+
+    velWizard1->BtnNext.SetLast_Caption(QStringLiteral("&Speichern"));
+    velWizard1->BtnNext.SetLast_TAction(true);
+    velWizard1->SetStatusText(false);
+    velWizard1->OnLastAction = [this](TvelWizard*) { velWizard1LastAction(); };
+    velWizard1->Loaded();
+
+    // The desktop's font may need more room than the classic 392 x 198.
+    resize(velWizard1->sizeHint().expandedTo(QSize(392, 198)));
+}
+
+int TfmSetup::TypIndex() const {
+    return FTypItems->checkedId();
+}
+
+void TfmSetup::SetTypIndex(int index) {
+    if (QAbstractButton* item = FTypItems->button(index)) {
+        item->setChecked(true);
+        return;
+    }
+    // An index that names no item leaves none chosen.
+    FTypItems->setExclusive(false);
+    for (QAbstractButton* item : FTypItems->buttons())
+        item->setChecked(false);
+    FTypItems->setExclusive(true);
+}
+
+void TfmSetup::VelFormAfterCreate() {
+    SetTypIndex(FSettings.ReadInteger(kSection, "Typ", 0));
+    cbAltenative->setChecked(FSettings.ReadBool(kSection, "Alternativ", false));
+    edIP->setText(Shown(FSettings.ReadString(kSection, "Server Adresse", "localhost")));
+    edRoot->setText(Shown(FSettings.ReadString(kSection, "Root Server", "/mp3/")));
+    edDir->setText(Shown(FSettings.ReadString(kSection, "Verzeichnis", DefaultMusicFolder())));
+    edFTPServer->setText(Shown(FSettings.ReadString(kSection, "FTP Adresse", "localhost")));
+    edFTPNutzer->setText(Shown(FSettings.ReadString(kSection, "FTP Nutzer", "tunrax")));
+    // A stored password that cannot be read is reported, but only after the
+    // other fields are filled: saving then keeps them rather than blanking
+    // them.
+    std::string passwordError;
+    try {
+        edFTPPasswort->setText(
+            Shown(DecodePassword(FSettings.ReadString(kSection, "FTP Passwort", ""), PasswordKey)));
+    } catch (const Error& error) {
+        edFTPPasswort->clear();
+        passwordError = error.what();
+    }
+    edFTPVerzeichnis->setText(Shown(FSettings.ReadString(kSection, "Root FTP", "/mp3/")));
+    cbFTPUTF8->setChecked(FSettings.ReadBool(kSection, "FTP UTF8", false));
+    if (!passwordError.empty())
+        throw Error("Das gespeicherte FTP-Paßwort ist ungültig (" + passwordError +
+                    "). Bitte geben Sie es neu ein.");
+}
+
+void TfmSetup::velWizardPage1Changing(TvelWizardPage*, bool& allowChange) {
+    const int type = TypIndex();
+    wpLokal->SetRuntimeVisible(type == 0);
+    wpHTTP->SetRuntimeVisible(type == 1);
+    wpFTP->SetRuntimeVisible(type == 2);
+    allowChange = true;
+}
+
+std::string TfmSetup::FieldBytes(const QLineEdit* field, const std::string& key) const {
+    const std::string stored = FSettings.ReadString(kSection, key, "");
+    const std::string typed = field->text().toStdString();
+    return DisplayText(stored) == typed ? stored : typed;
+}
+
+void TfmSetup::velWizard1LastAction() {
+    // Read before the section is erased.
+    const std::string ip = FieldBytes(edIP, "Server Adresse");
+    const std::string root = FieldBytes(edRoot, "Root Server");
+    const std::string ftpServer = FieldBytes(edFTPServer, "FTP Adresse");
+    const std::string ftpRoot = FieldBytes(edFTPVerzeichnis, "Root FTP");
+    const std::string ftpUser = FieldBytes(edFTPNutzer, "FTP Nutzer");
+    const std::string password = EncodePassword(edFTPPasswort->text().toStdString(), PasswordKey);
+    std::string folder = FieldBytes(edDir, "Verzeichnis");
+    if (edDir->text().toStdString() == DisplayText(DefaultMusicFolder()))
+        folder = DefaultMusicFolder();
+
+    // One replacement of the file: a failed save leaves the old settings
+    // whole instead of an erased section.
+    TVelIniFile::UpdateScope update(FSettings);
+    FSettings.EraseSection(kSection);
+    FSettings.WriteString(kSection, "Server Adresse", ip);
+    FSettings.WriteString(kSection, "Root Server", root);
+    FSettings.WriteString(kSection, "FTP Adresse", ftpServer);
+    FSettings.WriteString(kSection, "Root FTP", ftpRoot);
+    FSettings.WriteString(kSection, "FTP Nutzer", ftpUser);
+    FSettings.WriteString(kSection, "FTP Passwort", password);
+    FSettings.WriteBool(kSection, "FTP UTF8", cbFTPUTF8->isChecked());
+    if (folder != DefaultMusicFolder())
+        FSettings.WriteString(kSection, "Verzeichnis", folder);
+    FSettings.WriteBool(kSection, "Alternativ", cbAltenative->isChecked());
+    FSettings.WriteInteger(kSection, "Typ", TypIndex());
+    update.Commit();
+    done(1);
+}
+
+}  // namespace tunrax

@@ -1,0 +1,65 @@
+// Remembers chosen control properties (a check box's "checked", an edit
+// field's "text") in a section of the settings file. The window registers each
+// property with its key and default, then loads or saves all of them when it
+// sees fit; values go to the settings file one key at a time, in the order of
+// registration.
+//
+// AddItem throws EPropertyConvertError for a property the control lacks or
+// whose type cannot be stored; LoadValues/SaveValues throw tunrax::Error when
+// the settings file cannot be written. The controls are not owned.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+#include <string>
+#include <vector>
+
+#include "settings/Error.h"
+#include "widgets/velRTI.h"
+
+namespace tunrax {
+
+class TVelIniFile;
+
+class EPropertyConvertError : public Error {
+public:
+    using Error::Error;
+};
+
+class TvelAutoIni : public QObject {
+    Q_OBJECT
+
+public:
+    TvelAutoIni(QObject* owner, TVelIniFile& settings);
+
+    // The section of every item registered without one of its own.
+    std::string Group;
+
+    // A Boolean property needs a Boolean default; a text property takes any
+    // default that converts to text. An empty section means Group.
+    void AddItem(QObject* control, const QString& propertyName, const std::string& section,
+                 const std::string& key, const QVariant& defaultValue);
+    void LoadValues();
+    void SaveValues();
+
+    int ItemCount() const { return static_cast<int>(FItems.size()); }
+
+private:
+    struct TvelAutoIniItem {
+        QString PropertyName;
+        QPointer<QObject> Control;
+        TTypeKind Kind;
+        std::string Key;
+        std::string Section;
+        QVariant Default;
+        bool IsBoolean() const;
+    };
+    const std::string& SectionOf(const TvelAutoIniItem& item) const;
+
+    TVelIniFile& FSettings;
+    std::vector<TvelAutoIniItem> FItems;
+};
+
+}  // namespace tunrax
