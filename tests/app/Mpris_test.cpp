@@ -221,4 +221,4 @@ TEST_F(MprisTest, ChangesFromTheWindowAreAnnouncedAndRaiseShowsIt) {
     ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
 }
 
-#include "mpris_test.moc"
+#include "Mpris_test.moc"
