@@ -17,6 +17,8 @@
 #include "collection/collation.h"
 #include "settings/Error.h"
 #include "sources/FileTransfer.h"
+#include "support/RecordingProgress.h"
+#include "support/ScriptedSource.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -57,59 +59,6 @@ std::string ParseError(const std::string& text) {
     ADD_FAILURE() << "no error";
     return std::string();
 }
-
-class CountingContext : public TScanContext {
-public:
-    explicit CountingContext(int& freed) : FFreed(freed) {}
-    ~CountingContext() override { ++FFreed; }
-
-private:
-    int& FFreed;
-};
-
-// A source whose folders are a table of folder path to listed names.
-class TableSource : public TCustomTransfer {
-public:
-    TableSource() : TCustomTransfer(false) {}
-    void GetFile(std::ostream&, const std::string&) override {}
-    void ListFiles(std::vector<std::string>&, const std::string&) override {}
-    void ListFolders(std::vector<std::string>& list, const std::string& folder,
-                     TScanContext* scan) override {
-        listed.push_back(folder);
-        contexts.push_back(scan);
-        if (folder == failAt)
-            throw Error("Verbindung unterbrochen");
-        const auto it = folders.find(folder);
-        list = it == folders.end() ? Names{} : it->second;
-    }
-    std::unique_ptr<TScanContext> BeginScan() override {
-        ++begun;
-        return std::make_unique<CountingContext>(freed);
-    }
-
-    std::map<std::string, Names> folders;
-    std::string failAt = "-";
-    Names listed;
-    std::vector<TScanContext*> contexts;
-    int begun = 0;
-    int freed = 0;
-};
-
-// Records the calls, and at every step how many folders the catalogue holds.
-class RecordingProgress : public ProgressDisplay {
-public:
-    explicit RecordingProgress(const TCatalogue& catalogue) : FCatalogue(catalogue) {}
-    void Show() override { calls.push_back("show"); }
-    void Hide() override { calls.push_back("hide"); }
-    void SetPosition(int64_t p) override { calls.push_back("position " + std::to_string(p)); }
-    void SetMaximum(int64_t m) override { calls.push_back("maximum " + std::to_string(m)); }
-    void StepIt() override { calls.push_back("step at " + std::to_string(FCatalogue.Count())); }
-
-    Names calls;
-
-private:
-    const TCatalogue& FCatalogue;
-};
 
 }  // namespace
 
@@ -248,12 +197,13 @@ TEST(CatalogueScan, ScansAFolderTreeSortedWithoutCaseDuplicates) {
 
     TCatalogue catalogue;
     catalogue.Add(TCatalogue::kNone, "old");
-    RecordingProgress progress(catalogue);
+    RecordingProgress progress;
+    progress.StepNote = [&] { return std::to_string(catalogue.Count()); };
     ScanCatalogue(source, collator, catalogue, &progress);
     // "A" comes before "a" in byte order, so "a" and its sub-folder go.
     EXPECT_EQ(Paths(catalogue), (Names{"\\A\\", "\\A\\x\\", "\\A\\x\\deep\\", "\\Apfel\\",
                                        "\\Apfel\\z\\", "\\\xC3\x84pfel\\", "\\b\\", "\\Zebra\\"}));
-    EXPECT_EQ(progress.calls, (Names{"maximum 5", "step at 3", "step at 5", "step at 6",
+    EXPECT_EQ(progress.Calls, (Names{"maximum 5", "step at 3", "step at 5", "step at 6",
                                      "step at 7", "step at 8"}));
 
     SCOPED_TRACE("without progress display; the catalogue file is written back");
@@ -281,12 +231,12 @@ TEST(CatalogueScan, UnreadableSubFolderListsNothing) {
 }
 
 TEST(CatalogueScan, AsksTheSourceWithFolderPathsInOneContext) {
-    TableSource source;
-    source.folders[""] = {"b", "a", "B"};
-    source.folders["\\a\\"] = {"2", "1"};
-    source.folders["\\a\\1\\"] = {"x"};
-    source.folders["\\B\\"] = {"c"};
-    source.folders["\\b\\"] = {"never listed"};
+    ScriptedSource source;
+    source.Folders[""] = {"b", "a", "B"};
+    source.Folders["\\a\\"] = {"2", "1"};
+    source.Folders["\\a\\1\\"] = {"x"};
+    source.Folders["\\B\\"] = {"c"};
+    source.Folders["\\b\\"] = {"never listed"};
     const TNameCollator collator("de_DE");
     TCatalogue catalogue;
 
@@ -294,28 +244,29 @@ TEST(CatalogueScan, AsksTheSourceWithFolderPathsInOneContext) {
     EXPECT_EQ(Paths(catalogue),
               (Names{"\\a\\", "\\a\\1\\", "\\a\\1\\x\\", "\\a\\2\\", "\\B\\", "\\B\\c\\"}))
         << "B before b in byte order; its folders are listed under its own name";
-    EXPECT_EQ(source.listed,
+    EXPECT_EQ(source.Listed,
               (Names{"", "\\a\\", "\\a\\1\\", "\\a\\1\\x\\", "\\a\\2\\", "\\B\\", "\\B\\c\\"}));
-    EXPECT_EQ(source.begun, 1);
-    EXPECT_EQ(source.freed, 1);
-    for (TScanContext* scan : source.contexts)
-        EXPECT_EQ(scan, source.contexts.front());
-    EXPECT_NE(source.contexts.front(), nullptr);
+    EXPECT_EQ(source.ScansBegun, 1);
+    EXPECT_EQ(source.ScansEnded, 1);
+    for (TScanContext* scan : source.Contexts)
+        EXPECT_EQ(scan, source.Contexts.front());
+    EXPECT_NE(source.Contexts.front(), nullptr);
 
     SCOPED_TRACE("an error of the source passes through and frees the context");
-    source.failAt = "\\a\\2\\";
-    RecordingProgress progress(catalogue);
+    source.FailAtFolder = "\\a\\2\\";
+    RecordingProgress progress;
+    progress.StepNote = [&] { return std::to_string(catalogue.Count()); };
     try {
         ScanCatalogue(source, collator, catalogue, &progress);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "Verbindung unterbrochen");
     }
-    EXPECT_EQ(source.begun, 2);
-    EXPECT_EQ(source.freed, 2);
+    EXPECT_EQ(source.ScansBegun, 2);
+    EXPECT_EQ(source.ScansEnded, 2);
     EXPECT_EQ(Paths(catalogue), (Names{"\\a\\", "\\a\\1\\", "\\a\\1\\x\\", "\\a\\2\\"}))
         << "the folders added so far stay";
-    EXPECT_EQ(progress.calls, (Names{"maximum 2"}));
+    EXPECT_EQ(progress.Calls, (Names{"maximum 2"}));
 }
 
 #ifdef TUNRAX_KATALOG

@@ -17,6 +17,7 @@
 #include "settings/Error.h"
 #include "settings/vel_tools.h"
 #include "sources/FileTransfer.h"
+#include "support/ScriptedSource.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -43,17 +44,11 @@ std::string ErrorOf(const std::function<void()>& action) {
     return "(kein Fehler)";
 }
 
-// Serves every song as its path repeated; OnGet may write more and fail.
-class FakeSource : public TCustomTransfer {
-public:
-    FakeSource() : TCustomTransfer(false) {}
-    void GetFile(std::ostream& dest, const std::string& path) override {
-        dest << path << path;
-        if (OnGet)
-            OnGet(dest, path);
+// Serves every song as its path repeated; AfterGet may write more and fail.
+struct FakeSource : ScriptedSource {
+    FakeSource() {
+        Content = [](const std::string& path) { return path + path; };
     }
-    void ListFiles(std::vector<std::string>&, const std::string&) override {}
-    std::function<void(std::ostream&, const std::string&)> OnGet;
 };
 
 }  // namespace
@@ -194,7 +189,7 @@ TEST(CopyFiles, FailuresLeaveNoFile) {
     TempDir tmp;
     const std::string target = tmp / "ziel/";
     FakeSource source;
-    source.OnGet = [](std::ostream& dest, const std::string& path) {
+    source.AfterGet = [](std::ostream& dest, const std::string& path) {
         if (path.find("kaputt") == std::string::npos)
             return;
         dest << std::string(70000, 'k') << 'x';  // past the buffer and straight to the file
@@ -216,7 +211,7 @@ TEST(CopyFiles, FailuresLeaveNoFile) {
     EXPECT_EQ(FilesBelow(target), std::vector<std::string>{"A/001-1.mp3"});
 
     // A file that appears during the transfer is kept.
-    source.OnGet = [&](std::ostream&, const std::string&) {
+    source.AfterGet = [&](std::ostream&, const std::string&) {
         WriteFile(target + "004.mp3", "fremd");
     };
     EXPECT_FALSE(CopySong(source, "\\C.mp3", target + "004.mp3"));

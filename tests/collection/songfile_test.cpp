@@ -9,6 +9,7 @@
 
 #include "settings/Error.h"
 #include "sources/transfer.h"
+#include "support/ScriptedSource.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -16,17 +17,12 @@ using namespace tunrax::test;
 
 namespace {
 
-// A source whose download breaks off after some bytes, as a network does.
-class BreakingSource : public TCustomTransfer {
-public:
-    BreakingSource() : TCustomTransfer(false) {}
-    bool Break = true;
-    void GetFile(std::ostream& dest, const std::string& path) override {
-        dest << "ID3 first half of " << path;
-        if (Break)
-            throw Error("Verbindung abgebrochen");
+// A source whose download breaks off after its bytes, as a network does.
+struct BreakingSource : ScriptedSource {
+    BreakingSource() {
+        Content = [](const std::string& path) { return "ID3 first half of " + path; };
+        FailAfterBytes = SIZE_MAX;
     }
-    void ListFiles(std::vector<std::string>&, const std::string&) override {}
 };
 
 }  // namespace
@@ -40,7 +36,7 @@ TEST(FetchSong, LeavesNoHalfWrittenFile) {
     EXPECT_THROW(FetchSong(source, "\\a.mp3", temp), Error);
     EXPECT_FALSE(Exists(temp)) << "a broken download must not be played";
 
-    source.Break = false;
+    source.FailAfterBytes.reset();
     FetchSong(source, "\\a.mp3", temp);
     EXPECT_EQ(ReadFile(temp), "ID3 first half of \\a.mp3") << "a new song replaces the old";
 
@@ -56,7 +52,7 @@ TEST(FetchSong, LeavesNoHalfWrittenFile) {
 TEST(FetchSong, NeverWritesThroughALink) {
     TempDir tmp;
     BreakingSource source;
-    source.Break = false;
+    source.FailAfterBytes.reset();
     WriteFile(tmp / "victim", "keep me");
     ASSERT_EQ(::symlink((tmp / "victim").c_str(), (tmp / "tunrax.mp3").c_str()), 0);
     EXPECT_THROW(FetchSong(source, "\\a.mp3", tmp / "tunrax.mp3"), Error);

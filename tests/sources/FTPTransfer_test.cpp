@@ -14,6 +14,7 @@
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
+#include "support/RecordingProgress.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
 
@@ -97,25 +98,6 @@ public:
 private:
     TempDir FFolder;
     ServerProcess FProcess;
-};
-
-// Records what a source does with the bar; may act on the server on the way.
-class RecordingBar : public ProgressDisplay {
-public:
-    void Show() override { Visible = true; }
-    void Hide() override { Visible = false; }
-    void SetPosition(int64_t position) override {
-        Position = position;
-        if (OnPosition)
-            OnPosition(position);
-    }
-    void SetMaximum(int64_t maximum) override { Maximum = maximum; }
-    void StepIt() override {}
-
-    bool Visible = false;
-    int64_t Position = -1;
-    int64_t Maximum = -1;
-    std::function<void(int64_t)> OnPosition;
 };
 
 class FtpTransferTest : public ::testing::Test {
@@ -240,7 +222,7 @@ TEST_F(FtpTransferTest, ListsSongsAndFoldersSkippingBadNames) {
 
 TEST_F(FtpTransferTest, TransfersFilesWithProgress) {
     auto source = Writer();
-    RecordingBar bar;
+    RecordingProgress bar;
     source->ProgressBar = &bar;
     std::ostringstream song;
     song << "prefix:";
@@ -309,7 +291,7 @@ TEST(FtpTransferFailure, ServerThatDiesOrHangsIsAnError) {
     TempDir files;
     const std::string big(24 << 20, 'x');
     WriteFile(files / "mp3/big.mp3", big);
-    RecordingBar bar;
+    RecordingProgress bar;
     {
         FtpServer server(files.Path());
         TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
@@ -383,7 +365,7 @@ TEST(FtpTransferFailure, CopyThatFailsHalfWayLeavesNoPartialSong) {
     WriteFile(files / "mp3/A/02.mp3", std::string(24 << 20, 'x'));
     FtpServer server(files.Path());
     TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
-    RecordingBar bar;
+    RecordingProgress bar;
     source.ProgressBar = &bar;
     EXPECT_TRUE(CopySong(source, "\\A\\01.mp3", player / "001-01.mp3"));
     bar.OnPosition = [&](int64_t position) {

@@ -14,6 +14,7 @@
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/php_tools.h"
+#include "support/RecordingProgress.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
 
@@ -21,16 +22,6 @@ using namespace tunrax;
 using namespace tunrax::test;
 
 namespace {
-
-class RecordingBar : public ProgressDisplay {
-public:
-    void Show() override { events += "S"; }
-    void Hide() override { events += "H"; }
-    void SetPosition(int64_t position) override { events += "P" + std::to_string(position); }
-    void SetMaximum(int64_t) override { events += "M"; }
-    void StepIt() override { events += "."; }
-    std::string events;
-};
 
 // Answers one connection on a loopback port with a canned response, keeps it
 // open for up to holdMs (until the client hangs up) and remembers the request.
@@ -89,7 +80,7 @@ protected:
     // GetFile that must fail; returns the message, checks that the bar ended
     // hidden, and keeps what reached the stream in received.
     std::string FailedGet(THTTPTransfer& source, const std::string& path = "\\a.mp3") {
-        RecordingBar bar;
+        RecordingProgress bar;
         source.ProgressBar = &bar;
         std::ostringstream dest;
         std::string message;
@@ -99,8 +90,8 @@ protected:
         } catch (const Error& e) {
             message = e.what();
         }
-        EXPECT_EQ(bar.events.substr(0, 3), "SP0");
-        EXPECT_EQ(bar.events.back(), 'H');
+        EXPECT_EQ(bar.Letters.substr(0, 3), "SP0");
+        EXPECT_EQ(bar.Letters.back(), 'H');
         received = dest.str();
         return message;
     }
@@ -176,20 +167,20 @@ TEST_F(HttpTransferTest, ListsAndFetchesFromTheServerScript) {
     WriteFile(music + "tunrax.dat", "\\AC DC\\\r\n");
     PhpServer server(tmp / "www/", "mp3/");
     THTTPTransfer source = Source(server.Address());
-    RecordingBar bar;
+    RecordingProgress bar;
     source.ProgressBar = &bar;
 
     std::vector<std::string> list{"old"};
     source.ListFiles(list, name);
     EXPECT_EQ(list, std::vector<std::string>{"B\xE4r.mp3"});
-    EXPECT_EQ(bar.events.find_first_not_of('.'), std::string::npos) << "listing shows no bar";
+    EXPECT_EQ(bar.Letters.find_first_not_of('.'), std::string::npos) << "listing shows no bar";
 
-    bar.events.clear();
+    bar.Letters.clear();
     std::ostringstream dest;
     dest << "vorher";
     source.GetFile(dest, name + "B\xE4r.mp3");
     EXPECT_EQ(dest.str(), "vorher" + song);
-    const std::string& events = bar.events;
+    const std::string& events = bar.Letters;
     EXPECT_EQ(events.substr(0, 3), "SP0");
     EXPECT_EQ(events.back(), 'H');
     EXPECT_GE(events.size(), 5u) << events;

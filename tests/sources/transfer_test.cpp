@@ -6,21 +6,13 @@
 #include "settings/Vel_ini.h"
 #include "sources/FileTransfer.h"
 #include "sources/HTTPTransfer.h"
+#include "support/RecordingProgress.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
 using namespace tunrax::test;
 
 namespace {
-
-class FakeProgress : public ProgressDisplay {
-public:
-    void Show() override {}
-    void Hide() override {}
-    void SetPosition(int64_t) override {}
-    void SetMaximum(int64_t) override {}
-    void StepIt() override {}
-};
 
 // Only what the base class leaves abstract.
 class BareTransfer : public TCustomTransfer {
@@ -36,7 +28,7 @@ TEST(Transfer, FactoryMakesTheSourceOfTheType) {
     TempDir tmp;
     TVelIniFile settings(tmp / "settings.ini");
     settings.WriteString("Einstellungen", "Verzeichnis", tmp / "Musik");
-    FakeProgress bar;
+    RecordingProgress bar;
     for (bool alternative : {false, true}) {
         SCOPED_TRACE(alternative ? "alternative" : "standard");
         auto source = CreateTransfer(0, alternative, &bar, settings);
