@@ -24,12 +24,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
+#include "bench/catalogue_names.h"
 #include "collection/catalogue.h"
 #include "collection/catalogue_scan.h"
 #include "collection/collation.h"
 #include "collection/songlist.h"
-#include "bench/bench_support.h"
-#include "bench/catalogue_names.h"
 #include "sources/FileTransfer.h"
 #include "support/TempDir.h"
 

@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "collection/copy_files.h"
 #include "bench/bench_support.h"
+#include "collection/copy_files.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
 #include "sources/FileTransfer.h"

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "collection/favorites.h"
 #include "bench/bench_support.h"
+#include "collection/favorites.h"
 #include "settings/vel_text.h"
 
 namespace {

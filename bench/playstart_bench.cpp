@@ -10,11 +10,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "collection/songfile.h"
 #include "audio/BassPlayer.h"
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
 #include "bench_support.h"
+#include "collection/songfile.h"
 #include "sources/FileTransfer.h"
 #include "support/Mp3Files.h"
 

@@ -14,11 +14,11 @@
 #include <sstream>
 
 #include "app/CatalogueModel.h"
+#include "app/haupt.h"
+#include "bench_support.h"
 #include "collection/catalogue.h"
 #include "collection/collation.h"
 #include "collection/favorites.h"
-#include "app/haupt.h"
-#include "bench_support.h"
 #include "sources/FileTransfer.h"
 
 using namespace tunrax;

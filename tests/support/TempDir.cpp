@@ -71,7 +71,8 @@ bool Exists(const std::string& path) {
 int RunProgram(std::vector<std::string> argv, const std::string& scratch, std::string& out,
                std::string& err) {
     std::vector<char*> raw;
-    for (std::string& a : argv) raw.push_back(a.data());
+    for (std::string& a : argv)
+        raw.push_back(a.data());
     raw.push_back(nullptr);
     const std::string outFile = scratch + "/stdout", errFile = scratch + "/stderr";
     posix_spawn_file_actions_t actions;
@@ -83,7 +84,8 @@ int RunProgram(std::vector<std::string> argv, const std::string& scratch, std::s
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
+    if (rc != 0)
+        return -1;
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
