@@ -72,17 +72,18 @@ void TvelWizardPage::SetIndex(int index) {
 }
 
 void TvelWizardPage::SetEnableBack(bool enable) {
-    if (FEnableBack == enable)
-        return;
-    FEnableBack = enable;
-    if (FWizard)
-        FWizard->UpdateButtons();
+    ChangeButtonState(FEnableBack, enable);
 }
 
 void TvelWizardPage::SetRuntimeVisible(bool visible) {
-    if (FRuntimeVisible == visible)
+    ChangeButtonState(FRuntimeVisible, visible);
+}
+
+// A property that decides the buttons changed: the wizard shows them anew.
+void TvelWizardPage::ChangeButtonState(bool& property, bool value) {
+    if (property == value)
         return;
-    FRuntimeVisible = visible;
+    property = value;
     if (FWizard)
         FWizard->UpdateButtons();
 }

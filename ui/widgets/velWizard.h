@@ -53,6 +53,7 @@ public:
 
 private:
     friend class TvelWizard;
+    void ChangeButtonState(bool& property, bool value);
     TvelWizard* FWizard = nullptr;
     bool FEnableBack = true;
     bool FRuntimeVisible = true;
