@@ -45,15 +45,17 @@ public:
     std::function<void(const std::string&)> OnGet;
 };
 
+// Hands source to owner and returns it, for the test to script it further.
+ScriptedSource& Own(TSourceOwner& owner, std::unique_ptr<ScriptedSource> source) {
+    ScriptedSource& kept = *source;
+    owner.Set(std::move(source));
+    return kept;
+}
+
 class CopyWizardTest : public ::testing::Test {
 protected:
     std::unique_ptr<TfmCopy> Open(const std::string& listName = "") {
-        auto form = std::make_unique<TfmCopy>(nullptr, settings);
-        form->FSource = &source;
-        form->FSongs = &songs;
-        form->FListName = listName;
-        form->cbListe->setEnabled(!listName.empty());
-        return form;
+        return std::make_unique<TfmCopy>(nullptr, settings, sources, songs, listName);
     }
     static void Next(TfmCopy& form) { form.velWizard1->ButtonClick(bkNext); }
 
@@ -73,7 +75,8 @@ protected:
     TempDir tmp;
     ScopedEnv config{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
     TVelIniFile settings{tmp / "tunrax.ini"};
-    ScriptedSource source;
+    TSourceOwner sources{[](TSourceOwner::Step step) { QTimer::singleShot(0, step); }};
+    ScriptedSource& source = Own(sources, std::make_unique<ScriptedSource>());
     std::vector<std::string> songs{"\\A\\01-Title.mp3", "\\A\\02 - Next.mp3", "\\B\\03 Third.mp3"};
     const std::string player = tmp / "Spieler mit Ü/";
     MessageBoxReader boxes;  // an error box would hold the test
@@ -218,7 +221,7 @@ TEST_F(CopyWizardTest, SessionEndClosesTheWizardFirst) {
         wizardSeen = wizard && wizard->isVisible();
         if (wizard)
             QObject::connect(wizard, &QObject::destroyed, &form,
-                             [&] { sourceWhenWizardWent = form.FSource != nullptr; });
+                             [&] { sourceWhenWizardWent = form.FSource.Get() != nullptr; });
         form.SessionEnd();
         EXPECT_TRUE(form.isVisible()) << "the window must wait for the wizard";
     });

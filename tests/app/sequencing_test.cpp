@@ -167,7 +167,7 @@ TEST_F(SequencingTest, TheSessionEndsAfterTheDownloadNotInIt) {
     slow->Finished = &finished;
     // The session's end arrives while the song is being fetched.
     slow->DuringDownload = [&] { form.SessionEnd(); };
-    form.FSource = std::move(slow);
+    form.FSource.Set(std::move(slow));
     // The click comes inside the event loop that the end of the program quits.
     QTimer::singleShot(0, &form, [&] { ClickSong(form, 0); });
     QTimer::singleShot(8000, &form, [] { QCoreApplication::quit(); });

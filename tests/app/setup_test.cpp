@@ -204,13 +204,13 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     EXPECT_EQ(form.FAlben->Catalogue().Count(), 2);
     EXPECT_EQ(form.tvAlben->model()->rowCount(), 2) << "the album tree of the old source stays";
     // Cancelled: the source stays.
-    TCustomTransfer* before = form.FSource.get();
+    TCustomTransfer* before = form.FSource.Get();
     {
         ModalAnswer<TfmSetup> cancel(Cancel);
         ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Einstellungen1));
         EXPECT_EQ(cancel.Count(), 1);
     }
-    EXPECT_EQ(form.FSource.get(), before);
+    EXPECT_EQ(form.FSource.Get(), before);
     ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
     EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
 }

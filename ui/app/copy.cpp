@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 
 #include "collection/copy_files.h"
-#include "widgets/velAutoIni.h"
 #include "sources/transfer.h"
+#include "widgets/velAutoIni.h"
 #include "widgets/velCombo.h"
 #include "widgets/velWizard.h"
 
@@ -29,18 +29,22 @@ QLineEdit* ReadOnlyField(QFormLayout* form, const QString& label, QWidget* paren
     return field;
 }
 
-std::shared_ptr<void> Hold(const std::function<std::shared_ptr<void>()>& sourceInUse) {
-    return sourceInUse ? sourceInUse() : nullptr;
-}
-
 }  // namespace
 
-TfmCopy::TfmCopy(QWidget* parent, TVelIniFile& settings) : TVelForm(parent), FSettings(settings) {
+TfmCopy::TfmCopy(QWidget* parent, TVelIniFile& settings, TSourceOwner& sources,
+                 std::vector<std::string> songs, std::string listName)
+    : TVelForm(parent),
+      FSettings(settings),
+      FSources(sources),
+      FSongs(std::move(songs)),
+      FListName(std::move(listName)),
+      FBorrowed(sources.Borrow([this] { close(); })) {
     setObjectName(QStringLiteral("fmCopy"));
     setWindowTitle(QStringLiteral("Lieder auf den mobilen tunRax kopieren"));
     setWindowFlag(Qt::Tool);
     CreateControls();
     VelFormCreate();
+    cbListe->setEnabled(!FListName.empty());
 }
 
 TfmCopy::~TfmCopy() = default;
@@ -113,10 +117,10 @@ void TfmCopy::velWizardPage1Changing(TvelWizardPage*, bool& allowChange) {
     ini->SaveValues();
     int64_t kiloBytes = 0;
     {
-        auto inUse = Hold(SourceInUse);
-        kiloBytes = FSource->GetSizeKB(*FSongs);
+        TSourceLease source = FSources.Lease();
+        kiloBytes = source->GetSizeKB(FSongs);
     }
-    edAnzahl->setText(QString::number(FSongs->size()));
+    edAnzahl->setText(QString::number(FSongs.size()));
     edSize->setText(QString::fromStdString(SizeMBText(kiloBytes)));
     allowChange = true;
 }
@@ -125,12 +129,12 @@ void TfmCopy::btnStartClick() {
     wpStart->SetEnableBack(false);
     btnStart->setEnabled(false);
     pbStatus->show();
-    pbStatus->setMaximum(static_cast<int>(FSongs->size()));
+    pbStatus->setMaximum(static_cast<int>(FSongs.size()));
     pbStatus->setValue(0);
 
     const bool keepFolders = cbOrg->isChecked();
     if (cbLoeschen->isChecked())
-        ClearTargetFolder(FTargetDir, *FSongs, keepFolders);
+        ClearTargetFolder(FTargetDir, FSongs, keepFolders);
 
     FCopying = true;
     FCancelRequested = false;
@@ -141,12 +145,12 @@ void TfmCopy::btnStartClick() {
     } copying{FCopying};
     QPointer<TfmCopy> alive(this);
     int number = 0;
-    for (const std::string& song : *FSongs) {
+    for (const std::string& song : FSongs) {
         ++number;
         const std::string target = CopyTargetFile(FTargetDir, song, number, keepFolders);
         {
-            auto inUse = Hold(SourceInUse);
-            if (CopySong(*FSource, song, target))
+            TSourceLease source = FSources.Lease();
+            if (CopySong(*source, song, target))
                 ++FCopied;
         }
         pbStatus->setValue(number);
@@ -173,15 +177,9 @@ void TfmCopy::closeEvent(QCloseEvent* event) {
     TVelForm::closeEvent(event);
 }
 
-void ShowCopyWizard(QWidget* parent, TCustomTransfer& source, const std::vector<std::string>& songs,
-                    const std::string& listName, TVelIniFile& settings,
-                    std::function<std::shared_ptr<void>()> sourceInUse) {
-    TfmCopy form(parent, settings);
-    form.FSource = &source;
-    form.FSongs = &songs;
-    form.FListName = listName;
-    form.SourceInUse = std::move(sourceInUse);
-    form.cbListe->setEnabled(!listName.empty());
+void ShowCopyWizard(QWidget* parent, TSourceOwner& sources, const std::vector<std::string>& songs,
+                    const std::string& listName, TVelIniFile& settings) {
+    TfmCopy form(parent, settings, sources, songs, listName);
     form.exec();
 }
 

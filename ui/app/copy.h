@@ -4,14 +4,15 @@
 //
 // Handlers throw tunrax::Error (no folder chosen, a folder that cannot be
 // made, a song that cannot be fetched); the application shows the message.
-// The wizard borrows the source and the song list; it owns nothing else.
+// The wizard borrows the source from its owner while it is open (the program
+// ends only after it has closed) and leases it for each transfer; it keeps
+// its own copy of the song list.
 #pragma once
 
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "sources/SourceOwner.h"
 #include "widgets/VelForm.h"
 
 class QCheckBox;
@@ -21,7 +22,6 @@ class QPushButton;
 
 namespace tunrax {
 
-class TCustomTransfer;
 class TDirectoryEdit;
 class TVelIniFile;
 class TvelAutoIni;
@@ -32,16 +32,13 @@ class TfmCopy : public TVelForm {
     Q_OBJECT
 
 public:
-    TfmCopy(QWidget* parent, TVelIniFile& settings);
+    // songs: song paths, in order, of the source of sources; the check box
+    // "Listenname als Verzeichnis" is enabled only with a list name.
+    TfmCopy(QWidget* parent, TVelIniFile& settings, TSourceOwner& sources,
+            std::vector<std::string> songs, std::string listName);
     ~TfmCopy() override;
 
-    TCustomTransfer* FSource = nullptr;                // not owned
-    const std::vector<std::string>* FSongs = nullptr;  // not owned
-    std::string FListName;
     std::string FTargetDir;
-    // Held while a song is fetched, so that the owner of the source leaves it
-    // alone meanwhile; may be empty.
-    std::function<std::shared_ptr<void>()> SourceInUse;
 
     TvelWizard* velWizard1 = nullptr;
     TvelWizardPage* velWizardPage1 = nullptr;
@@ -72,16 +69,19 @@ private:
     void CreateControls();
 
     TVelIniFile& FSettings;
+    TSourceOwner& FSources;
+    const std::vector<std::string> FSongs;
+    const std::string FListName;
+    // Asks the wizard to close when the program is to end.
+    TSourceLease FBorrowed;
     bool FCopying = false;
     bool FCancelRequested = false;
     int FCopied = 0;
 };
 
-// Shows the copy wizard for the songs (song paths, in order) of the source;
-// the check box "Listenname als Verzeichnis" is enabled only with a list name.
-// Returns when the wizard has closed.
-void ShowCopyWizard(QWidget* parent, TCustomTransfer& source, const std::vector<std::string>& songs,
-                    const std::string& listName, TVelIniFile& settings,
-                    std::function<std::shared_ptr<void>()> sourceInUse = {});
+// Shows the copy wizard modally for the songs of the current source of
+// sources; returns when it has closed.
+void ShowCopyWizard(QWidget* parent, TSourceOwner& sources, const std::vector<std::string>& songs,
+                    const std::string& listName, TVelIniFile& settings);
 
 }  // namespace tunrax

@@ -27,17 +27,17 @@
 
 #include "app/CatalogueModel.h"
 #include "app/QtProgress.h"
-#include "collection/catalogue_scan.h"
-#include "collection/collation.h"
 #include "app/copy.h"
-#include "collection/songfile.h"
-#include "collection/songlist.h"
+#include "app/setup.h"
 #include "audio/BassPlayer.h"
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
+#include "collection/catalogue_scan.h"
+#include "collection/collation.h"
+#include "collection/songfile.h"
+#include "collection/songlist.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
-#include "app/setup.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"
 #include "settings/vel_tools.h"
@@ -92,6 +92,10 @@ std::string TempFileName() {
 
 TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, QWidget* parent)
     : TVelForm(parent),
+      // Held-back steps run from the event loop, their errors shown there.
+      FSource([this](TSourceOwner::Step step) {
+          QTimer::singleShot(0, this, [step = std::move(step)] { ShowErrorsOf(step); });
+      }),
       FSettings(settings),
       FLibrary(std::move(library)),
       FCollator(std::make_unique<TNameCollator>()) {
@@ -124,8 +128,7 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, 
     connect(this, &TVelForm::AfterCreate, this, Guarded(&TfmMain::VelFormAfterCreate));
     ShowSetup = [this] { return ShowModalForm<TfmSetup>(this, FSettings); };
     ShowCopy = [this](const std::vector<std::string>& songs, const std::string& listName) {
-        ShowCopyWizard(this, *FSource, songs, listName, FSettings,
-                       [this] { return std::make_shared<BusyScope>(*this); });
+        ShowCopyWizard(this, FSource, songs, listName, FSettings);
     };
 }
 
@@ -441,43 +444,17 @@ void TfmMain::Minimieren1Click() {
 }
 
 void TfmMain::Beenden1Click() {
-    if (FCopyOpen) {
-        // The copy wizard uses the source: it ends first (after the song
-        // under way), then the program.
-        FEndPending = true;
-        if (auto* copy = findChild<TfmCopy*>())
-            copy->close();
-        return;
-    }
-    FCloseConfirmed = true;
-    close();
+    // A transfer under way is finished first, and the copy wizard, which
+    // uses the source, closes first (after the song under way).
+    FSource.End([this] {
+        FCloseConfirmed = true;
+        close();
+    });
 }
 
 void TfmMain::SessionEnd() {
-    if (FBusy > 0) {
-        // A transfer or scan is under way on this thread; end once it is done.
-        FEndPending = true;
-        return;
-    }
     Beenden1Click();
 }
-
-// Marks the time in which the source is in use. The progress display lets
-// the window repaint meanwhile, and with it timers and the session's end
-// would run in the middle of a transfer: those wait until it is done.
-class TfmMain::BusyScope {
-public:
-    explicit BusyScope(TfmMain& form) : FForm(form) { ++FForm.FBusy; }
-    ~BusyScope() {
-        if (--FForm.FBusy == 0 && FForm.FEndPending)
-            QTimer::singleShot(0, &FForm, &TfmMain::SessionEnd);
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    TfmMain& FForm;
-};
 
 bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
     // The idle timer's own tick would arm it again for ever.
@@ -500,15 +477,17 @@ void TfmMain::closeEvent(QCloseEvent* event) {
 void TfmMain::Einstellungen1Click() {
     if (!ShowSetup || ShowSetup() != 1)
         return;
-    // The songs listed came from the old source: on page "Alle" the list
-    // follows the new tree, where no album is chosen yet.
-    if (pcSeiten->currentIndex() == 0)
-        lvLieder->clear();
-    LoadCatalogue();
-    if (FFavoriteChooserFilled)
-        cbFavoritenChange();
-    else
-        FillFavoriteChooser();  // the start's load had failed
+    FSource.Replace([this] {
+        // The songs listed came from the old source: on page "Alle" the list
+        // follows the new tree, where no album is chosen yet.
+        if (pcSeiten->currentIndex() == 0)
+            lvLieder->clear();
+        LoadCatalogue();
+        if (FFavoriteChooserFilled)
+            cbFavoritenChange();
+        else
+            FillFavoriteChooser();  // the start's load had failed
+    });
 }
 
 void TfmMain::acKopierenExecute() {
@@ -519,29 +498,23 @@ void TfmMain::acKopierenExecute() {
     if (songs.empty())
         return;
     const std::string listName = pcSeiten->currentIndex() == 1 ? FFavoriteName : std::string();
-    struct Closed {
-        TfmMain& form;
-        ~Closed() {
-            form.FCopyOpen = false;
-            if (form.FEndPending && form.FBusy == 0)
-                QTimer::singleShot(0, &form, &TfmMain::SessionEnd);
-        }
-    } closed{*this};
-    FCopyOpen = true;
     ShowCopy(songs, listName);
 }
 
 void TfmMain::Aktualisieren1Click() {
-    if (FSource && FSource->Can(CanRebuild) && FSource->Can(CanStoreCatalogue)) {
-        AttachTreeChange(false);
-        Finally reattach([this] { AttachTreeChange(true); });
-        BuildCatalogue();
-    } else {
-        LoadCatalogue();
-    }
-    // After a failed start the chooser is filled by the first load that works.
-    if (!FFavoriteChooserFilled && FSource)
-        FillFavoriteChooser();
+    FSource.Replace([this] {
+        if (FSource && FSource->Can(CanRebuild) && FSource->Can(CanStoreCatalogue)) {
+            AttachTreeChange(false);
+            Finally reattach([this] { AttachTreeChange(true); });
+            BuildCatalogue();
+        } else {
+            LoadCatalogue();
+        }
+        // After a failed start the chooser is filled by the first load that
+        // works.
+        if (!FFavoriteChooserFilled && FSource)
+            FillFavoriteChooser();
+    });
 }
 
 void TfmMain::NBAClick() {
@@ -582,7 +555,7 @@ void TfmMain::VelFormDestroy() {
         }
     }
     FFavorites.Clear();
-    FSource.reset();
+    FSource.Set(nullptr);
     FPlayer.reset();  // releases the audio output
     FLibrary.reset();
 }
@@ -592,25 +565,25 @@ void TfmMain::VelFormDestroy() {
 void TfmMain::LoadCatalogue() {
     AttachTreeChange(false);
     Finally reattach([this] { AttachTreeChange(true); });
-    FSource.reset();
+    FSource.Set(nullptr);
     bool alternative = FSettings.ReadBool(kSettings, "Alternativ", false);
     int type = FSettings.ReadInteger(kSettings, "Typ", 0);
-    FSource = CreateTransfer(type, alternative, FProgress.get(), FSettings);
+    FSource.Set(CreateTransfer(type, alternative, FProgress.get(), FSettings));
     TCatalogue empty;
     FAlben->Replace(empty);
     if (!FSource)
         return;
 
-    BusyScope busy(*this);
+    TSourceLease source = FSource.Lease();
     tvAlben->setUpdatesEnabled(false);
     Finally redraw([this] { tvAlben->setUpdatesEnabled(true); });
     TCatalogue catalogue;
     try {
         std::ostringstream text;
-        FSource->GetFile(text, CatalogueFileName(FSource->Alternative));
+        source->GetFile(text, CatalogueFileName(source->Alternative));
         ParseCatalogue(std::move(text).str(), catalogue);  // the buffer, not a copy
     } catch (const Error&) {
-        if (!FSource->Can(CanRebuild))
+        if (!source->Can(CanRebuild))
             throw;
         BuildCatalogue();
         return;
@@ -619,7 +592,7 @@ void TfmMain::LoadCatalogue() {
 }
 
 void TfmMain::BuildCatalogue() {
-    BusyScope busy(*this);
+    TSourceLease source = FSource.Lease();
     tvAlben->setUpdatesEnabled(false);
     TCatalogue catalogue;
     {
@@ -631,13 +604,13 @@ void TfmMain::BuildCatalogue() {
         });
         FProgress->Show();
         FProgress->SetPosition(0);
-        ScanCatalogue(*FSource, *FCollator, catalogue, FProgress.get());
+        ScanCatalogue(*source, *FCollator, catalogue, FProgress.get());
     }
-    if (FEndPending)
+    if (FSource.EndRequested())
         return;  // the program ends; the scan is not written back half-way
-    if (FSource->Can(CanStoreCatalogue)) {
+    if (source->Can(CanStoreCatalogue)) {
         std::istringstream text(WriteCatalogue(FAlben->Catalogue()));
-        FSource->PutFile(text, CatalogueFileName(FSource->Alternative));
+        source->PutFile(text, CatalogueFileName(source->Alternative));
     }
 }
 
@@ -654,8 +627,8 @@ void TfmMain::tvAlbenChange() {
         return;
     std::string folder = NodePath(FAlben->Catalogue(), node);
     std::vector<std::string> files;
-    BusyScope busy(*this);
-    FSource->ListFiles(files, folder);
+    TSourceLease source = FSource.Lease();
+    source->ListFiles(files, folder);
     // Folders list in no fixed order; sorting by bytes first makes the same
     // one of two names that differ only in case stay every time.
     std::sort(files.begin(), files.end());
@@ -671,7 +644,7 @@ void TfmMain::lvLiederChange() {
 // --- playback
 
 void TfmMain::mmStartTimer() {
-    if (FBusy > 0)
+    if (FSource.Busy())
         return;
     ++FTickCount;
     if (FTickCount == 2)
@@ -687,7 +660,7 @@ void TfmMain::StartSelectedSong() {
     bool listShown = SelectedNode() != TCatalogue::kNone || pcSeiten->currentIndex() == 1;
     if (!listShown || !item || !FSource)
         return;
-    BusyScope busy(*this);
+    TSourceLease source = FSource.Lease();
     setWindowTitle(FSavedCaption + QStringLiteral(" - ") + item->text(0));
     FPlayer->Stop();
     std::string fileName = TempFileName();

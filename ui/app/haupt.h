@@ -15,9 +15,10 @@
 
 #include "app/Application.h"
 #include "app/MediaControl.h"
+#include "audio/BassPlayer.h"
 #include "collection/catalogue.h"
 #include "collection/favorites.h"
-#include "audio/BassPlayer.h"
+#include "sources/SourceOwner.h"
 #include "widgets/VelForm.h"
 
 class QAction;
@@ -58,7 +59,9 @@ public:
 
     // --- state
     std::unique_ptr<TBassPlayer> FPlayer;
-    std::unique_ptr<TCustomTransfer> FSource;
+    // The current source: each transfer holds a lease, and replacing the
+    // source or ending the program waits until the last lease has ended.
+    TSourceOwner FSource;
     QString FSavedCaption;
     int32_t FTickCount = 0;
     TFavoriteList FFavorites;
@@ -227,14 +230,10 @@ private:
     bool FDestroyed = false;
     bool FTreeChangeAttached = true;
     bool FPageChangeAttached = true;
-    class BusyScope;
-    int FBusy = 0;
-    bool FEndPending = false;
     bool FFavoriteChooserFilled = false;
     // The current list's file exists but could not be read: the list is shown
     // empty and never written back, so that the file is not replaced.
     bool FFavoritesUnreadable = false;
-    bool FCopyOpen = false;  // the copy wizard is open
     // Stopped by a remote control: the list does not go on to the next song
     // until a song is chosen or playing is asked for again.
     bool FMediaStopped = false;
