@@ -14,6 +14,7 @@
 #include <QTreeView>
 #include <functional>
 #include <ostream>
+#include <utility>
 
 #include "app/haupt.h"
 #include "settings/Error.h"
@@ -52,12 +53,21 @@ ScriptedSource& Own(TSourceOwner& owner, std::unique_ptr<ScriptedSource> source)
     return kept;
 }
 
+void Start(TfmCopy& form) {
+    Click(Find<QPushButton>(form, "btnStart"));
+}
+
 class CopyWizardTest : public ::testing::Test {
 protected:
+    // Opens the wizard on screen, as the main window does, without waiting
+    // for it to close.
     std::unique_ptr<TfmCopy> Open(const std::string& listName = "") {
-        return std::make_unique<TfmCopy>(nullptr, settings, sources, songs, listName);
+        auto form = std::make_unique<TfmCopy>(nullptr, settings, sources, songs, listName);
+        ShowStarted(*form);
+        return form;
     }
-    static void Next(TfmCopy& form) { form.velWizard1->ButtonClick(bkNext); }
+    // The error boxes shown since the last call.
+    std::vector<std::string> ErrorsShown() { return std::exchange(boxes.Texts, {}); }
 
     // An album "A" of two songs as the main window's local collection; the
     // window's private folder lives while the result does.
@@ -87,19 +97,19 @@ protected:
 TEST_F(CopyWizardTest, CopiesIntoTheListFolderOnceAndRemembersTheOptions) {
     {
         auto form = Open("Party");
-        EXPECT_TRUE(form->cbListe->isChecked()) << "default on first use";
-        EXPECT_EQ(form->velWizard1->StatusLabelText(), QStringLiteral("Seite 1 von 3"));
-        form->edDir->setText(QString::fromStdString(player));
-        Next(*form);
-        EXPECT_EQ(form->FTargetDir, player + "Party/");
-        EXPECT_EQ(form->edAnzahl->text(), QStringLiteral("3"));
-        EXPECT_EQ(form->edSize->text(), QStringLiteral("2"));
-        Next(*form);
-        EXPECT_EQ(form->velWizard1->ActivePage(), form->wpStart);
-        form->btnStart->click();
+        EXPECT_TRUE(BoxOf(*form, "cbListe")->isChecked()) << "default on first use";
+        EXPECT_EQ(WizardOf(*form)->StatusLabelText(), QStringLiteral("Seite 1 von 3"));
+        TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));
+        ClickNext(*form);
+        EXPECT_EQ(form->TargetDir(), player + "Party/");
+        EXPECT_EQ(FieldOf(*form, "edAnzahl")->text(), QStringLiteral("3"));
+        EXPECT_EQ(FieldOf(*form, "edSize")->text(), QStringLiteral("2"));
+        ClickNext(*form);
+        EXPECT_EQ(WizardOf(*form)->ActivePage(), PageOf(*form, "wpStart"));
+        Start(*form);
         EXPECT_EQ(form->result(), 1);
         EXPECT_EQ(form->CopiedCount(), 3);
-        EXPECT_EQ(form->pbStatus->maximum(), 3);
+        EXPECT_EQ(Find<QProgressBar>(*form, "pbStatus")->maximum(), 3);
         EXPECT_EQ(ReadFile(player + "Party/002- Next.mp3"), "\\A\\02 - Next.mp3");
         EXPECT_TRUE(Exists(player + "Party/001-Title.mp3"));
         EXPECT_TRUE(Exists(player + "Party/003-Third.mp3"));
@@ -111,76 +121,74 @@ TEST_F(CopyWizardTest, CopiesIntoTheListFolderOnceAndRemembersTheOptions) {
     // list folder is not used, and nothing already there is copied again.
     WriteFile(player + "001-Title.mp3", "schon da");
     auto form = Open();
-    EXPECT_EQ(form->edDir->text().toStdString(), player);
-    EXPECT_FALSE(form->cbListe->isEnabled());
-    Next(*form);
-    EXPECT_EQ(form->FTargetDir, player);
-    Next(*form);
-    form->btnStart->click();
+    EXPECT_EQ(FieldOf(*form, "edDir")->text().toStdString(), player);
+    EXPECT_FALSE(BoxOf(*form, "cbListe")->isEnabled());
+    ClickNext(*form);
+    EXPECT_EQ(form->TargetDir(), player);
+    ClickNext(*form);
+    Start(*form);
     EXPECT_EQ(form->CopiedCount(), 2);
     EXPECT_EQ(ReadFile(player + "001-Title.mp3"), "schon da");
 }
 
 TEST_F(CopyWizardTest, RefusalsAndFailuresLeaveNoDamage) {
     auto form = Open();
-    form->cbOrg->setChecked(true);
-    try {
-        Next(*form);
-        FAIL() << "an empty folder was accepted";
-    } catch (const Error& error) {
-        EXPECT_STREQ(error.what(), "Bitte ein Verzeichnis wählen");
-    }
+    MarkAs(BoxOf(*form, "cbOrg"), true);
+    ClickNext(*form);
+    EXPECT_EQ(ErrorsShown(), std::vector<std::string>{"Bitte ein Verzeichnis wählen"})
+        << "an empty folder was accepted";
     WriteFile(tmp / "eine Datei", "x");
-    form->edDir->setText(QString::fromStdString(tmp / "eine Datei/unter"));
-    EXPECT_THROW(Next(*form), Error);
-    EXPECT_EQ(form->velWizard1->ActivePage(), form->velWizardPage1);
+    TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(tmp / "eine Datei/unter"));
+    ClickNext(*form);
+    EXPECT_EQ(ErrorsShown().size(), 1u);
+    EXPECT_EQ(WizardOf(*form)->ActivePage(), PageOf(*form, "velWizardPage1"));
     EXPECT_FALSE(settings.SectionExists("mobiler tunRax")) << "options stored only on success";
 
     // The source fails at the second song: the first stays, the second leaves
     // nothing, the wizard stays on its last page with Start and Back off.
-    form->edDir->setText(QString::fromStdString(player));
-    Next(*form);
-    Next(*form);
+    TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));
+    ClickNext(*form);
+    ClickNext(*form);
     source.OnGet = [](const std::string& path) {
         if (path.find("02") != std::string::npos)
             throw Error("Die Verbindung zum Server ist abgebrochen.");
     };
-    EXPECT_THROW(form->btnStartClick(), Error);
+    Start(*form);
+    EXPECT_EQ(ErrorsShown().size(), 1u);
     EXPECT_EQ(ReadFile(player + "A/01-Title.mp3"), "\\A\\01-Title.mp3");
     std::vector<std::string> left;
     FindFiles(left, player, "*", false, true);
     EXPECT_EQ(left, std::vector<std::string>{"A\\01-Title.mp3"});
-    EXPECT_FALSE(form->btnStart->isEnabled());
-    EXPECT_FALSE(form->velWizard1->BtnBack.Button()->isEnabled());
-    EXPECT_TRUE(form->velWizard1->BtnCancel.Button()->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(*form, "btnStart")->isEnabled());
+    EXPECT_FALSE(WizardOf(*form)->BtnBack.Button()->isEnabled());
+    EXPECT_TRUE(WizardOf(*form)->BtnCancel.Button()->isEnabled());
     EXPECT_FALSE(form->Copying());
 
     // A song path that leads out of the target is never written.
     songs = {"\\..\\..\\ausserhalb.mp3"};
     source.OnGet = nullptr;
     auto escape = Open();
-    escape->cbOrg->setChecked(true);
-    escape->edDir->setText(QString::fromStdString(player));
-    Next(*escape);
-    Next(*escape);
-    EXPECT_THROW(escape->btnStartClick(), Error);
+    MarkAs(BoxOf(*escape, "cbOrg"), true);
+    TypeOver(FieldOf(*escape, "edDir"), QString::fromStdString(player));
+    ClickNext(*escape);
+    ClickNext(*escape);
+    Start(*escape);
+    EXPECT_EQ(ErrorsShown().size(), 1u);
     EXPECT_FALSE(Exists(tmp / "ausserhalb.mp3"));
 }
 
 TEST_F(CopyWizardTest, CancelStopsAfterTheSongUnderWay) {
     auto form = Open();
-    form->edDir->setText(QString::fromStdString(player));
-    Next(*form);
-    Next(*form);
+    TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));
+    ClickNext(*form);
+    ClickNext(*form);
     int fetched = 0;
     source.OnGet = [&](const std::string&) {
         // As a click on Cancel that arrives while the first song is fetched.
         if (++fetched == 1)
-            QTimer::singleShot(0, form.get(),
-                               [&] { form->velWizard1->BtnCancel.Button()->click(); });
+            QTimer::singleShot(0, form.get(), [&] { Click(WizardOf(*form)->BtnCancel.Button()); });
     };
-    form->show();
-    form->btnStartClick();
+    Start(*form);
     EXPECT_EQ(fetched, 1);
     EXPECT_EQ(form->CopiedCount(), 1);
     EXPECT_FALSE(form->isVisible());

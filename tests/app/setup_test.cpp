@@ -25,18 +25,28 @@ using namespace tunrax::test;
 
 namespace {
 
+// The choice of "Musik-Dateien" shown: 0 "lokal", 1 "HTTP", 2 "FTP", -1 none.
+int TypShown(TfmSetup& form) {
+    const char* const items[] = {"lokal", "HTTP", "FTP"};
+    for (int i = 0; i < 3; ++i)
+        if (Find<QRadioButton>(form, items[i])->isChecked())
+            return i;
+    return -1;
+}
+void ChooseTyp(TfmSetup& form, const char* item) {
+    ClickMark(Find<QRadioButton>(form, item));
+}
+
 class SetupTest : public ::testing::Test {
 protected:
     SetupTest() { MakeDirs(home + "Musik/"); }
 
-    // Opens the wizard as the window does when it comes up.
+    // Opens the wizard and waits until it shows what it started with.
     std::unique_ptr<TfmSetup> Open() {
         auto form = std::make_unique<TfmSetup>(nullptr, settings);
-        form->VelFormAfterCreate();
+        ShowStarted(*form);
         return form;
     }
-    static void Next(TfmSetup& form) { form.velWizard1->BtnNext.Button()->click(); }
-    static void Back(TfmSetup& form) { form.velWizard1->BtnBack.Button()->click(); }
 
     TempDir tmp;
     const std::string home = tmp / "home/";
@@ -51,28 +61,28 @@ protected:
 
 TEST_F(SetupTest, FirstOpenShowsDefaultsAndSavesTheChosenType) {
     auto form = Open();
-    EXPECT_EQ(form->TypIndex(), 0);
-    EXPECT_EQ(form->edIP->text(), QStringLiteral("localhost"));
-    EXPECT_EQ(form->edRoot->text(), QStringLiteral("/mp3/"));
-    EXPECT_EQ(form->edFTPServer->text(), QStringLiteral("localhost"));
-    EXPECT_EQ(form->edFTPVerzeichnis->text(), QStringLiteral("/mp3/"));
-    EXPECT_EQ(form->edFTPNutzer->text(), QStringLiteral("tunrax"));
-    EXPECT_EQ(form->edFTPPasswort->text(), QString());
-    EXPECT_EQ(form->edDir->text().toStdString(), home + "Musik/");
-    EXPECT_FALSE(form->cbAltenative->isChecked());
-    EXPECT_FALSE(form->cbFTPUTF8->isChecked());
+    EXPECT_EQ(TypShown(*form), 0);
+    EXPECT_EQ(FieldOf(*form, "edIP")->text(), QStringLiteral("localhost"));
+    EXPECT_EQ(FieldOf(*form, "edRoot")->text(), QStringLiteral("/mp3/"));
+    EXPECT_EQ(FieldOf(*form, "edFTPServer")->text(), QStringLiteral("localhost"));
+    EXPECT_EQ(FieldOf(*form, "edFTPVerzeichnis")->text(), QStringLiteral("/mp3/"));
+    EXPECT_EQ(FieldOf(*form, "edFTPNutzer")->text(), QStringLiteral("tunrax"));
+    EXPECT_EQ(FieldOf(*form, "edFTPPasswort")->text(), QString());
+    EXPECT_EQ(FieldOf(*form, "edDir")->text().toStdString(), home + "Musik/");
+    EXPECT_FALSE(BoxOf(*form, "cbAltenative")->isChecked());
+    EXPECT_FALSE(BoxOf(*form, "cbFTPUTF8")->isChecked());
 
     // FTP, Next, Back, HTTP, Next: the page of the last choice.
-    form->SetTypIndex(2);
-    Next(*form);
-    EXPECT_EQ(form->velWizard1->ActivePage(), form->wpFTP);
-    EXPECT_EQ(form->velWizard1->BtnNext.Button()->text(), QStringLiteral("&Speichern"));
-    Back(*form);
-    form->SetTypIndex(1);
-    Next(*form);
-    EXPECT_EQ(form->velWizard1->ActivePage(), form->wpHTTP);
-    form->edIP->setText(QStringLiteral("musik.example"));
-    Next(*form);
+    ChooseTyp(*form, "FTP");
+    ClickNext(*form);
+    EXPECT_EQ(WizardOf(*form)->ActivePage(), PageOf(*form, "wpFTP"));
+    EXPECT_EQ(WizardOf(*form)->BtnNext.Button()->text(), QStringLiteral("&Speichern"));
+    ClickBack(*form);
+    ChooseTyp(*form, "HTTP");
+    ClickNext(*form);
+    EXPECT_EQ(WizardOf(*form)->ActivePage(), PageOf(*form, "wpHTTP"));
+    TypeOver(FieldOf(*form, "edIP"), QStringLiteral("musik.example"));
+    ClickNext(*form);
     EXPECT_EQ(form->result(), 1);
 
     // The local folder equals the default: the key stays out.
@@ -89,26 +99,31 @@ TEST_F(SetupTest, FirstOpenShowsDefaultsAndSavesTheChosenType) {
 
 TEST_F(SetupTest, PasswordAndFolderRoundTripAndCancelKeepsTheFile) {
     {
+        // The folder typed on the page "lokal", then FTP chosen and saved.
         auto form = Open();
-        form->SetTypIndex(2);
-        form->edFTPPasswort->setText(QStringLiteral("gehe1m ä"));
-        form->edDir->setText(QStringLiteral("/srv/Musik mit Ä/"));
-        form->cbFTPUTF8->setChecked(true);
-        Next(*form);
-        Next(*form);
+        ClickNext(*form);
+        TypeOver(FieldOf(*form, "edDir"), QStringLiteral("/srv/Musik mit Ä/"));
+        ClickBack(*form);
+        ChooseTyp(*form, "FTP");
+        ClickNext(*form);
+        TypeOver(FieldOf(*form, "edFTPPasswort"), QStringLiteral("gehe1m ä"));
+        MarkAs(BoxOf(*form, "cbFTPUTF8"), true);
+        ClickNext(*form);
     }
     const std::string saved = ReadFile(file);
     EXPECT_EQ(saved.find("gehe1m"), std::string::npos) << "password stored scrambled";
     EXPECT_NE(saved.find("Verzeichnis=/srv/Musik mit \xC3\x84/\r\n"), std::string::npos);
     {
         auto form = Open();
-        EXPECT_EQ(form->edFTPPasswort->text(), QStringLiteral("gehe1m ä"));
-        EXPECT_EQ(form->TypIndex(), 2);
-        EXPECT_TRUE(form->cbFTPUTF8->isChecked());
-        form->edFTPPasswort->setText(QStringLiteral("anders"));
-        form->SetTypIndex(0);
-        Next(*form);
-        form->velWizard1->BtnCancel.Button()->click();
+        EXPECT_EQ(FieldOf(*form, "edFTPPasswort")->text(), QStringLiteral("gehe1m ä"));
+        EXPECT_EQ(TypShown(*form), 2);
+        EXPECT_TRUE(BoxOf(*form, "cbFTPUTF8")->isChecked());
+        ClickNext(*form);
+        TypeOver(FieldOf(*form, "edFTPPasswort"), QStringLiteral("anders"));
+        ClickBack(*form);
+        ChooseTyp(*form, "lokal");
+        ClickNext(*form);
+        Click(WizardOf(*form)->BtnCancel.Button());
         EXPECT_NE(form->result(), 1);
     }
     EXPECT_EQ(ReadFile(file), saved);
@@ -120,18 +135,17 @@ TEST_F(SetupTest, UnreadableStoredValuesKeepTheirBytes) {
               "[Einstellungen]\r\nTyp=2\r\nVerzeichnis=/srv/\xC4/\r\nFTP Passwort=XYZ\r\n"
               "Root FTP=/lieder/\r\nFTP UTF8=1\r\n");
     TVelIniFile reopened(file);
+    MessageBoxReader boxes;
     TfmSetup form(nullptr, reopened);
-    try {
-        form.VelFormAfterCreate();
-        FAIL() << "no error for the damaged password";
-    } catch (const Error& error) {
-        EXPECT_NE(std::string(error.what()).find("FTP-Paßwort"), std::string::npos);
-    }
-    EXPECT_EQ(form.edFTPVerzeichnis->text(), QStringLiteral("/lieder/"));
-    EXPECT_TRUE(form.cbFTPUTF8->isChecked());
-    Next(form);
-    Next(form);
+    form.show();
+    ASSERT_TRUE(boxes.WaitFor(1)) << "no error for the damaged password";
+    EXPECT_NE(boxes.Texts[0].find("FTP-Paßwort"), std::string::npos);
+    EXPECT_EQ(FieldOf(form, "edFTPVerzeichnis")->text(), QStringLiteral("/lieder/"));
+    EXPECT_TRUE(BoxOf(form, "cbFTPUTF8")->isChecked());
+    ClickNext(form);
+    ClickNext(form);
     EXPECT_EQ(form.result(), 1);
+    EXPECT_EQ(boxes.Texts.size(), 1u);
     TVelIniFile check(file);
     EXPECT_EQ(check.ReadString("Einstellungen", "Verzeichnis", ""), "/srv/\xC4/");
     EXPECT_EQ(check.ReadString("Einstellungen", "Root FTP", ""), "/lieder/");
@@ -145,17 +159,16 @@ namespace {
 // "lokal" as chosen, on to its page, the folder typed over the one shown,
 // "&Speichern".
 void SaveLocalFolder(TfmSetup& setup, const std::string& folder) {
-    ASSERT_EQ(setup.TypIndex(), 0);
-    QTest::mouseClick(setup.velWizard1->BtnNext.Button(), Qt::LeftButton);
-    ASSERT_EQ(setup.velWizard1->ActivePage(), setup.wpLokal);
-    QTest::keyClick(setup.edDir, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(setup.edDir, QString::fromStdString(folder));
-    ASSERT_EQ(setup.velWizard1->BtnNext.Button()->text(), QStringLiteral("&Speichern"));
-    QTest::mouseClick(setup.velWizard1->BtnNext.Button(), Qt::LeftButton);
+    ASSERT_EQ(TypShown(setup), 0);
+    QTest::mouseClick(WizardOf(setup)->BtnNext.Button(), Qt::LeftButton);
+    ASSERT_EQ(WizardOf(setup)->ActivePage(), PageOf(setup, "wpLokal"));
+    TypeOver(FieldOf(setup, "edDir"), QString::fromStdString(folder));
+    ASSERT_EQ(WizardOf(setup)->BtnNext.Button()->text(), QStringLiteral("&Speichern"));
+    QTest::mouseClick(WizardOf(setup)->BtnNext.Button(), Qt::LeftButton);
 }
 
 void Cancel(TfmSetup& setup) {
-    QTest::mouseClick(setup.velWizard1->BtnCancel.Button(), Qt::LeftButton);
+    QTest::mouseClick(WizardOf(setup)->BtnCancel.Button(), Qt::LeftButton);
 }
 
 }  // namespace

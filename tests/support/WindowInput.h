@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
 #include <QImage>
@@ -18,6 +19,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
@@ -29,6 +33,7 @@
 #include <QWindow>
 #include <functional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -38,6 +43,7 @@
 #include "settings/Vel_ini.h"
 #include "support/TempDir.h"
 #include "widgets/TrayIcon.h"
+#include "widgets/velWizard.h"
 
 // Lets test failures print texts as text.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -111,6 +117,85 @@ struct WindowTestHome {
     // An error box would otherwise hold the test until ctest ends it.
     MessageBoxReader boxes;
 };
+
+// The control of a window with this object name, as a person finds it on
+// screen; a control that is not there ends the test with an exception.
+template <class Control>
+Control* Find(const QWidget& window, const char* name) {
+    auto* control = window.findChild<Control*>(QString::fromLatin1(name));
+    if (!control)
+        throw std::logic_error(std::string("no control named ") + name);
+    return control;
+}
+
+// Selects all that a field shows and types text over it. Letters beyond
+// ASCII come as a keyboard layout that has them sends them.
+inline void TypeOver(QWidget* field, const QString& text) {
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Delete);
+    for (QChar letter : text) {
+        if (letter.unicode() < 0x80) {
+            QTest::keyClick(field, static_cast<char>(letter.unicode()));
+            continue;
+        }
+        const auto key = static_cast<Qt::Key>(letter.toUpper().unicode());
+        QTest::sendKeyEvent(QTest::Press, field, key, QString(letter), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, field, key, QString(letter), Qt::NoModifier);
+    }
+}
+
+// A left click on a button of a window on screen.
+inline void Click(QAbstractButton* button) {
+    ASSERT_TRUE(button->isVisible()) << button->text().toStdString();
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// A left click on the mark of a check box or radio button.
+inline void ClickMark(QAbstractButton* button) {
+    ASSERT_TRUE(button->isVisible()) << button->text().toStdString();
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const QStyle::SubElement mark = qobject_cast<QRadioButton*>(button)
+                                        ? QStyle::SE_RadioButtonIndicator
+                                        : QStyle::SE_CheckBoxIndicator;
+    const QRect rect = button->style()->subElementRect(mark, &option, button);
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, rect.center());
+}
+
+// Clicks the mark of a check box when it does not show on already.
+inline void MarkAs(QAbstractButton* box, bool on) {
+    if (box->isChecked() != on)
+        ClickMark(box);
+    ASSERT_EQ(box->isChecked(), on) << box->text().toStdString();
+}
+
+// Shows a form that is not the main window and waits until its start-up has
+// filled it, as a person meets it.
+inline void ShowStarted(TVelForm& form) {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.Started(); }, 3000)) << "no start-up";
+}
+
+// The wizard that fills a wizard window, its pages and its controls.
+inline TvelWizard* WizardOf(QWidget& form) {
+    return Find<TvelWizard>(form, "velWizard1");
+}
+inline QWidget* PageOf(QWidget& form, const char* name) {
+    return Find<QWidget>(form, name);
+}
+inline QLineEdit* FieldOf(QWidget& form, const char* name) {
+    return Find<QLineEdit>(form, name);
+}
+inline QCheckBox* BoxOf(QWidget& form, const char* name) {
+    return Find<QCheckBox>(form, name);
+}
+// Clicks the wizard's "&Weiter >" (or what stands there on the last page).
+inline void ClickNext(QWidget& form) {
+    Click(WizardOf(form)->BtnNext.Button());
+}
+inline void ClickBack(QWidget& form) {
+    Click(WizardOf(form)->BtnBack.Button());
+}
 
 // A left click in the middle of a rectangle of a widget.
 inline void ClickIn(QWidget* widget, const QRect& rect) {

@@ -13,23 +13,12 @@
 
 #include "collection/copy_files.h"
 #include "sources/transfer.h"
+#include "widgets/WizardPages.h"
 #include "widgets/velAutoIni.h"
 #include "widgets/velCombo.h"
 #include "widgets/velWizard.h"
 
 namespace tunrax {
-
-namespace {
-
-QLineEdit* ReadOnlyField(QFormLayout* form, const QString& label, QWidget* parent) {
-    auto* field = new QLineEdit(parent);
-    field->setReadOnly(true);
-    field->setFocusPolicy(Qt::ClickFocus);  // skipped by Tab
-    form->addRow(new QLabel(label, parent), field);
-    return field;
-}
-
-}  // namespace
 
 TfmCopy::TfmCopy(QWidget* parent, TVelIniFile& settings, TSourceOwner& sources,
                  std::vector<std::string> songs, std::string listName)
@@ -50,54 +39,44 @@ TfmCopy::TfmCopy(QWidget* parent, TVelIniFile& settings, TSourceOwner& sources,
 TfmCopy::~TfmCopy() = default;
 
 void TfmCopy::CreateControls() {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    velWizard1 = new TvelWizard(this);
-    velWizard1->setObjectName(QStringLiteral("velWizard1"));
-    layout->addWidget(velWizard1);
-
-    velWizardPage1 = new TvelWizardPage(velWizard1);
-    {
-        auto* pageLayout = new QVBoxLayout(velWizardPage1);
-        pageLayout->addWidget(
-            new QLabel(QStringLiteral("Verzeichnis auf dem tunRax"), velWizardPage1));
-        edDir = new TDirectoryEdit(velWizardPage1);
-        edDir->NewStyle = false;
-        pageLayout->addWidget(edDir);
-        cbLoeschen =
-            new QCheckBox(QStringLiteral("mp3-Dateien im Verzeichnis löschen ?"), velWizardPage1);
-        cbOrg = new QCheckBox(QStringLiteral("in originaler Verzeichnisstruktur speichern?"),
-                              velWizardPage1);
-        cbListe = new QCheckBox(QStringLiteral("Listenname als Verzeichnis"), velWizardPage1);
-        for (QCheckBox* box : {cbLoeschen, cbOrg, cbListe})
-            pageLayout->addWidget(box);
-        pageLayout->addStretch();
-    }
+    velWizard1 = FillWithWizard(this);
+    QVBoxLayout* column = nullptr;
+    TvelWizardPage* velWizardPage1 = AddColumnPage(velWizard1, "velWizardPage1", column);
+    column->addWidget(new QLabel(QStringLiteral("Verzeichnis auf dem tunRax"), velWizardPage1));
+    edDir = Named(new TDirectoryEdit(velWizardPage1), "edDir");
+    edDir->NewStyle = false;
+    column->addWidget(edDir);
+    cbLoeschen =
+        Named(new QCheckBox(QStringLiteral("mp3-Dateien im Verzeichnis löschen ?"), velWizardPage1),
+              "cbLoeschen");
+    cbOrg = Named(new QCheckBox(QStringLiteral("in originaler Verzeichnisstruktur speichern?"),
+                                velWizardPage1),
+                  "cbOrg");
+    cbListe = Named(new QCheckBox(QStringLiteral("Listenname als Verzeichnis"), velWizardPage1),
+                    "cbListe");
+    for (QCheckBox* box : {cbLoeschen, cbOrg, cbListe})
+        column->addWidget(box);
+    column->addStretch();
     velWizardPage1->OnChanging = [this](TvelWizardPage* sender, bool& allowChange) {
         velWizardPage1Changing(sender, allowChange);
     };
 
-    velWizardPage2 = new TvelWizardPage(velWizard1);
-    {
-        auto* form = new QFormLayout(velWizardPage2);
-        edAnzahl = ReadOnlyField(form, QStringLiteral("Anzahl Lieder"), velWizardPage2);
-        edSize = ReadOnlyField(form, QStringLiteral("Speicher (MB)"), velWizardPage2);
-    }
+    QFormLayout* form = nullptr;
+    AddFormPage(velWizard1, "velWizardPage2", form);
+    edAnzahl = AddField(form, QStringLiteral("Anzahl Lieder"), "edAnzahl", true);
+    edSize = AddField(form, QStringLiteral("Speicher (MB)"), "edSize", true);
 
-    wpStart = new TvelWizardPage(velWizard1);
-    {
-        auto* pageLayout = new QVBoxLayout(wpStart);
-        pbStatus = new QProgressBar(wpStart);
-        pbStatus->setTextVisible(false);
-        pbStatus->hide();
-        btnStart = new QPushButton(QStringLiteral("Start"), wpStart);
-        btnStart->setAutoDefault(false);
-        pageLayout->addStretch();
-        pageLayout->addWidget(pbStatus);
-        pageLayout->addWidget(btnStart, 0, Qt::AlignHCenter);
-        pageLayout->addStretch();
-        connect(btnStart, &QPushButton::clicked, this, &TfmCopy::btnStartClick);
-    }
+    wpStart = AddColumnPage(velWizard1, "wpStart", column);
+    pbStatus = Named(new QProgressBar(wpStart), "pbStatus");
+    pbStatus->setTextVisible(false);
+    pbStatus->hide();
+    btnStart = Named(new QPushButton(QStringLiteral("Start"), wpStart), "btnStart");
+    btnStart->setAutoDefault(false);
+    column->addStretch();
+    column->addWidget(pbStatus);
+    column->addWidget(btnStart, 0, Qt::AlignHCenter);
+    column->addStretch();
+    connect(btnStart, &QPushButton::clicked, this, &TfmCopy::btnStartClick);
     velWizard1->Loaded();
     resize(velWizard1->sizeHint().expandedTo(QSize(410, 149)));
 }

@@ -6,7 +6,9 @@
 // made, a song that cannot be fetched); the application shows the message.
 // The wizard borrows the source from its owner while it is open (the program
 // ends only after it has closed) and leases it for each transfer; it keeps
-// its own copy of the song list.
+// its own copy of the song list. Its controls carry object names ("edDir",
+// "cbLoeschen", "cbOrg", "cbListe", "edAnzahl", "edSize", "pbStatus",
+// "btnStart"; the pages "velWizardPage1", "velWizardPage2", "wpStart").
 #pragma once
 
 #include <string>
@@ -38,11 +40,33 @@ public:
             std::vector<std::string> songs, std::string listName);
     ~TfmCopy() override;
 
+    // The folder the songs go to, made when the first page was left.
+    const std::string& TargetDir() const { return FTargetDir; }
+    bool Copying() const { return FCopying; }
+    // Songs written by the last copy (skipped ones not counted).
+    int CopiedCount() const { return FCopied; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void VelFormCreate();
+    void velWizardPage1Changing(TvelWizardPage* sender, bool& allowChange);
+    void btnStartClick();
+
+    TVelIniFile& FSettings;
+    TSourceOwner& FSources;
+    const std::vector<std::string> FSongs;
+    const std::string FListName;
+    // Asks the wizard to close when the program is to end.
+    TSourceLease FBorrowed;
     std::string FTargetDir;
+    bool FCopying = false;
+    bool FCancelRequested = false;
+    int FCopied = 0;
 
     TvelWizard* velWizard1 = nullptr;
-    TvelWizardPage* velWizardPage1 = nullptr;
-    TvelWizardPage* velWizardPage2 = nullptr;
     TvelWizardPage* wpStart = nullptr;
     TDirectoryEdit* edDir = nullptr;
     QCheckBox* cbLoeschen = nullptr;
@@ -53,30 +77,6 @@ public:
     QProgressBar* pbStatus = nullptr;
     QPushButton* btnStart = nullptr;
     TvelAutoIni* ini = nullptr;
-
-    void VelFormCreate();
-    void velWizardPage1Changing(TvelWizardPage* sender, bool& allowChange);
-    void btnStartClick();
-
-    bool Copying() const { return FCopying; }
-    // Songs written by the last copy (skipped ones not counted).
-    int CopiedCount() const { return FCopied; }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    void CreateControls();
-
-    TVelIniFile& FSettings;
-    TSourceOwner& FSources;
-    const std::vector<std::string> FSongs;
-    const std::string FListName;
-    // Asks the wizard to close when the program is to end.
-    TSourceLease FBorrowed;
-    bool FCopying = false;
-    bool FCancelRequested = false;
-    int FCopied = 0;
 };
 
 // Shows the copy wizard modally for the songs of the current source of

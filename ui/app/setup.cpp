@@ -14,6 +14,7 @@
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"
 #include "settings/vel_tools.h"
+#include "widgets/WizardPages.h"
 #include "widgets/velCombo.h"
 #include "widgets/velWizard.h"
 
@@ -25,12 +26,6 @@ const std::string kSection = "Einstellungen";
 
 QString Shown(const std::string& bytes) {
     return QString::fromStdString(DisplayText(bytes));
-}
-
-QLineEdit* AddField(QFormLayout* form, const QString& label, QWidget* parent) {
-    auto* field = new QLineEdit(parent);
-    form->addRow(new QLabel(label, parent), field);
-    return field;
 }
 
 }  // namespace
@@ -45,64 +40,52 @@ TfmSetup::TfmSetup(QWidget* parent, TVelIniFile& settings) : TVelForm(parent), F
 TfmSetup::~TfmSetup() = default;
 
 void TfmSetup::CreateControls() {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    velWizard1 = new TvelWizard(this);
-    velWizard1->setObjectName(QStringLiteral("velWizard1"));
-    layout->addWidget(velWizard1);
-
-    velWizardPage1 = new TvelWizardPage(velWizard1);
-    {
-        auto* pageLayout = new QVBoxLayout(velWizardPage1);
-        rgTyp = new QGroupBox(QStringLiteral(" Musik-Dateien "), velWizardPage1);
-        auto* items = new QVBoxLayout(rgTyp);
-        FTypItems = new QButtonGroup(this);
-        int id = 0;
-        for (const QString& caption :
-             {QStringLiteral("lokal"), QStringLiteral("HTTP"), QStringLiteral("FTP")}) {
-            auto* item = new QRadioButton(caption, rgTyp);
-            FTypItems->addButton(item, id++);
-            items->addWidget(item);
-        }
-        cbAltenative =
-            new QCheckBox(QStringLiteral("alternatives Inhaltsverzeichnis nutzen"), velWizardPage1);
-        pageLayout->addWidget(rgTyp);
-        pageLayout->addWidget(cbAltenative);
-        pageLayout->addStretch();
+    velWizard1 = FillWithWizard(this);
+    QVBoxLayout* column = nullptr;
+    TvelWizardPage* velWizardPage1 = AddColumnPage(velWizard1, "velWizardPage1", column);
+    auto* rgTyp = Named(new QGroupBox(QStringLiteral(" Musik-Dateien "), velWizardPage1), "rgTyp");
+    auto* items = new QVBoxLayout(rgTyp);
+    FTypItems = new QButtonGroup(this);
+    int id = 0;
+    for (const QString& caption :
+         {QStringLiteral("lokal"), QStringLiteral("HTTP"), QStringLiteral("FTP")}) {
+        auto* item = new QRadioButton(caption, rgTyp);
+        item->setObjectName(caption);
+        FTypItems->addButton(item, id++);
+        items->addWidget(item);
     }
+    cbAltenative = Named(
+        new QCheckBox(QStringLiteral("alternatives Inhaltsverzeichnis nutzen"), velWizardPage1),
+        "cbAltenative");
+    column->addWidget(rgTyp);
+    column->addWidget(cbAltenative);
+    column->addStretch();
     velWizardPage1->OnChanging = [this](TvelWizardPage* sender, bool& allowChange) {
         velWizardPage1Changing(sender, allowChange);
     };
 
-    wpHTTP = new TvelWizardPage(velWizard1);
-    {
-        auto* form = new QFormLayout(wpHTTP);
-        edIP = AddField(form, QStringLiteral("Server (Name oder IP)"), wpHTTP);
-        edRoot = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), wpHTTP);
-    }
+    QFormLayout* form = nullptr;
+    wpHTTP = AddFormPage(velWizard1, "wpHTTP", form);
+    edIP = AddField(form, QStringLiteral("Server (Name oder IP)"), "edIP");
+    edRoot = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), "edRoot");
 
-    wpLokal = new TvelWizardPage(velWizard1);
-    {
-        auto* pageLayout = new QVBoxLayout(wpLokal);
-        edDir = new TDirectoryEdit(wpLokal);
-        edDir->NewStyle = true;
-        pageLayout->addWidget(new QLabel(QStringLiteral("Verzeichnis der Musik-Dateien"), wpLokal));
-        pageLayout->addWidget(edDir);
-        pageLayout->addStretch();
-    }
+    wpLokal = AddColumnPage(velWizard1, "wpLokal", column);
+    edDir = Named(new TDirectoryEdit(wpLokal), "edDir");
+    edDir->NewStyle = true;
+    column->addWidget(new QLabel(QStringLiteral("Verzeichnis der Musik-Dateien"), wpLokal));
+    column->addWidget(edDir);
+    column->addStretch();
 
-    wpFTP = new TvelWizardPage(velWizard1);
-    {
-        auto* form = new QFormLayout(wpFTP);
-        edFTPServer = AddField(form, QStringLiteral("Server (Name oder IP)"), wpFTP);
-        edFTPNutzer = AddField(form, QStringLiteral("FTP-Nutzer"), wpFTP);
-        edFTPPasswort = AddField(form, QStringLiteral("Paßwort"), wpFTP);
-        edFTPPasswort->setEchoMode(QLineEdit::Password);
-        edFTPPasswort->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
-        edFTPVerzeichnis = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), wpFTP);
-        cbFTPUTF8 = new QCheckBox(QStringLiteral("UTF8 (Server)"), wpFTP);
-        form->addRow(QString(), cbFTPUTF8);
-    }
+    wpFTP = AddFormPage(velWizard1, "wpFTP", form);
+    edFTPServer = AddField(form, QStringLiteral("Server (Name oder IP)"), "edFTPServer");
+    edFTPNutzer = AddField(form, QStringLiteral("FTP-Nutzer"), "edFTPNutzer");
+    edFTPPasswort = AddField(form, QStringLiteral("Paßwort"), "edFTPPasswort");
+    edFTPPasswort->setEchoMode(QLineEdit::Password);
+    edFTPPasswort->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    edFTPVerzeichnis =
+        AddField(form, QStringLiteral("Verzeichnis auf dem Server"), "edFTPVerzeichnis");
+    cbFTPUTF8 = Named(new QCheckBox(QStringLiteral("UTF8 (Server)"), wpFTP), "cbFTPUTF8");
+    form->addRow(QString(), cbFTPUTF8);
 
     velWizard1->BtnNext.SetLast_Caption(QStringLiteral("&Speichern"));
     velWizard1->BtnNext.SetLast_TAction(true);

@@ -6,6 +6,10 @@
 //
 // Handlers throw tunrax::Error (a stored password that cannot be read, a
 // settings file that cannot be written); the application shows the message.
+// Its controls carry object names: the group "rgTyp" of the radio buttons
+// "lokal", "HTTP", "FTP", "cbAltenative", "edIP", "edRoot", "edDir",
+// "edFTPServer", "edFTPNutzer", "edFTPPasswort", "edFTPVerzeichnis",
+// "cbFTPUTF8"; the pages "velWizardPage1", "wpHTTP", "wpLokal", "wpFTP".
 #pragma once
 
 #include <string>
@@ -14,7 +18,6 @@
 
 class QButtonGroup;
 class QCheckBox;
-class QGroupBox;
 class QLineEdit;
 
 namespace tunrax {
@@ -31,12 +34,24 @@ public:
     TfmSetup(QWidget* parent, TVelIniFile& settings);
     ~TfmSetup() override;
 
+private:
+    void CreateControls();
+    // The item index of rgTyp: 0 "lokal", 1 "HTTP", 2 "FTP" (-1 for none).
+    int TypIndex() const;
+    void SetTypIndex(int index);
+    void VelFormAfterCreate();
+    void velWizardPage1Changing(TvelWizardPage* sender, bool& allowChange);
+    void velWizard1LastAction();
+    // The bytes to store for a field: the stored value itself while the
+    // field still shows it (names need not be UTF-8), else the typed text.
+    std::string FieldBytes(const QLineEdit* field, const std::string& key) const;
+
+    TVelIniFile& FSettings;
+    QButtonGroup* FTypItems = nullptr;
     TvelWizard* velWizard1 = nullptr;
-    TvelWizardPage* velWizardPage1 = nullptr;
     TvelWizardPage* wpHTTP = nullptr;
     TvelWizardPage* wpLokal = nullptr;
     TvelWizardPage* wpFTP = nullptr;
-    QGroupBox* rgTyp = nullptr;
     QCheckBox* cbAltenative = nullptr;
     QLineEdit* edIP = nullptr;
     QLineEdit* edRoot = nullptr;
@@ -46,23 +61,6 @@ public:
     QLineEdit* edFTPPasswort = nullptr;
     QLineEdit* edFTPVerzeichnis = nullptr;
     QCheckBox* cbFTPUTF8 = nullptr;
-
-    // The item index of rgTyp: 0 "lokal", 1 "HTTP", 2 "FTP" (-1 for none).
-    int TypIndex() const;
-    void SetTypIndex(int index);
-
-    void VelFormAfterCreate();
-    void velWizardPage1Changing(TvelWizardPage* sender, bool& allowChange);
-    void velWizard1LastAction();
-
-private:
-    void CreateControls();
-    // The bytes to store for a field: the stored value itself while the
-    // field still shows it (names need not be UTF-8), else the typed text.
-    std::string FieldBytes(const QLineEdit* field, const std::string& key) const;
-
-    TVelIniFile& FSettings;
-    QButtonGroup* FTypItems = nullptr;
 };
 
 }  // namespace tunrax
