@@ -23,6 +23,7 @@
 #include "sources/transfer.h"
 #include "support/LocalSource.h"
 #include "support/TempDir.h"
+#include "support/TestDialogs.h"
 #include "support/WindowInput.h"
 #include "widgets/velCombo.h"
 #include "widgets/velWizard.h"
@@ -197,7 +198,9 @@ TEST_F(CopyWizardTest, CancelStopsAfterTheSongUnderWay) {
 
 TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
     ScopedEnv runtime = LocalCollection();
-    TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
+    auto dialogs = std::make_unique<TTestDialogs>();
+    TTestDialogs& standIn = *dialogs;
+    TfmMain form(settings, CreateGStreamerLibrary("fakesink"), std::move(dialogs));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     EXPECT_FALSE(form.acKopieren->isEnabled()) << "no songs listed";
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\A\\"));
@@ -205,7 +208,7 @@ TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
     std::vector<std::string> offered;
     std::string listName = "?";
     // Stands in for the wizard, which the tests above drive.
-    form.ShowCopy = [&](const std::vector<std::string>& list, const std::string& name) {
+    standIn.OnCopy = [&](const std::vector<std::string>& list, const std::string& name) {
         offered = list;
         listName = name;
     };

@@ -33,6 +33,7 @@
 #include "support/RecordingAudioLibrary.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
+#include "support/TestDialogs.h"
 #include "support/WindowInput.h"
 #include "tunrax_version.h"
 #include "widgets/TrayIcon.h"
@@ -256,7 +257,7 @@ TEST_F(MainWindowTest, TheChooserIsFilledOnceTheCatalogueLoadsAfterAFailedStart)
     struct Case {
         const char* name;
         std::function<void()> breakSource;  // before the start
-        std::function<void(TfmMain&)> mend;
+        std::function<void(TTestDialogs&)> mend;
         QAction* TfmMain::*command;  // run from the menu after mending
     };
     const Case cases[] = {
@@ -267,15 +268,15 @@ TEST_F(MainWindowTest, TheChooserIsFilledOnceTheCatalogueLoadsAfterAFailedStart)
                                   "127.0.0.1:" + std::to_string(port));
              settings.WriteString("Einstellungen", "Root Server", "/mp3/");
          },
-         [&](TfmMain&) {
+         [&](TTestDialogs&) {
              server.Start({"php", "-S", "127.0.0.1:" + std::to_string(port), "-t", www}, port);
          },
          &TfmMain::Aktualisieren1},
         {"collection folder missing, then another chosen: Einstellungen",
          [&] { ChooseLocalSource(settings, tmp / "fehlt/"); },
-         [&](TfmMain& form) {
+         [&](TTestDialogs& dialogs) {
              // Stands in for the settings wizard, which has tests of its own.
-             form.ShowSetup = [&] {
+             dialogs.OnSetup = [&] {
                  ChooseLocalSource(settings, music);
                  return 1;
              };
@@ -285,11 +286,13 @@ TEST_F(MainWindowTest, TheChooserIsFilledOnceTheCatalogueLoadsAfterAFailedStart)
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         test.breakSource();
-        TfmMain form(settings, std::make_unique<TRecordingAudioLibrary>());
+        auto dialogs = std::make_unique<TTestDialogs>();
+        TTestDialogs& standIn = *dialogs;
+        TfmMain form(settings, std::make_unique<TRecordingAudioLibrary>(), std::move(dialogs));
         form.show();
         ASSERT_TRUE(boxes.WaitFor(1)) << "no error shown for the failed start";
         ASSERT_TRUE(form.isVisible());
-        test.mend(form);
+        test.mend(standIn);
         ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.*test.command));
         EXPECT_EQ(boxes.Texts.size(), 1u) << boxes.Texts.back();
         boxes.Texts.clear();

@@ -27,8 +27,6 @@
 
 #include "app/CatalogueModel.h"
 #include "app/QtProgress.h"
-#include "app/copy.h"
-#include "app/setup.h"
 #include "audio/BassPlayer.h"
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
@@ -44,7 +42,6 @@
 #include "sources/transfer.h"
 #include "tunrax_version.h"
 #include "widgets/TrayIcon.h"
-#include "widgets/vel_dialogs.h"
 #include "widgets/vel_single.h"
 
 // The icons live in the program's resources, which a static library must
@@ -90,7 +87,8 @@ std::string TempFileName() {
     return GetTempFolder() + "tunrax.mp3";
 }
 
-TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, QWidget* parent)
+TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library,
+                 std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
     : TVelForm(parent),
       // Held-back steps run from the event loop, their errors shown there.
       FSource([this](TSourceOwner::Step step) {
@@ -98,6 +96,7 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, 
       }),
       FSettings(settings),
       FLibrary(std::move(library)),
+      FDialogs(dialogs ? std::move(dialogs) : std::make_unique<TStandardDialogs>()),
       FCollator(std::make_unique<TNameCollator>()) {
     InitResources();
     setWindowTitle(QStringLiteral("Tunrax"));
@@ -126,10 +125,6 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, 
     connect(FIdle, &QTimer::timeout, this, Guarded(&TfmMain::UpdateActions));
     qApp->installEventFilter(this);
     connect(this, &TVelForm::AfterCreate, this, Guarded(&TfmMain::VelFormAfterCreate));
-    ShowSetup = [this] { return ShowModalForm<TfmSetup>(this, FSettings); };
-    ShowCopy = [this](const std::vector<std::string>& songs, const std::string& listName) {
-        ShowCopyWizard(this, FSource, songs, listName, FSettings);
-    };
 }
 
 TfmMain::~TfmMain() {
@@ -359,8 +354,7 @@ void TfmMain::VelFormAfterCreate() {
     if (FSettings.ReadInteger(kSettings, "Typ", -1) == -1) {
         // First start: without a source chosen in the wizard there is nothing
         // to play.
-        if (ShowSetup)
-            ShowSetup();
+        FDialogs->ShowSetup(this, FSettings);
         if (FSettings.ReadInteger(kSettings, "Typ", -1) == -1) {
             SessionEnd();
             return;
@@ -475,7 +469,7 @@ void TfmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfmMain::Einstellungen1Click() {
-    if (!ShowSetup || ShowSetup() != 1)
+    if (FDialogs->ShowSetup(this, FSettings) != 1)
         return;
     FSource.Replace([this] {
         // The songs listed came from the old source: on page "Alle" the list
@@ -491,14 +485,14 @@ void TfmMain::Einstellungen1Click() {
 }
 
 void TfmMain::acKopierenExecute() {
-    if (!FSource || !FSource->Can(CanCopy) || !ShowCopy)
+    if (!FSource || !FSource->Can(CanCopy))
         return;
     std::vector<std::string> songs;
     SongListPaths(lvLieder, songs);
     if (songs.empty())
         return;
     const std::string listName = pcSeiten->currentIndex() == 1 ? FFavoriteName : std::string();
-    ShowCopy(songs, listName);
+    FDialogs->ShowCopy(this, FSource, songs, listName, FSettings);
 }
 
 void TfmMain::Aktualisieren1Click() {

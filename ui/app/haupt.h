@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "app/MainDialogs.h"
 #include "app/MediaControl.h"
 #include "audio/BassPlayer.h"
 #include "collection/catalogue.h"
@@ -49,9 +50,10 @@ class TfmMain : public TVelForm, public TMediaControl {
 
 public:
     // library: the audio library to play through; none gives the desktop's
-    // default output through GStreamer.
+    // default output through GStreamer. dialogs: what the window opens; none
+    // gives the program's own.
     explicit TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library = nullptr,
-                     QWidget* parent = nullptr);
+                     std::unique_ptr<TMainDialogs> dialogs = nullptr, QWidget* parent = nullptr);
     ~TfmMain() override;
 
     // True when another instance runs: the program ends without showing this.
@@ -156,13 +158,6 @@ public:
     void acKopierenExecute();
     // Whether the song list's item is drawn on the highlight colour.
     bool Highlighted(const QTreeWidgetItem* item) const;
-    // Asks for the name of a new list; false when the user cancels.
-    std::function<bool(QString& name)> AskListName;
-    // Shows the settings wizard modally; its result (1 = saved).
-    std::function<int()> ShowSetup;
-    // Shows the copy wizard for the songs of the list shown.
-    std::function<void(const std::vector<std::string>& songs, const std::string& listName)>
-        ShowCopy;
 
     // --- remote control (media keys, the desktop's sound menu)
     void MediaPlay() override;
@@ -220,6 +215,7 @@ private:
 
     TVelIniFile& FSettings;
     std::unique_ptr<TAudioLibrary> FLibrary;
+    std::unique_ptr<TMainDialogs> FDialogs;
     bool FPlayIconOn = false;
     bool FPlayIconSet = false;
     QIcon FIconOn, FIconOff;

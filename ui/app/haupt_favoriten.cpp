@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QInputDialog>
 #include <QLabel>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -16,8 +15,8 @@
 #include <algorithm>
 
 #include "app/CatalogueModel.h"
-#include "collection/collation.h"
 #include "app/haupt.h"
+#include "collection/collation.h"
 #include "collection/songlist.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
@@ -85,17 +84,6 @@ void TfmMain::ConnectFavoriteCommands() {
     connect(acDelAll, &QAction::triggered, this, Guarded(&TfmMain::acDelAllExecute));
     connect(acFind, &QAction::triggered, this, Guarded(&TfmMain::acFindExecute));
     connect(acKopieren, &QAction::triggered, this, Guarded(&TfmMain::acKopierenExecute));
-    AskListName = [this](QString& name) {
-        QInputDialog dialog(this);
-        dialog.setWindowTitle(QStringLiteral("Neue Liste"));
-        dialog.setLabelText(QStringLiteral("Name"));
-        dialog.setOkButtonText(QStringLiteral("OK"));
-        dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        name = dialog.textValue();
-        return true;
-    };
 }
 
 // --- the chooser and the current list
@@ -244,7 +232,7 @@ void TfmMain::SelectNextSong() {
 void TfmMain::acNeuListeExecute() {
     QCoreApplication::processEvents();
     QString input;
-    if (!AskListName || !AskListName(input))
+    if (!FDialogs->AskListName(this, input))
         return;
     std::string name = MakeValidFileName(input.toStdString());
     if (name.empty())

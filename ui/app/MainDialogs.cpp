@@ -1,0 +1,33 @@
+#include "app/MainDialogs.h"
+
+#include <QInputDialog>
+
+#include "app/copy.h"
+#include "app/setup.h"
+#include "widgets/vel_dialogs.h"
+
+namespace tunrax {
+
+bool TStandardDialogs::AskListName(QWidget* parent, QString& name) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Neue Liste"));
+    dialog.setLabelText(QStringLiteral("Name"));
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    name = dialog.textValue();
+    return true;
+}
+
+int TStandardDialogs::ShowSetup(QWidget* parent, TVelIniFile& settings) {
+    return ShowModalForm<TfmSetup>(parent, settings);
+}
+
+void TStandardDialogs::ShowCopy(QWidget* parent, TSourceOwner& sources,
+                                const std::vector<std::string>& songs, const std::string& listName,
+                                TVelIniFile& settings) {
+    ShowCopyWizard(parent, sources, songs, listName, settings);
+}
+
+}  // namespace tunrax
