@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/Application.h"
 #include "collection/copy_files.h"
 #include "sources/transfer.h"
 #include "widgets/WizardPages.h"
@@ -57,8 +58,11 @@ void TfmCopy::CreateControls() {
     for (QCheckBox* box : {cbLoeschen, cbOrg, cbListe})
         column->addWidget(box);
     column->addStretch();
+    // Errors are shown here: they must not unwind through Qt's signal code.
+    // A page whose handler failed is not left.
     velWizardPage1->OnChanging = [this](TvelWizardPage* sender, bool& allowChange) {
-        velWizardPage1Changing(sender, allowChange);
+        allowChange = false;
+        ShowErrorsOf([&] { velWizardPage1Changing(sender, allowChange); });
     };
 
     QFormLayout* form = nullptr;
@@ -76,7 +80,8 @@ void TfmCopy::CreateControls() {
     column->addWidget(pbStatus);
     column->addWidget(btnStart, 0, Qt::AlignHCenter);
     column->addStretch();
-    connect(btnStart, &QPushButton::clicked, this, &TfmCopy::btnStartClick);
+    connect(btnStart, &QPushButton::clicked, this,
+            [this] { ShowErrorsOf([this] { btnStartClick(); }); });
     velWizard1->Loaded();
     resize(velWizard1->sizeHint().expandedTo(QSize(410, 149)));
 }

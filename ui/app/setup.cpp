@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/Application.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
@@ -34,7 +35,9 @@ TfmSetup::TfmSetup(QWidget* parent, TVelIniFile& settings) : TVelForm(parent), F
     setObjectName(QStringLiteral("fmSetup"));
     setWindowTitle(QStringLiteral("Einstellungen"));
     CreateControls();
-    connect(this, &TVelForm::AfterCreate, this, &TfmSetup::VelFormAfterCreate);
+    // Errors are shown here: they must not unwind through Qt's signal code.
+    connect(this, &TVelForm::AfterCreate, this,
+            [this] { ShowErrorsOf([this] { VelFormAfterCreate(); }); });
 }
 
 TfmSetup::~TfmSetup() = default;
@@ -90,7 +93,9 @@ void TfmSetup::CreateControls() {
     velWizard1->BtnNext.SetLast_Caption(QStringLiteral("&Speichern"));
     velWizard1->BtnNext.SetLast_TAction(true);
     velWizard1->SetStatusText(false);
-    velWizard1->OnLastAction = [this](TvelWizard*) { velWizard1LastAction(); };
+    velWizard1->OnLastAction = [this](TvelWizard*) {
+        ShowErrorsOf([this] { velWizard1LastAction(); });
+    };
     velWizard1->Loaded();
 
     // The desktop's font may need more room than the classic 392 x 198.
