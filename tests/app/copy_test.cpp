@@ -22,6 +22,7 @@
 #include "settings/vel_tools.h"
 #include "sources/transfer.h"
 #include "support/LocalSource.h"
+#include "support/ScriptedSource.h"
 #include "support/TempDir.h"
 #include "support/TestDialogs.h"
 #include "support/WindowInput.h"
@@ -33,19 +34,12 @@ using namespace tunrax::test;
 
 namespace {
 
-// Songs whose content is their path; OnGet may fail or act on a song.
-class ScriptedSource : public TCustomTransfer {
-public:
-    ScriptedSource() : TCustomTransfer(false) { Capabilities = CanCopy; }
-    void GetFile(std::ostream& dest, const std::string& path) override {
-        if (OnGet)
-            OnGet(path);
-        dest << path;
-    }
-    void ListFiles(std::vector<std::string>&, const std::string&) override {}
-    int64_t GetSizeKB(const std::vector<std::string>&) override { return 1536; }
-    std::function<void(const std::string&)> OnGet;
-};
+// Songs whose content is their path; BeforeGet may fail or act on a song.
+std::unique_ptr<ScriptedSource> CopyableSource() {
+    auto source = std::make_unique<ScriptedSource>(CanCopy);
+    source->SizeKB = 1536;
+    return source;
+}
 
 // Hands source to owner and returns it, for the test to script it further.
 ScriptedSource& Own(TSourceOwner& owner, std::unique_ptr<ScriptedSource> source) {
@@ -87,7 +81,7 @@ protected:
     ScopedEnv config{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
     TVelIniFile settings{tmp / "tunrax.ini"};
     TSourceOwner sources{[](TSourceOwner::Step step) { QTimer::singleShot(0, step); }};
-    ScriptedSource& source = Own(sources, std::make_unique<ScriptedSource>());
+    ScriptedSource& source = Own(sources, CopyableSource());
     std::vector<std::string> songs{"\\A\\01-Title.mp3", "\\A\\02 - Next.mp3", "\\B\\03 Third.mp3"};
     const std::string player = tmp / "Spieler mit Ü/";
     MessageBoxReader boxes;  // an error box would hold the test
@@ -150,7 +144,7 @@ TEST_F(CopyWizardTest, RefusalsAndFailuresLeaveNoDamage) {
     TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));
     ClickNext(*form);
     ClickNext(*form);
-    source.OnGet = [](const std::string& path) {
+    source.BeforeGet = [](const std::string& path) {
         if (path.find("02") != std::string::npos)
             throw Error("Die Verbindung zum Server ist abgebrochen.");
     };
@@ -167,7 +161,7 @@ TEST_F(CopyWizardTest, RefusalsAndFailuresLeaveNoDamage) {
 
     // A song path that leads out of the target is never written.
     songs = {"\\..\\..\\ausserhalb.mp3"};
-    source.OnGet = nullptr;
+    source.BeforeGet = nullptr;
     auto escape = Open();
     MarkAs(BoxOf(*escape, "cbOrg"), true);
     TypeOver(FieldOf(*escape, "edDir"), QString::fromStdString(player));
@@ -184,7 +178,7 @@ TEST_F(CopyWizardTest, CancelStopsAfterTheSongUnderWay) {
     ClickNext(*form);
     ClickNext(*form);
     int fetched = 0;
-    source.OnGet = [&](const std::string&) {
+    source.BeforeGet = [&](const std::string&) {
         // As a click on Cancel that arrives while the first song is fetched.
         if (++fetched == 1)
             QTimer::singleShot(0, form.get(), [&] { Click(WizardOf(*form)->BtnCancel.Button()); });
