@@ -12,28 +12,22 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "io/FileDescriptor.h"
+
 namespace tunrax {
 
 class TTagFile {
 public:
-    explicit TTagFile(const char* fileName) {
-        FFd = ::open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    explicit TTagFile(const char* fileName)
+        : FFile(::open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
         struct stat st;
-        if (FFd >= 0 && ::fstat(FFd, &st) == 0 && S_ISREG(st.st_mode)) {
+        if (FFile.IsOpen() && ::fstat(FFile.Get(), &st) == 0 && S_ISREG(st.st_mode))
             FSize = st.st_size;
-        } else if (FFd >= 0) {
-            ::close(FFd);
-            FFd = -1;
-        }
+        else
+            FFile = TFileDescriptor();
     }
-    ~TTagFile() {
-        if (FFd >= 0)
-            ::close(FFd);
-    }
-    TTagFile(const TTagFile&) = delete;
-    TTagFile& operator=(const TTagFile&) = delete;
 
-    bool IsOpen() const { return FFd >= 0; }
+    bool IsOpen() const { return FFile.IsOpen(); }
     int64_t Size() const { return FSize; }
 
     // Reads up to count bytes at offset; the number read, -1 on a read error.
@@ -41,7 +35,7 @@ public:
     int64_t ReadAt(int64_t offset, void* buffer, size_t count) const {
         size_t done = 0;
         while (done < count) {
-            const ssize_t n = ::pread(FFd, static_cast<char*>(buffer) + done, count - done,
+            const ssize_t n = ::pread(FFile.Get(), static_cast<char*>(buffer) + done, count - done,
                                       static_cast<off_t>(offset + static_cast<int64_t>(done)));
             if (n < 0 && errno == EINTR)
                 continue;
@@ -55,7 +49,7 @@ public:
     }
 
 private:
-    int FFd = -1;
+    TFileDescriptor FFile;
     int64_t FSize = 0;
 };
 

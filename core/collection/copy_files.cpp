@@ -5,16 +5,17 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <ostream>
-#include <random>
-#include <streambuf>
 #include <unordered_set>
 
 #include "collection/favorites.h"
 #include "collection/songlist.h"
+#include "io/AtomicOutputFile.h"
+#include "io/FdOutBuf.h"
+#include "io/FileDescriptor.h"
 #include "settings/Error.h"
 #include "settings/vel_tools.h"
 #include "sources/transfer.h"
@@ -22,126 +23,6 @@
 namespace tunrax {
 
 namespace {
-
-// Songs are written in blocks of 64 to 128 KB: far fewer system calls than
-// the stream's default, while blocks of 1 MB made writing 2.5 GB three times
-// slower under the kernel's dirty-page throttling. Blocks the source hands
-// over that are at least kDirectWrite long go to the file without a copy.
-constexpr size_t kBufferSize = 128 << 10;
-constexpr std::streamsize kDirectWrite = 64 << 10;
-
-// An output buffer straight over a file descriptor that remembers the first
-// write error, so that the message can say why rather than only that.
-class FdOutBuf : public std::streambuf {
-public:
-    explicit FdOutBuf(int fd) : FFd(fd), FBuffer(new char[kBufferSize]) {
-        setp(FBuffer.get(), FBuffer.get() + kBufferSize);
-    }
-    int Failure() const { return FFailure; }
-
-protected:
-    int_type overflow(int_type c) override {
-        if (!Drain())
-            return traits_type::eof();
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            *pptr() = traits_type::to_char_type(c);
-            pbump(1);
-        }
-        return traits_type::not_eof(c);
-    }
-
-    std::streamsize xsputn(const char* data, std::streamsize count) override {
-        if (count >= kDirectWrite) {
-            if (!Drain() || !WriteAll(data, static_cast<size_t>(count)))
-                return 0;
-            return count;
-        }
-        if (count > epptr() - pptr() && !Drain())
-            return 0;
-        std::memcpy(pptr(), data, static_cast<size_t>(count));
-        pbump(static_cast<int>(count));
-        return count;
-    }
-
-    int sync() override { return Drain() ? 0 : -1; }
-
-private:
-    bool Drain() {
-        bool written = WriteAll(pbase(), static_cast<size_t>(pptr() - pbase()));
-        setp(FBuffer.get(), FBuffer.get() + kBufferSize);
-        return written;
-    }
-
-    bool WriteAll(const char* data, size_t size) {
-        if (FFailure)
-            return false;
-        while (size > 0) {
-            ssize_t n = ::write(FFd, data, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                FFailure = n < 0 ? errno : EIO;
-                return false;
-            }
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-        return true;
-    }
-
-    int FFd;
-    std::unique_ptr<char[]> FBuffer;
-    int FFailure = 0;
-};
-
-// A new file of a random hidden name in a folder; removed when the object goes
-// unless Keep() was called.
-class TempFile {
-public:
-    // 0 in Failure() when the file was made.
-    explicit TempFile(const std::string& folder) {
-        static thread_local std::mt19937_64 random{std::random_device{}() ^
-                                                   static_cast<uint64_t>(::getpid())};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char name[32];
-            std::snprintf(name, sizeof name, ".tunrax-%012llx",
-                          static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-            FPath = folder + name;
-            // 0666: the new song gets the user's usual mode through the umask.
-            FFd = ::open(FPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (FFd >= 0 || errno != EEXIST)
-                break;
-        }
-        if (FFd < 0)
-            FFailure = errno;
-    }
-    ~TempFile() {
-        if (FFd >= 0)
-            ::close(FFd);
-        if (FFailure == 0 && !FKept)
-            ::unlink(FPath.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    int Failure() const { return FFailure; }
-    int Fd() const { return FFd; }
-    const std::string& Path() const { return FPath; }
-    // Closes the file; 0 or the errno of a failed close (a delayed write
-    // error on some file systems).
-    int Close() {
-        int result = ::close(FFd) == 0 ? 0 : errno;
-        FFd = -1;
-        return result;
-    }
-    void Keep() { FKept = true; }
-
-private:
-    std::string FPath;
-    int FFd = -1;
-    int FFailure = 0;
-    bool FKept = false;
-};
 
 std::string WithSlash(const std::string& folder) {
     return !folder.empty() && folder.back() == '/' ? folder : folder + '/';
@@ -180,11 +61,13 @@ int MakeFolders(const std::string& folder) {
     return 0;
 }
 
-// Why a name could not be made in the target folder. Players mostly use FAT,
-// which refuses names with " * : < > ? | that a Linux collection may have.
-std::string NameErrorText(int error) {
-    return error == EINVAL ? "Der Name ist auf diesem Datenträger nicht erlaubt"
-                           : SystemErrorText(error);
+// Why a name could not be made in the target folder, after context. Players
+// mostly use FAT, which refuses names with " * : < > ? | that a Linux
+// collection may have.
+[[noreturn]] void ThrowNameError(int error, const std::string& context) {
+    if (error == EINVAL)
+        throw Error(context + "Der Name ist auf diesem Datenträger nicht erlaubt");
+    throw SystemError(error, context);
 }
 
 // The form of a song path that the case-insensitive comparison sees: "\" as
@@ -200,44 +83,6 @@ std::string SongKey(const std::string& songPath) {
         path += c;
     }
     return FavoriteKey(path);
-}
-
-// Result of a move that did not fail.
-enum class Moved { Yes, TargetExists };
-
-// 0 with the result in moved, or an errno.
-int MoveNoReplace(const std::string& temp, const std::string& target, MoveMethod first,
-                  Moved& moved) {
-    moved = Moved::Yes;
-    if (first == MoveMethod::RenameNoReplace) {
-        if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-            return 0;
-        if (errno == EEXIST) {
-            moved = Moved::TargetExists;
-            return 0;
-        }
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            return errno;
-    }
-    // A file system without the flag: a hard link cannot replace either.
-    if (first != MoveMethod::CheckThenRename) {
-        if (::link(temp.c_str(), target.c_str()) == 0) {
-            ::unlink(temp.c_str());
-            return 0;
-        }
-        if (errno == EEXIST) {
-            moved = Moved::TargetExists;
-            return 0;
-        }
-    }
-    // vfat and exfat have no hard links: check, then rename. Only a file that
-    // appears in between could be replaced.
-    struct stat st;
-    if (::lstat(target.c_str(), &st) == 0) {
-        moved = Moved::TargetExists;
-        return 0;
-    }
-    return ::rename(temp.c_str(), target.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -354,77 +199,87 @@ void ClearTargetFolder(const std::string& targetDir, const std::vector<std::stri
 }
 
 bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::string& targetFile) {
-    auto failure = [&](const std::string& why) {
-        return Error("Das Lied \"" + songPath + "\" kann nicht nach \"" + targetFile +
-                     "\" kopiert werden: " + why);
-    };
+    const std::string context =
+        "Das Lied \"" + songPath + "\" kann nicht nach \"" + targetFile + "\" kopiert werden: ";
     struct stat st;
     if (::lstat(targetFile.c_str(), &st) == 0)
         return false;
-    const std::string folder = FolderOf(targetFile);
-    if (int made = MakeFolders(folder))
-        throw failure(NameErrorText(made));
+    if (int made = MakeFolders(FolderOf(targetFile)))
+        ThrowNameError(made, context);
 
-    TempFile temp(folder);
-    if (temp.Failure())
-        throw failure(SystemErrorText(temp.Failure()));
+    TAtomicOptions options;
+    options.replace = false;
+    // 0666: the new song gets the user's usual mode through the umask.
+    options.newFileMode = 0666;
+    // SyncTargetFolder syncs the whole device once all songs are copied.
+    options.sync = false;
+    options.hiddenTemp = true;
+    std::unique_ptr<TAtomicOutputFile> temp;
+    try {
+        temp = std::make_unique<TAtomicOutputFile>(targetFile, options);
+    } catch (const SystemError& e) {
+        throw SystemError(e.Code(), context);
+    }
     std::string problem;
     bool direct = false;
     try {
-        direct = source.GetFileToDescriptor(temp.Fd(), songPath);
+        direct = source.GetFileToDescriptor(temp->Fd(), songPath);
     } catch (const std::exception& e) {
         problem = e.what();
     }
     if (!direct && problem.empty()) {
-        FdOutBuf buffer(temp.Fd());
+        TFdOutBuf buffer(temp->Fd());
+        int code = 0;
         try {
             std::ostream out(&buffer);
             source.GetFile(out, songPath);
             out.flush();
             if (buffer.Failure() || !out)
-                problem = SystemErrorText(buffer.Failure() ? buffer.Failure() : EIO);
+                code = buffer.Failure() ? buffer.Failure() : EIO;
         } catch (const std::exception& e) {
             // A write error surfaces from the source as "target full?": the
             // errno says what really happened.
-            problem = buffer.Failure() ? SystemErrorText(buffer.Failure()) : e.what();
+            code = buffer.Failure();
+            if (code == 0)
+                problem = e.what();
         } catch (...) {
             problem = "Unbekannter Fehler bei der Übertragung";
         }
-    }
-    if (problem.empty()) {
-        if (int closed = temp.Close())
-            problem = SystemErrorText(closed);
+        if (code != 0)
+            throw SystemError(code, context);
     }
     if (!problem.empty())
-        throw failure(problem);
-
-    Moved moved;
-    if (int error = MoveNoReplace(temp.Path(), targetFile, MoveMethod::RenameNoReplace, moved))
-        throw failure(NameErrorText(error));
-    if (moved == Moved::TargetExists)
-        return false;
-    temp.Keep();
-    return true;
+        throw Error(context + problem);
+    try {
+        temp->Finish();
+    } catch (const SystemError& e) {
+        throw SystemError(e.Code(), context);
+    }
+    try {
+        return temp->Commit();
+    } catch (const SystemError& e) {
+        ThrowNameError(e.Code(), context);
+    }
 }
 
 void SyncTargetFolder(const std::string& targetDir) {
-    int fd = ::open(targetDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int error = fd < 0 ? errno : 0;
-    if (fd >= 0 && ::syncfs(fd) != 0)
-        error = errno;
-    if (fd >= 0)
-        ::close(fd);
-    if (error)
-        throw Error("Die kopierten Lieder können nicht vollständig nach \"" + targetDir +
-                    "\" geschrieben werden: " + SystemErrorText(error));
+    try {
+        const TFileDescriptor folder = TFileDescriptor::Open(targetDir, O_RDONLY | O_DIRECTORY);
+        if (::syncfs(folder.Get()) != 0)
+            throw SystemError(errno);
+    } catch (const SystemError& e) {
+        throw SystemError(e.Code(), "Die kopierten Lieder können nicht vollständig nach \"" +
+                                        targetDir + "\" geschrieben werden: ");
+    }
 }
 
 bool MoveWithoutReplacing(const std::string& temp, const std::string& target, MoveMethod first) {
-    Moved moved;
-    if (int error = MoveNoReplace(temp, target, first, moved))
-        throw Error("Die Datei \"" + temp + "\" kann nicht in \"" + target +
-                    "\" umbenannt werden: " + NameErrorText(error));
-    return moved == Moved::Yes;
+    try {
+        return MoveNoReplace(temp, target, first);
+    } catch (const SystemError& e) {
+        ThrowNameError(e.Code(), "Die Datei \"" + temp + "\" kann nicht in \"" + target +
+                                     "\" umbenannt werden: ");
+    }
 }
 
 }  // namespace tunrax

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/vel_tools.h"  // CollapseSeparators
+#include "io/AtomicOutputFile.h"  // MoveMethod
+#include "settings/vel_tools.h"   // CollapseSeparators
 
 namespace tunrax {
 
@@ -63,14 +64,9 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
 // throws when the device reports a write error.
 void SyncTargetFolder(const std::string& targetDir);
 
-// How MoveWithoutReplacing may move, from the safest on.
-enum class MoveMethod { RenameNoReplace, HardLink, CheckThenRename };
-
-// Moves temp to target unless target exists: true when moved, false when
-// target exists (temp stays); throws tunrax::Error for other failures. Where
-// the file system cannot rename without replacing, a hard link is tried, and
-// where it has no hard links (vfat, exfat), a check followed by a plain rename.
-// first skips the methods before it (for tests).
+// MoveNoReplace with a German message naming both files: true when moved,
+// false when target exists (temp stays); throws tunrax::Error (a
+// SystemError unless the name is not allowed on the device) otherwise.
 bool MoveWithoutReplacing(const std::string& temp, const std::string& target,
                           MoveMethod first = MoveMethod::RenameNoReplace);
 

@@ -1,8 +1,6 @@
 #include "collection/favorites.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -13,6 +11,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "io/FileDescriptor.h"
 #include "settings/Error.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"
@@ -24,14 +23,13 @@ namespace {
 
 const char* const kExtension = ".favoriten";
 
-std::string ReadError(const std::string& fileName, int errorNumber) {
-    return "Die Favoritenliste \"" + fileName +
-           "\" kann nicht gelesen werden: " + SystemErrorText(errorNumber);
+// What a failure of the list's file is about; the reason follows.
+std::string ReadContext(const std::string& fileName) {
+    return "Die Favoritenliste \"" + fileName + "\" kann nicht gelesen werden: ";
 }
 
-std::string WriteError(const std::string& fileName, int errorNumber) {
-    return "Die Favoritenliste \"" + fileName +
-           "\" kann nicht gespeichert werden: " + SystemErrorText(errorNumber);
+std::string WriteContext(const std::string& fileName) {
+    return "Die Favoritenliste \"" + fileName + "\" kann nicht gespeichert werden: ";
 }
 
 }  // namespace
@@ -57,31 +55,14 @@ std::string FavoriteFileName(const std::string& listName) {
 
 std::vector<std::string> ReadFavorites(const std::string& fileName) {
     std::vector<std::string> entries;
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return entries;
-        throw Error(ReadError(fileName, errno));
-    }
     std::string text;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-        text.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int failure = errno;
-            ::close(fd);
-            throw Error(ReadError(fileName, failure));
-        }
-        text.append(buffer, static_cast<size_t>(n));
+    try {
+        text = ReadAll(TFileDescriptor::Open(fileName, O_RDONLY).Get());
+    } catch (const SystemError& e) {
+        if (e.Code() == ENOENT || e.Code() == ENOTDIR)
+            return entries;
+        throw SystemError(e.Code(), ReadContext(fileName));
     }
-    ::close(fd);
 
     const size_t end = std::min(text.find('\0'), text.size());
     size_t start = 0;
@@ -108,8 +89,11 @@ void WriteFavorites(const std::string& fileName, const std::vector<std::string>&
         bytes += "\r\n";
     }
 
-    if (int failure = ReplaceFileContents(fileName, bytes))
-        throw Error(WriteError(fileName, failure));
+    try {
+        ReplaceFileContents(fileName, bytes);
+    } catch (const SystemError& e) {
+        throw SystemError(e.Code(), WriteContext(fileName));
+    }
 }
 
 std::vector<std::string> ListFavoriteNames(const std::string& folder) {

@@ -16,4 +16,16 @@ public:
 // German text for an errno value, for messages that name a file.
 std::string SystemErrorText(int errorNumber);
 
+// A failure of the operating system: the German text is context followed by
+// SystemErrorText(code); callers decide by Code(), never by the text.
+class SystemError : public Error {
+public:
+    explicit SystemError(int code, const std::string& context = std::string())
+        : Error(context + SystemErrorText(code)), FCode(code) {}
+    int Code() const { return FCode; }
+
+private:
+    int FCode;
+};
+
 }  // namespace tunrax

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "io/FileDescriptor.h"
 #include "settings/Error.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_tools.h"
@@ -127,32 +128,18 @@ struct TVelIniFile::Index {
 
 TVelIniFile::TVelIniFile(std::string fileName)
     : FFileName(std::move(fileName)), FIndex(std::make_unique<Index>()) {
-    int fd = ::open(FFileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT) {
-            FUnreadable = true;
-            FUnreadableErrno = errno;
-        }
-        return;
-    }
     std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
+    try {
+        bytes = ReadAll(TFileDescriptor::Open(FFileName, O_RDONLY).Get());
+    } catch (const SystemError& e) {
+        // A missing file is an empty one; any other failure keeps the file
+        // from being overwritten.
+        if (e.Code() != ENOENT) {
             FUnreadable = true;
-            FUnreadableErrno = errno;
-            break;
+            FUnreadableErrno = e.Code();
         }
-        if (n == 0)
-            break;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    if (FUnreadable)
         return;
+    }
 
     if (bytes.compare(0, 3, kBom) == 0) {
         FPrefix = kBom;
@@ -299,8 +286,11 @@ void TVelIniFile::Commit(std::vector<std::string> lines) {
             bytes += line;
             bytes += "\r\n";
         }
-        if (int failure = ReplaceFileContents(FFileName, bytes))
-            throw Error(FileError(FFileName, SystemErrorText(failure)));
+        try {
+            ReplaceFileContents(FFileName, bytes);
+        } catch (const SystemError& e) {
+            throw SystemError(e.Code(), FileError(FFileName, ""));
+        }
     }
     FLines = std::move(lines);
     Reindex();

@@ -6,13 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
-#include <istream>
-#include <random>
 #include <string>
 #include <utility>
 
+#include "io/AtomicOutputFile.h"
 #include "settings/Error.h"
 #include "settings/vel_SHFolder.h"
 #include "tunrax_version.h"
@@ -124,109 +122,13 @@ void Walk(int dirFd, const std::string& prefix, FindContext& ctx) {
     }
 }
 
-// The file a chain of symbolic links ends at (it need not exist yet), or
-// fileName itself when it is no link; 0 or an errno.
-int FinalTarget(const std::string& fileName, std::string& target) {
-    target = fileName;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return 0;
-        char buffer[PATH_MAX];
-        const ssize_t n = ::readlink(target.c_str(), buffer, sizeof buffer);
-        if (n < 0)
-            return errno;
-        if (static_cast<size_t>(n) == sizeof buffer)
-            return ENAMETOOLONG;
-        std::string next(buffer, static_cast<size_t>(n));
-        if (next.empty() || next[0] != '/') {
-            // Relative to the folder that holds the link.
-            const size_t slash = target.rfind('/');
-            next.insert(0,
-                        slash == std::string::npos ? std::string() : target.substr(0, slash + 1));
-        }
-        target = std::move(next);
-    }
-    return ELOOP;
-}
-
-// Makes "<target>.XXXXXX" with a random suffix and mode (less the umask, as
-// for any new file); 0 with the open descriptor in fd, or an errno.
-int MakeTempFile(const std::string& target, mode_t mode, std::string& temp, int& fd) {
-    static thread_local std::mt19937_64 random{std::random_device{}() ^
-                                               static_cast<uint64_t>(::getpid())};
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = target + ".";
-        for (int i = 0; i < 6; ++i)
-            temp += kLetters[random() % (sizeof kLetters - 1)];
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0)
-            return 0;
-        if (errno != EEXIST)
-            return errno;
-    }
-    return EEXIST;
-}
-
-// 0 or the errno of the failed write.
-int WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-// write(fd) gives 0 or an errno.
-template <typename Writer>
-int Replace(const std::string& fileName, mode_t newFileMode, Writer write) {
-    std::string target;
-    if (int failure = FinalTarget(fileName, target))
-        return failure;
-    struct stat st;
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-
-    std::string temp;
-    int fd = -1;
-    if (int failure = MakeTempFile(target, newFileMode, temp, fd))
-        return failure;
-    int failure = write(fd);
-    if (!failure && exists && ::fchmod(fd, st.st_mode & 07777) != 0)
-        failure = errno;
-    if (!failure && ::fsync(fd) != 0)
-        failure = errno;
-    if (::close(fd) != 0 && !failure)
-        failure = errno;
-    if (!failure && ::rename(temp.c_str(), target.c_str()) != 0)
-        failure = errno;
-    if (failure)
-        ::unlink(temp.c_str());
-    return failure;
-}
-
 }  // namespace
 
-int ReplaceFileContents(const std::string& fileName, const std::string& bytes, mode_t newFileMode) {
-    return Replace(fileName, newFileMode,
-                   [&bytes](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
-}
-
-int ReplaceFileContents(const std::string& fileName, std::istream& src, mode_t newFileMode) {
-    return Replace(fileName, newFileMode, [&src](int fd) {
-        char buffer[1 << 16];
-        while (src) {
-            src.read(buffer, sizeof buffer);
-            if (int failure = WriteAll(fd, buffer, static_cast<size_t>(src.gcount())))
-                return failure;
-        }
-        return src.bad() ? EIO : 0;
-    });
+void ReplaceFileContents(const std::string& fileName, const std::string& bytes,
+                         mode_t newFileMode) {
+    TAtomicOptions options;
+    options.newFileMode = newFileMode;
+    WriteFileAtomically(fileName, bytes, options);
 }
 
 std::string NormalizeFolder(const std::string& text) {
@@ -330,59 +232,50 @@ std::string GetFileVersionString(const std::string& fileName) {
 
 namespace {
 
-// Makes folder (ending in "/") a private folder of this user, or says why not.
-bool MakePrivateFolder(const std::string& folder, std::string& problem) {
+// Makes folder (ending in "/") a private folder of this user. Throws
+// SystemError when a call fails, Error when the folder is not safely ours.
+void MakePrivateFolder(const std::string& folder) {
+    const std::string context =
+        "Der temporäre Ordner \"" + folder + "\" kann nicht benutzt werden: ";
     std::string path = folder.substr(0, folder.size() - 1);
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        problem = SystemErrorText(errno);
-        return false;
-    }
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        throw SystemError(errno, context);
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) {
-        problem = SystemErrorText(errno);
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        problem = "Der Pfad ist kein Verzeichnis oder eine Verknüpfung";
-        return false;
-    }
-    if (st.st_uid != ::geteuid()) {
-        problem = "Das Verzeichnis gehört einem anderen Benutzer";
-        return false;
-    }
-    if ((st.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0) {
-        problem = SystemErrorText(errno);
-        return false;
-    }
-    return true;
+    if (::lstat(path.c_str(), &st) != 0)
+        throw SystemError(errno, context);
+    if (!S_ISDIR(st.st_mode))
+        throw Error(context + "Der Pfad ist kein Verzeichnis oder eine Verknüpfung");
+    if (st.st_uid != ::geteuid())
+        throw Error(context + "Das Verzeichnis gehört einem anderen Benutzer");
+    if ((st.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0)
+        throw SystemError(errno, context);
 }
 
 }  // namespace
 
 std::string GetTempFolder() {
-    std::string problem;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && runtime[0] == '/') {
         std::string folder = std::string(runtime);
         if (folder.back() != '/')
             folder += '/';
         folder += "tunrax/";
-        if (MakePrivateFolder(folder, problem))
-            return folder;
         // A runtime folder that is gone falls back to the temporary folder;
         // one that is not safely ours is an error.
-        if (problem != SystemErrorText(ENOENT))
-            throw Error("Der temporäre Ordner \"" + folder +
-                        "\" kann nicht benutzt werden: " + problem);
+        try {
+            MakePrivateFolder(folder);
+            return folder;
+        } catch (const SystemError& e) {
+            if (e.Code() != ENOENT)
+                throw;
+        }
     }
     const char* tmp = std::getenv("TMPDIR");
     std::string folder = tmp && tmp[0] == '/' ? tmp : "/tmp";
     if (folder.back() != '/')
         folder += '/';
     folder += "tunrax-" + std::to_string(::geteuid()) + "/";
-    if (!MakePrivateFolder(folder, problem))
-        throw Error("Der temporäre Ordner \"" + folder +
-                    "\" kann nicht benutzt werden: " + problem);
+    MakePrivateFolder(folder);
     return folder;
 }
 

@@ -8,7 +8,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -46,13 +45,10 @@ int64_t FileSize64(const std::string& fileName);
 // leaves the old file or the new one, never a torn one. The old file's mode is
 // kept; a new file gets newFileMode less the umask. A symbolic link (or a
 // chain of them) is written through to its final target, which is created
-// when missing; the link stays. 0 on success, else the errno of the failure
-// (the old file is then untouched and no temporary file remains).
-int ReplaceFileContents(const std::string& fileName, const std::string& bytes,
-                        mode_t newFileMode = 0600);
-// The same with the rest of src as the new content; a stream that fails
-// while it is read gives EIO.
-int ReplaceFileContents(const std::string& fileName, std::istream& src, mode_t newFileMode);
+// when missing; the link stays. Throws SystemError with the errno of the
+// failure (the old file is then untouched and no temporary file remains).
+void ReplaceFileContents(const std::string& fileName, const std::string& bytes,
+                         mode_t newFileMode = 0600);
 
 // Trims blanks and control characters at both ends, then replaces each of
 // " * / : < > ? \ | by "_".

@@ -12,6 +12,8 @@
 #include <istream>
 #include <ostream>
 
+#include "io/AtomicOutputFile.h"
+#include "io/FileDescriptor.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
@@ -21,41 +23,25 @@ namespace tunrax {
 
 namespace {
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : FFd(fd) {}
-    ~FileDescriptor() {
-        if (FFd >= 0)
-            ::close(FFd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return FFd; }
-
-private:
-    int FFd;
-};
-
-Error ReadError(const std::string& path, int errorNumber) {
-    return Error("Datei \"" + path +
-                 "\" kann nicht gelesen werden: " + SystemErrorText(errorNumber));
+SystemError ReadError(const std::string& path, int errorNumber) {
+    return SystemError(errorNumber, "Datei \"" + path + "\" kann nicht gelesen werden: ");
 }
 
-Error WriteError(const std::string& path, int errorNumber) {
-    return Error("Datei \"" + path +
-                 "\" kann nicht geschrieben werden: " + SystemErrorText(errorNumber));
+SystemError WriteError(const std::string& path, int errorNumber) {
+    return SystemError(errorNumber, "Datei \"" + path + "\" kann nicht geschrieben werden: ");
 }
 
 // Opens a song for reading; throws for a missing file or a folder.
-int OpenSong(const std::string& full, struct stat& st) {
-    int fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw ReadError(full, errno);
-    int error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
-    if (error != 0) {
-        ::close(fd);
-        throw ReadError(full, error);
+TFileDescriptor OpenSong(const std::string& full, struct stat& st) {
+    TFileDescriptor fd;
+    try {
+        fd = TFileDescriptor::Open(full, O_RDONLY);
+    } catch (const SystemError& e) {
+        throw ReadError(full, e.Code());
     }
+    int error = ::fstat(fd.Get(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (error != 0)
+        throw ReadError(full, error);
     return fd;
 }
 
@@ -85,7 +71,7 @@ std::string TFileTransfer::FullPath(const std::string& path) const {
 void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
     std::string full = FullPath(path);
     struct stat st;
-    FileDescriptor fd(OpenSong(full, st));
+    const TFileDescriptor fd = OpenSong(full, st);
     // The size at the moment of opening: a file that grows while it is read
     // is taken as it was.
     off_t remaining = S_ISREG(st.st_mode) ? st.st_size : -1;
@@ -114,7 +100,7 @@ void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
 bool TFileTransfer::GetFileToDescriptor(int out, const std::string& path) {
     std::string full = FullPath(path);
     struct stat st;
-    FileDescriptor fd(OpenSong(full, st));
+    const TFileDescriptor fd = OpenSong(full, st);
     if (!S_ISREG(st.st_mode))
         return false;
     // As GetFile: the size at the moment of opening.
@@ -128,8 +114,7 @@ bool TFileTransfer::GetFileToDescriptor(int out, const std::string& path) {
         if (n < 0 && !started && (errno == EINVAL || errno == ENOSYS))
             return false;  // a target sendfile cannot write to
         if (n < 0)
-            throw Error("Datei \"" + full +
-                        "\" kann nicht übertragen werden: " + SystemErrorText(errno));
+            throw SystemError(errno, "Datei \"" + full + "\" kann nicht übertragen werden: ");
         if (n == 0)
             break;  // the file became shorter meanwhile
         started = true;
@@ -153,8 +138,22 @@ void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
     // a full disk or a crash leaves the old file, never a torn one.
     src.clear();
     src.seekg(0);
-    if (int failure = ReplaceFileContents(full, src, 0666))
-        throw WriteError(full, failure);
+    try {
+        TAtomicOptions options;
+        options.newFileMode = 0666;
+        TAtomicOutputFile file(full, options);
+        char buffer[1 << 16];
+        while (src) {
+            src.read(buffer, sizeof buffer);
+            file.Write(buffer, static_cast<size_t>(src.gcount()));
+        }
+        // A stream that fails while it is read leaves the old file.
+        if (src.bad())
+            throw SystemError(EIO);
+        file.Commit();
+    } catch (const SystemError& e) {
+        throw WriteError(full, e.Code());
+    }
 }
 
 void TFileTransfer::ListFiles(std::vector<std::string>& list, const std::string& folder) {

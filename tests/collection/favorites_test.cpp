@@ -1,6 +1,5 @@
 #include "collection/favorites.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,26 +20,6 @@ using namespace std::string_literals;
 namespace {
 
 using Lines = std::vector<std::string>;
-
-Lines FolderEntries(const std::string& folder) {
-    Lines names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-mode_t ModeOf(const std::string& path) {
-    struct stat st {};
-    ::stat(path.c_str(), &st);
-    return st.st_mode & 07777;
-}
 
 }  // namespace
 

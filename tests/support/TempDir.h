@@ -29,6 +29,10 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 void MakeDirs(const std::string& path);
 bool Exists(const std::string& path);
+// The names in a folder (without "." and ".."), sorted; none for a missing one.
+std::vector<std::string> FolderEntries(const std::string& folder);
+// The permission bits of a file (0 when it is missing).
+unsigned ModeOf(const std::string& path);
 
 // Runs a program (argv[0] is its path) with standard output and error caught
 // in files below scratch; its exit status, -1 when it could not run.

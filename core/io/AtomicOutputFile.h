@@ -1,0 +1,87 @@
+// A file written in full before anyone sees it: the bytes go to a temporary
+// file beside the target, which takes the target's name only at Commit(). A
+// crash, a full disk or an error before then leaves the old file (or none)
+// and no temporary file. Failures are thrown as tunrax::SystemError carrying
+// the errno; the caller puts its own German context in front.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "io/FileDescriptor.h"
+
+namespace tunrax {
+
+// How a file is moved to a name that must not be replaced, from the safest
+// on.
+enum class MoveMethod { RenameNoReplace, HardLink, CheckThenRename };
+
+struct TAtomicOptions {
+    // Replace: an existing file is replaced and keeps its mode; a symbolic
+    // link (or a chain of them) is written through to its final target,
+    // which is made when missing, and the link stays. No replace: Commit()
+    // refuses a name that exists meanwhile, a link included.
+    bool replace = true;
+    // Mode of a new file, less the umask.
+    mode_t newFileMode = 0600;
+    // fsync before the rename, so that the new name never shows an empty
+    // file after a crash; a caller that syncs the whole device later leaves
+    // it off.
+    bool sync = true;
+    // The temporary name: "<target>.XXXXXX" beside the target, or a short
+    // hidden ".tunrax-<12 hex digits>" in its folder (for file systems that
+    // take only short names).
+    bool hiddenTemp = false;
+};
+
+class TAtomicOutputFile {
+public:
+    // Makes the temporary file; throws SystemError (ELOOP for a circle of
+    // links).
+    TAtomicOutputFile(const std::string& target, const TAtomicOptions& options);
+    // Removes the temporary file unless Commit() moved it.
+    ~TAtomicOutputFile();
+    TAtomicOutputFile(const TAtomicOutputFile&) = delete;
+    TAtomicOutputFile& operator=(const TAtomicOutputFile&) = delete;
+
+    // The open temporary file; -1 after Finish().
+    int Fd() const { return FFile.Get(); }
+    const std::string& TempPath() const { return FTemp; }
+    // The name the file gets: the target, or a link's final target.
+    const std::string& FinalPath() const { return FFinal; }
+
+    // Writes all of data; throws SystemError.
+    void Write(const char* data, size_t size);
+    // Sets the mode, syncs (as asked) and closes the temporary file; throws
+    // SystemError. Called by Commit() when not called before.
+    void Finish();
+    // Gives the file its name. True when it did; false only without replace,
+    // when the name exists (the temporary file is then removed). Throws
+    // SystemError for any other failure.
+    bool Commit();
+
+private:
+    TAtomicOptions FOptions;
+    std::string FFinal;
+    std::string FTemp;
+    TFileDescriptor FFile;
+    bool FExisted = false;
+    mode_t FOldMode = 0;
+    bool FFinished = false;
+    bool FCommitted = false;
+};
+
+// Moves temp to target unless target exists: true when moved, false when
+// target exists (temp stays); throws SystemError for other failures. Where the
+// file system cannot rename without replacing, a hard link is tried, and where
+// it has no hard links (vfat, exfat), a check followed by a plain rename.
+// first skips the methods before it (for tests).
+bool MoveNoReplace(const std::string& temp, const std::string& target,
+                   MoveMethod first = MoveMethod::RenameNoReplace);
+
+// The whole of bytes as the new content of fileName, replacing it as above.
+void WriteFileAtomically(const std::string& fileName, const std::string& bytes,
+                         const TAtomicOptions& options);
+
+}  // namespace tunrax
