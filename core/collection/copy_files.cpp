@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -73,15 +74,8 @@ int MakeFolders(const std::string& folder) {
 // The form of a song path that the case-insensitive comparison sees: "\" as
 // the only separator, none doubled.
 std::string SongKey(const std::string& songPath) {
-    std::string path;
-    path.reserve(songPath.size());
-    for (char c : songPath) {
-        if (c == '/')
-            c = '\\';
-        if (c == '\\' && !path.empty() && path.back() == '\\')
-            continue;
-        path += c;
-    }
+    std::string path = CollapseSeparators(songPath);
+    std::replace(path.begin(), path.end(), '/', '\\');
     return FavoriteKey(path);
 }
 
@@ -214,12 +208,8 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
     // SyncTargetFolder syncs the whole device once all songs are copied.
     options.sync = false;
     options.hiddenTemp = true;
-    std::unique_ptr<TAtomicOutputFile> temp;
-    try {
-        temp = std::make_unique<TAtomicOutputFile>(targetFile, options);
-    } catch (const SystemError& e) {
-        throw SystemError(e.Code(), context);
-    }
+    const auto temp = WithErrorContext(
+        context, [&] { return std::make_unique<TAtomicOutputFile>(targetFile, options); });
     std::string problem;
     bool direct = false;
     try {
@@ -250,11 +240,7 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
     }
     if (!problem.empty())
         throw Error(context + problem);
-    try {
-        temp->Finish();
-    } catch (const SystemError& e) {
-        throw SystemError(e.Code(), context);
-    }
+    WithErrorContext(context, [&] { temp->Finish(); });
     try {
         return temp->Commit();
     } catch (const SystemError& e) {
@@ -263,14 +249,14 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
 }
 
 void SyncTargetFolder(const std::string& targetDir) {
-    try {
-        const TFileDescriptor folder = TFileDescriptor::Open(targetDir, O_RDONLY | O_DIRECTORY);
-        if (::syncfs(folder.Get()) != 0)
-            throw SystemError(errno);
-    } catch (const SystemError& e) {
-        throw SystemError(e.Code(), "Die kopierten Lieder können nicht vollständig nach \"" +
-                                        targetDir + "\" geschrieben werden: ");
-    }
+    WithErrorContext("Die kopierten Lieder können nicht vollständig nach \"" + targetDir +
+                         "\" geschrieben werden: ",
+                     [&] {
+                         const TFileDescriptor folder =
+                             TFileDescriptor::Open(targetDir, O_RDONLY | O_DIRECTORY);
+                         if (::syncfs(folder.Get()) != 0)
+                             throw SystemError(errno);
+                     });
 }
 
 bool MoveWithoutReplacing(const std::string& temp, const std::string& target, MoveMethod first) {

@@ -89,11 +89,7 @@ void WriteFavorites(const std::string& fileName, const std::vector<std::string>&
         bytes += "\r\n";
     }
 
-    try {
-        ReplaceFileContents(fileName, bytes);
-    } catch (const SystemError& e) {
-        throw SystemError(e.Code(), WriteContext(fileName));
-    }
+    WithErrorContext(WriteContext(fileName), [&] { ReplaceFileContents(fileName, bytes); });
 }
 
 std::vector<std::string> ListFavoriteNames(const std::string& folder) {

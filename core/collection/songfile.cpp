@@ -14,12 +14,10 @@
 namespace tunrax {
 
 void FetchSong(TCustomTransfer& source, const std::string& songPath, const std::string& fileName) {
-    TFileDescriptor file;
-    try {
-        file = TFileDescriptor::Open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
-    } catch (const SystemError& e) {
-        throw SystemError(e.Code(), "Datei \"" + fileName + "\" kann nicht erstellt werden. ");
-    }
+    TFileDescriptor file =
+        WithErrorContext("Datei \"" + fileName + "\" kann nicht erstellt werden. ", [&] {
+            return TFileDescriptor::Open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
+        });
     auto writeError = [&](int errorNumber) {
         return SystemError(errorNumber,
                            "Datei \"" + fileName + "\" kann nicht geschrieben werden: ");

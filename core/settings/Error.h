@@ -28,4 +28,15 @@ private:
     int FCode;
 };
 
+// Runs action and gives back its result; a SystemError leaves it with context
+// in front of the reason (in place of any context it had).
+template <typename Action>
+decltype(auto) WithErrorContext(const std::string& context, Action&& action) {
+    try {
+        return action();
+    } catch (const SystemError& e) {
+        throw SystemError(e.Code(), context);
+    }
+}
+
 }  // namespace tunrax

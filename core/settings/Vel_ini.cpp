@@ -102,8 +102,9 @@ bool HasLineBreak(const std::string& text) {
     return text.find_first_of("\r\n") != std::string::npos;
 }
 
-std::string FileError(const std::string& fileName, const std::string& reason) {
-    return "Die Einstellungsdatei \"" + fileName + "\" kann nicht geschrieben werden: " + reason;
+// What a failed write is about; the reason follows.
+std::string WriteContext(const std::string& fileName) {
+    return "Die Einstellungsdatei \"" + fileName + "\" kann nicht geschrieben werden: ";
 }
 
 }  // namespace
@@ -286,11 +287,7 @@ void TVelIniFile::Commit(std::vector<std::string> lines) {
             bytes += line;
             bytes += "\r\n";
         }
-        try {
-            ReplaceFileContents(FFileName, bytes);
-        } catch (const SystemError& e) {
-            throw SystemError(e.Code(), FileError(FFileName, ""));
-        }
+        WithErrorContext(WriteContext(FFileName), [&] { ReplaceFileContents(FFileName, bytes); });
     }
     FLines = std::move(lines);
     Reindex();

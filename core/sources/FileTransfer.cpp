@@ -23,26 +23,25 @@ namespace tunrax {
 
 namespace {
 
-SystemError ReadError(const std::string& path, int errorNumber) {
-    return SystemError(errorNumber, "Datei \"" + path + "\" kann nicht gelesen werden: ");
+// What a failure of the file is about; the reason follows.
+std::string ReadContext(const std::string& path) {
+    return "Datei \"" + path + "\" kann nicht gelesen werden: ";
 }
 
-SystemError WriteError(const std::string& path, int errorNumber) {
-    return SystemError(errorNumber, "Datei \"" + path + "\" kann nicht geschrieben werden: ");
+std::string WriteContext(const std::string& path) {
+    return "Datei \"" + path + "\" kann nicht geschrieben werden: ";
 }
 
 // Opens a song for reading; throws for a missing file or a folder.
 TFileDescriptor OpenSong(const std::string& full, struct stat& st) {
-    TFileDescriptor fd;
-    try {
-        fd = TFileDescriptor::Open(full, O_RDONLY);
-    } catch (const SystemError& e) {
-        throw ReadError(full, e.Code());
-    }
-    int error = ::fstat(fd.Get(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
-    if (error != 0)
-        throw ReadError(full, error);
-    return fd;
+    return WithErrorContext(ReadContext(full), [&] {
+        TFileDescriptor fd = TFileDescriptor::Open(full, O_RDONLY);
+        if (::fstat(fd.Get(), &st) != 0)
+            throw SystemError(errno);
+        if (S_ISDIR(st.st_mode))
+            throw SystemError(EISDIR);
+        return fd;
+    });
 }
 
 }  // namespace
@@ -84,7 +83,7 @@ void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw ReadError(full, errno);
+            throw SystemError(errno, ReadContext(full));
         if (n == 0)
             break;
         dest.write(buffer, n);
@@ -130,15 +129,15 @@ void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
     struct stat st;
     bool exists = ::stat(full.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
-        throw WriteError(full, EISDIR);
+        throw SystemError(EISDIR, WriteContext(full));
     if (exists && ::access(full.c_str(), W_OK) != 0)
-        throw WriteError(full, errno);
+        throw SystemError(errno, WriteContext(full));
 
     // Written beside the file (a link's target) and renamed over it, so that
     // a full disk or a crash leaves the old file, never a torn one.
     src.clear();
     src.seekg(0);
-    try {
+    WithErrorContext(WriteContext(full), [&] {
         TAtomicOptions options;
         options.newFileMode = 0666;
         TAtomicOutputFile file(full, options);
@@ -151,9 +150,7 @@ void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
         if (src.bad())
             throw SystemError(EIO);
         file.Commit();
-    } catch (const SystemError& e) {
-        throw WriteError(full, e.Code());
-    }
+    });
 }
 
 void TFileTransfer::ListFiles(std::vector<std::string>& list, const std::string& folder) {
