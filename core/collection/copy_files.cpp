@@ -35,14 +35,17 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Makes folder and its missing parents; 0 or an errno.
-int MakeFolders(const std::string& folder) {
+// Makes folder and its missing parents; throws SystemError.
+void MakeFolders(const std::string& folder) {
     std::string path = folder;
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     struct stat st;
-    if (path.empty() || ::stat(path.c_str(), &st) == 0)
-        return path.empty() || S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (path.empty() || ::stat(path.c_str(), &st) == 0) {
+        if (!path.empty() && !S_ISDIR(st.st_mode))
+            throw SystemError(ENOTDIR);
+        return;
+    }
     for (size_t end = 1; end <= path.size(); ++end) {
         if (end < path.size() && path[end] != '/')
             continue;
@@ -51,15 +54,12 @@ int MakeFolders(const std::string& folder) {
         std::string prefix = path.substr(0, end);
         if (::mkdir(prefix.c_str(), 0777) == 0)
             continue;
-        int failure = errno;
-        if (::stat(prefix.c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode))
-                return ENOTDIR;
-            continue;
-        }
-        return failure;
+        const int failure = errno;
+        if (::stat(prefix.c_str(), &st) != 0)
+            throw SystemError(failure);
+        if (!S_ISDIR(st.st_mode))
+            throw SystemError(ENOTDIR);
     }
-    return 0;
 }
 
 // Why a name could not be made in the target folder, after context. Players
@@ -149,9 +149,15 @@ std::string PrepareTargetFolder(const std::string& dirText, bool useListName,
         if (!name.empty())
             folder = NormalizeFolder(folder + name);
     }
-    if (folder.find('\0') != std::string::npos || MakeFolders(folder) != 0)
-        throw Error("ungültiges Verzeichnis");
-    return folder;
+    try {
+        if (folder.find('\0') == std::string::npos) {
+            MakeFolders(folder);
+            return folder;
+        }
+    } catch (const SystemError&) {
+        // the wizard names no reason for a folder it cannot make
+    }
+    throw Error("ungültiges Verzeichnis");
 }
 
 std::string SizeMBText(int64_t kiloBytes) {
@@ -198,8 +204,11 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
     struct stat st;
     if (::lstat(targetFile.c_str(), &st) == 0)
         return false;
-    if (int made = MakeFolders(FolderOf(targetFile)))
-        ThrowNameError(made, context);
+    try {
+        MakeFolders(FolderOf(targetFile));
+    } catch (const SystemError& e) {
+        ThrowNameError(e.Code(), context);
+    }
 
     TAtomicOptions options;
     options.replace = false;
@@ -223,9 +232,7 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
         try {
             std::ostream out(&buffer);
             source.GetFile(out, songPath);
-            out.flush();
-            if (buffer.Failure() || !out)
-                code = buffer.Failure() ? buffer.Failure() : EIO;
+            code = buffer.Finish(out);
         } catch (const std::exception& e) {
             // A write error surfaces from the source as "target full?": the
             // errno says what really happened.

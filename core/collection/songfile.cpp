@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <ostream>
 
 #include "io/FdOutBuf.h"
@@ -27,9 +26,7 @@ void FetchSong(TCustomTransfer& source, const std::string& songPath, const std::
         TFdOutBuf buffer(file.Get());
         std::ostream out(&buffer);
         source.GetFile(out, songPath);
-        out.flush();
-        if (buffer.Failure() || !out)
-            failure = buffer.Failure() ? buffer.Failure() : EIO;
+        failure = buffer.Finish(out);
     } catch (...) {
         file = TFileDescriptor();
         ::unlink(fileName.c_str());

@@ -1,5 +1,6 @@
 #include "io/FdOutBuf.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "io/FileDescriptor.h"
@@ -32,6 +33,13 @@ std::streamsize TFdOutBuf::xsputn(const char* data, std::streamsize count) {
     std::memcpy(pptr(), data, static_cast<size_t>(count));
     pbump(static_cast<int>(count));
     return count;
+}
+
+int TFdOutBuf::Finish(std::ostream& out) {
+    out.flush();
+    if (FFailure != 0)
+        return FFailure;
+    return out ? 0 : EIO;
 }
 
 int TFdOutBuf::sync() {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <ostream>
 #include <streambuf>
 
 namespace tunrax {
@@ -25,6 +26,9 @@ public:
     // The errno of the first failed write; 0 while none failed. After a
     // failure nothing more is written.
     int Failure() const { return FFailure; }
+    // Flushes out, a stream over this buffer: 0 when all of it was written,
+    // else the errno why not (EIO when the stream failed otherwise).
+    int Finish(std::ostream& out);
 
 protected:
     int_type overflow(int_type c) override;
