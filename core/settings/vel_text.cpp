@@ -51,6 +51,7 @@ size_t Utf8SequenceLength(const std::string& s, size_t i) {
     return length;
 }
 
+// Windows-1252 code points never lie above U+FFFF: three bytes at most.
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -62,6 +63,20 @@ void AppendUtf8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
+}
+
+char32_t Cp1252CodePoint(unsigned char c) {
+    return c < 0x80 || c >= 0xA0 ? char32_t{c} : char32_t{kCp1252High[c - 0x80]};
+}
+
+// The Windows-1252 byte of a code point; -1 when there is none.
+int Cp1252Byte(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<int>(c);
+    for (int i = 0; i < 32; ++i)
+        if (kCp1252High[i] == c)
+            return 0x80 + i;
+    return -1;
 }
 
 }  // namespace
@@ -80,8 +95,7 @@ std::string DisplayText(const std::string& bytes) {
             i += length;
             continue;
         }
-        const auto c = static_cast<unsigned char>(text[i++]);
-        AppendUtf8(out, c >= 0xA0 ? char32_t{c} : char32_t{kCp1252High[c - 0x80]});
+        AppendUtf8(out, Cp1252CodePoint(static_cast<unsigned char>(text[i++])));
     }
     return out;
 }
@@ -104,6 +118,35 @@ size_t DisplayLength(const std::string& bytes) {
         i += length > 0 ? length : 1;
     }
     return count;
+}
+
+std::string Cp1252ToUtf8(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes)
+        AppendUtf8(out, Cp1252CodePoint(c));
+    return out;
+}
+
+std::optional<std::string> Utf8ToCp1252(const std::string& utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1   ? lead
+                     : length == 2 ? lead & 0x1F
+                     : length == 3 ? lead & 0x0F
+                                   : lead & 0x07;
+        for (size_t k = 1; k < length && i + k < utf8.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        const int byte = Cp1252Byte(c);
+        if (byte < 0)
+            return std::nullopt;
+        out += static_cast<char>(byte);
+        i += length;
+    }
+    return out;
 }
 
 }  // namespace tunrax

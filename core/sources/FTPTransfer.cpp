@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -19,6 +20,7 @@
 #include "settings/Vel_ini.h"
 #include "settings/vel_text.h"
 #include "settings/vel_tools.h"
+#include "sources/HostAddress.h"
 
 namespace tunrax {
 
@@ -26,72 +28,14 @@ namespace {
 
 constexpr size_t kBlock = 1 << 16;
 
-// Windows-1252 code points of the bytes 0x80..0x9F; the five undefined bytes
-// stand for the control characters of the same number, so that every byte
-// has exactly one code point and back.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  //
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// The Windows-1252 byte of a code point; -1 when there is none.
-int Cp1252Byte(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<int>(c);
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == c)
-            return 0x80 + i;
-    return -1;
-}
-
-// Host "name", "name:port", "[v6]" or "[v6]:port"; port 21 when none.
-void SplitHost(const std::string& text, std::string& host, uint16_t& port) {
-    host = text;
-    port = 21;
-    std::string portText;
-    if (!text.empty() && text.front() == '[') {
-        size_t close = text.find(']');
-        if (close != std::string::npos) {
-            host = text.substr(1, close - 1);
-            if (close + 1 < text.size() && text[close + 1] == ':')
-                portText = text.substr(close + 2);
-        }
-    } else if (size_t colon = text.find(':');
-               colon != std::string::npos && text.find(':', colon + 1) == std::string::npos) {
-        host = text.substr(0, colon);
-        portText = text.substr(colon + 1);
-    }
-    if (portText.empty())
-        return;
-    unsigned long value = 0;
-    for (char c : portText) {
-        if (c < '0' || c > '9' || value > 65535)
-            throw Error("Ungültige FTP-Adresse \"" + text + "\": der Port muss eine Zahl sein");
-        value = value * 10 + static_cast<unsigned long>(c - '0');
-    }
-    if (value == 0 || value > 65535)
+// Host and port of the "FTP Adresse" setting; port 21 when none is given.
+THostAddress SplitHost(const std::string& text) {
+    const THostAddress parsed = ParseHostAddress(text, 21);
+    if (parsed.Fault == TAddressFault::Port)
         throw Error("Ungültige FTP-Adresse \"" + text + "\": der Port muss eine Zahl sein");
-    port = static_cast<uint16_t>(value);
+    if (parsed.Fault == TAddressFault::Host)
+        throw Error("Ungültige FTP-Adresse \"" + text + "\"");
+    return parsed;
 }
 
 // A listed name that can stand for an entry of the folder itself.
@@ -124,12 +68,10 @@ public:
     FtpConnection(const std::string& address, const std::string& user, const std::string& password,
                   std::chrono::milliseconds timeout, ProgressDisplay* progress)
         : FAddress(address), FTimeout(timeout), FProgress(progress) {
-        std::string host;
-        uint16_t port = 21;
-        SplitHost(address, host, port);
+        const THostAddress host = SplitHost(address);
         Poco::Timespan span(static_cast<Poco::Timespan::TimeDiff>(timeout.count()) * 1000);
         try {
-            FSocket.connect(Poco::Net::SocketAddress(host, port), span);
+            FSocket.connect(Poco::Net::SocketAddress(host.Host, host.Port), span);
             FSocket.setReceiveTimeout(span);
             FSocket.setSendTimeout(span);
             // The greeting is read here, within our time-out; Poco's session
@@ -482,37 +424,15 @@ std::unique_ptr<TScanContext> TFTPTransfer::BeginScan() {
 std::string TFTPTransfer::ToServerName(const std::string& name) const {
     if (!Utf8Names || IsValidUtf8(name))
         return name;
-    std::string out;
-    out.reserve(name.size() * 2);
-    for (unsigned char c : name)
-        AppendUtf8(out, c < 0x80    ? char32_t{c}
-                        : c >= 0xA0 ? char32_t{c}
-                                    : char32_t{kCp1252High[c - 0x80]});
-    return out;
+    return Cp1252ToUtf8(name);
 }
 
 std::string TFTPTransfer::FromServerName(const std::string& name) const {
     if (!Utf8Names || !IsValidUtf8(name))
         return name;
-    std::string out;
-    out.reserve(name.size());
-    for (size_t i = 0; i < name.size();) {
-        unsigned char lead = static_cast<unsigned char>(name[i]);
-        int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = length == 1   ? lead
-                     : length == 2 ? lead & 0x1F
-                     : length == 3 ? lead & 0x0F
-                                   : lead & 0x07;
-        for (int k = 1; k < length; ++k)
-            c = (c << 6) | (static_cast<unsigned char>(name[i + k]) & 0x3F);
-        int byte = Cp1252Byte(c);
-        if (byte < 0)
-            return name;
-        out += static_cast<char>(byte);
-        i += static_cast<size_t>(length);
-    }
+    const std::optional<std::string> bytes = Utf8ToCp1252(name);
     // A result that reads as UTF-8 would not come back to the same name.
-    return IsValidUtf8(out) ? name : out;
+    return bytes && !IsValidUtf8(*bytes) ? *bytes : name;
 }
 
 }  // namespace tunrax

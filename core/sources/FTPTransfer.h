@@ -30,8 +30,8 @@ public:
     // Reads "FTP Adresse", "FTP Nutzer", "FTP Passwort", "Root FTP" and
     // "FTP UTF8" of section "Einstellungen", then probes the server.
     TFTPTransfer(bool alternative, TVelIniFile& settings);
-    // The same with the values given; host is "name" or "name:port" (port 21
-    // when none is given; "[::1]:2121" for an IPv6 address with a port).
+    // The same with the values given; host is read by ParseHostAddress (port
+    // 21 when none is given; "[::1]:2121" for an IPv6 address with a port).
     TFTPTransfer(bool alternative, const std::string& host, const std::string& user,
                  const std::string& password, const std::string& root, bool utf8Names,
                  std::chrono::milliseconds timeout = kDefaultTimeout);

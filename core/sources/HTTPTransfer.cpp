@@ -9,6 +9,7 @@
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/CurlLibrary.h"
+#include "sources/HostAddress.h"
 #include "sources/php_tools.h"
 
 namespace tunrax {
@@ -181,18 +182,6 @@ std::string Trimmed(const std::string& text) {
     return std::string(begin, end.base());
 }
 
-int ParsePort(const std::string& text, const std::string& address) {
-    long port = 0;
-    bool valid =
-        !text.empty() && text.size() <= 5 &&
-        std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
-    if (valid)
-        port = std::stol(text);
-    if (!valid || port < 1 || port > 65535)
-        throw Error("Ungültige Portnummer in der Server Adresse \"" + address + "\".");
-    return static_cast<int>(port);
-}
-
 }  // namespace
 
 THTTPTransfer::THTTPTransfer(bool alternative, TVelIniFile& settings)
@@ -200,25 +189,13 @@ THTTPTransfer::THTTPTransfer(bool alternative, TVelIniFile& settings)
     Root = settings.ReadString("Einstellungen", "Root Server", "/mp3/");
     const std::string address =
         Trimmed(settings.ReadString("Einstellungen", "Server Adresse", "localhost"));
-    Server = address;
-    if (!address.empty() && address.front() == '[') {
-        const size_t close = address.find(']');
-        if (close == std::string::npos)
-            throw Error("Ungültige Server Adresse \"" + address + "\".");
-        Server = address.substr(1, close - 1);
-        const std::string rest = address.substr(close + 1);
-        if (!rest.empty()) {
-            if (rest.front() != ':')
-                throw Error("Ungültige Server Adresse \"" + address + "\".");
-            Port = ParsePort(rest.substr(1), address);
-        }
-    } else if (std::count(address.begin(), address.end(), ':') == 1) {
-        const size_t colon = address.find(':');
-        Server = address.substr(0, colon);
-        Port = ParsePort(address.substr(colon + 1), address);
-    }
-    if (Server.empty() || Server.find_first_of("/@?#[] \t") != std::string::npos)
+    const THostAddress parsed = ParseHostAddress(address, 80);
+    if (parsed.Fault == TAddressFault::Port)
+        throw Error("Ungültige Portnummer in der Server Adresse \"" + address + "\".");
+    if (parsed.Fault == TAddressFault::Host)
         throw Error("Ungültige Server Adresse \"" + address + "\".");
+    Server = parsed.Host;
+    Port = parsed.Port;
 }
 
 std::string THTTPTransfer::BaseUrl() const {

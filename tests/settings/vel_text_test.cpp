@@ -4,6 +4,7 @@
 #include <unicode/unistr.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "settings/vel_text.h"
@@ -65,4 +66,17 @@ TEST(DisplayText, EverySingleByteAgreesWithIcusWindows1252Table) {
         icu::UnicodeString(unit, n).toUTF8String(expected);
         EXPECT_EQ(DisplayText(byte), expected);
     }
+}
+
+TEST(Cp1252, EveryByteThereAndBackAndCharactersWithoutAByte) {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    const std::string utf8 = Cp1252ToUtf8(all);
+    for (int b = 1; b < 256; ++b)
+        EXPECT_EQ(Cp1252ToUtf8(all.substr(b, 1)), DisplayText(all.substr(b, 1))) << b;
+    EXPECT_EQ(Utf8ToCp1252(utf8), std::optional<std::string>(all));
+    EXPECT_EQ(Utf8ToCp1252("\xe2\x82\xac\xc3\xa4"), std::optional<std::string>("\x80\xe4"));
+    EXPECT_EQ(Utf8ToCp1252("a\xe6\x97\xa5"), std::nullopt) << "no Windows-1252 form";
+    EXPECT_EQ(Utf8ToCp1252("\xf0\x9f\x8e\xb5"), std::nullopt) << "above U+FFFF";
 }
