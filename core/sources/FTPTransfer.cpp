@@ -276,27 +276,6 @@ public:
     std::unique_ptr<FtpConnection> Connection;
 };
 
-// Shows the bar for one transfer and hides it again, also on errors.
-class ProgressShown {
-public:
-    explicit ProgressShown(ProgressDisplay* bar, int64_t maximum) : FBar(bar) {
-        if (FBar) {
-            FBar->Show();
-            FBar->SetPosition(0);
-            FBar->SetMaximum(maximum);
-        }
-    }
-    ~ProgressShown() {
-        if (FBar)
-            FBar->Hide();
-    }
-    ProgressShown(const ProgressShown&) = delete;
-    ProgressShown& operator=(const ProgressShown&) = delete;
-
-private:
-    ProgressDisplay* FBar;
-};
-
 }  // namespace
 
 TFTPTransfer::TFTPTransfer(bool alternative, TVelIniFile& settings) : TCustomTransfer(alternative) {
@@ -349,7 +328,7 @@ void TFTPTransfer::Probe() {
 
 void TFTPTransfer::GetFile(std::ostream& dest, const std::string& path) {
     auto client = NewClient(true);
-    ProgressShown shown(ProgressBar, 100);
+    TShownProgress shown(ProgressBar, 100);
     std::string name = ToServerName(NormalizePath(Root + path));
     int64_t size = client->Size(name);
     if (ProgressBar)
@@ -363,7 +342,7 @@ void TFTPTransfer::PutFile(std::istream& src, const std::string& path) {
     src.seekg(0, std::ios::end);
     std::streamoff size = src.tellg();
     src.seekg(0);
-    ProgressShown shown(ProgressBar, size > 0 ? static_cast<int64_t>(size) : 0);
+    TShownProgress shown(ProgressBar, size > 0 ? static_cast<int64_t>(size) : 0);
     client->Upload(src, NormalizePath(Root + path));
 }
 

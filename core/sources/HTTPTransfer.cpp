@@ -155,26 +155,6 @@ void Fetch(const THTTPTransfer& source, const std::string& target, const std::st
         throw Error("Der Server gibt auf \"" + name + "\" keine gültige Antwort.");
 }
 
-// Hides the bar however GetFile ends.
-class ShownProgress {
-public:
-    explicit ShownProgress(ProgressDisplay* bar) : FBar(bar) {
-        if (FBar) {
-            FBar->Show();
-            FBar->SetPosition(0);
-        }
-    }
-    ~ShownProgress() {
-        if (FBar)
-            FBar->Hide();
-    }
-    ShownProgress(const ShownProgress&) = delete;
-    ShownProgress& operator=(const ShownProgress&) = delete;
-
-private:
-    ProgressDisplay* FBar;
-};
-
 std::string Trimmed(const std::string& text) {
     const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
     auto begin = std::find_if_not(text.begin(), text.end(), blank);
@@ -212,7 +192,7 @@ std::string THTTPTransfer::FileTarget(const std::string& path) const {
 }
 
 void THTTPTransfer::GetFile(std::ostream& dest, const std::string& path) {
-    ShownProgress shown(ProgressBar);
+    TShownProgress shown(ProgressBar);
     Fetch(*this, FileTarget(path), path, [&dest](const char* data, size_t size) {
         dest.write(data, static_cast<std::streamsize>(size));
         return static_cast<bool>(dest);

@@ -17,4 +17,30 @@ public:
     virtual void StepIt() = 0;
 };
 
+// Shows a bar (not owned; may be none) at position 0 for the life of the
+// object, so that it is hidden however a transfer ends.
+class TShownProgress {
+public:
+    explicit TShownProgress(ProgressDisplay* bar) : FBar(bar) {
+        if (FBar) {
+            FBar->Show();
+            FBar->SetPosition(0);
+        }
+    }
+    // The same, then the maximum is set.
+    TShownProgress(ProgressDisplay* bar, int64_t maximum) : TShownProgress(bar) {
+        if (FBar)
+            FBar->SetMaximum(maximum);
+    }
+    ~TShownProgress() {
+        if (FBar)
+            FBar->Hide();
+    }
+    TShownProgress(const TShownProgress&) = delete;
+    TShownProgress& operator=(const TShownProgress&) = delete;
+
+private:
+    ProgressDisplay* FBar;
+};
+
 }  // namespace tunrax
