@@ -23,6 +23,7 @@ std::string SystemErrorText(int errorNumber) {
         case EIO: return "Ein-/Ausgabefehler";
         case EBUSY: return "Gerät oder Ressource belegt";
         case ENOTEMPTY: return "Verzeichnis nicht leer";
+        case ESPIPE: return "Der Datenstrom lässt sich nicht an den Anfang zurücksetzen";
         case EMFILE:
         case ENFILE: return "Zu viele offene Dateien";
         default: return std::strerror(errorNumber);

@@ -337,13 +337,12 @@ void TFTPTransfer::GetFile(std::ostream& dest, const std::string& path) {
 }
 
 void TFTPTransfer::PutFile(std::istream& src, const std::string& path) {
+    const std::string name = NormalizePath(Root + path);
+    const int64_t size = RewindForPut(
+        src, "Datei \"" + name + "\" kann nicht auf den FTP-Server geschrieben werden: ");
     auto client = NewClient(true);
-    src.clear();
-    src.seekg(0, std::ios::end);
-    std::streamoff size = src.tellg();
-    src.seekg(0);
-    TShownProgress shown(ProgressBar, size > 0 ? static_cast<int64_t>(size) : 0);
-    client->Upload(src, NormalizePath(Root + path));
+    TShownProgress shown(ProgressBar, size);
+    client->Upload(src, name);
 }
 
 void TFTPTransfer::ListFiles(std::vector<std::string>& list, const std::string& folder) {

@@ -135,8 +135,7 @@ void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
 
     // Written beside the file (a link's target) and renamed over it, so that
     // a full disk or a crash leaves the old file, never a torn one.
-    src.clear();
-    src.seekg(0);
+    RewindForPut(src, WriteContext(full));
     WithErrorContext(WriteContext(full), [&] {
         TAtomicOptions options;
         options.newFileMode = 0666;

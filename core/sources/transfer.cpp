@@ -1,11 +1,25 @@
 #include "sources/transfer.h"
 
+#include <cerrno>
+#include <istream>
+
+#include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/FTPTransfer.h"
 #include "sources/FileTransfer.h"
 #include "sources/HTTPTransfer.h"
 
 namespace tunrax {
+
+int64_t RewindForPut(std::istream& src, const std::string& context) {
+    src.clear();
+    src.seekg(0, std::ios::end);
+    const std::streamoff size = src.tellg();
+    src.seekg(0);
+    if (!src || size < 0)
+        throw SystemError(ESPIPE, context);
+    return static_cast<int64_t>(size);
+}
 
 TCustomTransfer::TCustomTransfer(bool alternative) : Alternative(alternative) {}
 

@@ -68,6 +68,12 @@ public:
     virtual std::unique_ptr<TScanContext> BeginScan();
 };
 
+// Sets src back to its start for PutFile and gives its size. Throws
+// SystemError(ESPIPE) after context when the stream cannot go back (one that
+// reads only forward), so that a file is never replaced by a part of its
+// new content, or by nothing.
+int64_t RewindForPut(std::istream& src, const std::string& context);
+
 // Type 0: local folder; 1: web server; 2: FTP server; anything else: none.
 // Sources read their settings from section "Einstellungen" of settings (the
 // process's settings file by default).

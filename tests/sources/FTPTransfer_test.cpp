@@ -14,6 +14,7 @@
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
+#include "support/ForwardOnlyStream.h"
 #include "support/RecordingProgress.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
@@ -241,6 +242,11 @@ TEST_F(FtpTransferTest, TransfersFilesWithProgress) {
     source->PutFile(catalogue, "\\tunrax.dat");
     EXPECT_EQ(ReadFile(*Files / "mp3/tunrax.dat"), "Rock\r\n\tCD1\r\n");
     EXPECT_EQ(bar.Maximum, 12);
+    EXPECT_FALSE(bar.Visible);
+    ForwardOnlyStream forward("neu");
+    EXPECT_THROW(source->PutFile(forward, "\\tunrax.dat"), Error)
+        << "a stream that cannot start over";
+    EXPECT_EQ(ReadFile(*Files / "mp3/tunrax.dat"), "Rock\r\n\tCD1\r\n");
     EXPECT_FALSE(bar.Visible);
 
     // 5000 / 1024 + 1, 2 / 1024 + 1, and 1 for a missing file.

@@ -12,6 +12,7 @@
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_tools.h"
+#include "support/ForwardOnlyStream.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -121,6 +122,17 @@ TEST_F(FileTransferTest, PutFileWritesTheWholeStream) {
     ::chmod((music + "Album/tunrax.dat").c_str(), 0444);
     EXPECT_THROW(source.PutFile(song, "\\Album\\tunrax.dat"), Error) << "write-protected";
     EXPECT_TRUE(ReadFile(music + "Album/tunrax.dat") == bytes);
+}
+
+TEST_F(FileTransferTest, PutFileKeepsTheOldFileWhenTheStreamCannotStartOver) {
+    // Its start cannot be found again, so writing would store only what is
+    // left of it, or nothing.
+    ForwardOnlyStream src("neu");
+    TFileTransfer source(false, settings);
+    WriteFile(music + "tunrax.dat", "alter Katalog");
+    EXPECT_THROW(source.PutFile(src, "\\tunrax.dat"), Error);
+    EXPECT_EQ(ReadFile(music + "tunrax.dat"), "alter Katalog");
+    EXPECT_EQ(FolderEntries(music), std::vector<std::string>{"tunrax.dat"});
 }
 
 TEST_F(FileTransferTest, PutFileWritesThroughALinkedCatalogue) {
