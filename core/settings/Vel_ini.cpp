@@ -135,10 +135,8 @@ TVelIniFile::TVelIniFile(std::string fileName)
     } catch (const SystemError& e) {
         // A missing file is an empty one; any other failure keeps the file
         // from being overwritten.
-        if (e.Code() != ENOENT) {
-            FUnreadable = true;
-            FUnreadableErrno = e.Code();
-        }
+        if (e.Code() != ENOENT)
+            FReadFailure = e.Code();
         return;
     }
 
@@ -277,9 +275,9 @@ std::vector<std::string> TVelIniFile::ReadSection(const std::string& section) co
 }
 
 void TVelIniFile::Commit(std::vector<std::string> lines) {
-    if (FUnreadable)
+    if (FReadFailure != 0)
         throw Error("Die Einstellungsdatei \"" + FFileName + "\" kann nicht gelesen werden (" +
-                    SystemErrorText(FUnreadableErrno) +
+                    SystemErrorText(FReadFailure) +
                     "); sie wird nicht überschrieben, damit nichts verloren geht.");
     if (!FUpdating) {
         std::string bytes = FPrefix;

@@ -76,8 +76,7 @@ private:
     std::string FFileName;
     std::string FPrefix;  // a UTF-8 byte order mark, kept as found
     std::vector<std::string> FLines;
-    bool FUnreadable = false;
-    int FUnreadableErrno = 0;
+    int FReadFailure = 0;    // errno of a failed read; 0 when read or missing
     bool FUpdating = false;  // an UpdateScope gathers the writes
     std::unique_ptr<Index> FIndex;
 };
