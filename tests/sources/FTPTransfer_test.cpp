@@ -187,6 +187,16 @@ TEST_F(FtpTransferTest, SettingsAndRefusedLogin) {
     int port = FreePort();
     EXPECT_THROW(TFTPTransfer(false, "127.0.0.1:" + std::to_string(port), "x", "", "/", false, 5s),
                  Error);
+    // Addresses are read as the web source reads them; the message says which.
+    for (const std::string bad : {"127.0.0.1:", "[::1", "a b", "127.0.0.1:0000021"}) {
+        try {
+            TFTPTransfer(false, bad, "x", "", "/", false, 5s);
+            ADD_FAILURE() << "accepted " << bad;
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("Ungültige FTP-Adresse \"" + bad + "\"", 0), 0u)
+                << e.what();
+        }
+    }
 }
 
 TEST_F(FtpTransferTest, ListsSongsAndFoldersSkippingBadNames) {
