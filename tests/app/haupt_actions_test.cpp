@@ -53,11 +53,7 @@ protected:
         }
     }
     void TearDown() override { EXPECT_EQ(boxes.Texts, std::vector<std::string>{}); }
-    std::vector<std::string> Shown() const {
-        std::vector<std::string> paths;
-        SongListPaths(form.lvLieder, paths);
-        return paths;
-    }
+    std::vector<std::string> Shown() const { return ShownSongPaths(form); }
 
     // The commands as the columns of an expected state: a column's letter
     // when the command is enabled, "." when not.

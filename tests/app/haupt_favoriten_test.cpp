@@ -54,11 +54,7 @@ protected:
         ASSERT_EQ(answer.Count(), 1) << "not one input box";
         EXPECT_EQ(answer.Title, QStringLiteral("Neue Liste"));
     }
-    static std::vector<std::string> Shown(const TfmMain& form) {
-        std::vector<std::string> paths;
-        SongListPaths(form.lvLieder, paths);
-        return paths;
-    }
+    static std::vector<std::string> Shown(const TfmMain& form) { return ShownSongPaths(form); }
     static std::vector<std::string> Chooser(const TfmMain& form) {
         std::vector<std::string> names;
         for (int i = 0; i < form.cbFavoriten->count(); ++i)
@@ -173,8 +169,8 @@ TEST_F(FavoritesTest, ListCommands) {
     EXPECT_EQ(form.pcSeiten->currentIndex(), 0);
     EXPECT_EQ(form.SelectedNode(), 1) << "the album Rock\\Live";
     EXPECT_EQ(form.tvAlben->currentIndex().data().toString(), QStringLiteral("Live"));
-    EXPECT_EQ(SongPath(form.lvLieder->currentItem()), "\\Rock\\Live\\03-Ende.mp3");
-    EXPECT_EQ(form.FTickCount, 3) << "the found song is not started";
+    EXPECT_EQ(SongPathOf(form, form.lvLieder->currentItem()), "\\Rock\\Live\\03-Ende.mp3");
+    EXPECT_EQ(form.Sequencer().TickCount(), 3) << "the found song is not started";
     QTest::qWait(500);
     EXPECT_EQ(started(), startedBefore) << "the found song was started";
 
@@ -224,15 +220,13 @@ TEST_F(FavoritesTest, FindShowsTheSongInItsAlbumWithoutStartingIt) {
 
         EXPECT_EQ(form.pcSeiten->currentIndex(), 0) << "not on page Alle";
         EXPECT_EQ(form.tvAlben->currentIndex().data().toString(), QStringLiteral("Live"));
-        std::vector<std::string> shown;
-        SongListPaths(form.lvLieder, shown);
-        EXPECT_EQ(shown, (std::vector<std::string>{"\\Rock\\Live\\01-Intro.mp3",
-                                                   "\\Rock\\Live\\02-Song.mp3",
-                                                   "\\Rock\\Live\\03-Ende.mp3"}))
+        EXPECT_EQ(ShownSongPaths(form), (std::vector<std::string>{"\\Rock\\Live\\01-Intro.mp3",
+                                                                  "\\Rock\\Live\\02-Song.mp3",
+                                                                  "\\Rock\\Live\\03-Ende.mp3"}))
             << "not the album's songs";
         const QList<QTreeWidgetItem*> selected = form.lvLieder->selectedItems();
         ASSERT_EQ(selected.size(), 1);
-        EXPECT_EQ(SongPath(selected.first()), "\\Rock\\Live\\03-Ende.mp3");
+        EXPECT_EQ(SongPathOf(form, selected.first()), "\\Rock\\Live\\03-Ende.mp3");
         QTest::qWait(500);
         EXPECT_EQ(started(), before) << "the song found was started";
     }

@@ -106,25 +106,20 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
 
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Beatles\\Help\\"));
     ASSERT_EQ(Captions(form), (std::vector<std::string>{"Help", "Yesterday"}));
-    std::vector<std::string> paths;
-    SongListPaths(form.lvLieder, paths);
+    std::vector<std::string> paths = ShownSongPaths(form);
     ASSERT_EQ(paths, (std::vector<std::string>{"\\Beatles\\Help\\01_Help.MP3",
                                                "\\Beatles\\Help\\02-Yesterday.mp3"}));
     EXPECT_EQ(form.lvLieder->currentItem(), nullptr) << "nothing selected in a new list";
     EXPECT_TRUE(form.lvLieder->selectedItems().isEmpty());
     // The count has run up; "Titel nicht abspielen" holds it where it is.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.FTickCount == 3; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.Sequencer().TickCount() == 3; }, 2000));
     ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
-    EXPECT_EQ(form.FTickCount, 0) << "a new song selection restarts the count";
+    EXPECT_EQ(form.Sequencer().TickCount(), 0) << "a new song selection restarts the count";
 
     // Moving songs on the page of a list that holds them: the first cannot
     // go up, the last cannot go down.
-    auto order = [&] {
-        std::vector<std::string> now;
-        SongListPaths(form.lvLieder, now);
-        return now;
-    };
+    auto order = [&] { return ShownSongPaths(form); };
     ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Help")));
     ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
     ASSERT_EQ(order(), paths);
@@ -136,7 +131,7 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
     EXPECT_EQ(order(), (std::vector<std::string>{paths[1], paths[0]}));
     const QList<QTreeWidgetItem*> selected = form.lvLieder->selectedItems();
     ASSERT_EQ(selected.size(), 1) << "the moved song stays selected";
-    EXPECT_EQ(SongPath(selected.first()), paths[0]) << "the moved song stays selected";
+    EXPECT_EQ(SongPathOf(form, selected.first()), paths[0]) << "the moved song stays selected";
     EXPECT_FALSE(form.acLiedSpaeter->isEnabled());
     ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acLiedSpaeter));
     EXPECT_EQ(order(), (std::vector<std::string>{paths[1], paths[0]}));

@@ -14,7 +14,7 @@
 #include "app/haupt.h"
 #include "settings/Vel_ini.h"
 #include "support/LocalSource.h"
-#include "support/RecordingAudioLibrary.h"
+#include "support/PlayLog.h"
 #include "support/TempDir.h"
 #include "support/WindowInput.h"
 
@@ -25,30 +25,16 @@ namespace {
 
 using Events = std::vector<std::string>;
 
-// Tells which song each stream was opened for (by the content of the file it
-// was given) and when the player's state was asked, by tick. It reports
-// playing from the start (as while a song of another album plays) until the
-// test ends a song or the window stops the player.
-class PlayLog : public TRecordingAudioLibrary {
+// Numbers what the library is told by tick: "2 play Eins", "4 poll".
+class PlayLog : public TPlayLog {
 public:
+    PlayLog() {
+        OnEvent = [this](const std::string& event) {
+            Seen.push_back(std::to_string(Tick) + " " + event);
+        };
+    }
     int Tick = 0;
-    Events Seen;  // "2 play Eins", "4 poll"
-
-    uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
-                              uint64_t length, uint32_t flags) override {
-        TRecordingAudioLibrary::StreamCreateFile(memory, fileName, offset, length, flags);
-        Seen.push_back(std::to_string(Tick) + " play " + ReadFile(fileName));
-        Activity = kActivePlaying;
-        return NextHandle++;
-    }
-    bool ChannelStop(uint32_t handle) override {
-        Activity = kActiveStopped;
-        return TRecordingAudioLibrary::ChannelStop(handle);
-    }
-    uint32_t ChannelIsActive(uint32_t handle) override {
-        Seen.push_back(std::to_string(Tick) + " poll");
-        return TRecordingAudioLibrary::ChannelIsActive(handle);
-    }
+    Events Seen;
 };
 
 class TimelineTest : public ::testing::Test {

@@ -36,6 +36,7 @@
 #include "app/CatalogueModel.h"
 #include "app/haupt.h"
 #include "settings/Vel_ini.h"
+#include "settings/vel_text.h"
 #include "support/TempDir.h"
 #include "widgets/TrayIcon.h"
 
@@ -140,6 +141,28 @@ inline void ClickSong(TfmMain& form, int row) {
     QTreeWidgetItem* item = form.lvLieder->topLevelItem(row);
     form.lvLieder->scrollToItem(item);
     ClickIn(form.lvLieder->viewport(), form.lvLieder->visualItemRect(item));
+}
+
+// The song paths of the song list in the order shown. The list widget shows
+// captions only: each row's caption is checked against the song it stands
+// for, so that an order the widget does not show fails the test.
+inline std::vector<std::string> ShownSongPaths(const TfmMain& form) {
+    const TSongList& songs = form.Songs();
+    EXPECT_EQ(form.lvLieder->topLevelItemCount(), songs.Size()) << "rows shown and listed differ";
+    std::vector<std::string> paths;
+    for (int row = 0; row < songs.Size(); ++row) {
+        const QTreeWidgetItem* item = form.lvLieder->topLevelItem(row);
+        EXPECT_TRUE(item && item->text(0).toStdString() == DisplayText(songs.At(row).Caption))
+            << "row " << row << " does not show " << songs.At(row).Path;
+        paths.push_back(songs.At(row).Path);
+    }
+    return paths;
+}
+
+// The song path of the song list's item; empty for none.
+inline std::string SongPathOf(const TfmMain& form, QTreeWidgetItem* item) {
+    const int row = item ? form.lvLieder->indexOfTopLevelItem(item) : -1;
+    return row >= 0 && row < form.Songs().Size() ? form.Songs().At(row).Path : std::string();
 }
 
 // A key pressed and released on the widget of the window that has the

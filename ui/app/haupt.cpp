@@ -27,17 +27,14 @@
 
 #include "app/CatalogueModel.h"
 #include "app/QtProgress.h"
+#include "app/SongListView.h"
+#include "app/copy.h"
+#include "app/setup.h"
+#include "audio/BassPlayer.h"
 #include "collection/catalogue_scan.h"
 #include "collection/collation.h"
-#include "app/copy.h"
-#include "collection/songfile.h"
-#include "collection/songlist.h"
-#include "audio/BassPlayer.h"
-#include "audio/ID3v1.h"
-#include "audio/ID3v2.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
-#include "app/setup.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"
 #include "settings/vel_tools.h"
@@ -85,10 +82,6 @@ void KeepSelectionVisible(QWidget* view) {
 }
 
 }  // namespace
-
-std::string TempFileName() {
-    return GetTempFolder() + "tunrax.mp3";
-}
 
 TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, QWidget* parent)
     : TVelForm(parent),
@@ -281,6 +274,9 @@ void TfmMain::CreateControls() {
     // The selection, not the current item: a mouse press makes a row current
     // before it selects it, and Tab makes a row current without selecting it.
     connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, Guarded(&TfmMain::lvLiederChange));
+    // The song list knows the chosen row also when only the current row moves.
+    connect(lvLieder, &QTreeWidget::currentItemChanged, this,
+            [this] { FSongs.Select(SelectedRow(lvLieder)); });
     for (QLabel** label : {&laTitel, &laInterpret, &laAlbum}) {
         *label = new QLabel(this);
         (*label)->setAlignment(Qt::AlignCenter);
@@ -345,6 +341,9 @@ void TfmMain::VelFormCreate() {
         QMessageBox::critical(this, QString::fromStdString(title), QString::fromStdString(text));
     };
     FPlayer->Init(reinterpret_cast<void*>(winId()));
+    FSequencer = std::make_unique<TSongSequencer>(
+        *FPlayer, FSongs, static_cast<TPlaybackView&>(*this),
+        [this](const std::function<void(TCustomTransfer&)>& use) { return UseSource(use); });
     GetUserDataFolder("tunRax", "quintor");
     for (QAction* action : findChildren<QAction*>())
         if (!action->text().isEmpty())
@@ -502,8 +501,10 @@ void TfmMain::Einstellungen1Click() {
         return;
     // The songs listed came from the old source: on page "Alle" the list
     // follows the new tree, where no album is chosen yet.
-    if (pcSeiten->currentIndex() == 0)
-        lvLieder->clear();
+    if (pcSeiten->currentIndex() == 0) {
+        FSongs.Clear();
+        ShowSongs();
+    }
     LoadCatalogue();
     if (FFavoriteChooserFilled)
         cbFavoritenChange();
@@ -514,8 +515,7 @@ void TfmMain::Einstellungen1Click() {
 void TfmMain::acKopierenExecute() {
     if (!FSource || !FSource->Can(CanCopy) || !ShowCopy)
         return;
-    std::vector<std::string> songs;
-    SongListPaths(lvLieder, songs);
+    const std::vector<std::string> songs = FSongs.Paths();
     if (songs.empty())
         return;
     const std::string listName = pcSeiten->currentIndex() == 1 ? FFavoriteName : std::string();
@@ -583,6 +583,7 @@ void TfmMain::VelFormDestroy() {
     }
     FFavorites.Clear();
     FSource.reset();
+    FSequencer.reset();
     FPlayer.reset();  // releases the audio output
     FLibrary.reset();
 }
@@ -648,7 +649,8 @@ int32_t TfmMain::SelectedNode() const {
 void TfmMain::tvAlbenChange() {
     lvLieder->setUpdatesEnabled(false);
     Finally redraw([this] { lvLieder->setUpdatesEnabled(true); });
-    lvLieder->clear();
+    FSongs.Clear();
+    ShowSongs();
     int32_t node = SelectedNode();
     if (node == TCatalogue::kNone || !FSource)
         return;
@@ -660,12 +662,14 @@ void TfmMain::tvAlbenChange() {
     // one of two names that differ only in case stay every time.
     std::sort(files.begin(), files.end());
     FCollator->SortUnique(files);
-    FillSongList(files, lvLieder, folder);
+    FSongs.Fill(files, folder);
+    ShowSongs();
 }
 
 void TfmMain::lvLiederChange() {
-    FTickCount = 0;
-    FMediaStopped = false;
+    FSongs.Select(SelectedRow(lvLieder));
+    if (FSequencer)
+        FSequencer->SongChosen();
 }
 
 // --- playback
@@ -673,46 +677,19 @@ void TfmMain::lvLiederChange() {
 void TfmMain::mmStartTimer() {
     if (FBusy > 0)
         return;
-    ++FTickCount;
-    if (FTickCount == 2)
-        StartSelectedSong();
-    if (FTickCount > 3) {
-        FTickCount = 3;
-        PollPlayer();
-    }
+    FSequencer->Tick();
 }
 
-void TfmMain::StartSelectedSong() {
-    QTreeWidgetItem* item = SelectedSong();
-    bool listShown = SelectedNode() != TCatalogue::kNone || pcSeiten->currentIndex() == 1;
-    if (!listShown || !item || !FSource)
-        return;
+bool TfmMain::UseSource(const std::function<void(TCustomTransfer&)>& use) {
+    if (!FSource)
+        return false;
     BusyScope busy(*this);
-    setWindowTitle(FSavedCaption + QStringLiteral(" - ") + item->text(0));
-    FPlayer->Stop();
-    std::string fileName = TempFileName();
-    FetchSong(*FSource, SongPath(item), fileName);
-    if (FMediaStopped) {
-        // Stopped from outside while the song was being fetched.
-        setWindowTitle(FSavedCaption);
-        return;
-    }
-    if (FileSizeOf(fileName) >= 0) {
-        ++FSongSerial;
-        FSongCaption = item->text(0);
-        ShowSongInfo();
-        FPlayer->Play(fileName);
-    }
+    use(*FSource);
+    return true;
 }
 
-QTreeWidgetItem* TfmMain::SelectedSong() const {
-    QTreeWidgetItem* item = lvLieder->currentItem();
-    return item && item->isSelected() ? item : nullptr;
-}
-
-int TfmMain::SelectedSongIndex() const {
-    QTreeWidgetItem* item = SelectedSong();
-    return item ? lvLieder->indexOfTopLevelItem(item) : -1;
+void TfmMain::ShowSongs() {
+    ShowSongList(FSongs, lvLieder);
 }
 
 void TfmMain::SelectSong(int row) {
@@ -726,111 +703,6 @@ void TfmMain::SelectSong(int row) {
     // it is selected explicitly, so that the change handler always runs.
     lvLieder->setCurrentItem(item);
     item->setSelected(true);
-}
-
-void TfmMain::PollPlayer() {
-    if (FPlayer->State() != psStopped)
-        return;
-    try {
-        ::unlink(TempFileName().c_str());
-    } catch (const Error&) {
-        // Without the temporary folder there is no file to delete.
-    }
-    if (FMediaStopped)
-        return;
-    int index = SelectedSongIndex();
-    if (index < lvLieder->topLevelItemCount() - 1) {
-        SelectSong(index + 1);
-    } else {
-        setWindowTitle(FSavedCaption);
-        SetPlayIcon(false);
-    }
-}
-
-void TfmMain::ShowSongInfo() {
-    std::string fileName = TempFileName();
-    auto show = [this](const std::string& title, const std::string& artist,
-                       const std::string& album) {
-        auto text = [](std::string bytes) {
-            std::replace(bytes.begin(), bytes.end(), '_', ' ');
-            return QString::fromStdString(DisplayText(bytes));
-        };
-        laTitel->setText(text(title));
-        laInterpret->setText(text(artist));
-        laAlbum->setText(text(album));
-    };
-    bool shown = false;
-    TID3v2 v2;
-    if (v2.LoadFromFile(fileName) && v2.TagFound()) {
-        show(v2.Title(), v2.Artist(), v2.Album());
-        shown = true;
-    } else {
-        TID3v1 v1;
-        if (v1.LoadFromFile(fileName) && v1.TagFound()) {
-            show(v1.Title(), v1.Artist(), v1.Album());
-            shown = true;
-        }
-    }
-    if (shown) {
-        NBA->SetTip(QStringLiteral("%1 --> %2").arg(laInterpret->text(), laTitel->text()));
-    } else {
-        laTitel->clear();
-        laInterpret->clear();
-        laAlbum->clear();
-        NBA->SetTip(FSavedCaption);
-    }
-    SetPlayIcon(true);
-}
-
-// --- the song list
-
-void FillSongList(std::vector<std::string>& list, QTreeWidget* listView,
-                  const std::string& folder) {
-    listView->setUpdatesEnabled(false);
-    Finally redraw([listView] { listView->setUpdatesEnabled(true); });
-    listView->clear();
-    if (list.empty())
-        return;
-    std::vector<TSongItem> songs = MakeSongItems(list, folder);
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(songs.size()));
-    for (const TSongItem& song : songs) {
-        auto* item = new QTreeWidgetItem;  // owned by listView once added below
-        item->setText(0, QString::fromStdString(DisplayText(song.Caption)));
-        item->setData(0, Qt::UserRole, QByteArray::fromStdString(song.Path));
-        items.append(item);
-    }
-    listView->addTopLevelItems(items);
-}
-
-std::string SongPath(const QTreeWidgetItem* item) {
-    if (!item)
-        return "";
-    return item->data(0, Qt::UserRole).toByteArray().toStdString();
-}
-
-void SongListPaths(QTreeWidget* listView, std::vector<std::string>& list) {
-    list.clear();
-    for (int i = 0; i < listView->topLevelItemCount(); ++i)
-        list.push_back(SongPath(listView->topLevelItem(i)));
-}
-
-void MoveSelectedSong(QTreeWidget* listView, int delta) {
-    QTreeWidgetItem* selected = listView->currentItem();
-    if (!selected || !selected->isSelected())
-        return;
-    int index = listView->indexOfTopLevelItem(selected);
-    int count = listView->topLevelItemCount();
-    int target = MoveTarget(index, count, delta);
-    if (target == index)
-        return;
-    listView->setUpdatesEnabled(false);
-    Finally redraw([listView] { listView->setUpdatesEnabled(true); });
-    // Take the item out and put it back at its new place: its caption and
-    // song path go with it.
-    QTreeWidgetItem* item = listView->takeTopLevelItem(index);
-    listView->insertTopLevelItem(target, item);
-    listView->setCurrentItem(item);
 }
 
 }  // namespace tunrax

@@ -15,9 +15,11 @@
 
 #include "app/Application.h"
 #include "app/MediaControl.h"
+#include "audio/BassPlayer.h"
 #include "collection/catalogue.h"
 #include "collection/favorites.h"
-#include "audio/BassPlayer.h"
+#include "playback/SongList.h"
+#include "playback/SongSequencer.h"
 #include "widgets/VelForm.h"
 
 class QAction;
@@ -31,7 +33,6 @@ class QTimer;
 class QToolBar;
 class QTreeView;
 class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace tunrax {
 
@@ -43,7 +44,7 @@ class TSingleInstance;
 class TTrayIcon;
 class TVelIniFile;
 
-class TfmMain : public TVelForm, public TMediaControl {
+class TfmMain : public TVelForm, public TMediaControl, private TPlaybackView {
     Q_OBJECT
 
 public:
@@ -60,7 +61,6 @@ public:
     std::unique_ptr<TBassPlayer> FPlayer;
     std::unique_ptr<TCustomTransfer> FSource;
     QString FSavedCaption;
-    int32_t FTickCount = 0;
     TFavoriteList FFavorites;
     int32_t FFavoriteChanges = 0;
     std::string FFavoriteName;
@@ -119,7 +119,10 @@ public:
 
     // --- playback
     void mmStartTimer();
-    void ShowSongInfo();
+    // The songs listed and what plays of them (no sequencer in a second
+    // instance).
+    const TSongList& Songs() const { return FSongs; }
+    const TSongSequencer& Sequencer() const { return *FSequencer; }
 
     // --- catalogue and album tree
     void LoadCatalogue();
@@ -135,8 +138,8 @@ public:
     void SaveFavorites();
     void LoadFavorites();
     void pcSeitenChange();
-    void AddToFavorites(const QTreeWidgetItem* item);
-    void RemoveFromFavorites(const QTreeWidgetItem* item);
+    void AddToFavorites(const std::string& path);
+    void RemoveFromFavorites(const std::string& path);
     // Sets every command's enabled state from the window's state; runs
     // whenever the application becomes idle.
     void UpdateActions();
@@ -151,8 +154,8 @@ public:
     void acDelAllExecute();
     void acFindExecute();
     void acKopierenExecute();
-    // Whether the song list's item is drawn on the highlight colour.
-    bool Highlighted(const QTreeWidgetItem* item) const;
+    // Whether the song list's row is drawn on the highlight colour.
+    bool Highlighted(int row) const;
     // Asks for the name of a new list; false when the user cancels.
     std::function<bool(QString& name)> AskListName;
     // Shows the settings wizard modally; its result (1 = saved).
@@ -207,11 +210,20 @@ private:
     int FavoriteChooserIndex(const std::string& name) const;
     void AttachTreeChange(bool attached) { FTreeChangeAttached = attached; }
 
-    void StartSelectedSong();
-    void PollPlayer();
+    // Runs use with the current source held; false when there is none.
+    bool UseSource(const std::function<void(TCustomTransfer&)>& use);
+    // Shows the song list's rows in lvLieder.
+    void ShowSongs();
     // Makes the song at row the selected one (the song list's change handler
     // runs); row -1 leaves no song selected.
     void SelectSong(int row);
+    // What the sequencer shows.
+    bool ListShown() const override;
+    void ShowSongStarting(const std::string& caption) override;
+    void ShowSongInfo(const TSongTags& tags) override;
+    void ShowNoSong() override;
+    void ShowPlayIcon(bool on) override { SetPlayIcon(on); }
+    void ShowSelection(int row) override { SelectSong(row); }
     // A list is current and its file could be read: it may be edited.
     bool FavoritesEditable() const { return !FFavoriteName.empty() && !FFavoritesUnreadable; }
 
@@ -235,25 +247,8 @@ private:
     // empty and never written back, so that the file is not replaced.
     bool FFavoritesUnreadable = false;
     bool FCopyOpen = false;  // the copy wizard is open
-    // Stopped by a remote control: the list does not go on to the next song
-    // until a song is chosen or playing is asked for again.
-    bool FMediaStopped = false;
-    int FSongSerial = 0;   // counts the songs started
-    QString FSongCaption;  // the song list's caption of the song under way
-    // The selected song's item and row in the song list; none / -1 when no
-    // song is selected (a row may be current without being selected).
-    QTreeWidgetItem* SelectedSong() const;
-    int SelectedSongIndex() const;
+    TSongList FSongs;        // what lvLieder shows
+    std::unique_ptr<TSongSequencer> FSequencer;
 };
-
-// The song list of the main window (one item per song: caption, and the
-// song path as the item's data) — shared with the favourites and copy code.
-void FillSongList(std::vector<std::string>& list, QTreeWidget* listView, const std::string& folder);
-void SongListPaths(QTreeWidget* listView, std::vector<std::string>& list);
-void MoveSelectedSong(QTreeWidget* listView, int delta);
-std::string SongPath(const QTreeWidgetItem* item);
-
-// The name of the temporary file that holds the song being played.
-std::string TempFileName();
 
 }  // namespace tunrax

@@ -7,77 +7,65 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "collection/catalogue.h"
 #include "app/haupt.h"
+#include "collection/catalogue.h"
+#include "settings/vel_text.h"
+#include "widgets/TrayIcon.h"
 
 namespace tunrax {
+
+namespace {
+
+QString DisplayName(const std::string& bytes) {
+    return QString::fromStdString(DisplayText(bytes));
+}
+
+}  // namespace
 
 TMediaStatus TfmMain::MediaStatus() {
     if (!FPlayer || FDestroyed)
         return TMediaStatus::Stopped;
-    switch (FPlayer->State()) {
-        case psPlaying:
-        case psStalled: return TMediaStatus::Playing;
-        case psPaused: return TMediaStatus::Paused;
-        case psStopped: break;
+    switch (FSequencer->Status()) {
+        case TPlaybackStatus::Playing: return TMediaStatus::Playing;
+        case TPlaybackStatus::Paused: return TMediaStatus::Paused;
+        case TPlaybackStatus::Stopped: break;
     }
-    // Between two songs of the list (the next one is being fetched) the list
-    // still plays; the icon goes off only at the list's end or on a pause.
-    return FPlayIconOn && !FMediaStopped ? TMediaStatus::Playing : TMediaStatus::Stopped;
+    return TMediaStatus::Stopped;
 }
 
 TMediaTrack TfmMain::MediaTrack() const {
     TMediaTrack track;
-    track.Serial = FSongSerial;
+    if (!FSequencer)
+        return track;
+    track.Serial = FSequencer->Serial();
     // A song without tags is known by its caption in the list.
-    track.Title = laTitel->text().isEmpty() ? FSongCaption : laTitel->text();
+    track.Title =
+        laTitel->text().isEmpty() ? DisplayName(FSequencer->SongCaption()) : laTitel->text();
     track.Artist = laInterpret->text();
     track.Album = laAlbum->text();
     return track;
 }
 
 bool TfmMain::MediaCanGoNext() const {
-    int index = SelectedSongIndex();
-    return index >= 0 && index + 1 < lvLieder->topLevelItemCount();
+    return FSequencer && FSequencer->CanGoNext();
 }
 
 bool TfmMain::MediaCanGoPrevious() const {
-    return SelectedSongIndex() > 0;
+    return FSequencer && FSequencer->CanGoPrevious();
 }
 
 bool TfmMain::MediaCanPlay() const {
-    return FSource && lvLieder->topLevelItemCount() > 0;
+    return FSource && !FSongs.Empty();
 }
 
 void TfmMain::MediaPlay() {
-    if (!FPlayer || FDestroyed)
-        return;
-    switch (FPlayer->State()) {
-        case psPaused:
-            FPlayer->Resume();
-            SetPlayIcon(true);
-            return;
-        case psPlaying:
-        case psStalled: return;
-        case psStopped: break;
-    }
-    if (MediaStatus() == TMediaStatus::Playing)
-        return;  // the next song of the list is on its way
-    // From the start of the song chosen, else of the list shown.
-    if (SelectedSongIndex() < 0) {
-        if (lvLieder->topLevelItemCount() > 0)
-            SelectSong(0);
-        return;
-    }
-    FMediaStopped = false;
-    FTickCount = 0;
+    if (FPlayer && !FDestroyed)
+        FSequencer->Play();
 }
 
 void TfmMain::MediaPause() {
-    if (FPlayer && !FDestroyed && FPlayer->State() == psPlaying) {
-        FPlayer->Pause();
-        SetPlayIcon(false);
-    }
+    if (FPlayer && !FDestroyed)
+        FSequencer->Pause();
 }
 
 void TfmMain::MediaPlayPause() {
@@ -88,22 +76,18 @@ void TfmMain::MediaPlayPause() {
 }
 
 void TfmMain::MediaStop() {
-    if (!FPlayer || FDestroyed || MediaStatus() == TMediaStatus::Stopped)
-        return;
-    FMediaStopped = true;
-    FPlayer->Stop();
-    setWindowTitle(FSavedCaption);
-    SetPlayIcon(false);
+    if (FPlayer && !FDestroyed)
+        FSequencer->Stop();
 }
 
 void TfmMain::MediaNext() {
-    if (MediaCanGoNext())
-        SelectSong(SelectedSongIndex() + 1);
+    if (FSequencer)
+        FSequencer->Next();
 }
 
 void TfmMain::MediaPrevious() {
-    if (MediaCanGoPrevious())
-        SelectSong(SelectedSongIndex() - 1);
+    if (FSequencer)
+        FSequencer->Previous();
 }
 
 void TfmMain::MediaRaise() {
@@ -113,6 +97,30 @@ void TfmMain::MediaRaise() {
 void TfmMain::MediaQuit() {
     // After the caller's answer has gone out.
     QTimer::singleShot(0, this, &TfmMain::SessionEnd);
+}
+
+// --- what the sequencer shows
+
+bool TfmMain::ListShown() const {
+    return SelectedNode() != TCatalogue::kNone || pcSeiten->currentIndex() == 1;
+}
+
+void TfmMain::ShowSongStarting(const std::string& caption) {
+    setWindowTitle(FSavedCaption + QStringLiteral(" - ") + DisplayName(caption));
+}
+
+void TfmMain::ShowNoSong() {
+    setWindowTitle(FSavedCaption);
+}
+
+void TfmMain::ShowSongInfo(const TSongTags& tags) {
+    laTitel->setText(DisplayName(tags.Title));
+    laInterpret->setText(DisplayName(tags.Artist));
+    laAlbum->setText(DisplayName(tags.Album));
+    if (tags.Found)
+        NBA->SetTip(QStringLiteral("%1 --> %2").arg(laInterpret->text(), laTitel->text()));
+    else
+        NBA->SetTip(FSavedCaption);
 }
 
 }  // namespace tunrax
