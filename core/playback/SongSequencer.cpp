@@ -36,6 +36,14 @@ std::string TempFileName() {
     return GetTempFolder() + "tunrax.mp3";
 }
 
+void DeleteSongFile() {
+    try {
+        ::unlink(TempFileName().c_str());
+    } catch (const Error&) {
+        // Without the temporary folder there is no file to delete.
+    }
+}
+
 TSongSequencer::TSongSequencer(TBassPlayer& player, TSongList& songs, TPlaybackView& view,
                                TSourceAccess source)
     : FPlayer(player), FSongs(songs), FView(view), FSource(std::move(source)) {}
@@ -85,11 +93,7 @@ void TSongSequencer::StartSelectedSong() {
 void TSongSequencer::PollPlayer() {
     if (FPlayer.State() != psStopped)
         return;
-    try {
-        ::unlink(TempFileName().c_str());
-    } catch (const Error&) {
-        // Without the temporary folder there is no file to delete.
-    }
+    DeleteSongFile();
     if (FStopped)
         return;
     const int row = FSongs.Selected();

@@ -33,6 +33,9 @@ TSongTags ReadSongTags(const std::string& fileName);
 // tunrax::Error when there is no private temporary folder.
 std::string TempFileName();
 
+// Deletes the temporary song file, if there is one; never throws.
+void DeleteSongFile();
+
 // What the sequencer tells the window.
 class TPlaybackView {
 public:

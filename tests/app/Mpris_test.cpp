@@ -122,7 +122,7 @@ protected:
         return map.value(QStringLiteral("xesam:title")).toString();
     }
     QString Playing(const char* song) const {
-        return form.FSavedCaption + QStringLiteral(" - ") + QString::fromUtf8(song);
+        return form.SavedCaption() + QStringLiteral(" - ") + QString::fromUtf8(song);
     }
     void SelectAlbum() {
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
@@ -168,9 +168,9 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 1"); }, 5000));
 
     // Pause holds the song as a click on the tray icon does.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.FPlayer->State() == psPlaying; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psPlaying; }, 3000));
     Player("PlayPause");
-    EXPECT_EQ(form.FPlayer->State(), psPaused);
+    EXPECT_EQ(form.PlayerState(), psPaused);
     EXPECT_EQ(Status(), QStringLiteral("Paused"));
     EXPECT_FALSE(form.PlayIconOn());
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));  // the tray resumes it
@@ -179,9 +179,9 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
     // Stop ends the song without going on to the next one.
     Player("Stop");
     EXPECT_EQ(Status(), QStringLiteral("Stopped"));
-    EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
+    EXPECT_EQ(form.windowTitle(), form.SavedCaption());
     QTest::qWait(800);
-    EXPECT_EQ(form.windowTitle(), form.FSavedCaption) << "the list went on after Stop";
+    EXPECT_EQ(form.windowTitle(), form.SavedCaption()) << "the list went on after Stop";
     EXPECT_EQ(form.lvLieder->currentItem(), form.lvLieder->topLevelItem(0));
     EXPECT_FALSE(Exists(TempFileName()));
     // Play starts the chosen song again.

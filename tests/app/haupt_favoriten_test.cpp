@@ -89,7 +89,7 @@ TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
     // "(keine)": no list, the tab hidden, nothing written for an unchanged list.
     const std::string before = ReadFile(lists + "Rock.favoriten");
     ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("(keine)")));
-    EXPECT_TRUE(form.FFavoriteName.empty());
+    EXPECT_TRUE(form.FavoriteName().empty());
     EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{false, false, false}));
     EXPECT_FALSE(form.pcSeiten->isTabVisible(1));
     EXPECT_EQ(ReadFile(lists + "Rock.favoriten"), before);
@@ -107,7 +107,7 @@ TEST_F(FavoritesTest, ListCommands) {
 
     // "Neue Liste": the name made valid, duplicates refused, blanks ignored.
     ASSERT_NO_FATAL_FAILURE(NewList(form, " Rock/Pop "));
-    EXPECT_EQ(form.FFavoriteName, "Rock_Pop");
+    EXPECT_EQ(form.FavoriteName(), "Rock_Pop");
     EXPECT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
     EXPECT_EQ(form.pcSeiten->tabText(1), QStringLiteral("Rock_Pop"));
     EXPECT_FALSE(Exists(lists + "Rock_Pop.favoriten")) << "no file for an empty new list";
@@ -120,7 +120,7 @@ TEST_F(FavoritesTest, ListCommands) {
         boxes.Texts.clear();
     }
     ASSERT_NO_FATAL_FAILURE(NewList(form, "   "));
-    EXPECT_EQ(form.FFavoriteName, "Rock_Pop");
+    EXPECT_EQ(form.FavoriteName(), "Rock_Pop");
     EXPECT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
     EXPECT_EQ(Chooser(form), names);
 
@@ -152,7 +152,7 @@ TEST_F(FavoritesTest, ListCommands) {
     const std::vector<std::string> moved = {"\\Rock\\Live\\01-Intro.mp3",
                                             "\\Rock\\Live\\03-Ende.mp3"};
     EXPECT_EQ(Shown(form), moved);
-    EXPECT_EQ(form.FFavorites.Entries(), moved);
+    EXPECT_EQ(form.Favorites().Entries(), moved);
     // With the timer running again the song clicked may start; the song
     // found may not.
     ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));
@@ -181,8 +181,8 @@ TEST_F(FavoritesTest, ListCommands) {
     ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("(keine)")));
     EXPECT_EQ(boxes.Texts.size(), 1u) << "no word that the list was not stored";
     boxes.Texts.clear();
-    EXPECT_EQ(form.FFavoriteName, "Rock_Pop");
-    EXPECT_EQ(form.FFavorites.Size(), 2u);
+    EXPECT_EQ(form.FavoriteName(), "Rock_Pop");
+    EXPECT_EQ(form.Favorites().Size(), 2u);
     EXPECT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
     EXPECT_EQ(form.pcSeiten->tabText(1), QStringLiteral("Rock_Pop"));
     // Once the way is free again, the end of the program stores it.

@@ -100,7 +100,7 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
     EXPECT_EQ(form.windowTitle().toStdString(),
               "Tunrax (" + std::string(kProgramVersion) + " vom " + date.substr(8, 2) + "/" +
                   date.substr(5, 2) + "/" + date.substr(2, 2) + ")");
-    EXPECT_EQ(form.FSavedCaption, form.windowTitle());
+    EXPECT_EQ(form.SavedCaption(), form.windowTitle());
     ASSERT_TRUE(form.FSource);
     EXPECT_EQ(form.FSource->Capabilities, 7);
 

@@ -75,7 +75,7 @@ protected:
         });
     }
     QString Playing(const char* song) const {
-        return form.FSavedCaption + QStringLiteral(" - ") + QString::fromUtf8(song);
+        return form.SavedCaption() + QStringLiteral(" - ") + QString::fromUtf8(song);
     }
     int Selected() const {
         const QList<QTreeWidgetItem*> selected = form.lvLieder->selectedItems();
@@ -133,7 +133,7 @@ TEST_F(TimelineTest, TabAndSpaceStartTheListWhichPlaysEverySongToItsEnd) {
     EXPECT_EQ(Selected(), 2);
     library.Activity = kActiveStopped;
     EXPECT_EQ(Ticks(3), (Events{"1 poll", "2 poll", "3 poll"})) << "the list has ended";
-    EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
+    EXPECT_EQ(form.windowTitle(), form.SavedCaption());
     EXPECT_EQ(Selected(), 2);
 }
 
@@ -149,7 +149,7 @@ TEST_F(TimelineTest, AClickOnTheCurrentSongOrAfterARemoteStopStartsIt) {
     // chosen in the window.
     form.MediaStop();
     EXPECT_EQ(Ticks(3), (Events{"1 poll", "2 poll", "3 poll"}));
-    EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
+    EXPECT_EQ(form.windowTitle(), form.SavedCaption());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
     EXPECT_EQ(Ticks(4), (Events{"2 play Zwei", "4 poll"}));
     EXPECT_EQ(form.windowTitle(), Playing("Zwei"));

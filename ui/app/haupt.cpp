@@ -271,12 +271,6 @@ void TfmMain::CreateControls() {
     lvLieder->setContextMenuPolicy(Qt::CustomContextMenu);
     KeepSelectionVisible(lvLieder);
     right->addWidget(lvLieder, 1);
-    // The selection, not the current item: a mouse press makes a row current
-    // before it selects it, and Tab makes a row current without selecting it.
-    connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, Guarded(&TfmMain::lvLiederChange));
-    // The song list knows the chosen row also when only the current row moves.
-    connect(lvLieder, &QTreeWidget::currentItemChanged, this,
-            [this] { FSongs.Select(SelectedRow(lvLieder)); });
     for (QLabel** label : {&laTitel, &laInterpret, &laAlbum}) {
         *label = new QLabel(this);
         (*label)->setAlignment(Qt::AlignCenter);
@@ -316,16 +310,8 @@ void TfmMain::CreateControls() {
         PopupMenu2->popup(tvAlben->viewport()->mapToGlobal(pos));
     });
 
-    mmStart = new QTimer(this);
-    mmStart->setInterval(100);
-    connect(mmStart, &QTimer::timeout, this, Guarded(&TfmMain::mmStartTimer));
-
+    ConnectPlayback();
     ConnectFavoriteCommands();
-
-    FIconOn = ResourceIcon(QStringLiteral("CD_AN.svg"));
-    FIconOff = ResourceIcon(QStringLiteral("CD_AUS.svg"));
-    NBA = new TTrayIcon(this, FIconOff);
-    NBA->OnClick = [this](TTrayIcon*) { NBAClick(); };
 
     resize(575, 377 + MainMenu1->sizeHint().height());
     setMinimumSize(575, 300);
@@ -334,16 +320,7 @@ void TfmMain::CreateControls() {
 }
 
 void TfmMain::VelFormCreate() {
-    if (!FLibrary)
-        FLibrary = CreateGStreamerLibrary();
-    FPlayer = std::make_unique<TBassPlayer>(*FLibrary);
-    FPlayer->OnError = [this](const std::string& text, const std::string& title) {
-        QMessageBox::critical(this, QString::fromStdString(title), QString::fromStdString(text));
-    };
-    FPlayer->Init(reinterpret_cast<void*>(winId()));
-    FSequencer = std::make_unique<TSongSequencer>(
-        *FPlayer, FSongs, static_cast<TPlaybackView&>(*this),
-        [this](const std::function<void(TCustomTransfer&)>& use) { return UseSource(use); });
+    CreatePlayer();
     GetUserDataFolder("tunRax", "quintor");
     for (QAction* action : findChildren<QAction*>())
         if (!action->text().isEmpty())
@@ -409,16 +386,6 @@ QString TfmMain::StartCaption(const QString& title, const QString& version,
     QString shown =
         date.isValid() ? date.toString(QStringLiteral("dd%1MM%1yy").arg(separator)) : buildDate;
     return QStringLiteral("%1 (%2 vom %3)").arg(title, version, shown);
-}
-
-void TfmMain::SetPlayIcon(bool on) {
-    // A stopped list sets the same icon every tick; the tray is told only
-    // when the picture changes.
-    if (FPlayIconSet && FPlayIconOn == on)
-        return;
-    FPlayIconSet = true;
-    FPlayIconOn = on;
-    NBA->SetIcon(on ? FIconOn : FIconOff);
 }
 
 void TfmMain::ShowWindow() {
@@ -544,20 +511,6 @@ void TfmMain::Aktualisieren1Click() {
         FillFavoriteChooser();
 }
 
-void TfmMain::NBAClick() {
-    switch (NBA->MouseButton()) {
-        case TMouseButton::mbLeft:
-            switch (FPlayer->State()) {
-                case psPlaying: MediaPause(); break;
-                case psPaused: MediaPlay(); break;  // resumes
-                default: ShowWindow(); break;
-            }
-            break;
-        case TMouseButton::mbRight: ShowWindow(); break;
-        case TMouseButton::mbMiddle: break;
-    }
-}
-
 void TfmMain::VelFormDestroy() {
     if (FDestroyed || FSecondInstance)
         return;
@@ -565,11 +518,7 @@ void TfmMain::VelFormDestroy() {
     qApp->removeEventFilter(this);
     FIdle->stop();
     mmStart->stop();
-    try {
-        ::unlink(TempFileName().c_str());
-    } catch (const Error&) {
-        // No private temporary folder: then there is no song file either.
-    }
+    DeleteSongFile();
     // The chooser's position is stored only once the chooser was filled, so
     // that an unfilled chooser never overwrites the stored list.
     if (FFavoriteChooserFilled) {
@@ -666,12 +615,6 @@ void TfmMain::tvAlbenChange() {
     ShowSongs();
 }
 
-void TfmMain::lvLiederChange() {
-    FSongs.Select(SelectedRow(lvLieder));
-    if (FSequencer)
-        FSequencer->SongChosen();
-}
-
 // --- playback
 
 void TfmMain::mmStartTimer() {
@@ -680,29 +623,13 @@ void TfmMain::mmStartTimer() {
     FSequencer->Tick();
 }
 
+// The one way the playback reaches the source.
 bool TfmMain::UseSource(const std::function<void(TCustomTransfer&)>& use) {
     if (!FSource)
         return false;
     BusyScope busy(*this);
     use(*FSource);
     return true;
-}
-
-void TfmMain::ShowSongs() {
-    ShowSongList(FSongs, lvLieder);
-}
-
-void TfmMain::SelectSong(int row) {
-    QTreeWidgetItem* item = row >= 0 ? lvLieder->topLevelItem(row) : nullptr;
-    if (!item) {
-        lvLieder->clearSelection();
-        lvLieder->setCurrentItem(nullptr);
-        return;
-    }
-    // A row may be current without being selected (after Tab into the list):
-    // it is selected explicitly, so that the change handler always runs.
-    lvLieder->setCurrentItem(item);
-    item->setSelected(true);
 }
 
 }  // namespace tunrax

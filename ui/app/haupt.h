@@ -58,12 +58,14 @@ public:
     bool SecondInstance() const { return FSecondInstance; }
 
     // --- state
-    std::unique_ptr<TBassPlayer> FPlayer;
     std::unique_ptr<TCustomTransfer> FSource;
-    QString FSavedCaption;
-    TFavoriteList FFavorites;
-    int32_t FFavoriteChanges = 0;
-    std::string FFavoriteName;
+    // The caption without a song: "Tunrax (version vom date)" once started.
+    const QString& SavedCaption() const { return FSavedCaption; }
+    // How the player does (psStopped in a second instance and once ended).
+    TPlayerState PlayerState() const { return FPlayer ? FPlayer->State() : psStopped; }
+    // The current favourite list: its name (empty for none) and songs.
+    const std::string& FavoriteName() const { return FFavoriteName; }
+    const TFavoriteList& Favorites() const { return FFavorites; }
 
     // --- controls
     QMenuBar* MainMenu1 = nullptr;
@@ -204,6 +206,8 @@ private:
     QAction* MakeAction(const QString& caption, const QString& category, int image,
                         const QKeySequence& shortcut = {});
     void ShowWindow();
+    void ConnectPlayback();
+    void CreatePlayer();
     void ConnectFavoriteCommands();
     void SelectNextSong();
     void MoveFavorite(int delta);
@@ -229,6 +233,11 @@ private:
 
     TVelIniFile& FSettings;
     std::unique_ptr<TAudioLibrary> FLibrary;
+    std::unique_ptr<TBassPlayer> FPlayer;
+    QString FSavedCaption;
+    TFavoriteList FFavorites;
+    int32_t FFavoriteChanges = 0;
+    std::string FFavoriteName;
     bool FPlayIconOn = false;
     bool FPlayIconSet = false;
     QIcon FIconOn, FIconOff;

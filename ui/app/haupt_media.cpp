@@ -1,12 +1,16 @@
-// The main window under a remote control: the desktop's media keys, its
-// sound menu and commands such as playerctl act as the window's own controls
-// do. Choosing another song moves the song list's selection, as the list
-// does when a song ends, and the song starts through the playback timer.
+// The playing part of the main window: the song list's sequencer and what it
+// shows, the play icon in the tray, and the window under a remote control
+// (the desktop's media keys, its sound menu, commands such as playerctl),
+// which acts as the window's own controls do. Choosing another song moves
+// the song list's selection, as the list does when a song ends, and the song
+// starts through the playback timer.
 #include <QLabel>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "app/SongListView.h"
 #include "app/haupt.h"
 #include "collection/catalogue.h"
 #include "settings/vel_text.h"
@@ -21,6 +25,84 @@ QString DisplayName(const std::string& bytes) {
 }
 
 }  // namespace
+
+void TfmMain::ConnectPlayback() {
+    // The selection, not the current item: a mouse press makes a row current
+    // before it selects it, and Tab makes a row current without selecting it.
+    connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, Guarded(&TfmMain::lvLiederChange));
+    // The song list knows the chosen row also when only the current row moves.
+    connect(lvLieder, &QTreeWidget::currentItemChanged, this,
+            [this] { FSongs.Select(SelectedRow(lvLieder)); });
+    mmStart = new QTimer(this);
+    mmStart->setInterval(100);
+    connect(mmStart, &QTimer::timeout, this, Guarded(&TfmMain::mmStartTimer));
+    FIconOn = QIcon(QStringLiteral(":/CD_AN.svg"));
+    FIconOff = QIcon(QStringLiteral(":/CD_AUS.svg"));
+    NBA = new TTrayIcon(this, FIconOff);
+    NBA->OnClick = [this](TTrayIcon*) { NBAClick(); };
+}
+
+void TfmMain::CreatePlayer() {
+    if (!FLibrary)
+        FLibrary = CreateGStreamerLibrary();
+    FPlayer = std::make_unique<TBassPlayer>(*FLibrary);
+    FPlayer->OnError = [this](const std::string& text, const std::string& title) {
+        QMessageBox::critical(this, QString::fromStdString(title), QString::fromStdString(text));
+    };
+    FPlayer->Init(reinterpret_cast<void*>(winId()));
+    FSequencer = std::make_unique<TSongSequencer>(
+        *FPlayer, FSongs, static_cast<TPlaybackView&>(*this),
+        [this](const std::function<void(TCustomTransfer&)>& use) { return UseSource(use); });
+}
+
+void TfmMain::SetPlayIcon(bool on) {
+    // A stopped list sets the same icon every tick; the tray is told only
+    // when the picture changes.
+    if (FPlayIconSet && FPlayIconOn == on)
+        return;
+    FPlayIconSet = true;
+    FPlayIconOn = on;
+    NBA->SetIcon(on ? FIconOn : FIconOff);
+}
+
+void TfmMain::NBAClick() {
+    switch (NBA->MouseButton()) {
+        case TMouseButton::mbLeft:
+            switch (FPlayer->State()) {
+                case psPlaying: MediaPause(); break;
+                case psPaused: MediaPlay(); break;  // resumes
+                default: ShowWindow(); break;
+            }
+            break;
+        case TMouseButton::mbRight: ShowWindow(); break;
+        case TMouseButton::mbMiddle: break;
+    }
+}
+
+void TfmMain::lvLiederChange() {
+    FSongs.Select(SelectedRow(lvLieder));
+    if (FSequencer)
+        FSequencer->SongChosen();
+}
+
+void TfmMain::ShowSongs() {
+    ShowSongList(FSongs, lvLieder);
+}
+
+void TfmMain::SelectSong(int row) {
+    QTreeWidgetItem* item = row >= 0 ? lvLieder->topLevelItem(row) : nullptr;
+    if (!item) {
+        lvLieder->clearSelection();
+        lvLieder->setCurrentItem(nullptr);
+        return;
+    }
+    // A row may be current without being selected (after Tab into the list):
+    // it is selected explicitly, so that the change handler always runs.
+    lvLieder->setCurrentItem(item);
+    item->setSelected(true);
+}
+
+// --- the remote control
 
 TMediaStatus TfmMain::MediaStatus() {
     if (!FPlayer || FDestroyed)
