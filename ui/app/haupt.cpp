@@ -56,10 +56,6 @@ namespace {
 
 const char kSettings[] = "Einstellungen";
 
-QIcon ResourceIcon(const QString& name) {
-    return QIcon(QStringLiteral(":/") + name);
-}
-
 // Runs a clean-up when the scope ends, also when an error leaves it.
 template <class F>
 class Finally {
@@ -124,40 +120,6 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, 
 
 TfmMain::~TfmMain() {
     VelFormDestroy();
-}
-
-QAction* TfmMain::MakeAction(const QString& caption, const QString& category, int image,
-                             const QKeySequence& shortcut) {
-    auto* action = new QAction(caption, this);
-    action->setProperty("category", category);
-    if (image >= 0)
-        action->setIcon(ResourceIcon(QStringLiteral("toolbar/%1.svg").arg(image)));
-    if (!shortcut.isEmpty())
-        action->setShortcut(shortcut);
-    action->setEnabled(false);
-    return action;
-}
-
-void TfmMain::CreateActions() {
-    const QString favoriten = QStringLiteral("Favoriten");
-    const QString lieder = QStringLiteral("Lieder");
-    acNeuListe = MakeAction(QStringLiteral("Neue Liste"), favoriten, 2);
-    acDelListe = MakeAction(QStringLiteral("Liste Löschen"), favoriten, 3);
-    acAdd = MakeAction(QStringLiteral("zu Favoritenliste hinzufügen"), lieder, 0,
-                       QKeySequence(Qt::Key_Insert));
-    acDel = MakeAction(QStringLiteral("von Favoritenliste entfernen"), lieder, 1,
-                       QKeySequence(Qt::Key_Delete));
-    acNoPlay = MakeAction(QStringLiteral("Titel nicht abspielen"), lieder, 4);
-    acNoPlay->setCheckable(true);
-    acLiedFrueher = MakeAction(QStringLiteral("Lied früher"), favoriten, 5);
-    acLiedSpaeter = MakeAction(QStringLiteral("Lied später"), favoriten, 6);
-    acKopieren = MakeAction(QStringLiteral("Lieder kopieren"), favoriten, 7);
-    acAddAll = MakeAction(QStringLiteral("Alle Lieder zur Favoritenliste hinzufügen"), lieder, -1);
-    acDelAll =
-        MakeAction(QStringLiteral("Alle Lieder von der Favoritenliste entfernen"), lieder, -1);
-    acFind = MakeAction(QStringLiteral("Lied im Album finden"), lieder, -1);
-    for (QAction* action : {acAdd, acDel})
-        action->setShortcutContext(Qt::WindowShortcut);
 }
 
 void TfmMain::CreateControls() {
@@ -289,26 +251,6 @@ void TfmMain::CreateControls() {
     right->addWidget(pbStatus);
     body->addLayout(right, 1);
     FProgress = std::make_unique<TProgressBarDisplay>(pbStatus);
-
-    // Context menus of the song list and the album tree.
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->addAction(acAdd);
-    PopupMenu1->addAction(acAddAll);
-    PopupMenu1->addSeparator();
-    PopupMenu1->addAction(acDel);
-    PopupMenu1->addAction(acDelAll);
-    PopupMenu1->addSeparator();
-    PopupMenu1->addAction(acFind);
-    PopupMenu2 = new QMenu(this);
-    PopupMenu2->addAction(acAddAll);
-    PopupMenu2->addSeparator();
-    PopupMenu2->addAction(acDelAll);
-    connect(lvLieder, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu1->popup(lvLieder->viewport()->mapToGlobal(pos));
-    });
-    connect(tvAlben, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu2->popup(tvAlben->viewport()->mapToGlobal(pos));
-    });
 
     ConnectPlayback();
     ConnectFavoriteCommands();

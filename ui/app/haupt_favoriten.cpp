@@ -1,11 +1,13 @@
 // The favourite lists of the main window: the chooser, the page "Favoriten",
-// the highlighting on the page "Alle" and the eleven list commands.
+// the highlighting on the page "Alle", and the eleven list commands with
+// their tool bar entries and context menus.
 #include <unistd.h>
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -66,7 +68,61 @@ std::string ListName(const QComboBox* chooser, int index) {
 
 }  // namespace
 
+QAction* TfmMain::MakeAction(const QString& caption, const QString& category, int image,
+                             const QKeySequence& shortcut) {
+    auto* action = new QAction(caption, this);
+    action->setProperty("category", category);
+    if (image >= 0)
+        action->setIcon(QIcon(QStringLiteral(":/toolbar/%1.svg").arg(image)));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    action->setEnabled(false);
+    return action;
+}
+
+void TfmMain::CreateActions() {
+    const QString favoriten = QStringLiteral("Favoriten");
+    const QString lieder = QStringLiteral("Lieder");
+    acNeuListe = MakeAction(QStringLiteral("Neue Liste"), favoriten, 2);
+    acDelListe = MakeAction(QStringLiteral("Liste Löschen"), favoriten, 3);
+    acAdd = MakeAction(QStringLiteral("zu Favoritenliste hinzufügen"), lieder, 0,
+                       QKeySequence(Qt::Key_Insert));
+    acDel = MakeAction(QStringLiteral("von Favoritenliste entfernen"), lieder, 1,
+                       QKeySequence(Qt::Key_Delete));
+    acNoPlay = MakeAction(QStringLiteral("Titel nicht abspielen"), lieder, 4);
+    acNoPlay->setCheckable(true);
+    acLiedFrueher = MakeAction(QStringLiteral("Lied früher"), favoriten, 5);
+    acLiedSpaeter = MakeAction(QStringLiteral("Lied später"), favoriten, 6);
+    acKopieren = MakeAction(QStringLiteral("Lieder kopieren"), favoriten, 7);
+    acAddAll = MakeAction(QStringLiteral("Alle Lieder zur Favoritenliste hinzufügen"), lieder, -1);
+    acDelAll =
+        MakeAction(QStringLiteral("Alle Lieder von der Favoritenliste entfernen"), lieder, -1);
+    acFind = MakeAction(QStringLiteral("Lied im Album finden"), lieder, -1);
+    for (QAction* action : {acAdd, acDel})
+        action->setShortcutContext(Qt::WindowShortcut);
+}
+
 void TfmMain::ConnectFavoriteCommands() {
+    // Context menus of the song list and the album tree.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->addAction(acAdd);
+    PopupMenu1->addAction(acAddAll);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(acDel);
+    PopupMenu1->addAction(acDelAll);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(acFind);
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->addAction(acAddAll);
+    PopupMenu2->addSeparator();
+    PopupMenu2->addAction(acDelAll);
+    connect(lvLieder, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(lvLieder->viewport()->mapToGlobal(pos));
+    });
+    connect(tvAlben, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu2->popup(tvAlben->viewport()->mapToGlobal(pos));
+    });
+
     lvLieder->setItemDelegate(new THighlightDelegate(this, lvLieder));
     imFavoriten = new QLabel(tsFavoriten);
     imFavoriten->setPixmap(QPixmap(QStringLiteral(":/favoriten.jpg")));
