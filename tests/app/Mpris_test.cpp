@@ -126,7 +126,7 @@ protected:
     }
     void SelectAlbum() {
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
-        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 3);
+        ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);
     }
 
     static constexpr double kSeconds = 2.0;
@@ -161,7 +161,7 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
 
     // Next and Previous move the list's selection; the song follows.
     Player("Next");
-    EXPECT_EQ(form.lvLieder->currentItem(), form.lvLieder->topLevelItem(1));
+    EXPECT_EQ(Ui(form).lvLieder->currentItem(), Ui(form).lvLieder->topLevelItem(1));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 2"); }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 2"); }, 3000));
     Player("Previous");
@@ -182,7 +182,7 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
     EXPECT_EQ(form.windowTitle(), form.SavedCaption());
     QTest::qWait(800);
     EXPECT_EQ(form.windowTitle(), form.SavedCaption()) << "the list went on after Stop";
-    EXPECT_EQ(form.lvLieder->currentItem(), form.lvLieder->topLevelItem(0));
+    EXPECT_EQ(Ui(form).lvLieder->currentItem(), Ui(form).lvLieder->topLevelItem(0));
     EXPECT_FALSE(Exists(TempFileName()));
     // Play starts the chosen song again.
     Player("Play");
@@ -193,8 +193,8 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 2));
     EXPECT_FALSE(Property("org.mpris.MediaPlayer2.Player", "CanGoNext").toBool());
     Player("Next");
-    EXPECT_EQ(form.lvLieder->currentItem(), form.lvLieder->topLevelItem(2));
-    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+    EXPECT_EQ(Ui(form).lvLieder->currentItem(), Ui(form).lvLieder->topLevelItem(2));
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
 }
 
 TEST_F(MprisTest, ChangesFromTheWindowAreAnnouncedAndRaiseShowsIt) {
@@ -213,12 +213,12 @@ TEST_F(MprisTest, ChangesFromTheWindowAreAnnouncedAndRaiseShowsIt) {
         << statuses.join(QLatin1Char(',')).toStdString();
 
     // Without a notification area "Minimieren" puts the window in the task bar.
-    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Minimieren1));
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Minimieren1));
     ASSERT_TRUE(form.isMinimized());
     Call(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Raise"));
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.isMinimized()) << "Raise left the window in the task bar";
-    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
 }
 
 #include "Mpris_test.moc"

@@ -49,9 +49,9 @@ protected:
 
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
-        form.mmStart->stop();  // the test gives the ticks
+        Ui(form).mmStart->stop();  // the test gives the ticks
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
-        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 3);
+        ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);
         // However far the count was, it now polls every tick.
         EXPECT_FALSE(AnyStarted(Ticks(4))) << "a song started while another plays";
     }
@@ -62,8 +62,8 @@ protected:
     Events Ticks(int count) {
         library.Seen.clear();
         for (library.Tick = 1; library.Tick <= count; ++library.Tick) {
-            EXPECT_FALSE(form.mmStart->isActive()) << "the playback timer runs again by itself";
-            QMetaObject::invokeMethod(form.mmStart, "timeout");
+            EXPECT_FALSE(Ui(form).mmStart->isActive()) << "the playback timer runs again by itself";
+            QMetaObject::invokeMethod(Ui(form).mmStart, "timeout");
             QCoreApplication::processEvents();
         }
         library.Tick = 0;
@@ -78,8 +78,8 @@ protected:
         return form.SavedCaption() + QStringLiteral(" - ") + QString::fromUtf8(song);
     }
     int Selected() const {
-        const QList<QTreeWidgetItem*> selected = form.lvLieder->selectedItems();
-        return selected.size() == 1 ? form.lvLieder->indexOfTopLevelItem(selected.first()) : -1;
+        const QList<QTreeWidgetItem*> selected = Ui(form).lvLieder->selectedItems();
+        return selected.size() == 1 ? Ui(form).lvLieder->indexOfTopLevelItem(selected.first()) : -1;
     }
 
     TempDir tmp;
@@ -114,7 +114,7 @@ TEST_F(TimelineTest, TabAndSpaceStartTheListWhichPlaysEverySongToItsEnd) {
     // Tab from the album tree into the list makes its first song current but
     // does not select it: nothing starts.
     ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Tab));
-    ASSERT_EQ(QApplication::focusWidget(), form.lvLieder);
+    ASSERT_EQ(QApplication::focusWidget(), Ui(form).lvLieder);
     EXPECT_FALSE(AnyStarted(Ticks(4)));
     EXPECT_EQ(Selected(), -1);
 
@@ -139,7 +139,7 @@ TEST_F(TimelineTest, TabAndSpaceStartTheListWhichPlaysEverySongToItsEnd) {
 
 TEST_F(TimelineTest, AClickOnTheCurrentSongOrAfterARemoteStopStartsIt) {
     ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Tab));
-    ASSERT_EQ(QApplication::focusWidget(), form.lvLieder);
+    ASSERT_EQ(QApplication::focusWidget(), Ui(form).lvLieder);
     EXPECT_FALSE(AnyStarted(Ticks(4)));
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));  // the row that is current already
     ASSERT_EQ(Selected(), 0);

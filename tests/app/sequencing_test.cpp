@@ -48,7 +48,7 @@ protected:
     void Start() {
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
-        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 5);
+        ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 5);
     }
 
     // What the window shows whenever the caption changes.
@@ -58,11 +58,12 @@ protected:
     // Records from now on; the state before the first change is left out.
     void Record() {
         shown.push_back({form.windowTitle(), {}, {}, {}, {}});
-        QObject::connect(form.mmStart, &QTimer::timeout, [this] {
+        QObject::connect(Ui(form).mmStart, &QTimer::timeout, [this] {
             if (!shown.empty() && shown.back().caption == form.windowTitle())
                 return;
-            shown.push_back({form.windowTitle(), form.laTitel->text(), form.laInterpret->text(),
-                             form.laAlbum->text(), form.NBA->Tip()});
+            shown.push_back({form.windowTitle(), Ui(form).laTitel->text(),
+                             Ui(form).laInterpret->text(), Ui(form).laAlbum->text(),
+                             Ui(form).NBA->Tip()});
         });
     }
     QString Playing(const char* song) const {
@@ -108,8 +109,8 @@ TEST_F(SequencingTest, TheThirdSongPlaysToTheEndOfTheList) {
 
 TEST_F(SequencingTest, NothingStartsWhileTheTimerIsOff) {
     ASSERT_NO_FATAL_FAILURE(Start());
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));  // "Titel nicht abspielen"
-    ASSERT_FALSE(form.mmStart->isActive());
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));  // "Titel nicht abspielen"
+    ASSERT_FALSE(Ui(form).mmStart->isActive());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
     QTest::qWait(600);
     EXPECT_EQ(form.windowTitle(), form.SavedCaption());

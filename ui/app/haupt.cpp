@@ -103,6 +103,7 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, 
     CreateActions();
     CreateControls();
     VelFormCreate();
+    NameControls();
     // The commands follow the window's state whenever the event queue has
     // drained, whatever changed it: a click, a key, a song's end, a timer.
     FIdle = new QTimer(this);
@@ -120,6 +121,48 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, 
 
 TfmMain::~TfmMain() {
     VelFormDestroy();
+}
+
+void TfmMain::NameControls() {
+    const std::pair<QObject*, const char*> controls[] = {
+        {MainMenu1, "MainMenu1"},
+        {Aktualisieren1, "Aktualisieren1"},
+        {Beenden1, "Beenden1"},
+        {Einstellungen1, "Einstellungen1"},
+        {Minimieren1, "Minimieren1"},
+        {Panel1, "Panel1"},
+        {Label1, "Label1"},
+        {cbFavoriten, "cbFavoriten"},
+        {atMain, "atMain"},
+        {pcSeiten, "pcSeiten"},
+        {tsAlle, "tsAlle"},
+        {tsFavoriten, "tsFavoriten"},
+        {imFavoriten, "imFavoriten"},
+        {tvAlben, "tvAlben"},
+        {lvLieder, "lvLieder"},
+        {laTitel, "laTitel"},
+        {laInterpret, "laInterpret"},
+        {laAlbum, "laAlbum"},
+        {pbStatus, "pbStatus"},
+        {mmStart, "mmStart"},
+        {NBA, "NBA"},
+        {SingleInstance1, "SingleInstance1"},
+        {PopupMenu1, "PopupMenu1"},
+        {PopupMenu2, "PopupMenu2"},
+        {acNeuListe, "acNeuListe"},
+        {acDelListe, "acDelListe"},
+        {acAdd, "acAdd"},
+        {acDel, "acDel"},
+        {acNoPlay, "acNoPlay"},
+        {acLiedFrueher, "acLiedFrueher"},
+        {acLiedSpaeter, "acLiedSpaeter"},
+        {acKopieren, "acKopieren"},
+        {acAddAll, "acAddAll"},
+        {acDelAll, "acDelAll"},
+        {acFind, "acFind"},
+    };
+    for (const auto& [control, name] : controls)
+        control->setObjectName(QString::fromLatin1(name));
 }
 
 void TfmMain::CreateControls() {

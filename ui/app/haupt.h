@@ -67,46 +67,6 @@ public:
     const std::string& FavoriteName() const { return FFavoriteName; }
     const TFavoriteList& Favorites() const { return FFavorites; }
 
-    // --- controls
-    QMenuBar* MainMenu1 = nullptr;
-    QAction* Aktualisieren1 = nullptr;
-    QAction* Beenden1 = nullptr;
-    QAction* Einstellungen1 = nullptr;
-    QAction* Minimieren1 = nullptr;
-    QWidget* Panel1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QComboBox* cbFavoriten = nullptr;
-    QToolBar* atMain = nullptr;
-    QTabWidget* pcSeiten = nullptr;
-    QWidget* tsAlle = nullptr;
-    QWidget* tsFavoriten = nullptr;
-    QLabel* imFavoriten = nullptr;  // the picture of the page "Favoriten"
-    QTreeView* tvAlben = nullptr;
-    TCatalogueModel* FAlben = nullptr;  // the model behind tvAlben
-    QTreeWidget* lvLieder = nullptr;
-    QLabel* laTitel = nullptr;
-    QLabel* laInterpret = nullptr;
-    QLabel* laAlbum = nullptr;
-    QProgressBar* pbStatus = nullptr;
-    QTimer* mmStart = nullptr;
-    QTimer* FIdle = nullptr;  // zero interval: fires when the application is idle
-    TTrayIcon* NBA = nullptr;
-    TSingleInstance* SingleInstance1 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    QMenu* PopupMenu2 = nullptr;
-
-    QAction* acNeuListe = nullptr;
-    QAction* acDelListe = nullptr;
-    QAction* acAdd = nullptr;
-    QAction* acDel = nullptr;
-    QAction* acNoPlay = nullptr;
-    QAction* acLiedFrueher = nullptr;
-    QAction* acLiedSpaeter = nullptr;
-    QAction* acKopieren = nullptr;
-    QAction* acAddAll = nullptr;
-    QAction* acDelAll = nullptr;
-    QAction* acFind = nullptr;
-
     // --- life cycle and commands
     void VelFormAfterCreate();
     void Beenden1Click();
@@ -202,6 +162,8 @@ private:
     void VelFormCreate();
     void VelFormDestroy();
     void CreateControls();
+    // Names every control as its field, so that tools and tests find it.
+    void NameControls();
     void CreateActions();
     QAction* MakeAction(const QString& caption, const QString& category, int image,
                         const QKeySequence& shortcut = {});
@@ -230,6 +192,46 @@ private:
     void ShowSelection(int row) override { SelectSong(row); }
     // A list is current and its file could be read: it may be edited.
     bool FavoritesEditable() const { return !FFavoriteName.empty() && !FFavoritesUnreadable; }
+
+    // --- controls, named as their fields (tests find them by these names)
+    QMenuBar* MainMenu1 = nullptr;
+    QAction* Aktualisieren1 = nullptr;
+    QAction* Beenden1 = nullptr;
+    QAction* Einstellungen1 = nullptr;
+    QAction* Minimieren1 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QComboBox* cbFavoriten = nullptr;
+    QToolBar* atMain = nullptr;
+    QTabWidget* pcSeiten = nullptr;
+    QWidget* tsAlle = nullptr;
+    QWidget* tsFavoriten = nullptr;
+    QLabel* imFavoriten = nullptr;  // the picture of the page "Favoriten"
+    QTreeView* tvAlben = nullptr;
+    TCatalogueModel* FAlben = nullptr;  // the model behind tvAlben
+    QTreeWidget* lvLieder = nullptr;
+    QLabel* laTitel = nullptr;
+    QLabel* laInterpret = nullptr;
+    QLabel* laAlbum = nullptr;
+    QProgressBar* pbStatus = nullptr;
+    QTimer* mmStart = nullptr;
+    QTimer* FIdle = nullptr;  // zero interval: fires when the application is idle
+    TTrayIcon* NBA = nullptr;
+    TSingleInstance* SingleInstance1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QMenu* PopupMenu2 = nullptr;
+
+    QAction* acNeuListe = nullptr;
+    QAction* acDelListe = nullptr;
+    QAction* acAdd = nullptr;
+    QAction* acDel = nullptr;
+    QAction* acNoPlay = nullptr;
+    QAction* acLiedFrueher = nullptr;
+    QAction* acLiedSpaeter = nullptr;
+    QAction* acKopieren = nullptr;
+    QAction* acAddAll = nullptr;
+    QAction* acDelAll = nullptr;
+    QAction* acFind = nullptr;
 
     TVelIniFile& FSettings;
     std::unique_ptr<TAudioLibrary> FLibrary;
