@@ -8,6 +8,29 @@
 
 namespace tunrax {
 
+QTreeWidget* CreateSongListWidget(QWidget* parent) {
+    auto* view = new QTreeWidget(parent);
+    view->setColumnCount(1);
+    view->setHeaderLabels({QStringLiteral("Lieder")});
+    view->setHeaderHidden(true);
+    view->setColumnWidth(0, 266);
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    KeepSelectionVisible(view);
+    return view;
+}
+
+void KeepSelectionVisible(QWidget* view) {
+    QPalette palette = view->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    view->setPalette(palette);
+}
+
 void ShowSongList(const TSongList& songs, QTreeWidget* view) {
     view->setUpdatesEnabled(false);
     auto redraw = qScopeGuard([view] { view->setUpdatesEnabled(true); });

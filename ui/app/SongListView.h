@@ -4,11 +4,17 @@
 #pragma once
 
 class QTreeWidget;
+class QWidget;
 
 namespace tunrax {
 
 class TSongList;
 
+// The song list widget: one column without header, one row selected at a
+// time, a context menu, the selection visible also without focus.
+QTreeWidget* CreateSongListWidget(QWidget* parent);
+// Keeps the selection of a view visible while it has no focus.
+void KeepSelectionVisible(QWidget* view);
 // Fills view with the rows of songs; nothing is selected afterwards.
 void ShowSongList(const TSongList& songs, QTreeWidget* view);
 // Moves the item at row from to row to; it stays current and selected.

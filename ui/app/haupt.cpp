@@ -69,14 +69,6 @@ private:
     F FF;
 };
 
-// Keeps the selection of a view visible while it has no focus.
-void KeepSelectionVisible(QWidget* view) {
-    QPalette palette = view->palette();
-    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    view->setPalette(palette);
-}
-
 }  // namespace
 
 TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library, QWidget* parent)
@@ -124,43 +116,41 @@ TfmMain::~TfmMain() {
 }
 
 void TfmMain::NameControls() {
-    const std::pair<QObject*, const char*> controls[] = {
-        {MainMenu1, "MainMenu1"},
-        {Aktualisieren1, "Aktualisieren1"},
-        {Beenden1, "Beenden1"},
-        {Einstellungen1, "Einstellungen1"},
-        {Minimieren1, "Minimieren1"},
-        {Panel1, "Panel1"},
-        {Label1, "Label1"},
-        {cbFavoriten, "cbFavoriten"},
-        {atMain, "atMain"},
-        {pcSeiten, "pcSeiten"},
-        {tsAlle, "tsAlle"},
-        {tsFavoriten, "tsFavoriten"},
-        {imFavoriten, "imFavoriten"},
-        {tvAlben, "tvAlben"},
-        {lvLieder, "lvLieder"},
-        {laTitel, "laTitel"},
-        {laInterpret, "laInterpret"},
-        {laAlbum, "laAlbum"},
-        {pbStatus, "pbStatus"},
-        {mmStart, "mmStart"},
-        {NBA, "NBA"},
-        {SingleInstance1, "SingleInstance1"},
-        {PopupMenu1, "PopupMenu1"},
-        {PopupMenu2, "PopupMenu2"},
-        {acNeuListe, "acNeuListe"},
-        {acDelListe, "acDelListe"},
-        {acAdd, "acAdd"},
-        {acDel, "acDel"},
-        {acNoPlay, "acNoPlay"},
-        {acLiedFrueher, "acLiedFrueher"},
-        {acLiedSpaeter, "acLiedSpaeter"},
-        {acKopieren, "acKopieren"},
-        {acAddAll, "acAddAll"},
-        {acDelAll, "acDelAll"},
-        {acFind, "acFind"},
-    };
+    const std::pair<QObject*, const char*> controls[] = {{MainMenu1, "MainMenu1"},
+                                                         {Aktualisieren1, "Aktualisieren1"},
+                                                         {Beenden1, "Beenden1"},
+                                                         {Einstellungen1, "Einstellungen1"},
+                                                         {Minimieren1, "Minimieren1"},
+                                                         {Panel1, "Panel1"},
+                                                         {Label1, "Label1"},
+                                                         {cbFavoriten, "cbFavoriten"},
+                                                         {atMain, "atMain"},
+                                                         {pcSeiten, "pcSeiten"},
+                                                         {tsAlle, "tsAlle"},
+                                                         {tsFavoriten, "tsFavoriten"},
+                                                         {imFavoriten, "imFavoriten"},
+                                                         {tvAlben, "tvAlben"},
+                                                         {lvLieder, "lvLieder"},
+                                                         {laTitel, "laTitel"},
+                                                         {laInterpret, "laInterpret"},
+                                                         {laAlbum, "laAlbum"},
+                                                         {pbStatus, "pbStatus"},
+                                                         {mmStart, "mmStart"},
+                                                         {NBA, "NBA"},
+                                                         {SingleInstance1, "SingleInstance1"},
+                                                         {PopupMenu1, "PopupMenu1"},
+                                                         {PopupMenu2, "PopupMenu2"},
+                                                         {acNeuListe, "acNeuListe"},
+                                                         {acDelListe, "acDelListe"},
+                                                         {acAdd, "acAdd"},
+                                                         {acDel, "acDel"},
+                                                         {acNoPlay, "acNoPlay"},
+                                                         {acLiedFrueher, "acLiedFrueher"},
+                                                         {acLiedSpaeter, "acLiedSpaeter"},
+                                                         {acKopieren, "acKopieren"},
+                                                         {acAddAll, "acAddAll"},
+                                                         {acDelAll, "acDelAll"},
+                                                         {acFind, "acFind"}};
     for (const auto& [control, name] : controls)
         control->setObjectName(QString::fromLatin1(name));
 }
@@ -263,18 +253,7 @@ void TfmMain::CreateControls() {
 
     auto* right = new QVBoxLayout;
     right->setSpacing(1);
-    lvLieder = new QTreeWidget(this);
-    lvLieder->setColumnCount(1);
-    lvLieder->setHeaderLabels({QStringLiteral("Lieder")});
-    lvLieder->setHeaderHidden(true);
-    lvLieder->setColumnWidth(0, 266);
-    lvLieder->setRootIsDecorated(false);
-    lvLieder->setUniformRowHeights(true);
-    lvLieder->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvLieder->setSelectionMode(QAbstractItemView::SingleSelection);
-    lvLieder->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvLieder->setContextMenuPolicy(Qt::CustomContextMenu);
-    KeepSelectionVisible(lvLieder);
+    lvLieder = CreateSongListWidget(this);
     right->addWidget(lvLieder, 1);
     for (QLabel** label : {&laTitel, &laInterpret, &laAlbum}) {
         *label = new QLabel(this);

@@ -100,6 +100,20 @@ void TfmMain::CreateActions() {
     acFind = MakeAction(QStringLiteral("Lied im Album finden"), lieder, -1);
     for (QAction* action : {acAdd, acDel})
         action->setShortcutContext(Qt::WindowShortcut);
+    // Named as their fields, so that tools and tests find them.
+    const std::pair<QAction*, const char*> named[] = {{acNeuListe, "acNeuListe"},
+                                                      {acDelListe, "acDelListe"},
+                                                      {acAdd, "acAdd"},
+                                                      {acDel, "acDel"},
+                                                      {acNoPlay, "acNoPlay"},
+                                                      {acLiedFrueher, "acLiedFrueher"},
+                                                      {acLiedSpaeter, "acLiedSpaeter"},
+                                                      {acKopieren, "acKopieren"},
+                                                      {acAddAll, "acAddAll"},
+                                                      {acDelAll, "acDelAll"},
+                                                      {acFind, "acFind"}};
+    for (const auto& [action, name] : named)
+        action->setObjectName(QString::fromLatin1(name));
 }
 
 void TfmMain::ConnectFavoriteCommands() {
