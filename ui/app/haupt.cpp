@@ -139,18 +139,7 @@ void TfmMain::NameControls() {
                                                          {NBA, "NBA"},
                                                          {SingleInstance1, "SingleInstance1"},
                                                          {PopupMenu1, "PopupMenu1"},
-                                                         {PopupMenu2, "PopupMenu2"},
-                                                         {acNeuListe, "acNeuListe"},
-                                                         {acDelListe, "acDelListe"},
-                                                         {acAdd, "acAdd"},
-                                                         {acDel, "acDel"},
-                                                         {acNoPlay, "acNoPlay"},
-                                                         {acLiedFrueher, "acLiedFrueher"},
-                                                         {acLiedSpaeter, "acLiedSpaeter"},
-                                                         {acKopieren, "acKopieren"},
-                                                         {acAddAll, "acAddAll"},
-                                                         {acDelAll, "acDelAll"},
-                                                         {acFind, "acFind"}};
+                                                         {PopupMenu2, "PopupMenu2"}};
     for (const auto& [control, name] : controls)
         control->setObjectName(QString::fromLatin1(name));
 }

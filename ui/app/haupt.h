@@ -1,8 +1,12 @@
 // The main window: album tree, song list, favourites chooser, the commands of
 // its menu and tool bar, the tray icon, and the program's start and end.
 //
+// Playing the list is the sequencer's (TSongSequencer over the song list
+// TSongList); the window's handlers forward to it and show what it tells.
+//
 // Handlers may throw tunrax::Error; the application shows the message. The
-// window owns the source, the collator, the tray icon and every control.
+// window owns the source, the player and its sequencer, the song list, the
+// collator, the tray icon and every control.
 #pragma once
 
 #include <QIcon>
@@ -162,7 +166,8 @@ private:
     void VelFormCreate();
     void VelFormDestroy();
     void CreateControls();
-    // Names every control as its field, so that tools and tests find it.
+    // Names every control but the commands (see CreateActions) as its field,
+    // so that tools and tests find it.
     void NameControls();
     void CreateActions();
     QAction* MakeAction(const QString& caption, const QString& category, int image,
