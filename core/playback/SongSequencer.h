@@ -4,8 +4,8 @@
 // going on to the next song, and what a remote control asks (play, pause,
 // stop, next, previous). The window shows what the sequencer tells its view.
 //
-// Tick and Play may throw tunrax::Error (no temporary folder, the source's
-// error while fetching); the rest does not. The sequencer owns none of the
+// Tick may throw tunrax::Error (no temporary folder, the source's error
+// while fetching a song); the rest does not. The sequencer owns none of the
 // player, the list, the view or the source.
 #pragma once
 
@@ -55,7 +55,8 @@ public:
 };
 
 // Runs use with the current source held for the whole call; false (without
-// running it) when there is no source.
+// running it) when there is no source, and then no song starts. The one way
+// the sequencer reaches a source.
 using TSourceAccess = std::function<bool(const std::function<void(TCustomTransfer&)>& use)>;
 
 enum class TPlaybackStatus { Stopped, Playing, Paused };
