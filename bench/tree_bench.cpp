@@ -14,11 +14,12 @@
 #include <sstream>
 
 #include "app/CatalogueModel.h"
-#include "app/haupt.h"
+#include "app/SongListView.h"
 #include "bench_support.h"
 #include "collection/catalogue.h"
 #include "collection/collation.h"
 #include "collection/favorites.h"
+#include "playback/SongList.h"
 #include "sources/FileTransfer.h"
 
 using namespace tunrax;
@@ -140,7 +141,9 @@ int main(int argc, char** argv) {
         source.ListFiles(files, "\\Album\\");
         std::sort(files.begin(), files.end());
         collator.SortUnique(files);
-        FillSongList(files, &songs, "\\Album\\");
+        TSongList listed;
+        listed.Fill(files, "\\Album\\");
+        ShowSongList(listed, &songs);
         songs.repaint();
         shown = static_cast<size_t>(songs.topLevelItemCount());
     });
@@ -164,7 +167,9 @@ int main(int argc, char** argv) {
         favorites.Assign(ReadFavorites(listFile));
         favorites.ReplaceSlashes();
         std::vector<std::string> entries = favorites.Entries();
-        FillSongList(entries, &songs, "");
+        TSongList listed;
+        listed.Fill(entries, "");
+        ShowSongList(listed, &songs);
         songs.repaint();
     });
     std::printf("  a 10,000-song list: read, shown and painted   %6.1f ms   target < 100 ms: %s\n",
@@ -180,24 +185,26 @@ int main(int argc, char** argv) {
     albumView.setUniformRowHeights(true);
     albumView.resize(286, 1200);  // tall, so that many rows are painted
     albumView.show();
-    FillSongList(albumFiles, &albumView, "\\Interpret 0\\Album 0\\");
+    TSongList albumSongs;
+    albumSongs.Fill(albumFiles, "\\Interpret 0\\Album 0\\");
+    ShowSongList(albumSongs, &albumView);
     class Highlighting : public QStyledItemDelegate {
     public:
-        Highlighting(QTreeWidget* list, const TFavoriteList& favorites)
-            : QStyledItemDelegate(list), FList(list), FFavorites(favorites) {}
+        Highlighting(QTreeWidget* list, const TSongList& songs, const TFavoriteList& favorites)
+            : QStyledItemDelegate(list), FSongs(songs), FFavorites(favorites) {}
         void initStyleOption(QStyleOptionViewItem* option,
                              const QModelIndex& index) const override {
             QStyledItemDelegate::initStyleOption(option, index);
-            if (FFavorites.Contains(SongPath(FList->topLevelItem(index.row()))))
+            if (FFavorites.Contains(FSongs.At(index.row()).Path))
                 option->backgroundBrush = QColor(192, 220, 192);
         }
 
     private:
-        QTreeWidget* FList;
+        const TSongList& FSongs;
         const TFavoriteList& FFavorites;
     };
     auto* plain = albumView.itemDelegate();
-    auto* marked = new Highlighting(&albumView, favorites);
+    auto* marked = new Highlighting(&albumView, albumSongs, favorites);
     Pair paint = BestOfAlternating(
         rounds,
         [&] {

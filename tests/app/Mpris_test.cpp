@@ -122,11 +122,11 @@ protected:
         return map.value(QStringLiteral("xesam:title")).toString();
     }
     QString Playing(const char* song) const {
-        return form.FSavedCaption + QStringLiteral(" - ") + QString::fromUtf8(song);
+        return form.SavedCaption() + QStringLiteral(" - ") + QString::fromUtf8(song);
     }
     void SelectAlbum() {
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
-        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 3);
+        ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);
     }
 
     static constexpr double kSeconds = 2.0;
@@ -161,16 +161,16 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
 
     // Next and Previous move the list's selection; the song follows.
     Player("Next");
-    EXPECT_EQ(form.lvLieder->currentItem(), form.lvLieder->topLevelItem(1));
+    EXPECT_EQ(Ui(form).lvLieder->currentItem(), Ui(form).lvLieder->topLevelItem(1));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 2"); }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 2"); }, 3000));
     Player("Previous");
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 1"); }, 5000));
 
     // Pause holds the song as a click on the tray icon does.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.FPlayer->State() == psPlaying; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psPlaying; }, 3000));
     Player("PlayPause");
-    EXPECT_EQ(form.FPlayer->State(), psPaused);
+    EXPECT_EQ(form.PlayerState(), psPaused);
     EXPECT_EQ(Status(), QStringLiteral("Paused"));
     EXPECT_FALSE(form.PlayIconOn());
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));  // the tray resumes it
@@ -179,10 +179,10 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
     // Stop ends the song without going on to the next one.
     Player("Stop");
     EXPECT_EQ(Status(), QStringLiteral("Stopped"));
-    EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
+    EXPECT_EQ(form.windowTitle(), form.SavedCaption());
     QTest::qWait(800);
-    EXPECT_EQ(form.windowTitle(), form.FSavedCaption) << "the list went on after Stop";
-    EXPECT_EQ(form.lvLieder->currentItem(), form.lvLieder->topLevelItem(0));
+    EXPECT_EQ(form.windowTitle(), form.SavedCaption()) << "the list went on after Stop";
+    EXPECT_EQ(Ui(form).lvLieder->currentItem(), Ui(form).lvLieder->topLevelItem(0));
     EXPECT_FALSE(Exists(TempFileName()));
     // Play starts the chosen song again.
     Player("Play");
@@ -193,8 +193,8 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 2));
     EXPECT_FALSE(Property("org.mpris.MediaPlayer2.Player", "CanGoNext").toBool());
     Player("Next");
-    EXPECT_EQ(form.lvLieder->currentItem(), form.lvLieder->topLevelItem(2));
-    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+    EXPECT_EQ(Ui(form).lvLieder->currentItem(), Ui(form).lvLieder->topLevelItem(2));
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
 }
 
 TEST_F(MprisTest, ChangesFromTheWindowAreAnnouncedAndRaiseShowsIt) {
@@ -213,12 +213,12 @@ TEST_F(MprisTest, ChangesFromTheWindowAreAnnouncedAndRaiseShowsIt) {
         << statuses.join(QLatin1Char(',')).toStdString();
 
     // Without a notification area "Minimieren" puts the window in the task bar.
-    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Minimieren1));
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Minimieren1));
     ASSERT_TRUE(form.isMinimized());
     Call(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Raise"));
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.isMinimized()) << "Raise left the window in the task bar";
-    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
 }
 
 #include "Mpris_test.moc"

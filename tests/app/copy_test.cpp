@@ -196,9 +196,9 @@ TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
     TTestDialogs& standIn = *dialogs;
     TfmMain form(settings, CreateGStreamerLibrary("fakesink"), std::move(dialogs));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
-    EXPECT_FALSE(form.acKopieren->isEnabled()) << "no songs listed";
+    EXPECT_FALSE(Ui(form).acKopieren->isEnabled()) << "no songs listed";
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\A\\"));
-    ASSERT_TRUE(form.acKopieren->isEnabled());
+    ASSERT_TRUE(Ui(form).acKopieren->isEnabled());
     std::vector<std::string> offered;
     std::string listName = "?";
     // Stands in for the wizard, which the tests above drive.
@@ -206,10 +206,10 @@ TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
         offered = list;
         listName = name;
     };
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acKopieren));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acKopieren));
     EXPECT_EQ(offered, (std::vector<std::string>{"\\A\\01-Eins.mp3", "\\A\\02-Zwei.mp3"}));
     EXPECT_EQ(listName, "");
-    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
 }
 
 // The session ends while the wizard is open: the wizard goes first (it uses
@@ -231,7 +231,7 @@ TEST_F(CopyWizardTest, SessionEndClosesTheWizardFirst) {
         EXPECT_TRUE(form.isVisible()) << "the window must wait for the wizard";
     });
     // The wizard is modal: the click returns once it has closed.
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acKopieren));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acKopieren));
     EXPECT_TRUE(wizardSeen);
     EXPECT_EQ(form.findChild<TfmCopy*>(), nullptr);
     EXPECT_TRUE(sourceWhenWizardWent) << "the source went before the wizard";

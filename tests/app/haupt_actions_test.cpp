@@ -47,25 +47,22 @@ protected:
     void Start(bool noPlay) {
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
         if (noPlay) {
-            ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));
-            ASSERT_TRUE(form.acNoPlay->isChecked());
-            ASSERT_FALSE(form.mmStart->isActive()) << "the playback timer still runs";
+            ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));
+            ASSERT_TRUE(Ui(form).acNoPlay->isChecked());
+            ASSERT_FALSE(Ui(form).mmStart->isActive()) << "the playback timer still runs";
         }
     }
     void TearDown() override { EXPECT_EQ(boxes.Texts, std::vector<std::string>{}); }
-    std::vector<std::string> Shown() const {
-        std::vector<std::string> paths;
-        SongListPaths(form.lvLieder, paths);
-        return paths;
-    }
+    std::vector<std::string> Shown() const { return ShownSongPaths(form); }
 
     // The commands as the columns of an expected state: a column's letter
     // when the command is enabled, "." when not.
     std::string Enabled() const {
-        const QAction* const actions[] = {form.acNeuListe,    form.acDelListe, form.acAdd,
-                                          form.acDel,         form.acNoPlay,   form.acLiedFrueher,
-                                          form.acLiedSpaeter, form.acKopieren, form.acAddAll,
-                                          form.acDelAll,      form.acFind};
+        const QAction* const actions[] = {
+            Ui(form).acNeuListe,    Ui(form).acDelListe, Ui(form).acAdd,
+            Ui(form).acDel,         Ui(form).acNoPlay,   Ui(form).acLiedFrueher,
+            Ui(form).acLiedSpaeter, Ui(form).acKopieren, Ui(form).acAddAll,
+            Ui(form).acDelAll,      Ui(form).acFind};
         std::string shown;
         for (size_t i = 0; i < std::size(actions); ++i)
             shown += actions[i]->isEnabled() ? kColumns[i] : '.';
@@ -103,7 +100,7 @@ TEST_P(EnablingTest, CommandsFollowWhatIsShownAndSelected) {
     auto list = [&](const char* name) {
         return [&, name] {
             ChooseList(form, QString::fromUtf8(name));
-            EXPECT_EQ(form.cbFavoriten->currentText(), QString::fromUtf8(name));
+            EXPECT_EQ(Ui(form).cbFavoriten->currentText(), QString::fromUtf8(name));
         };
     };
     auto page = [&](int index) { return [&, index] { ClickPage(form, index); }; };
@@ -137,7 +134,7 @@ TEST_P(EnablingTest, CommandsFollowWhatIsShownAndSelected) {
         ASSERT_NO_FATAL_FAILURE(step.act());
         EXPECT_EQ(Enabled(), step.expected) << "columns " << kColumns;
     }
-    EXPECT_EQ(form.acNoPlay->isChecked(), GetParam());
+    EXPECT_EQ(Ui(form).acNoPlay->isChecked(), GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(NoPlay, EnablingTest, ::testing::Bool(), TimerName);
@@ -153,7 +150,7 @@ TEST_F(ActionsTest, NoCopyingFromAWebServer) {
     settings.WriteString("Einstellungen", "Root Server", "/mp3/");
     ASSERT_NO_FATAL_FAILURE(Start(true));
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
-    ASSERT_EQ(form.lvLieder->topLevelItemCount(), 1);
+    ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 1);
     ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Party")));
     EXPECT_EQ(Enabled(), "NL..P...+-.") << "columns " << kColumns;
 }
@@ -170,22 +167,22 @@ TEST_F(ActionsTest, KeysMenuAndToolBarActOnTheClickedSong) {
     ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Insert));
     EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{true, true, true, true}))
         << "Insert did not add";
-    EXPECT_TRUE(form.lvLieder->selectedItems().isEmpty()) << "no next song after the last";
+    EXPECT_TRUE(Ui(form).lvLieder->selectedItems().isEmpty()) << "no next song after the last";
 
     ASSERT_NO_FATAL_FAILURE(OpenSongMenu(form, 3));
-    ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(form.PopupMenu1, form.acDel));
+    ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(Ui(form).PopupMenu1, Ui(form).acDel));
     EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{true, true, true, false})) << "not removed";
 
     // On the list's page: one song later, then taken out with Delete.
     ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acLiedSpaeter));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acLiedSpaeter));
     const std::string intro = "\\Rock\\Live\\01-Intro.mp3", song = "\\Rock\\Live\\02-Song.mp3",
                       ende = "\\Rock\\Live\\03-Ende.mp3";
     EXPECT_EQ(Shown(), (std::vector<std::string>{song, intro, ende})) << "not moved";
     ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Delete));
     EXPECT_EQ(Shown(), (std::vector<std::string>{song, ende})) << "Delete did not remove";
 
-    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
     EXPECT_EQ(ReadFile(lists + "Party.favoriten"), song + "\r\n" + ende + "\r\n");
 }

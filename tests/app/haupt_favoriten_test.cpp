@@ -45,24 +45,20 @@ protected:
 
     static void SelectAlbum(TfmMain& form) {
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Rock\\Live\\"));
-        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 3);
+        ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);
     }
     // Types the name into the input box of "Neue Liste".
     static void NewList(TfmMain& form, const char* typed) {
         InputBoxAnswer answer(QString::fromUtf8(typed));
-        ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNeuListe));
+        ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNeuListe));
         ASSERT_EQ(answer.Count(), 1) << "not one input box";
         EXPECT_EQ(answer.Title, QStringLiteral("Neue Liste"));
     }
-    static std::vector<std::string> Shown(const TfmMain& form) {
-        std::vector<std::string> paths;
-        SongListPaths(form.lvLieder, paths);
-        return paths;
-    }
+    static std::vector<std::string> Shown(const TfmMain& form) { return ShownSongPaths(form); }
     static std::vector<std::string> Chooser(const TfmMain& form) {
         std::vector<std::string> names;
-        for (int i = 0; i < form.cbFavoriten->count(); ++i)
-            names.push_back(form.cbFavoriten->itemText(i).toStdString());
+        for (int i = 0; i < Ui(form).cbFavoriten->count(); ++i)
+            names.push_back(Ui(form).cbFavoriten->itemText(i).toStdString());
         return names;
     }
 };
@@ -74,9 +70,9 @@ TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
     TfmMain form(settings, CreateGStreamerLibrary("fakesink sync=true"));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     EXPECT_EQ(Chooser(form), (std::vector<std::string>{"(keine)", "Party.2012", "Rock"}));
-    EXPECT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock"));
-    EXPECT_TRUE(form.pcSeiten->isTabVisible(1));
-    EXPECT_EQ(form.pcSeiten->tabText(1), QStringLiteral("Rock"));
+    EXPECT_EQ(Ui(form).cbFavoriten->currentText(), QStringLiteral("Rock"));
+    EXPECT_TRUE(Ui(form).pcSeiten->isTabVisible(1));
+    EXPECT_EQ(Ui(form).pcSeiten->tabText(1), QStringLiteral("Rock"));
 
     ASSERT_NO_FATAL_FAILURE(SelectAlbum(form));
     EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{true, false, true}))
@@ -88,14 +84,14 @@ TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
                                                      "\\Rock\\Live\\03-Ende.mp3"}));
     EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{false, false})) << "only on the page Alle";
     ASSERT_NO_FATAL_FAILURE(ClickPage(form, 0));
-    EXPECT_EQ(form.lvLieder->topLevelItemCount(), 3) << "back to the album's songs";
+    EXPECT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3) << "back to the album's songs";
 
     // "(keine)": no list, the tab hidden, nothing written for an unchanged list.
     const std::string before = ReadFile(lists + "Rock.favoriten");
     ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("(keine)")));
-    EXPECT_TRUE(form.FFavoriteName.empty());
+    EXPECT_TRUE(form.FavoriteName().empty());
     EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{false, false, false}));
-    EXPECT_FALSE(form.pcSeiten->isTabVisible(1));
+    EXPECT_FALSE(Ui(form).pcSeiten->isTabVisible(1));
     EXPECT_EQ(ReadFile(lists + "Rock.favoriten"), before);
 }
 
@@ -105,15 +101,15 @@ TEST_F(FavoritesTest, ListCommands) {
     TfmMain form(settings, std::move(owned));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     ASSERT_NO_FATAL_FAILURE(SelectAlbum(form));
-    EXPECT_TRUE(form.acNeuListe->isEnabled());
-    EXPECT_FALSE(form.acAdd->isEnabled()) << "no list is current";
-    EXPECT_FALSE(form.acDelListe->isEnabled());
+    EXPECT_TRUE(Ui(form).acNeuListe->isEnabled());
+    EXPECT_FALSE(Ui(form).acAdd->isEnabled()) << "no list is current";
+    EXPECT_FALSE(Ui(form).acDelListe->isEnabled());
 
     // "Neue Liste": the name made valid, duplicates refused, blanks ignored.
     ASSERT_NO_FATAL_FAILURE(NewList(form, " Rock/Pop "));
-    EXPECT_EQ(form.FFavoriteName, "Rock_Pop");
-    EXPECT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
-    EXPECT_EQ(form.pcSeiten->tabText(1), QStringLiteral("Rock_Pop"));
+    EXPECT_EQ(form.FavoriteName(), "Rock_Pop");
+    EXPECT_EQ(Ui(form).cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
+    EXPECT_EQ(Ui(form).pcSeiten->tabText(1), QStringLiteral("Rock_Pop"));
     EXPECT_FALSE(Exists(lists + "Rock_Pop.favoriten")) << "no file for an empty new list";
     const std::vector<std::string> names = {"(keine)", "Party.2012", "Rock", "Rock_Pop"};
     EXPECT_EQ(Chooser(form), names);
@@ -124,20 +120,21 @@ TEST_F(FavoritesTest, ListCommands) {
         boxes.Texts.clear();
     }
     ASSERT_NO_FATAL_FAILURE(NewList(form, "   "));
-    EXPECT_EQ(form.FFavoriteName, "Rock_Pop");
-    EXPECT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
+    EXPECT_EQ(form.FavoriteName(), "Rock_Pop");
+    EXPECT_EQ(Ui(form).cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
     EXPECT_EQ(Chooser(form), names);
 
     // Adding the selected song, with "Titel nicht abspielen" moving on.
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));
-    EXPECT_FALSE(form.mmStart->isActive());
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));
+    EXPECT_FALSE(Ui(form).mmStart->isActive());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 2));
-    ASSERT_TRUE(form.acAdd->isEnabled());
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acAdd));
-    EXPECT_EQ(form.lvLieder->currentItem(), nullptr) << "after the last song nothing is selected";
-    EXPECT_TRUE(form.lvLieder->selectedItems().isEmpty());
+    ASSERT_TRUE(Ui(form).acAdd->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acAdd));
+    EXPECT_EQ(Ui(form).lvLieder->currentItem(), nullptr)
+        << "after the last song nothing is selected";
+    EXPECT_TRUE(Ui(form).lvLieder->selectedItems().isEmpty());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acAdd));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acAdd));
     EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{true, false, true}));
 
     // Another list stores the changed one, CR LF after every line.
@@ -148,33 +145,33 @@ TEST_F(FavoritesTest, ListCommands) {
     // "Lied früher" on the page of the list, then "Lied im Album finden".
     ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Rock_Pop")));
     ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
-    ASSERT_EQ(form.lvLieder->topLevelItemCount(), 2);
+    ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 2);
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
-    EXPECT_FALSE(form.acNeuListe->isEnabled());
-    ASSERT_TRUE(form.acLiedFrueher->isEnabled());
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acLiedFrueher));
+    EXPECT_FALSE(Ui(form).acNeuListe->isEnabled());
+    ASSERT_TRUE(Ui(form).acLiedFrueher->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acLiedFrueher));
     const std::vector<std::string> moved = {"\\Rock\\Live\\01-Intro.mp3",
                                             "\\Rock\\Live\\03-Ende.mp3"};
     EXPECT_EQ(Shown(form), moved);
-    EXPECT_EQ(form.FFavorites.Entries(), moved);
+    EXPECT_EQ(form.Favorites().Entries(), moved);
     // With the timer running again the song clicked may start; the song
     // found may not.
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));
-    ASSERT_TRUE(form.mmStart->isActive());
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));
+    ASSERT_TRUE(Ui(form).mmStart->isActive());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
     ASSERT_NO_FATAL_FAILURE(OpenSongMenu(form, 1));
-    ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(form.PopupMenu1, form.acFind));
+    ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(Ui(form).PopupMenu1, Ui(form).acFind));
     auto started = [&] {
         return std::count_if(calls.begin(), calls.end(), [](const std::string& call) {
             return call.starts_with("StreamCreateFile(");
         });
     };
     const auto startedBefore = started();
-    EXPECT_EQ(form.pcSeiten->currentIndex(), 0);
+    EXPECT_EQ(Ui(form).pcSeiten->currentIndex(), 0);
     EXPECT_EQ(form.SelectedNode(), 1) << "the album Rock\\Live";
-    EXPECT_EQ(form.tvAlben->currentIndex().data().toString(), QStringLiteral("Live"));
-    EXPECT_EQ(SongPath(form.lvLieder->currentItem()), "\\Rock\\Live\\03-Ende.mp3");
-    EXPECT_EQ(form.FTickCount, 3) << "the found song is not started";
+    EXPECT_EQ(Ui(form).tvAlben->currentIndex().data().toString(), QStringLiteral("Live"));
+    EXPECT_EQ(SongPathOf(form, Ui(form).lvLieder->currentItem()), "\\Rock\\Live\\03-Ende.mp3");
+    EXPECT_EQ(form.Sequencer().TickCount(), 3) << "the found song is not started";
     QTest::qWait(500);
     EXPECT_EQ(started(), startedBefore) << "the found song was started";
 
@@ -185,16 +182,17 @@ TEST_F(FavoritesTest, ListCommands) {
     ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("(keine)")));
     EXPECT_EQ(boxes.Texts.size(), 1u) << "no word that the list was not stored";
     boxes.Texts.clear();
-    EXPECT_EQ(form.FFavoriteName, "Rock_Pop");
-    EXPECT_EQ(form.FFavorites.Size(), 2u);
-    EXPECT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
-    EXPECT_EQ(form.pcSeiten->tabText(1), QStringLiteral("Rock_Pop"));
+    EXPECT_EQ(form.FavoriteName(), "Rock_Pop");
+    EXPECT_EQ(form.Favorites().Size(), 2u);
+    EXPECT_EQ(Ui(form).cbFavoriten->currentText(), QStringLiteral("Rock_Pop"));
+    EXPECT_EQ(Ui(form).pcSeiten->tabText(1), QStringLiteral("Rock_Pop"));
     // Once the way is free again, the end of the program stores it.
     ::rmdir(file.c_str());
-    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(ReadFile(file), "\\Rock\\Live\\01-Intro.mp3\r\n\\Rock\\Live\\03-Ende.mp3\r\n");
-    EXPECT_EQ(settings.ReadInteger("Favoriten", "Aktuell", -7), form.cbFavoriten->currentIndex());
+    EXPECT_EQ(settings.ReadInteger("Favoriten", "Aktuell", -7),
+              Ui(form).cbFavoriten->currentIndex());
 }
 
 TEST_F(FavoritesTest, FindShowsTheSongInItsAlbumWithoutStartingIt) {
@@ -203,7 +201,7 @@ TEST_F(FavoritesTest, FindShowsTheSongInItsAlbumWithoutStartingIt) {
     TRecordingAudioLibrary& library = *owned;
     TfmMain form(settings, std::move(owned));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
-    ASSERT_EQ(form.cbFavoriten->currentText(), QStringLiteral("Rock"));
+    ASSERT_EQ(Ui(form).cbFavoriten->currentText(), QStringLiteral("Rock"));
     auto started = [&] {
         return std::count_if(library.Calls.begin(), library.Calls.end(), [](const std::string& c) {
             return c.starts_with("StreamCreateFile(");
@@ -215,24 +213,22 @@ TEST_F(FavoritesTest, FindShowsTheSongInItsAlbumWithoutStartingIt) {
         SCOPED_TRACE(album);
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, album));
         ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
-        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 2);
+        ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 2);
         ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
         ASSERT_NO_FATAL_FAILURE(OpenSongMenu(form, 1));
-        ASSERT_TRUE(form.acFind->isEnabled());
-        ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(form.PopupMenu1, form.acFind));
+        ASSERT_TRUE(Ui(form).acFind->isEnabled());
+        ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(Ui(form).PopupMenu1, Ui(form).acFind));
         const auto before = started();
 
-        EXPECT_EQ(form.pcSeiten->currentIndex(), 0) << "not on page Alle";
-        EXPECT_EQ(form.tvAlben->currentIndex().data().toString(), QStringLiteral("Live"));
-        std::vector<std::string> shown;
-        SongListPaths(form.lvLieder, shown);
-        EXPECT_EQ(shown, (std::vector<std::string>{"\\Rock\\Live\\01-Intro.mp3",
-                                                   "\\Rock\\Live\\02-Song.mp3",
-                                                   "\\Rock\\Live\\03-Ende.mp3"}))
+        EXPECT_EQ(Ui(form).pcSeiten->currentIndex(), 0) << "not on page Alle";
+        EXPECT_EQ(Ui(form).tvAlben->currentIndex().data().toString(), QStringLiteral("Live"));
+        EXPECT_EQ(ShownSongPaths(form), (std::vector<std::string>{"\\Rock\\Live\\01-Intro.mp3",
+                                                                  "\\Rock\\Live\\02-Song.mp3",
+                                                                  "\\Rock\\Live\\03-Ende.mp3"}))
             << "not the album's songs";
-        const QList<QTreeWidgetItem*> selected = form.lvLieder->selectedItems();
+        const QList<QTreeWidgetItem*> selected = Ui(form).lvLieder->selectedItems();
         ASSERT_EQ(selected.size(), 1);
-        EXPECT_EQ(SongPath(selected.first()), "\\Rock\\Live\\03-Ende.mp3");
+        EXPECT_EQ(SongPathOf(form, selected.first()), "\\Rock\\Live\\03-Ende.mp3");
         QTest::qWait(500);
         EXPECT_EQ(started(), before) << "the song found was started";
     }
@@ -288,11 +284,11 @@ TEST_F(FavoritesTest, AListWhoseFileCouldNotBeReadIsNeverWrittenBack) {
         TfmMain form(settings, std::make_unique<TRecordingAudioLibrary>());
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Rock\\Live\\"));
-        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 3);
+        ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);
         auto insert = [&](int row, bool mustAdd) {
             ASSERT_NO_FATAL_FAILURE(ClickSong(form, row));
             // The window may refuse it for a list it could not read.
-            ASSERT_TRUE(form.acAdd->isEnabled() || !mustAdd) << "cannot add to a readable list";
+            ASSERT_TRUE(Ui(form).acAdd->isEnabled() || !mustAdd) << "cannot add to a readable list";
             ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Insert));
         };
 
@@ -316,7 +312,7 @@ TEST_F(FavoritesTest, AListWhoseFileCouldNotBeReadIsNeverWrittenBack) {
             if (*leave == 'c')
                 ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("(keine)")));
             else
-                ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+                ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
             EXPECT_EQ(KindOf(broken), unreadable.kind) << "the list's file was replaced";
         }
         EXPECT_FALSE(form.isVisible());

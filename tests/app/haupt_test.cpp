@@ -61,7 +61,7 @@ protected:
     // The names of the album tree, in pre-order, each indented by its depth.
     static std::vector<std::string> TreeLines(const TfmMain& form) {
         std::vector<std::string> lines;
-        const TCatalogue& catalogue = form.FAlben->Catalogue();
+        const TCatalogue& catalogue = Ui(form).FAlben->Catalogue();
         std::function<void(int32_t)> walk = [&](int32_t parent) {
             for (int32_t node : catalogue.ChildrenOf(parent)) {
                 lines.push_back(std::string(static_cast<size_t>(catalogue.At(node).Level), ' ') +
@@ -75,8 +75,8 @@ protected:
 
     static std::vector<std::string> Captions(const TfmMain& form) {
         std::vector<std::string> captions;
-        for (int i = 0; i < form.lvLieder->topLevelItemCount(); ++i)
-            captions.push_back(form.lvLieder->topLevelItem(i)->text(0).toStdString());
+        for (int i = 0; i < Ui(form).lvLieder->topLevelItemCount(); ++i)
+            captions.push_back(Ui(form).lvLieder->topLevelItem(i)->text(0).toStdString());
         return captions;
     }
 };
@@ -101,45 +101,40 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
     EXPECT_EQ(form.windowTitle().toStdString(),
               "Tunrax (" + std::string(kProgramVersion) + " vom " + date.substr(8, 2) + "/" +
                   date.substr(5, 2) + "/" + date.substr(2, 2) + ")");
-    EXPECT_EQ(form.FSavedCaption, form.windowTitle());
+    EXPECT_EQ(form.SavedCaption(), form.windowTitle());
     ASSERT_TRUE(form.FSource);
     EXPECT_EQ(form.FSource->Capabilities, 7);
 
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Beatles\\Help\\"));
     ASSERT_EQ(Captions(form), (std::vector<std::string>{"Help", "Yesterday"}));
-    std::vector<std::string> paths;
-    SongListPaths(form.lvLieder, paths);
+    std::vector<std::string> paths = ShownSongPaths(form);
     ASSERT_EQ(paths, (std::vector<std::string>{"\\Beatles\\Help\\01_Help.MP3",
                                                "\\Beatles\\Help\\02-Yesterday.mp3"}));
-    EXPECT_EQ(form.lvLieder->currentItem(), nullptr) << "nothing selected in a new list";
-    EXPECT_TRUE(form.lvLieder->selectedItems().isEmpty());
+    EXPECT_EQ(Ui(form).lvLieder->currentItem(), nullptr) << "nothing selected in a new list";
+    EXPECT_TRUE(Ui(form).lvLieder->selectedItems().isEmpty());
     // The count has run up; "Titel nicht abspielen" holds it where it is.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.FTickCount == 3; }, 2000));
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.Sequencer().TickCount() == 3; }, 2000));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
-    EXPECT_EQ(form.FTickCount, 0) << "a new song selection restarts the count";
+    EXPECT_EQ(form.Sequencer().TickCount(), 0) << "a new song selection restarts the count";
 
     // Moving songs on the page of a list that holds them: the first cannot
     // go up, the last cannot go down.
-    auto order = [&] {
-        std::vector<std::string> now;
-        SongListPaths(form.lvLieder, now);
-        return now;
-    };
+    auto order = [&] { return ShownSongPaths(form); };
     ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Help")));
     ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
     ASSERT_EQ(order(), paths);
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
-    EXPECT_FALSE(form.acLiedFrueher->isEnabled());
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acLiedFrueher));
+    EXPECT_FALSE(Ui(form).acLiedFrueher->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acLiedFrueher));
     EXPECT_EQ(order(), paths);
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acLiedSpaeter));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acLiedSpaeter));
     EXPECT_EQ(order(), (std::vector<std::string>{paths[1], paths[0]}));
-    const QList<QTreeWidgetItem*> selected = form.lvLieder->selectedItems();
+    const QList<QTreeWidgetItem*> selected = Ui(form).lvLieder->selectedItems();
     ASSERT_EQ(selected.size(), 1) << "the moved song stays selected";
-    EXPECT_EQ(SongPath(selected.first()), paths[0]) << "the moved song stays selected";
-    EXPECT_FALSE(form.acLiedSpaeter->isEnabled());
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acLiedSpaeter));
+    EXPECT_EQ(SongPathOf(form, selected.first()), paths[0]) << "the moved song stays selected";
+    EXPECT_FALSE(Ui(form).acLiedSpaeter->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acLiedSpaeter));
     EXPECT_EQ(order(), (std::vector<std::string>{paths[1], paths[0]}));
 
     // An album without songs empties the list.
@@ -160,7 +155,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
         EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"A", "b", " x"}));
         EXPECT_EQ(ReadFile(music + "tunrax.dat"), "A\r\nb\r\n\tx\r\n") << "written back";
-        EXPECT_TRUE(form.pbStatus->isHidden());
+        EXPECT_TRUE(Ui(form).pbStatus->isHidden());
     }
 
     // "Aktualisieren" scans again on a source that can write its catalogue,
@@ -170,7 +165,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     EXPECT_TRUE(Exists(music + "tunrax2.dat"));
     MakeDirs(music + "C");
-    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Aktualisieren1));
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Aktualisieren1));
     EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"A", "b", " x", "C"}));
     EXPECT_EQ(ReadFile(music + "tunrax2.dat"), "A\r\nb\r\n\tx\r\nC\r\n");
     EXPECT_EQ(ReadFile(music + "tunrax.dat"), "A\r\nb\r\n\tx\r\n");
@@ -180,38 +175,39 @@ TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
     TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     const std::vector<std::pair<QAction*, const char*>> actions = {
-        {form.acNeuListe, "Neue Liste"},
-        {form.acDelListe, "Liste Löschen"},
-        {form.acAdd, "zu Favoritenliste hinzufügen"},
-        {form.acDel, "von Favoritenliste entfernen"},
-        {form.acNoPlay, "Titel nicht abspielen"},
-        {form.acLiedFrueher, "Lied früher"},
-        {form.acLiedSpaeter, "Lied später"},
-        {form.acKopieren, "Lieder kopieren"},
-        {form.acAddAll, "Alle Lieder zur Favoritenliste hinzufügen"},
-        {form.acDelAll, "Alle Lieder von der Favoritenliste entfernen"},
-        {form.acFind, "Lied im Album finden"}};
+        {Ui(form).acNeuListe, "Neue Liste"},
+        {Ui(form).acDelListe, "Liste Löschen"},
+        {Ui(form).acAdd, "zu Favoritenliste hinzufügen"},
+        {Ui(form).acDel, "von Favoritenliste entfernen"},
+        {Ui(form).acNoPlay, "Titel nicht abspielen"},
+        {Ui(form).acLiedFrueher, "Lied früher"},
+        {Ui(form).acLiedSpaeter, "Lied später"},
+        {Ui(form).acKopieren, "Lieder kopieren"},
+        {Ui(form).acAddAll, "Alle Lieder zur Favoritenliste hinzufügen"},
+        {Ui(form).acDelAll, "Alle Lieder von der Favoritenliste entfernen"},
+        {Ui(form).acFind, "Lied im Album finden"}};
     for (const auto& [action, caption] : actions) {
         SCOPED_TRACE(caption);
         EXPECT_EQ(action->text().toStdString(), caption);
         EXPECT_EQ(action->toolTip(), action->text());
         // No list chosen, nothing selected: only these two can run.
-        EXPECT_EQ(action->isEnabled(), action == form.acNeuListe || action == form.acNoPlay);
+        EXPECT_EQ(action->isEnabled(),
+                  action == Ui(form).acNeuListe || action == Ui(form).acNoPlay);
     }
-    EXPECT_EQ(form.acAdd->shortcut(), QKeySequence(Qt::Key_Insert));
-    EXPECT_EQ(form.acDel->shortcut(), QKeySequence(Qt::Key_Delete));
-    EXPECT_TRUE(form.acNoPlay->isCheckable());
-    EXPECT_FALSE(form.acAdd->icon().isNull());
-    EXPECT_TRUE(form.acAddAll->icon().isNull()) << "the list commands have no image";
-    EXPECT_TRUE(form.Einstellungen1->isEnabled());
-    EXPECT_FALSE(form.pcSeiten->isTabVisible(1)) << "no favourite list chosen";
-    EXPECT_TRUE(form.pbStatus->isHidden());
+    EXPECT_EQ(Ui(form).acAdd->shortcut(), QKeySequence(Qt::Key_Insert));
+    EXPECT_EQ(Ui(form).acDel->shortcut(), QKeySequence(Qt::Key_Delete));
+    EXPECT_TRUE(Ui(form).acNoPlay->isCheckable());
+    EXPECT_FALSE(Ui(form).acAdd->icon().isNull());
+    EXPECT_TRUE(Ui(form).acAddAll->icon().isNull()) << "the list commands have no image";
+    EXPECT_TRUE(Ui(form).Einstellungen1->isEnabled());
+    EXPECT_FALSE(Ui(form).pcSeiten->isTabVisible(1)) << "no favourite list chosen";
+    EXPECT_TRUE(Ui(form).pbStatus->isHidden());
     // "Minimieren" sits at the right end of the menu bar.
     auto* right = form.findChild<QMenuBar*>(QStringLiteral("MainMenu1Rechts"));
     ASSERT_NE(right, nullptr);
-    EXPECT_TRUE(right->actions().contains(form.Minimieren1));
+    EXPECT_TRUE(right->actions().contains(Ui(form).Minimieren1));
     EXPECT_GT(right->mapTo(&form, QPoint(0, 0)).x(),
-              form.MainMenu1->mapTo(&form, QPoint(0, 0)).x() + 100);
+              Ui(form).MainMenu1->mapTo(&form, QPoint(0, 0)).x() + 100);
 }
 
 TEST_F(MainWindowTest, CloseHidesAndOnlyBeendenEnds) {
@@ -231,7 +227,7 @@ TEST_F(MainWindowTest, CloseHidesAndOnlyBeendenEnds) {
     bool timedOut = false;
     // Back from the task bar, then "&Beenden" from the menu.
     form.showNormal();
-    QTimer::singleShot(0, &form, [&] { ClickMainMenu(form, form.Beenden1); });
+    QTimer::singleShot(0, &form, [&] { ClickMainMenu(form, Ui(form).Beenden1); });
     // Bound to the window, so that the guard cannot fire in a later test.
     QTimer::singleShot(5000, &form, [&] {
         timedOut = true;
@@ -258,7 +254,7 @@ TEST_F(MainWindowTest, TheChooserIsFilledOnceTheCatalogueLoadsAfterAFailedStart)
         const char* name;
         std::function<void()> breakSource;  // before the start
         std::function<void(TTestDialogs&)> mend;
-        QAction* TfmMain::*command;  // run from the menu after mending
+        const char* command;  // run from the menu after mending
     };
     const Case cases[] = {
         {"web server down, then up: Aktualisieren",
@@ -271,7 +267,7 @@ TEST_F(MainWindowTest, TheChooserIsFilledOnceTheCatalogueLoadsAfterAFailedStart)
          [&](TTestDialogs&) {
              server.Start({"php", "-S", "127.0.0.1:" + std::to_string(port), "-t", www}, port);
          },
-         &TfmMain::Aktualisieren1},
+         "Aktualisieren1"},
         {"collection folder missing, then another chosen: Einstellungen",
          [&] { ChooseLocalSource(settings, tmp / "fehlt/"); },
          [&](TTestDialogs& dialogs) {
@@ -281,7 +277,7 @@ TEST_F(MainWindowTest, TheChooserIsFilledOnceTheCatalogueLoadsAfterAFailedStart)
                  return 1;
              };
          },
-         &TfmMain::Einstellungen1},
+         "Einstellungen1"},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
@@ -293,16 +289,16 @@ TEST_F(MainWindowTest, TheChooserIsFilledOnceTheCatalogueLoadsAfterAFailedStart)
         ASSERT_TRUE(boxes.WaitFor(1)) << "no error shown for the failed start";
         ASSERT_TRUE(form.isVisible());
         test.mend(standIn);
-        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.*test.command));
+        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Find<QAction>(form, test.command)));
         EXPECT_EQ(boxes.Texts.size(), 1u) << boxes.Texts.back();
         boxes.Texts.clear();
         EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"Album"}));
         std::vector<std::string> chooser;
-        for (int i = 0; i < form.cbFavoriten->count(); ++i)
-            chooser.push_back(form.cbFavoriten->itemText(i).toStdString());
+        for (int i = 0; i < Ui(form).cbFavoriten->count(); ++i)
+            chooser.push_back(Ui(form).cbFavoriten->itemText(i).toStdString());
         EXPECT_EQ(chooser, (std::vector<std::string>{"(keine)", "Party"}))
             << "the chooser was not filled";
-        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
     }
 }
 

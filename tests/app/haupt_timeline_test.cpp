@@ -14,7 +14,7 @@
 #include "app/haupt.h"
 #include "settings/Vel_ini.h"
 #include "support/LocalSource.h"
-#include "support/RecordingAudioLibrary.h"
+#include "support/PlayLog.h"
 #include "support/TempDir.h"
 #include "support/WindowInput.h"
 
@@ -25,30 +25,16 @@ namespace {
 
 using Events = std::vector<std::string>;
 
-// Tells which song each stream was opened for (by the content of the file it
-// was given) and when the player's state was asked, by tick. It reports
-// playing from the start (as while a song of another album plays) until the
-// test ends a song or the window stops the player.
-class PlayLog : public TRecordingAudioLibrary {
+// Numbers what the library is told by tick: "2 play Eins", "4 poll".
+class PlayLog : public TPlayLog {
 public:
+    PlayLog() {
+        OnEvent = [this](const std::string& event) {
+            Seen.push_back(std::to_string(Tick) + " " + event);
+        };
+    }
     int Tick = 0;
-    Events Seen;  // "2 play Eins", "4 poll"
-
-    uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
-                              uint64_t length, uint32_t flags) override {
-        TRecordingAudioLibrary::StreamCreateFile(memory, fileName, offset, length, flags);
-        Seen.push_back(std::to_string(Tick) + " play " + ReadFile(fileName));
-        Activity = kActivePlaying;
-        return NextHandle++;
-    }
-    bool ChannelStop(uint32_t handle) override {
-        Activity = kActiveStopped;
-        return TRecordingAudioLibrary::ChannelStop(handle);
-    }
-    uint32_t ChannelIsActive(uint32_t handle) override {
-        Seen.push_back(std::to_string(Tick) + " poll");
-        return TRecordingAudioLibrary::ChannelIsActive(handle);
-    }
+    Events Seen;
 };
 
 class TimelineTest : public ::testing::Test {
@@ -63,9 +49,9 @@ protected:
 
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
-        form.mmStart->stop();  // the test gives the ticks
+        Ui(form).mmStart->stop();  // the test gives the ticks
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
-        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 3);
+        ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);
         // However far the count was, it now polls every tick.
         EXPECT_FALSE(AnyStarted(Ticks(4))) << "a song started while another plays";
     }
@@ -76,8 +62,8 @@ protected:
     Events Ticks(int count) {
         library.Seen.clear();
         for (library.Tick = 1; library.Tick <= count; ++library.Tick) {
-            EXPECT_FALSE(form.mmStart->isActive()) << "the playback timer runs again by itself";
-            QMetaObject::invokeMethod(form.mmStart, "timeout");
+            EXPECT_FALSE(Ui(form).mmStart->isActive()) << "the playback timer runs again by itself";
+            QMetaObject::invokeMethod(Ui(form).mmStart, "timeout");
             QCoreApplication::processEvents();
         }
         library.Tick = 0;
@@ -89,11 +75,11 @@ protected:
         });
     }
     QString Playing(const char* song) const {
-        return form.FSavedCaption + QStringLiteral(" - ") + QString::fromUtf8(song);
+        return form.SavedCaption() + QStringLiteral(" - ") + QString::fromUtf8(song);
     }
     int Selected() const {
-        const QList<QTreeWidgetItem*> selected = form.lvLieder->selectedItems();
-        return selected.size() == 1 ? form.lvLieder->indexOfTopLevelItem(selected.first()) : -1;
+        const QList<QTreeWidgetItem*> selected = Ui(form).lvLieder->selectedItems();
+        return selected.size() == 1 ? Ui(form).lvLieder->indexOfTopLevelItem(selected.first()) : -1;
     }
 
     TempDir tmp;
@@ -128,7 +114,7 @@ TEST_F(TimelineTest, TabAndSpaceStartTheListWhichPlaysEverySongToItsEnd) {
     // Tab from the album tree into the list makes its first song current but
     // does not select it: nothing starts.
     ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Tab));
-    ASSERT_EQ(QApplication::focusWidget(), form.lvLieder);
+    ASSERT_EQ(QApplication::focusWidget(), Ui(form).lvLieder);
     EXPECT_FALSE(AnyStarted(Ticks(4)));
     EXPECT_EQ(Selected(), -1);
 
@@ -147,13 +133,13 @@ TEST_F(TimelineTest, TabAndSpaceStartTheListWhichPlaysEverySongToItsEnd) {
     EXPECT_EQ(Selected(), 2);
     library.Activity = kActiveStopped;
     EXPECT_EQ(Ticks(3), (Events{"1 poll", "2 poll", "3 poll"})) << "the list has ended";
-    EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
+    EXPECT_EQ(form.windowTitle(), form.SavedCaption());
     EXPECT_EQ(Selected(), 2);
 }
 
 TEST_F(TimelineTest, AClickOnTheCurrentSongOrAfterARemoteStopStartsIt) {
     ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Tab));
-    ASSERT_EQ(QApplication::focusWidget(), form.lvLieder);
+    ASSERT_EQ(QApplication::focusWidget(), Ui(form).lvLieder);
     EXPECT_FALSE(AnyStarted(Ticks(4)));
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));  // the row that is current already
     ASSERT_EQ(Selected(), 0);
@@ -163,7 +149,7 @@ TEST_F(TimelineTest, AClickOnTheCurrentSongOrAfterARemoteStopStartsIt) {
     // chosen in the window.
     form.MediaStop();
     EXPECT_EQ(Ticks(3), (Events{"1 poll", "2 poll", "3 poll"}));
-    EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
+    EXPECT_EQ(form.windowTitle(), form.SavedCaption());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
     EXPECT_EQ(Ticks(4), (Events{"2 play Zwei", "4 poll"}));
     EXPECT_EQ(form.windowTitle(), Playing("Zwei"));

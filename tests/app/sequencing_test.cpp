@@ -48,7 +48,7 @@ protected:
     void Start() {
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
-        ASSERT_EQ(form.lvLieder->topLevelItemCount(), 5);
+        ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 5);
     }
 
     // What the window shows whenever the caption changes.
@@ -58,15 +58,16 @@ protected:
     // Records from now on; the state before the first change is left out.
     void Record() {
         shown.push_back({form.windowTitle(), {}, {}, {}, {}});
-        QObject::connect(form.mmStart, &QTimer::timeout, [this] {
+        QObject::connect(Ui(form).mmStart, &QTimer::timeout, [this] {
             if (!shown.empty() && shown.back().caption == form.windowTitle())
                 return;
-            shown.push_back({form.windowTitle(), form.laTitel->text(), form.laInterpret->text(),
-                             form.laAlbum->text(), form.NBA->Tip()});
+            shown.push_back({form.windowTitle(), Ui(form).laTitel->text(),
+                             Ui(form).laInterpret->text(), Ui(form).laAlbum->text(),
+                             Ui(form).NBA->Tip()});
         });
     }
     QString Playing(const char* song) const {
-        return form.FSavedCaption + QStringLiteral(" - ") + QString::fromUtf8(song);
+        return form.SavedCaption() + QStringLiteral(" - ") + QString::fromUtf8(song);
     }
 
     static constexpr double kSeconds = 0.4;
@@ -87,7 +88,7 @@ TEST_F(SequencingTest, TheThirdSongPlaysToTheEndOfTheList) {
     Record();
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 2));
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return shown.size() >= 5 && form.windowTitle() == form.FSavedCaption; }, 10000));
+        [&] { return shown.size() >= 5 && form.windowTitle() == form.SavedCaption(); }, 10000));
     shown.erase(shown.begin());
     ASSERT_EQ(shown.size(), 4u);
     EXPECT_EQ(shown[0].caption, Playing("Lied 3"));
@@ -100,34 +101,34 @@ TEST_F(SequencingTest, TheThirdSongPlaysToTheEndOfTheList) {
     EXPECT_EQ(shown[1].tip, QStringLiteral("Alte Band --> Vier"));
     EXPECT_EQ(shown[2].caption, Playing("Lied 5"));
     EXPECT_EQ(shown[2].title, QString()) << "no tag: empty labels";
-    EXPECT_EQ(shown[2].tip, form.FSavedCaption);
-    EXPECT_EQ(shown[3].caption, form.FSavedCaption);
+    EXPECT_EQ(shown[2].tip, form.SavedCaption());
+    EXPECT_EQ(shown[3].caption, form.SavedCaption());
     EXPECT_FALSE(form.PlayIconOn()) << "the idle picture once the list has ended";
     EXPECT_FALSE(Exists(TempFileName())) << "the temporary file goes when the player stops";
 }
 
 TEST_F(SequencingTest, NothingStartsWhileTheTimerIsOff) {
     ASSERT_NO_FATAL_FAILURE(Start());
-    ASSERT_NO_FATAL_FAILURE(ClickTool(form, form.acNoPlay));  // "Titel nicht abspielen"
-    ASSERT_FALSE(form.mmStart->isActive());
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));  // "Titel nicht abspielen"
+    ASSERT_FALSE(Ui(form).mmStart->isActive());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
     QTest::qWait(600);
-    EXPECT_EQ(form.windowTitle(), form.FSavedCaption);
-    EXPECT_EQ(form.FPlayer->State(), psStopped);
+    EXPECT_EQ(form.windowTitle(), form.SavedCaption());
+    EXPECT_EQ(form.PlayerState(), psStopped);
 }
 
 TEST_F(SequencingTest, PausingFromTheTrayHoldsTheList) {
     ASSERT_NO_FATAL_FAILURE(Start());
     Record();
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.FPlayer->State() == psPlaying; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psPlaying; }, 3000));
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
-    EXPECT_EQ(form.FPlayer->State(), psPaused);
+    EXPECT_EQ(form.PlayerState(), psPaused);
     EXPECT_FALSE(form.PlayIconOn());
     QTest::qWait(static_cast<int>(kSeconds * 1000) + 500);
     EXPECT_EQ(form.windowTitle(), Playing("Lied 1")) << "a paused song holds the list";
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
-    EXPECT_EQ(form.FPlayer->State(), psPlaying);
+    EXPECT_EQ(form.PlayerState(), psPlaying);
     EXPECT_TRUE(form.PlayIconOn());
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 2"); }, 3000));
 }

@@ -200,30 +200,30 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
         << form.windowTitle().toStdString();
     ASSERT_TRUE(form.FSource);
     EXPECT_EQ(form.FSource->Root, collection);
-    EXPECT_TRUE(form.Einstellungen1->isEnabled());
+    EXPECT_TRUE(Ui(form).Einstellungen1->isEnabled());
 
     // Another collection saved: the songs of the old one go.
     const std::string other = tmp / "Andere/";
     WriteFile(other + "tunrax.dat", "Erstes\r\nZweites\r\n");
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
-    ASSERT_EQ(form.lvLieder->topLevelItemCount(), 1);
+    ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 1);
     {
         ModalAnswer<TfmSetup> save([&](TfmSetup& setup) { SaveLocalFolder(setup, other); });
-        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Einstellungen1));
+        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Einstellungen1));
         EXPECT_EQ(save.Count(), 1);
     }
-    EXPECT_EQ(form.lvLieder->topLevelItemCount(), 0) << "songs of the old source stay listed";
+    EXPECT_EQ(Ui(form).lvLieder->topLevelItemCount(), 0) << "songs of the old source stay listed";
     EXPECT_EQ(form.FSource->Root, other);
-    EXPECT_EQ(form.FAlben->Catalogue().Count(), 2);
-    EXPECT_EQ(form.tvAlben->model()->rowCount(), 2) << "the album tree of the old source stays";
+    EXPECT_EQ(Ui(form).FAlben->Catalogue().Count(), 2);
+    EXPECT_EQ(Ui(form).tvAlben->model()->rowCount(), 2) << "the album tree of the old source stays";
     // Cancelled: the source stays.
     TCustomTransfer* before = form.FSource.Get();
     {
         ModalAnswer<TfmSetup> cancel(Cancel);
-        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Einstellungen1));
+        ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Einstellungen1));
         EXPECT_EQ(cancel.Count(), 1);
     }
     EXPECT_EQ(form.FSource.Get(), before);
-    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, form.Beenden1));
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
     EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
 }

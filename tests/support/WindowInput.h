@@ -14,10 +14,12 @@
 #include <QComboBox>
 #include <QImage>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -41,9 +43,11 @@
 #include "app/CatalogueModel.h"
 #include "app/haupt.h"
 #include "settings/Vel_ini.h"
+#include "settings/vel_text.h"
 #include "support/TempDir.h"
 #include "widgets/TrayIcon.h"
 #include "widgets/velWizard.h"
+#include "widgets/vel_single.h"
 
 // Lets test failures print texts as text.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -51,6 +55,62 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 }
 
 namespace tunrax::test {
+
+// Finds a control of the window by its object name; a control that is not
+// there fails the test.
+template <class T>
+T* Find(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << "no control " << name;
+    return found;
+}
+
+// The main window's controls, found by their names as tools find them.
+struct MainControls {
+    explicit MainControls(const TfmMain& main) : window(main) {}
+    const TfmMain& window;
+    QMenuBar* MainMenu1 = Find<QMenuBar>(window, "MainMenu1");
+    QAction* Aktualisieren1 = Find<QAction>(window, "Aktualisieren1");
+    QAction* Beenden1 = Find<QAction>(window, "Beenden1");
+    QAction* Einstellungen1 = Find<QAction>(window, "Einstellungen1");
+    QAction* Minimieren1 = Find<QAction>(window, "Minimieren1");
+    QWidget* Panel1 = Find<QWidget>(window, "Panel1");
+    QLabel* Label1 = Find<QLabel>(window, "Label1");
+    QComboBox* cbFavoriten = Find<QComboBox>(window, "cbFavoriten");
+    QToolBar* atMain = Find<QToolBar>(window, "atMain");
+    QTabWidget* pcSeiten = Find<QTabWidget>(window, "pcSeiten");
+    QWidget* tsAlle = Find<QWidget>(window, "tsAlle");
+    QWidget* tsFavoriten = Find<QWidget>(window, "tsFavoriten");
+    QLabel* imFavoriten = Find<QLabel>(window, "imFavoriten");
+    QTreeView* tvAlben = Find<QTreeView>(window, "tvAlben");
+    QTreeWidget* lvLieder = Find<QTreeWidget>(window, "lvLieder");
+    QLabel* laTitel = Find<QLabel>(window, "laTitel");
+    QLabel* laInterpret = Find<QLabel>(window, "laInterpret");
+    QLabel* laAlbum = Find<QLabel>(window, "laAlbum");
+    QProgressBar* pbStatus = Find<QProgressBar>(window, "pbStatus");
+    QTimer* mmStart = Find<QTimer>(window, "mmStart");
+    TTrayIcon* NBA = Find<TTrayIcon>(window, "NBA");
+    TSingleInstance* SingleInstance1 = Find<TSingleInstance>(window, "SingleInstance1");
+    QMenu* PopupMenu1 = Find<QMenu>(window, "PopupMenu1");
+    QMenu* PopupMenu2 = Find<QMenu>(window, "PopupMenu2");
+    QAction* acNeuListe = Find<QAction>(window, "acNeuListe");
+    QAction* acDelListe = Find<QAction>(window, "acDelListe");
+    QAction* acAdd = Find<QAction>(window, "acAdd");
+    QAction* acDel = Find<QAction>(window, "acDel");
+    QAction* acNoPlay = Find<QAction>(window, "acNoPlay");
+    QAction* acLiedFrueher = Find<QAction>(window, "acLiedFrueher");
+    QAction* acLiedSpaeter = Find<QAction>(window, "acLiedSpaeter");
+    QAction* acKopieren = Find<QAction>(window, "acKopieren");
+    QAction* acAddAll = Find<QAction>(window, "acAddAll");
+    QAction* acDelAll = Find<QAction>(window, "acDelAll");
+    QAction* acFind = Find<QAction>(window, "acFind");
+    // The model behind the album tree.
+    TCatalogueModel* FAlben = tvAlben ? qobject_cast<TCatalogueModel*>(tvAlben->model()) : nullptr;
+};
+
+inline MainControls Ui(const TfmMain& form) {
+    return MainControls(form);
+}
 
 // Lets the event loop run until what the input set off is done, as between
 // two inputs of a person; far less than a playback tick is needed for that.
@@ -208,23 +268,46 @@ inline void ClickIn(QWidget* widget, const QRect& rect) {
 // Clicks the folder of the album tree with this path ("\Artist\Album\"),
 // scrolling it into view first.
 inline void ClickAlbum(TfmMain& form, const std::string& path) {
-    const TCatalogue& catalogue = form.FAlben->Catalogue();
+    const TCatalogue& catalogue = Ui(form).FAlben->Catalogue();
     int32_t found = TCatalogue::kNone;
     for (int32_t node = 0; node < catalogue.Count(); ++node)
         if (NodePath(catalogue, node) == path)
             found = node;
     ASSERT_NE(found, TCatalogue::kNone) << "no folder " << path << " in the tree";
-    const QModelIndex index = form.FAlben->IndexOf(found);
-    form.tvAlben->scrollTo(index);
-    ClickIn(form.tvAlben->viewport(), form.tvAlben->visualRect(index));
+    const QModelIndex index = Ui(form).FAlben->IndexOf(found);
+    Ui(form).tvAlben->scrollTo(index);
+    ClickIn(Ui(form).tvAlben->viewport(), Ui(form).tvAlben->visualRect(index));
 }
 
 // Clicks the song in this row of the song list.
 inline void ClickSong(TfmMain& form, int row) {
-    ASSERT_LT(row, form.lvLieder->topLevelItemCount()) << "the song list is too short";
-    QTreeWidgetItem* item = form.lvLieder->topLevelItem(row);
-    form.lvLieder->scrollToItem(item);
-    ClickIn(form.lvLieder->viewport(), form.lvLieder->visualItemRect(item));
+    ASSERT_LT(row, Ui(form).lvLieder->topLevelItemCount()) << "the song list is too short";
+    QTreeWidgetItem* item = Ui(form).lvLieder->topLevelItem(row);
+    Ui(form).lvLieder->scrollToItem(item);
+    ClickIn(Ui(form).lvLieder->viewport(), Ui(form).lvLieder->visualItemRect(item));
+}
+
+// The song paths of the song list in the order shown. The list widget shows
+// captions only: each row's caption is checked against the song it stands
+// for, so that an order the widget does not show fails the test.
+inline std::vector<std::string> ShownSongPaths(const TfmMain& form) {
+    const TSongList& songs = form.Songs();
+    EXPECT_EQ(Ui(form).lvLieder->topLevelItemCount(), songs.Size())
+        << "rows shown and listed differ";
+    std::vector<std::string> paths;
+    for (int row = 0; row < songs.Size(); ++row) {
+        const QTreeWidgetItem* item = Ui(form).lvLieder->topLevelItem(row);
+        EXPECT_TRUE(item && item->text(0).toStdString() == DisplayText(songs.At(row).Caption))
+            << "row " << row << " does not show " << songs.At(row).Path;
+        paths.push_back(songs.At(row).Path);
+    }
+    return paths;
+}
+
+// The song path of the song list's item; empty for none.
+inline std::string SongPathOf(const TfmMain& form, QTreeWidgetItem* item) {
+    const int row = item ? Ui(form).lvLieder->indexOfTopLevelItem(item) : -1;
+    return row >= 0 && row < form.Songs().Size() ? form.Songs().At(row).Path : std::string();
 }
 
 // A key pressed and released on the widget of the window that has the
@@ -243,14 +326,14 @@ inline void PressKey(TfmMain& form, Qt::Key key) {
 
 // Clicks the tab of a page ("Alle" is 0, the list's page 1).
 inline void ClickPage(TfmMain& form, int page) {
-    QTabBar* tabs = form.pcSeiten->tabBar();
+    QTabBar* tabs = Ui(form).pcSeiten->tabBar();
     ASSERT_TRUE(tabs->isTabVisible(page)) << "the tab of page " << page << " is hidden";
     ClickIn(tabs, tabs->tabRect(page));
 }
 
 // Clicks the tool bar's button of the command.
 inline void ClickTool(TfmMain& form, QAction* action) {
-    QWidget* button = form.atMain->widgetForAction(action);
+    QWidget* button = Ui(form).atMain->widgetForAction(action);
     ASSERT_NE(button, nullptr) << action->text().toStdString() << " has no tool button";
     ClickIn(button, button->rect());
 }
@@ -258,7 +341,7 @@ inline void ClickTool(TfmMain& form, QAction* action) {
 // Opens the chooser's drop-down with a click, moves to the list named text
 // with the arrow keys and takes it with Enter (the window may still refuse it).
 inline void ChooseList(TfmMain& form, const QString& text) {
-    QComboBox* chooser = form.cbFavoriten;
+    QComboBox* chooser = Ui(form).cbFavoriten;
     const int row = chooser->findText(text);
     ASSERT_GE(row, 0) << "no list " << text.toStdString() << " in the chooser";
     ASSERT_NO_FATAL_FAILURE(ClickIn(chooser, chooser->rect()));
@@ -275,13 +358,13 @@ inline void ChooseList(TfmMain& form, const QString& text) {
 // A right click on the song in this row, through the window system as a real
 // click comes, so that the song list's context menu opens.
 inline void OpenSongMenu(TfmMain& form, int row) {
-    ASSERT_LT(row, form.lvLieder->topLevelItemCount()) << "the song list is too short";
-    QTreeWidgetItem* item = form.lvLieder->topLevelItem(row);
-    form.lvLieder->scrollToItem(item);
-    const QPoint at =
-        form.lvLieder->viewport()->mapTo(&form, form.lvLieder->visualItemRect(item).center());
+    ASSERT_LT(row, Ui(form).lvLieder->topLevelItemCount()) << "the song list is too short";
+    QTreeWidgetItem* item = Ui(form).lvLieder->topLevelItem(row);
+    Ui(form).lvLieder->scrollToItem(item);
+    const QPoint at = Ui(form).lvLieder->viewport()->mapTo(
+        &form, Ui(form).lvLieder->visualItemRect(item).center());
     QTest::mouseClick(form.windowHandle(), Qt::RightButton, Qt::NoModifier, at);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PopupMenu1->isVisible(); }, 2000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ui(form).PopupMenu1->isVisible(); }, 2000))
         << "the song list's context menu did not open";
 }
 
@@ -297,7 +380,7 @@ inline void ClickMenuEntry(QMenu* menu, QAction* action) {
 inline void ClickMainMenu(TfmMain& form, QAction* action) {
     if (auto* menu = qobject_cast<QMenu*>(action->parent())) {
         ASSERT_NO_FATAL_FAILURE(
-            ClickIn(form.MainMenu1, form.MainMenu1->actionGeometry(menu->menuAction())));
+            ClickIn(Ui(form).MainMenu1, Ui(form).MainMenu1->actionGeometry(menu->menuAction())));
         ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
         ClickMenuEntry(menu, action);
         return;
@@ -310,7 +393,7 @@ inline void ClickMainMenu(TfmMain& form, QAction* action) {
 // A left click on the window's icon in the notification area, as the desktop
 // reports it through the icon (offscreen has no notification area to click).
 inline void ClickTrayIcon(TfmMain& form) {
-    auto& icon = const_cast<QSystemTrayIcon&>(form.NBA->Tray());
+    auto& icon = const_cast<QSystemTrayIcon&>(Ui(form).NBA->Tray());
     Q_EMIT icon.activated(QSystemTrayIcon::Trigger);
     Settle();
 }
@@ -374,7 +457,7 @@ inline const QColor kListSongColour(192, 220, 192);
 // sampled at the right end of the row, where its background shows past the
 // text. A selected row shows the selection's colour instead.
 inline std::vector<bool> DrawnHighlights(TfmMain& form) {
-    QTreeWidget* list = form.lvLieder;
+    QTreeWidget* list = Ui(form).lvLieder;
     const QImage image = list->viewport()->grab().toImage();
     const qreal scale = image.devicePixelRatio();
     std::vector<bool> marks;

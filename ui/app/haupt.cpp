@@ -27,13 +27,10 @@
 
 #include "app/CatalogueModel.h"
 #include "app/QtProgress.h"
+#include "app/SongListView.h"
 #include "audio/BassPlayer.h"
-#include "audio/ID3v1.h"
-#include "audio/ID3v2.h"
 #include "collection/catalogue_scan.h"
 #include "collection/collation.h"
-#include "collection/songfile.h"
-#include "collection/songlist.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
@@ -56,10 +53,6 @@ namespace {
 
 const char kSettings[] = "Einstellungen";
 
-QIcon ResourceIcon(const QString& name) {
-    return QIcon(QStringLiteral(":/") + name);
-}
-
 // Runs a clean-up when the scope ends, also when an error leaves it.
 template <class F>
 class Finally {
@@ -73,19 +66,7 @@ private:
     F FF;
 };
 
-// Keeps the selection of a view visible while it has no focus.
-void KeepSelectionVisible(QWidget* view) {
-    QPalette palette = view->palette();
-    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    view->setPalette(palette);
-}
-
 }  // namespace
-
-std::string TempFileName() {
-    return GetTempFolder() + "tunrax.mp3";
-}
 
 TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library,
                  std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
@@ -117,6 +98,7 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library,
     CreateActions();
     CreateControls();
     VelFormCreate();
+    NameControls();
     // The commands follow the window's state whenever the event queue has
     // drained, whatever changed it: a click, a key, a song's end, a timer.
     FIdle = new QTimer(this);
@@ -131,38 +113,33 @@ TfmMain::~TfmMain() {
     VelFormDestroy();
 }
 
-QAction* TfmMain::MakeAction(const QString& caption, const QString& category, int image,
-                             const QKeySequence& shortcut) {
-    auto* action = new QAction(caption, this);
-    action->setProperty("category", category);
-    if (image >= 0)
-        action->setIcon(ResourceIcon(QStringLiteral("toolbar/%1.svg").arg(image)));
-    if (!shortcut.isEmpty())
-        action->setShortcut(shortcut);
-    action->setEnabled(false);
-    return action;
-}
-
-void TfmMain::CreateActions() {
-    const QString favoriten = QStringLiteral("Favoriten");
-    const QString lieder = QStringLiteral("Lieder");
-    acNeuListe = MakeAction(QStringLiteral("Neue Liste"), favoriten, 2);
-    acDelListe = MakeAction(QStringLiteral("Liste Löschen"), favoriten, 3);
-    acAdd = MakeAction(QStringLiteral("zu Favoritenliste hinzufügen"), lieder, 0,
-                       QKeySequence(Qt::Key_Insert));
-    acDel = MakeAction(QStringLiteral("von Favoritenliste entfernen"), lieder, 1,
-                       QKeySequence(Qt::Key_Delete));
-    acNoPlay = MakeAction(QStringLiteral("Titel nicht abspielen"), lieder, 4);
-    acNoPlay->setCheckable(true);
-    acLiedFrueher = MakeAction(QStringLiteral("Lied früher"), favoriten, 5);
-    acLiedSpaeter = MakeAction(QStringLiteral("Lied später"), favoriten, 6);
-    acKopieren = MakeAction(QStringLiteral("Lieder kopieren"), favoriten, 7);
-    acAddAll = MakeAction(QStringLiteral("Alle Lieder zur Favoritenliste hinzufügen"), lieder, -1);
-    acDelAll =
-        MakeAction(QStringLiteral("Alle Lieder von der Favoritenliste entfernen"), lieder, -1);
-    acFind = MakeAction(QStringLiteral("Lied im Album finden"), lieder, -1);
-    for (QAction* action : {acAdd, acDel})
-        action->setShortcutContext(Qt::WindowShortcut);
+void TfmMain::NameControls() {
+    const std::pair<QObject*, const char*> controls[] = {{MainMenu1, "MainMenu1"},
+                                                         {Aktualisieren1, "Aktualisieren1"},
+                                                         {Beenden1, "Beenden1"},
+                                                         {Einstellungen1, "Einstellungen1"},
+                                                         {Minimieren1, "Minimieren1"},
+                                                         {Panel1, "Panel1"},
+                                                         {Label1, "Label1"},
+                                                         {cbFavoriten, "cbFavoriten"},
+                                                         {atMain, "atMain"},
+                                                         {pcSeiten, "pcSeiten"},
+                                                         {tsAlle, "tsAlle"},
+                                                         {tsFavoriten, "tsFavoriten"},
+                                                         {imFavoriten, "imFavoriten"},
+                                                         {tvAlben, "tvAlben"},
+                                                         {lvLieder, "lvLieder"},
+                                                         {laTitel, "laTitel"},
+                                                         {laInterpret, "laInterpret"},
+                                                         {laAlbum, "laAlbum"},
+                                                         {pbStatus, "pbStatus"},
+                                                         {mmStart, "mmStart"},
+                                                         {NBA, "NBA"},
+                                                         {SingleInstance1, "SingleInstance1"},
+                                                         {PopupMenu1, "PopupMenu1"},
+                                                         {PopupMenu2, "PopupMenu2"}};
+    for (const auto& [control, name] : controls)
+        control->setObjectName(QString::fromLatin1(name));
 }
 
 void TfmMain::CreateControls() {
@@ -263,22 +240,8 @@ void TfmMain::CreateControls() {
 
     auto* right = new QVBoxLayout;
     right->setSpacing(1);
-    lvLieder = new QTreeWidget(this);
-    lvLieder->setColumnCount(1);
-    lvLieder->setHeaderLabels({QStringLiteral("Lieder")});
-    lvLieder->setHeaderHidden(true);
-    lvLieder->setColumnWidth(0, 266);
-    lvLieder->setRootIsDecorated(false);
-    lvLieder->setUniformRowHeights(true);
-    lvLieder->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvLieder->setSelectionMode(QAbstractItemView::SingleSelection);
-    lvLieder->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvLieder->setContextMenuPolicy(Qt::CustomContextMenu);
-    KeepSelectionVisible(lvLieder);
+    lvLieder = CreateSongListWidget(this);
     right->addWidget(lvLieder, 1);
-    // The selection, not the current item: a mouse press makes a row current
-    // before it selects it, and Tab makes a row current without selecting it.
-    connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, Guarded(&TfmMain::lvLiederChange));
     for (QLabel** label : {&laTitel, &laInterpret, &laAlbum}) {
         *label = new QLabel(this);
         (*label)->setAlignment(Qt::AlignCenter);
@@ -298,36 +261,8 @@ void TfmMain::CreateControls() {
     body->addLayout(right, 1);
     FProgress = std::make_unique<TProgressBarDisplay>(pbStatus);
 
-    // Context menus of the song list and the album tree.
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->addAction(acAdd);
-    PopupMenu1->addAction(acAddAll);
-    PopupMenu1->addSeparator();
-    PopupMenu1->addAction(acDel);
-    PopupMenu1->addAction(acDelAll);
-    PopupMenu1->addSeparator();
-    PopupMenu1->addAction(acFind);
-    PopupMenu2 = new QMenu(this);
-    PopupMenu2->addAction(acAddAll);
-    PopupMenu2->addSeparator();
-    PopupMenu2->addAction(acDelAll);
-    connect(lvLieder, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu1->popup(lvLieder->viewport()->mapToGlobal(pos));
-    });
-    connect(tvAlben, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu2->popup(tvAlben->viewport()->mapToGlobal(pos));
-    });
-
-    mmStart = new QTimer(this);
-    mmStart->setInterval(100);
-    connect(mmStart, &QTimer::timeout, this, Guarded(&TfmMain::mmStartTimer));
-
+    ConnectPlayback();
     ConnectFavoriteCommands();
-
-    FIconOn = ResourceIcon(QStringLiteral("CD_AN.svg"));
-    FIconOff = ResourceIcon(QStringLiteral("CD_AUS.svg"));
-    NBA = new TTrayIcon(this, FIconOff);
-    NBA->OnClick = [this](TTrayIcon*) { NBAClick(); };
 
     resize(575, 377 + MainMenu1->sizeHint().height());
     setMinimumSize(575, 300);
@@ -336,13 +271,7 @@ void TfmMain::CreateControls() {
 }
 
 void TfmMain::VelFormCreate() {
-    if (!FLibrary)
-        FLibrary = CreateGStreamerLibrary();
-    FPlayer = std::make_unique<TBassPlayer>(*FLibrary);
-    FPlayer->OnError = [this](const std::string& text, const std::string& title) {
-        QMessageBox::critical(this, QString::fromStdString(title), QString::fromStdString(text));
-    };
-    FPlayer->Init(reinterpret_cast<void*>(winId()));
+    CreatePlayer();
     GetUserDataFolder("tunRax", "quintor");
     for (QAction* action : findChildren<QAction*>())
         if (!action->text().isEmpty())
@@ -409,16 +338,6 @@ QString TfmMain::StartCaption(const QString& title, const QString& version,
     return QStringLiteral("%1 (%2 vom %3)").arg(title, version, shown);
 }
 
-void TfmMain::SetPlayIcon(bool on) {
-    // A stopped list sets the same icon every tick; the tray is told only
-    // when the picture changes.
-    if (FPlayIconSet && FPlayIconOn == on)
-        return;
-    FPlayIconSet = true;
-    FPlayIconOn = on;
-    NBA->SetIcon(on ? FIconOn : FIconOff);
-}
-
 void TfmMain::ShowWindow() {
     if (isMinimized())
         showNormal();
@@ -474,8 +393,10 @@ void TfmMain::Einstellungen1Click() {
     FSource.Replace([this] {
         // The songs listed came from the old source: on page "Alle" the list
         // follows the new tree, where no album is chosen yet.
-        if (pcSeiten->currentIndex() == 0)
-            lvLieder->clear();
+        if (pcSeiten->currentIndex() == 0) {
+            FSongs.Clear();
+            ShowSongs();
+        }
         LoadCatalogue();
         if (FFavoriteChooserFilled)
             cbFavoritenChange();
@@ -487,8 +408,7 @@ void TfmMain::Einstellungen1Click() {
 void TfmMain::acKopierenExecute() {
     if (!FSource || !FSource->Can(CanCopy))
         return;
-    std::vector<std::string> songs;
-    SongListPaths(lvLieder, songs);
+    const std::vector<std::string> songs = FSongs.Paths();
     if (songs.empty())
         return;
     const std::string listName = pcSeiten->currentIndex() == 1 ? FFavoriteName : std::string();
@@ -511,20 +431,6 @@ void TfmMain::Aktualisieren1Click() {
     });
 }
 
-void TfmMain::NBAClick() {
-    switch (NBA->MouseButton()) {
-        case TMouseButton::mbLeft:
-            switch (FPlayer->State()) {
-                case psPlaying: MediaPause(); break;
-                case psPaused: MediaPlay(); break;  // resumes
-                default: ShowWindow(); break;
-            }
-            break;
-        case TMouseButton::mbRight: ShowWindow(); break;
-        case TMouseButton::mbMiddle: break;
-    }
-}
-
 void TfmMain::VelFormDestroy() {
     if (FDestroyed || FSecondInstance)
         return;
@@ -532,11 +438,7 @@ void TfmMain::VelFormDestroy() {
     qApp->removeEventFilter(this);
     FIdle->stop();
     mmStart->stop();
-    try {
-        ::unlink(TempFileName().c_str());
-    } catch (const Error&) {
-        // No private temporary folder: then there is no song file either.
-    }
+    DeleteSongFile();
     // The chooser's position is stored only once the chooser was filled, so
     // that an unfilled chooser never overwrites the stored list.
     if (FFavoriteChooserFilled) {
@@ -550,6 +452,7 @@ void TfmMain::VelFormDestroy() {
     }
     FFavorites.Clear();
     FSource.Set(nullptr);
+    FSequencer.reset();
     FPlayer.reset();  // releases the audio output
     FLibrary.reset();
 }
@@ -615,7 +518,8 @@ int32_t TfmMain::SelectedNode() const {
 void TfmMain::tvAlbenChange() {
     lvLieder->setUpdatesEnabled(false);
     Finally redraw([this] { lvLieder->setUpdatesEnabled(true); });
-    lvLieder->clear();
+    FSongs.Clear();
+    ShowSongs();
     int32_t node = SelectedNode();
     if (node == TCatalogue::kNone || !FSource)
         return;
@@ -627,12 +531,8 @@ void TfmMain::tvAlbenChange() {
     // one of two names that differ only in case stay every time.
     std::sort(files.begin(), files.end());
     FCollator->SortUnique(files);
-    FillSongList(files, lvLieder, folder);
-}
-
-void TfmMain::lvLiederChange() {
-    FTickCount = 0;
-    FMediaStopped = false;
+    FSongs.Fill(files, folder);
+    ShowSongs();
 }
 
 // --- playback
@@ -640,164 +540,16 @@ void TfmMain::lvLiederChange() {
 void TfmMain::mmStartTimer() {
     if (FSource.Busy())
         return;
-    ++FTickCount;
-    if (FTickCount == 2)
-        StartSelectedSong();
-    if (FTickCount > 3) {
-        FTickCount = 3;
-        PollPlayer();
-    }
+    FSequencer->Tick();
 }
 
-void TfmMain::StartSelectedSong() {
-    QTreeWidgetItem* item = SelectedSong();
-    bool listShown = SelectedNode() != TCatalogue::kNone || pcSeiten->currentIndex() == 1;
-    if (!listShown || !item || !FSource)
-        return;
+// The one way the playback reaches the source.
+bool TfmMain::UseSource(const std::function<void(TCustomTransfer&)>& use) {
+    if (!FSource)
+        return false;
     TSourceLease source = FSource.Lease();
-    setWindowTitle(FSavedCaption + QStringLiteral(" - ") + item->text(0));
-    FPlayer->Stop();
-    std::string fileName = TempFileName();
-    FetchSong(*FSource, SongPath(item), fileName);
-    if (FMediaStopped) {
-        // Stopped from outside while the song was being fetched.
-        setWindowTitle(FSavedCaption);
-        return;
-    }
-    if (FileSizeOf(fileName) >= 0) {
-        ++FSongSerial;
-        FSongCaption = item->text(0);
-        ShowSongInfo();
-        FPlayer->Play(fileName);
-    }
-}
-
-QTreeWidgetItem* TfmMain::SelectedSong() const {
-    QTreeWidgetItem* item = lvLieder->currentItem();
-    return item && item->isSelected() ? item : nullptr;
-}
-
-int TfmMain::SelectedSongIndex() const {
-    QTreeWidgetItem* item = SelectedSong();
-    return item ? lvLieder->indexOfTopLevelItem(item) : -1;
-}
-
-void TfmMain::SelectSong(int row) {
-    QTreeWidgetItem* item = row >= 0 ? lvLieder->topLevelItem(row) : nullptr;
-    if (!item) {
-        lvLieder->clearSelection();
-        lvLieder->setCurrentItem(nullptr);
-        return;
-    }
-    // A row may be current without being selected (after Tab into the list):
-    // it is selected explicitly, so that the change handler always runs.
-    lvLieder->setCurrentItem(item);
-    item->setSelected(true);
-}
-
-void TfmMain::PollPlayer() {
-    if (FPlayer->State() != psStopped)
-        return;
-    try {
-        ::unlink(TempFileName().c_str());
-    } catch (const Error&) {
-        // Without the temporary folder there is no file to delete.
-    }
-    if (FMediaStopped)
-        return;
-    int index = SelectedSongIndex();
-    if (index < lvLieder->topLevelItemCount() - 1) {
-        SelectSong(index + 1);
-    } else {
-        setWindowTitle(FSavedCaption);
-        SetPlayIcon(false);
-    }
-}
-
-void TfmMain::ShowSongInfo() {
-    std::string fileName = TempFileName();
-    auto show = [this](const std::string& title, const std::string& artist,
-                       const std::string& album) {
-        auto text = [](std::string bytes) {
-            std::replace(bytes.begin(), bytes.end(), '_', ' ');
-            return QString::fromStdString(DisplayText(bytes));
-        };
-        laTitel->setText(text(title));
-        laInterpret->setText(text(artist));
-        laAlbum->setText(text(album));
-    };
-    bool shown = false;
-    TID3v2 v2;
-    if (v2.LoadFromFile(fileName) && v2.TagFound()) {
-        show(v2.Title(), v2.Artist(), v2.Album());
-        shown = true;
-    } else {
-        TID3v1 v1;
-        if (v1.LoadFromFile(fileName) && v1.TagFound()) {
-            show(v1.Title(), v1.Artist(), v1.Album());
-            shown = true;
-        }
-    }
-    if (shown) {
-        NBA->SetTip(QStringLiteral("%1 --> %2").arg(laInterpret->text(), laTitel->text()));
-    } else {
-        laTitel->clear();
-        laInterpret->clear();
-        laAlbum->clear();
-        NBA->SetTip(FSavedCaption);
-    }
-    SetPlayIcon(true);
-}
-
-// --- the song list
-
-void FillSongList(std::vector<std::string>& list, QTreeWidget* listView,
-                  const std::string& folder) {
-    listView->setUpdatesEnabled(false);
-    Finally redraw([listView] { listView->setUpdatesEnabled(true); });
-    listView->clear();
-    if (list.empty())
-        return;
-    std::vector<TSongItem> songs = MakeSongItems(list, folder);
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(songs.size()));
-    for (const TSongItem& song : songs) {
-        auto* item = new QTreeWidgetItem;  // owned by listView once added below
-        item->setText(0, QString::fromStdString(DisplayText(song.Caption)));
-        item->setData(0, Qt::UserRole, QByteArray::fromStdString(song.Path));
-        items.append(item);
-    }
-    listView->addTopLevelItems(items);
-}
-
-std::string SongPath(const QTreeWidgetItem* item) {
-    if (!item)
-        return "";
-    return item->data(0, Qt::UserRole).toByteArray().toStdString();
-}
-
-void SongListPaths(QTreeWidget* listView, std::vector<std::string>& list) {
-    list.clear();
-    for (int i = 0; i < listView->topLevelItemCount(); ++i)
-        list.push_back(SongPath(listView->topLevelItem(i)));
-}
-
-void MoveSelectedSong(QTreeWidget* listView, int delta) {
-    QTreeWidgetItem* selected = listView->currentItem();
-    if (!selected || !selected->isSelected())
-        return;
-    int index = listView->indexOfTopLevelItem(selected);
-    int count = listView->topLevelItemCount();
-    int target = MoveTarget(index, count, delta);
-    if (target == index)
-        return;
-    listView->setUpdatesEnabled(false);
-    Finally redraw([listView] { listView->setUpdatesEnabled(true); });
-    // Take the item out and put it back at its new place: its caption and
-    // song path go with it.
-    QTreeWidgetItem* item = listView->takeTopLevelItem(index);
-    listView->insertTopLevelItem(target, item);
-    listView->setCurrentItem(item);
+    use(*source);
+    return true;
 }
 
 }  // namespace tunrax

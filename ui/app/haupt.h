@@ -1,8 +1,12 @@
 // The main window: album tree, song list, favourites chooser, the commands of
 // its menu and tool bar, the tray icon, and the program's start and end.
 //
+// Playing the list is the sequencer's (TSongSequencer over the song list
+// TSongList); the window's handlers forward to it and show what it tells.
+//
 // Handlers may throw tunrax::Error; the application shows the message. The
-// window owns the source, the collator, the tray icon and every control.
+// window owns the source, the player and its sequencer, the song list, the
+// collator, the tray icon and every control.
 #pragma once
 
 #include <QIcon>
@@ -19,6 +23,8 @@
 #include "audio/BassPlayer.h"
 #include "collection/catalogue.h"
 #include "collection/favorites.h"
+#include "playback/SongList.h"
+#include "playback/SongSequencer.h"
 #include "sources/SourceOwner.h"
 #include "widgets/VelForm.h"
 
@@ -33,7 +39,6 @@ class QTimer;
 class QToolBar;
 class QTreeView;
 class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace tunrax {
 
@@ -45,7 +50,7 @@ class TSingleInstance;
 class TTrayIcon;
 class TVelIniFile;
 
-class TfmMain : public TVelForm, public TMediaControl {
+class TfmMain : public TVelForm, public TMediaControl, private TPlaybackView {
     Q_OBJECT
 
 public:
@@ -60,17 +65,138 @@ public:
     bool SecondInstance() const { return FSecondInstance; }
 
     // --- state
-    std::unique_ptr<TBassPlayer> FPlayer;
     // The current source: each transfer holds a lease, and replacing the
     // source or ending the program waits until the last lease has ended.
     TSourceOwner FSource;
-    QString FSavedCaption;
-    int32_t FTickCount = 0;
-    TFavoriteList FFavorites;
-    int32_t FFavoriteChanges = 0;
-    std::string FFavoriteName;
+    // The caption without a song: "Tunrax (version vom date)" once started.
+    const QString& SavedCaption() const { return FSavedCaption; }
+    // How the player does (psStopped in a second instance and once ended).
+    TPlayerState PlayerState() const { return FPlayer ? FPlayer->State() : psStopped; }
+    // The current favourite list: its name (empty for none) and songs.
+    const std::string& FavoriteName() const { return FFavoriteName; }
+    const TFavoriteList& Favorites() const { return FFavorites; }
 
-    // --- controls
+    // --- life cycle and commands
+    void VelFormAfterCreate();
+    void Beenden1Click();
+    void Einstellungen1Click();
+    void Minimieren1Click();
+    void Aktualisieren1Click();
+    void NBAClick();
+    // The session ends or a terminating signal came: end as "&Beenden" does.
+    void SessionEnd();
+    void SetPlayIcon(bool on);
+    bool PlayIconOn() const { return FPlayIconOn; }
+
+    // --- playback
+    void mmStartTimer();
+    // The songs listed and what plays of them (no sequencer in a second
+    // instance).
+    const TSongList& Songs() const { return FSongs; }
+    const TSongSequencer& Sequencer() const { return *FSequencer; }
+
+    // --- catalogue and album tree
+    void LoadCatalogue();
+    void BuildCatalogue();
+    // The selected folder of the album tree (kNone when none).
+    int32_t SelectedNode() const;
+    void tvAlbenChange();
+    void lvLiederChange();
+
+    // --- favourite lists
+    void FillFavoriteChooser();
+    void cbFavoritenChange();
+    void SaveFavorites();
+    void LoadFavorites();
+    void pcSeitenChange();
+    void AddToFavorites(const std::string& path);
+    void RemoveFromFavorites(const std::string& path);
+    // Sets every command's enabled state from the window's state; runs
+    // whenever the application becomes idle.
+    void UpdateActions();
+    void acNeuListeExecute();
+    void acDelListeExecute();
+    void acAddExecute();
+    void acDelExecute();
+    void acNoPlayExecute();
+    void acLiedFrueherExecute();
+    void acLiedSpaeterExecute();
+    void acAddAllExecute();
+    void acDelAllExecute();
+    void acFindExecute();
+    void acKopierenExecute();
+    // Whether the song list's row is drawn on the highlight colour.
+    bool Highlighted(int row) const;
+
+    // --- remote control (media keys, the desktop's sound menu)
+    void MediaPlay() override;
+    void MediaPause() override;
+    void MediaPlayPause() override;
+    void MediaStop() override;
+    void MediaNext() override;
+    void MediaPrevious() override;
+    void MediaRaise() override;
+    void MediaQuit() override;
+    TMediaStatus MediaStatus() override;
+    TMediaTrack MediaTrack() const override;
+    bool MediaCanGoNext() const override;
+    bool MediaCanGoPrevious() const override;
+    bool MediaCanPlay() const override;
+
+    // The caption "Tunrax (1.2.3.4 vom 17.01.12)" for a title, version and
+    // build date (yyyy-mm-dd), with the user's date separator.
+    static QString StartCaption(const QString& title, const QString& version,
+                                const QString& buildDate);
+
+protected:
+    // A slot for a signal of Qt's that runs handler and shows its error there
+    // (see ShowErrorsOf).
+    template <class Handler>
+    auto Guarded(Handler handler) {
+        return [this, handler] { ShowErrorsOf([this, handler] { (this->*handler)(); }); };
+    }
+    void closeEvent(QCloseEvent* event) override;
+    // Every event of the application arms the idle timer that runs
+    // UpdateActions once the event queue has drained.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void VelFormCreate();
+    void VelFormDestroy();
+    void CreateControls();
+    // Names every control but the commands (see CreateActions) as its field,
+    // so that tools and tests find it.
+    void NameControls();
+    void CreateActions();
+    QAction* MakeAction(const QString& caption, const QString& category, int image,
+                        const QKeySequence& shortcut = {});
+    void ShowWindow();
+    void ConnectPlayback();
+    void CreatePlayer();
+    void ConnectFavoriteCommands();
+    void SelectNextSong();
+    void MoveFavorite(int delta);
+    int FavoriteChooserIndex(const std::string& name) const;
+    void AttachTreeChange(bool attached) { FTreeChangeAttached = attached; }
+
+    // Runs use with the current source held; false when there is none.
+    bool UseSource(const std::function<void(TCustomTransfer&)>& use);
+    // Shows the song list's rows in lvLieder.
+    void ShowSongs();
+    // Makes the song at row the selected one (the song list's change handler
+    // runs); row -1 leaves no song selected.
+    void SelectSong(int row);
+    // What the sequencer shows.
+    bool ListShown() const override;
+    void ShowSongStarting(const std::string& caption) override;
+    void ShowSongInfo(const TSongTags& tags) override;
+    void ShowNoSong() override;
+    void ShowPlayIcon(bool on) override { SetPlayIcon(on); }
+    void ShowSelection(int row) override { SelectSong(row); }
+    // A list is current and its file could be read: it may be edited.
+    bool FavoritesEditable() const { return !FFavoriteName.empty() && !FFavoritesUnreadable; }
+
+    // --- controls, named as their fields (tests find them by these names)
     QMenuBar* MainMenu1 = nullptr;
     QAction* Aktualisieren1 = nullptr;
     QAction* Beenden1 = nullptr;
@@ -110,112 +236,14 @@ public:
     QAction* acDelAll = nullptr;
     QAction* acFind = nullptr;
 
-    // --- life cycle and commands
-    void VelFormAfterCreate();
-    void Beenden1Click();
-    void Einstellungen1Click();
-    void Minimieren1Click();
-    void Aktualisieren1Click();
-    void NBAClick();
-    // The session ends or a terminating signal came: end as "&Beenden" does.
-    void SessionEnd();
-    void SetPlayIcon(bool on);
-    bool PlayIconOn() const { return FPlayIconOn; }
-
-    // --- playback
-    void mmStartTimer();
-    void ShowSongInfo();
-
-    // --- catalogue and album tree
-    void LoadCatalogue();
-    void BuildCatalogue();
-    // The selected folder of the album tree (kNone when none).
-    int32_t SelectedNode() const;
-    void tvAlbenChange();
-    void lvLiederChange();
-
-    // --- favourite lists
-    void FillFavoriteChooser();
-    void cbFavoritenChange();
-    void SaveFavorites();
-    void LoadFavorites();
-    void pcSeitenChange();
-    void AddToFavorites(const QTreeWidgetItem* item);
-    void RemoveFromFavorites(const QTreeWidgetItem* item);
-    // Sets every command's enabled state from the window's state; runs
-    // whenever the application becomes idle.
-    void UpdateActions();
-    void acNeuListeExecute();
-    void acDelListeExecute();
-    void acAddExecute();
-    void acDelExecute();
-    void acNoPlayExecute();
-    void acLiedFrueherExecute();
-    void acLiedSpaeterExecute();
-    void acAddAllExecute();
-    void acDelAllExecute();
-    void acFindExecute();
-    void acKopierenExecute();
-    // Whether the song list's item is drawn on the highlight colour.
-    bool Highlighted(const QTreeWidgetItem* item) const;
-
-    // --- remote control (media keys, the desktop's sound menu)
-    void MediaPlay() override;
-    void MediaPause() override;
-    void MediaPlayPause() override;
-    void MediaStop() override;
-    void MediaNext() override;
-    void MediaPrevious() override;
-    void MediaRaise() override;
-    void MediaQuit() override;
-    TMediaStatus MediaStatus() override;
-    TMediaTrack MediaTrack() const override;
-    bool MediaCanGoNext() const override;
-    bool MediaCanGoPrevious() const override;
-    bool MediaCanPlay() const override;
-
-    // The caption "Tunrax (1.2.3.4 vom 17.01.12)" for a title, version and
-    // build date (yyyy-mm-dd), with the user's date separator.
-    static QString StartCaption(const QString& title, const QString& version,
-                                const QString& buildDate);
-
-protected:
-    // A slot for a signal of Qt's that runs handler and shows its error there
-    // (see ShowErrorsOf).
-    template <class Handler>
-    auto Guarded(Handler handler) {
-        return [this, handler] { ShowErrorsOf([this, handler] { (this->*handler)(); }); };
-    }
-    void closeEvent(QCloseEvent* event) override;
-    // Every event of the application arms the idle timer that runs
-    // UpdateActions once the event queue has drained.
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void VelFormCreate();
-    void VelFormDestroy();
-    void CreateControls();
-    void CreateActions();
-    QAction* MakeAction(const QString& caption, const QString& category, int image,
-                        const QKeySequence& shortcut = {});
-    void ShowWindow();
-    void ConnectFavoriteCommands();
-    void SelectNextSong();
-    void MoveFavorite(int delta);
-    int FavoriteChooserIndex(const std::string& name) const;
-    void AttachTreeChange(bool attached) { FTreeChangeAttached = attached; }
-
-    void StartSelectedSong();
-    void PollPlayer();
-    // Makes the song at row the selected one (the song list's change handler
-    // runs); row -1 leaves no song selected.
-    void SelectSong(int row);
-    // A list is current and its file could be read: it may be edited.
-    bool FavoritesEditable() const { return !FFavoriteName.empty() && !FFavoritesUnreadable; }
-
     TVelIniFile& FSettings;
     std::unique_ptr<TAudioLibrary> FLibrary;
     std::unique_ptr<TMainDialogs> FDialogs;
+    std::unique_ptr<TBassPlayer> FPlayer;
+    QString FSavedCaption;
+    TFavoriteList FFavorites;
+    int32_t FFavoriteChanges = 0;
+    std::string FFavoriteName;
     bool FPlayIconOn = false;
     bool FPlayIconSet = false;
     QIcon FIconOn, FIconOff;
@@ -230,25 +258,8 @@ private:
     // The current list's file exists but could not be read: the list is shown
     // empty and never written back, so that the file is not replaced.
     bool FFavoritesUnreadable = false;
-    // Stopped by a remote control: the list does not go on to the next song
-    // until a song is chosen or playing is asked for again.
-    bool FMediaStopped = false;
-    int FSongSerial = 0;   // counts the songs started
-    QString FSongCaption;  // the song list's caption of the song under way
-    // The selected song's item and row in the song list; none / -1 when no
-    // song is selected (a row may be current without being selected).
-    QTreeWidgetItem* SelectedSong() const;
-    int SelectedSongIndex() const;
+    TSongList FSongs;  // what lvLieder shows
+    std::unique_ptr<TSongSequencer> FSequencer;
 };
-
-// The song list of the main window (one item per song: caption, and the
-// song path as the item's data) — shared with the favourites and copy code.
-void FillSongList(std::vector<std::string>& list, QTreeWidget* listView, const std::string& folder);
-void SongListPaths(QTreeWidget* listView, std::vector<std::string>& list);
-void MoveSelectedSong(QTreeWidget* listView, int delta);
-std::string SongPath(const QTreeWidgetItem* item);
-
-// The name of the temporary file that holds the song being played.
-std::string TempFileName();
 
 }  // namespace tunrax

@@ -1,10 +1,12 @@
 // The favourite lists of the main window: the chooser, the page "Favoriten",
-// the highlighting on the page "Alle" and the eleven list commands.
+// the highlighting on the page "Alle", and the eleven list commands with
+// their tool bar entries and context menus.
 #include <unistd.h>
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -15,6 +17,7 @@
 #include <algorithm>
 
 #include "app/CatalogueModel.h"
+#include "app/SongListView.h"
 #include "app/haupt.h"
 #include "collection/collation.h"
 #include "collection/songlist.h"
@@ -36,23 +39,27 @@ const QColor kHighlight(192, 220, 192);
 // Draws songs of the current list on the highlight colour.
 class THighlightDelegate : public QStyledItemDelegate {
 public:
-    THighlightDelegate(TfmMain* form, QTreeWidget* list)
-        : QStyledItemDelegate(list), FForm(form), FList(list) {}
+    THighlightDelegate(TfmMain* form, QTreeWidget* list) : QStyledItemDelegate(list), FForm(form) {}
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (FForm->Highlighted(FList->topLevelItem(index.row())))
+        if (FForm->Highlighted(index.row()))
             option->backgroundBrush = kHighlight;
     }
 
 private:
     TfmMain* FForm;
-    QTreeWidget* FList;
 };
 
 QString DisplayName(const std::string& bytes) {
     return QString::fromStdString(DisplayText(bytes));
+}
+
+// The path of the selected song; empty when none is selected.
+std::string SelectedPath(const TSongList& songs) {
+    const TSongItem* song = songs.SelectedSong();
+    return song ? song->Path : std::string();
 }
 
 std::string ListName(const QComboBox* chooser, int index) {
@@ -61,7 +68,75 @@ std::string ListName(const QComboBox* chooser, int index) {
 
 }  // namespace
 
+QAction* TfmMain::MakeAction(const QString& caption, const QString& category, int image,
+                             const QKeySequence& shortcut) {
+    auto* action = new QAction(caption, this);
+    action->setProperty("category", category);
+    if (image >= 0)
+        action->setIcon(QIcon(QStringLiteral(":/toolbar/%1.svg").arg(image)));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    action->setEnabled(false);
+    return action;
+}
+
+void TfmMain::CreateActions() {
+    const QString favoriten = QStringLiteral("Favoriten");
+    const QString lieder = QStringLiteral("Lieder");
+    acNeuListe = MakeAction(QStringLiteral("Neue Liste"), favoriten, 2);
+    acDelListe = MakeAction(QStringLiteral("Liste Löschen"), favoriten, 3);
+    acAdd = MakeAction(QStringLiteral("zu Favoritenliste hinzufügen"), lieder, 0,
+                       QKeySequence(Qt::Key_Insert));
+    acDel = MakeAction(QStringLiteral("von Favoritenliste entfernen"), lieder, 1,
+                       QKeySequence(Qt::Key_Delete));
+    acNoPlay = MakeAction(QStringLiteral("Titel nicht abspielen"), lieder, 4);
+    acNoPlay->setCheckable(true);
+    acLiedFrueher = MakeAction(QStringLiteral("Lied früher"), favoriten, 5);
+    acLiedSpaeter = MakeAction(QStringLiteral("Lied später"), favoriten, 6);
+    acKopieren = MakeAction(QStringLiteral("Lieder kopieren"), favoriten, 7);
+    acAddAll = MakeAction(QStringLiteral("Alle Lieder zur Favoritenliste hinzufügen"), lieder, -1);
+    acDelAll =
+        MakeAction(QStringLiteral("Alle Lieder von der Favoritenliste entfernen"), lieder, -1);
+    acFind = MakeAction(QStringLiteral("Lied im Album finden"), lieder, -1);
+    for (QAction* action : {acAdd, acDel})
+        action->setShortcutContext(Qt::WindowShortcut);
+    // Named as their fields, so that tools and tests find them.
+    const std::pair<QAction*, const char*> named[] = {{acNeuListe, "acNeuListe"},
+                                                      {acDelListe, "acDelListe"},
+                                                      {acAdd, "acAdd"},
+                                                      {acDel, "acDel"},
+                                                      {acNoPlay, "acNoPlay"},
+                                                      {acLiedFrueher, "acLiedFrueher"},
+                                                      {acLiedSpaeter, "acLiedSpaeter"},
+                                                      {acKopieren, "acKopieren"},
+                                                      {acAddAll, "acAddAll"},
+                                                      {acDelAll, "acDelAll"},
+                                                      {acFind, "acFind"}};
+    for (const auto& [action, name] : named)
+        action->setObjectName(QString::fromLatin1(name));
+}
+
 void TfmMain::ConnectFavoriteCommands() {
+    // Context menus of the song list and the album tree.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->addAction(acAdd);
+    PopupMenu1->addAction(acAddAll);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(acDel);
+    PopupMenu1->addAction(acDelAll);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(acFind);
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->addAction(acAddAll);
+    PopupMenu2->addSeparator();
+    PopupMenu2->addAction(acDelAll);
+    connect(lvLieder, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(lvLieder->viewport()->mapToGlobal(pos));
+    });
+    connect(tvAlben, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu2->popup(tvAlben->viewport()->mapToGlobal(pos));
+    });
+
     lvLieder->setItemDelegate(new THighlightDelegate(this, lvLieder));
     imFavoriten = new QLabel(tsFavoriten);
     imFavoriten->setPixmap(QPixmap(QStringLiteral(":/favoriten.jpg")));
@@ -149,7 +224,8 @@ void TfmMain::LoadFavorites() {
     auto show = [this] {
         if (pcSeiten->currentIndex() != 0) {
             std::vector<std::string> entries = FFavorites.Entries();
-            FillSongList(entries, lvLieder, "");
+            FSongs.Fill(entries, "");
+            ShowSongs();
         } else {
             lvLieder->viewport()->update();
         }
@@ -179,22 +255,23 @@ void TfmMain::pcSeitenChange() {
         tvAlbenChange();
     } else {
         std::vector<std::string> entries = FFavorites.Entries();
-        FillSongList(entries, lvLieder, "");
+        FSongs.Fill(entries, "");
+        ShowSongs();
     }
 }
 
-bool TfmMain::Highlighted(const QTreeWidgetItem* item) const {
-    return item && pcSeiten->currentIndex() == 0 && FFavorites.Contains(SongPath(item));
+bool TfmMain::Highlighted(int row) const {
+    return row >= 0 && row < FSongs.Size() && pcSeiten->currentIndex() == 0 &&
+           FFavorites.Contains(FSongs.At(row).Path);
 }
 
-void TfmMain::AddToFavorites(const QTreeWidgetItem* item) {
-    std::string path = SongPath(item);
+void TfmMain::AddToFavorites(const std::string& path) {
     if (!path.empty() && FFavorites.Add(path))
         ++FFavoriteChanges;
 }
 
-void TfmMain::RemoveFromFavorites(const QTreeWidgetItem* item) {
-    FFavorites.Remove(SongPath(item));
+void TfmMain::RemoveFromFavorites(const std::string& path) {
+    FFavorites.Remove(path);
     ++FFavoriteChanges;
 }
 
@@ -205,10 +282,10 @@ void TfmMain::UpdateActions() {
     const bool pageList = pcSeiten->currentIndex() == 1;
     const bool listCurrent = !FFavoriteName.empty();
     const bool listEditable = FavoritesEditable();
-    QTreeWidgetItem* item = SelectedSong();
-    const std::string path = SongPath(item);
-    const int index = item ? lvLieder->indexOfTopLevelItem(item) : -1;
-    const int count = lvLieder->topLevelItemCount();
+    const bool item = FSongs.SelectedSong() != nullptr;
+    const std::string path = SelectedPath(FSongs);
+    const int index = FSongs.Selected();
+    const int count = FSongs.Size();
 
     acNeuListe->setEnabled(pageAll);
     acDelListe->setEnabled(listCurrent && acNeuListe->isEnabled());
@@ -225,8 +302,8 @@ void TfmMain::UpdateActions() {
 }
 
 void TfmMain::SelectNextSong() {
-    int index = SelectedSongIndex();
-    SelectSong(index + 1 < lvLieder->topLevelItemCount() ? index + 1 : -1);
+    const int index = FSongs.Selected();
+    SelectSong(index + 1 < FSongs.Size() ? index + 1 : -1);
 }
 
 void TfmMain::acNeuListeExecute() {
@@ -261,17 +338,19 @@ void TfmMain::acDelListeExecute() {
 }
 
 void TfmMain::acAddExecute() {
-    AddToFavorites(SelectedSong());
+    AddToFavorites(SelectedPath(FSongs));
     lvLieder->viewport()->update();
     if (acNoPlay->isChecked())
         SelectNextSong();
 }
 
 void TfmMain::acDelExecute() {
-    QTreeWidgetItem* item = SelectedSong();
-    RemoveFromFavorites(item);
-    if (pcSeiten->currentIndex() == 1 && item) {
-        delete item;  // the item leaves the list it shows
+    const int row = FSongs.Selected();
+    RemoveFromFavorites(SelectedPath(FSongs));
+    if (pcSeiten->currentIndex() == 1 && row != TSongList::kNoRow) {
+        // The song leaves the list it shows.
+        FSongs.Remove(row);
+        delete lvLieder->topLevelItem(row);
         SelectSong(-1);
     }
     lvLieder->viewport()->update();
@@ -289,10 +368,11 @@ void TfmMain::acNoPlayExecute() {
 
 void TfmMain::MoveFavorite(int delta) {
     acNoPlay->setChecked(true);  // the timer keeps running as it is
-    MoveSelectedSong(lvLieder, delta);
-    std::vector<std::string> paths;
-    SongListPaths(lvLieder, paths);
-    FFavorites.Assign(std::move(paths));
+    const int from = FSongs.Selected();
+    const int to = FSongs.MoveSelected(delta);
+    if (to != TSongList::kNoRow)
+        MoveSongItem(lvLieder, from, to);
+    FFavorites.Assign(FSongs.Paths());
     ++FFavoriteChanges;
 }
 
@@ -305,25 +385,26 @@ void TfmMain::acLiedSpaeterExecute() {
 }
 
 void TfmMain::acAddAllExecute() {
-    for (int i = 0; i < lvLieder->topLevelItemCount(); ++i)
-        AddToFavorites(lvLieder->topLevelItem(i));
+    for (int row = 0; row < FSongs.Size(); ++row)
+        AddToFavorites(FSongs.At(row).Path);
     lvLieder->viewport()->update();
 }
 
 void TfmMain::acDelAllExecute() {
     if (pcSeiten->currentIndex() == 1) {
         FFavorites.Clear();
-        lvLieder->clear();
+        FSongs.Clear();
+        ShowSongs();
         ++FFavoriteChanges;
     } else {
-        for (int i = 0; i < lvLieder->topLevelItemCount(); ++i)
-            RemoveFromFavorites(lvLieder->topLevelItem(i));
+        for (int row = 0; row < FSongs.Size(); ++row)
+            RemoveFromFavorites(FSongs.At(row).Path);
         lvLieder->viewport()->update();
     }
 }
 
 void TfmMain::acFindExecute() {
-    const std::string song = SongPath(SelectedSong());
+    const std::string song = SelectedPath(FSongs);
     const TCatalogue& catalogue = FAlben->Catalogue();
     int32_t album = TCatalogue::kNone;
     for (int32_t parent = TCatalogue::kNone;;) {
@@ -360,13 +441,12 @@ void TfmMain::acFindExecute() {
     tvAlben->setCurrentIndex(albumIndex);
     tvAlben->scrollTo(albumIndex, QAbstractItemView::PositionAtTop);
     SelectSong(-1);
-    for (int i = 0; i < lvLieder->topLevelItemCount(); ++i)
-        if (SongPath(lvLieder->topLevelItem(i)) == song) {
-            SelectSong(i);
-            lvLieder->scrollToItem(lvLieder->topLevelItem(i));
-            break;
-        }
-    FTickCount = 3;
+    const int row = FSongs.IndexOf(song);
+    if (row != TSongList::kNoRow) {
+        SelectSong(row);
+        lvLieder->scrollToItem(lvLieder->topLevelItem(row));
+    }
+    FSequencer->SkipStart();
 }
 
 }  // namespace tunrax

@@ -1,6 +1,7 @@
 // Program entry: the application with its German texts and error display,
 // then the main window, which ends the program itself.
 #include <QIcon>
+#include <QTreeView>
 
 #include "app/Application.h"
 #include "app/Mpris.h"
@@ -40,7 +41,8 @@ int main(int argc, char* argv[]) {
         if (fmMain.SecondInstance())
             return 0;
         app.SetOnSessionEnd([&fmMain] { fmMain.SessionEnd(); });
-        tunrax::InstallStartupProbe(&fmMain, fmMain.tvAlben);
+        tunrax::InstallStartupProbe(&fmMain,
+                                    fmMain.findChild<QTreeView*>(QStringLiteral("tvAlben")));
         // Media keys and the desktop's sound menu; without a session bus the
         // program runs without them.
         tunrax::TMprisService mpris(fmMain, QStringLiteral("de.quintor.tunrax"));

@@ -1,0 +1,187 @@
+#include "playback/SongSequencer.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "audio/ID3v1.h"
+#include "audio/ID3v2.h"
+#include "collection/songfile.h"
+#include "settings/Error.h"
+#include "settings/vel_tools.h"
+
+namespace tunrax {
+
+namespace {
+
+TSongTags Tags(std::string title, std::string artist, std::string album) {
+    for (std::string* text : {&title, &artist, &album})
+        std::replace(text->begin(), text->end(), '_', ' ');
+    return {std::move(title), std::move(artist), std::move(album), true};
+}
+
+}  // namespace
+
+TSongTags ReadSongTags(const std::string& fileName) {
+    TID3v2 v2;
+    if (v2.LoadFromFile(fileName) && v2.TagFound())
+        return Tags(v2.Title(), v2.Artist(), v2.Album());
+    TID3v1 v1;
+    if (v1.LoadFromFile(fileName) && v1.TagFound())
+        return Tags(v1.Title(), v1.Artist(), v1.Album());
+    return {};
+}
+
+std::string TempFileName() {
+    return GetTempFolder() + "tunrax.mp3";
+}
+
+void DeleteSongFile() {
+    try {
+        ::unlink(TempFileName().c_str());
+    } catch (const Error&) {
+        // Without the temporary folder there is no file to delete.
+    }
+}
+
+TSongSequencer::TSongSequencer(TBassPlayer& player, TSongList& songs, TPlaybackView& view,
+                               TSourceAccess source)
+    : FPlayer(player), FSongs(songs), FView(view), FSource(std::move(source)) {}
+
+void TSongSequencer::Tick() {
+    ++FTickCount;
+    if (FTickCount == 2)
+        StartSelectedSong();
+    if (FTickCount > 3) {
+        FTickCount = 3;
+        PollPlayer();
+    }
+}
+
+void TSongSequencer::SongChosen() {
+    FTickCount = 0;
+    FStopped = false;
+}
+
+void TSongSequencer::StartSelectedSong() {
+    const TSongItem* selected = FSongs.SelectedSong();
+    if (!FView.ListShown() || !selected)
+        return;
+    // Copies: the list may change while the song is being fetched.
+    const std::string caption = selected->Caption;
+    const std::string path = selected->Path;
+    FSource([&](TCustomTransfer& source) {
+        FView.ShowSongStarting(caption);
+        FPlayer.Stop();
+        const std::string fileName = TempFileName();
+        FetchSong(source, path, fileName);
+        if (FStopped) {
+            // Stopped from outside while the song was being fetched.
+            FView.ShowNoSong();
+            return;
+        }
+        if (FileSizeOf(fileName) >= 0) {
+            ++FSerial;
+            FSongCaption = caption;
+            FView.ShowSongInfo(ReadSongTags(fileName));
+            SetPlayIcon(true);
+            FPlayer.Play(fileName);
+        }
+    });
+}
+
+void TSongSequencer::PollPlayer() {
+    if (FPlayer.State() != psStopped)
+        return;
+    DeleteSongFile();
+    if (FStopped)
+        return;
+    const int row = FSongs.Selected();
+    if (row < FSongs.Size() - 1) {
+        SelectSong(row + 1);
+    } else {
+        FView.ShowNoSong();
+        SetPlayIcon(false);
+    }
+}
+
+void TSongSequencer::SelectSong(int row) {
+    FSongs.Select(row);
+    SongChosen();
+    FView.ShowSelection(FSongs.Selected());
+}
+
+void TSongSequencer::SetPlayIcon(bool on) {
+    FPlayIconOn = on;
+    FView.ShowPlayIcon(on);
+}
+
+TPlaybackStatus TSongSequencer::Status() const {
+    switch (FPlayer.State()) {
+        case psPlaying:
+        case psStalled: return TPlaybackStatus::Playing;
+        case psPaused: return TPlaybackStatus::Paused;
+        case psStopped: break;
+    }
+    // Between two songs of the list (the next one is being fetched) the list
+    // still plays; it stops only at the list's end, on a pause or a stop.
+    return FPlayIconOn && !FStopped ? TPlaybackStatus::Playing : TPlaybackStatus::Stopped;
+}
+
+bool TSongSequencer::CanGoNext() const {
+    const int row = FSongs.Selected();
+    return row != TSongList::kNoRow && row + 1 < FSongs.Size();
+}
+
+bool TSongSequencer::CanGoPrevious() const {
+    return FSongs.Selected() > 0;
+}
+
+void TSongSequencer::Play() {
+    switch (FPlayer.State()) {
+        case psPaused:
+            FPlayer.Resume();
+            SetPlayIcon(true);
+            return;
+        case psPlaying:
+        case psStalled: return;
+        case psStopped: break;
+    }
+    if (Status() == TPlaybackStatus::Playing)
+        return;  // the next song of the list is on its way
+    // From the start of the song chosen, else of the list shown.
+    if (FSongs.Selected() == TSongList::kNoRow) {
+        if (!FSongs.Empty())
+            SelectSong(0);
+        return;
+    }
+    SongChosen();
+}
+
+void TSongSequencer::Pause() {
+    if (FPlayer.State() == psPlaying) {
+        FPlayer.Pause();
+        SetPlayIcon(false);
+    }
+}
+
+void TSongSequencer::Stop() {
+    if (Status() == TPlaybackStatus::Stopped)
+        return;
+    FStopped = true;
+    FPlayer.Stop();
+    FView.ShowNoSong();
+    SetPlayIcon(false);
+}
+
+void TSongSequencer::Next() {
+    if (CanGoNext())
+        SelectSong(FSongs.Selected() + 1);
+}
+
+void TSongSequencer::Previous() {
+    if (CanGoPrevious())
+        SelectSong(FSongs.Selected() - 1);
+}
+
+}  // namespace tunrax

@@ -1,0 +1,113 @@
+// Playing the song list without widgets: the 100 ms playback timer's count,
+// starting the selected song (fetched through the source into the temporary
+// song file, then opened in the player), asking the player how it does and
+// going on to the next song, and what a remote control asks (play, pause,
+// stop, next, previous). The window shows what the sequencer tells its view.
+//
+// Tick may throw tunrax::Error (no temporary folder, the source's error
+// while fetching a song); the rest does not. The sequencer owns none of the
+// player, the list, the view or the source.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "audio/BassPlayer.h"
+#include "playback/SongList.h"
+
+namespace tunrax {
+
+class TCustomTransfer;
+
+// The tags of a song shown while it plays: "_" shown as space, bytes as the
+// tag has them. Found is false for a song without either tag.
+struct TSongTags {
+    std::string Title, Artist, Album;
+    bool Found = false;
+};
+
+// Reads the ID3v2 tag of fileName, else its ID3v1 tag.
+TSongTags ReadSongTags(const std::string& fileName);
+
+// The name of the temporary file that holds the song being played. Throws
+// tunrax::Error when there is no private temporary folder.
+std::string TempFileName();
+
+// Deletes the temporary song file, if there is one; never throws.
+void DeleteSongFile();
+
+// What the sequencer tells the window.
+class TPlaybackView {
+public:
+    virtual ~TPlaybackView() = default;
+    // Whether the list shown belongs to the album tree or a favourite list of
+    // the current source (a list left over from an old tree does not play).
+    virtual bool ListShown() const = 0;
+    // The song with this caption is being fetched.
+    virtual void ShowSongStarting(const std::string& caption) = 0;
+    // The song fetched starts playing with these tags.
+    virtual void ShowSongInfo(const TSongTags& tags) = 0;
+    // No song under way any more: the caption without a song.
+    virtual void ShowNoSong() = 0;
+    virtual void ShowPlayIcon(bool on) = 0;
+    // The sequencer selected row of the list (kNoRow: none).
+    virtual void ShowSelection(int row) = 0;
+};
+
+// Runs use with the current source held for the whole call; false (without
+// running it) when there is no source, and then no song starts. The one way
+// the sequencer reaches a source.
+using TSourceAccess = std::function<bool(const std::function<void(TCustomTransfer&)>& use)>;
+
+enum class TPlaybackStatus { Stopped, Playing, Paused };
+
+class TSongSequencer {
+public:
+    TSongSequencer(TBassPlayer& player, TSongList& songs, TPlaybackView& view,
+                   TSourceAccess source);
+
+    // One tick of the playback timer: the selected song starts on the second
+    // tick after it was chosen; from the fourth on the player is asked, and a
+    // song that has ended selects the next one.
+    void Tick();
+    // The list's selection changed (by the user or by the sequencer): the
+    // count starts again, and a remote stop no longer holds the list.
+    void SongChosen();
+    // The selected song does not start; the player is asked as after a start.
+    void SkipStart() { FTickCount = 3; }
+    int TickCount() const { return FTickCount; }
+
+    // The remote control.
+    void Play();
+    void Pause();
+    void Stop();
+    void Next();
+    void Previous();
+    TPlaybackStatus Status() const;
+    bool CanGoNext() const;
+    bool CanGoPrevious() const;
+
+    // The song under way: counts the songs started, and its caption.
+    int Serial() const { return FSerial; }
+    const std::string& SongCaption() const { return FSongCaption; }
+
+private:
+    void StartSelectedSong();
+    void PollPlayer();
+    void SelectSong(int row);
+    void SetPlayIcon(bool on);
+
+    TBassPlayer& FPlayer;
+    TSongList& FSongs;
+    TPlaybackView& FView;
+    TSourceAccess FSource;
+    int FTickCount = 0;
+    // Stopped by a remote control: the list does not go on to the next song
+    // until a song is chosen or playing is asked for again.
+    bool FStopped = false;
+    bool FPlayIconOn = false;
+    int FSerial = 0;
+    std::string FSongCaption;
+};
+
+}  // namespace tunrax

@@ -1,0 +1,44 @@
+// A recording audio library for the sequencing tests: tells which song each
+// stream was opened for (by the content of the file it was given) and when
+// the player's state was asked. It reports playing from the start (as while a
+// song of another album plays) until the test ends a song or the player is
+// stopped.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "support/RecordingAudioLibrary.h"
+#include "support/TempDir.h"
+
+namespace tunrax::test {
+
+class TPlayLog : public TRecordingAudioLibrary {
+public:
+    // Told "play <content of the file>" and "poll".
+    std::function<void(const std::string& event)> OnEvent;
+
+    uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
+                              uint64_t length, uint32_t flags) override {
+        TRecordingAudioLibrary::StreamCreateFile(memory, fileName, offset, length, flags);
+        Tell("play " + ReadFile(fileName));
+        Activity = kActivePlaying;
+        return NextHandle++;
+    }
+    bool ChannelStop(uint32_t handle) override {
+        Activity = kActiveStopped;
+        return TRecordingAudioLibrary::ChannelStop(handle);
+    }
+    uint32_t ChannelIsActive(uint32_t handle) override {
+        Tell("poll");
+        return TRecordingAudioLibrary::ChannelIsActive(handle);
+    }
+
+private:
+    void Tell(const std::string& event) {
+        if (OnEvent)
+            OnEvent(event);
+    }
+};
+
+}  // namespace tunrax::test
