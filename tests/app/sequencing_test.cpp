@@ -14,9 +14,9 @@
 
 #include "app/haupt.h"
 #include "settings/Vel_ini.h"
-#include "sources/FileTransfer.h"
 #include "support/LocalSource.h"
 #include "support/Mp3Files.h"
+#include "support/ScriptedSource.h"
 #include "support/TempDir.h"
 #include "support/WindowInput.h"
 #include "widgets/TrayIcon.h"
@@ -133,41 +133,26 @@ TEST_F(SequencingTest, PausingFromTheTrayHoldsTheList) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 2"); }, 3000));
 }
 
-namespace {
-// A source that lets the window repaint for a while during each download, as
-// a slow network transfer does through its progress display.
-class SlowSource : public TCustomTransfer {
-public:
-    explicit SlowSource(const std::string& root) : TCustomTransfer(false), FFiles(false, root) {}
-    std::function<void()> DuringDownload;
-    bool* Finished = nullptr;  // outlives the source, which the window frees
-    void GetFile(std::ostream& dest, const std::string& path) override {
-        if (DuringDownload)
-            DuringDownload();
+TEST_F(SequencingTest, TheSessionEndsAfterTheDownloadNotInIt) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // The songs of the folder, each download letting the window repaint for
+    // a while, as a slow network transfer does through its progress display.
+    auto slow = std::make_unique<ScriptedSource>();
+    slow->Content = [this](const std::string& path) {
+        std::string file = path;
+        std::replace(file.begin(), file.end(), '\\', '/');
+        return ReadFile(music + file);
+    };
+    bool finished = false;  // outlives the source, which the window frees
+    slow->BeforeGet = [&](const std::string&) {
+        // The session's end arrives while the song is being fetched.
+        form.SessionEnd();
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < 300)
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        FFiles.GetFile(dest, path);
-        if (Finished)
-            *Finished = true;
-    }
-    void ListFiles(std::vector<std::string>& list, const std::string& folder) override {
-        FFiles.ListFiles(list, folder);
-    }
-
-private:
-    TFileTransfer FFiles;
-};
-}  // namespace
-
-TEST_F(SequencingTest, TheSessionEndsAfterTheDownloadNotInIt) {
-    ASSERT_NO_FATAL_FAILURE(Start());
-    auto slow = std::make_unique<SlowSource>(music);
-    bool finished = false;
-    slow->Finished = &finished;
-    // The session's end arrives while the song is being fetched.
-    slow->DuringDownload = [&] { form.SessionEnd(); };
+    };
+    slow->AfterGet = [&](std::ostream&, const std::string&) { finished = true; };
     form.FSource.Set(std::move(slow));
     // The click comes inside the event loop that the end of the program quits.
     QTimer::singleShot(0, &form, [&] { ClickSong(form, 0); });
