@@ -110,6 +110,7 @@ public:
             return false;
         if (gst_element_set_state(FPipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
             return Fail();
+        HoldPosition();
         FMode = Mode::Paused;
         return true;
     }
@@ -168,6 +169,18 @@ private:
                 default: break;
             }
         }
+    }
+    // A pause that comes just as the sink starts to play can find its
+    // streaming thread not yet awake; the thread then plays on through the
+    // song while the pipeline reads paused, and the song ends at once on
+    // resume. A flushing seek to where it stands makes the sink wait there.
+    // Before the first position nothing has played yet, and nothing runs on.
+    void HoldPosition() {
+        gint64 position = 0;
+        if (gst_element_query_position(FPipeline.get(), GST_FORMAT_TIME, &position))
+            gst_element_seek_simple(FPipeline.get(), GST_FORMAT_TIME,
+                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                    position);
     }
     // Drops what an earlier run left on the bus, such as its end.
     void DrainBus() {

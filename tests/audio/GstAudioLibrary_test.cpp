@@ -248,3 +248,34 @@ TEST(GstAudioLibrary, ToneReachesTheSoundServer) {
     EXPECT_GT(peak, 8000);
     EXPECT_GT(bestRms, 5000.0);
 }
+
+// A pause that comes just as the song starts must hold the rest of it: the
+// sink's streaming thread may not yet have woken up to play when the pause
+// arrives, and it must then not play through the song while the channel
+// reads paused (the song would end at once on resume). When exactly the
+// sink starts is not visible from outside, so the pause comes after a
+// growing delay that sweeps past that moment.
+TEST(GstAudioLibrary, APauseAsTheSongStartsHoldsTheRest) {
+    TempDir dir;
+    const std::string song = dir / "short.mp3";
+    WriteSilentMp3(song, 0.12);
+    auto lib = CreateGStreamerLibrary(kTimedSink);
+    ASSERT_TRUE(lib->Init(-1, 44100, 0, nullptr, nullptr));
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        const auto delay = std::chrono::microseconds(40 * attempt);
+        SCOPED_TRACE("paused " + std::to_string(delay.count()) + " microseconds after the start");
+        const uint32_t h = lib->StreamCreateFile(false, song, 0, 0, kStreamPrescan);
+        ASSERT_NE(h, 0u);
+        ASSERT_TRUE(lib->ChannelPlay(h, true));
+        const auto until = Clock::now() + delay;
+        while (Clock::now() < until) {
+        }
+        ASSERT_TRUE(lib->ChannelPause(h));
+        std::this_thread::sleep_for(std::chrono::milliseconds(160));  // longer than the song
+        ASSERT_EQ(lib->ChannelIsActive(h), kActivePaused);
+        ASSERT_TRUE(lib->ChannelPlay(h, false));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_EQ(lib->ChannelIsActive(h), kActivePlaying) << "the rest of the song was lost";
+        EXPECT_TRUE(lib->StreamFree(h));
+    }
+}
