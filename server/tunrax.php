@@ -5,14 +5,19 @@
 //   tunrax.php?verzeichnis=\Artist\Album\   the song files (*.mp3, any case,
 //                                           regular files) of that folder,
 //                                           one name per line
-//   tunrax.php?datei=\Artist\Album\01.mp3   the file, byte for byte
+//   tunrax.php?datei=\Artist\Album\01.mp3   the song, byte for byte
 //                                           (Content-Length, single ranges)
+//   tunrax.php?datei=tunrax.dat             the catalogue (or tunrax2.dat)
 //
 // The parameter is taken from the raw query and decoded with rawurldecode,
 // so a "+" stays a "+". "\" (and "/") separate the names below this folder.
-// Anything that is not a regular file or folder inside this folder, after
-// every symbolic link is resolved, is answered with a bare 404; so are "..",
-// absolute paths, NUL bytes and PHP files. Needs PHP 7.4 or later.
+// Only what the player asks for is served: song files (*.mp3, any case) and
+// the two catalogues in this folder. Everything else is answered with a bare
+// 404: other files (PHP and its kin, "x.php " and "x.php." included), names
+// beginning with "." (.htpasswd, .user.ini, hidden folders), "..", absolute
+// paths, NUL bytes, and anything that is not a regular file or folder inside
+// this folder after every symbolic link is resolved, or whose resolved name
+// breaks these rules. Needs PHP 7.4 or later.
 
 error_reporting(0);
 ini_set('display_errors', '0');
@@ -57,20 +62,56 @@ function tunrax_resolve($relative)
         return null;
     }
     $relative = str_replace('\\', '/', $relative);
-    foreach (explode('/', $relative) as $name) {
-        if ($name === '..') {
-            return null;
-        }
+    if (tunrax_has_dot_name($relative)) {
+        return null;
     }
     $base = realpath(__DIR__);
     if ($base === false) {
         return null;
     }
     $real = realpath(__DIR__ . '/' . ltrim($relative, '/'));
-    if ($real === false || !tunrax_is_below($real, $base)) {
+    if ($real === false || !tunrax_is_below($real, $base)
+        || tunrax_has_dot_name(tunrax_below($real, $base))) {
         return null;
     }
     return $real;
+}
+
+// $path below $base, without a leading "/" ("" for $base itself).
+function tunrax_below($path, $base)
+{
+    return (string)substr($path, strlen($base) + 1);
+}
+
+// True when a name of the "/"-separated $path begins with "." ("." and ".."
+// included): hidden files such as .htpasswd or .user.ini are never served.
+function tunrax_has_dot_name($path)
+{
+    foreach (explode('/', $path) as $name) {
+        if ($name !== '' && $name[0] === '.') {
+            return true;
+        }
+    }
+    return false;
+}
+
+function tunrax_is_song($name)
+{
+    return strlen($name) > 4 && strcasecmp(substr($name, -4), '.mp3') === 0;
+}
+
+// True for what the player asks for: a song anywhere, a catalogue only in
+// this folder. $path is "/"-separated below this folder.
+function tunrax_is_servable($path)
+{
+    $names = array_values(array_filter(explode('/', $path), 'strlen'));
+    if (count($names) == 0 || tunrax_has_dot_name($path)) {
+        return false;
+    }
+    if (count($names) == 1 && ($names[0] === 'tunrax.dat' || $names[0] === 'tunrax2.dat')) {
+        return true;
+    }
+    return tunrax_is_song($names[count($names) - 1]);
 }
 
 function tunrax_list($folder)
@@ -82,11 +123,12 @@ function tunrax_list($folder)
     }
     $body = '';
     foreach ($names as $name) {
-        if (strcasecmp(substr($name, -4), '.mp3') !== 0) {
+        if ($name[0] === '.' || !tunrax_is_song($name)) {
             continue;
         }
         $real = realpath($folder . '/' . $name);
-        if ($real !== false && tunrax_is_below($real, $base) && is_file($real)) {
+        if ($real !== false && tunrax_is_below($real, $base) && is_file($real)
+            && tunrax_is_servable(tunrax_below($real, $base))) {
             $body .= $name . "\n";
         }
     }
@@ -179,8 +221,11 @@ if ($folder !== null && $file === null) {
     tunrax_list($real);
 } elseif ($file !== null && $folder === null) {
     $real = tunrax_resolve($file);
-    // PHP files may hold what no listener should read, this script included.
-    if ($real === null || !is_file($real) || preg_match('/\.(php\d*|phtml|phar)$/i', $real)) {
+    // The name asked for and the file it leads to must both be a song or a
+    // catalogue: configuration, PHP files and the like stay unread.
+    if ($real === null || !is_file($real)
+        || !tunrax_is_servable(str_replace('\\', '/', $file))
+        || !tunrax_is_servable(tunrax_below($real, realpath(__DIR__)))) {
         tunrax_not_found();
     }
     tunrax_send($real);

@@ -108,3 +108,50 @@ TEST_F(ServerScriptTest, RefusesEverythingOutsideTheCollection) {
         EXPECT_EQ(Get(query).status, 404);
     }
 }
+
+TEST_F(ServerScriptTest, ServesOnlySongsAndTheCatalogues) {
+    WriteFile(root + "tunrax.dat", "katalog");
+    WriteFile(root + "tunrax2.dat", "katalog2");
+    WriteFile(root + "Band/Laut.Mp3", "laut");
+    WriteFile(root + "Band/tunrax.dat", "nicht hier");
+    WriteFile(root + "TUNRAX.DAT", "andere");
+    const char* others[] = {"d.pht",      "e.phps",    "f.inc",       "g.php.",      "h.php ",
+                            ".htpasswd",  ".user.ini", "notes.txt",   ".hidden.mp3", "i.mp3.",
+                            "j.mp3 ",     "k.mp3.bak", "tunrax.dat~", ".mp3",        "Band/.x.mp3",
+                            ".dir/y.mp3", "cover.jpg"};
+    for (const char* name : others)
+        WriteFile(root + name, "geheim");
+    // Links whose names look right but that lead to files the script keeps back.
+    symlink((root + ".htpasswd").c_str(), (root + "Band/pw.mp3").c_str());
+    symlink((root + "notes.txt").c_str(), (root + "Band/notes.mp3").c_str());
+    symlink((root + ".dir").c_str(), (root + "visible").c_str());
+
+    // What the player asks for.
+    EXPECT_EQ(Get("datei=tunrax.dat").body, "katalog");
+    EXPECT_EQ(Get("datei=%5Ctunrax2.dat").body, "katalog2");
+    EXPECT_EQ(Get("datei=\\Band\\Laut.Mp3").body, "laut");
+    EXPECT_EQ(Get("datei=\\Band\\A%20B.MP3").body, "ab");
+
+    for (const char* name : others) {
+        SCOPED_TRACE(name);
+        std::string query = "datei=\\";
+        for (const char* c = name; *c; ++c)
+            query += *c == ' '   ? std::string("%20")
+                     : *c == '/' ? std::string("\\")
+                                 : std::string(1, *c);
+        HttpReply reply = Get(query);
+        EXPECT_EQ(reply.status, 404);
+        EXPECT_EQ(reply.body, "");
+    }
+    for (const char* query :
+         {"datei=\\Band\\tunrax.dat", "datei=TUNRAX.DAT", "datei=\\Band\\pw.mp3",
+          "datei=\\Band\\notes.mp3", "datei=\\visible\\y.mp3", "datei=\\.\\ok.mp3",
+          "verzeichnis=\\.dir\\", "verzeichnis=\\visible\\"}) {
+        SCOPED_TRACE(query);
+        EXPECT_EQ(Get(query).status, 404);
+    }
+
+    // Listings name songs only, never a dot-name or a link to a file kept back.
+    EXPECT_EQ(Get("verzeichnis=").body, "ok.mp3\n");
+    EXPECT_EQ(Get("verzeichnis=\\Band\\").body, "A B.MP3\nLaut.Mp3\ninside.mp3\nx+y & z.mp3\n");
+}
