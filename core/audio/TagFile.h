@@ -18,13 +18,14 @@ namespace tunrax {
 
 class TTagFile {
 public:
-    explicit TTagFile(const char* fileName)
-        : FFile(::open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+    explicit TTagFile(const char* fileName) {
         struct stat st;
-        if (FFile.IsOpen() && ::fstat(FFile.Get(), &st) == 0 && S_ISREG(st.st_mode))
+        try {
+            FFile = TFileDescriptor::OpenRegularForReading(fileName, -1, &st);
             FSize = st.st_size;
-        else
-            FFile = TFileDescriptor();
+        } catch (const Error&) {
+            // unreadable: IsOpen() says so
+        }
     }
 
     bool IsOpen() const { return FFile.IsOpen(); }

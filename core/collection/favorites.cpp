@@ -56,12 +56,17 @@ std::string FavoriteFileName(const std::string& listName) {
 std::vector<std::string> ReadFavorites(const std::string& fileName) {
     std::vector<std::string> entries;
     std::string text;
+    // The longest real lists are a few MB; a file of more than 64 MB is no
+    // list, and reading it whole could take all memory.
+    const off_t maxSize = off_t{64} << 20;
     try {
-        text = ReadAll(TFileDescriptor::Open(fileName, O_RDONLY).Get());
+        text = ReadRegularFile(fileName, maxSize);
     } catch (const SystemError& e) {
         if (e.Code() == ENOENT || e.Code() == ENOTDIR)
             return entries;
         throw SystemError(e.Code(), ReadContext(fileName));
+    } catch (const RefusedFileError& e) {
+        throw Error("Die Favoritenliste \"" + fileName + "\" " + e.Reason() + ".");
     }
 
     const size_t end = std::min(text.find('\0'), text.size());

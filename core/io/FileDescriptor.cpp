@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 #include "settings/Error.h"
 
@@ -29,6 +31,37 @@ TFileDescriptor TFileDescriptor::Open(const std::string& path, int flags, mode_t
     if (fd < 0)
         throw SystemError(errno);
     return TFileDescriptor(fd);
+}
+
+namespace {
+
+std::string TooLarge(off_t maxSize) {
+    const std::string size = maxSize >= (off_t{1} << 20) && maxSize % (off_t{1} << 20) == 0
+                                 ? std::to_string(maxSize >> 20) + " MB"
+                                 : std::to_string(maxSize) + " Bytes";
+    return "ist größer als " + size + " und wird nicht gelesen";
+}
+
+}  // namespace
+
+TFileDescriptor TFileDescriptor::OpenRegularForReading(const std::string& path, off_t maxSize,
+                                                       struct stat* st) {
+    // O_NOCTTY: a terminal given as a file must not become ours.
+    TFileDescriptor fd = Open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    struct stat own;
+    struct stat& status = st ? *st : own;
+    if (::fstat(fd.Get(), &status) != 0)
+        throw SystemError(errno);
+    if (S_ISDIR(status.st_mode))
+        throw SystemError(EISDIR);
+    if (!S_ISREG(status.st_mode))
+        throw RefusedFileError(path, "ist keine gewöhnliche Datei");
+    if (maxSize >= 0 && status.st_size > maxSize)
+        throw RefusedFileError(path, TooLarge(maxSize));
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        throw SystemError(errno);
+    return fd;
 }
 
 int TFileDescriptor::Release() noexcept {
@@ -57,11 +90,15 @@ int WriteAll(int fd, const char* data, size_t size) {
     return 0;
 }
 
-std::string ReadAll(int fd) {
+namespace {
+
+// Reads to the end or until more than limit bytes are there.
+std::string ReadUpTo(int fd, uint64_t limit) {
     std::string text;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-        text.reserve(static_cast<size_t>(st.st_size));
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        text.reserve(
+            static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), limit)));
     char buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -72,7 +109,23 @@ std::string ReadAll(int fd) {
         if (n == 0)
             return text;
         text.append(buffer, static_cast<size_t>(n));
+        if (text.size() > limit)
+            return text;
     }
+}
+
+}  // namespace
+
+std::string ReadAll(int fd) {
+    return ReadUpTo(fd, UINT64_MAX);
+}
+
+std::string ReadRegularFile(const std::string& path, off_t maxSize) {
+    const TFileDescriptor fd = TFileDescriptor::OpenRegularForReading(path, maxSize);
+    std::string text = ReadUpTo(fd.Get(), static_cast<uint64_t>(maxSize));
+    if (text.size() > static_cast<uint64_t>(maxSize))
+        throw RefusedFileError(path, TooLarge(maxSize));
+    return text;
 }
 
 }  // namespace tunrax

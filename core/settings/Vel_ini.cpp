@@ -130,13 +130,19 @@ struct TVelIniFile::Index {
 TVelIniFile::TVelIniFile(std::string fileName)
     : FFileName(std::move(fileName)), FIndex(std::make_unique<Index>()) {
     std::string bytes;
+    // Real settings files are a few KB; a file of more than 64 MB is none,
+    // and reading it whole could take all memory.
+    const off_t maxSize = off_t{64} << 20;
     try {
-        bytes = ReadAll(TFileDescriptor::Open(FFileName, O_RDONLY).Get());
+        bytes = ReadRegularFile(FFileName, maxSize);
     } catch (const SystemError& e) {
         // A missing file is an empty one; any other failure keeps the file
         // from being overwritten.
         if (e.Code() != ENOENT)
-            FReadFailure = e.Code();
+            FReadFailure = SystemErrorText(e.Code());
+        return;
+    } catch (const RefusedFileError& e) {
+        FReadFailure = e.Reason();
         return;
     }
 
@@ -275,10 +281,9 @@ std::vector<std::string> TVelIniFile::ReadSection(const std::string& section) co
 }
 
 void TVelIniFile::Commit(std::vector<std::string> lines) {
-    if (FReadFailure != 0)
+    if (!FReadFailure.empty())
         throw Error("Die Einstellungsdatei \"" + FFileName + "\" kann nicht gelesen werden (" +
-                    SystemErrorText(FReadFailure) +
-                    "); sie wird nicht überschrieben, damit nichts verloren geht.");
+                    FReadFailure + "); sie wird nicht überschrieben, damit nichts verloren geht.");
     if (!FUpdating) {
         std::string bytes = FPrefix;
         for (const std::string& line : lines) {

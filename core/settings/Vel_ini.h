@@ -76,8 +76,8 @@ private:
     std::string FFileName;
     std::string FPrefix;  // a UTF-8 byte order mark, kept as found
     std::vector<std::string> FLines;
-    int FReadFailure = 0;    // errno of a failed read; 0 when read or missing
-    bool FUpdating = false;  // an UpdateScope gathers the writes
+    std::string FReadFailure;  // why the file could not be read; empty when read or missing
+    bool FUpdating = false;    // an UpdateScope gathers the writes
     std::unique_ptr<Index> FIndex;
 };
 

@@ -32,16 +32,11 @@ std::string WriteContext(const std::string& path) {
     return "Datei \"" + path + "\" kann nicht geschrieben werden: ";
 }
 
-// Opens a song for reading; throws for a missing file or a folder.
+// Opens a song or a catalogue for reading; throws for a missing file, a
+// folder and anything but a regular file (a FIFO or a device).
 TFileDescriptor OpenSong(const std::string& full, struct stat& st) {
-    return WithErrorContext(ReadContext(full), [&] {
-        TFileDescriptor fd = TFileDescriptor::Open(full, O_RDONLY);
-        if (::fstat(fd.Get(), &st) != 0)
-            throw SystemError(errno);
-        if (S_ISDIR(st.st_mode))
-            throw SystemError(EISDIR);
-        return fd;
-    });
+    return WithErrorContext(ReadContext(full),
+                            [&] { return TFileDescriptor::OpenRegularForReading(full, -1, &st); });
 }
 
 }  // namespace
@@ -73,11 +68,11 @@ void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
     const TFileDescriptor fd = OpenSong(full, st);
     // The size at the moment of opening: a file that grows while it is read
     // is taken as it was.
-    off_t remaining = S_ISREG(st.st_mode) ? st.st_size : -1;
+    off_t remaining = st.st_size;
     char buffer[1 << 16];
-    while (remaining != 0) {
+    while (remaining > 0) {
         size_t want = sizeof buffer;
-        if (remaining > 0 && static_cast<off_t>(want) > remaining)
+        if (static_cast<off_t>(want) > remaining)
             want = static_cast<size_t>(remaining);
         ssize_t n = ::read(fd.Get(), buffer, want);
         if (n < 0 && errno == EINTR)
@@ -91,8 +86,7 @@ void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
             throw Error("Datei \"" + full +
                         "\" kann nicht übertragen werden: Das Ziel "
                         "nimmt keine Daten mehr an (Datenträger voll?)");
-        if (remaining > 0)
-            remaining -= n;
+        remaining -= n;
     }
 }
 
@@ -100,8 +94,6 @@ bool TFileTransfer::GetFileToDescriptor(int out, const std::string& path) {
     std::string full = FullPath(path);
     struct stat st;
     const TFileDescriptor fd = OpenSong(full, st);
-    if (!S_ISREG(st.st_mode))
-        return false;
     // As GetFile: the size at the moment of opening.
     off_t remaining = st.st_size;
     bool started = false;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "settings/Error.h"
+#include "support/OddFiles.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -76,6 +77,32 @@ TEST(Favorites, ReadOfMissingAndUnreadableFiles) {
         ::chmod((tmp / "gesperrt.favoriten").c_str(), 0);
         EXPECT_THROW(ReadFavorites(tmp / "gesperrt.favoriten"), Error);
     }
+}
+
+TEST(Favorites, OddFilesAreRefusedWithTheirName) {
+    TempDir tmp;
+    auto refused = [&](const std::string& file, const char* reason) {
+        SCOPED_TRACE(file);
+        try {
+            ReadFavorites(file);
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("\"" + file + "\""), std::string::npos)
+                << e.what();
+            EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+        }
+    };
+    MakeFifo(tmp / "fifo.favoriten");
+    EXPECT_TRUE(FinishesWithoutWriter(tmp / "fifo.favoriten", [&] {
+        refused(tmp / "fifo.favoriten", "keine gewöhnliche Datei");
+    })) << "the open of a FIFO blocks";
+    LinkToDevice(tmp / "null.favoriten", "/dev/zero");
+    refused(tmp / "null.favoriten", "keine gewöhnliche Datei");
+    // The longest real lists are a few MB.
+    MakeSparseFile(tmp / "gross.favoriten", off_t{64} << 20 | 1);
+    refused(tmp / "gross.favoriten", "64 MB");
+    MakeSparseFile(tmp / "grenze.favoriten", off_t{64} << 20);
+    EXPECT_EQ(ReadFavorites(tmp / "grenze.favoriten"), Lines{});
 }
 
 TEST(Favorites, WriteEndsEveryLineWithCrLfAndReadsBack) {

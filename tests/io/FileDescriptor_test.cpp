@@ -3,18 +3,21 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <thread>
 
 #include "io/FdOutBuf.h"
 #include "settings/Error.h"
+#include "support/OddFiles.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -152,4 +155,41 @@ TEST(FdOutBuf, KeepsOrderAcrossBufferedAndDirectWritesAndRemembersFailure) {
     EXPECT_EQ(buffer.Finish(out), ENOSPC);
     EXPECT_FALSE(out.good());
     EXPECT_EQ(buffer.Failure(), ENOSPC);
+}
+
+TEST(FileDescriptor, ReadingOpensOnlyRegularFilesWithinTheirBound) {
+    TempDir tmp;
+    WriteFile(tmp / "a", "0123456789");
+    struct stat st {};
+    TFileDescriptor file = TFileDescriptor::OpenRegularForReading(tmp / "a", -1, &st);
+    EXPECT_EQ(st.st_size, 10);
+    EXPECT_EQ(::fcntl(file.Get(), F_GETFL) & O_NONBLOCK, 0) << "reads of it would not wait";
+    EXPECT_EQ(ReadRegularFile(tmp / "a", 10), "0123456789");
+
+    auto refused = [](const std::function<void()>& action, const std::string& reason) {
+        try {
+            action();
+            ADD_FAILURE() << "no error";
+        } catch (const RefusedFileError& e) {
+            EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+        }
+    };
+    refused([&] { ReadRegularFile(tmp / "a", 9); }, "größer als");
+    MakeFifo(tmp / "fifo");
+    EXPECT_TRUE(FinishesWithoutWriter(tmp / "fifo", [&] {
+        refused([&] { TFileDescriptor::OpenRegularForReading(tmp / "fifo"); },
+                "\"" + tmp / "fifo" + "\" ist keine gewöhnliche Datei");
+    }));
+    refused([] { TFileDescriptor::OpenRegularForReading("/dev/null"); }, "keine gewöhnliche");
+
+    // The failures of the open itself keep their errno, for the callers
+    // that take a missing file as an empty one.
+    for (const auto& [path, code] : {std::pair{tmp / "fehlt", ENOENT}, {tmp.Path(), EISDIR}}) {
+        try {
+            TFileDescriptor::OpenRegularForReading(path);
+            ADD_FAILURE() << path;
+        } catch (const SystemError& e) {
+            EXPECT_EQ(e.Code(), code) << path;
+        }
+    }
 }

@@ -9,6 +9,7 @@
 
 #include "settings/Error.h"
 #include "settings/vel_SHFolder.h"
+#include "support/OddFiles.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -150,6 +151,45 @@ TEST(VelIniFile, RefusedWritesChangeNothing) {
     ::chmod((tmp / "locked.ini").c_str(), 0600);
     EXPECT_EQ(ReadFile(tmp / "locked.ini"), "[S]\r\nk=geheim\r\n");
     EXPECT_EQ(EntryCount(tmp.Path()), 1u);
+}
+
+TEST(VelIniFile, OddFilesAreNeitherReadNorReplaced) {
+    TempDir tmp;
+    // Each is taken as unreadable: defaults, and a write is refused rather
+    // than replacing what the user has there.
+    auto check = [&](const std::string& file, const char* reason) {
+        SCOPED_TRACE(file);
+        TVelIniFile ini(file);
+        EXPECT_EQ(ini.ReadString("S", "k", "d"), "d");
+        try {
+            ini.WriteString("S", "k", "neu");
+            ADD_FAILURE() << "no error for a write";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("nicht überschrieben"), std::string::npos)
+                << e.what();
+        }
+    };
+
+    MakeFifo(tmp / "fifo.ini");
+    EXPECT_TRUE(FinishesWithoutWriter(tmp / "fifo.ini", [&] {
+        check(tmp / "fifo.ini", "keine gewöhnliche Datei");
+    })) << "the open of a FIFO blocks";
+    struct stat st;
+    ASSERT_EQ(::lstat((tmp / "fifo.ini").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    LinkToDevice(tmp / "zero.ini");
+    check(tmp / "zero.ini", "keine gewöhnliche Datei");
+    ASSERT_EQ(::lstat((tmp / "zero.ini").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    // Real settings files are a few KB; one of 64 MB and more is not one.
+    MakeSparseFile(tmp / "gross.ini", off_t{64} << 20 | 1);
+    check(tmp / "gross.ini", "64 MB");
+    EXPECT_EQ(::stat((tmp / "gross.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, off_t{64} << 20 | 1);
+    EXPECT_EQ(EntryCount(tmp.Path()), 3u);
 }
 
 TEST(VelIniFile, ProcessSettingsFileLiesInTheVendorFolder) {

@@ -1,24 +1,47 @@
 #include "sources/FileTransfer.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <sstream>
+#include <streambuf>
 
+#include "io/FileDescriptor.h"
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_tools.h"
 #include "support/ForwardOnlyStream.h"
+#include "support/OddFiles.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
 using namespace tunrax::test;
 
 namespace {
+
+// Takes at most 1 MB, then fails as a full disk does: a reader of an endless
+// file ends instead of filling the memory.
+class SmallSink : public std::streambuf {
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        return ++FTaken > (1 << 20) ? traits_type::eof() : c;
+    }
+    std::streamsize xsputn(const char*, std::streamsize n) override {
+        FTaken += n;
+        return FTaken > (1 << 20) ? 0 : n;
+    }
+
+private:
+    std::streamsize FTaken = 0;
+};
 
 std::set<std::string> AsSet(const std::vector<std::string>& list) {
     return {list.begin(), list.end()};
@@ -97,6 +120,44 @@ TEST_F(FileTransferTest, GetFileAppendsTheWholeFile) {
         EXPECT_NE(std::string(e.what()).find("fehlt.mp3"), std::string::npos) << e.what();
     }
     EXPECT_THROW(source.GetFile(dest, "\\\xE4lbum\\"), Error);
+}
+
+TEST_F(FileTransferTest, OddFilesAreRefusedAsCatalogueAndSong) {
+    TFileTransfer source(false, settings);
+    MakeDirs(music + "Album");
+    MakeFifo(music + "tunrax.dat");
+    MakeFifo(music + "Album/fifo.mp3");
+    LinkToDevice(music + "tunrax2.dat");
+    LinkToDevice(music + "Album/null.mp3");
+    auto refused = [&](const std::string& path, bool toDescriptor) {
+        SCOPED_TRACE(path);
+        try {
+            if (toDescriptor) {
+                TempDir out;
+                TFileDescriptor fd = TFileDescriptor::Open(out / "kopie", O_WRONLY | O_CREAT, 0600);
+                source.GetFileToDescriptor(fd.Get(), path);
+            } else {
+                SmallSink sink;
+                std::ostream dest(&sink);
+                source.GetFile(dest, path);
+            }
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("keine gewöhnliche Datei"), std::string::npos)
+                << e.what();
+        }
+    };
+    for (bool toDescriptor : {false, true}) {
+        SCOPED_TRACE(toDescriptor ? "to a descriptor" : "to a stream");
+        EXPECT_TRUE(FinishesWithoutWriter(music + "tunrax.dat", [&] {
+            refused("\\tunrax.dat", toDescriptor);
+        })) << "the open of a FIFO blocks";
+        EXPECT_TRUE(FinishesWithoutWriter(music + "Album/fifo.mp3", [&] {
+            refused("\\Album\\fifo.mp3", toDescriptor);
+        })) << "the open of a FIFO blocks";
+        refused("\\tunrax2.dat", toDescriptor);
+        refused("\\Album\\null.mp3", toDescriptor);
+    }
 }
 
 TEST_F(FileTransferTest, PutFileWritesTheWholeStream) {
