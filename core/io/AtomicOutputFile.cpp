@@ -80,6 +80,12 @@ TAtomicOutputFile::TAtomicOutputFile(const std::string& target, const TAtomicOpt
     : FOptions(options), FFinal(options.replace ? FinalTarget(target) : target) {
     struct stat st;
     if (FOptions.replace && ::stat(FFinal.c_str(), &st) == 0) {
+        // A FIFO or a device (through a link: /dev/zero) is not replaced by
+        // a file; its name would stand for something else afterwards.
+        if (S_ISDIR(st.st_mode))
+            throw SystemError(EISDIR);
+        if (!S_ISREG(st.st_mode))
+            throw RefusedFileError(FFinal, "ist keine gewöhnliche Datei und wird nicht ersetzt");
         FExisted = true;
         FOldMode = st.st_mode & 07777;
     }

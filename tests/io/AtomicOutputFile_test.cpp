@@ -139,3 +139,26 @@ TEST(AtomicOutputFile, ReplaceWritesThroughLinksToTheFinalTarget) {
     ASSERT_EQ(::lstat((tmp / "link.ini").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays";
 }
+
+TEST(AtomicOutputFile, ReplacesOnlyRegularFiles) {
+    // A rename over a FIFO or a device (as root even over /dev/zero, through
+    // a link) would take away what the name stood for; such a target stays.
+    TempDir tmp;
+    ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0666), 0);
+    ASSERT_EQ(::symlink("fifo", (tmp / "link").c_str()), 0);
+    for (const std::string name : {"fifo", "link"}) {
+        SCOPED_TRACE(name);
+        try {
+            WriteFileAtomically(tmp / name, "neu", TAtomicOptions{});
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("\"" + tmp / "fifo" + "\" ist keine gewöhnliche"),
+                      std::string::npos)
+                << e.what();
+        }
+        struct stat st {};
+        ASSERT_EQ(::lstat((tmp / "fifo").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    }
+    EXPECT_EQ(FolderEntries(tmp.Path()), (std::vector<std::string>{"fifo", "link"}));
+}
