@@ -11,6 +11,7 @@
 
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
+#include "support/OddFiles.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -76,6 +77,22 @@ protected:
     TempDir FTmp;
     const std::string FPath = FTmp / "song.mp3";
 };
+
+TEST_F(Id3Test, OddFilesAreUnreadable) {
+    // A tag reader meets whatever lies in a music folder: a FIFO must not
+    // block it, a device must not count as a song.
+    test::MakeFifo(FTmp / "fifo.mp3");
+    test::LinkToDevice(FTmp / "null.mp3");
+    for (const std::string name : {"fifo.mp3", "null.mp3"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(test::FinishesWithoutWriter(FTmp / "fifo.mp3", [&] {
+            TID3v2 tag2;
+            EXPECT_FALSE(tag2.LoadFromFile(FTmp / name));
+            TID3v1 tag1;
+            EXPECT_FALSE(tag1.LoadFromFile(FTmp / name));
+        }));
+    }
+}
 
 TEST_F(Id3Test, ID3v1Fields) {
     const std::string audio(300, '\xAA');

@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "settings/Error.h"
+#include "sources/FileTransfer.h"
 #include "sources/transfer.h"
 #include "support/ScriptedSource.h"
 #include "support/TempDir.h"
@@ -57,4 +58,21 @@ TEST(FetchSong, NeverWritesThroughALink) {
     ASSERT_EQ(::symlink((tmp / "victim").c_str(), (tmp / "tunrax.mp3").c_str()), 0);
     EXPECT_THROW(FetchSong(source, "\\a.mp3", tmp / "tunrax.mp3"), Error);
     EXPECT_EQ(ReadFile(tmp / "victim"), "keep me");
+}
+
+TEST(FetchSong, RefusesASongThatIsADevice) {
+    // From a local folder, a song linked to /dev/zero would fill the disk.
+    TempDir tmp;
+    MakeDirs(tmp / "Musik");
+    ASSERT_EQ(::symlink("/dev/zero", (tmp / "Musik/null.mp3").c_str()), 0);
+    TFileTransfer source(false, tmp / "Musik");
+    try {
+        FetchSong(source, "\\null.mp3", tmp / "tunrax.mp3");
+        ADD_FAILURE() << "no error";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find("null.mp3\" ist keine gewöhnliche Datei"),
+                  std::string::npos)
+            << error.what();
+    }
+    EXPECT_FALSE(Exists(tmp / "tunrax.mp3"));
 }
