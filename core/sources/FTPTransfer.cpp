@@ -58,6 +58,31 @@ bool IsMp3(const std::string& name) {
     return ext == ".mp3";
 }
 
+// Poco's session opens the data connection to whatever host a PASV reply
+// names, so a hostile server could send our uploads elsewhere. Only the port
+// of the reply is used; the host is always the one we are talking to.
+class PeerOnlySession : public Poco::Net::FTPClientSession {
+public:
+    explicit PeerOnlySession(const Poco::Net::StreamSocket& control)
+        : Poco::Net::FTPClientSession(control, false) {}
+
+protected:
+    Poco::Net::StreamSocket establishDataConnection(const std::string& command,
+                                                    const std::string& argument) override {
+        const Poco::Net::SocketAddress offered = sendPassiveCommand();
+        const Poco::Net::SocketAddress peer(_pControlSocket->peerAddress().host(), offered.port());
+        Poco::Net::StreamSocket data;
+        data.connect(peer, getTimeout());
+        data.setReceiveTimeout(getTimeout());
+        data.setSendTimeout(getTimeout());
+        std::string response;
+        const int status = sendCommand(command, argument, response);
+        if (!isPositivePreliminary(status))
+            throw Poco::Net::FTPException(command + " command failed", response, status);
+        return data;
+    }
+};
+
 }  // namespace
 
 // One logged-in connection. Errors leave as tunrax::Error; after a broken
@@ -82,7 +107,7 @@ public:
             if (status / 100 != 2)
                 throw Error("Keine Verbindung zum FTP-Server \"" + address +
                             "\": " + (status ? greeting : "keine Begrüßung"));
-            FSession = std::make_unique<Poco::Net::FTPClientSession>(FSocket, false);
+            FSession = std::make_unique<PeerOnlySession>(FSocket);
             FSession->setTimeout(span);
             FSession->setPassive(true);
         } catch (...) {

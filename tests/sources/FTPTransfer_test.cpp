@@ -9,6 +9,8 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "collection/copy_files.h"
 #include "settings/Error.h"
@@ -92,6 +94,37 @@ public:
         int count = 0;
         while (std::getline(log, line))
             if (line.find("<- " + command) != std::string::npos)
+                ++count;
+        return count;
+    }
+
+private:
+    TempDir FFolder;
+    ServerProcess FProcess;
+};
+
+// tests/support/hostile_ftp.py on a free loopback port; options as the
+// script takes them.
+class HostileFtpServer {
+public:
+    explicit HostileFtpServer(const std::vector<std::string>& options) {
+        std::vector<std::string> argv{
+            "/usr/bin/python3", std::string(TUNRAX_SOURCE_DIR) + "/tests/support/hostile_ftp.py"};
+        int port = FreePort();
+        argv.push_back(std::to_string(port));
+        argv.push_back(FFolder / "ftp.log");
+        argv.insert(argv.end(), options.begin(), options.end());
+        FProcess.Start(argv, port);
+    }
+
+    std::string Address() const { return "127.0.0.1:" + std::to_string(FProcess.Port()); }
+    // How many lines of the log begin with text.
+    int Count(const std::string& text) const {
+        std::ifstream log(FFolder / "ftp.log");
+        std::string line;
+        int count = 0;
+        while (std::getline(log, line))
+            if (line.rfind(text, 0) == 0)
                 ++count;
         return count;
     }
@@ -369,6 +402,21 @@ TEST(FtpTransferFailure, ServerThatDiesOrHangsIsAnError) {
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     }
+}
+
+// A PASV reply may name any host; the data must still go only to the server
+// we are talking to.
+TEST(FtpTransferFailure, DataGoesOnlyToTheControlConnectionsPeer) {
+    HostileFtpServer server({"decoy"});
+    TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    std::ostringstream song;
+    source.GetFile(song, "\\a.mp3");
+    EXPECT_EQ(song.str(), "hallo");
+    std::istringstream upload("neu");
+    source.PutFile(upload, "\\tunrax.dat");
+    EXPECT_EQ(server.Count("<- PASV"), 3);  // probe, download, upload
+    EXPECT_EQ(server.Count("data connection"), 3);
+    EXPECT_EQ(server.Count("decoy connection"), 0);
 }
 
 }  // namespace
