@@ -11,10 +11,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
 #include <istream>
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <system_error>
 
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
@@ -179,13 +182,14 @@ public:
         } catch (...) {
             Fail("Die Größe von \"" + name + "\" kann nicht erfragt werden");
         }
-        if (status != 213 || response.size() < 5)
+        if (status != 213 || response.size() < 5 || response[4] < '0' || response[4] > '9')
             return -1;
         int64_t size = 0;
-        size_t i = 4;
-        for (; i < response.size() && response[i] >= '0' && response[i] <= '9'; ++i)
-            size = size * 10 + (response[i] - '0');
-        return i > 4 ? size : -1;
+        const char* digits = response.data() + 4;
+        if (std::from_chars(digits, response.data() + response.size(), size).ec ==
+            std::errc::result_out_of_range)
+            throw Error("Der FTP-Server meldet für \"" + name + "\" eine unmögliche Größe");
+        return size;
     }
 
     // The whole file into dest, or an error; expected < 0 when unknown.
@@ -415,8 +419,11 @@ void TFTPTransfer::ListFolders(std::vector<std::string>& list, const std::string
 int64_t TFTPTransfer::GetSizeKB(const std::vector<std::string>& files) {
     auto client = NewClient(false);
     int64_t sum = 0;
-    for (const std::string& file : files)
-        sum += client->Size(ToServerName(NormalizePath(Root + file))) / 1024 + 1;
+    for (const std::string& file : files) {
+        const int64_t kiloBytes = client->Size(ToServerName(NormalizePath(Root + file))) / 1024 + 1;
+        // Sizes from the server can add up beyond any number.
+        sum = kiloBytes > INT64_MAX - sum ? INT64_MAX : sum + kiloBytes;
+    }
     return sum;
 }
 

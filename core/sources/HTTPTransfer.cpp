@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <ostream>
+#include <string_view>
+#include <system_error>
 
 #include "settings/Error.h"
 #include "settings/Vel_ini.h"
@@ -91,8 +95,34 @@ struct Receiver {
     ProgressDisplay* bar;
     const Sink* sink;
     bool badStatus = false;
+    bool lengthTooLarge = false;
     std::exception_ptr error;
 };
+
+// Curl takes a Content-Length beyond its range for "until the connection
+// closes", so a body cut short would pass as whole: such a length ends the
+// transfer.
+size_t ReceiveHeader(char* data, size_t size, size_t count, void* user) {
+    auto* receiver = static_cast<Receiver*>(user);
+    const size_t bytes = size * count;
+    const std::string_view line(data, bytes);
+    constexpr std::string_view kName = "content-length:";
+    if (line.size() <= kName.size() ||
+        !std::equal(kName.begin(), kName.end(), line.begin(), [](char want, char got) {
+            return want == std::tolower(static_cast<unsigned char>(got));
+        }))
+        return bytes;
+    size_t at = kName.size();
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
+        ++at;
+    int64_t length = 0;
+    if (std::from_chars(line.data() + at, line.data() + line.size(), length).ec ==
+        std::errc::result_out_of_range) {
+        receiver->lengthTooLarge = true;
+        return 0;
+    }
+    return bytes;
+}
 
 size_t ReceiveBody(char* data, size_t size, size_t count, void* user) {
     auto* receiver = static_cast<Receiver*>(user);
@@ -122,7 +152,7 @@ size_t ReceiveBody(char* data, size_t size, size_t count, void* user) {
 void Fetch(const THTTPTransfer& source, const std::string& target, const std::string& name,
            const Sink& sink) {
     CurlEasy curl;
-    Receiver receiver{&curl, source.ProgressBar, &sink, false, nullptr};
+    Receiver receiver{&curl, source.ProgressBar, &sink, false, false, nullptr};
     curl.Set(CURLOPT_URL, source.BaseUrl().c_str());
     // Sent exactly as composed: Root is used as stored, "\" goes raw.
     curl.Set(CURLOPT_REQUEST_TARGET, target.c_str());
@@ -138,10 +168,14 @@ void Fetch(const THTTPTransfer& source, const std::string& target, const std::st
     curl.Set(CURLOPT_LOW_SPEED_TIME, source.StallSeconds);
     curl.Set(CURLOPT_WRITEFUNCTION, &ReceiveBody);
     curl.Set(CURLOPT_WRITEDATA, static_cast<void*>(&receiver));
+    curl.Set(CURLOPT_HEADERFUNCTION, &ReceiveHeader);
+    curl.Set(CURLOPT_HEADERDATA, static_cast<void*>(&receiver));
 
     const CURLcode code = curl.Perform();
     if (receiver.error)
         std::rethrow_exception(receiver.error);
+    if (receiver.lengthTooLarge)
+        throw Error("Der Server meldet für \"" + name + "\" eine unmögliche Länge.");
     const long status = curl.ResponseCode();
     if (status >= 300 && status < 400)
         throw Error("Der Server leitet \"" + name + "\" weiter (Status " + std::to_string(status) +

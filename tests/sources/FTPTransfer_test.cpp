@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -417,6 +418,30 @@ TEST(FtpTransferFailure, DataGoesOnlyToTheControlConnectionsPeer) {
     EXPECT_EQ(server.Count("<- PASV"), 3);  // probe, download, upload
     EXPECT_EQ(server.Count("data connection"), 3);
     EXPECT_EQ(server.Count("decoy connection"), 0);
+}
+
+// A SIZE answer beyond any file size is an error, even one that would wrap
+// round to the length actually sent.
+TEST(FtpTransferFailure, SizeThatDoesNotFitIsAnError) {
+    // 28 digits, 5 more than a multiple of 2^64.
+    HostileFtpServer server({"size=1000000006930898827444486149"});
+    TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    std::ostringstream song;
+    try {
+        source.GetFile(song, "\\a.mp3");
+        FAIL() << "accepted: " << song.str();
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("unmögliche Größe"), std::string::npos) << e.what();
+    }
+    std::vector<std::string> names{"\\a.mp3"};
+    EXPECT_THROW(source.GetSizeKB(names), Error);
+
+    // The largest size there is, for every song of a long list: the sum
+    // stays the largest number instead of turning negative.
+    HostileFtpServer largest({"size=9223372036854775807"});
+    TFTPTransfer huge(false, largest.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    names.assign(1100, "\\a.mp3");
+    EXPECT_EQ(huge.GetSizeKB(names), INT64_MAX);
 }
 
 }  // namespace

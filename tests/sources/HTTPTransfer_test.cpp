@@ -221,6 +221,14 @@ TEST_F(HttpTransferTest, FailuresAreGermanErrors) {
         EXPECT_NE(FailedGet(source).find("abgebrochen"), std::string::npos);
     }
     {
+        SCOPED_TRACE("length beyond any number, then the connection closes");
+        CannedServer server(
+            "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999999\r\n\r\nhallo");
+        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        EXPECT_NE(FailedGet(source).find("unmögliche Länge"), std::string::npos);
+        EXPECT_EQ(received, "");
+    }
+    {
         SCOPED_TRACE("redirect");
         CannedServer elsewhere("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nfalsch");
         CannedServer server(
