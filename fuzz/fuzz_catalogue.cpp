@@ -18,7 +18,7 @@
 #include <string>
 
 #include "collection/catalogue.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_text.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_tools.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 
 namespace {

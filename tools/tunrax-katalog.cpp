@@ -17,7 +17,7 @@
 #include "collection/catalogue.h"
 #include "collection/catalogue_scan.h"
 #include "collection/collation.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_text.h"
 #include "sources/FileTransfer.h"
 

@@ -15,7 +15,7 @@
 
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_text.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_text.h"
 
 namespace tunrax {

@@ -15,9 +15,9 @@
 #include "collection/favorites.h"
 #include "collection/songlist.h"
 #include "io/AtomicOutputFile.h"
+#include "io/Error.h"
 #include "io/FdOutBuf.h"
 #include "io/FileDescriptor.h"
-#include "settings/Error.h"
 #include "settings/vel_tools.h"
 #include "sources/transfer.h"
 

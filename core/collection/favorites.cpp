@@ -11,8 +11,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "io/Error.h"
 #include "io/FileDescriptor.h"
-#include "settings/Error.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"
 #include "settings/vel_tools.h"

@@ -5,9 +5,9 @@
 
 #include <ostream>
 
+#include "io/Error.h"
 #include "io/FdOutBuf.h"
 #include "io/FileDescriptor.h"
-#include "settings/Error.h"
 #include "sources/transfer.h"
 
 namespace tunrax {

@@ -11,7 +11,7 @@
 #include <random>
 #include <utility>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 
 namespace tunrax {
 

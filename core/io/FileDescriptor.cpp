@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 
 namespace tunrax {
 

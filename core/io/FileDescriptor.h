@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 
 namespace tunrax {
 

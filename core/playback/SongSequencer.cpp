@@ -7,7 +7,7 @@
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
 #include "collection/songfile.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_tools.h"
 
 namespace tunrax {

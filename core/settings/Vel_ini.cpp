@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "io/Error.h"
 #include "io/FileDescriptor.h"
-#include "settings/Error.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_tools.h"
 

@@ -5,8 +5,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <string>
+
+#include "io/Error.h"
+#include "io/FileDescriptor.h"
 
 namespace tunrax {
 
@@ -77,7 +80,16 @@ bool IsFolder(const std::string& path) {
 std::string MusicDirFromUserDirs(const std::string& configBase, const std::string& home) {
     if (configBase.empty())
         return "";
-    std::ifstream in(configBase + "/user-dirs.dirs");
+    // Read only as a regular file of sane size: a FIFO would block the start,
+    // a link to a device would fill the memory. Unreadable means "not set".
+    constexpr off_t kUserDirsLimit = 1 << 20;
+    std::string text;
+    try {
+        text = ReadRegularFile(configBase + "/user-dirs.dirs", kUserDirsLimit);
+    } catch (const Error&) {
+        return "";
+    }
+    std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
         size_t start = line.find_first_not_of(" \t");

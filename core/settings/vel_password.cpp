@@ -3,7 +3,7 @@
 #include <random>
 #include <string>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_tools.h"
 
 namespace tunrax {

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "io/AtomicOutputFile.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_SHFolder.h"
 #include "tunrax_version.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 
 namespace tunrax {
 

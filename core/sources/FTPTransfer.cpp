@@ -19,7 +19,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_text.h"
 #include "settings/vel_tools.h"

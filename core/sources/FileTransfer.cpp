@@ -13,8 +13,8 @@
 #include <ostream>
 
 #include "io/AtomicOutputFile.h"
+#include "io/Error.h"
 #include "io/FileDescriptor.h"
-#include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_tools.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/CurlLibrary.h"
 #include "sources/HostAddress.h"

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <istream>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/FTPTransfer.h"
 #include "sources/FileTransfer.h"

@@ -17,7 +17,7 @@
 #include <utility>
 
 #include "app/haupt.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
 #include "sources/transfer.h"

@@ -26,7 +26,7 @@
 #include <QTreeWidget>
 
 #include "app/CatalogueModel.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/transfer.h"
 #include "support/LocalSource.h"

@@ -10,7 +10,7 @@
 #include <QTreeView>
 
 #include "app/haupt.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
 #include "sources/transfer.h"

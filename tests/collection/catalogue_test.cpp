@@ -15,7 +15,7 @@
 
 #include "collection/catalogue_scan.h"
 #include "collection/collation.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "sources/FileTransfer.h"
 #include "support/RecordingProgress.h"
 #include "support/ScriptedSource.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "collection/songlist.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_tools.h"
 #include "sources/FileTransfer.h"
 #include "support/ScriptedSource.h"

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "support/OddFiles.h"
 #include "support/TempDir.h"
 

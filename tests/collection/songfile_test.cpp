@@ -7,7 +7,7 @@
 
 #include <ostream>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "sources/FileTransfer.h"
 #include "sources/transfer.h"
 #include "support/ScriptedSource.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;

@@ -15,8 +15,8 @@
 #include <string>
 #include <thread>
 
+#include "io/Error.h"
 #include "io/FdOutBuf.h"
-#include "settings/Error.h"
 #include "support/OddFiles.h"
 #include "support/TempDir.h"
 

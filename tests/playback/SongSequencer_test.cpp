@@ -7,8 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "io/Error.h"
 #include "playback/SongSequencer.h"
-#include "settings/Error.h"
 #include "sources/FileTransfer.h"
 #include "support/Mp3Files.h"
 #include "support/PlayLog.h"

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "support/OddFiles.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -66,4 +67,29 @@ TEST(DataFolder, DefaultMusicFolder) {
               "XDG_MUSIC_DIR=\"" + tmp.Path() + "Kl\xC3\xA4nge\"\n");
     MakeDirs(tmp / "Kl\xC3\xA4nge");
     EXPECT_EQ(DefaultMusicFolder(), tmp / "Kl\xC3\xA4nge/");
+}
+
+TEST(DataFolder, AnOddUserDirsFileGivesTheDefault) {
+    TempDir tmp;
+    const std::string home = tmp / "home";
+    const std::string config = tmp / "config";
+    ScopedEnv homeEnv("HOME", home.c_str());
+    ScopedEnv xdg("XDG_CONFIG_HOME", config.c_str());
+    MakeDirs(home + "/Musik");
+    MakeDirs(config);
+    const std::string userDirs = config + "/user-dirs.dirs";
+    {
+        SCOPED_TRACE("a FIFO, which would block the start");
+        MakeFifo(userDirs);
+        std::string folder;
+        EXPECT_TRUE(FinishesWithoutWriter(userDirs, [&] { folder = DefaultMusicFolder(); }))
+            << "the open of a FIFO blocks";
+        EXPECT_EQ(folder, home + "/Musik/");
+        std::filesystem::remove(userDirs);
+    }
+    {
+        SCOPED_TRACE("a link to a device, which would fill the memory");
+        LinkToDevice(userDirs);
+        EXPECT_EQ(DefaultMusicFolder(), home + "/Musik/");
+    }
 }

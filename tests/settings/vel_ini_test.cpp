@@ -7,7 +7,7 @@
 #include <climits>
 #include <filesystem>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_SHFolder.h"
 #include "support/OddFiles.h"
 #include "support/TempDir.h"

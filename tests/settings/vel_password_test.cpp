@@ -4,7 +4,7 @@
 #include <cstring>
 #include <set>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_tools.h"
 
 using namespace tunrax;

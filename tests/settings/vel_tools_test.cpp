@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <set>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_SHFolder.h"
 #include "support/TempDir.h"
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "collection/copy_files.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
 #include "support/ForwardOnlyStream.h"

@@ -11,8 +11,8 @@
 #include <sstream>
 #include <streambuf>
 
+#include "io/Error.h"
 #include "io/FileDescriptor.h"
-#include "settings/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_tools.h"

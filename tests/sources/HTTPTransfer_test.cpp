@@ -11,7 +11,7 @@
 #include <sstream>
 #include <thread>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/php_tools.h"
 #include "support/RecordingProgress.h"

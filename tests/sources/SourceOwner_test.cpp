@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "sources/transfer.h"
 
 using namespace tunrax;

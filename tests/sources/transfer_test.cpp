@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/FileTransfer.h"
 #include "sources/HTTPTransfer.h"

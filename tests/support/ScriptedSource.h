@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "sources/transfer.h"
 
 namespace tunrax::test {

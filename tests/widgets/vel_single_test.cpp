@@ -15,7 +15,7 @@
 #include <iostream>
 #include <string>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_tools.h"
 #include "support/TempDir.h"
 

@@ -31,7 +31,7 @@
 #include "audio/BassPlayer.h"
 #include "collection/catalogue_scan.h"
 #include "collection/collation.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"

@@ -21,7 +21,7 @@
 #include "app/haupt.h"
 #include "collection/collation.h"
 #include "collection/songlist.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"

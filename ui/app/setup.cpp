@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/Application.h"
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"

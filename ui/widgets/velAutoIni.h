@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "widgets/velRTI.h"
 
 namespace tunrax {

@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <cstdlib>
 
-#include "settings/Error.h"
+#include "io/Error.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_tools.h"
 

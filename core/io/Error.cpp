@@ -1,4 +1,4 @@
-#include "settings/Error.h"
+#include "io/Error.h"
 
 #include <cerrno>
 #include <cstring>
