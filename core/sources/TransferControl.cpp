@@ -1,0 +1,118 @@
+#include "sources/TransferControl.h"
+
+#include <atomic>
+#include <utility>
+
+namespace tunrax {
+
+namespace {
+
+std::atomic<bool> gEnding{false};
+std::atomic<uint64_t> gGeneration{0};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<uint64_t>::is_always_lock_free,
+              "set from signal handlers");
+
+std::function<void()>& WaitHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+// The innermost deadline; they nest on the window's thread.
+thread_local TTransferDeadline* tInnermost = nullptr;
+
+// Often enough that the window feels alive, seldom enough not to slow a fast
+// download down.
+constexpr std::chrono::milliseconds kTurnEvery{40};
+thread_local std::chrono::steady_clock::time_point tLastTurn;
+
+std::string AmountText(int64_t bytes) {
+    if (bytes % 1024 == 0)
+        return std::to_string(bytes / 1024) + " KB";
+    return std::to_string(bytes) + " Bytes";
+}
+
+}  // namespace
+
+TransferCancelled::TransferCancelled() : Error("Die Übertragung wurde abgebrochen.") {}
+
+void EndAllTransfers() noexcept {
+    gEnding.store(true);
+}
+
+bool TransfersEnding() noexcept {
+    return gEnding.load();
+}
+
+void CancelRunningTransfers() noexcept {
+    gGeneration.fetch_add(1);
+}
+
+void SetTransferWaitHook(std::function<void()> hook) {
+    WaitHook() = std::move(hook);
+}
+
+std::string SecondsText(std::chrono::milliseconds time) {
+    const int64_t tenths = (time.count() + 99) / 100;
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10 != 0)
+        text += "," + std::to_string(tenths % 10);
+    return text + " s";
+}
+
+TTransferWatch::TTransferWatch(std::string what, const TPaceLimits& limits, bool bounded)
+    : FWhat(std::move(what)),
+      FLimits(limits),
+      FBounded(bounded),
+      FGeneration(gGeneration.load()),
+      FStart(Clock::now()),
+      FWindowStart(FStart) {}
+
+void TTransferWatch::Moved(uint64_t bytes) {
+    FInWindow += bytes;
+    if (FLimits.minBytes > 0 && FInWindow >= static_cast<uint64_t>(FLimits.minBytes)) {
+        FWindowStart = Clock::now();
+        FInWindow = 0;
+    }
+}
+
+void TTransferWatch::Restart() {
+    FWindowStart = Clock::now();
+    FInWindow = 0;
+}
+
+bool TTransferWatch::Cancelled() const noexcept {
+    return gEnding.load() || gGeneration.load() != FGeneration;
+}
+
+void TTransferWatch::Check() {
+    Clock::time_point now = Clock::now();
+    if (WaitHook() && now - tLastTurn >= kTurnEvery) {
+        tLastTurn = now;
+        WaitHook()();
+        now = Clock::now();
+    }
+    if (Cancelled())
+        throw TransferCancelled();
+    if (FLimits.minBytes > 0 && now - FWindowStart > FLimits.window)
+        throw Error("Die Übertragung von " + FWhat + " ist zu langsam (weniger als " +
+                    AmountText(FLimits.minBytes) + " in " + SecondsText(FLimits.window) + ").");
+    if (FBounded && now - FStart > FLimits.ceiling)
+        throw Error("Die Übertragung von " + FWhat + " dauert zu lange (mehr als " +
+                    SecondsText(FLimits.ceiling) + ").");
+    for (const TTransferDeadline* deadline = tInnermost; deadline; deadline = deadline->FOuter)
+        if (now > deadline->FEnd)
+            throw Error(deadline->FMessage);
+}
+
+TTransferDeadline::TTransferDeadline(std::chrono::milliseconds limit, std::string message)
+    : FEnd(std::chrono::steady_clock::now() + limit),
+      FMessage(std::move(message)),
+      FOuter(tInnermost) {
+    tInnermost = this;
+}
+
+TTransferDeadline::~TTransferDeadline() {
+    tInnermost = FOuter;
+}
+
+}  // namespace tunrax
