@@ -19,6 +19,7 @@ std::function<void()>& WaitHook() {
 
 // The innermost deadline; they nest on the window's thread.
 thread_local TTransferDeadline* tInnermost = nullptr;
+thread_local int tRunning = 0;
 
 // Often enough that the window feels alive, seldom enough not to slow a fast
 // download down.
@@ -51,6 +52,10 @@ void SetTransferWaitHook(std::function<void()> hook) {
     WaitHook() = std::move(hook);
 }
 
+int RunningTransfers() noexcept {
+    return tRunning;
+}
+
 std::string SecondsText(std::chrono::milliseconds time) {
     const int64_t tenths = (time.count() + 99) / 100;
     std::string text = std::to_string(tenths / 10);
@@ -65,7 +70,13 @@ TTransferWatch::TTransferWatch(std::string what, const TPaceLimits& limits, bool
       FBounded(bounded),
       FGeneration(gGeneration.load()),
       FStart(Clock::now()),
-      FWindowStart(FStart) {}
+      FWindowStart(FStart) {
+    ++tRunning;
+}
+
+TTransferWatch::~TTransferWatch() {
+    --tRunning;
+}
 
 void TTransferWatch::Moved(uint64_t bytes) {
     FInWindow += bytes;

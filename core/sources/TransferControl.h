@@ -44,6 +44,9 @@ void CancelRunningTransfers() noexcept;
 // What the program does while a transfer waits (at least every
 // kTransferSlice): the window runs its event loop here. None by default.
 void SetTransferWaitHook(std::function<void()> hook);
+// How many transfers and scans are under way on this thread (nested ones
+// count each).
+int RunningTransfers() noexcept;
 
 // One transfer's bounds, from its start to its end.
 class TTransferWatch {
@@ -51,6 +54,7 @@ public:
     // what: the thing transferred as messages name it. bounded: the ceiling
     // applies (listings, the catalogue).
     explicit TTransferWatch(std::string what, const TPaceLimits& limits = {}, bool bounded = false);
+    ~TTransferWatch();
     TTransferWatch(const TTransferWatch&) = delete;
     TTransferWatch& operator=(const TTransferWatch&) = delete;
 

@@ -89,6 +89,7 @@ TEST(TransferWatch, CancellingEndsTheRunningTransfersAlsoFromTheWaitHook) {
     TTransferWatch running("\"a.mp3\"");
     CancelRunningTransfers();
     TTransferWatch later("\"b.mp3\"");
+    EXPECT_EQ(RunningTransfers(), 2);
     EXPECT_TRUE(running.Cancelled());
     EXPECT_EQ(MessageOf(running), "cancelled");
     EXPECT_EQ(MessageOf(later), "");
