@@ -19,6 +19,7 @@
 #include "io/FdOutBuf.h"
 #include "io/FileDescriptor.h"
 #include "settings/vel_tools.h"
+#include "sources/TransferControl.h"
 #include "sources/transfer.h"
 
 namespace tunrax {
@@ -223,6 +224,8 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
     bool direct = false;
     try {
         direct = source.GetFileToDescriptor(temp->Fd(), songPath);
+    } catch (const TransferCancelled&) {
+        throw;  // the half-copied song goes with its temporary file
     } catch (const std::exception& e) {
         problem = e.what();
     }
@@ -233,6 +236,8 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
             std::ostream out(&buffer);
             source.GetFile(out, songPath);
             code = buffer.Finish(out);
+        } catch (const TransferCancelled&) {
+            throw;
         } catch (const std::exception& e) {
             // A write error surfaces from the source as "target full?": the
             // errno says what really happened.

@@ -11,6 +11,8 @@
 #include <csignal>
 #include <exception>
 
+#include "sources/TransferControl.h"
+
 namespace tunrax {
 
 namespace {
@@ -19,6 +21,9 @@ namespace {
 int gSignalPipe[2] = {-1, -1};
 
 void OnSignal(int signalNumber) {
+    // A transfer that waits on a server ends at once, also when the event
+    // loop does not run meanwhile.
+    EndAllTransfers();
     char byte = static_cast<char>(signalNumber);
     ssize_t ignored = ::write(gSignalPipe[0], &byte, 1);
     (void)ignored;
@@ -58,6 +63,8 @@ TApplication::~TApplication() {
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
+    } catch (const TransferCancelled&) {
+        // Called off by the user: nothing to report.
     } catch (const std::exception& error) {
         ShowError(QString::fromUtf8(error.what()));
     } catch (...) {
@@ -76,6 +83,7 @@ void TApplication::ShowError(const QString& text) {
 void ShowErrorsOf(const std::function<void()>& work) {
     try {
         work();
+    } catch (const TransferCancelled&) {
     } catch (const std::exception& error) {
         TApplication::ShowError(QString::fromUtf8(error.what()));
     }

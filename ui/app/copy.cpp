@@ -13,6 +13,7 @@
 
 #include "app/Application.h"
 #include "collection/copy_files.h"
+#include "sources/TransferControl.h"
 #include "sources/transfer.h"
 #include "widgets/WizardPages.h"
 #include "widgets/velAutoIni.h"
@@ -132,10 +133,17 @@ void TfmCopy::btnStartClick() {
     for (const std::string& song : FSongs) {
         ++number;
         const std::string target = CopyTargetFile(FTargetDir, song, number, keepFolders);
-        {
+        try {
             TSourceLease source = FSources.Lease();
             if (CopySong(*source, song, target))
                 ++FCopied;
+        } catch (const TransferCancelled&) {
+            // "Abbrechen" or the program's end during the song: the songs
+            // copied so far stay.
+            if (!alive)
+                return;
+            FCancelRequested = true;
+            break;
         }
         pbStatus->setValue(number);
         // Repaints, and lets Cancel through between songs.
@@ -153,8 +161,9 @@ void TfmCopy::btnStartClick() {
 
 void TfmCopy::closeEvent(QCloseEvent* event) {
     if (FCopying) {
-        // The song under way is finished first; the loop then ends.
+        // The song under way is called off; the loop then ends.
         FCancelRequested = true;
+        CancelRunningTransfers();
         event->ignore();
         return;
     }

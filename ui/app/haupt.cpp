@@ -36,6 +36,7 @@
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"
 #include "settings/vel_tools.h"
+#include "sources/TransferControl.h"
 #include "sources/transfer.h"
 #include "tunrax_version.h"
 #include "widgets/TrayIcon.h"
@@ -105,6 +106,11 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library,
     FIdle->setSingleShot(true);
     FIdle->setInterval(0);
     connect(FIdle, &QTimer::timeout, this, Guarded(&TfmMain::UpdateActions));
+    // A long transfer leaves the menu bar, the progress bar and the ways
+    // out of the program working.
+    FTransferWait = new TTransferWaitWindow(this, {MainMenu1->parentWidget(), pbStatus},
+                                            {Beenden1, Minimieren1});
+    FTransferWait->OnBusyEnd = [this] { ShowErrorsOf([this] { UpdateActions(); }); };
     qApp->installEventFilter(this);
     connect(this, &TVelForm::AfterCreate, this, Guarded(&TfmMain::VelFormAfterCreate));
 }
@@ -357,8 +363,9 @@ void TfmMain::Minimieren1Click() {
 }
 
 void TfmMain::Beenden1Click() {
-    // A transfer under way is finished first, and the copy wizard, which
-    // uses the source, closes first (after the song under way).
+    // A transfer under way is called off, and the copy wizard, which uses the
+    // source, closes first; the program ends once they have let go.
+    CancelRunningTransfers();
     FSource.End([this] {
         FCloseConfirmed = true;
         close();
@@ -479,6 +486,8 @@ void TfmMain::LoadCatalogue() {
         std::ostringstream text;
         source->GetFile(text, CatalogueFileName(source->Alternative));
         ParseCatalogue(std::move(text).str(), catalogue);  // the buffer, not a copy
+    } catch (const TransferCancelled&) {
+        throw;
     } catch (const Error&) {
         if (!source->Can(CanRebuild))
             throw;
@@ -545,7 +554,8 @@ void TfmMain::mmStartTimer() {
 
 // The one way the playback reaches the source.
 bool TfmMain::UseSource(const std::function<void(TCustomTransfer&)>& use) {
-    if (!FSource)
+    // Once the program is to end no new song is fetched.
+    if (!FSource || FSource.EndRequested())
         return false;
     TSourceLease source = FSource.Lease();
     use(*source);

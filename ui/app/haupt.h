@@ -26,6 +26,7 @@
 #include "playback/SongList.h"
 #include "playback/SongSequencer.h"
 #include "sources/SourceOwner.h"
+#include "widgets/TransferWait.h"
 #include "widgets/VelForm.h"
 
 class QAction;
@@ -218,6 +219,7 @@ private:
     QLabel* laAlbum = nullptr;
     QProgressBar* pbStatus = nullptr;
     QTimer* mmStart = nullptr;
+    TTransferWaitWindow* FTransferWait = nullptr;
     QTimer* FIdle = nullptr;  // zero interval: fires when the application is idle
     TTrayIcon* NBA = nullptr;
     TSingleInstance* SingleInstance1 = nullptr;

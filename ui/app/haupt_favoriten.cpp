@@ -278,6 +278,10 @@ void TfmMain::RemoveFromFavorites(const std::string& path) {
 // --- the commands
 
 void TfmMain::UpdateActions() {
+    // While a long transfer runs only the ways out work; the commands are
+    // brought up to date when it has ended.
+    if (FTransferWait && FTransferWait->Busy())
+        return;
     const bool pageAll = pcSeiten->currentIndex() == 0;
     const bool pageList = pcSeiten->currentIndex() == 1;
     const bool listCurrent = !FFavoriteName.empty();

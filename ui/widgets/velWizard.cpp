@@ -8,6 +8,8 @@
 #include <QResizeEvent>
 #include <algorithm>
 
+#include "sources/TransferControl.h"
+
 namespace tunrax {
 
 namespace {
@@ -323,20 +325,25 @@ void TvelWizard::ButtonClick(TWizardButtonKind kind) {
                     OnLastAction(this);
             }
             break;
-        case bkCancel: window()->close(); break;
+        case bkCancel:
+            // Work under way (a transfer in a page's handler) ends first.
+            CancelRunningTransfers();
+            window()->close();
+            break;
     }
 }
 
 void TvelWizard::WithButtonsDisabled(const std::function<void()>& handler) {
     // Guarded: a handler may close and free the window around the wizard.
-    QPointer<QPushButton> buttons[] = {BtnBack.Button(), BtnNext.Button(), BtnCancel.Button()};
-    bool enabled[3];
-    for (int i = 0; i < 3; ++i) {
+    // Cancel stays: it calls off a long transfer in the handler.
+    QPointer<QPushButton> buttons[] = {BtnBack.Button(), BtnNext.Button()};
+    bool enabled[2];
+    for (int i = 0; i < 2; ++i) {
         enabled[i] = buttons[i]->isEnabled();
         buttons[i]->setEnabled(false);
     }
     auto restore = [&] {
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 2; ++i)
             if (buttons[i])
                 buttons[i]->setEnabled(enabled[i]);
     };

@@ -156,8 +156,8 @@ private:
     void MovePage(TvelWizardPage* page, int index);
     void ChangeActivePage(TvelWizardPage* page);
     void Navigate(bool forward);
-    // Runs handler with the three buttons disabled, restoring their states
-    // afterwards, also when it throws.
+    // Runs handler with Back and Next disabled, restoring their states
+    // afterwards, also when it throws. Cancel stays, to call the work off.
     void WithButtonsDisabled(const std::function<void()>& handler);
 
     std::vector<TvelWizardPage*> FPageList;

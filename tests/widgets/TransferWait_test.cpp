@@ -1,0 +1,147 @@
+// A window while a transfer waits: the transfers here wait as the real ones
+// do (short sleeps between checks of their watch), and the person's clicks
+// arrive as mouse events from a timer meanwhile.
+#include "widgets/TransferWait.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <chrono>
+#include <thread>
+
+#include "sources/TransferControl.h"
+#include "widgets/VelForm.h"
+#include "widgets/velWizard.h"
+
+using namespace tunrax;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct BusyForm {
+    BusyForm() {
+        auto* layout = new QVBoxLayout(&form);
+        bar = new QMenuBar(&form);
+        menu = bar->addMenu(QStringLiteral("&Datei"));
+        open = menu->addAction(QStringLiteral("Öffnen"));
+        quit = menu->addAction(QStringLiteral("&Beenden"));
+        field = new QLineEdit(&form);
+        next = new QPushButton(QStringLiteral("Weiter"), &form);
+        layout->addWidget(bar);
+        layout->addWidget(field);
+        layout->addWidget(next);
+        wait = new TTransferWaitWindow(&form, {bar}, {quit});
+        QObject::connect(next, &QPushButton::clicked, [this] { ++nextClicks; });
+        QObject::connect(quit, &QAction::triggered, [] { CancelRunningTransfers(); });
+        form.show();
+        field->setFocus();
+    }
+    TVelForm form;
+    QMenuBar* bar;
+    QMenu* menu;
+    QAction* open;
+    QAction* quit;
+    QLineEdit* field;
+    QPushButton* next;
+    TTransferWaitWindow* wait;
+    int nextClicks = 0;
+};
+
+// Waits as a transfer does until called off; how long that took.
+std::chrono::milliseconds TransferUntilCancelled(std::chrono::milliseconds atMost) {
+    TPaceLimits unhurried;
+    unhurried.minBytes = 0;
+    TTransferWatch watch("\"tunrax.dat\"", unhurried);
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < atMost) {
+        std::this_thread::sleep_for(10ms);
+        try {
+            watch.Check();
+        } catch (const TransferCancelled&) {
+            break;
+        }
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+}
+
+}  // namespace
+
+TEST(TransferWait, ALongTransferGreysTheWindowButBeendenCallsItOff) {
+    BusyForm f;
+    bool greyed = false, quitOn = false, openOn = true;
+    QTimer::singleShot(TTransferWaitWindow::kBusyAfterMs + 200, [&] {
+        greyed = !f.field->isEnabled() && !f.next->isEnabled() && f.bar->isEnabled();
+        quitOn = f.quit->isEnabled();
+        openOn = f.open->isEnabled();
+        QTest::mouseClick(f.next, Qt::LeftButton);  // greyed: nothing happens
+        // "Datei > Beenden" with the keyboard, as a person would.
+        QTest::keyClick(f.bar, Qt::Key_D, Qt::AltModifier);
+        QTimer::singleShot(100, [&] { QTest::keyClick(f.menu, Qt::Key_B); });
+    });
+    const auto took = TransferUntilCancelled(5s);
+    EXPECT_TRUE(greyed);
+    EXPECT_TRUE(quitOn);
+    EXPECT_FALSE(openOn);
+    EXPECT_EQ(f.nextClicks, 0);
+    EXPECT_LT(took, 1500ms);  // busy after 0.3 s, the click 0.2 s later
+    EXPECT_GT(took, 400ms);
+
+    // Once the transfer has ended, all is as before, the focus included.
+    int ends = 0;
+    f.wait->OnBusyEnd = [&ends] { ++ends; };
+    QTest::qWait(200);
+    EXPECT_FALSE(f.wait->Busy());
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(f.field->isEnabled());
+    EXPECT_TRUE(f.next->isEnabled());
+    EXPECT_TRUE(f.open->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), f.field);
+}
+
+TEST(TransferWait, AShortTransferLeavesTheWindowAsItIs) {
+    BusyForm f;
+    bool stillEnabled = false;
+    QTimer::singleShot(100, [&] { stillEnabled = f.field->isEnabled() && f.open->isEnabled(); });
+    TPaceLimits unhurried;
+    unhurried.minBytes = 0;
+    {
+        TTransferWatch watch("\"a.mp3\"", unhurried);
+        for (int i = 0; i < 20; ++i) {  // 0.2 s
+            std::this_thread::sleep_for(10ms);
+            watch.Check();
+        }
+    }
+    EXPECT_TRUE(stillEnabled);
+    QTest::qWait(100);
+    EXPECT_FALSE(f.wait->Busy());
+}
+
+TEST(TransferWait, AWizardsAbbrechenCallsOffTheTransferOfAPageHandler) {
+    // The wizard is a window of its own over the main window.
+    BusyForm main;
+    TVelForm form;
+    auto* wizard = new TvelWizard(&form);
+    wizard->resize(410, 149);
+    for (int i = 0; i < 2; ++i)
+        new QLineEdit(new TvelWizardPage(wizard));
+    form.show();
+    wizard->Loaded();
+    std::chrono::milliseconds took{0};
+    wizard->ActivePage()->OnChanging = [&](TvelWizardPage*, bool& allowChange) {
+        took = TransferUntilCancelled(5s);
+        allowChange = false;
+    };
+    QTimer::singleShot(TTransferWaitWindow::kBusyAfterMs + 200,
+                       [&] { QTest::mouseClick(wizard->BtnCancel.Button(), Qt::LeftButton); });
+    QTest::mouseClick(wizard->BtnNext.Button(), Qt::LeftButton);
+    EXPECT_GT(took, 400ms);
+    EXPECT_LT(took, 1500ms);
+    EXPECT_FALSE(form.isVisible());
+}
