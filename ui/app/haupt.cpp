@@ -472,10 +472,15 @@ void TfmMain::LoadCatalogue() {
     FSource.Set(nullptr);
     bool alternative = FSettings.ReadBool(kSettings, "Alternativ", false);
     int type = FSettings.ReadInteger(kSettings, "Typ", 0);
-    FSource.Set(CreateTransfer(type, alternative, FProgress.get(), FSettings));
+    {
+        // An FTP source talks to its server already when made: the end of the
+        // program waits for that as for any transfer.
+        TSourceLease making = FSource.Lease();
+        FSource.Set(CreateTransfer(type, alternative, FProgress.get(), FSettings));
+    }
     TCatalogue empty;
     FAlben->Replace(empty);
-    if (!FSource)
+    if (!FSource || FSource.EndRequested())
         return;
 
     TSourceLease source = FSource.Lease();
