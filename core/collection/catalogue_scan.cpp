@@ -6,18 +6,13 @@
 #include <vector>
 
 #include "collection/collation.h"
+#include "collection/songlist.h"
 #include "sources/ProgressDisplay.h"
 #include "sources/transfer.h"
 
 namespace tunrax {
 
 namespace {
-
-// A name with a line break would come back from the catalogue file as two
-// folders, so such a folder cannot be catalogued at all.
-bool Storable(const std::string& name) {
-    return name.find_first_of("\r\n") == std::string::npos;
-}
 
 // The sub-folders of one folder still to be scanned.
 struct Level {
@@ -37,7 +32,9 @@ void ScanCatalogue(TCustomTransfer& source, const TNameCollator& collator, TCata
     auto list = [&](int32_t node, std::string path) {
         Level level{node, std::move(path), {}, 0};
         source.ListFolders(level.names, level.path, scan.get());
-        std::erase_if(level.names, [](const std::string& name) { return !Storable(name); });
+        // A name with a line break would come back from the catalogue file
+        // as two folders, and one with a zero byte would end its text there.
+        std::erase_if(level.names, [](const std::string& name) { return !IsListableName(name); });
         // A folder listing comes in the file system's own order; sorted by
         // bytes first, the same one of "ABBA" and "Abba" stays on every scan.
         std::sort(level.names.begin(), level.names.end());

@@ -12,8 +12,9 @@ class ProgressDisplay;
 // Clears catalogue, then adds every folder of the source: each parent's
 // sub-folders sorted and without case duplicates (collator); of names equal
 // without regard to case the one first in byte order stays, whatever order
-// the source listed them in. Folders whose names hold a CR or LF are left
-// out, since the catalogue file could not carry them. progress (may be none)
+// the source listed them in. Folders whose names are not IsListableName (a
+// CR, LF or zero byte) are left out, since the catalogue file could not
+// carry them. progress (may be none)
 // gets as maximum the number of top-level folders and one step after each of
 // them. Uses one scan context of the source (BeginScan) for the whole scan,
 // freed at the end, also on error. Errors of the source pass through; the

@@ -1,6 +1,7 @@
 #include "collection/songlist.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "settings/vel_text.h"
 
@@ -21,6 +22,10 @@ size_t ExtensionStart(const std::string& entry) {
 }
 
 }  // namespace
+
+bool IsListableName(const std::string& name) {
+    return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
+}
 
 bool IsSongEntry(const std::string& entry) {
     const size_t dot = ExtensionStart(entry);
@@ -60,7 +65,9 @@ std::vector<TSongItem> MakeSongItems(std::vector<std::string>& entries, const st
     items.reserve(entries.size());
     for (std::string& entry : entries) {
         std::replace(entry.begin(), entry.end(), '/', '\\');
-        if (IsSongEntry(entry))
+        // Whatever the source: a song that a favourite list could not carry
+        // is no item.
+        if (IsSongEntry(entry) && IsListableName(entry))
             items.push_back({SongDisplayName(entry), folder + entry});
     }
     return items;

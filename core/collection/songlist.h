@@ -12,6 +12,12 @@ struct TSongItem {
     std::string Path;     // song path: folder + entry, "\" separated
 };
 
+// Whether a name from a listing (a song, a folder, or a path of them) may be
+// listed: not when it holds a CR, LF or zero byte, which the line-based
+// catalogue and favourite lists could not carry and no command may send.
+// Every source and every list built from a listing applies it.
+bool IsListableName(const std::string& name);
+
 // The extension (from the last "." after the last "\" or ":"), lower-cased,
 // is ".mp3".
 bool IsSongEntry(const std::string& entry);
@@ -28,7 +34,7 @@ std::string WithoutTrackNumber(const std::string& name);
 std::string SongDisplayName(const std::string& entry);
 
 // Turns every "/" of the entries into "\" (the list itself is changed) and
-// gives an item for each song entry, in list order.
+// gives an item for each song entry that IsListableName, in list order.
 std::vector<TSongItem> MakeSongItems(std::vector<std::string>& entries, const std::string& folder);
 
 // Where the selected item at index ends up when it moves by delta (-1 up,

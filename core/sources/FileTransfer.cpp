@@ -12,6 +12,7 @@
 #include <istream>
 #include <ostream>
 
+#include "collection/songlist.h"
 #include "io/AtomicOutputFile.h"
 #include "io/Error.h"
 #include "io/FileDescriptor.h"
@@ -146,6 +147,9 @@ void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
 
 void TFileTransfer::ListFiles(std::vector<std::string>& list, const std::string& folder) {
     FindFiles(list, FullPath(folder), "*.mp3", false, false);
+    // A song whose name holds a line break would come back from a favourite
+    // list as broken entries, so it is not listed at all.
+    std::erase_if(list, [](const std::string& name) { return !IsListableName(name); });
 }
 
 void TFileTransfer::ListFolders(std::vector<std::string>& list, const std::string& folder,
@@ -158,8 +162,9 @@ void TFileTransfer::ListFolders(std::vector<std::string>& list, const std::strin
     std::vector<std::pair<dev_t, ino_t>> chain;
     bool chainKnown = false;
     while (dirent* entry = ::readdir(dir)) {
-        // Hidden (dot) folders stay out, as "." and ".." do.
-        if (entry->d_name[0] == '.')
+        // Hidden (dot) folders stay out, as "." and ".." do; so do names with
+        // a line break, which the catalogue file could not carry.
+        if (entry->d_name[0] == '.' || !IsListableName(entry->d_name))
             continue;
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {

@@ -267,6 +267,14 @@ TEST(CatalogueScan, AsksTheSourceWithFolderPathsInOneContext) {
     EXPECT_EQ(Paths(catalogue), (Names{"\\a\\", "\\a\\1\\", "\\a\\1\\x\\", "\\a\\2\\"}))
         << "the folders added so far stay";
     EXPECT_EQ(progress.Calls, (Names{"maximum 2"}));
+
+    SCOPED_TRACE("names a line-based file cannot carry are left out, the rest reads back");
+    source.Folders[""] = {"a", "zwei\nZeilen", std::string("mit\0Null", 8), "r\ra", "z"};
+    source.FailAtFolder = "-";
+    ScanCatalogue(source, collator, catalogue, nullptr);
+    TCatalogue back;
+    ParseCatalogue(WriteCatalogue(catalogue), back);
+    EXPECT_EQ(Paths(back), (Names{"\\a\\", "\\a\\1\\", "\\a\\1\\x\\", "\\a\\2\\", "\\z\\"}));
 }
 
 #ifdef TUNRAX_KATALOG

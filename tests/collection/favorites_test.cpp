@@ -6,11 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "collection/songlist.h"
 #include "io/Error.h"
+#include "sources/FileTransfer.h"
+#include "support/Mp3Files.h"
 #include "support/OddFiles.h"
 #include "support/TempDir.h"
 
@@ -133,6 +137,34 @@ TEST(Favorites, WriteEndsEveryLineWithCrLfAndReadsBack) {
     WriteFavorites(file, many);
     EXPECT_EQ(ReadFavorites(file), many);
     EXPECT_EQ(FolderEntries(tmp.Path()), Lines{"l.favoriten"});
+}
+
+TEST(Favorites, ListBuiltFromAFolderWithLineBreakNamesReadsBack) {
+    // Linux takes line breaks in names; such a song in the list would come
+    // back as two or three broken entries, so it is never listed.
+    TempDir tmp;
+    const std::string album = tmp / "Musik/Album/";
+    for (const char* name : {"01-Eins.mp3", "02-Zwei\nTeil.mp3", "03-Drei\rTeil.mp3",
+                             "04-Vier\r\n.mp3", "05-F\xFCnf.mp3"})
+        WriteSilentMp3(album + name, 0.2);
+    TFileTransfer source(false, tmp / "Musik");
+    Lines files;
+    source.ListFiles(files, "\\Album\\");
+    std::sort(files.begin(), files.end());
+    TFavoriteList list;
+    for (const TSongItem& item : MakeSongItems(files, "\\Album\\"))
+        list.Add(item.Path);
+    EXPECT_EQ(list.Entries(), (Lines{"\\Album\\01-Eins.mp3", "\\Album\\05-F\xFCnf.mp3"}));
+
+    WriteFavorites(tmp / "l.favoriten", list.Entries());
+    const Lines back = ReadFavorites(tmp / "l.favoriten");
+    EXPECT_EQ(back, list.Entries());
+    for (const std::string& entry : back) {
+        SCOPED_TRACE(entry);
+        std::ostringstream song;
+        source.GetFile(song, entry);
+        EXPECT_EQ(song.str(), ReadFile(album + entry.substr(7)));
+    }
 }
 
 TEST(Favorites, FailedWriteKeepsTheOldFile) {

@@ -109,6 +109,20 @@ TEST(SongList, ItemsCarryFolderAndEntryInListOrder) {
         EXPECT_EQ(items[1].Caption, "b");
         EXPECT_EQ(items[1].Path, "\\F\\b.mp3");
     }
+    {
+        SCOPED_TRACE("a listing with names a favourite list could not carry");
+        for (const std::string name : {"a\rb.mp3", "a\nb.mp3", "a\r\n.mp3", "\n"})
+            EXPECT_FALSE(IsListableName(name)) << name;
+        EXPECT_FALSE(IsListableName(std::string("a\0b.mp3", 7)));
+        EXPECT_TRUE(IsListableName("\xC4rger \t\x7F.mp3"));
+        Names entries = {"gut.mp3",         "zwei\nZeilen.mp3",
+                         "Wagen\rLauf.mp3", std::string("Null\0.mp3", 9),
+                         "Ordner\r/x.mp3",  "sub/ok.mp3"};
+        const auto items = MakeSongItems(entries, "\\F\\");
+        ASSERT_EQ(items.size(), 2u);
+        EXPECT_EQ(items[0].Path, "\\F\\gut.mp3");
+        EXPECT_EQ(items[1].Path, "\\F\\sub\\ok.mp3");
+    }
     Names none;
     EXPECT_TRUE(MakeSongItems(none, "\\F\\").empty());
 }

@@ -100,6 +100,22 @@ TEST_F(FileTransferTest, ListsSongsAndFolders) {
     EXPECT_TRUE(list.empty());
 }
 
+TEST_F(FileTransferTest, NamesWithLineBreaksAreNotListed) {
+    // Linux takes CR and LF in names; the line-based catalogue and favourite
+    // lists would split them, so neither songs nor folders with them show.
+    TFileTransfer source(false, settings);
+    for (const char* name : {"Album/gut.mp3", "Album/zwei\nZeilen.mp3", "Album/Wagen\rLauf.mp3",
+                             "Album/beides\r\n.mp3", "Album/\n.mp3"})
+        WriteFile(music + name, "x");
+    for (const char* name : {"Album/Unterordner", "Album/neue\nZeile", "Album/cr\rOrdner"})
+        MakeDirs(music + name);
+    std::vector<std::string> list;
+    source.ListFiles(list, "\\Album\\");
+    EXPECT_EQ(list, std::vector<std::string>{"gut.mp3"});
+    source.ListFolders(list, "\\Album\\", nullptr);
+    EXPECT_EQ(list, std::vector<std::string>{"Unterordner"});
+}
+
 TEST_F(FileTransferTest, GetFileAppendsTheWholeFile) {
     TFileTransfer source(false, settings);
     std::string bytes;
