@@ -1,5 +1,6 @@
 #include "io/AtomicOutputFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +9,9 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <random>
+#include <string_view>
 #include <utility>
 
 #include "io/Error.h"
@@ -43,33 +46,108 @@ std::string FinalTarget(const std::string& fileName) {
     throw SystemError(ELOOP);
 }
 
+// Every temporary file of ours carries this mark, so that a leftover of a
+// killed writer can be told from the user's own files.
+constexpr std::string_view kTempMark = ".tunrax-tmp-";
+constexpr size_t kRandomLength = 6;
+// A writer changes its file at least every few seconds (a transfer that
+// stalls for 30 s ends), so an older one has lost its writer.
+constexpr time_t kLeftoverAge = 60;
+
+bool IsRandomPart(std::string_view text) {
+    if (text.size() != kRandomLength)
+        return false;
+    for (char c : text)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    return true;
+}
+
+// The start of the short hidden form for a file named baseName: the name
+// itself may not fit, so it is represented by its 32-bit FNV-1a hash.
+std::string ShortTempPrefix(std::string_view baseName) {
+    uint32_t hash = 2166136261u;
+    for (char c : baseName) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08x-", static_cast<unsigned>(hash));
+    return std::string(kTempMark) + hex;
+}
+
+std::string LongTempPrefix(std::string_view baseName) {
+    return std::string(baseName) + std::string(kTempMark);
+}
+
+// Splits path into its folder (with "/"; empty for none) and its last name.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {std::string(), path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// Removes the temporary files that writers of target left when they were
+// killed: regular files of exactly our names for target, older than
+// kLeftoverAge. Younger ones may belong to a writer still running. Failures
+// are ignored; the write that follows reports what is wrong with the folder.
+void RemoveLeftovers(const std::string& target) {
+    const auto [folder, baseName] = SplitPath(target);
+    const std::string longPrefix = LongTempPrefix(baseName);
+    const std::string shortPrefix = ShortTempPrefix(baseName);
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    const time_t now = ::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        const bool ours =
+            (name.starts_with(longPrefix) && IsRandomPart(name.substr(longPrefix.size()))) ||
+            (name.starts_with(shortPrefix) && IsRandomPart(name.substr(shortPrefix.size())));
+        if (!ours || (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN))
+            continue;
+        struct stat st;
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || now - st.st_mtime <= kLeftoverAge)
+            continue;
+        ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 // A new file of a random name for target, with mode less the umask as for
-// any new file.
+// any new file: "<target>.tunrax-tmp-XXXXXX", or the short hidden form where
+// asked or where the long name does not fit.
 TFileDescriptor MakeTempFile(const std::string& target, const TAtomicOptions& options,
                              std::string& temp) {
     static thread_local std::mt19937_64 random{std::random_device{}() ^
                                                static_cast<uint64_t>(::getpid())};
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    const size_t slash = target.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const auto [folder, baseName] = SplitPath(target);
+    bool hidden =
+        options.hiddenTemp || baseName.size() + kTempMark.size() + kRandomLength > NAME_MAX;
     int failure = EEXIST;
-    for (int attempt = 0; attempt < 100 && failure == EEXIST; ++attempt) {
-        if (options.hiddenTemp) {
-            char name[32];
-            std::snprintf(name, sizeof name, ".tunrax-%012llx",
-                          static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-            temp = folder + name;
-        } else {
-            temp = target + ".";
-            for (int i = 0; i < 6; ++i)
-                temp += kLetters[random() % (sizeof kLetters - 1)];
-        }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = folder + (hidden ? ShortTempPrefix(baseName) : LongTempPrefix(baseName));
+        for (size_t i = 0; i < kRandomLength; ++i)
+            temp += kLetters[random() % (sizeof kLetters - 1)];
         const int fd =
             ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, options.newFileMode);
         if (fd >= 0)
             return TFileDescriptor(fd);
         failure = errno;
+        // A file system with shorter names than usual (eCryptfs: 143).
+        if (failure == ENAMETOOLONG && !hidden)
+            hidden = true;
+        else if (failure != EEXIST)
+            break;
     }
     throw SystemError(failure);
 }
@@ -89,6 +167,7 @@ TAtomicOutputFile::TAtomicOutputFile(const std::string& target, const TAtomicOpt
         FExisted = true;
         FOldMode = st.st_mode & 07777;
     }
+    RemoveLeftovers(FFinal);
     FFile = MakeTempFile(FFinal, FOptions, FTemp);
 }
 

@@ -1,8 +1,11 @@
 // A file written in full before anyone sees it: the bytes go to a temporary
 // file beside the target, which takes the target's name only at Commit(). A
-// crash, a full disk or an error before then leaves the old file (or none)
-// and no temporary file. Failures are thrown as tunrax::SystemError carrying
-// the errno; the caller puts its own German context in front.
+// full disk or an error before then leaves the old file (or none) and no
+// temporary file. A killed writer leaves its temporary file behind; the next
+// writer of the same target removes such leftovers once they are older than a
+// minute (younger ones may belong to a writer still running). Failures are
+// thrown as tunrax::SystemError carrying the errno; the caller puts its own
+// German context in front.
 #pragma once
 
 #include <sys/types.h>
@@ -29,16 +32,20 @@ struct TAtomicOptions {
     // file after a crash; a caller that syncs the whole device later leaves
     // it off.
     bool sync = true;
-    // The temporary name: "<target>.XXXXXX" beside the target, or a short
-    // hidden ".tunrax-<12 hex digits>" in its folder (for file systems that
-    // take only short names).
+    // The temporary name: "<target>.tunrax-tmp-XXXXXX" beside the target,
+    // or the short hidden form ".tunrax-tmp-HHHHHHHH-XXXXXX" in its folder
+    // (for file systems that take only short names; also taken where the
+    // long form would be too long a name). X: six letters or digits; H: the
+    // 32-bit FNV-1a hash of the target's name in lower-case hexadecimal, so
+    // that a leftover is known as one of this target.
     bool hiddenTemp = false;
 };
 
 class TAtomicOutputFile {
 public:
-    // Makes the temporary file; throws SystemError (ELOOP for a circle of
-    // links).
+    // Removes old leftovers of the target (regular files of exactly the two
+    // names above, never through a link), then makes the temporary file;
+    // throws SystemError (ELOOP for a circle of links).
     TAtomicOutputFile(const std::string& target, const TAtomicOptions& options);
     // Removes the temporary file unless Commit() moved it.
     ~TAtomicOutputFile();

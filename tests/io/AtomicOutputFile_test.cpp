@@ -1,5 +1,6 @@
 #include "io/AtomicOutputFile.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -7,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -50,6 +54,32 @@ private:
     rlimit FOld{};
     sighandler_t FOldHandler;
 };
+
+// Sets the modification time of path itself (a link is not followed) to
+// seconds ago.
+void Age(const std::string& path, int seconds) {
+    timespec times[2];
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+// A file of that age.
+void WriteOldFile(const std::string& path, int seconds) {
+    WriteFile(path, "rest");
+    Age(path, seconds);
+}
+
+bool Matches(const std::string& text, const std::string& pattern) {
+    return std::regex_match(text, std::regex(pattern));
+}
+
+// The temporary path a writer of target would use, less its random end.
+std::string TempPrefix(const std::string& target, const TAtomicOptions& options) {
+    TAtomicOutputFile file(target, options);
+    return file.TempPath().substr(0, file.TempPath().size() - 6);
+}
 
 }  // namespace
 
@@ -161,4 +191,74 @@ TEST(AtomicOutputFile, ReplacesOnlyRegularFiles) {
         EXPECT_TRUE(S_ISFIFO(st.st_mode));
     }
     EXPECT_EQ(FolderEntries(tmp.Path()), (std::vector<std::string>{"fifo", "link"}));
+}
+
+TEST(AtomicOutputFile, TemporaryNamesAreRecognisable) {
+    TempDir tmp;
+    const std::string folder = std::regex_replace(tmp.Path(), std::regex(R"([.+])"), R"(\$&)");
+    {
+        TAtomicOutputFile file(tmp / "liste.favoriten", TAtomicOptions{});
+        EXPECT_TRUE(
+            Matches(file.TempPath(), folder + R"(liste\.favoriten\.tunrax-tmp-[A-Za-z0-9]{6})"))
+            << file.TempPath();
+    }
+    SCOPED_TRACE("the short hidden form names its target by a hash of the name");
+    const std::string song = TempPrefix(tmp / "lied.mp3", NoReplace());
+    EXPECT_TRUE(Matches(song, folder + R"(\.tunrax-tmp-[0-9a-f]{8}-)")) << song;
+    EXPECT_EQ(TempPrefix(tmp / "lied.mp3", NoReplace()), song);
+    EXPECT_NE(TempPrefix(tmp / "Lied.mp3", NoReplace()), song);
+
+    SCOPED_TRACE("a name too long for the long form takes the short one");
+    const std::string longName = tmp / (std::string(246, 'x') + ".mp3");
+    WriteFileAtomically(longName, "lang", TAtomicOptions{});
+    EXPECT_EQ(ReadFile(longName), "lang");
+    EXPECT_EQ(FolderEntries(tmp.Path()), std::vector<std::string>{std::string(246, 'x') + ".mp3"});
+}
+
+TEST(AtomicOutputFile, OwnLeftoversOlderThanAMinuteGoOnTheNextWrite) {
+    // A writer killed before its rename leaves its temporary file; the next
+    // write of the same file removes it, but only ours, only files, and not
+    // one a running writer may still be filling.
+    TempDir tmp;
+    const std::string ini = tmp / "tunrax.ini";
+    WriteFile(tmp / "fremd", "fremd");
+    ASSERT_EQ(::symlink("fremd", (ini + ".tunrax-tmp-L1nk00").c_str()), 0);
+    Age(ini + ".tunrax-tmp-L1nk00", 600);
+    Age(tmp / "fremd", 600);
+    ASSERT_EQ(::mkdir((ini + ".tunrax-tmp-Ordner").c_str(), 0700), 0);
+    Age(ini + ".tunrax-tmp-Ordner", 600);
+    WriteOldFile(ini + ".tunrax-tmp-a1B2c3", 120);
+    WriteOldFile(ini + ".tunrax-tmp-d4E5f6", 30);
+    for (const std::string similar :
+         {".tunrax-tmp-a1B2c", ".tunrax-tmp-a1B2c3.bak", ".tunrax-tmp-a1B2-3", ".a1B2c3"})
+        WriteOldFile(ini + similar, 600);
+    WriteOldFile(tmp / "xtunrax.ini.tunrax-tmp-a1B2c3", 600);
+    WriteOldFile(tmp / "tunrax.ini2.tunrax-tmp-a1B2c3", 600);
+    WriteFileAtomically(ini, "neu", TAtomicOptions{});
+    EXPECT_EQ(ReadFile(ini), "neu");
+    EXPECT_EQ(FolderEntries(tmp.Path()),
+              (std::vector<std::string>{
+                  "fremd", "tunrax.ini", "tunrax.ini.a1B2c3", "tunrax.ini.tunrax-tmp-L1nk00",
+                  "tunrax.ini.tunrax-tmp-Ordner", "tunrax.ini.tunrax-tmp-a1B2-3",
+                  "tunrax.ini.tunrax-tmp-a1B2c", "tunrax.ini.tunrax-tmp-a1B2c3.bak",
+                  "tunrax.ini.tunrax-tmp-d4E5f6", "tunrax.ini2.tunrax-tmp-a1B2c3",
+                  "xtunrax.ini.tunrax-tmp-a1B2c3"}));
+    EXPECT_EQ(ReadFile(tmp / "fremd"), "fremd") << "nothing is removed through a link";
+
+    SCOPED_TRACE("the short hidden form, and a link's final target");
+    MakeDirs(tmp / "Album");
+    const std::string song = TempPrefix(tmp / "Album/lied.mp3", NoReplace());
+    const std::string other = TempPrefix(tmp / "Album/anderes.mp3", NoReplace());
+    WriteOldFile(song + "Xy9Zw8", 120);
+    WriteOldFile(song + "jung00", 10);
+    WriteOldFile(other + "Xy9Zw8", 120);
+    EXPECT_TRUE(TAtomicOutputFile(tmp / "Album/lied.mp3", NoReplace()).Commit());
+    std::vector<std::string> left = {other.substr(other.rfind('/') + 1) + "Xy9Zw8",
+                                     song.substr(song.rfind('/') + 1) + "jung00", "lied.mp3"};
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(FolderEntries(tmp / "Album"), left);
+    ASSERT_EQ(::symlink("Album/ziel.ini", (tmp / "link.ini").c_str()), 0);
+    WriteOldFile(tmp / "Album/ziel.ini.tunrax-tmp-zZ9yY8", 120);
+    WriteFileAtomically(tmp / "link.ini", "a=1", TAtomicOptions{});
+    EXPECT_FALSE(Exists(tmp / "Album/ziel.ini.tunrax-tmp-zZ9yY8"));
 }
