@@ -1,11 +1,17 @@
 #include "collection/favorites.h"
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -13,6 +19,7 @@
 
 #include "collection/songlist.h"
 #include "io/Error.h"
+#include "settings/Vel_ini.h"
 #include "sources/FileTransfer.h"
 #include "support/Mp3Files.h"
 #include "support/OddFiles.h"
@@ -25,6 +32,28 @@ using namespace std::string_literals;
 namespace {
 
 using Lines = std::vector<std::string>;
+
+// Runs write in a child process whose files may not grow past 4 KB: the
+// write past that ends the child with SIGXFSZ, half-way and without any
+// clean-up, as kill -9 would. The signal that ended the child, or -1.
+int KilledHalfWay(const std::function<void()>& write) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit noCore{0, 0}, small{4096, 4096};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        ::signal(SIGXFSZ, SIG_DFL);
+        try {
+            write();
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+}
 
 }  // namespace
 
@@ -165,6 +194,49 @@ TEST(Favorites, ListBuiltFromAFolderWithLineBreakNamesReadsBack) {
         source.GetFile(song, entry);
         EXPECT_EQ(song.str(), ReadFile(album + entry.substr(7)));
     }
+}
+
+TEST(Favorites, WritesKilledHalfWayLeaveMarkedFilesThatTheNextWriteRemoves) {
+    // Favourite lists, the settings file and the catalogue: each write that
+    // dies before its rename leaves a recognisable temporary file, which the
+    // next write of the same file removes once it is older than a minute.
+    TempDir tmp;
+    const std::string big(100000, 'x');
+    const std::string list = tmp / "liste.favoriten", ini = tmp / "tunrax.ini",
+                      catalogue = tmp / "tunrax.dat";
+    WriteFile(list, "alt\r\n");
+    WriteFile(ini, "[S]\r\nK=alt\r\n");
+    WriteFile(catalogue, "Alt\r\n");
+    TFileTransfer source(false, tmp.Path());
+    const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> writers = {
+        {list, [&](const std::string& text) { WriteFavorites(list, {text}); }},
+        {ini, [&](const std::string& text) { TVelIniFile(ini).WriteString("S", "K", text); }},
+        {catalogue, [&](const std::string& text) {
+             std::istringstream stream(text);
+             source.PutFile(stream, "\\tunrax.dat");
+         }}};
+    for (const auto& [file, write] : writers) {
+        SCOPED_TRACE(file);
+        const std::string old = ReadFile(file);
+        ASSERT_EQ(KilledHalfWay([&] { write(big); }), SIGXFSZ);
+        EXPECT_EQ(ReadFile(file), old);
+        const Lines entries = FolderEntries(tmp.Path());
+        const std::string prefix = file.substr(tmp.Path().size()) + ".tunrax-tmp-";
+        const auto left = std::find_if(entries.begin(), entries.end(), [&](const std::string& e) {
+            return e.size() == prefix.size() + 6 && e.rfind(prefix, 0) == 0;
+        });
+        ASSERT_NE(left, entries.end()) << "no marked leftover";
+        const std::string leftover = tmp / *left;
+
+        write("jung");
+        EXPECT_TRUE(Exists(leftover)) << "a leftover younger than a minute may have a writer";
+        std::filesystem::last_write_time(
+            leftover, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2));
+        write("neu");
+        EXPECT_FALSE(Exists(leftover));
+        EXPECT_NE(ReadFile(file).find("neu"), std::string::npos);
+    }
+    EXPECT_EQ(FolderEntries(tmp.Path()), (Lines{"liste.favoriten", "tunrax.dat", "tunrax.ini"}));
 }
 
 TEST(Favorites, FailedWriteKeepsTheOldFile) {
