@@ -54,7 +54,7 @@ constexpr size_t kRandomLength = 6;
 // stalls for 30 s ends), so an older one has lost its writer.
 constexpr time_t kLeftoverAge = 60;
 
-bool IsRandomPart(std::string_view text) {
+bool IsRandomTail(std::string_view text) {
     if (text.size() != kRandomLength)
         return false;
     for (char c : text)
@@ -109,8 +109,8 @@ void RemoveLeftovers(const std::string& target) {
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
         const bool ours =
-            (name.starts_with(longPrefix) && IsRandomPart(name.substr(longPrefix.size()))) ||
-            (name.starts_with(shortPrefix) && IsRandomPart(name.substr(shortPrefix.size())));
+            (name.starts_with(longPrefix) && IsRandomTail(name.substr(longPrefix.size()))) ||
+            (name.starts_with(shortPrefix) && IsRandomTail(name.substr(shortPrefix.size())));
         if (!ours || (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN))
             continue;
         struct stat st;
