@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "settings/vel_text.h"
+#include "sources/transfer.h"
 
 namespace tunrax {
 
@@ -22,10 +23,6 @@ size_t ExtensionStart(const std::string& entry) {
 }
 
 }  // namespace
-
-bool IsListableName(const std::string& name) {
-    return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
-}
 
 bool IsSongEntry(const std::string& entry) {
     const size_t dot = ExtensionStart(entry);

@@ -12,12 +12,6 @@ struct TSongItem {
     std::string Path;     // song path: folder + entry, "\" separated
 };
 
-// Whether a name from a listing (a song, a folder, or a path of them) may be
-// listed: not when it holds a CR, LF or zero byte, which the line-based
-// catalogue and favourite lists could not carry and no command may send.
-// Every source and every list built from a listing applies it.
-bool IsListableName(const std::string& name);
-
 // The extension (from the last "." after the last "\" or ":"), lower-cased,
 // is ".mp3".
 bool IsSongEntry(const std::string& entry);

@@ -12,7 +12,6 @@
 #include <istream>
 #include <ostream>
 
-#include "collection/songlist.h"
 #include "io/AtomicOutputFile.h"
 #include "io/Error.h"
 #include "io/FileDescriptor.h"

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <istream>
+#include <string_view>
 
 #include "io/Error.h"
 #include "settings/Vel_ini.h"
@@ -10,6 +11,10 @@
 #include "sources/HTTPTransfer.h"
 
 namespace tunrax {
+
+bool IsListableName(const std::string& name) {
+    return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
+}
 
 int64_t RewindForPut(std::istream& src, const std::string& context) {
     src.clear();

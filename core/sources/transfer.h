@@ -68,6 +68,12 @@ public:
     virtual std::unique_ptr<TScanContext> BeginScan();
 };
 
+// Whether a name from a listing (a song, a folder, or a path of them) may be
+// listed: not when it holds a CR, LF or zero byte, which the line-based
+// catalogue and favourite lists could not carry and no command may send.
+// Every source and every list built from a listing applies it.
+bool IsListableName(const std::string& name);
+
 // Sets src back to its start for PutFile and gives its size. Throws
 // SystemError(ESPIPE) after context when the stream cannot go back (one that
 // reads only forward), so that a file is never replaced by a part of its

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "collection/collation.h"
+#include "sources/transfer.h"
 
 using namespace tunrax;
 
