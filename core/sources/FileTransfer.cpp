@@ -18,6 +18,7 @@
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_tools.h"
+#include "sources/TransferControl.h"
 
 namespace tunrax {
 
@@ -30,6 +31,14 @@ std::string ReadContext(const std::string& path) {
 
 std::string WriteContext(const std::string& path) {
     return "Datei \"" + path + "\" kann nicht geschrieben werden: ";
+}
+
+// A local copy moves as fast as the disk does: no pace bound, but it can be
+// called off and lets the window repaint.
+TTransferWatch LocalWatch(const std::string& full) {
+    TPaceLimits unbounded;
+    unbounded.minBytes = 0;
+    return TTransferWatch("\"" + full + "\"", unbounded);
 }
 
 // Opens a song or a catalogue for reading; throws for a missing file, a
@@ -69,8 +78,10 @@ void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
     // The size at the moment of opening: a file that grows while it is read
     // is taken as it was.
     off_t remaining = st.st_size;
+    TTransferWatch watch = LocalWatch(full);
     char buffer[1 << 16];
     while (remaining > 0) {
+        watch.Check();
         size_t want = sizeof buffer;
         if (static_cast<off_t>(want) > remaining)
             want = static_cast<size_t>(remaining);
@@ -97,9 +108,12 @@ bool TFileTransfer::GetFileToDescriptor(int out, const std::string& path) {
     // As GetFile: the size at the moment of opening.
     off_t remaining = st.st_size;
     bool started = false;
+    TTransferWatch watch = LocalWatch(full);
     while (remaining > 0) {
+        watch.Check();
+        // In pieces small enough for a slow stick to take in a moment.
         ssize_t n = ::sendfile(out, fd.Get(), nullptr,
-                               static_cast<size_t>(std::min<off_t>(remaining, 1 << 30)));
+                               static_cast<size_t>(std::min<off_t>(remaining, 4 << 20)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && !started && (errno == EINVAL || errno == ENOSYS))
@@ -132,8 +146,10 @@ void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
         TAtomicOptions options;
         options.newFileMode = 0666;
         TAtomicOutputFile file(full, options);
+        TTransferWatch watch = LocalWatch(full);
         char buffer[1 << 16];
         while (src) {
+            watch.Check();
             src.read(buffer, sizeof buffer);
             file.Write(buffer, static_cast<size_t>(src.gcount()));
         }

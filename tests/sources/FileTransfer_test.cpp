@@ -10,12 +10,14 @@
 #include <set>
 #include <sstream>
 #include <streambuf>
+#include <thread>
 
 #include "io/Error.h"
 #include "io/FileDescriptor.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_tools.h"
+#include "sources/TransferControl.h"
 #include "support/ForwardOnlyStream.h"
 #include "support/OddFiles.h"
 #include "support/TempDir.h"
@@ -287,4 +289,45 @@ TEST_F(FileTransferTest, LinkedFoldersAreFollowedButNeverInACircle) {
                                            "\\Other\\Album\\", "\\Other\\Album\\sideways\\",
                                            "\\Other\\Album\\sideways\\Album\\", "\\Linked\\",
                                            "\\Linked\\Live\\"}));
+}
+
+TEST_F(FileTransferTest, ACopyCalledOffStopsAndLeavesTheOldFile) {
+    // 64 MB: far more than one piece of any of the copies.
+    const std::string big = music + "Album/gross.mp3";
+    MakeDirs(music + "Album");
+    {
+        TFileDescriptor fd(::open(big.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+        ASSERT_EQ(::ftruncate(fd.Get(), 64 << 20), 0);
+    }
+    WriteFile(music + "tunrax.dat", "alt\r\n");
+    TFileTransfer source(false, settings);
+    // The window's event loop, where "Beenden" is clicked during the copy.
+    int turns = 0;
+    SetTransferWaitHook([&turns] {
+        if (++turns == 1)
+            CancelRunningTransfers();
+    });
+    struct Unhook {
+        ~Unhook() { SetTransferWaitHook(nullptr); }
+    } unhook;
+
+    std::ostringstream into;
+    EXPECT_THROW(source.GetFile(into, "\\Album\\gross.mp3"), TransferCancelled);
+    EXPECT_LT(into.str().size(), 1u << 20);
+
+    // The window gets its turn every few hundredths of a second.
+    const auto nextTurn = [&turns] {
+        turns = 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
+    nextTurn();
+    const std::string copy = tmp / "kopie.mp3";
+    TFileDescriptor out(::open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+    EXPECT_THROW(source.GetFileToDescriptor(out.Get(), "\\Album\\gross.mp3"), TransferCancelled);
+    EXPECT_LT(std::filesystem::file_size(copy), 8u << 20);
+
+    nextTurn();
+    std::istringstream catalogue(std::string(8 << 20, 'x'));
+    EXPECT_THROW(source.PutFile(catalogue, "tunrax.dat"), TransferCancelled);
+    EXPECT_TRUE(ReadFile(music + "tunrax.dat") == "alt\r\n");
 }
