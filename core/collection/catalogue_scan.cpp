@@ -1,13 +1,18 @@
 #include "collection/catalogue_scan.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
 #include "collection/collation.h"
 #include "collection/songlist.h"
+#include "io/Error.h"
 #include "sources/ProgressDisplay.h"
+#include "sources/TransferControl.h"
 #include "sources/transfer.h"
 
 namespace tunrax {
@@ -22,14 +27,64 @@ struct Level {
     size_t next = 0;
 };
 
+// Keeps what is written up to a limit and refuses the byte past it; the
+// buffer never grows beyond the limit.
+class LimitedText : public std::streambuf {
+public:
+    explicit LimitedText(size_t limit) : FLimit(limit) {}
+
+    bool Overflowed() const { return FOverflowed; }
+    std::string Take() { return std::move(FText); }
+
+protected:
+    std::streamsize xsputn(const char* data, std::streamsize count) override {
+        const auto size = static_cast<size_t>(count);
+        if (size > FLimit - FText.size()) {
+            FOverflowed = true;
+            return 0;
+        }
+        if (FText.size() + size > FText.capacity())
+            FText.reserve(std::min(FLimit, std::max(FText.size() + size, 2 * FText.capacity())));
+        FText.append(data, size);
+        return count;
+    }
+
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        const char byte = traits_type::to_char_type(c);
+        return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+    }
+
+private:
+    size_t FLimit;
+    std::string FText;
+    bool FOverflowed = false;
+};
+
+// "256 MB", "2 KB", "15 Bytes".
+std::string AmountText(size_t bytes) {
+    if (bytes != 0 && bytes % (size_t{1} << 20) == 0)
+        return std::to_string(bytes >> 20) + " MB";
+    if (bytes != 0 && bytes % 1024 == 0)
+        return std::to_string(bytes >> 10) + " KB";
+    return std::to_string(bytes) + " Bytes";
+}
+
 }  // namespace
 
 void ScanCatalogue(TCustomTransfer& source, const TNameCollator& collator, TCatalogue& catalogue,
                    ProgressDisplay* progress) {
     catalogue.Clear();
     const std::unique_ptr<TScanContext> scan = source.BeginScan();
+    // No bound on pace or time: a large collection takes its time. But the
+    // program's end or the user calls a scan off between two folders.
+    TPaceLimits unbounded;
+    unbounded.minBytes = 0;
+    TTransferWatch watch("den Ordnern", unbounded);
 
     auto list = [&](int32_t node, std::string path) {
+        watch.Check();
         Level level{node, std::move(path), {}, 0};
         source.ListFolders(level.names, level.path, scan.get());
         // A name with a line break would come back from the catalogue file
@@ -68,6 +123,30 @@ void ScanCatalogue(TCustomTransfer& source, const TNameCollator& collator, TCata
 
 const char* CatalogueFileName(bool alternative) {
     return alternative ? "tunrax2.dat" : "tunrax.dat";
+}
+
+std::string FetchCatalogueText(TCustomTransfer& source, size_t maxBytes,
+                               std::chrono::milliseconds timeLimit) {
+    const std::string name = CatalogueFileName(source.Alternative);
+    const std::string tooLarge =
+        "Der Katalog \"" + name + "\" ist zu groß (mehr als " + AmountText(maxBytes) + ").";
+    TTransferDeadline deadline(timeLimit, "Das Laden des Katalogs \"" + name +
+                                              "\" dauert zu lange (mehr als " +
+                                              SecondsText(timeLimit) + ").");
+    LimitedText text(maxBytes);
+    std::ostream stream(&text);
+    try {
+        source.GetFile(stream, name);
+    } catch (const Error&) {
+        // The source's own words for a stream that refused its bytes say
+        // less than the limit does.
+        if (text.Overflowed())
+            throw Error(tooLarge);
+        throw;
+    }
+    if (text.Overflowed())
+        throw Error(tooLarge);
+    return text.Take();
 }
 
 }  // namespace tunrax

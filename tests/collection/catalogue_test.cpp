@@ -7,16 +7,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "collection/catalogue_scan.h"
 #include "collection/collation.h"
 #include "io/Error.h"
 #include "sources/FileTransfer.h"
+#include "sources/TransferControl.h"
 #include "support/RecordingProgress.h"
 #include "support/ScriptedSource.h"
 #include "support/TempDir.h"
@@ -275,6 +278,103 @@ TEST(CatalogueScan, AsksTheSourceWithFolderPathsInOneContext) {
     TCatalogue back;
     ParseCatalogue(WriteCatalogue(catalogue), back);
     EXPECT_EQ(Paths(back), (Names{"\\a\\", "\\a\\1\\", "\\a\\1\\x\\", "\\a\\2\\", "\\z\\"}));
+}
+
+namespace {
+
+// A local folder whose every listing takes a while, as over a slow network.
+class SlowFolders : public TFileTransfer {
+public:
+    using TFileTransfer::TFileTransfer;
+    std::chrono::milliseconds Delay{20};
+    void ListFolders(std::vector<std::string>& list, const std::string& folder,
+                     TScanContext* scan) override {
+        TFileTransfer::ListFolders(list, folder, scan);
+        std::this_thread::sleep_for(Delay);
+    }
+};
+
+}  // namespace
+
+TEST(CatalogueScan, CancellingEndsTheScanBetweenFoldersAndLeavesTheFile) {
+    using Clock = std::chrono::steady_clock;
+    TempDir tmp;
+    std::string deep = tmp.Path();
+    for (int i = 0; i < 200; ++i)
+        deep += "/d";
+    MakeDirs(deep);
+    WriteFile(tmp / "tunrax.dat", "alt\r\n");
+    SlowFolders source(false, tmp.Path());
+    const TNameCollator collator("de_DE");
+    TCatalogue catalogue;
+
+    Clock::time_point cancelled;
+    std::thread other([&cancelled] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        cancelled = Clock::now();
+        CancelRunningTransfers();
+    });
+    try {
+        ScanCatalogue(source, collator, catalogue, nullptr);
+        ADD_FAILURE() << "the scan ran to its end";
+    } catch (const TransferCancelled&) {
+    }
+    const auto end = Clock::now();
+    other.join();
+    EXPECT_LT(end - cancelled, std::chrono::seconds(1));
+    EXPECT_GT(catalogue.Count(), 0);
+    EXPECT_LT(catalogue.Count(), 200);
+    EXPECT_EQ(ReadFile(tmp / "tunrax.dat"), "alt\r\n");
+
+    SCOPED_TRACE("the next scan runs as usual");
+    source.Delay = std::chrono::milliseconds(0);
+    ScanCatalogue(source, collator, catalogue, nullptr);
+    EXPECT_EQ(catalogue.Count(), 200);
+}
+
+TEST(CatalogueScan, EndingTheProgramEndsEveryScan) {
+    // The switch cannot be turned back, so it is thrown in a child.
+    EXPECT_EXIT(
+        {
+            ScriptedSource source;
+            source.Folders[""] = {"a"};
+            EndAllTransfers();
+            TCatalogue catalogue;
+            try {
+                ScanCatalogue(source, TNameCollator("de_DE"), catalogue, nullptr);
+            } catch (const TransferCancelled&) {
+                std::exit(source.Listed.empty() && catalogue.Count() == 0 ? 0 : 1);
+            }
+            std::exit(2);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(CatalogueFetch, TakesAtMostTheLimitAndNamesTheFile) {
+    ScriptedSource source;
+    source.Content = [](const std::string& path) { return path + "\r\n\tx\r\n"; };
+    // "tunrax.dat\r\n\tx\r\n" is 16 bytes.
+    EXPECT_EQ(FetchCatalogueText(source, 16), "tunrax.dat\r\n\tx\r\n");
+    EXPECT_EQ(source.Fetched, (Names{"tunrax.dat"}));
+
+    // The scripted source ignores a stream that refuses bytes, as a careless
+    // source would: the limit holds all the same.
+    const auto failure = [&source](size_t limit) {
+        try {
+            FetchCatalogueText(source, limit);
+        } catch (const Error& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(failure(15), "Der Katalog \"tunrax.dat\" ist zu groß (mehr als 15 Bytes).");
+    source.Alternative = true;
+    source.Content = [](const std::string&) { return std::string(3 << 10, 'x'); };
+    EXPECT_EQ(failure(2 << 10), "Der Katalog \"tunrax2.dat\" ist zu groß (mehr als 2 KB).");
+
+    SCOPED_TRACE("the source's own error comes first");
+    source.FailAfterBytes = 5;
+    EXPECT_EQ(failure(2 << 10), "Verbindung abgebrochen");
 }
 
 #ifdef TUNRAX_KATALOG
