@@ -32,9 +32,16 @@ TCurlLibrary Load() {
     Resolve(library, "curl_easy_init", curl.EasyInit);
     Resolve(library, "curl_easy_cleanup", curl.EasyCleanup);
     Resolve(library, "curl_easy_setopt", curl.EasySetopt);
-    Resolve(library, "curl_easy_perform", curl.EasyPerform);
     Resolve(library, "curl_easy_getinfo", curl.EasyGetinfo);
     Resolve(library, "curl_easy_strerror", curl.EasyStrerror);
+    Resolve(library, "curl_multi_init", curl.MultiInit);
+    Resolve(library, "curl_multi_cleanup", curl.MultiCleanup);
+    Resolve(library, "curl_multi_add_handle", curl.MultiAddHandle);
+    Resolve(library, "curl_multi_remove_handle", curl.MultiRemoveHandle);
+    Resolve(library, "curl_multi_perform", curl.MultiPerform);
+    Resolve(library, "curl_multi_poll", curl.MultiPoll);
+    Resolve(library, "curl_multi_info_read", curl.MultiInfoRead);
+    Resolve(library, "curl_multi_strerror", curl.MultiStrerror);
     if (curl.GlobalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK)
         throw Error("libcurl konnte nicht gestartet werden.");
     return curl;

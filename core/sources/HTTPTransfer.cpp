@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "io/Error.h"
 #include "settings/Vel_ini.h"
@@ -41,8 +42,6 @@ public:
                         Curl().EasyStrerror(code));
     }
 
-    CURLcode Perform() { return Curl().EasyPerform(FHandle); }
-
     long ResponseCode() const {
         long status = 0;
         Curl().EasyGetinfo(FHandle, CURLINFO_RESPONSE_CODE, &status);
@@ -55,9 +54,10 @@ public:
         return connectTime > 0;
     }
 
-    // The German message for a failed transfer of name from server.
-    [[noreturn]] void Fail(CURLcode code, const std::string& server, const std::string& name,
-                           long stallSeconds) const {
+    // The German message for a failed transfer of name from server. Slow
+    // transfers are the watch's to end: curl times out only a connect.
+    [[noreturn]] void Fail(CURLcode code, const std::string& server,
+                           const std::string& name) const {
         const std::string quoted = "\"" + name + "\"";
         switch (code) {
             case CURLE_COULDNT_RESOLVE_HOST:
@@ -67,8 +67,7 @@ public:
             case CURLE_OPERATION_TIMEDOUT:
                 if (!Connected())
                     throw Error("Der Server \"" + server + "\" antwortet nicht.");
-                throw Error("Die Übertragung von " + quoted + " ist stehen geblieben (" +
-                            std::to_string(stallSeconds) + " s ohne Daten).");
+                throw Error("Die Übertragung von " + quoted + " ist stehen geblieben.");
             case CURLE_PARTIAL_FILE:
             case CURLE_RECV_ERROR:
             case CURLE_GOT_NOTHING:
@@ -88,10 +87,64 @@ private:
     CURL* FHandle = nullptr;
 };
 
+// Runs one easy handle through a multi handle of its own, so that the
+// transfer waits in slices and the watch gets its turn between them.
+class CurlMulti {
+public:
+    explicit CurlMulti(CurlEasy& easy) : FEasy(easy) {
+        FHandle = Curl().MultiInit();
+        if (!FHandle)
+            throw Error("Die HTTP-Verbindung konnte nicht angelegt werden.");
+        const CURLMcode code = Curl().MultiAddHandle(FHandle, FEasy.Handle());
+        if (code != CURLM_OK) {
+            Curl().MultiCleanup(FHandle);
+            Fail(code);
+        }
+    }
+    ~CurlMulti() {
+        Curl().MultiRemoveHandle(FHandle, FEasy.Handle());
+        Curl().MultiCleanup(FHandle);
+    }
+    CurlMulti(const CurlMulti&) = delete;
+    CurlMulti& operator=(const CurlMulti&) = delete;
+
+    // The transfer to its end, checking watch at least every kTransferSlice;
+    // what the watch throws ends the transfer.
+    CURLcode Run(TTransferWatch& watch) {
+        for (;;) {
+            int running = 0;
+            CURLMcode code = Curl().MultiPerform(FHandle, &running);
+            if (code != CURLM_OK)
+                Fail(code);
+            if (running == 0)
+                break;
+            code = Curl().MultiPoll(FHandle, nullptr, 0, static_cast<int>(kTransferSlice.count()),
+                                    nullptr);
+            if (code != CURLM_OK)
+                Fail(code);
+            watch.Check();
+        }
+        int left = 0;
+        while (const CURLMsg* message = Curl().MultiInfoRead(FHandle, &left))
+            if (message->msg == CURLMSG_DONE && message->easy_handle == FEasy.Handle())
+                return message->data.result;
+        return CURLE_GOT_NOTHING;
+    }
+
+private:
+    [[noreturn]] static void Fail(CURLMcode code) {
+        throw Error(std::string("Fehler der HTTP-Verbindung: ") + Curl().MultiStrerror(code));
+    }
+
+    CurlEasy& FEasy;
+    CURLM* FHandle = nullptr;
+};
+
 using Sink = std::function<bool(const char* data, size_t size)>;
 
 struct Receiver {
     CurlEasy* curl;
+    TTransferWatch* watch;
     ProgressDisplay* bar;
     const Sink* sink;
     bool badStatus = false;
@@ -105,6 +158,7 @@ struct Receiver {
 size_t ReceiveHeader(char* data, size_t size, size_t count, void* user) {
     auto* receiver = static_cast<Receiver*>(user);
     const size_t bytes = size * count;
+    receiver->watch->Moved(bytes);
     const std::string_view line(data, bytes);
     constexpr std::string_view kName = "content-length:";
     if (line.size() <= kName.size() ||
@@ -127,6 +181,7 @@ size_t ReceiveHeader(char* data, size_t size, size_t count, void* user) {
 size_t ReceiveBody(char* data, size_t size, size_t count, void* user) {
     auto* receiver = static_cast<Receiver*>(user);
     const size_t bytes = size * count;
+    receiver->watch->Moved(bytes);
     // The body of an error or redirect answer is not the file: nothing of it
     // reaches the caller.
     const long status = receiver->curl->ResponseCode();
@@ -147,12 +202,14 @@ size_t ReceiveBody(char* data, size_t size, size_t count, void* user) {
 }
 
 // Sends one GET of target and hands the body to sink; name is what error
-// messages call the requested thing. The handle, and with it the connection,
-// is gone when this returns or throws.
+// messages call the requested thing; bounded: the transfer has a ceiling
+// (Pace.ceiling). The handle, and with it the connection, is gone when this
+// returns or throws.
 void Fetch(const THTTPTransfer& source, const std::string& target, const std::string& name,
-           const Sink& sink) {
+           bool bounded, const Sink& sink) {
+    TTransferWatch watch("\"" + name + "\"", source.Pace, bounded);
     CurlEasy curl;
-    Receiver receiver{&curl, source.ProgressBar, &sink, false, false, nullptr};
+    Receiver receiver{&curl, &watch, source.ProgressBar, &sink, false, false, nullptr};
     curl.Set(CURLOPT_URL, source.BaseUrl().c_str());
     // Sent exactly as composed: Root is used as stored, "\" goes raw.
     curl.Set(CURLOPT_REQUEST_TARGET, target.c_str());
@@ -164,14 +221,12 @@ void Fetch(const THTTPTransfer& source, const std::string& target, const std::st
     curl.Set(CURLOPT_NOSIGNAL, 1L);
     curl.Set(CURLOPT_FORBID_REUSE, 1L);
     curl.Set(CURLOPT_CONNECTTIMEOUT_MS, source.ConnectTimeoutMs);
-    curl.Set(CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl.Set(CURLOPT_LOW_SPEED_TIME, source.StallSeconds);
     curl.Set(CURLOPT_WRITEFUNCTION, &ReceiveBody);
     curl.Set(CURLOPT_WRITEDATA, static_cast<void*>(&receiver));
     curl.Set(CURLOPT_HEADERFUNCTION, &ReceiveHeader);
     curl.Set(CURLOPT_HEADERDATA, static_cast<void*>(&receiver));
 
-    const CURLcode code = curl.Perform();
+    const CURLcode code = CurlMulti(curl).Run(watch);
     if (receiver.error)
         std::rethrow_exception(receiver.error);
     if (receiver.lengthTooLarge)
@@ -184,10 +239,101 @@ void Fetch(const THTTPTransfer& source, const std::string& target, const std::st
         throw Error("Der Server meldet Fehler " + std::to_string(status) + " für \"" + name +
                     "\".");
     if (code != CURLE_OK)
-        curl.Fail(code, source.Server, name, source.StallSeconds);
+        curl.Fail(code, source.Server, name);
     if (status < 200)
         throw Error("Der Server gibt auf \"" + name + "\" keine gültige Antwort.");
 }
+
+// "64 KB", "1 MB", "999 Bytes": a limit as messages name it.
+std::string AmountText(size_t bytes) {
+    if (bytes != 0 && bytes % (size_t{1} << 20) == 0)
+        return std::to_string(bytes >> 20) + " MB";
+    if (bytes != 0 && bytes % 1024 == 0)
+        return std::to_string(bytes >> 10) + " KB";
+    return std::to_string(bytes) + " Bytes";
+}
+
+// Splits a listing while it arrives, so that one name that never ends is
+// refused at its limit rather than when the whole body is in: "<br>" in any
+// letter case, CR LF, CR and LF end a line. A "<br>" can be cut by the edge
+// of a read, so a begun one is held until it is whole or is none.
+class ListingSplitter {
+public:
+    // what: the listed folder, for the message on a name past maxName bytes.
+    ListingSplitter(size_t maxName, std::string what) : FMaxName(maxName), FWhat(std::move(what)) {}
+
+    void Feed(const char* data, size_t size) {
+        for (size_t i = 0; i < size; ++i)
+            Put(data[i]);
+    }
+
+    std::vector<std::string> Finish() {
+        ReleaseHeld();
+        if (!FLine.empty())
+            EndLine();
+        return std::move(FLines);
+    }
+
+private:
+    void Put(char c) {
+        static constexpr std::string_view kBreak = "<br>";
+        if (!FHeld.empty() || c == '<') {
+            if (std::tolower(static_cast<unsigned char>(c)) == kBreak[FHeld.size()]) {
+                FAfterCR = false;
+                FHeld += c;
+                if (FHeld.size() == kBreak.size()) {
+                    FHeld.clear();
+                    EndLine();
+                }
+                return;
+            }
+            // No "<br>" after all; a "<" may start the next one.
+            ReleaseHeld();
+            if (c == '<') {
+                FHeld += c;
+                return;
+            }
+        }
+        if (c == '\r') {
+            EndLine();
+            FAfterCR = true;
+        } else if (c == '\n') {
+            if (!FAfterCR)
+                EndLine();
+            FAfterCR = false;
+        } else {
+            FAfterCR = false;
+            Append(c);
+        }
+    }
+
+    void ReleaseHeld() {
+        for (char held : FHeld)
+            Append(held);
+        FHeld.clear();
+    }
+
+    void Append(char c) {
+        if (FLine.size() >= FMaxName)
+            throw Error("Ein Name in der Liste von \"" + FWhat + "\" ist zu lang (mehr als " +
+                        AmountText(FMaxName) + ").");
+        FLine += c;
+    }
+
+    // A name with a zero byte could name no file.
+    void EndLine() {
+        if (FLine.find('\0') == std::string::npos)
+            FLines.push_back(std::move(FLine));
+        FLine.clear();
+    }
+
+    size_t FMaxName;
+    std::string FWhat;
+    std::vector<std::string> FLines;
+    std::string FLine;
+    std::string FHeld;  // the begun "<br>"
+    bool FAfterCR = false;
+};
 
 std::string Trimmed(const std::string& text) {
     const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
@@ -227,48 +373,30 @@ std::string THTTPTransfer::FileTarget(const std::string& path) const {
 
 void THTTPTransfer::GetFile(std::ostream& dest, const std::string& path) {
     TShownProgress shown(ProgressBar);
-    Fetch(*this, FileTarget(path), path, [&dest](const char* data, size_t size) {
+    Fetch(*this, FileTarget(path), path, false, [&dest](const char* data, size_t size) {
         dest.write(data, static_cast<std::streamsize>(size));
         return static_cast<bool>(dest);
     });
 }
 
 void THTTPTransfer::ListFiles(std::vector<std::string>& list, const std::string& folder) {
-    std::string body;
-    Fetch(*this, ListTarget(folder), folder, [&body](const char* data, size_t size) {
-        body.append(data, size);
+    ListingSplitter splitter(MaxNameBytes, folder);
+    size_t received = 0;
+    Fetch(*this, ListTarget(folder), folder, true, [&](const char* data, size_t size) {
+        received += size;
+        if (received > MaxListingBytes)
+            throw Error("Die Liste von \"" + folder + "\" ist zu groß (mehr als " +
+                        AmountText(MaxListingBytes) + ").");
+        splitter.Feed(data, size);
         return true;
     });
-    list = SplitListing(body);
+    list = splitter.Finish();
 }
 
 std::vector<std::string> SplitListing(const std::string& body) {
-    std::string text;
-    text.reserve(body.size());
-    for (size_t i = 0; i < body.size(); ++i) {
-        if (body[i] == '<' && i + 3 < body.size() &&
-            std::tolower(static_cast<unsigned char>(body[i + 1])) == 'b' &&
-            std::tolower(static_cast<unsigned char>(body[i + 2])) == 'r' && body[i + 3] == '>') {
-            text += "\r\n";
-            i += 3;
-        } else {
-            text += body[i];
-        }
-    }
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
-            ++start;
-    }
-    return lines;
+    ListingSplitter splitter(std::string::npos, std::string());
+    splitter.Feed(body.data(), body.size());
+    return splitter.Finish();
 }
 
 }  // namespace tunrax

@@ -6,9 +6,11 @@
 // status, stalls, or breaks off the transfer. The progress bar is not owned.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
+#include "sources/TransferControl.h"
 #include "sources/transfer.h"
 
 namespace tunrax {
@@ -23,10 +25,15 @@ public:
 
     std::string Server;  // host name or address, without scheme or port
     int Port = 80;
-    // Limits of one request: the connection must stand within ConnectTimeoutMs,
-    // and a transfer that receives no byte for StallSeconds is given up.
+    // Limits of one request: the connection must stand within ConnectTimeoutMs;
+    // fewer than Pace.minBytes in any Pace.window end it, and a listing also
+    // ends after Pace.ceiling.
     long ConnectTimeoutMs = 15000;
-    long StallSeconds = 30;
+    TPaceLimits Pace;
+    // A listing is refused when its body passes MaxListingBytes or one of its
+    // names MaxNameBytes: a server must not fill the memory.
+    size_t MaxListingBytes = size_t{256} << 20;
+    size_t MaxNameBytes = size_t{64} << 10;
 
     // Writes the file's bytes into dest from its current position on; shows
     // the progress bar meanwhile (hidden again on every path).
@@ -42,7 +49,7 @@ public:
 
 // The entries of a listing body: every "<BR>" (any letter case) is a line
 // break, lines end at CR LF, CR or LF, empty lines are entries, and a break at
-// the very end adds none.
+// the very end adds none. Lines holding a zero byte are left out.
 std::vector<std::string> SplitListing(const std::string& body);
 
 }  // namespace tunrax

@@ -11,8 +11,10 @@
 #include <sstream>
 #include <thread>
 
+#include "collection/catalogue_scan.h"
 #include "io/Error.h"
 #include "settings/Vel_ini.h"
+#include "sources/TransferControl.h"
 #include "sources/php_tools.h"
 #include "support/RecordingProgress.h"
 #include "support/Servers.h"
@@ -68,6 +70,48 @@ private:
     int FListen = -1;
     std::thread FThread;
 };
+
+// tests/support/hostile_http.py in one of its modes on a free loopback port.
+class HostileHttp {
+public:
+    explicit HostileHttp(const std::string& mode) {
+        const int port = FreePort();
+        FProcess.Start(
+            {"/usr/bin/python3", std::string(TUNRAX_SOURCE_DIR) + "/tests/support/hostile_http.py",
+             std::to_string(port), mode},
+            port);
+    }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(FProcess.Port()); }
+
+private:
+    ServerProcess FProcess;
+};
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+TPaceLimits Pace(int64_t minBytes, std::chrono::milliseconds window,
+                 std::chrono::milliseconds ceiling = 60s) {
+    TPaceLimits pace;
+    pace.minBytes = minBytes;
+    pace.window = window;
+    pace.ceiling = ceiling;
+    return pace;
+}
+
+// The message of what action throws ("" for nothing), and how long it took.
+template <typename Action>
+std::string Failure(Action action, Clock::duration& took) {
+    const auto start = Clock::now();
+    std::string message;
+    try {
+        action();
+    } catch (const Error& e) {
+        message = e.what();
+    }
+    took = Clock::now() - start;
+    return message;
+}
 
 class HttpTransferTest : public ::testing::Test {
 protected:
@@ -125,6 +169,9 @@ TEST(SplitListingTest, BreaksAndEmptyLines) {
     EXPECT_EQ(SplitListing("\n"), L{""});
     EXPECT_EQ(SplitListing("a\r\r\n"), (L{"a", ""}));
     EXPECT_EQ(SplitListing("<b<br>r>"), (L{"<b", "r>"}));
+    // A name with a zero byte could name no file; the lines around it stay.
+    EXPECT_EQ(SplitListing(std::string("a\n\0b<br>\0\r\nc\0", 13)), L{"a"});
+    EXPECT_EQ(SplitListing(std::string("\0\n\nb", 4)), (L{"", "b"}));
 }
 
 TEST_F(HttpTransferTest, SettingsAndRequestTargets) {
@@ -249,9 +296,9 @@ TEST_F(HttpTransferTest, FailuresAreGermanErrors) {
         SCOPED_TRACE("stalled transfer");
         CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab", 10000);
         THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
-        source.StallSeconds = 1;
+        source.Pace = Pace(1024, 1s);
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_NE(FailedGet(source).find("stehen geblieben"), std::string::npos);
+        EXPECT_NE(FailedGet(source).find("zu langsam"), std::string::npos);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     }
     {
@@ -291,4 +338,161 @@ TEST_F(HttpTransferTest, ConnectTimeOut) {
     for (int filler : fillers)
         ::close(filler);
     ::close(fd);
+}
+
+TEST_F(HttpTransferTest, SlowServersEndWithinTheirBounds) {
+    Clock::duration took{};
+    {
+        SCOPED_TRACE("a body of 100 bytes a second");
+        HostileHttp server("drip-body");
+        THTTPTransfer source = Source(server.Address());
+        source.Pace = Pace(1024, 1s);
+        const auto start = Clock::now();
+        EXPECT_EQ(FailedGet(source),
+                  "Die Übertragung von \"\\a.mp3\" ist zu langsam (weniger als 1 KB in 1 s).");
+        EXPECT_LT(Clock::now() - start, 3s);
+    }
+    {
+        SCOPED_TRACE("header lines that never end");
+        HostileHttp server("drip-headers");
+        THTTPTransfer source = Source(server.Address());
+        source.Pace = Pace(1024, 1s);
+        std::vector<std::string> list;
+        EXPECT_EQ(Failure([&] { source.ListFiles(list, "\\A\\"); }, took),
+                  "Die Übertragung von \"\\A\\\" ist zu langsam (weniger als 1 KB in 1 s).");
+        EXPECT_LT(took, 3s);
+    }
+    {
+        SCOPED_TRACE("fast enough, but a listing has a ceiling and a song has none");
+        HostileHttp server("slow-file");
+        THTTPTransfer source = Source(server.Address());
+        source.Pace = Pace(10, 1s, 200ms);
+        std::vector<std::string> list;
+        EXPECT_EQ(Failure([&] { source.ListFiles(list, "\\A\\"); }, took),
+                  "Die Übertragung von \"\\A\\\" dauert zu lange (mehr als 0,2 s).");
+        EXPECT_LT(took, 1s);
+        std::ostringstream dest;
+        source.GetFile(dest, "\\a.mp3");
+        EXPECT_EQ(dest.str(), "01234567890123456789012345678901234567890123456789");
+    }
+    {
+        SCOPED_TRACE("the catalogue has a time limit of its own");
+        HostileHttp server("drip-body");
+        THTTPTransfer source = Source(server.Address());
+        source.Pace = Pace(10, 1s);
+        EXPECT_EQ(Failure([&] { FetchCatalogueText(source, 1 << 20, 500ms); }, took),
+                  "Das Laden des Katalogs \"tunrax.dat\" dauert zu lange (mehr als 0,5 s).");
+        EXPECT_LT(took, 2s);
+    }
+}
+
+TEST_F(HttpTransferTest, CancellingEndsARunningRequestAtOnce) {
+    HostileHttp server("drip-body");
+    THTTPTransfer source = Source(server.Address());
+    RecordingProgress bar;
+    source.ProgressBar = &bar;
+    std::ostringstream dest;
+    Clock::time_point cancelled;
+    std::thread other([&cancelled] {
+        std::this_thread::sleep_for(500ms);
+        cancelled = Clock::now();
+        CancelRunningTransfers();
+    });
+    const auto start = Clock::now();
+    try {
+        source.GetFile(dest, "\\a.mp3");
+        ADD_FAILURE() << "GetFile succeeded";
+    } catch (const TransferCancelled& e) {
+        EXPECT_STREQ(e.what(), "Die Übertragung wurde abgebrochen.");
+    } catch (const Error& e) {
+        ADD_FAILURE() << "not a cancel: " << e.what();
+    }
+    const auto end = Clock::now();
+    other.join();
+    EXPECT_LT(end - cancelled, 1s);
+    EXPECT_LT(end - start, 2s);
+    EXPECT_FALSE(dest.str().empty()) << "the body was running";
+    EXPECT_EQ(bar.Letters.back(), 'H');
+
+    SCOPED_TRACE("the window's turn: a click on \"Beenden\" there ends the listing");
+    int turns = 0;
+    SetTransferWaitHook([&turns] {
+        if (++turns == 5)
+            CancelRunningTransfers();
+    });
+    std::vector<std::string> list;
+    Clock::duration took{};
+    const std::string message = Failure([&] { source.ListFiles(list, "\\A\\"); }, took);
+    SetTransferWaitHook(nullptr);
+    EXPECT_EQ(message, "Die Übertragung wurde abgebrochen.");
+    EXPECT_EQ(turns, 5);
+    EXPECT_LT(took, 2s);
+}
+
+TEST_F(HttpTransferTest, ListingsAreBoundedInSizeAndSkipNamesWithZeroBytes) {
+    Clock::duration took{};
+    std::vector<std::string> list{"alt"};
+    {
+        SCOPED_TRACE("a listing that never ends");
+        HostileHttp server("endless-list");
+        THTTPTransfer source = Source(server.Address());
+        source.MaxListingBytes = 1 << 20;
+        EXPECT_EQ(Failure([&] { source.ListFiles(list, "\\A\\"); }, took),
+                  "Die Liste von \"\\A\\\" ist zu groß (mehr als 1 MB).");
+        EXPECT_LT(took, 3s);
+        SCOPED_TRACE("and as the catalogue");
+        EXPECT_EQ(Failure([&] { FetchCatalogueText(source, 1 << 20); }, took),
+                  "Der Katalog \"tunrax.dat\" ist zu groß (mehr als 1 MB).");
+        EXPECT_LT(took, 3s);
+    }
+    {
+        SCOPED_TRACE("one name that never ends");
+        HostileHttp server("endless-line");
+        THTTPTransfer source = Source(server.Address());
+        EXPECT_EQ(Failure([&] { source.ListFiles(list, "\\A\\"); }, took),
+                  "Ein Name in der Liste von \"\\A\\\" ist zu lang (mehr als 64 KB).");
+        EXPECT_LT(took, 3s);
+    }
+    EXPECT_EQ(list, std::vector<std::string>{"alt"}) << "a refused listing leaves the list";
+    {
+        SCOPED_TRACE("zero bytes");
+        HostileHttp server("nul-names");
+        THTTPTransfer source = Source(server.Address());
+        source.ListFiles(list, "\\A\\");
+        EXPECT_EQ(list, (std::vector<std::string>{"a.mp3", "d.mp3", "f.mp3"}));
+    }
+}
+
+TEST_F(HttpTransferTest, LongListingsSplitTheSameInEveryPieceAndNamesUpToTheLimit) {
+    // Many reads, so that breaks of every kind fall on the edges of reads.
+    std::string body;
+    std::vector<std::string> names;
+    const char* breaks[] = {"<br>", "<bR>\r\n", "\r\n", "\r", "\n", "<BR>"};
+    for (int i = 0; i < 30000; ++i) {
+        names.push_back(std::to_string(i) + (i % 7 == 0 ? "<b" : "") + ".mp3");
+        body += names.back() + breaks[i % 6];
+        if (i % 6 == 1)
+            names.push_back("");
+    }
+    const std::string longName(1000, 'x');
+    body += longName;
+    names.push_back(longName);
+    EXPECT_EQ(SplitListing(body), names);
+    CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                        "\r\n\r\n" + body);
+    THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+    source.MaxNameBytes = longName.size();
+    source.MaxListingBytes = body.size();
+    std::vector<std::string> list;
+    source.ListFiles(list, "\\A\\");
+    EXPECT_EQ(list, names);
+
+    SCOPED_TRACE("one byte more is too much");
+    CannedServer again("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                       "\r\n\r\n" + body);
+    THTTPTransfer smaller = Source("127.0.0.1:" + std::to_string(again.port));
+    smaller.MaxNameBytes = longName.size() - 1;
+    Clock::duration took{};
+    EXPECT_EQ(Failure([&] { smaller.ListFiles(list, "\\A\\"); }, took),
+              "Ein Name in der Liste von \"\\A\\\" ist zu lang (mehr als 999 Bytes).");
 }
