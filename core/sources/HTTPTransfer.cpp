@@ -140,7 +140,21 @@ private:
     CURLM* FHandle = nullptr;
 };
 
+// "64 KB", "1 MB", "999 Bytes": a limit as messages name it.
+std::string AmountText(size_t bytes) {
+    if (bytes != 0 && bytes % (size_t{1} << 20) == 0)
+        return std::to_string(bytes >> 20) + " MB";
+    if (bytes != 0 && bytes % 1024 == 0)
+        return std::to_string(bytes >> 10) + " KB";
+    return std::to_string(bytes) + " Bytes";
+}
+
 using Sink = std::function<bool(const char* data, size_t size)>;
+
+// A server sends a few hundred bytes of header lines; one that sends them
+// without end (fast enough for the pace bound) would hold a download for ever
+// on a libcurl without a bound of its own.
+constexpr size_t kMaxHeaderBytes = size_t{256} << 10;
 
 struct Receiver {
     CurlEasy* curl;
@@ -149,6 +163,7 @@ struct Receiver {
     const Sink* sink;
     bool badStatus = false;
     bool lengthTooLarge = false;
+    size_t headerBytes = 0;
     std::exception_ptr error;
 };
 
@@ -159,6 +174,9 @@ size_t ReceiveHeader(char* data, size_t size, size_t count, void* user) {
     auto* receiver = static_cast<Receiver*>(user);
     const size_t bytes = size * count;
     receiver->watch->Moved(bytes);
+    receiver->headerBytes += bytes;
+    if (receiver->headerBytes > kMaxHeaderBytes)
+        return 0;
     const std::string_view line(data, bytes);
     constexpr std::string_view kName = "content-length:";
     if (line.size() <= kName.size() ||
@@ -209,7 +227,7 @@ void Fetch(const THTTPTransfer& source, const std::string& target, const std::st
            bool bounded, const Sink& sink) {
     TTransferWatch watch("\"" + name + "\"", source.Pace, bounded);
     CurlEasy curl;
-    Receiver receiver{&curl, &watch, source.ProgressBar, &sink, false, false, nullptr};
+    Receiver receiver{&curl, &watch, source.ProgressBar, &sink, false, false, 0, nullptr};
     curl.Set(CURLOPT_URL, source.BaseUrl().c_str());
     // Sent exactly as composed: Root is used as stored, "\" goes raw.
     curl.Set(CURLOPT_REQUEST_TARGET, target.c_str());
@@ -229,6 +247,9 @@ void Fetch(const THTTPTransfer& source, const std::string& target, const std::st
     const CURLcode code = CurlMulti(curl).Run(watch);
     if (receiver.error)
         std::rethrow_exception(receiver.error);
+    if (receiver.headerBytes > kMaxHeaderBytes)
+        throw Error("Der Server schickt für \"" + name + "\" zu viele Kopfzeilen (mehr als " +
+                    AmountText(kMaxHeaderBytes) + ").");
     if (receiver.lengthTooLarge)
         throw Error("Der Server meldet für \"" + name + "\" eine unmögliche Länge.");
     const long status = curl.ResponseCode();
@@ -242,15 +263,6 @@ void Fetch(const THTTPTransfer& source, const std::string& target, const std::st
         curl.Fail(code, source.Server, name);
     if (status < 200)
         throw Error("Der Server gibt auf \"" + name + "\" keine gültige Antwort.");
-}
-
-// "64 KB", "1 MB", "999 Bytes": a limit as messages name it.
-std::string AmountText(size_t bytes) {
-    if (bytes != 0 && bytes % (size_t{1} << 20) == 0)
-        return std::to_string(bytes >> 20) + " MB";
-    if (bytes != 0 && bytes % 1024 == 0)
-        return std::to_string(bytes >> 10) + " KB";
-    return std::to_string(bytes) + " Bytes";
 }
 
 // Splits a listing while it arrives, so that one name that never ends is

@@ -446,6 +446,15 @@ TEST_F(HttpTransferTest, ListingsAreBoundedInSizeAndSkipNamesWithZeroBytes) {
         EXPECT_LT(took, 3s);
     }
     {
+        SCOPED_TRACE("header lines that never end, for a song too");
+        HostileHttp server("endless-headers");
+        THTTPTransfer source = Source(server.Address());
+        const auto start = Clock::now();
+        EXPECT_EQ(FailedGet(source),
+                  "Der Server schickt für \"\\a.mp3\" zu viele Kopfzeilen (mehr als 256 KB).");
+        EXPECT_LT(Clock::now() - start, 3s);
+    }
+    {
         SCOPED_TRACE("one name that never ends");
         HostileHttp server("endless-line");
         THTTPTransfer source = Source(server.Address());

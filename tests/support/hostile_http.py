@@ -4,12 +4,13 @@
 #
 #   hostile_http.py PORT MODE
 #
-# drip-body     200 with a Content-Length of 1 MB, then 10 bytes every 0.1 s
-# drip-headers  a status line, then a header line of 11 bytes every 0.1 s
-# slow-file     200 with a body of 50 bytes, 10 of them every 0.1 s
-# endless-list  a listing of song names that never ends, as fast as it goes
-# endless-line  one listed name that never ends
-# nul-names     a short listing where some names hold a zero byte
+# drip-body        200 with a Content-Length of 1 MB, then 10 bytes every 0.1 s
+# drip-headers     a status line, then a header line of 11 bytes every 0.1 s
+# slow-file        200 with a body of 50 bytes, 10 of them every 0.1 s
+# endless-headers  a status line, then header lines that never end, fast
+# endless-list     a listing of song names that never ends, fast
+# endless-line     one listed name that never ends
+# nul-names        a short listing where some names hold a zero byte
 #
 # Nothing dripping or endless goes on for more than 20 s, so that a client
 # that never gives up cannot hold a test for ever.
@@ -55,6 +56,9 @@ def serve(conn):
     elif mode == "drip-headers":
         conn.sendall(b"HTTP/1.1 200 OK\r\n")
         drip(conn, b"X-Zeit: 1\r\n")
+    elif mode == "endless-headers":
+        conn.sendall(b"HTTP/1.1 200 OK\r\n")
+        endless(conn, b"X-Mehr: 0123456789\r\n")
     elif mode == "slow-file":
         conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n")
         for _ in range(5):
