@@ -62,15 +62,6 @@ private:
     bool FOverflowed = false;
 };
 
-// "256 MB", "2 KB", "15 Bytes".
-std::string AmountText(size_t bytes) {
-    if (bytes != 0 && bytes % (size_t{1} << 20) == 0)
-        return std::to_string(bytes >> 20) + " MB";
-    if (bytes != 0 && bytes % 1024 == 0)
-        return std::to_string(bytes >> 10) + " KB";
-    return std::to_string(bytes) + " Bytes";
-}
-
 }  // namespace
 
 void ScanCatalogue(TCustomTransfer& source, const TNameCollator& collator, TCatalogue& catalogue,

@@ -15,6 +15,7 @@
 #include "settings/Vel_ini.h"
 #include "sources/CurlLibrary.h"
 #include "sources/HostAddress.h"
+#include "sources/TransferControl.h"
 #include "sources/php_tools.h"
 
 namespace tunrax {
@@ -139,15 +140,6 @@ private:
     CurlEasy& FEasy;
     CURLM* FHandle = nullptr;
 };
-
-// "64 KB", "1 MB", "999 Bytes": a limit as messages name it.
-std::string AmountText(size_t bytes) {
-    if (bytes != 0 && bytes % (size_t{1} << 20) == 0)
-        return std::to_string(bytes >> 20) + " MB";
-    if (bytes != 0 && bytes % 1024 == 0)
-        return std::to_string(bytes >> 10) + " KB";
-    return std::to_string(bytes) + " Bytes";
-}
 
 using Sink = std::function<bool(const char* data, size_t size)>;
 

@@ -26,12 +26,6 @@ thread_local int tRunning = 0;
 constexpr std::chrono::milliseconds kTurnEvery{40};
 thread_local std::chrono::steady_clock::time_point tLastTurn;
 
-std::string AmountText(int64_t bytes) {
-    if (bytes % 1024 == 0)
-        return std::to_string(bytes / 1024) + " KB";
-    return std::to_string(bytes) + " Bytes";
-}
-
 }  // namespace
 
 TransferCancelled::TransferCancelled() : Error("Die Übertragung wurde abgebrochen.") {}
@@ -54,6 +48,14 @@ void SetTransferWaitHook(std::function<void()> hook) {
 
 int RunningTransfers() noexcept {
     return tRunning;
+}
+
+std::string AmountText(uint64_t bytes) {
+    if (bytes != 0 && bytes % (uint64_t{1} << 20) == 0)
+        return std::to_string(bytes >> 20) + " MB";
+    if (bytes != 0 && bytes % 1024 == 0)
+        return std::to_string(bytes >> 10) + " KB";
+    return std::to_string(bytes) + " Bytes";
 }
 
 std::string SecondsText(std::chrono::milliseconds time) {
@@ -106,7 +108,8 @@ void TTransferWatch::Check() {
         throw TransferCancelled();
     if (FLimits.minBytes > 0 && now - FWindowStart > FLimits.window)
         throw Error("Die Übertragung von " + FWhat + " ist zu langsam (weniger als " +
-                    AmountText(FLimits.minBytes) + " in " + SecondsText(FLimits.window) + ").");
+                    AmountText(static_cast<uint64_t>(FLimits.minBytes)) + " in " +
+                    SecondsText(FLimits.window) + ").");
     if (FBounded && now - FStart > FLimits.ceiling)
         throw Error("Die Übertragung von " + FWhat + " dauert zu lange (mehr als " +
                     SecondsText(FLimits.ceiling) + ").");

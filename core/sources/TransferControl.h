@@ -96,6 +96,8 @@ private:
     friend class TTransferWatch;
 };
 
+// The German text for an amount of data ("256 MB", "2 KB", "15 Bytes").
+std::string AmountText(uint64_t bytes);
 // The German text for a time ("30 s", "1,5 s").
 std::string SecondsText(std::chrono::milliseconds time);
 

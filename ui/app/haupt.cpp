@@ -23,7 +23,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <sstream>
 
 #include "app/CatalogueModel.h"
 #include "app/QtProgress.h"
@@ -488,9 +487,7 @@ void TfmMain::LoadCatalogue() {
     Finally redraw([this] { tvAlben->setUpdatesEnabled(true); });
     TCatalogue catalogue;
     try {
-        std::ostringstream text;
-        source->GetFile(text, CatalogueFileName(source->Alternative));
-        ParseCatalogue(std::move(text).str(), catalogue);  // the buffer, not a copy
+        ParseCatalogue(FetchCatalogueText(*source), catalogue);
     } catch (const TransferCancelled&) {
         throw;
     } catch (const Error&) {
