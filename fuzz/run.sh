@@ -16,7 +16,7 @@ set -eu
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD:-"$repo/build-fuzz"}
 seconds=${FUZZ_SECONDS:-20}
-targets=${*:-"fuzz_settings fuzz_password fuzz_catalogue fuzz_id3v1 fuzz_id3v2 fuzz_listing fuzz_favorites"}
+targets=${*:-"fuzz_settings fuzz_password fuzz_catalogue fuzz_id3v1 fuzz_id3v2 fuzz_listing fuzz_favorites fuzz_ftp_reply"}
 
 cmake --no-warn-unused-cli -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -29,10 +29,13 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tunrax-fuzz-XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
 mkdir -p "$work/fuzz_settings" "$work/fuzz_password" "$work/fuzz_catalogue" \
     "$work/fuzz_id3v1" "$work/fuzz_id3v2" "$work/fuzz_listing" "$work/fuzz_favorites" \
-    "$build/artifacts" "$build/logs"
+    "$work/fuzz_ftp_reply" "$build/artifacts" "$build/logs"
 "$build/fuzz/fuzz_make_seeds" "$work/fuzz_settings" "$work/fuzz_password" "$work/fuzz_catalogue" \
     "$work/fuzz_id3v1" "$work/fuzz_id3v2"
 printf '\\A\\B\\01.mp3\r\n/a/b/02.MP3\n\r\\c.jpg\r' >"$work/fuzz_favorites/list"
+printf '\003220-Willkommen\r\n220 fertig\r\n229 (|||6446|)\r\n227 (127,0,0,1,25,34)\r\n' \
+    >"$work/fuzz_ftp_reply/replies"
+printf '\001ok.mp3\r\ncr\rname\r\na\nb.mp3\r\nletzte.mp3' >"$work/fuzz_ftp_reply/listing"
 printf '01-Eins.mp3<BR>02-Zwei.MP3\r\n\r\ndrei.mp3<br>\nvier.mp3' >"$work/fuzz_listing/listing"
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}"

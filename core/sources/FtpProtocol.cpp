@@ -1,0 +1,179 @@
+#include "sources/FtpProtocol.h"
+
+#include <utility>
+
+#include "io/Error.h"
+
+namespace tunrax {
+
+namespace {
+
+constexpr size_t kSummaryLength = 200;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::string SizeText(uint64_t bytes) {
+    if (bytes >= 1024 * 1024 && bytes % (1024 * 1024) == 0)
+        return std::to_string(bytes / (1024 * 1024)) + " MB";
+    if (bytes >= 1024 && bytes % 1024 == 0)
+        return std::to_string(bytes / 1024) + " KB";
+    return std::to_string(bytes) + " Bytes";
+}
+
+// A number of at most max at text[pos]; pos moves past it.
+std::optional<unsigned> Number(const std::string& text, size_t& pos, unsigned max) {
+    const size_t start = pos;
+    unsigned value = 0;
+    while (pos < text.size() && IsDigit(text[pos]) && pos - start < 6) {
+        value = value * 10 + static_cast<unsigned>(text[pos] - '0');
+        ++pos;
+    }
+    if (pos == start || pos - start >= 6 || value > max)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::string TFtpReply::Summary() const {
+    std::string line = Text.substr(0, Text.find('\n'));
+    if (line.size() > kSummaryLength)
+        line = line.substr(0, kSummaryLength) + "…";
+    return line;
+}
+
+size_t TFtpReplyReader::Feed(const char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        if (++FSize > kFtpMaxReply)
+            throw Error("Der FTP-Server sendet eine Antwort von mehr als " +
+                        SizeText(kFtpMaxReply));
+        if (data[i] == '\n') {
+            EndOfLine();
+            if (FDone)
+                return i + 1;
+            continue;
+        }
+        // The CR of a CR LF comes on top of the longest line.
+        if (FLine.size() > kFtpMaxLine)
+            throw Error("Der FTP-Server sendet eine Antwortzeile von mehr als " +
+                        SizeText(kFtpMaxLine));
+        FLine += data[i];
+    }
+    return size;
+}
+
+void TFtpReplyReader::EndOfLine() {
+    if (!FLine.empty() && FLine.back() == '\r')
+        FLine.pop_back();
+    const bool coded = FLine.size() >= 3 && IsDigit(FLine[0]) && IsDigit(FLine[1]) &&
+                       IsDigit(FLine[2]) &&
+                       (FLine.size() == 3 || FLine[3] == ' ' || FLine[3] == '-');
+    if (FReply.Code == 0) {
+        if (!coded || FLine[0] == '0')
+            throw Error("Der FTP-Server sendet keine gültige FTP-Antwort");
+        FReply.Code = std::stoi(FLine.substr(0, 3));
+        FReply.Text = FLine;
+        FMultiLine = FLine.size() > 3 && FLine[3] == '-';
+        FDone = !FMultiLine;
+    } else {
+        FReply.Text += '\n';
+        FReply.Text += FLine;
+        FDone = coded && (FLine.size() == 3 || FLine[3] == ' ') &&
+                FLine.compare(0, 3, FReply.Text, 0, 3) == 0;
+    }
+    FLine.clear();
+}
+
+TFtpReply TFtpReplyReader::Take() {
+    TFtpReply reply = std::move(FReply);
+    FReply = TFtpReply();
+    FLine.clear();
+    FSize = 0;
+    FMultiLine = false;
+    FDone = false;
+    return reply;
+}
+
+TFtpListReader::TFtpListReader(std::vector<std::string>& names, uint64_t maxBytes)
+    : FNames(names), FMaxBytes(maxBytes) {}
+
+void TFtpListReader::Feed(const char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        if (++FUsed > FMaxBytes)
+            throw Error("Die Liste ist größer als " + SizeText(FMaxBytes));
+        const char c = data[i];
+        if (c == '\n') {
+            if (!FCrLf)
+                FCrLf = !FLine.empty() && FLine.back() == '\r';
+            if (!*FCrLf || (!FLine.empty() && FLine.back() == '\r')) {
+                EndOfLine();
+                continue;
+            }
+            // A lone LF among CR LF lines is part of a name.
+        }
+        if (FLine.size() > kFtpMaxLine)
+            throw Error("Ein Name in der Liste ist länger als " + SizeText(kFtpMaxLine));
+        FLine += c;
+    }
+}
+
+void TFtpListReader::Finish() {
+    EndOfLine();
+}
+
+void TFtpListReader::EndOfLine() {
+    if (FCrLf.value_or(true) && !FLine.empty() && FLine.back() == '\r')
+        FLine.pop_back();
+    if (!FLine.empty() && FtpSafeArgument(FLine)) {
+        FUsed += sizeof(std::string);
+        if (FUsed > FMaxBytes)
+            throw Error("Die Liste ist größer als " + SizeText(FMaxBytes));
+        FNames.push_back(FLine);
+    }
+    FLine.clear();
+}
+
+bool FtpSafeArgument(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
+std::optional<uint16_t> ParseEpsvPort(const std::string& text) {
+    const size_t open = text.find('(');
+    if (open == std::string::npos || open + 4 >= text.size())
+        return std::nullopt;
+    const char delimiter = text[open + 1];
+    if (IsDigit(delimiter) || text[open + 2] != delimiter || text[open + 3] != delimiter)
+        return std::nullopt;
+    size_t pos = open + 4;
+    const std::optional<unsigned> port = Number(text, pos, 65535);
+    if (!port || *port == 0 || pos + 1 >= text.size() || text[pos] != delimiter ||
+        text[pos + 1] != ')')
+        return std::nullopt;
+    return static_cast<uint16_t>(*port);
+}
+
+std::optional<uint16_t> ParsePasvPort(const std::string& text) {
+    size_t pos = 3;
+    while (pos < text.size() && !IsDigit(text[pos]))
+        ++pos;
+    unsigned parts[6];
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) {
+            if (pos >= text.size() || text[pos] != ',')
+                return std::nullopt;
+            ++pos;
+        }
+        const std::optional<unsigned> part = Number(text, pos, 255);
+        if (!part)
+            return std::nullopt;
+        parts[i] = *part;
+    }
+    const unsigned port = parts[4] * 256 + parts[5];
+    if (port == 0)
+        return std::nullopt;
+    return static_cast<uint16_t>(port);
+}
+
+}  // namespace tunrax
