@@ -1,13 +1,10 @@
 #include "sources/FTPTransfer.h"
 
 #include <Poco/Exception.h>
-#include <Poco/Net/DialogSocket.h>
-#include <Poco/Net/FTPClientSession.h>
-#include <Poco/Net/NetException.h>
 #include <Poco/Net/SocketAddress.h>
-#include <Poco/Net/SocketStream.h>
-#include <Poco/Net/StreamSocket.h>
-#include <Poco/Net/StreamSocketImpl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +15,8 @@
 #include <ostream>
 #include <sstream>
 #include <system_error>
+#include <type_traits>
+#include <utility>
 
 #include "io/Error.h"
 #include "settings/Vel_ini.h"
@@ -29,6 +28,7 @@ namespace tunrax {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
 constexpr size_t kBlock = 1 << 16;
 
 // Host and port of the "FTP Adresse" setting; port 21 when none is given.
@@ -61,78 +61,192 @@ bool IsMp3(const std::string& name) {
     return ext == ".mp3";
 }
 
-// Poco's session opens the data connection to whatever host a PASV reply
-// names, so a hostile server could send our uploads elsewhere. Only the port
-// of the reply is used; the host is always the one we are talking to.
-class PeerOnlySession : public Poco::Net::FTPClientSession {
-public:
-    explicit PeerOnlySession(const Poco::Net::StreamSocket& control)
-        : Poco::Net::FTPClientSession(control, false) {}
+// A line break in an argument would end the command early and let the rest
+// of the name go to the server as a command of its own.
+void RequireSafe(const std::string& name) {
+    if (FtpSafeArgument(name))
+        return;
+    std::string shown = name;
+    std::replace_if(
+        shown.begin(), shown.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; },
+        '?');
+    throw Error("Der Name \"" + shown +
+                "\" enthält ein Zeilenende oder ein NUL-Zeichen und wird nicht an den "
+                "FTP-Server gesandt");
+}
 
-protected:
-    Poco::Net::StreamSocket establishDataConnection(const std::string& command,
-                                                    const std::string& argument) override {
-        const Poco::Net::SocketAddress offered = sendPassiveCommand();
-        const Poco::Net::SocketAddress peer(_pControlSocket->peerAddress().host(), offered.port());
-        Poco::Net::StreamSocket data;
-        data.connect(peer, getTimeout());
-        data.setReceiveTimeout(getTimeout());
-        data.setSendTimeout(getTimeout());
-        std::string response;
-        const int status = sendCommand(command, argument, response);
-        if (!isPositivePreliminary(status))
-            throw Poco::Net::FTPException(command + " command failed", response, status);
-        return data;
+// Why an operation failed; FtpConnection::Fail makes German messages of them.
+struct NoAnswer {};
+struct LostConnection {
+    std::string Text;
+};
+// The server said no; the connection can go on.
+struct Refusal {
+    TFtpReply Reply;
+};
+// An error whose message says all there is to say.
+class CompleteError : public Error {
+public:
+    using Error::Error;
+};
+
+// The source speaks the few commands it needs itself: a library client waits
+// in blocking calls that nothing can call off and reads replies without bound.
+
+// A socket that never blocks longer than kTransferSlice: between the slices
+// the watch gives the program its turn and ends the wait when called off or
+// too slow; Timeout bounds a wait with no progress at all.
+class FtpSocket {
+public:
+    FtpSocket() = default;
+    ~FtpSocket() { Close(); }
+    FtpSocket(FtpSocket&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
+    FtpSocket& operator=(FtpSocket&& other) noexcept {
+        if (this != &other) {
+            Close();
+            FFd = std::exchange(other.FFd, -1);
+        }
+        return *this;
     }
+
+    void Close() {
+        if (FFd >= 0)
+            ::close(FFd);
+        FFd = -1;
+    }
+
+    void Connect(const Poco::Net::SocketAddress& address, TTransferWatch& watch,
+                 std::chrono::milliseconds timeout) {
+        Close();
+        FFd = ::socket(address.af(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (FFd < 0)
+            throw LostConnection{SystemErrorText(errno)};
+        if (::connect(FFd, address.addr(), address.length()) == 0)
+            return;
+        if (errno != EINPROGRESS)
+            throw LostConnection{SystemErrorText(errno)};
+        Wait(POLLOUT, watch, timeout);
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (::getsockopt(FFd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+            error = errno;
+        if (error != 0)
+            throw LostConnection{SystemErrorText(error)};
+    }
+
+    // At most size bytes, at least one; 0 at the end of the data.
+    size_t Receive(char* buffer, size_t size, TTransferWatch& watch,
+                   std::chrono::milliseconds timeout) {
+        for (;;) {
+            watch.Check();
+            const ssize_t got = ::recv(FFd, buffer, size, MSG_DONTWAIT);
+            if (got >= 0) {
+                watch.Moved(static_cast<uint64_t>(got));
+                return static_cast<size_t>(got);
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                Wait(POLLIN, watch, timeout);
+            else if (errno != EINTR)
+                throw LostConnection{SystemErrorText(errno)};
+        }
+    }
+
+    void Send(const char* data, size_t size, TTransferWatch& watch,
+              std::chrono::milliseconds timeout) {
+        while (size > 0) {
+            watch.Check();
+            const ssize_t sent = ::send(FFd, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (sent >= 0) {
+                watch.Moved(static_cast<uint64_t>(sent));
+                data += sent;
+                size -= static_cast<size_t>(sent);
+            } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                Wait(POLLOUT, watch, timeout);
+            } else if (errno != EINTR) {
+                throw LostConnection{SystemErrorText(errno)};
+            }
+        }
+    }
+
+    Poco::Net::SocketAddress Peer() const {
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        if (::getpeername(FFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw LostConnection{SystemErrorText(errno)};
+        return Poco::Net::SocketAddress(reinterpret_cast<const sockaddr*>(&address), length);
+    }
+
+private:
+    void Wait(short events, TTransferWatch& watch, std::chrono::milliseconds timeout) {
+        const Clock::time_point end = Clock::now() + timeout;
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+            if (left <= std::chrono::milliseconds::zero())
+                throw NoAnswer{};
+            pollfd entry{FFd, events, 0};
+            const int ready =
+                ::poll(&entry, 1, static_cast<int>(std::min(left, kTransferSlice).count()));
+            if (ready > 0)
+                return;
+            if (ready < 0 && errno != EINTR)
+                throw LostConnection{SystemErrorText(errno)};
+            watch.Check();
+        }
+    }
+
+    int FFd = -1;
 };
 
 }  // namespace
 
-// One logged-in connection. Errors leave as tunrax::Error; after a broken
-// connection or a time-out nothing more is sent, so that closing cannot wait
-// a second time.
+// One logged-in connection. Errors leave as tunrax::Error, a cancel as
+// TransferCancelled; after a broken connection, a time-out or a cancel
+// nothing more is sent, so that closing cannot wait a second time.
 class FtpConnection {
 public:
     FtpConnection(const std::string& address, const std::string& user, const std::string& password,
-                  std::chrono::milliseconds timeout, ProgressDisplay* progress)
-        : FAddress(address), FTimeout(timeout), FProgress(progress) {
+                  std::chrono::milliseconds timeout, const TPaceLimits& pace, uint64_t maxListing,
+                  ProgressDisplay* progress)
+        : FAddress(address),
+          FTimeout(timeout),
+          FPace(pace),
+          FMaxListing(maxListing),
+          FProgress(progress) {
         const THostAddress host = SplitHost(address);
-        Poco::Timespan span(static_cast<Poco::Timespan::TimeDiff>(timeout.count()) * 1000);
-        try {
-            FSocket.connect(Poco::Net::SocketAddress(host.Host, host.Port), span);
-            FSocket.setReceiveTimeout(span);
-            FSocket.setSendTimeout(span);
-            // The greeting is read here, within our time-out; Poco's session
-            // would wait for it with its own default.
-            Poco::Net::DialogSocket dialog(FSocket);
-            std::string greeting;
-            int status = dialog.receiveStatusMessage(greeting);
-            if (status / 100 != 2)
-                throw Error("Keine Verbindung zum FTP-Server \"" + address +
-                            "\": " + (status ? greeting : "keine Begrüßung"));
-            FSession = std::make_unique<PeerOnlySession>(FSocket);
-            FSession->setTimeout(span);
-            FSession->setPassive(true);
-        } catch (...) {
-            Fail("Keine Verbindung zum FTP-Server \"" + address + "\"");
-        }
-        try {
-            FSession->login(user, password);
-        } catch (const Poco::Net::FTPException& e) {
-            throw Error("Der FTP-Server \"" + address + "\" lehnt die Anmeldung als \"" + user +
-                        "\" ab: " + e.message());
-        } catch (...) {
-            Fail("Anmeldung am FTP-Server \"" + address + "\" gescheitert");
-        }
+        Guarded("Keine Verbindung zum FTP-Server \"" + address + "\"", [&] {
+            TTransferWatch watch(ControlWhat(), FPace);
+            FControl.Connect(Poco::Net::SocketAddress(host.Host, host.Port), watch, FTimeout);
+            TFtpReply greeting = Reply(watch);
+            // "120 ready in a minute" comes before the real greeting.
+            while (greeting.Code / 100 == 1)
+                greeting = Reply(watch);
+            if (greeting.Code / 100 != 2)
+                throw Refusal{greeting};
+        });
+        Guarded("Anmeldung am FTP-Server \"" + address + "\" gescheitert", [&] {
+            TTransferWatch watch(ControlWhat(), FPace);
+            TFtpReply reply = Command("USER", user, watch);
+            if (reply.Code == 331)
+                reply = Command("PASS", password, watch);
+            if (reply.Code / 100 != 2)
+                throw CompleteError("Der FTP-Server \"" + address +
+                                    "\" lehnt die Anmeldung als \"" + user +
+                                    "\" ab: " + reply.Summary());
+            reply = Command("TYPE", "I", watch);
+            if (reply.Code / 100 != 2)
+                throw Refusal{reply};
+        });
     }
 
     ~FtpConnection() {
         if (FBroken)
-            FSocket.close();
-        // Poco's session says goodbye (QUIT) and closes; errors are of no use now.
+            return;
         try {
-            FSession.reset();
+            TTransferWatch watch(ControlWhat(), FPace);
+            Command("QUIT", "", watch);
         } catch (...) {
+            // Nothing depends on a goodbye.
         }
     }
 
@@ -143,50 +257,56 @@ public:
     bool Broken() const { return FBroken; }
 
     void ChangeFolder(const std::string& path) {
-        try {
-            FSession->setWorkingDirectory(path);
-        } catch (...) {
-            Fail("FTP-Ordner \"" + path + "\" kann nicht geöffnet werden");
-        }
+        Guarded("FTP-Ordner \"" + path + "\" kann nicht geöffnet werden", [&] {
+            TTransferWatch watch(ControlWhat(), FPace);
+            const TFtpReply reply = Command("CWD", path, watch);
+            if (reply.Code / 100 != 2)
+                throw Refusal{reply};
+        });
     }
 
-    // Names of NLST [argument]; false when the server refuses the listing.
-    bool List(const std::string& argument, std::vector<std::string>& names) {
+    // Names of NLST [argument] in folder; false when the server refuses the
+    // listing.
+    bool List(const std::string& folder, const std::string& argument,
+              std::vector<std::string>& names) {
         names.clear();
-        try {
-            std::istream& in = FSession->beginList(argument, false);
-            in.exceptions(std::ios::badbit);
-            std::string line;
-            while (std::getline(in, line)) {
-                if (!line.empty() && line.back() == '\r')
-                    line.pop_back();
-                if (!line.empty())
-                    names.push_back(line);
-            }
-            FSession->endList();
-            return true;
-        } catch (const Poco::Net::FTPException&) {
-            names.clear();
-            return false;
-        } catch (...) {
-            Fail("Der Inhalt eines FTP-Ordners kann nicht gelesen werden");
-        }
+        const std::string what = "dem Inhalt des FTP-Ordners \"" + folder + "\"";
+        return Guarded("Der Inhalt des FTP-Ordners \"" + folder + "\" kann nicht gelesen werden",
+                       [&] {
+                           TTransferWatch watch(what, FPace, true);
+                           FtpSocket data;
+                           try {
+                               data = OpenData("NLST", argument, watch);
+                           } catch (const Refusal&) {
+                               return false;
+                           }
+                           TFtpListReader reader(names, FMaxListing);
+                           std::vector<char> buffer(kBlock);
+                           while (const size_t got =
+                                      data.Receive(buffer.data(), buffer.size(), watch, FTimeout))
+                               reader.Feed(buffer.data(), got);
+                           reader.Finish();
+                           data.Close();
+                           if (Reply(watch).Code / 100 != 2) {
+                               names.clear();
+                               return false;
+                           }
+                           return true;
+                       });
     }
 
     // The server's size of a file; -1 when it reports none.
     int64_t Size(const std::string& name) {
-        std::string response;
-        int status = 0;
-        try {
-            status = FSession->sendCommand("SIZE", name, response);
-        } catch (...) {
-            Fail("Die Größe von \"" + name + "\" kann nicht erfragt werden");
-        }
-        if (status != 213 || response.size() < 5 || response[4] < '0' || response[4] > '9')
+        const TFtpReply reply =
+            Guarded("Die Größe von \"" + name + "\" kann nicht erfragt werden", [&] {
+                TTransferWatch watch(ControlWhat(), FPace);
+                return Command("SIZE", name, watch);
+            });
+        const std::string line = reply.Text.substr(0, reply.Text.find('\n'));
+        if (reply.Code != 213 || line.size() < 5 || line[4] < '0' || line[4] > '9')
             return -1;
         int64_t size = 0;
-        const char* digits = response.data() + 4;
-        if (std::from_chars(digits, response.data() + response.size(), size).ec ==
+        if (std::from_chars(line.data() + 4, line.data() + line.size(), size).ec ==
             std::errc::result_out_of_range)
             throw Error("Der FTP-Server meldet für \"" + name + "\" eine unmögliche Größe");
         return size;
@@ -194,28 +314,26 @@ public:
 
     // The whole file into dest, or an error; expected < 0 when unknown.
     void Download(const std::string& name, std::ostream& dest, int64_t expected) {
-        std::string what = "Datei \"" + name + "\" kann nicht vom FTP-Server geladen werden";
+        const std::string what = "Datei \"" + name + "\" kann nicht vom FTP-Server geladen werden";
         int64_t received = 0;
-        try {
-            Poco::Net::StreamSocketImpl& data = DataSocket(FSession->beginDownload(name));
+        Guarded(what, [&] {
+            TTransferWatch watch("\"" + name + "\"", FPace);
+            FtpSocket data = OpenData("RETR", name, watch);
             std::vector<char> buffer(kBlock);
-            for (;;) {
-                int got = data.receiveBytes(buffer.data(), static_cast<int>(buffer.size()));
-                if (got <= 0)
-                    break;
-                dest.write(buffer.data(), got);
+            while (const size_t got = data.Receive(buffer.data(), buffer.size(), watch, FTimeout)) {
+                dest.write(buffer.data(), static_cast<std::streamsize>(got));
                 if (!dest) {
                     FBroken = true;
-                    throw Error(what + ": Das Ziel nimmt keine Daten mehr an (Datenträger voll?)");
+                    throw CompleteError(what +
+                                        ": Das Ziel nimmt keine Daten mehr an (Datenträger voll?)");
                 }
-                received += got;
+                received += static_cast<int64_t>(got);
                 if (FProgress)
                     FProgress->SetPosition(received);
             }
-            FSession->endDownload();
-        } catch (...) {
-            Fail(what);
-        }
+            data.Close();
+            EndOfData(watch);
+        });
         if (expected >= 0 && received != expected) {
             throw Error(what + ": nur " + std::to_string(received) + " von " +
                         std::to_string(expected) + " Bytes empfangen");
@@ -223,77 +341,159 @@ public:
     }
 
     void Upload(std::istream& src, const std::string& name) {
-        std::string what =
+        const std::string what =
             "Datei \"" + name + "\" kann nicht auf den FTP-Server geschrieben werden";
-        try {
-            Poco::Net::StreamSocketImpl& data = DataSocket(FSession->beginUpload(name));
+        Guarded(what, [&] {
+            TTransferWatch watch("\"" + name + "\"", FPace);
+            FtpSocket data = OpenData("STOR", name, watch);
             std::vector<char> buffer(kBlock);
             int64_t sent = 0;
             while (src) {
                 src.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-                std::streamsize got = src.gcount();
+                const std::streamsize got = src.gcount();
                 if (got <= 0)
                     break;
-                data.sendBytes(buffer.data(), static_cast<int>(got));
+                data.Send(buffer.data(), static_cast<size_t>(got), watch, FTimeout);
                 sent += got;
                 if (FProgress)
                     FProgress->SetPosition(sent);
             }
             if (src.bad()) {
                 FBroken = true;
-                throw Error(what + ": Die Quelle kann nicht gelesen werden");
+                throw CompleteError(what + ": Die Quelle kann nicht gelesen werden");
             }
-            FSession->endUpload();
-        } catch (...) {
-            Fail(what);
-        }
+            // Closing tells the server that the file is whole.
+            data.Close();
+            EndOfData(watch);
+        });
     }
 
 private:
-    // The data connection itself: Poco's stream reads and writes it in
-    // blocks of 1 KB, too small for songs. Nothing has gone through the
-    // stream yet, so its buffer holds nothing.
-    static Poco::Net::StreamSocketImpl& DataSocket(std::ios& stream) {
-        auto* buffer = dynamic_cast<Poco::Net::SocketStreamBuf*>(stream.rdbuf());
-        if (!buffer || !buffer->socketImpl())
-            throw Poco::IllegalStateException("no data connection");
-        return *buffer->socketImpl();
-    }
+    std::string ControlWhat() const { return "den Antworten des FTP-Servers \"" + FAddress + "\""; }
 
-    std::string NoAnswer() const {
-        return "Der FTP-Server \"" + FAddress + "\" antwortet nicht (" +
-               std::to_string((FTimeout.count() + 999) / 1000) + " s gewartet)";
+    // Runs body; its failure leaves as an error that starts with what.
+    template <typename Body>
+    std::invoke_result_t<Body> Guarded(const std::string& what, Body&& body) {
+        if (FCancelled)
+            throw TransferCancelled();
+        if (FBroken)
+            throw Error(what + ": Die Verbindung zum FTP-Server ist unterbrochen");
+        try {
+            return body();
+        } catch (...) {
+            Fail(what);
+        }
     }
 
     // Called inside a catch block: the pending exception as a German error.
     [[noreturn]] void Fail(const std::string& what) {
         try {
             throw;
-        } catch (const Error&) {
+        } catch (const TransferCancelled&) {
+            FBroken = FCancelled = true;
             throw;
-        } catch (const Poco::Net::FTPException& e) {
-            throw Error(what + ": " + e.message());
-        } catch (const Poco::TimeoutException&) {
+        } catch (const CompleteError&) {
+            throw;
+        } catch (const Refusal& refusal) {
+            throw Error(what + ": " + refusal.Reply.Summary());
+        } catch (const NoAnswer&) {
             FBroken = true;
-            throw Error(what + ": " + NoAnswer());
+            throw Error(what + ": Der FTP-Server \"" + FAddress + "\" antwortet nicht (" +
+                        std::to_string((FTimeout.count() + 999) / 1000) + " s gewartet)");
+        } catch (const LostConnection& lost) {
+            FBroken = true;
+            throw Error(what + ": " + lost.Text);
         } catch (const Poco::Exception& e) {
             FBroken = true;
-            // A send time-out reaches Poco as "would block".
-            if (e.code() == EAGAIN || e.code() == EWOULDBLOCK)
-                throw Error(what + ": " + NoAnswer());
             throw Error(what + ": " + e.displayText());
         } catch (const std::exception& e) {
+            // Too slow, too long, too large or no FTP at all.
             FBroken = true;
             throw Error(what + ": " + e.what());
         }
     }
 
+    TFtpReply Command(const std::string& command, const std::string& argument,
+                      TTransferWatch& watch) {
+        std::string line = command;
+        if (!argument.empty()) {
+            RequireSafe(argument);
+            line += ' ' + argument;
+        }
+        line += "\r\n";
+        // A reply has a window of its own: a server may think before it answers.
+        watch.Restart();
+        FControl.Send(line.data(), line.size(), watch, FTimeout);
+        return Reply(watch);
+    }
+
+    TFtpReply Reply(TTransferWatch& watch) {
+        for (;;) {
+            if (!FPending.empty()) {
+                FPending.erase(0, FReader.Feed(FPending.data(), FPending.size()));
+                if (FReader.Done())
+                    return FReader.Take();
+            }
+            char buffer[4096];
+            const size_t got = FControl.Receive(buffer, sizeof buffer, watch, FTimeout);
+            if (got == 0)
+                throw LostConnection{"Der FTP-Server hat die Verbindung beendet"};
+            FPending.assign(buffer, got);
+        }
+    }
+
+    // A passive data connection for command, to the server we talk to (a
+    // reply naming another host could send our uploads elsewhere); a Refusal
+    // when the server says no.
+    FtpSocket OpenData(const std::string& command, const std::string& argument,
+                       TTransferWatch& watch) {
+        RequireSafe(argument);
+        std::optional<uint16_t> port;
+        if (!FNoEpsv) {
+            const TFtpReply reply = Command("EPSV", "", watch);
+            if (reply.Code / 100 == 2) {
+                port = ParseEpsvPort(reply.Text);
+                if (!port)
+                    throw LostConnection{"Unverständliche Antwort auf EPSV: " + reply.Summary()};
+            } else {
+                FNoEpsv = true;
+            }
+        }
+        if (!port) {
+            const TFtpReply reply = Command("PASV", "", watch);
+            if (reply.Code / 100 != 2)
+                throw Refusal{reply};
+            port = ParsePasvPort(reply.Text);
+            if (!port)
+                throw LostConnection{"Unverständliche Antwort auf PASV: " + reply.Summary()};
+        }
+        FtpSocket data;
+        data.Connect(Poco::Net::SocketAddress(FControl.Peer().host(), *port), watch, FTimeout);
+        const TFtpReply reply = Command(command, argument, watch);
+        if (reply.Code / 100 != 1)
+            throw Refusal{reply};
+        return data;
+    }
+
+    // The server's word after the data connection closed.
+    void EndOfData(TTransferWatch& watch) {
+        const TFtpReply reply = Reply(watch);
+        if (reply.Code / 100 != 2)
+            throw Refusal{reply};
+    }
+
     std::string FAddress;
     std::chrono::milliseconds FTimeout;
+    TPaceLimits FPace;
+    uint64_t FMaxListing;
     ProgressDisplay* FProgress;
-    Poco::Net::StreamSocket FSocket;
-    std::unique_ptr<Poco::Net::FTPClientSession> FSession;
+    FtpSocket FControl;
+    TFtpReplyReader FReader;
+    // Bytes of the control connection that belong to the next reply.
+    std::string FPending;
+    bool FNoEpsv = false;
     bool FBroken = false;
+    bool FCancelled = false;
 };
 
 namespace {
@@ -319,7 +519,7 @@ TFTPTransfer::TFTPTransfer(bool alternative, TVelIniFile& settings) : TCustomTra
 
 TFTPTransfer::TFTPTransfer(bool alternative, const std::string& host, const std::string& user,
                            const std::string& password, const std::string& root, bool utf8Names,
-                           std::chrono::milliseconds timeout)
+                           std::chrono::milliseconds timeout, const TPaceLimits& pace)
     : TCustomTransfer(alternative) {
     Host = host;
     User = user;
@@ -327,13 +527,14 @@ TFTPTransfer::TFTPTransfer(bool alternative, const std::string& host, const std:
     Root = root;
     Utf8Names = utf8Names;
     Timeout = timeout;
+    Pace = pace;
     Probe();
 }
 
 TFTPTransfer::~TFTPTransfer() = default;
 
 std::unique_ptr<FtpConnection> TFTPTransfer::NewClient(bool withProgress) const {
-    return std::make_unique<FtpConnection>(Host, User, Password, Timeout,
+    return std::make_unique<FtpConnection>(Host, User, Password, Timeout, Pace, MaxListing,
                                            withProgress ? ProgressBar : nullptr);
 }
 
@@ -349,16 +550,17 @@ void TFTPTransfer::Probe() {
         Capabilities |= CanRebuild | CanStoreCatalogue;
     } catch (const Error&) {
         // A refused upload makes the source read-only; a server that stops
-        // answering or drops the connection is an error.
+        // answering or drops the connection is an error, and so is a cancel.
         if (client->Broken())
             throw;
     }
 }
 
 void TFTPTransfer::GetFile(std::ostream& dest, const std::string& path) {
+    const std::string name = ToServerName(NormalizePath(Root + path));
+    RequireSafe(name);
     auto client = NewClient(true);
     TShownProgress shown(ProgressBar, 100);
-    std::string name = ToServerName(NormalizePath(Root + path));
     int64_t size = client->Size(name);
     if (ProgressBar)
         ProgressBar->SetMaximum(std::max<int64_t>(size, 100));
@@ -367,6 +569,7 @@ void TFTPTransfer::GetFile(std::ostream& dest, const std::string& path) {
 
 void TFTPTransfer::PutFile(std::istream& src, const std::string& path) {
     const std::string name = NormalizePath(Root + path);
+    RequireSafe(name);
     const int64_t size = RewindForPut(
         src, "Datei \"" + name + "\" kann nicht auf den FTP-Server geschrieben werden: ");
     auto client = NewClient(true);
@@ -375,13 +578,15 @@ void TFTPTransfer::PutFile(std::istream& src, const std::string& path) {
 }
 
 void TFTPTransfer::ListFiles(std::vector<std::string>& list, const std::string& folder) {
+    const std::string path = ToServerName(NormalizePath(Root + folder));
+    RequireSafe(path);
     std::vector<std::string> names;
     {
         auto client = NewClient(false);
-        client->ChangeFolder(ToServerName(NormalizePath(Root + folder)));
+        client->ChangeFolder(path);
         // Servers that do not expand the pattern list everything instead.
-        if (!client->List("*.*3", names))
-            client->List("", names);
+        if (!client->List(path, "*.*3", names))
+            client->List(path, "", names);
     }
     for (const std::string& name : names)
         if (UsableName(name) && EndsInThreeAfterDot(name))
@@ -391,6 +596,8 @@ void TFTPTransfer::ListFiles(std::vector<std::string>& list, const std::string& 
 void TFTPTransfer::ListFolders(std::vector<std::string>& list, const std::string& folder,
                                TScanContext* scan) {
     list.clear();
+    const std::string path = ToServerName(NormalizePath(Root + folder));
+    RequireSafe(path);
     std::unique_ptr<FtpConnection> own;
     FtpConnection* client = nullptr;
     if (auto* ftpScan = dynamic_cast<FtpScan*>(scan)) {
@@ -400,9 +607,9 @@ void TFTPTransfer::ListFolders(std::vector<std::string>& list, const std::string
         own = NewClient(false);
         client = own.get();
     }
-    client->ChangeFolder(ToServerName(NormalizePath(Root + folder)));
+    client->ChangeFolder(path);
     std::vector<std::string> names;
-    if (!client->List("", names))
+    if (!client->List(path, "", names))
         return;
     std::vector<std::string> folders;
     for (const std::string& name : names) {

@@ -6,9 +6,13 @@
 // gives CanRebuild and CanStoreCatalogue.
 //
 // Errors are tunrax::Error with a German message: server unreachable, log-in
-// refused, a server that stops answering within Timeout, a folder that cannot
-// be entered, a download or upload that fails (also half-way). A listing that
-// the server refuses is an empty listing.
+// refused, a server that stops answering within Timeout or moves less than
+// Pace allows, a listing past Pace.ceiling or MaxListing, a reply or name
+// past its bound (FtpProtocol.h), a folder that cannot be entered, a name
+// holding CR, LF or NUL, a download or upload that fails (also half-way). A
+// listing that the server refuses is an empty listing. A cancel (see
+// TransferControl.h) ends any operation within kTransferSlice with
+// TransferCancelled; its connection sends nothing more.
 #pragma once
 
 #include <chrono>
@@ -17,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "sources/FtpProtocol.h"
+#include "sources/TransferControl.h"
 #include "sources/transfer.h"
 
 namespace tunrax {
@@ -34,7 +40,7 @@ public:
     // 21 when none is given; "[::1]:2121" for an IPv6 address with a port).
     TFTPTransfer(bool alternative, const std::string& host, const std::string& user,
                  const std::string& password, const std::string& root, bool utf8Names,
-                 std::chrono::milliseconds timeout = kDefaultTimeout);
+                 std::chrono::milliseconds timeout = kDefaultTimeout, const TPaceLimits& pace = {});
     ~TFTPTransfer() override;
 
     std::string Host;
@@ -43,6 +49,10 @@ public:
     bool Utf8Names = false;
     // For connecting, each answer of the server and each block of data.
     std::chrono::milliseconds Timeout = kDefaultTimeout;
+    // The least progress of every operation; the ceiling bounds listings.
+    TPaceLimits Pace;
+    // The most bytes one listing may take.
+    uint64_t MaxListing = kFtpMaxListing;
 
     void GetFile(std::ostream& dest, const std::string& path) override;
     void PutFile(std::istream& src, const std::string& path) override;

@@ -11,12 +11,14 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "collection/copy_files.h"
 #include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
+#include "sources/TransferControl.h"
 #include "support/ForwardOnlyStream.h"
 #include "support/RecordingProgress.h"
 #include "support/Servers.h"
@@ -337,6 +339,37 @@ TEST_F(FtpTransferTest, NameConversion) {
     EXPECT_EQ(song.str(), "lied1252");
 }
 
+// A scan called off by the window (its wait hook runs while the transfer
+// waits): the scan's connection ends at once and sends nothing more, not
+// even QUIT.
+TEST_F(FtpTransferTest, CalledOffScanSendsNothingMore) {
+    auto source = Writer();
+    auto scan = source->BeginScan();
+    std::vector<std::string> folders;
+    source->ListFolders(folders, "\\Rock\\", scan.get());
+    EXPECT_EQ(folders.size(), 2u);
+    const int cwds = Server->Count("CWD");
+    const int quits = Server->Count("QUIT");
+    ASSERT_GT(quits, 0) << "the log shows QUIT";
+    struct Hook {
+        Hook() {
+            SetTransferWaitHook([] { CancelRunningTransfers(); });
+        }
+        ~Hook() { SetTransferWaitHook(nullptr); }
+    };
+    {
+        Hook hook;
+        EXPECT_THROW(source->ListFolders(folders, "\\odd\\", scan.get()), TransferCancelled);
+    }
+    EXPECT_THROW(source->ListFolders(folders, "\\odd\\", scan.get()), TransferCancelled);
+    scan.reset();
+    EXPECT_EQ(Server->Count("CWD"), cwds);
+    EXPECT_EQ(Server->Count("QUIT"), quits);
+    // Later transfers run as usual.
+    source->ListFolders(folders, "\\odd\\", nullptr);
+    EXPECT_EQ(folders, std::vector<std::string>{"sub"});
+}
+
 TEST(FtpTransferFailure, ServerThatDiesOrHangsIsAnError) {
     TempDir files;
     const std::string big(24 << 20, 'x');
@@ -442,6 +475,114 @@ TEST(FtpTransferFailure, SizeThatDoesNotFitIsAnError) {
     TFTPTransfer huge(false, largest.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
     names.assign(1100, "\\a.mp3");
     EXPECT_EQ(huge.GetSizeKB(names), INT64_MAX);
+}
+
+// 1 KB in every second: a hostile server is caught within a second or two,
+// an honest one on loopback is far faster.
+TPaceLimits QuickPace() {
+    TPaceLimits pace;
+    pace.window = 1s;
+    return pace;
+}
+
+// The message of the error that action ends with; "abgebrochen" for a cancel.
+std::string ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const TransferCancelled&) {
+        return "abgebrochen";
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "kein Fehler";
+}
+
+std::chrono::steady_clock::duration Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::steady_clock::now() - start;
+}
+
+TEST(FtpTransferHostile, GreetingThatDripsOrNeverEndsIsAnError) {
+    HostileFtpServer drip({"greeting=drip"});
+    auto start = std::chrono::steady_clock::now();
+    std::string message = ErrorOf(
+        [&] { TFTPTransfer(false, drip.Address(), "u", "p", "/mp3/", false, 5s, QuickPace()); });
+    EXPECT_NE(message.find("zu langsam"), std::string::npos) << message;
+    EXPECT_LT(Since(start), 3s);
+
+    HostileFtpServer endless({"greeting=endless"});
+    start = std::chrono::steady_clock::now();
+    message = ErrorOf(
+        [&] { TFTPTransfer(false, endless.Address(), "u", "p", "/mp3/", false, 5s, QuickPace()); });
+    EXPECT_NE(message.find("Antwort von mehr als 1 MB"), std::string::npos) << message;
+    EXPECT_LT(Since(start), 5s);
+}
+
+TEST(FtpTransferHostile, DrippingDownloadIsTooSlowOrCalledOff) {
+    HostileFtpServer server({"retr=drip"});
+    TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    std::ostringstream song;
+    auto start = std::chrono::steady_clock::now();
+    std::string message = ErrorOf([&] { source.GetFile(song, "\\a.mp3"); });
+    EXPECT_NE(message.find("zu langsam (weniger als 1 KB in 1 s)"), std::string::npos) << message;
+    EXPECT_LT(Since(start), 3s);
+
+    // With the real bounds, called off by another thread in the middle.
+    source.Pace = TPaceLimits();
+    std::thread canceller([] {
+        std::this_thread::sleep_for(1500ms);
+        CancelRunningTransfers();
+    });
+    start = std::chrono::steady_clock::now();
+    message = ErrorOf([&] { source.GetFile(song, "\\a.mp3"); });
+    canceller.join();
+    EXPECT_EQ(message, "abgebrochen");
+    EXPECT_LT(Since(start), 2500ms);
+}
+
+TEST(FtpTransferHostile, ListingsAreBoundedInSizeAndTime) {
+    HostileFtpServer longLine({"nlst=longline"});
+    TFTPTransfer source(false, longLine.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    std::vector<std::string> files;
+    std::string message = ErrorOf([&] { source.ListFiles(files, "\\"); });
+    EXPECT_NE(message.find("länger als 64 KB"), std::string::npos) << message;
+
+    HostileFtpServer endless({"nlst=endless"});
+    TFTPTransfer many(false, endless.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    many.MaxListing = 1 << 20;
+    message = ErrorOf([&] { many.ListFolders(files, "\\", nullptr); });
+    EXPECT_NE(message.find("größer als 1 MB"), std::string::npos) << message;
+
+    // Fast enough, but going on for ever.
+    many.MaxListing = kFtpMaxListing;
+    many.Pace.ceiling = 300ms;
+    auto start = std::chrono::steady_clock::now();
+    message = ErrorOf([&] { many.ListFiles(files, "\\"); });
+    EXPECT_NE(message.find("dauert zu lange"), std::string::npos) << message;
+    EXPECT_LT(Since(start), 3s);
+}
+
+TEST(FtpTransferHostile, NamesWithLineBreaksAreNeitherListedNorSent) {
+    HostileFtpServer server({"nlst=odd"});
+    TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s);
+    std::vector<std::string> names;
+    source.ListFiles(names, "\\");
+    EXPECT_EQ(names, std::vector<std::string>{"ok.mp3"});
+    source.ListFolders(names, "\\", nullptr);
+    EXPECT_EQ(names, std::vector<std::string>{});
+    EXPECT_EQ(server.Count("<- SIZE crlfdir"), 0);
+    EXPECT_EQ(server.Count("<- SIZE inj"), 0);
+    EXPECT_EQ(server.Count("<- SIZE a"), 0);
+
+    // A path from a favourite list is refused before anything is sent.
+    std::ostringstream song;
+    std::string message = ErrorOf([&] { source.GetFile(song, "\\x.mp3\rDELE tunrax.dat"); });
+    EXPECT_NE(message.find("Zeilenende"), std::string::npos) << message;
+    std::istringstream data("neu");
+    message = ErrorOf([&] { source.PutFile(data, "\\neu\n.mp3"); });
+    EXPECT_NE(message.find("Zeilenende"), std::string::npos) << message;
+    EXPECT_EQ(server.Count("<- DELE"), 0);
+    EXPECT_EQ(server.Count("<- SIZE /mp3/x"), 0);
+    EXPECT_EQ(server.Count("<- STOR /mp3/neu"), 0);
 }
 
 }  // namespace

@@ -2,28 +2,44 @@
 # A scripted FTP server on 127.0.0.1 that answers the way a hostile one
 # would, one client at a time.
 #
-#   hostile_ftp.py PORT LOG [size=TEXT] [decoy]
+#   hostile_ftp.py PORT LOG [size=TEXT] [decoy] [greeting=MODE] [retr=drip]
+#                  [nlst=MODE]
 #
-# size=TEXT  SIZE of a name ending in ".mp3" is answered "213 TEXT" (others
-#            get 550, so there is no "tunrax.copy").
-# decoy      EPSV is refused; the PASV reply names 127.0.0.2, where a decoy
-#            listens on the same port as the real data socket on 127.0.0.1.
+# size=TEXT         SIZE of a name ending in ".mp3" is answered "213 TEXT"
+#                   (others get 550, so there is no "tunrax.copy").
+# decoy             EPSV is refused; the PASV reply names 127.0.0.2, where a
+#                   decoy listens on the same port as the real data socket.
+# greeting=drip     one "220-" line every 0.2 s, for ever.
+# greeting=endless  "220-" lines as fast as they go, for ever.
+# retr=drip         RETR sends one byte every 0.2 s, for ever.
+# nlst=endless      NLST lists names as fast as they go, for ever.
+# nlst=longline     NLST sends one name that never ends.
+# nlst=odd          NLST lists "ok.mp3", "crlfdir<CR>SIZE inj", "a<LF>b.mp3"
+#                   and "nul<NUL>x.mp3" (lines end with CR LF).
 #
+# Commands end at a CR or an LF, as a lax server reads them, so that a name
+# smuggled into an argument shows in LOG as a command of its own.
 # LOG gets "<- COMMAND ARG" per command, "data connection" per connection on
 # a real data socket and "decoy connection" per connection to a decoy.
 # RETR sends the 5 bytes "hallo"; STOR reads to the end and keeps nothing.
+import re
 import socket
 import sys
 import threading
+import time
 
 port, log_path = int(sys.argv[1]), sys.argv[2]
 size_text = None
 decoy = False
+modes = {}
 for option in sys.argv[3:]:
     if option.startswith("size="):
         size_text = option[5:]
     elif option == "decoy":
         decoy = True
+    else:
+        key, _, value = option.partition("=")
+        modes[key] = value
 
 log_lock = threading.Lock()
 decoys = []
@@ -66,19 +82,52 @@ def data_listener():
     raise RuntimeError("no port for a decoy")
 
 
-def serve(conn):
-    lines = conn.makefile("rb")
+def commands(conn):
+    pending = b""
+    while True:
+        parts = re.split(rb"[\r\n]", pending, maxsplit=1)
+        if len(parts) == 2:
+            pending = parts[1]
+            if parts[0]:
+                yield parts[0].decode("latin-1")
+            continue
+        more = conn.recv(4096)
+        if not more:
+            return
+        pending += more
 
+
+def send_listing(data):
+    mode = modes.get("nlst")
+    if mode == "endless":
+        number = 0
+        while True:
+            data.sendall(b"".join(b"n%09d.mp3\r\n" % (number + i) for i in range(1000)))
+            number += 1000
+    elif mode == "longline":
+        while True:
+            data.sendall(b"a" * 65536)
+    elif mode == "odd":
+        data.sendall(b"ok.mp3\r\ncrlfdir\rSIZE inj\r\na\nb.mp3\r\nnul\0x.mp3\r\n")
+    else:
+        data.sendall(b"a.mp3\r\n")
+
+
+def serve(conn):
     def reply(text):
         conn.sendall((text + "\r\n").encode())
 
+    if modes.get("greeting") == "drip":
+        while True:
+            reply("220-")
+            time.sleep(0.2)
+    elif modes.get("greeting") == "endless":
+        line = ("220-" + "x" * 70 + "\r\n").encode() * 1000
+        while True:
+            conn.sendall(line)
     reply("220 bereit")
     listener = None
-    while True:
-        line = lines.readline()
-        if not line:
-            return
-        line = line.rstrip(b"\r\n").decode("latin-1")
+    for line in commands(conn):
         command, _, argument = line.partition(" ")
         command = command.upper()
         log("<- " + line)
@@ -105,7 +154,7 @@ def serve(conn):
             p = listener.getsockname()[1]
             host = "127,0,0,2" if decoy else "127,0,0,1"
             reply("227 Passiv (%s,%d,%d)" % (host, p >> 8, p & 255))
-        elif command in ("RETR", "STOR"):
+        elif command in ("RETR", "STOR", "NLST"):
             if listener is None:
                 reply("425 erst PASV")
                 continue
@@ -119,8 +168,14 @@ def serve(conn):
                 reply("425 keine Datenverbindung")
                 continue
             log("data connection")
-            if command == "RETR":
+            if command == "RETR" and modes.get("retr") == "drip":
+                while True:
+                    data.sendall(b"x")
+                    time.sleep(0.2)
+            elif command == "RETR":
                 data.sendall(b"hallo")
+            elif command == "NLST":
+                send_listing(data)
             else:
                 while data.recv(65536):
                     pass
