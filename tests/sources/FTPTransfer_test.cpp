@@ -517,6 +517,16 @@ TEST(FtpTransferHostile, GreetingThatDripsOrNeverEndsIsAnError) {
     EXPECT_LT(Since(start), 5s);
 }
 
+TEST(FtpTransferHostile, UploadThatDripsIsTooSlow) {
+    HostileFtpServer server({"stor=drip"});
+    TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    std::istringstream upload(std::string(24 << 20, 'x'));
+    const auto start = std::chrono::steady_clock::now();
+    const std::string message = ErrorOf([&] { source.PutFile(upload, "\\tunrax.dat"); });
+    EXPECT_NE(message.find("zu langsam (weniger als 1 KB in 1 s)"), std::string::npos) << message;
+    EXPECT_LT(Since(start), 4s);
+}
+
 TEST(FtpTransferHostile, DrippingDownloadIsTooSlowOrCalledOff) {
     HostileFtpServer server({"retr=drip"});
     TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());

@@ -12,6 +12,7 @@
 # greeting=drip     one "220-" line every 0.2 s, for ever.
 # greeting=endless  "220-" lines as fast as they go, for ever.
 # retr=drip         RETR sends one byte every 0.2 s, for ever.
+# stor=drip         STOR reads one byte every 0.2 s.
 # nlst=endless      NLST lists names as fast as they go, for ever.
 # nlst=longline     NLST sends one name that never ends.
 # nlst=odd          NLST lists "ok.mp3", "crlfdir<CR>SIZE inj", "a<LF>b.mp3"
@@ -176,6 +177,9 @@ def serve(conn):
                 data.sendall(b"hallo")
             elif command == "NLST":
                 send_listing(data)
+            elif modes.get("stor") == "drip":
+                while data.recv(1):
+                    time.sleep(0.2)
             else:
                 while data.recv(65536):
                     pass
