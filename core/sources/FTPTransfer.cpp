@@ -61,6 +61,12 @@ bool IsMp3(const std::string& name) {
     return ext == ".mp3";
 }
 
+// An error whose message says all there is to say.
+class CompleteError : public Error {
+public:
+    using Error::Error;
+};
+
 // A line break in an argument would end the command early and let the rest
 // of the name go to the server as a command of its own.
 void RequireSafe(const std::string& name) {
@@ -70,9 +76,9 @@ void RequireSafe(const std::string& name) {
     std::replace_if(
         shown.begin(), shown.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; },
         '?');
-    throw Error("Der Name \"" + shown +
-                "\" enthält ein Zeilenende oder ein NUL-Zeichen und wird nicht an den "
-                "FTP-Server gesandt");
+    throw CompleteError("Der Name \"" + shown +
+                        "\" enthält ein Zeilenende oder ein NUL-Zeichen und wird nicht an den "
+                        "FTP-Server gesandt");
 }
 
 // Why an operation failed; FtpConnection::Fail makes German messages of them.
@@ -83,11 +89,6 @@ struct LostConnection {
 // The server said no; the connection can go on.
 struct Refusal {
     TFtpReply Reply;
-};
-// An error whose message says all there is to say.
-class CompleteError : public Error {
-public:
-    using Error::Error;
 };
 
 // The source speaks the few commands it needs itself: a library client waits

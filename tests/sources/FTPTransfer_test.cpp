@@ -590,6 +590,10 @@ TEST(FtpTransferHostile, NamesWithLineBreaksAreNeitherListedNorSent) {
     std::istringstream data("neu");
     message = ErrorOf([&] { source.PutFile(data, "\\neu\n.mp3"); });
     EXPECT_NE(message.find("Zeilenende"), std::string::npos) << message;
+    // Names that reach a command without passing a listing.
+    message = ErrorOf([&] { source.GetSizeKB({"\\a.mp3", "\\x.mp3\rDELE tunrax.dat"}); });
+    EXPECT_NE(message.find("Zeilenende"), std::string::npos) << message;
+    EXPECT_EQ(server.Count("<- SIZE /mp3/a.mp3"), 1);
     EXPECT_EQ(server.Count("<- DELE"), 0);
     EXPECT_EQ(server.Count("<- SIZE /mp3/x"), 0);
     EXPECT_EQ(server.Count("<- STOR /mp3/neu"), 0);
