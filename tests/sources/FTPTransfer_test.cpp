@@ -517,6 +517,38 @@ TEST(FtpTransferHostile, GreetingThatDripsOrNeverEndsIsAnError) {
     EXPECT_LT(Since(start), 5s);
 }
 
+// Each reply has a window of its own: a server that thinks before every
+// answer is slow, not hostile.
+TEST(FtpTransferHostile, ServerThatThinksBeforeEachReplyIsNotCutOff) {
+    HostileFtpServer server({"slow"});
+    TPaceLimits pace;
+    pace.window = 500ms;
+    TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s, pace);
+    std::ostringstream song;
+    source.GetFile(song, "\\a.mp3");
+    EXPECT_EQ(song.str(), "hallo");
+}
+
+// The program's end (a signal, "Beenden") ends a transfer that hangs on a
+// dripping server; the switch cannot be turned back, so it runs in a child.
+TEST(FtpTransferHostile, EndingTheProgramEndsADrippingDownload) {
+    HostileFtpServer server({"retr=drip"});
+    EXPECT_EXIT(
+        {
+            TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s);
+            std::thread ender([] {
+                std::this_thread::sleep_for(1s);
+                EndAllTransfers();
+            });
+            const auto start = std::chrono::steady_clock::now();
+            std::ostringstream song;
+            const std::string message = ErrorOf([&] { source.GetFile(song, "\\a.mp3"); });
+            ender.join();
+            std::exit(message == "abgebrochen" && Since(start) < 2s ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 TEST(FtpTransferHostile, UploadThatDripsIsTooSlow) {
     HostileFtpServer server({"stor=drip"});
     TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());

@@ -13,6 +13,7 @@
 # greeting=endless  "220-" lines as fast as they go, for ever.
 # retr=drip         RETR sends one byte every 0.2 s, for ever.
 # stor=drip         STOR reads one byte every 0.2 s.
+# slow              every reply after the greeting comes 0.2 s late.
 # nlst=endless      NLST lists names as fast as they go, for ever.
 # nlst=longline     NLST sends one name that never ends.
 # nlst=odd          NLST lists "ok.mp3", "crlfdir<CR>SIZE inj", "a<LF>b.mp3"
@@ -129,6 +130,8 @@ def serve(conn):
     reply("220 bereit")
     listener = None
     for line in commands(conn):
+        if "slow" in modes:
+            time.sleep(0.2)
         command, _, argument = line.partition(" ")
         command = command.upper()
         log("<- " + line)
