@@ -158,7 +158,7 @@ std::optional<uint16_t> ParsePasvPort(const std::string& text) {
     size_t pos = 3;
     while (pos < text.size() && !IsDigit(text[pos]))
         ++pos;
-    unsigned parts[6];
+    unsigned numbers[6];
     for (int i = 0; i < 6; ++i) {
         if (i > 0) {
             if (pos >= text.size() || text[pos] != ',')
@@ -168,9 +168,9 @@ std::optional<uint16_t> ParsePasvPort(const std::string& text) {
         const std::optional<unsigned> part = Number(text, pos, 255);
         if (!part)
             return std::nullopt;
-        parts[i] = *part;
+        numbers[i] = *part;
     }
-    const unsigned port = parts[4] * 256 + parts[5];
+    const unsigned port = numbers[4] * 256 + numbers[5];
     if (port == 0)
         return std::nullopt;
     return static_cast<uint16_t>(port);

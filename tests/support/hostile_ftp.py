@@ -87,11 +87,11 @@ def data_listener():
 def commands(conn):
     pending = b""
     while True:
-        parts = re.split(rb"[\r\n]", pending, maxsplit=1)
-        if len(parts) == 2:
-            pending = parts[1]
-            if parts[0]:
-                yield parts[0].decode("latin-1")
+        pieces = re.split(rb"[\r\n]", pending, maxsplit=1)
+        if len(pieces) == 2:
+            pending = pieces[1]
+            if pieces[0]:
+                yield pieces[0].decode("latin-1")
             continue
         more = conn.recv(4096)
         if not more:
