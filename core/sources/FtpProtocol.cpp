@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "io/Error.h"
+#include "sources/TransferControl.h"
+#include "sources/transfer.h"
 
 namespace tunrax {
 
@@ -12,14 +14,6 @@ constexpr size_t kSummaryLength = 200;
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-std::string SizeText(uint64_t bytes) {
-    if (bytes >= 1024 * 1024 && bytes % (1024 * 1024) == 0)
-        return std::to_string(bytes / (1024 * 1024)) + " MB";
-    if (bytes >= 1024 && bytes % 1024 == 0)
-        return std::to_string(bytes / 1024) + " KB";
-    return std::to_string(bytes) + " Bytes";
 }
 
 // A number of at most max at text[pos]; pos moves past it.
@@ -48,7 +42,7 @@ size_t TFtpReplyReader::Feed(const char* data, size_t size) {
     for (size_t i = 0; i < size; ++i) {
         if (++FSize > kFtpMaxReply)
             throw Error("Der FTP-Server sendet eine Antwort von mehr als " +
-                        SizeText(kFtpMaxReply));
+                        AmountText(kFtpMaxReply));
         if (data[i] == '\n') {
             EndOfLine();
             if (FDone)
@@ -58,7 +52,7 @@ size_t TFtpReplyReader::Feed(const char* data, size_t size) {
         // The CR of a CR LF comes on top of the longest line.
         if (FLine.size() > kFtpMaxLine)
             throw Error("Der FTP-Server sendet eine Antwortzeile von mehr als " +
-                        SizeText(kFtpMaxLine));
+                        AmountText(kFtpMaxLine));
         FLine += data[i];
     }
     return size;
@@ -102,7 +96,7 @@ TFtpListReader::TFtpListReader(std::vector<std::string>& names, uint64_t maxByte
 void TFtpListReader::Feed(const char* data, size_t size) {
     for (size_t i = 0; i < size; ++i) {
         if (++FUsed > FMaxBytes)
-            throw Error("Die Liste ist größer als " + SizeText(FMaxBytes));
+            throw Error("Die Liste ist größer als " + AmountText(FMaxBytes));
         const char c = data[i];
         if (c == '\n') {
             if (!FCrLf)
@@ -114,7 +108,7 @@ void TFtpListReader::Feed(const char* data, size_t size) {
             // A lone LF among CR LF lines is part of a name.
         }
         if (FLine.size() > kFtpMaxLine)
-            throw Error("Ein Name in der Liste ist länger als " + SizeText(kFtpMaxLine));
+            throw Error("Ein Name in der Liste ist länger als " + AmountText(kFtpMaxLine));
         FLine += c;
     }
 }
@@ -129,14 +123,14 @@ void TFtpListReader::EndOfLine() {
     if (!FLine.empty() && FtpSafeArgument(FLine)) {
         FUsed += sizeof(std::string);
         if (FUsed > FMaxBytes)
-            throw Error("Die Liste ist größer als " + SizeText(FMaxBytes));
+            throw Error("Die Liste ist größer als " + AmountText(FMaxBytes));
         FNames.push_back(FLine);
     }
     FLine.clear();
 }
 
 bool FtpSafeArgument(const std::string& text) {
-    return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+    return IsListableName(text);
 }
 
 std::optional<uint16_t> ParseEpsvPort(const std::string& text) {
