@@ -23,7 +23,7 @@ thread_local int tRunning = 0;
 
 // Often enough that the window feels alive, seldom enough not to slow a fast
 // download down.
-constexpr std::chrono::milliseconds kTurnEvery{40};
+constexpr std::chrono::milliseconds kTurnEvery{20};
 thread_local std::chrono::steady_clock::time_point tLastTurn;
 
 }  // namespace

@@ -16,7 +16,7 @@
 namespace tunrax {
 
 // The longest a transfer waits between two checks.
-inline constexpr std::chrono::milliseconds kTransferSlice{100};
+inline constexpr std::chrono::milliseconds kTransferSlice{20};
 
 struct TPaceLimits {
     // At least minBytes must move in every window; 0 switches the bound off.

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -409,6 +410,37 @@ TEST_F(ProgramTest, TerminationSignalEndsLikeBeenden) {
     EXPECT_FALSE(next.waitForFinished(2000)) << "a stale lock blocked the start";
     next.terminate();
     EXPECT_TRUE(next.waitForFinished(10000));
+}
+
+TEST_F(ProgramTest, TerminationSignalEndsTheProgramWhileTheCatalogueDrips) {
+    // A web server that sends the catalogue a few bytes at a time: the load
+    // would take minutes.
+    ServerProcess server;
+    const int port = FreePort();
+    server.Start(
+        {"/usr/bin/python3", std::string(TUNRAX_SOURCE_DIR) + "/tests/support/hostile_http.py",
+         std::to_string(port), "drip-body"},
+        port);
+    WriteFile(
+        tmp / "config/quintor/tunrax.ini",
+        "[Einstellungen]\r\nTyp=1\r\nServer Adresse=127.0.0.1:" + std::to_string(port) + "\r\n");
+    QProcess program;
+    Launch(program);
+    QTest::qWait(1500);  // well into the load
+    ASSERT_EQ(program.state(), QProcess::Running);
+    QElapsedTimer took;
+    took.start();
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    const bool ended = program.waitForFinished(2000);
+    EXPECT_TRUE(ended) << "SIGTERM did not end the program within 2 s";
+    if (!ended) {
+        program.kill();
+        program.waitForFinished(5000);
+        return;
+    }
+    EXPECT_LT(took.elapsed(), 2000);
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
 }
 
 namespace {
