@@ -5,13 +5,16 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QTreeView>
+#include <filesystem>
 #include <functional>
 #include <ostream>
 #include <utility>
@@ -20,12 +23,15 @@
 #include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_tools.h"
+#include "sources/TransferControl.h"
 #include "sources/transfer.h"
 #include "support/LocalSource.h"
 #include "support/ScriptedSource.h"
 #include "support/TempDir.h"
 #include "support/TestDialogs.h"
 #include "support/WindowInput.h"
+#include "widgets/TransferWait.h"
+#include "widgets/VelForm.h"
 #include "widgets/velCombo.h"
 #include "widgets/velWizard.h"
 
@@ -188,6 +194,50 @@ TEST_F(CopyWizardTest, CancelStopsAfterTheSongUnderWay) {
     EXPECT_EQ(form->CopiedCount(), 1);
     EXPECT_FALSE(form->isVisible());
     EXPECT_NE(form->result(), 1);
+}
+
+TEST_F(CopyWizardTest, AbbrechenCallsOffTheSongUnderWay) {
+    // The main window behind the wizard runs the event loop while a
+    // transfer waits, as it does in the program.
+    TVelForm main;
+    TTransferWaitWindow waiting(&main, {}, {});
+    auto form = Open();
+    TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));
+    ClickNext(*form);
+    ClickNext(*form);
+    int fetched = 0;
+    QElapsedTimer sinceClick;
+    source.BeforeGet = [&](const std::string&) {
+        if (++fetched < 2)
+            return;
+        // The second song hangs as on a server that has stopped sending;
+        // Cancel is clicked meanwhile.
+        QTimer::singleShot(100, form.get(), [&] {
+            sinceClick.start();
+            Click(WizardOf(*form)->BtnCancel.Button());
+        });
+        TPaceLimits unhurried;
+        unhurried.minBytes = 0;
+        TTransferWatch watch("\"\\A\\02 - Next.mp3\"", unhurried);
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 5000) {
+            QThread::msleep(10);
+            watch.Check();
+        }
+    };
+    Start(*form);
+    ASSERT_TRUE(sinceClick.isValid());
+    EXPECT_LT(sinceClick.elapsed(), 1000);
+    EXPECT_EQ(fetched, 2);
+    EXPECT_EQ(form->CopiedCount(), 1);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_NE(form->result(), 1);
+    // The first song stays; of the second, nothing, not even a temporary file.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(player))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"001-Title.mp3"});
 }
 
 TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
