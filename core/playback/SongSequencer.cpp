@@ -63,6 +63,13 @@ void TSongSequencer::SongChosen() {
     FStopped = false;
 }
 
+void TSongSequencer::StartChosenNow() {
+    if (FTickCount >= 2 || FStopped)
+        return;
+    FTickCount = 3;
+    StartSelectedSong();
+}
+
 void TSongSequencer::StartSelectedSong() {
     const TSongItem* selected = FSongs.SelectedSong();
     if (!FView.ListShown() || !selected)

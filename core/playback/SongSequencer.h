@@ -73,6 +73,10 @@ public:
     // The list's selection changed (by the user or by the sequencer): the
     // count starts again, and a remote stop no longer holds the list.
     void SongChosen();
+    // A song chosen by a remote control (Play, Next, Previous) starts now,
+    // not on the second tick; the player is asked from the next tick on.
+    // Nothing when no song waits for its start.
+    void StartChosenNow();
     // The selected song does not start; the player is asked as after a start.
     void SkipStart() { FTickCount = 3; }
     int TickCount() const { return FTickCount; }

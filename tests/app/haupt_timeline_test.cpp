@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include "app/haupt.h"
@@ -153,4 +154,40 @@ TEST_F(TimelineTest, AClickOnTheCurrentSongOrAfterARemoteStopStartsIt) {
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
     EXPECT_EQ(Ticks(4), (Events{"2 play Zwei", "4 poll"}));
     EXPECT_EQ(form.windowTitle(), Playing("Zwei"));
+}
+
+TEST_F(TimelineTest, RemotePlayNextAndPreviousStartTheSongAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
+    EXPECT_EQ(Ticks(4), (Events{"2 play Eins", "4 poll"}));
+
+    // Tick 0: before the playback timer has ticked at all. The songs played
+    // (asking how the player does is no start).
+    const auto remote = [this](void (TfmMain::*command)()) {
+        library.Seen.clear();
+        (form.*command)();
+        QCoreApplication::processEvents();
+        Events started;
+        std::copy_if(
+            library.Seen.begin(), library.Seen.end(), std::back_inserter(started),
+            [](const std::string& event) { return event.find(" play ") != std::string::npos; });
+        return started;
+    };
+    EXPECT_EQ(remote(&TfmMain::MediaNext), Events{"0 play Zwei"});
+    EXPECT_EQ(Selected(), 1);
+    EXPECT_EQ(form.windowTitle(), Playing("Zwei"));
+    EXPECT_EQ(Ticks(3), (Events{"1 poll", "2 poll", "3 poll"})) << "started once only";
+    EXPECT_EQ(remote(&TfmMain::MediaPrevious), Events{"0 play Eins"});
+    EXPECT_EQ(Selected(), 0);
+
+    // Play after a stop starts the chosen song at once as well; Play while a
+    // song plays changes nothing.
+    form.MediaStop();
+    EXPECT_EQ(Ticks(2), (Events{"1 poll", "2 poll"}));
+    EXPECT_EQ(remote(&TfmMain::MediaPlay), Events{"0 play Eins"});
+    EXPECT_EQ(remote(&TfmMain::MediaPlay), Events{});
+
+    // A selection of the user's keeps its pause, in which the arrow keys
+    // pass over songs.
+    ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Down));
+    EXPECT_EQ(Ticks(3), (Events{"2 play Zwei"}));
 }

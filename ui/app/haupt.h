@@ -174,6 +174,8 @@ private:
     void ShowWindow();
     void ConnectPlayback();
     void CreatePlayer();
+    void StartChosenSoon();
+    void StartChosenNow();
     void ConnectFavoriteCommands();
     void SelectNextSong();
     void MoveFavorite(int delta);

@@ -141,8 +141,10 @@ bool TfmMain::MediaCanPlay() const {
 }
 
 void TfmMain::MediaPlay() {
-    if (FPlayer && !FDestroyed)
+    if (FPlayer && !FDestroyed) {
         FSequencer->Play();
+        StartChosenSoon();
+    }
 }
 
 void TfmMain::MediaPause() {
@@ -163,13 +165,29 @@ void TfmMain::MediaStop() {
 }
 
 void TfmMain::MediaNext() {
-    if (FSequencer)
+    if (FSequencer) {
         FSequencer->Next();
+        StartChosenSoon();
+    }
 }
 
 void TfmMain::MediaPrevious() {
-    if (FSequencer)
+    if (FSequencer) {
         FSequencer->Previous();
+        StartChosenSoon();
+    }
+}
+
+void TfmMain::StartChosenSoon() {
+    // A listener who presses a key wants to hear the song now, not after the
+    // pause that lets a user pass over songs with the arrow keys. Posted, so
+    // that the remote caller has its answer before the song is fetched.
+    QTimer::singleShot(0, this, Guarded(&TfmMain::StartChosenNow));
+}
+
+void TfmMain::StartChosenNow() {
+    if (FSequencer && !FDestroyed && !FSource.Busy())
+        FSequencer->StartChosenNow();
 }
 
 void TfmMain::MediaRaise() {
