@@ -3,7 +3,10 @@
 // file prerolls it (PAUSED), so a file GStreamer cannot decode is refused at
 // once, as the player expects. End and errors are read from each pipeline's
 // bus by polling in ChannelIsActive; end syncs fire from a bus sync handler,
-// that is on the GStreamer streaming thread that posts the end.
+// that is on the GStreamer streaming thread that posts the end. A file queued
+// to follow a stream is handed to its playbin from "about-to-finish", so the
+// decoder goes on into it without a gap; the sink's stream start tells when it
+// becomes audible.
 #include <gst/gst.h>
 
 #include <algorithm>
@@ -59,6 +62,29 @@ bool HasFactory(const char* name) {
     return factory != nullptr;
 }
 
+// Whether a playbin can decode the file: prerolled into a sink that drops
+// everything. A file that fails only after a queue would stop the song before
+// it at once, since the playbin reads the next file well ahead of the end.
+bool Decodable(const char* uri) {
+    ElementPtr playbin = Own(gst_element_factory_make("playbin", nullptr));
+    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+    if (!playbin || !sink) {
+        if (sink)
+            gst_object_unref(gst_object_ref_sink(sink));
+        return false;
+    }
+    gst_util_set_object_arg(G_OBJECT(playbin.get()), "flags", "audio");
+    g_object_set(playbin.get(), "uri", uri, "audio-sink", sink, nullptr);
+    bool ok = gst_element_set_state(playbin.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+    if (ok) {
+        const GstStateChangeReturn ret =
+            gst_element_get_state(playbin.get(), nullptr, nullptr, kPrerollTimeout);
+        ok = ret == GST_STATE_CHANGE_SUCCESS || ret == GST_STATE_CHANGE_NO_PREROLL;
+    }
+    gst_element_set_state(playbin.get(), GST_STATE_NULL);
+    return ok;
+}
+
 struct TSync {
     uint32_t Handle;
     TSyncProc Proc;
@@ -69,14 +95,23 @@ struct TSync {
 // handler and the object go, so no streaming thread still sees them.
 class TChannel {
 public:
-    TChannel(uint32_t handle, ElementPtr pipeline, GstElement* volume)
-        : FHandle(handle), FPipeline(std::move(pipeline)), FVolume(volume) {
+    // uri is the playbin's, empty for other pipelines (they cannot queue).
+    TChannel(uint32_t handle, ElementPtr pipeline, GstElement* volume, std::string uri)
+        : FHandle(handle),
+          FPipeline(std::move(pipeline)),
+          FVolume(volume),
+          FCanQueue(!uri.empty()),
+          FCurrentUri(std::move(uri)) {
         FBus.reset(gst_element_get_bus(FPipeline.get()));
         gst_bus_set_sync_handler(FBus.get(), &TChannel::OnBusSync, this, nullptr);
+        if (FCanQueue)
+            g_signal_connect(FPipeline.get(), "about-to-finish", G_CALLBACK(&OnAboutToFinish),
+                             this);
     }
     ~TChannel() {
         gst_element_set_state(FPipeline.get(), GST_STATE_NULL);
         gst_bus_set_sync_handler(FBus.get(), nullptr, nullptr, nullptr);
+        g_signal_handlers_disconnect_by_data(FPipeline.get(), this);
     }
     TChannel(const TChannel&) = delete;
     TChannel& operator=(const TChannel&) = delete;
@@ -97,6 +132,10 @@ public:
                 return Fail();
             DrainBus();
             FEnded = false;
+            {
+                std::lock_guard lock(FQueueMutex);
+                FTooLate = false;
+            }
             gst_element_seek_simple(FPipeline.get(), GST_FORMAT_TIME,
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
         }
@@ -116,6 +155,15 @@ public:
     }
     void Stop() {
         gst_element_set_state(FPipeline.get(), GST_STATE_NULL);
+        {
+            // A file handed over but not begun must not be what a restart plays.
+            std::lock_guard lock(FQueueMutex);
+            if (!FHandedUri.empty())
+                g_object_set(FPipeline.get(), "uri", FCurrentUri.c_str(), nullptr);
+            FQueuedUri.clear();
+            FHandedUri.clear();
+            FTooLate = false;
+        }
         DrainBus();
         FEnded = false;
         FBuffering = false;
@@ -136,9 +184,21 @@ public:
         g_object_set(FVolume, "volume", v, nullptr);
     }
 
-    void AddSync(uint32_t handle, TSyncProc proc, void* user) {
+    void AddSync(uint32_t handle, uint32_t type, TSyncProc proc, void* user) {
         std::lock_guard lock(FSyncMutex);
-        FSyncs.push_back({handle, proc, user});
+        (type == kSyncNext ? FNextSyncs : FSyncs).push_back({handle, proc, user});
+    }
+
+    bool CanQueue() const { return FCanQueue; }
+
+    // uri empty: calls off. Refused once the decoder has passed the point
+    // where the playbin asks for a follower, or while one is on its way.
+    bool Queue(std::string uri) {
+        std::lock_guard lock(FQueueMutex);
+        if (FTooLate || FEnded || !FHandedUri.empty())
+            return false;
+        FQueuedUri = std::move(uri);
+        return true;
     }
 
 private:
@@ -188,17 +248,50 @@ private:
         gst_bus_set_flushing(FBus.get(), FALSE);
     }
 
+    // On the streaming thread, when the decoder has read all of the file.
+    static void OnAboutToFinish(GstElement* playbin, gpointer data) {
+        auto* self = static_cast<TChannel*>(data);
+        std::lock_guard lock(self->FQueueMutex);
+        if (self->FQueuedUri.empty()) {
+            self->FTooLate = true;
+            return;
+        }
+        g_object_set(playbin, "uri", self->FQueuedUri.c_str(), nullptr);
+        self->FHandedUri = std::move(self->FQueuedUri);
+        self->FQueuedUri.clear();
+    }
+
+    void FireSyncs(const std::vector<TSync>& list) {
+        std::vector<TSync> syncs;
+        {
+            std::lock_guard lock(FSyncMutex);
+            syncs = list;
+        }
+        for (const TSync& s : syncs)
+            s.Proc(s.Handle, FHandle, 0, s.User);
+    }
+
     static GstBusSyncReply OnBusSync(GstBus*, GstMessage* msg, gpointer data) {
         auto* self = static_cast<TChannel*>(data);
-        if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS &&
-            GST_MESSAGE_SRC(msg) == GST_OBJECT(self->FPipeline.get())) {
-            std::vector<TSync> syncs;
+        if (GST_MESSAGE_SRC(msg) != GST_OBJECT(self->FPipeline.get()))
+            return GST_BUS_PASS;
+        if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS) {
+            self->FireSyncs(self->FSyncs);
+        } else if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_STREAM_START) {
+            // The sinks post their stream start as the new file's first data
+            // reaches them, that is after the last of the file before.
+            bool handed = false;
             {
-                std::lock_guard lock(self->FSyncMutex);
-                syncs = self->FSyncs;
+                std::lock_guard lock(self->FQueueMutex);
+                if (!self->FHandedUri.empty()) {
+                    self->FCurrentUri = std::move(self->FHandedUri);
+                    self->FHandedUri.clear();
+                    self->FTooLate = false;
+                    handed = true;
+                }
             }
-            for (const TSync& s : syncs)
-                s.Proc(s.Handle, self->FHandle, 0, s.User);
+            if (handed)
+                self->FireSyncs(self->FNextSyncs);
         }
         // The message stays on the bus for PollBus.
         return GST_BUS_PASS;
@@ -208,11 +301,19 @@ private:
     ElementPtr FPipeline;
     BusPtr FBus;
     GstElement* FVolume;  // the pipeline itself or an element inside it
+    const bool FCanQueue;
     Mode FMode = Mode::Stopped;
     bool FEnded = false;
     bool FBuffering = false;
     std::mutex FSyncMutex;
-    std::vector<TSync> FSyncs;
+    std::vector<TSync> FSyncs;      // at the end
+    std::vector<TSync> FNextSyncs;  // as a queued file becomes audible
+    // The queue, shared with the streaming threads.
+    std::mutex FQueueMutex;
+    std::string FCurrentUri;  // what plays now
+    std::string FQueuedUri;   // to follow, not yet asked for
+    std::string FHandedUri;   // given to the playbin, not yet begun
+    bool FTooLate = false;    // asked for a follower when none was queued
 };
 
 class TGstAudioLibrary final : public TAudioLibrary {
@@ -258,7 +359,7 @@ public:
         gst_util_set_object_arg(G_OBJECT(playbin.get()), "flags", "audio+soft-volume");
         g_object_set(playbin.get(), "uri", uri.get(), "audio-sink", sink, nullptr);
         GstElement* volume = playbin.get();
-        return Open(std::move(playbin), volume);
+        return Open(std::move(playbin), volume, uri.get());
     }
 
     // Modules go through the tracker-module decoder only, so a file opens
@@ -284,7 +385,7 @@ public:
         if (!ok || !gst_element_link_many(src, dec, conv, resample, volume, sink, nullptr))
             return 0;
         g_object_set(src, "location", fileName.c_str(), nullptr);
-        return Open(std::move(pipeline), volume);
+        return Open(std::move(pipeline), volume, "");
     }
 
     bool StreamFree(uint32_t handle) override { return FChannels.erase(handle) != 0; }
@@ -317,11 +418,20 @@ public:
     uint32_t ChannelSetSync(uint32_t handle, uint32_t type, uint64_t, TSyncProc proc,
                             void* user) override {
         TChannel* c = Find(handle);
-        if (!c || type != kSyncEnd || !proc)
+        if (!c || (type != kSyncEnd && type != kSyncNext) || !proc)
             return 0;
         const uint32_t sync = FNextSync++;
-        c->AddSync(sync, proc, user);
+        c->AddSync(sync, type, proc, user);
         return sync;
+    }
+    bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
+        TChannel* c = Find(handle);
+        if (!c || !c->CanQueue())
+            return false;
+        if (fileName.empty())
+            return c->Queue("");
+        CharPtr uri(gst_filename_to_uri(fileName.c_str(), nullptr));
+        return uri && Decodable(uri.get()) && c->Queue(uri.get());
     }
 
 private:
@@ -340,9 +450,10 @@ private:
         return sink;
     }
 
-    uint32_t Open(ElementPtr pipeline, GstElement* volume) {
+    uint32_t Open(ElementPtr pipeline, GstElement* volume, std::string uri) {
         const uint32_t handle = FNextChannel;
-        auto channel = std::make_unique<TChannel>(handle, std::move(pipeline), volume);
+        auto channel =
+            std::make_unique<TChannel>(handle, std::move(pipeline), volume, std::move(uri));
         if (!channel->Preroll())
             return 0;
         ++FNextChannel;  // handles of refused files are never handed out

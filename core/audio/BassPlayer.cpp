@@ -59,8 +59,11 @@ void TBassPlayer::Stop() {
     FLibrary.ChannelStop(Channel);
     FLibrary.StreamFree(Channel);
     Channel = 0;
-    // The sync went with the channel; a stale handle would name nothing.
+    // The syncs went with the channel; a stale handle would name nothing.
     SyncHandle = 0;
+    FNextSyncHandle = 0;
+    FQueued.clear();
+    FQueuedStarted = 0;
 }
 
 void TBassPlayer::Pause() {
@@ -82,6 +85,33 @@ TPlayerState TBassPlayer::State() {
         case kActivePaused: return psPaused;
         default: return psStopped;
     }
+}
+
+bool TBassPlayer::Queue(const std::string& fileName) {
+    if (Channel == 0 || (fileName.empty() && FQueued.empty()))
+        return false;
+    if (!fileName.empty() && FNextSyncHandle == 0)
+        FNextSyncHandle =
+            FLibrary.ChannelSetSync(Channel, kSyncNext, 0, &TBassPlayer::NextSync, this);
+    if (!FLibrary.ChannelQueueNext(Channel, fileName))
+        return false;
+    FQueued = fileName;
+    return true;
+}
+
+bool TBassPlayer::QueuedSongStarted() {
+    const uint32_t channel = FQueuedStarted.exchange(0);
+    if (channel == 0 || channel != Channel || FQueued.empty())
+        return false;
+    FileName = std::move(FQueued);
+    FQueued.clear();
+    if (OnSongChange)
+        OnSongChange(this);
+    return true;
+}
+
+void TBassPlayer::NextSync(uint32_t, uint32_t channel, uint32_t, void* user) {
+    static_cast<TBassPlayer*>(user)->FQueuedStarted = channel;
 }
 
 void TBassPlayer::EndSync(uint32_t, uint32_t, uint32_t, void* user) {

@@ -1,9 +1,11 @@
 // Plays one file at a time through an audio library: opens it as a stream
 // (or else as a tracker module), starts, pauses, resumes and stops it, and
 // reports its state. A file the library refuses gives no channel and reads
-// psStopped; nothing is reported. The player does not own the library.
+// psStopped; nothing is reported. A second file may be queued to follow the
+// playing one without a gap. The player does not own the library.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -37,9 +39,25 @@ public:
     void Resume();
     TPlayerState State();
 
+    // Queues fileName to follow the playing song without a gap; "" calls off
+    // a queued song that has not begun. False when nothing plays or the
+    // library cannot queue it now: the song is then played after the end, as
+    // without queueing. Play and Stop call off what is queued.
+    bool Queue(const std::string& fileName);
+    // The queued song, until it has begun or is called off.
+    const std::string& QueuedFileName() const { return FQueued; }
+    // For the caller's poll, like State(): true once when the queued song has
+    // become audible; FileName then names it and OnSongChange has been raised.
+    bool QueuedSongStarted();
+
 private:
     static void EndSync(uint32_t sync, uint32_t channel, uint32_t data, void* user);
+    static void NextSync(uint32_t sync, uint32_t channel, uint32_t data, void* user);
     TAudioLibrary& FLibrary;
+    std::string FQueued;
+    uint32_t FNextSyncHandle = 0;
+    // Set from the library's thread: the channel whose queued file began.
+    std::atomic<uint32_t> FQueuedStarted{0};
 };
 
 }  // namespace tunrax

@@ -209,3 +209,94 @@ TEST(BassPlayer, StopPauseResumeStateAndFree) {
     }
     EXPECT_EQ(lib.Calls, Calls{"Free()"});
 }
+
+TEST(BassPlayer, QueueFollowsThePlayingSong) {
+    TRecordingAudioLibrary lib;
+    lib.Streams = {"a.mp3", "e.mp3"};
+    TBassPlayer player(lib);
+    Events events;
+    events.Attach(player);
+    std::vector<TBassPlayer*> ended;
+    player.OnEnd = [&](TBassPlayer* sender) { ended.push_back(sender); };
+    {
+        SCOPED_TRACE("nothing plays: nothing to follow");
+        EXPECT_FALSE(player.Queue("b.mp3"));
+        EXPECT_TRUE(lib.Calls.empty());
+        EXPECT_EQ(player.QueuedFileName(), "");
+    }
+    player.Play("a.mp3");
+    lib.Calls.clear();
+    events.Seen.clear();
+    {
+        SCOPED_TRACE("queued, not yet audible");
+        EXPECT_TRUE(player.Queue("b.mp3"));
+        EXPECT_EQ(lib.Calls,
+                  (Calls{"ChannelSetSync(100,256,0,1,ptr)", "ChannelQueueNext(100,b.mp3)"}));
+        EXPECT_EQ(lib.LastNextUser, &player);
+        EXPECT_EQ(player.QueuedFileName(), "b.mp3");
+        EXPECT_FALSE(player.QueuedSongStarted());
+        EXPECT_EQ(player.FileName, "a.mp3");
+    }
+    {
+        SCOPED_TRACE("audible: reported once, from the poll, with the new name");
+        lib.FireNext(100);
+        EXPECT_TRUE(events.Seen.empty()) << "nothing is raised on the library's thread";
+        EXPECT_TRUE(player.QueuedSongStarted());
+        EXPECT_EQ(player.FileName, "b.mp3");
+        EXPECT_EQ(player.QueuedFileName(), "");
+        EXPECT_EQ(events.Seen, std::vector<std::string>{"songchange"});
+        EXPECT_FALSE(player.QueuedSongStarted());
+        EXPECT_EQ(player.Channel, 100u);
+    }
+    {
+        SCOPED_TRACE("the next queue reuses the sync; a call-off forgets the song");
+        lib.Calls.clear();
+        EXPECT_TRUE(player.Queue("c.mp3"));
+        EXPECT_TRUE(player.Queue(""));
+        EXPECT_EQ(lib.Calls, (Calls{"ChannelQueueNext(100,c.mp3)", "ChannelQueueNext(100,)"}));
+        EXPECT_EQ(player.QueuedFileName(), "");
+        lib.FireNext(100);
+        EXPECT_FALSE(player.QueuedSongStarted());
+        EXPECT_EQ(player.FileName, "b.mp3");
+        lib.Calls.clear();
+        EXPECT_FALSE(player.Queue("")) << "nothing to call off";
+        EXPECT_TRUE(lib.Calls.empty());
+    }
+    {
+        SCOPED_TRACE("refused by the library: nothing is queued, or the queued song stays");
+        lib.QueueResult = false;
+        EXPECT_FALSE(player.Queue("d.mp3"));
+        EXPECT_EQ(player.QueuedFileName(), "");
+        lib.QueueResult = true;
+        EXPECT_TRUE(player.Queue("d.mp3"));
+        lib.QueueResult = false;  // already on its way
+        EXPECT_FALSE(player.Queue(""));
+        EXPECT_EQ(player.QueuedFileName(), "d.mp3");
+        lib.QueueResult = true;
+    }
+    {
+        SCOPED_TRACE("Play drops the queue; a late sync of the old channel is ignored");
+        lib.FireNext(100);
+        player.Play("e.mp3");
+        EXPECT_EQ(player.QueuedFileName(), "");
+        EXPECT_FALSE(player.QueuedSongStarted());
+        EXPECT_EQ(player.FileName, "e.mp3");
+        lib.Calls.clear();
+        EXPECT_TRUE(player.Queue("f.mp3"));
+        EXPECT_EQ(lib.Calls,
+                  (Calls{"ChannelSetSync(101,256,0,1,ptr)", "ChannelQueueNext(101,f.mp3)"}))
+            << "a new channel needs its own sync";
+        lib.FireNext(100);
+        EXPECT_FALSE(player.QueuedSongStarted());
+        EXPECT_EQ(player.QueuedFileName(), "f.mp3");
+    }
+    {
+        SCOPED_TRACE("the end is still reported; Stop drops the queue");
+        lib.FireEnd(101);
+        EXPECT_EQ(ended, std::vector<TBassPlayer*>{&player});
+        player.Stop();
+        EXPECT_EQ(player.QueuedFileName(), "");
+        lib.FireNext(101);
+        EXPECT_FALSE(player.QueuedSongStarted());
+    }
+}

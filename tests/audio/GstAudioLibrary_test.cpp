@@ -1,8 +1,3 @@
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,9 +11,8 @@
 #include "audio/AudioLibrary.h"
 #include "audio/BassPlayer.h"
 #include "support/Mp3Files.h"
+#include "support/SoundCheck.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 using namespace tunrax;
 using namespace tunrax::test;
@@ -193,28 +187,15 @@ TEST(GstAudioLibrary, OpensOnlyWhatItCanDecode) {
 // The one test that proves sound comes out: a tone through the desktop's
 // default output into a PulseAudio null sink, recorded from its monitor.
 TEST(GstAudioLibrary, ToneReachesTheSoundServer) {
-    if (!std::getenv("PULSE_SERVER") || std::system("pactl info >/dev/null 2>&1") != 0)
+    if (!PulseReachable())
         GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
     TempDir dir;
     const std::string song = dir / "tone.mp3";
     if (!WriteToneMp3(song, 1.5, 440))
         GTEST_SKIP() << "lame is not installed";
-    const char* sinkEnv = std::getenv("TUNRAX_TEST_SINK");
-    const std::string monitor =
-        std::string(sinkEnv && *sinkEnv ? sinkEnv : "testsink") + ".monitor";
     const std::string recording = dir / "rec.raw";
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, recording.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    const char* argv[] = {"parec",        "-d",           monitor.c_str(), "--format=s16le",
-                          "--rate=44100", "--channels=2", "--raw",         nullptr};
-    pid_t parec = 0;
-    const int spawned =
-        posix_spawnp(&parec, "parec", &actions, nullptr, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ASSERT_EQ(spawned, 0) << "cannot start parec";
+    TMonitorRecording parec(TestSinkMonitor(), recording);
+    ASSERT_TRUE(parec.Started()) << "cannot start parec";
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     {
@@ -226,8 +207,7 @@ TEST(GstAudioLibrary, ToneReachesTheSoundServer) {
         EXPECT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(5)));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    kill(parec, SIGTERM);
-    waitpid(parec, nullptr, 0);
+    parec.Stop();
 
     const std::string raw = ReadFile(recording);
     ASSERT_GT(raw.size(), 44100u * 4) << "less than a second recorded";
@@ -277,5 +257,97 @@ TEST(GstAudioLibrary, APauseAsTheSongStartsHoldsTheRest) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         ASSERT_EQ(lib->ChannelIsActive(h), kActivePlaying) << "the rest of the song was lost";
         EXPECT_TRUE(lib->StreamFree(h));
+    }
+}
+
+namespace {
+
+// A sink that writes the decoded signal, in real time, as 16-bit stereo at
+// 44.1 kHz to a file; every channel appends to it.
+std::string RawFileSink(const std::string& path) {
+    return "audioconvert ! audioresample ! audio/x-raw,format=S16LE,rate=44100,channels=2 ! "
+           "filesink sync=true append=true location=\"" +
+           path + "\"";
+}
+
+}  // namespace
+
+// Two tones that run to their last sample, the second queued while the first
+// plays: the decoded signal has no gap between them, the start of the second
+// is reported as it becomes audible, and the end only after it. The playbin
+// reads the next file about a second before the end, so the first song is
+// longer than that.
+TEST(GstAudioLibrary, AQueuedSongFollowsWithoutAGap) {
+    TempDir dir;
+    const std::string one = dir / "one.mp3", two = dir / "two.mp3", three = dir / "three.mp3";
+    if (!WriteToneMp3(one, 2.0, 440) || !WriteToneMp3(two, 1.0, 660) ||
+        !WriteToneMp3(three, 0.5, 550))
+        GTEST_SKIP() << "lame is not installed";
+    const std::string recording = dir / "gapless.raw";
+    auto lib = CreateGStreamerLibrary(RawFileSink(recording));
+    TBassPlayer player(*lib);
+    player.Init(nullptr);
+    std::atomic<int> ends{0};
+    player.OnEnd = [&](TBassPlayer*) { ++ends; };
+
+    const auto start = Clock::now();
+    player.Play(one);
+    ASSERT_NE(player.Channel, 0u);
+    ASSERT_TRUE(player.Queue(two));
+    double startedAfter = 0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            if (player.QueuedSongStarted())
+                startedAfter = Seconds(start);
+            return player.State() == psStopped;
+        },
+        std::chrono::seconds(5)));
+    const double endedAfter = Seconds(start);
+    EXPECT_GT(startedAfter, 1.8) << "the second song was reported too early";
+    EXPECT_LT(startedAfter, 2.3) << "the second song was reported late or never";
+    EXPECT_EQ(player.FileName, two);
+    EXPECT_GT(endedAfter, 2.9) << "both songs played in real time";
+    EXPECT_EQ(ends.load(), 1);
+    EXPECT_FALSE(player.Queue(three)) << "after the end nothing can follow";
+
+    const TSignalShape shape = ShapeOf(ReadFile(recording));
+    EXPECT_NEAR(shape.SoundMs, 3000, 60);
+    EXPECT_LE(shape.LongestGapMs, 5.0);
+
+    SCOPED_TRACE("called off: the first song ends alone");
+    ends = 0;
+    player.Play(one);
+    ASSERT_TRUE(player.Queue(two));
+    ASSERT_TRUE(player.Queue(""));
+    const auto again = Clock::now();
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            EXPECT_FALSE(player.QueuedSongStarted());
+            return player.State() == psStopped;
+        },
+        std::chrono::seconds(3)));
+    EXPECT_LT(Seconds(again), 2.5);
+    EXPECT_EQ(ends.load(), 1);
+    EXPECT_EQ(player.FileName, one);
+
+    SCOPED_TRACE("a queued file that cannot be played does not cut the song short");
+    std::string text;
+    for (int i = 0; i < 200; ++i)
+        text += "This is a plain text file and no audio at all.\n";
+    WriteFile(dir / "text.mp3", text);
+    for (const std::string& bad : {dir / "text.mp3", dir / "missing.mp3"}) {
+        SCOPED_TRACE(bad);
+        ends = 0;
+        player.Play(one);
+        player.Queue(bad);
+        const auto begun = Clock::now();
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                EXPECT_FALSE(player.QueuedSongStarted());
+                return player.State() == psStopped;
+            },
+            std::chrono::seconds(3)));
+        EXPECT_GT(Seconds(begun), 1.95);
+        EXPECT_EQ(player.FileName, one);
     }
 }

@@ -15,7 +15,8 @@ namespace tunrax::test {
 
 class TPlayLog : public TRecordingAudioLibrary {
 public:
-    // Told "play <content of the file>" and "poll".
+    // Told "play <content of the file>", "queue <content of the file>" (""
+    // for a call-off) and "poll".
     std::function<void(const std::string& event)> OnEvent;
 
     uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
@@ -24,6 +25,10 @@ public:
         Tell("play " + ReadFile(fileName));
         Activity = kActivePlaying;
         return NextHandle++;
+    }
+    bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
+        Tell("queue " + (fileName.empty() ? std::string() : ReadFile(fileName)));
+        return TRecordingAudioLibrary::ChannelQueueNext(handle, fileName);
     }
     bool ChannelStop(uint32_t handle) override {
         Activity = kActiveStopped;

@@ -24,17 +24,26 @@ public:
     uint32_t Activity = kActivePlaying;  // what ChannelIsActive answers
     uint32_t NextHandle = 100;           // given to the next accepted file
     uint32_t NextSync = 500;
+    bool QueueResult = true;  // what ChannelQueueNext answers
 
     // What was called.
     std::vector<std::string> Calls;
     void* LastWindow = nullptr;
-    TSyncProc LastSyncProc = nullptr;
+    TSyncProc LastSyncProc = nullptr;  // of the last end sync
     void* LastSyncUser = nullptr;
+    TSyncProc LastNextProc = nullptr;  // of the last queued-file sync
+    void* LastNextUser = nullptr;
 
     // Fires the last end sync as the library would when a channel ends.
     void FireEnd(uint32_t channel) {
         if (LastSyncProc)
             LastSyncProc(NextSync - 1, channel, 0, LastSyncUser);
+    }
+    // Fires the last queued-file sync as the library would when the queued
+    // file becomes audible.
+    void FireNext(uint32_t channel) {
+        if (LastNextProc)
+            LastNextProc(NextSync - 1, channel, 0, LastNextUser);
     }
 
     uint32_t GetVersion() override {
@@ -88,9 +97,18 @@ public:
     uint32_t ChannelSetSync(uint32_t handle, uint32_t type, uint64_t parameter, TSyncProc proc,
                             void* user) override {
         Record("ChannelSetSync", handle, type, parameter, proc != nullptr, user);
-        LastSyncProc = proc;
-        LastSyncUser = user;
+        if (type == kSyncNext) {
+            LastNextProc = proc;
+            LastNextUser = user;
+        } else {
+            LastSyncProc = proc;
+            LastSyncUser = user;
+        }
         return NextSync++;
+    }
+    bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
+        Record("ChannelQueueNext", handle, fileName);
+        return handle != 0 && QueueResult;
     }
 
 private:
