@@ -194,10 +194,14 @@ public:
     // uri empty: calls off. Refused once the decoder has passed the point
     // where the playbin asks for a follower, or while one is on its way.
     bool Queue(std::string uri) {
+        gint64 duration = -1;
+        if (!uri.empty())
+            gst_element_query_duration(FPipeline.get(), GST_FORMAT_TIME, &duration);
         std::lock_guard lock(FQueueMutex);
         if (FTooLate || FEnded || !FHandedUri.empty())
             return false;
         FQueuedUri = std::move(uri);
+        FCurrentDuration = duration;
         return true;
     }
 
@@ -261,14 +265,26 @@ private:
         self->FQueuedUri.clear();
     }
 
-    void FireSyncs(const std::vector<TSync>& list) {
+    void FireSyncs(const std::vector<TSync>& list, uint32_t data) {
         std::vector<TSync> syncs;
         {
             std::lock_guard lock(FSyncMutex);
             syncs = list;
         }
         for (const TSync& s : syncs)
-            s.Proc(s.Handle, FHandle, 0, s.User);
+            s.Proc(s.Handle, FHandle, data, s.User);
+    }
+
+    // How long the sink still plays the file before: an audio sink takes in
+    // its data a good deal ahead of the sound (some 150 ms with PulseAudio).
+    // The position is still the old file's, as the new one's has not begun.
+    uint32_t MsStillToPlay(gint64 duration) {
+        gint64 position = 0;
+        if (duration <= 0 ||
+            !gst_element_query_position(FPipeline.get(), GST_FORMAT_TIME, &position))
+            return 0;
+        const gint64 left = std::clamp<gint64>(duration - position, 0, 2 * GST_SECOND);
+        return static_cast<uint32_t>(left / GST_MSECOND);
     }
 
     static GstBusSyncReply OnBusSync(GstBus*, GstMessage* msg, gpointer data) {
@@ -276,14 +292,16 @@ private:
         if (GST_MESSAGE_SRC(msg) != GST_OBJECT(self->FPipeline.get()))
             return GST_BUS_PASS;
         if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS) {
-            self->FireSyncs(self->FSyncs);
+            self->FireSyncs(self->FSyncs, 0);
         } else if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_STREAM_START) {
             // The sinks post their stream start as the new file's first data
             // reaches them, that is after the last of the file before.
             bool handed = false;
+            gint64 duration = -1;
             {
                 std::lock_guard lock(self->FQueueMutex);
                 if (!self->FHandedUri.empty()) {
+                    duration = self->FCurrentDuration;
                     self->FCurrentUri = std::move(self->FHandedUri);
                     self->FHandedUri.clear();
                     self->FTooLate = false;
@@ -291,7 +309,7 @@ private:
                 }
             }
             if (handed)
-                self->FireSyncs(self->FNextSyncs);
+                self->FireSyncs(self->FNextSyncs, self->MsStillToPlay(duration));
         }
         // The message stays on the bus for PollBus.
         return GST_BUS_PASS;
@@ -310,10 +328,11 @@ private:
     std::vector<TSync> FNextSyncs;  // as a queued file becomes audible
     // The queue, shared with the streaming threads.
     std::mutex FQueueMutex;
-    std::string FCurrentUri;  // what plays now
-    std::string FQueuedUri;   // to follow, not yet asked for
-    std::string FHandedUri;   // given to the playbin, not yet begun
-    bool FTooLate = false;    // asked for a follower when none was queued
+    std::string FCurrentUri;       // what plays now
+    std::string FQueuedUri;        // to follow, not yet asked for
+    std::string FHandedUri;        // given to the playbin, not yet begun
+    gint64 FCurrentDuration = -1;  // of what plays now, when the next was queued
+    bool FTooLate = false;         // asked for a follower when none was queued
 };
 
 class TGstAudioLibrary final : public TAudioLibrary {

@@ -22,7 +22,7 @@ enum : uint32_t {
 enum : uint32_t {
     kAttribVolume = 2,             // ChannelSetAttribute: volume
     kSyncEnd = 2,                  // ChannelSetSync: end of playback
-    kSyncNext = 0x100,             // ChannelSetSync: a queued file has become audible
+    kSyncNext = 0x100,             // ChannelSetSync: a queued file begins (data: in so many ms)
     kStreamPrescan = 0x20000,      // StreamCreateFile/MusicLoad: exact length
     kMusicRamp = 0x200,            // MusicLoad: normal ramping
     kLibraryVersion = 0x02040000,  // the version a complete library reports
@@ -53,10 +53,10 @@ public:
     virtual uint32_t ChannelSetSync(uint32_t handle, uint32_t type, uint64_t parameter,
                                     TSyncProc proc, void* user) = 0;
     // Queues a file to follow the channel's file without a gap; the channel
-    // then ends only after it, and its kSyncNext syncs fire as it becomes
-    // audible. An empty name calls off a queued file that has not begun. False
-    // when the library cannot queue here (a module, the end is too near, the
-    // file is already on its way): the caller plays the file after the end.
+    // then ends only after it, and its kSyncNext syncs fire when the output
+    // has taken it in, with the milliseconds until it is heard as data. An empty name calls off a
+    // queued file that has not begun. False when the library cannot queue here (a module, the end
+    // is too near, the file is already on its way): the caller plays the file after the end.
     virtual bool ChannelQueueNext(uint32_t, const std::string&) { return false; }
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 
 namespace tunrax {
 
@@ -17,6 +18,12 @@ bool IsMpegAudioName(const std::string& fileName) {
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext == ".mp3" || ext == ".mp2" || ext == ".mp1";
+}
+
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 }  // namespace
@@ -100,8 +107,11 @@ bool TBassPlayer::Queue(const std::string& fileName) {
 }
 
 bool TBassPlayer::QueuedSongStarted() {
-    const uint32_t channel = FQueuedStarted.exchange(0);
-    if (channel == 0 || channel != Channel || FQueued.empty())
+    const uint32_t channel = FQueuedStarted.load();
+    if (channel == 0 || (channel == Channel && SteadyNs() < FQueuedHeardAt.load()))
+        return false;
+    FQueuedStarted = 0;
+    if (channel != Channel || FQueued.empty())
         return false;
     FileName = std::move(FQueued);
     FQueued.clear();
@@ -110,8 +120,11 @@ bool TBassPlayer::QueuedSongStarted() {
     return true;
 }
 
-void TBassPlayer::NextSync(uint32_t, uint32_t channel, uint32_t, void* user) {
-    static_cast<TBassPlayer*>(user)->FQueuedStarted = channel;
+// data: the milliseconds until the output plays the queued file.
+void TBassPlayer::NextSync(uint32_t, uint32_t channel, uint32_t data, void* user) {
+    auto* player = static_cast<TBassPlayer*>(user);
+    player->FQueuedHeardAt = SteadyNs() + int64_t{data} * 1000000;
+    player->FQueuedStarted = channel;
 }
 
 void TBassPlayer::EndSync(uint32_t, uint32_t, uint32_t, void* user) {

@@ -56,8 +56,10 @@ private:
     TAudioLibrary& FLibrary;
     std::string FQueued;
     uint32_t FNextSyncHandle = 0;
-    // Set from the library's thread: the channel whose queued file began.
+    // Set from the library's thread: the channel whose queued file began,
+    // and when it is heard (steady clock, nanoseconds).
     std::atomic<uint32_t> FQueuedStarted{0};
+    std::atomic<int64_t> FQueuedHeardAt{0};
 };
 
 }  // namespace tunrax

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/RecordingAudioLibrary.h"
@@ -249,6 +251,19 @@ TEST(BassPlayer, QueueFollowsThePlayingSong) {
         EXPECT_EQ(player.Channel, 100u);
     }
     {
+        SCOPED_TRACE("taken in by the output ahead of the sound: reported when heard");
+        EXPECT_TRUE(player.Queue("b2.mp3"));
+        const auto fired = std::chrono::steady_clock::now();
+        lib.FireNext(100, 150);
+        EXPECT_FALSE(player.QueuedSongStarted());
+        EXPECT_EQ(player.FileName, "b.mp3");
+        while (!player.QueuedSongStarted() &&
+               std::chrono::steady_clock::now() - fired < std::chrono::seconds(1))
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_GE(std::chrono::steady_clock::now() - fired, std::chrono::milliseconds(150));
+        EXPECT_EQ(player.FileName, "b2.mp3");
+    }
+    {
         SCOPED_TRACE("the next queue reuses the sync; a call-off forgets the song");
         lib.Calls.clear();
         EXPECT_TRUE(player.Queue("c.mp3"));
@@ -257,7 +272,7 @@ TEST(BassPlayer, QueueFollowsThePlayingSong) {
         EXPECT_EQ(player.QueuedFileName(), "");
         lib.FireNext(100);
         EXPECT_FALSE(player.QueuedSongStarted());
-        EXPECT_EQ(player.FileName, "b.mp3");
+        EXPECT_EQ(player.FileName, "b2.mp3");
         lib.Calls.clear();
         EXPECT_FALSE(player.Queue("")) << "nothing to call off";
         EXPECT_TRUE(lib.Calls.empty());

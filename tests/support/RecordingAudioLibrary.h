@@ -39,11 +39,11 @@ public:
         if (LastSyncProc)
             LastSyncProc(NextSync - 1, channel, 0, LastSyncUser);
     }
-    // Fires the last queued-file sync as the library would when the queued
-    // file becomes audible.
-    void FireNext(uint32_t channel) {
+    // Fires the last queued-file sync as the library would when the output
+    // takes in the queued file, to be heard in `ms` milliseconds.
+    void FireNext(uint32_t channel, uint32_t ms = 0) {
         if (LastNextProc)
-            LastNextProc(NextSync - 1, channel, 0, LastNextUser);
+            LastNextProc(NextSync - 1, channel, ms, LastNextUser);
     }
 
     uint32_t GetVersion() override {
