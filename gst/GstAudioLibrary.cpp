@@ -304,7 +304,8 @@ private:
                     duration = self->FCurrentDuration;
                     self->FCurrentUri = std::move(self->FHandedUri);
                     self->FHandedUri.clear();
-                    self->FTooLate = false;
+                    // FTooLate stays: the playbin may already have asked for
+                    // a follower of this file, which is then too late.
                     handed = true;
                 }
             }

@@ -280,7 +280,7 @@ std::string RawFileSink(const std::string& path) {
 TEST(GstAudioLibrary, AQueuedSongFollowsWithoutAGap) {
     TempDir dir;
     const std::string one = dir / "one.mp3", two = dir / "two.mp3", three = dir / "three.mp3";
-    if (!WriteToneMp3(one, 2.0, 440) || !WriteToneMp3(two, 1.0, 660) ||
+    if (!WriteToneMp3(one, 2.0, 440) || !WriteToneMp3(two, 0.5, 660) ||
         !WriteToneMp3(three, 0.5, 550))
         GTEST_SKIP() << "lame is not installed";
     const std::string recording = dir / "gapless.raw";
@@ -295,23 +295,28 @@ TEST(GstAudioLibrary, AQueuedSongFollowsWithoutAGap) {
     ASSERT_NE(player.Channel, 0u);
     ASSERT_TRUE(player.Queue(two));
     double startedAfter = 0;
+    int told = 0;
+    bool thirdTaken = false;
     ASSERT_TRUE(WaitFor(
         [&] {
-            if (player.QueuedSongStarted())
+            if (player.QueuedSongStarted() && ++told == 1) {
                 startedAfter = Seconds(start);
+                // The short second song has been read whole by now: a third
+                // one is refused, or else it must be heard.
+                thirdTaken = player.Queue(three);
+            }
             return player.State() == psStopped;
         },
         std::chrono::seconds(5)));
-    const double endedAfter = Seconds(start);
     EXPECT_GT(startedAfter, 1.8) << "the second song was reported too early";
     EXPECT_LT(startedAfter, 2.3) << "the second song was reported late or never";
-    EXPECT_EQ(player.FileName, two);
-    EXPECT_GT(endedAfter, 2.9) << "both songs played in real time";
+    EXPECT_GT(Seconds(start), 2.4) << "the songs played in real time";
     EXPECT_EQ(ends.load(), 1);
     EXPECT_FALSE(player.Queue(three)) << "after the end nothing can follow";
-
     const TSignalShape shape = ShapeOf(ReadFile(recording));
-    EXPECT_NEAR(shape.SoundMs, 3000, 60);
+    EXPECT_EQ(told, thirdTaken ? 2 : 1);
+    EXPECT_EQ(player.FileName, thirdTaken ? three : two);
+    EXPECT_NEAR(shape.SoundMs, thirdTaken ? 3000 : 2500, 60);
     EXPECT_LE(shape.LongestGapMs, 5.0);
 
     // The first song alone: played in full, its end told once, no second song.
