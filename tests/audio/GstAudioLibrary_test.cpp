@@ -290,8 +290,8 @@ TEST(GstAudioLibrary, AQueuedSongFollowsWithoutAGap) {
     std::atomic<int> ends{0};
     player.OnEnd = [&](TBassPlayer*) { ++ends; };
 
-    const auto start = Clock::now();
     player.Play(one);
+    const auto start = Clock::now();  // Play returns as the song starts
     ASSERT_NE(player.Channel, 0u);
     ASSERT_TRUE(player.Queue(two));
     double startedAfter = 0;
@@ -322,8 +322,8 @@ TEST(GstAudioLibrary, AQueuedSongFollowsWithoutAGap) {
     // The first song alone: played in full, its end told once, no second song.
     auto playsAlone = [&](const std::function<void()>& afterPlay) {
         ends = 0;
-        const auto begun = Clock::now();
         player.Play(one);
+        const auto begun = Clock::now();
         afterPlay();
         ASSERT_TRUE(WaitFor(
             [&] {
