@@ -185,13 +185,14 @@ TEST(GstAudioLibrary, OpensOnlyWhatItCanDecode) {
 }
 
 // The one test that proves sound comes out: a tone through the desktop's
-// default output into a PulseAudio null sink, recorded from its monitor.
+// default output into a PulseAudio null sink, recorded from its monitor, and
+// a second one queued after it, which the output plays on without a gap.
 TEST(GstAudioLibrary, ToneReachesTheSoundServer) {
     if (!PulseReachable())
         GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
     TempDir dir;
-    const std::string song = dir / "tone.mp3";
-    if (!WriteToneMp3(song, 1.5, 440))
+    const std::string song = dir / "tone.mp3", next = dir / "next.mp3";
+    if (!WriteToneMp3(song, 1.5, 440) || !WriteToneMp3(next, 1.0, 660))
         GTEST_SKIP() << "lame is not installed";
     const std::string recording = dir / "rec.raw";
     TMonitorRecording parec(TestSinkMonitor(), recording);
@@ -204,6 +205,7 @@ TEST(GstAudioLibrary, ToneReachesTheSoundServer) {
         player.Init(nullptr);
         player.Play(song);
         EXPECT_NE(player.Channel, 0u);
+        EXPECT_TRUE(player.Queue(next));
         EXPECT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(5)));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -227,6 +229,9 @@ TEST(GstAudioLibrary, ToneReachesTheSoundServer) {
     }
     EXPECT_GT(peak, 8000);
     EXPECT_GT(bestRms, 5000.0);
+    const TSignalShape shape = ShapeOf(raw);
+    EXPECT_NEAR(shape.SoundMs, 2500, 60);
+    EXPECT_LE(shape.LongestGapMs, 5.0);
 }
 
 // A pause that comes just as the song starts must hold the rest of it: the
