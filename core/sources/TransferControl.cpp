@@ -1,6 +1,7 @@
 #include "sources/TransferControl.h"
 
 #include <atomic>
+#include <thread>
 #include <utility>
 
 namespace tunrax {
@@ -17,9 +18,14 @@ std::function<void()>& WaitHook() {
     return hook;
 }
 
+// The thread that set the hook; only its transfers run it, so another
+// thread never touches the hook itself.
+std::atomic<std::thread::id> gHookThread{};
+
 // The innermost deadline; they nest on the window's thread.
 thread_local TTransferDeadline* tInnermost = nullptr;
 thread_local int tRunning = 0;
+thread_local const std::atomic<bool>* tCancelFlag = nullptr;
 
 // Often enough that the window feels alive, seldom enough not to slow a fast
 // download down.
@@ -43,6 +49,7 @@ void CancelRunningTransfers() noexcept {
 }
 
 void SetTransferWaitHook(std::function<void()> hook) {
+    gHookThread.store(hook ? std::this_thread::get_id() : std::thread::id());
     WaitHook() = std::move(hook);
 }
 
@@ -71,6 +78,7 @@ TTransferWatch::TTransferWatch(std::string what, const TPaceLimits& limits, bool
       FLimits(limits),
       FBounded(bounded),
       FGeneration(gGeneration.load()),
+      FCancelFlag(tCancelFlag),
       FStart(Clock::now()),
       FWindowStart(FStart) {
     ++tRunning;
@@ -94,12 +102,14 @@ void TTransferWatch::Restart() {
 }
 
 bool TTransferWatch::Cancelled() const noexcept {
-    return gEnding.load() || gGeneration.load() != FGeneration;
+    return gEnding.load() || gGeneration.load() != FGeneration ||
+           (FCancelFlag && FCancelFlag->load());
 }
 
 void TTransferWatch::Check() {
     Clock::time_point now = Clock::now();
-    if (WaitHook() && now - tLastTurn >= kTurnEvery) {
+    if (gHookThread.load() == std::this_thread::get_id() && now - tLastTurn >= kTurnEvery &&
+        WaitHook()) {
         tLastTurn = now;
         WaitHook()();
         now = Clock::now();
@@ -116,6 +126,14 @@ void TTransferWatch::Check() {
     for (const TTransferDeadline* deadline = tInnermost; deadline; deadline = deadline->FOuter)
         if (now > deadline->FEnd)
             throw Error(deadline->FMessage);
+}
+
+TTransferCancelScope::TTransferCancelScope(const std::atomic<bool>& flag) : FOuter(tCancelFlag) {
+    tCancelFlag = &flag;
+}
+
+TTransferCancelScope::~TTransferCancelScope() {
+    tCancelFlag = FOuter;
 }
 
 TTransferDeadline::TTransferDeadline(std::chrono::milliseconds limit, std::string message)

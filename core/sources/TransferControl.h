@@ -6,6 +6,7 @@
 // time-out; a slow-progress bound ends it with a German message.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -42,11 +43,27 @@ bool TransfersEnding() noexcept;
 // Ends the transfers and scans running now; later ones run as usual.
 void CancelRunningTransfers() noexcept;
 // What the program does while a transfer waits (at least every
-// kTransferSlice): the window runs its event loop here. None by default.
+// kTransferSlice): the window runs its event loop here. None by default. It
+// runs only for transfers on the thread that set it: a transfer in the
+// background must never pump the window's events.
 void SetTransferWaitHook(std::function<void()> hook);
 // How many transfers and scans are under way on this thread (nested ones
 // count each).
 int RunningTransfers() noexcept;
+
+// While it lives, the transfers that start on its thread are also called off
+// when flag becomes true: one background transfer ends without ending the
+// window's. Lives on the stack; the flag outlives it.
+class TTransferCancelScope {
+public:
+    explicit TTransferCancelScope(const std::atomic<bool>& flag);
+    ~TTransferCancelScope();
+    TTransferCancelScope(const TTransferCancelScope&) = delete;
+    TTransferCancelScope& operator=(const TTransferCancelScope&) = delete;
+
+private:
+    const std::atomic<bool>* FOuter;
+};
 
 // One transfer's bounds, from its start to its end.
 class TTransferWatch {
@@ -75,6 +92,7 @@ private:
     TPaceLimits FLimits;
     bool FBounded;
     uint64_t FGeneration;
+    const std::atomic<bool>* FCancelFlag;
     Clock::time_point FStart;
     Clock::time_point FWindowStart;
     uint64_t FInWindow = 0;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -109,6 +110,36 @@ TEST(TransferWatch, CancellingEndsTheRunningTransfersAlsoFromTheWaitHook) {
     }
     EXPECT_EQ(message, "cancelled");
     EXPECT_EQ(turns, 3);
+}
+
+TEST(TransferWatch, ABackgroundTransferNeitherRunsTheWaitHookNorFollowsAnotherCancel) {
+    HookGuard guard;
+    // The hook pumps the window's event loop: only its own thread may run it.
+    std::atomic<int> turns{0};
+    SetTransferWaitHook([&turns] { ++turns; });
+    std::atomic<bool> flag{false};
+    std::string background;
+    bool cancelledByFlag = false;
+    std::thread worker([&] {
+        TTransferCancelScope scope(flag);
+        TTransferWatch watch("\"n.mp3\"");
+        for (int i = 0; i < 5; ++i) {
+            std::this_thread::sleep_for(kTransferSlice + 5ms);
+            background += MessageOf(watch);
+        }
+        flag = true;
+        cancelledByFlag = watch.Cancelled() && MessageOf(watch) == "cancelled";
+    });
+    worker.join();
+    EXPECT_EQ(turns.load(), 0) << "the hook ran on the background thread";
+    EXPECT_EQ(background, "");
+    EXPECT_TRUE(cancelledByFlag) << "the transfer's own flag did not call it off";
+
+    // The flag belongs to the transfers made within its scope, on its thread.
+    TTransferWatch foreground("\"a.mp3\"");
+    std::this_thread::sleep_for(kTransferSlice + 5ms);
+    EXPECT_EQ(MessageOf(foreground), "") << "another thread's flag called this transfer off";
+    EXPECT_EQ(turns.load(), 1) << "the hook did not run on its own thread";
 }
 
 TEST(TransferWatch, EndingTheProgramEndsEveryTransferAlsoTheNextOnes) {
