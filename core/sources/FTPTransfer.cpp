@@ -532,7 +532,24 @@ TFTPTransfer::TFTPTransfer(bool alternative, const std::string& host, const std:
     Probe();
 }
 
+TFTPTransfer::TFTPTransfer(const TFTPTransfer& other, bool alternative)
+    : TCustomTransfer(alternative),
+      Host(other.Host),
+      User(other.User),
+      Password(other.Password),
+      Utf8Names(other.Utf8Names),
+      Timeout(other.Timeout),
+      Pace(other.Pace),
+      MaxListing(other.MaxListing) {
+    Root = other.Root;
+    Capabilities = other.Capabilities;
+}
+
 TFTPTransfer::~TFTPTransfer() = default;
+
+std::unique_ptr<TCustomTransfer> TFTPTransfer::CloneForBackground() const {
+    return std::unique_ptr<TCustomTransfer>(new TFTPTransfer(*this, Alternative));
+}
 
 std::unique_ptr<FtpConnection> TFTPTransfer::NewClient(bool withProgress) const {
     return std::make_unique<FtpConnection>(Host, User, Password, Timeout, Pace, MaxListing,

@@ -66,6 +66,8 @@ public:
                      TScanContext* scan) override;
     int64_t GetSizeKB(const std::vector<std::string>& files) override;
     std::unique_ptr<TScanContext> BeginScan() override;
+    // Takes over what the probe found; talks to the server only when used.
+    std::unique_ptr<TCustomTransfer> CloneForBackground() const override;
 
     // With Utf8Names: Windows-1252 bytes to UTF-8 (valid UTF-8 stays as it
     // is); without: unchanged.
@@ -77,6 +79,7 @@ public:
     std::string FromServerName(const std::string& name) const;
 
 private:
+    TFTPTransfer(const TFTPTransfer& other, bool alternative);
     void Probe();
     std::unique_ptr<FtpConnection> NewClient(bool withProgress) const;
 };

@@ -101,6 +101,12 @@ void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
     }
 }
 
+std::unique_ptr<TCustomTransfer> TFileTransfer::CloneForBackground() const {
+    auto clone = std::make_unique<TFileTransfer>(Alternative, Root);
+    clone->Capabilities = Capabilities;
+    return clone;
+}
+
 bool TFileTransfer::GetFileToDescriptor(int out, const std::string& path) {
     std::string full = FullPath(path);
     struct stat st;

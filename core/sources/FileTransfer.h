@@ -33,6 +33,7 @@ public:
     void ListFolders(std::vector<std::string>& list, const std::string& folder,
                      TScanContext* scan) override;
     int64_t GetSizeKB(const std::vector<std::string>& files) override;
+    std::unique_ptr<TCustomTransfer> CloneForBackground() const override;
 
 private:
     std::string FullPath(const std::string& path) const;

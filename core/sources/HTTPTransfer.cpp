@@ -362,6 +362,22 @@ THTTPTransfer::THTTPTransfer(bool alternative, TVelIniFile& settings)
     Port = parsed.Port;
 }
 
+THTTPTransfer::THTTPTransfer(const THTTPTransfer& other, bool alternative)
+    : TCustomTransfer(alternative),
+      Server(other.Server),
+      Port(other.Port),
+      ConnectTimeoutMs(other.ConnectTimeoutMs),
+      Pace(other.Pace),
+      MaxListingBytes(other.MaxListingBytes),
+      MaxNameBytes(other.MaxNameBytes) {
+    Root = other.Root;
+    Capabilities = other.Capabilities;
+}
+
+std::unique_ptr<TCustomTransfer> THTTPTransfer::CloneForBackground() const {
+    return std::unique_ptr<TCustomTransfer>(new THTTPTransfer(*this, Alternative));
+}
+
 std::string THTTPTransfer::BaseUrl() const {
     const bool v6 = Server.find(':') != std::string::npos;
     return "http://" + (v6 ? "[" + Server + "]" : Server) + ":" + std::to_string(Port) + "/";

@@ -40,11 +40,15 @@ public:
     void GetFile(std::ostream& dest, const std::string& path) override;
     // The entries of the script's listing for the folder (see SplitListing).
     void ListFiles(std::vector<std::string>& list, const std::string& folder) override;
+    std::unique_ptr<TCustomTransfer> CloneForBackground() const override;
 
     // "http://host:port/" and the request target sent for a parameter.
     std::string BaseUrl() const;
     std::string ListTarget(const std::string& folder) const;
     std::string FileTarget(const std::string& path) const;
+
+private:
+    THTTPTransfer(const THTTPTransfer& other, bool alternative);
 };
 
 // The entries of a listing body: every "<BR>" (any letter case) is a line

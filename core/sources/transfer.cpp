@@ -65,6 +65,10 @@ std::unique_ptr<TScanContext> TCustomTransfer::BeginScan() {
     return nullptr;
 }
 
+std::unique_ptr<TCustomTransfer> TCustomTransfer::CloneForBackground() const {
+    return nullptr;
+}
+
 std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
                                                 ProgressDisplay* progressBar,
                                                 TVelIniFile& settings) {

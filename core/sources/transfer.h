@@ -66,6 +66,11 @@ public:
     virtual int64_t GetSizeKB(const std::vector<std::string>& files);
     // What a scan needs open; none by default.
     virtual std::unique_ptr<TScanContext> BeginScan();
+    // A second source for the same collection with its own connections and
+    // no progress display, for a transfer on another thread while this one
+    // goes on; it asks the server nothing when made. None when the source
+    // cannot make one (base). Does not throw.
+    virtual std::unique_ptr<TCustomTransfer> CloneForBackground() const;
 };
 
 // Whether a name from a listing (a song, a folder, or a path of them) may be

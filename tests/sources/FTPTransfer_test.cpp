@@ -306,6 +306,47 @@ TEST_F(FtpTransferTest, TransfersFilesWithProgress) {
     EXPECT_THROW(reader.PutFile(data, "\\tunrax.dat"), Error);
 }
 
+TEST_F(FtpTransferTest, ABackgroundCopyFetchesOnItsOwnConnectionWithoutProbingAgain) {
+    auto source = Writer(true);
+    source->Timeout = 3s;
+    source->Pace.minBytes = 77;
+    RecordingProgress bar;
+    source->ProgressBar = &bar;
+    const int logins = Server->Count("USER");
+    const int uploads = Server->Count("STOR");
+    std::unique_ptr<TCustomTransfer> copy = source->CloneForBackground();
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(Server->Count("USER"), logins) << "making the copy talked to the server";
+    EXPECT_EQ(Server->Count("STOR"), uploads) << "the copy probed the rights again";
+    auto* ftp = dynamic_cast<TFTPTransfer*>(copy.get());
+    ASSERT_NE(ftp, nullptr);
+    EXPECT_EQ(ftp->Capabilities, source->Capabilities);
+    EXPECT_EQ(ftp->ProgressBar, nullptr);
+    EXPECT_EQ(ftp->Root, "/mp3/");
+    EXPECT_TRUE(ftp->Utf8Names);
+    EXPECT_EQ(ftp->Timeout, 3s);
+    EXPECT_EQ(ftp->Pace.minBytes, 77);
+
+    // On a thread of its own, with its own log-in; the window's bar stays.
+    std::string song, lied;
+    std::thread background([&] {
+        try {
+            std::ostringstream a, b;
+            ftp->GetFile(a, "\\Rock\\a.mp3");
+            ftp->GetFile(b, "\\" + kMaedchen1252 + "\\Lied \xe4.mp3");
+            song = a.str();
+            lied = b.str();
+        } catch (const Error& e) {
+            song = e.what();
+        }
+    });
+    background.join();
+    EXPECT_EQ(song, std::string(5000, 'a'));
+    EXPECT_EQ(lied, "lied") << "the copy lost the name conversion";
+    EXPECT_EQ(Server->Count("USER"), logins + 2);
+    EXPECT_EQ(bar.Letters, "");
+}
+
 TEST_F(FtpTransferTest, NameConversion) {
     auto plain = Writer(false);
     auto utf8 = Writer(true);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -138,6 +139,15 @@ TEST_F(FileTransferTest, GetFileAppendsTheWholeFile) {
         EXPECT_NE(std::string(e.what()).find("fehlt.mp3"), std::string::npos) << e.what();
     }
     EXPECT_THROW(source.GetFile(dest, "\\\xE4lbum\\"), Error);
+
+    // A copy for the background reads the same folder.
+    std::unique_ptr<TCustomTransfer> copy = source.CloneForBackground();
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->Root, source.Root);
+    EXPECT_EQ(copy->Capabilities, source.Capabilities);
+    std::ostringstream fetched;
+    copy->GetFile(fetched, "\\\xE4lbum\\\xF6.mp3");
+    EXPECT_TRUE(fetched.str() == bytes);
 }
 
 TEST_F(FileTransferTest, OddFilesAreRefusedAsCatalogueAndSong) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -236,6 +237,22 @@ TEST_F(HttpTransferTest, ListsAndFetchesFromTheServerScript) {
     std::ostringstream catalogue;
     source.GetFile(catalogue, "tunrax.dat");
     EXPECT_EQ(catalogue.str(), "\\AC DC\\\r\n");
+
+    // A copy for the background reaches the same server, without the bar.
+    source.ConnectTimeoutMs = 4321;
+    std::unique_ptr<TCustomTransfer> copy = source.CloneForBackground();
+    ASSERT_TRUE(copy);
+    const auto* http = dynamic_cast<const THTTPTransfer*>(copy.get());
+    ASSERT_NE(http, nullptr);
+    EXPECT_EQ(http->BaseUrl(), source.BaseUrl());
+    EXPECT_EQ(http->Root, "/mp3/");
+    EXPECT_EQ(http->ConnectTimeoutMs, 4321);
+    EXPECT_EQ(http->ProgressBar, nullptr);
+    bar.Letters.clear();
+    std::ostringstream fetched;
+    copy->GetFile(fetched, name + "B\xE4r.mp3");
+    EXPECT_EQ(fetched.str(), song);
+    EXPECT_EQ(bar.Letters, "");
 
     SCOPED_TRACE("failures of the script");
     EXPECT_NE(FailedGet(source, "\\fehlt.mp3").find("Fehler 404 für \"\\fehlt.mp3\""),

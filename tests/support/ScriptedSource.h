@@ -41,6 +41,8 @@ public:
     std::function<void(std::ostream& dest, const std::string& path)> AfterGet;
     // What GetSizeKB answers.
     int64_t SizeKB = 0;
+    // What CloneForBackground answers; none by default.
+    std::function<std::unique_ptr<TCustomTransfer>()> Clone;
 
     // --- listings: folder path -> names; a folder not in the table is empty.
     std::map<std::string, Names> Folders;
@@ -79,6 +81,9 @@ public:
         list = Lookup(Folders, folder);
     }
     int64_t GetSizeKB(const Names&) override { return SizeKB; }
+    std::unique_ptr<TCustomTransfer> CloneForBackground() const override {
+        return Clone ? Clone() : nullptr;
+    }
     std::unique_ptr<TScanContext> BeginScan() override {
         ++ScansBegun;
         return std::make_unique<CountingContext>(ScansEnded);
