@@ -7,11 +7,13 @@ namespace tunrax {
 void TSongList::Fill(std::vector<std::string>& entries, const std::string& folder) {
     FRows = MakeSongItems(entries, folder);
     FSelected = kNoRow;
+    Changed();
 }
 
 void TSongList::Clear() {
     FRows.clear();
     FSelected = kNoRow;
+    Changed();
 }
 
 std::vector<std::string> TSongList::Paths() const {
@@ -44,6 +46,7 @@ int TSongList::MoveSelected(int delta) {
     FRows.erase(FRows.begin() + FSelected);
     FRows.insert(FRows.begin() + target, std::move(moved));
     FSelected = target;
+    Changed();
     return target;
 }
 
@@ -52,6 +55,7 @@ void TSongList::Remove(int row) {
         return;
     FRows.erase(FRows.begin() + row);
     FSelected = kNoRow;
+    Changed();
 }
 
 }  // namespace tunrax

@@ -4,6 +4,7 @@
 // unless a row outside the list is asked for (std::out_of_range).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,19 @@ public:
     // selection goes.
     void Remove(int row);
 
+    // Called after every change of the rows (not of the selection); none by
+    // default.
+    void SetChangeHook(std::function<void()> hook) { FChanged = std::move(hook); }
+
 private:
     std::vector<TSongItem> FRows;
     int FSelected = kNoRow;
+    std::function<void()> FChanged;
+
+    void Changed() const {
+        if (FChanged)
+            FChanged();
+    }
 };
 
 }  // namespace tunrax

@@ -9,6 +9,7 @@
 #include "collection/songfile.h"
 #include "io/Error.h"
 #include "settings/vel_tools.h"
+#include "sources/transfer.h"
 
 namespace tunrax {
 
@@ -46,7 +47,14 @@ void DeleteSongFile() {
 
 TSongSequencer::TSongSequencer(TBassPlayer& player, TSongList& songs, TPlaybackView& view,
                                TSourceAccess source)
-    : FPlayer(player), FSongs(songs), FView(view), FSource(std::move(source)) {}
+    : FPlayer(player), FSongs(songs), FView(view), FSource(std::move(source)) {
+    // Whatever changes the list changes the song that follows.
+    FSongs.SetChangeHook([this] { FPrefetch.Cancel(); });
+}
+
+TSongSequencer::~TSongSequencer() {
+    FSongs.SetChangeHook(nullptr);
+}
 
 void TSongSequencer::Tick() {
     ++FTickCount;
@@ -61,6 +69,11 @@ void TSongSequencer::Tick() {
 void TSongSequencer::SongChosen() {
     FTickCount = 0;
     FStopped = false;
+    // The song fetched ahead is kept only when it is the one chosen (the
+    // list going on by itself, or the user choosing that very song).
+    const TSongItem* selected = FSongs.SelectedSong();
+    if (!selected || selected->Path != FPrefetch.Path())
+        FPrefetch.Cancel();
 }
 
 void TSongSequencer::StartChosenNow() {
@@ -81,7 +94,9 @@ void TSongSequencer::StartSelectedSong() {
         FView.ShowSongStarting(caption);
         FPlayer.Stop();
         const std::string fileName = TempFileName();
-        FetchSong(source, path, fileName);
+        // A prefetch not yet whole is called off, not waited for.
+        if (!FPrefetch.TakeInto(path, fileName))
+            FetchSong(source, path, fileName);
         if (FStopped) {
             // Stopped from outside while the song was being fetched.
             FView.ShowNoSong();
@@ -93,8 +108,21 @@ void TSongSequencer::StartSelectedSong() {
             FView.ShowSongInfo(ReadSongTags(fileName));
             SetPlayIcon(true);
             FPlayer.Play(fileName);
+            PrefetchNext(source, path);
         }
     });
+}
+
+void TSongSequencer::PrefetchNext(const TCustomTransfer& source, const std::string& playing) {
+    // Chosen again while the song was fetched: that choice starts a song of
+    // its own, and its successor is fetched then.
+    const TSongItem* selected = FSongs.SelectedSong();
+    const int next = FSongs.Selected() + 1;
+    if (!selected || selected->Path != playing || next >= FSongs.Size())
+        return;
+    std::unique_ptr<TCustomTransfer> background = source.CloneForBackground();
+    if (background)
+        FPrefetch.Start(std::move(background), FSongs.At(next).Path, PrefetchFileName());
 }
 
 void TSongSequencer::PollPlayer() {
@@ -107,6 +135,7 @@ void TSongSequencer::PollPlayer() {
     if (row < FSongs.Size() - 1) {
         SelectSong(row + 1);
     } else {
+        FPrefetch.Cancel();
         FView.ShowNoSong();
         SetPlayIcon(false);
     }

@@ -3,16 +3,21 @@
 // song file, then opened in the player), asking the player how it does and
 // going on to the next song, and what a remote control asks (play, pause,
 // stop, next, previous). The window shows what the sequencer tells its view.
+// Once a song plays, the song after it is fetched in the background (see
+// Prefetch.h) and used when its turn comes; choosing another song, a change
+// of the list, the list's end and the sequencer's end call that off.
 //
 // Tick may throw tunrax::Error (no temporary folder, the source's error
 // while fetching a song); the rest does not. The sequencer owns none of the
-// player, the list, the view or the source.
+// player, the list, the view or the source; it owns the prefetch and the
+// background source it fetches through.
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "audio/BassPlayer.h"
+#include "playback/Prefetch.h"
 #include "playback/SongList.h"
 
 namespace tunrax {
@@ -65,6 +70,9 @@ class TSongSequencer {
 public:
     TSongSequencer(TBassPlayer& player, TSongList& songs, TPlaybackView& view,
                    TSourceAccess source);
+    ~TSongSequencer();
+    TSongSequencer(const TSongSequencer&) = delete;
+    TSongSequencer& operator=(const TSongSequencer&) = delete;
 
     // One tick of the playback timer: the selected song starts on the second
     // tick after it was chosen; from the fourth on the player is asked, and a
@@ -91,12 +99,20 @@ public:
     bool CanGoNext() const;
     bool CanGoPrevious() const;
 
+    // Calls off the fetch of the next song and deletes its file: the songs
+    // are not to start ("Titel nicht abspielen"), or the source changes.
+    void CancelPrefetch() noexcept { FPrefetch.Cancel(); }
+    // The song fetched or being fetched in the background; empty when none.
+    const std::string& PrefetchPath() const { return FPrefetch.Path(); }
+    bool PrefetchComplete() const { return FPrefetch.Complete(); }
+
     // The song under way: counts the songs started, and its caption.
     int Serial() const { return FSerial; }
     const std::string& SongCaption() const { return FSongCaption; }
 
 private:
     void StartSelectedSong();
+    void PrefetchNext(const TCustomTransfer& source, const std::string& playing);
     void PollPlayer();
     void SelectSong(int row);
     void SetPlayIcon(bool on);
@@ -112,6 +128,8 @@ private:
     bool FPlayIconOn = false;
     int FSerial = 0;
     std::string FSongCaption;
+    // Last: its thread ends before anything else goes.
+    TSongPrefetch FPrefetch;
 };
 
 }  // namespace tunrax

@@ -1,0 +1,251 @@
+// Fetching the next song in the background while one plays: the sequencer
+// over a scripted source whose background copies the test holds back, lets
+// finish or fails, and the recording audio library.
+#include "playback/Prefetch.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "io/Error.h"
+#include "playback/SongSequencer.h"
+#include "settings/vel_tools.h"
+#include "sources/TransferControl.h"
+#include "support/PlayLog.h"
+#include "support/ScriptedSource.h"
+#include "support/TempDir.h"
+
+using namespace tunrax;
+using namespace tunrax::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Names = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+class QuietView : public TPlaybackView {
+public:
+    bool ListShown() const override { return true; }
+    void ShowSongStarting(const std::string&) override {}
+    void ShowSongInfo(const TSongTags&) override {}
+    void ShowNoSong() override {}
+    void ShowPlayIcon(bool) override {}
+    void ShowSelection(int) override {}
+};
+
+// What the background copies of the source did; shared with their thread.
+struct Background {
+    std::mutex lock;
+    Names fetched;
+    std::atomic<bool> release{false};
+    std::atomic<bool> fail{false};
+    std::atomic<int> ended{0};
+
+    Names Fetched() {
+        std::lock_guard<std::mutex> guard(lock);
+        return fetched;
+    }
+};
+
+// A background copy: waits, as a slow server does, until released or called
+// off, then delivers the song or fails half-way.
+class HeldSource : public ScriptedSource {
+public:
+    explicit HeldSource(Background& state) : FState(state) {}
+    ~HeldSource() override { ++FState.ended; }
+
+    void GetFile(std::ostream& dest, const std::string& path) override {
+        {
+            std::lock_guard<std::mutex> guard(FState.lock);
+            FState.fetched.push_back(path);
+        }
+        TTransferWatch watch("\"" + path + "\"");
+        while (!FState.release.load()) {
+            watch.Check();
+            std::this_thread::sleep_for(2ms);
+        }
+        if (FState.fail.load())
+            FailAfterBytes = 3;
+        ScriptedSource::GetFile(dest, path);
+    }
+
+private:
+    Background& FState;
+};
+
+bool WaitUntil(const std::function<bool()>& done) {
+    const auto end = Clock::now() + 5s;
+    while (!done()) {
+        if (Clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+class PrefetchTest : public ::testing::Test {
+protected:
+    PrefetchTest() {
+        Names files{"01-Eins.mp3", "02-Zwei.mp3", "03-Drei.mp3"};
+        songs.Fill(files, "\\Album\\");
+        source.Clone = [this] { return std::make_unique<HeldSource>(background); };
+        sequencer = std::make_unique<TSongSequencer>(player, songs, view, [this](const auto& use) {
+            use(source);
+            return true;
+        });
+    }
+
+    void Ticks(int count) {
+        for (int i = 0; i < count; ++i)
+            sequencer->Tick();
+    }
+    // Chooses a song as the window does and starts it; the next tick asks
+    // the player.
+    void Choose(int row) {
+        songs.Select(row);
+        sequencer->SongChosen();
+        Ticks(3);
+    }
+    // The playing song ends; the next one is selected and starts.
+    void EndSongAndGoOn() {
+        library.Activity = kActiveStopped;
+        Ticks(4);
+    }
+    Names TempFiles() const { return FolderEntries(GetTempFolder()); }
+    std::string Played() const { return ReadFile(TempFileName()); }
+
+    const std::string eins = "\\Album\\01-Eins.mp3";
+    const std::string zwei = "\\Album\\02-Zwei.mp3";
+    const std::string drei = "\\Album\\03-Drei.mp3";
+    TempDir tmp;
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    TPlayLog library;
+    TBassPlayer player{library};
+    TSongList songs;
+    QuietView view;
+    Background background;
+    ScriptedSource source;
+    std::unique_ptr<TSongSequencer> sequencer;
+};
+
+}  // namespace
+
+TEST_F(PrefetchTest, ASongFetchedAheadPlaysWithoutASecondFetchAndNothingIsLeftAtTheEnd) {
+    background.release = true;
+    Choose(0);
+    EXPECT_EQ(Played(), eins);
+    ASSERT_EQ(sequencer->PrefetchPath(), zwei) << "the next song was not fetched ahead";
+    ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
+    EXPECT_EQ(TempFiles(), (Names{"tunrax-naechstes.mp3", "tunrax.mp3"}))
+        << "no part file once whole";
+    EXPECT_EQ(ReadFile(PrefetchFileName()), zwei);
+
+    EndSongAndGoOn();
+    EXPECT_EQ(songs.Selected(), 1);
+    EXPECT_EQ(Played(), zwei);
+    EXPECT_EQ(source.Fetched, Names{eins}) << "the song fetched ahead was fetched again";
+    EXPECT_EQ(sequencer->PrefetchPath(), drei);
+    ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
+
+    EndSongAndGoOn();
+    EXPECT_EQ(Played(), drei);
+    EXPECT_EQ(sequencer->PrefetchPath(), "") << "the last song has no successor";
+    EXPECT_EQ(background.Fetched(), (Names{zwei, drei}));
+    EXPECT_EQ(source.Fetched, Names{eins});
+
+    library.Activity = kActiveStopped;
+    Ticks(1);
+    EXPECT_EQ(TempFiles(), Names{}) << "files left at the list's end";
+}
+
+TEST_F(PrefetchTest, ASongNotFetchedWholeInTimeIsFetchedAsUsualWithoutWaiting) {
+    Choose(0);
+    ASSERT_TRUE(WaitUntil([&] { return background.Fetched() == Names{zwei}; }));
+
+    // The server is slow: the song's turn comes while its prefetch hangs.
+    library.Activity = kActiveStopped;
+    Ticks(2);
+    EXPECT_EQ(sequencer->PrefetchPath(), zwei) << "going on to the song fetched ahead dropped it";
+    const auto start = Clock::now();
+    Ticks(1);
+    EXPECT_LT(Clock::now() - start, 100ms) << "the start waited for the prefetch";
+    Ticks(1);
+    EXPECT_EQ(Played(), zwei);
+    EXPECT_EQ(source.Fetched, (Names{eins, zwei}));
+    EXPECT_EQ(background.ended.load(), 1) << "the hanging prefetch was not ended";
+
+    // The list ends while the song after it is still on its way.
+    EXPECT_EQ(sequencer->PrefetchPath(), drei);
+    EndSongAndGoOn();
+    EXPECT_EQ(Played(), drei);
+    EXPECT_EQ(source.Fetched, (Names{eins, zwei, drei}));
+    library.Activity = kActiveStopped;
+    Ticks(1);
+    EXPECT_EQ(TempFiles(), Names{});
+}
+
+TEST_F(PrefetchTest, ChoosingAnotherSongChangingTheListOrCallingItOffDeletesThePrefetch) {
+    background.release = true;
+    Choose(0);
+    ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
+
+    // The user chooses the very song fetched ahead: it is used.
+    Choose(1);
+    EXPECT_EQ(Played(), zwei);
+    EXPECT_EQ(source.Fetched, Names{eins});
+
+    // Another song: the prefetch of Drei goes.
+    ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
+    songs.Select(0);
+    sequencer->SongChosen();
+    EXPECT_EQ(sequencer->PrefetchPath(), "");
+    EXPECT_EQ(TempFiles(), Names{"tunrax.mp3"});
+
+    // A list change ends a hanging prefetch at once.
+    background.release = false;
+    Ticks(3);
+    ASSERT_TRUE(WaitUntil([&] { return background.Fetched().size() == 3; }));
+    auto start = Clock::now();
+    Names other{"x.mp3"};
+    songs.Fill(other, "\\Anders\\");
+    EXPECT_LT(Clock::now() - start, 100ms);
+    EXPECT_EQ(sequencer->PrefetchPath(), "");
+    EXPECT_EQ(TempFiles(), Names{"tunrax.mp3"}) << "the part file stayed";
+
+    // Called off from outside (no songs to start, another source).
+    songs.Fill(other = {"01-Eins.mp3", "02-Zwei.mp3"}, "\\Album\\");
+    background.release = true;
+    Choose(0);
+    ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
+    sequencer->CancelPrefetch();
+    EXPECT_EQ(TempFiles(), Names{"tunrax.mp3"});
+
+    // The sequencer's end ends a hanging prefetch and takes its files along.
+    background.release = false;
+    Choose(0);
+    ASSERT_TRUE(WaitUntil([&] { return background.Fetched().size() == 5; }));
+    start = Clock::now();
+    sequencer.reset();
+    EXPECT_LT(Clock::now() - start, 100ms);
+    EXPECT_EQ(TempFiles(), Names{"tunrax.mp3"});
+    EXPECT_EQ(background.ended.load(), 5);
+}
+
+TEST_F(PrefetchTest, AFailedPrefetchLeavesNoFileAndTheSongIsFetchedAsUsual) {
+    background.fail = true;
+    background.release = true;
+    Choose(0);
+    ASSERT_TRUE(WaitUntil([&] { return background.ended.load() == 1; }));
+    EXPECT_FALSE(sequencer->PrefetchComplete());
+    EXPECT_EQ(TempFiles(), Names{"tunrax.mp3"});
+
+    EndSongAndGoOn();
+    EXPECT_EQ(Played(), zwei);
+    EXPECT_EQ(source.Fetched, (Names{eins, zwei}));
+}
