@@ -4,6 +4,8 @@
 #include "playback/Prefetch.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -15,9 +17,11 @@
 #include "io/Error.h"
 #include "playback/SongSequencer.h"
 #include "settings/vel_tools.h"
+#include "sources/FTPTransfer.h"
 #include "sources/TransferControl.h"
 #include "support/PlayLog.h"
 #include "support/ScriptedSource.h"
+#include "support/Servers.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -248,4 +252,80 @@ TEST_F(PrefetchTest, AFailedPrefetchLeavesNoFileAndTheSongIsFetchedAsUsual) {
     EndSongAndGoOn();
     EXPECT_EQ(Played(), zwei);
     EXPECT_EQ(source.Fetched, (Names{eins, zwei}));
+}
+
+namespace {
+
+// pyftpdlib for the folder argv[2] on port argv[1], sending at most argv[3]
+// bytes a second when given.
+const char* const kFtpServer = R"(
+import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+
+authorizer = DummyAuthorizer()
+authorizer.add_user("leser", "", sys.argv[2], perm="elr")
+FTPHandler.authorizer = authorizer
+if len(sys.argv) > 3:
+    ThrottledDTPHandler.write_limit = int(sys.argv[3])
+    FTPHandler.dtp_handler = ThrottledDTPHandler
+FTPServer(("127.0.0.1", int(sys.argv[1])), FTPHandler).serve_forever()
+)";
+
+int64_t SizeOf(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+}  // namespace
+
+TEST(PrefetchOverFtp, AServerThatDiesDuringThePrefetchLeavesNoFileAndTheSongStillPlays) {
+    TempDir tmp;
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    const std::string zwei(1 << 20, 'z');
+    WriteFile(tmp / "ftp/mp3/Album/01-Eins.mp3", "eins");
+    WriteFile(tmp / "ftp/mp3/Album/02-Zwei.mp3", zwei);
+    WriteFile(tmp / "server.py", kFtpServer);
+    const int port = FreePort();
+    auto server = std::make_unique<ServerProcess>();
+    // 1 MB at 64 KB/s: the prefetch is still under way when the server dies.
+    server->Start(
+        {"/usr/bin/python3", tmp / "server.py", std::to_string(port), tmp / "ftp", "65536"}, port);
+    TFTPTransfer source(false, "127.0.0.1:" + std::to_string(port), "leser", "", "/mp3/", false,
+                        std::chrono::milliseconds(5000));
+
+    TPlayLog library;
+    TBassPlayer player{library};
+    TSongList songs;
+    Names files{"01-Eins.mp3", "02-Zwei.mp3"};
+    songs.Fill(files, "\\Album\\");
+    QuietView view;
+    TSongSequencer sequencer(player, songs, view, [&](const auto& use) {
+        use(source);
+        return true;
+    });
+    songs.Select(0);
+    sequencer.SongChosen();
+    for (int i = 0; i < 3; ++i)
+        sequencer.Tick();
+    EXPECT_EQ(ReadFile(TempFileName()), "eins");
+    const std::string part = PrefetchFileName() + ".part";
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(part) > 0; })) << "no prefetch under way";
+
+    ::kill(server->Pid(), SIGKILL);
+    server->Stop();
+    EXPECT_TRUE(WaitUntil([&] { return FolderEntries(GetTempFolder()) == Names{"tunrax.mp3"}; }))
+        << "the broken prefetch left a file";
+    EXPECT_FALSE(sequencer.PrefetchComplete());
+
+    // The server is back: the song is fetched the ordinary way and plays.
+    server = std::make_unique<ServerProcess>();
+    server->Start({"/usr/bin/python3", tmp / "server.py", std::to_string(port), tmp / "ftp"}, port);
+    library.Activity = kActiveStopped;
+    for (int i = 0; i < 3; ++i)
+        sequencer.Tick();
+    EXPECT_EQ(songs.Selected(), 1);
+    EXPECT_TRUE(ReadFile(TempFileName()) == zwei) << "the song after it did not play whole";
+    EXPECT_EQ(FolderEntries(GetTempFolder()), Names{"tunrax.mp3"});
 }
