@@ -13,7 +13,9 @@
 #include <QTreeWidget>
 
 #include "app/haupt.h"
+#include "playback/Prefetch.h"
 #include "settings/Vel_ini.h"
+#include "settings/vel_tools.h"
 #include "support/LocalSource.h"
 #include "support/Mp3Files.h"
 #include "support/ScriptedSource.h"
@@ -160,4 +162,28 @@ TEST_F(SequencingTest, TheSessionEndsAfterTheDownloadNotInIt) {
     QCoreApplication::exec();
     EXPECT_TRUE(finished) << "the download was cut off";
     EXPECT_FALSE(form.isVisible()) << "the program did not end after the download";
+}
+
+TEST_F(SequencingTest, TheSongFetchedAheadGoesWithTitelNichtAbspielenAndWithTheProgram) {
+    // Long enough that the songs play on while the test looks.
+    WriteSilentMp3(music + "Album/01-Lied 1.mp3", 5.0, "Lied_1", "Band", "Album");
+    WriteSilentMp3(music + "Album/02-Lied 2.mp3", 5.0, "Lied_2", "Band", "Album");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Exists(PrefetchFileName()); }, 3000))
+        << "the next song was not fetched ahead";
+    EXPECT_TRUE(ReadFile(PrefetchFileName()) == ReadFile(music + "Album/02-Lied 2.mp3"));
+
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));  // "Titel nicht abspielen"
+    EXPECT_FALSE(Exists(PrefetchFileName())) << "the song fetched ahead stayed";
+    EXPECT_EQ(form.windowTitle(), Playing("Lied 1")) << "the song playing was touched";
+
+    // Songs start again; the program ends while the next one waits.
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Exists(PrefetchFileName()); }, 3000));
+    form.SessionEnd();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(FolderEntries(GetTempFolder()), std::vector<std::string>{})
+        << "files left in the temporary folder";
 }

@@ -445,6 +445,8 @@ void TfmMain::VelFormDestroy() {
     FIdle->stop();
     mmStart->stop();
     DeleteSongFile();
+    if (FSequencer)
+        FSequencer->CancelPrefetch();
     // The chooser's position is stored only once the chooser was filled, so
     // that an unfilled chooser never overwrites the stored list.
     if (FFavoriteChooserFilled) {
@@ -468,6 +470,9 @@ void TfmMain::VelFormDestroy() {
 void TfmMain::LoadCatalogue() {
     AttachTreeChange(false);
     Finally reattach([this] { AttachTreeChange(true); });
+    // The song fetched ahead came from the old source.
+    if (FSequencer)
+        FSequencer->CancelPrefetch();
     FSource.Set(nullptr);
     bool alternative = FSettings.ReadBool(kSettings, "Alternativ", false);
     int type = FSettings.ReadInteger(kSettings, "Typ", 0);

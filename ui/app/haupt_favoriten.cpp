@@ -364,10 +364,14 @@ void TfmMain::acDelExecute() {
 
 void TfmMain::acNoPlayExecute() {
     // The action toggles its check mark itself.
-    if (acNoPlay->isChecked())
+    if (acNoPlay->isChecked()) {
         mmStart->stop();
-    else
+        // No song is to start: the one fetched ahead would only wait.
+        if (FSequencer)
+            FSequencer->CancelPrefetch();
+    } else {
         mmStart->start();
+    }
 }
 
 void TfmMain::MoveFavorite(int delta) {
