@@ -33,8 +33,6 @@ TSongPrefetch::~TSongPrefetch() {
 void TSongPrefetch::Start(std::unique_ptr<TCustomTransfer> source, const std::string& path,
                           const std::string& fileName) {
     Cancel();
-    FPath = path;
-    FFileName = fileName;
     FThread = std::thread([this, source = std::move(source), path, fileName] {
         // The cancel flag reaches every transfer of this thread; the window's
         // wait hook does not run here.
@@ -51,6 +49,8 @@ void TSongPrefetch::Start(std::unique_ptr<TCustomTransfer> source, const std::st
         else
             ::unlink(part.c_str());
     });
+    FPath = path;
+    FFileName = fileName;
 }
 
 void TSongPrefetch::Cancel() noexcept {

@@ -4,10 +4,10 @@
 // in the private temporary folder is either whole or not there: the bytes
 // go to a part file that gets the prefetch file's name only when complete.
 //
-// Nothing here throws; a prefetch that fails leaves no file, and the song is
-// then fetched the ordinary way (which reports the error, if it is still
-// there). Owned and used by one thread (the sequencer's); the background
-// thread touches only what it was given.
+// Only Start throws (std::system_error when no thread can be made); a
+// prefetch that fails leaves no file and says nothing, and the song is then
+// fetched the ordinary way, which reports the error if it is still there. Owned and used by one
+// thread (the sequencer's); the background thread touches only what it was given.
 #pragma once
 
 #include <atomic>

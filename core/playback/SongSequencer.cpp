@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <system_error>
 
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
@@ -121,8 +122,13 @@ void TSongSequencer::PrefetchNext(const TCustomTransfer& source, const std::stri
     if (!selected || selected->Path != playing || next >= FSongs.Size())
         return;
     std::unique_ptr<TCustomTransfer> background = source.CloneForBackground();
-    if (background)
+    if (!background)
+        return;
+    try {
         FPrefetch.Start(std::move(background), FSongs.At(next).Path, PrefetchFileName());
+    } catch (const std::system_error&) {
+        // No thread to be had: the song is fetched when its turn comes.
+    }
 }
 
 void TSongSequencer::PollPlayer() {

@@ -3,7 +3,9 @@
 // slices and between them gives the program its turn (the window's event
 // loop), looks whether it was called off, and whether it still makes enough
 // progress. A server that drips a byte a second never trips a plain "no data"
-// time-out; a slow-progress bound ends it with a German message.
+// time-out; a slow-progress bound ends it with a German message. A transfer
+// on another thread (fetching the next song ahead) keeps the same bounds but
+// never runs the window's event loop, and can be called off on its own.
 #pragma once
 
 #include <atomic>
