@@ -41,6 +41,8 @@ public:
     void Cancel() noexcept;
     // The song fetched or being fetched; empty when none.
     const std::string& Path() const { return FPath; }
+    // The file the song goes to; empty when none.
+    const std::string& FileName() const { return FFileName; }
     // Whether the song is in its file, whole.
     bool Complete() const { return FComplete.load(); }
     // When path was fetched whole, moves its file to target (which it

@@ -50,7 +50,7 @@ TSongSequencer::TSongSequencer(TBassPlayer& player, TSongList& songs, TPlaybackV
                                TSourceAccess source)
     : FPlayer(player), FSongs(songs), FView(view), FSource(std::move(source)) {
     // Whatever changes the list changes the song that follows.
-    FSongs.SetChangeHook([this] { FPrefetch.Cancel(); });
+    FSongs.SetChangeHook([this] { CancelPrefetch(); });
 }
 
 TSongSequencer::~TSongSequencer() {
@@ -68,13 +68,28 @@ void TSongSequencer::Tick() {
 }
 
 void TSongSequencer::SongChosen() {
+    // The sequencer's own move to the song already heard.
+    if (FFollowing)
+        return;
     FTickCount = 0;
     FStopped = false;
+    // Whatever was chosen starts anew; a song queued would follow the wrong one.
+    CallOffQueue();
     // The song fetched ahead is kept only when it is the one chosen (the
     // list going on by itself, or the user choosing that very song).
     const TSongItem* selected = FSongs.SelectedSong();
     if (!selected || selected->Path != FPrefetch.Path())
         FPrefetch.Cancel();
+}
+
+void TSongSequencer::CancelPrefetch() noexcept {
+    CallOffQueue();
+    FPrefetch.Cancel();
+}
+
+void TSongSequencer::CallOffQueue() noexcept {
+    if (!FPlayer.QueuedFileName().empty())
+        FPlayer.Queue("");
 }
 
 void TSongSequencer::StartChosenNow() {
@@ -124,6 +139,7 @@ void TSongSequencer::PrefetchNext(const TCustomTransfer& source, const std::stri
     std::unique_ptr<TCustomTransfer> background = source.CloneForBackground();
     if (!background)
         return;
+    FQueueTried = false;
     try {
         FPrefetch.Start(std::move(background), FSongs.At(next).Path, PrefetchFileName());
     } catch (const std::system_error&) {
@@ -132,8 +148,14 @@ void TSongSequencer::PrefetchNext(const TCustomTransfer& source, const std::stri
 }
 
 void TSongSequencer::PollPlayer() {
-    if (FPlayer.State() != psStopped)
+    if (FPlayer.QueuedSongStarted()) {
+        GoOnToQueued();
         return;
+    }
+    if (FPlayer.State() != psStopped) {
+        QueueNext();
+        return;
+    }
     DeleteSongFile();
     if (FStopped)
         return;
@@ -145,6 +167,46 @@ void TSongSequencer::PollPlayer() {
         FView.ShowNoSong();
         SetPlayIcon(false);
     }
+}
+
+void TSongSequencer::QueueNext() {
+    // Only the song the list goes on to, fetched whole, and only while the
+    // list is to go on by itself.
+    if (FQueueTried || FStopped || !FPrefetch.Complete() || !FView.ListShown())
+        return;
+    const int next = FSongs.Selected() + 1;
+    if (FSongs.Selected() == TSongList::kNoRow || next >= FSongs.Size() ||
+        FSongs.At(next).Path != FPrefetch.Path())
+        return;
+    FQueueTried = true;
+    // The prefetch keeps its own file: "tunrax.mp3" is still being played.
+    FPlayer.Queue(FPrefetch.FileName());
+}
+
+void TSongSequencer::GoOnToQueued() {
+    const int row = FSongs.Selected() + 1;
+    if (FSongs.Selected() == TSongList::kNoRow || row >= FSongs.Size())
+        return;  // not to be: every change of the list calls the queue off
+    // Copies: the list may change while the next song is fetched ahead.
+    const std::string caption = FSongs.At(row).Caption;
+    const std::string path = FSongs.At(row).Path;
+    // The finished song is over: its file is replaced by the one now heard
+    // (the player reads on from the open file).
+    const std::string fileName = TempFileName();
+    if (FPrefetch.TakeInto(path, fileName))
+        FPlayer.FileName = fileName;
+    else
+        DeleteSongFile();
+    FFollowing = true;
+    FSongs.Select(row);
+    FView.ShowSelection(FSongs.Selected());
+    FFollowing = false;
+    FView.ShowSongStarting(caption);
+    ++FSerial;
+    FSongCaption = caption;
+    FView.ShowSongInfo(ReadSongTags(FPlayer.FileName));
+    SetPlayIcon(true);
+    FSource([&](TCustomTransfer& source) { PrefetchNext(source, path); });
 }
 
 void TSongSequencer::SelectSong(int row) {

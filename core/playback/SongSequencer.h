@@ -5,7 +5,9 @@
 // stop, next, previous). The window shows what the sequencer tells its view.
 // Once a song plays, the song after it is fetched in the background (see
 // Prefetch.h) and used when its turn comes; choosing another song, a change
-// of the list, the list's end and the sequencer's end call that off.
+// of the list, the list's end and the sequencer's end call that off. A song
+// fetched whole is queued in the player to follow without a gap; once it is
+// heard the window shows it as if it had been started (see PollPlayer).
 //
 // Tick may throw tunrax::Error (no temporary folder, the source's error
 // while fetching a song); the rest does not. The sequencer owns none of the
@@ -99,9 +101,10 @@ public:
     bool CanGoNext() const;
     bool CanGoPrevious() const;
 
-    // Calls off the fetch of the next song and deletes its file: the songs
-    // are not to start ("Titel nicht abspielen"), or the source changes.
-    void CancelPrefetch() noexcept { FPrefetch.Cancel(); }
+    // Calls off the fetch of the next song and deletes its file, and the
+    // song queued in the player: the songs are not to start ("Titel nicht
+    // abspielen"), or the source changes.
+    void CancelPrefetch() noexcept;
     // The song fetched or being fetched in the background; empty when none.
     const std::string& PrefetchPath() const { return FPrefetch.Path(); }
     bool PrefetchComplete() const { return FPrefetch.Complete(); }
@@ -114,6 +117,9 @@ private:
     void StartSelectedSong();
     void PrefetchNext(const TCustomTransfer& source, const std::string& playing);
     void PollPlayer();
+    void QueueNext();
+    void GoOnToQueued();
+    void CallOffQueue() noexcept;
     void SelectSong(int row);
     void SetPlayIcon(bool on);
 
@@ -128,6 +134,12 @@ private:
     bool FPlayIconOn = false;
     int FSerial = 0;
     std::string FSongCaption;
+    // The prefetch was offered to the player (once per prefetch: a refusal
+    // means it came too late, and the song starts the ordinary way).
+    bool FQueueTried = false;
+    // The sequencer moves the selection to the song already heard: the
+    // window's SongChosen must not start it again.
+    bool FFollowing = false;
     // Last: its thread ends before anything else goes.
     TSongPrefetch FPrefetch;
 };

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -33,14 +34,25 @@ namespace {
 using Names = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 
+// Records what the window would show; a selection made by the sequencer
+// reaches OnSelect, as the window's list tells the sequencer of it.
 class QuietView : public TPlaybackView {
 public:
+    Names Seen;
+    std::function<void()> OnSelect;
+
     bool ListShown() const override { return true; }
-    void ShowSongStarting(const std::string&) override {}
-    void ShowSongInfo(const TSongTags&) override {}
-    void ShowNoSong() override {}
-    void ShowPlayIcon(bool) override {}
-    void ShowSelection(int) override {}
+    void ShowSongStarting(const std::string& caption) override {
+        Seen.push_back("caption " + caption);
+    }
+    void ShowSongInfo(const TSongTags&) override { Seen.push_back("info"); }
+    void ShowNoSong() override { Seen.push_back("no song"); }
+    void ShowPlayIcon(bool on) override { Seen.push_back(on ? "icon on" : "icon off"); }
+    void ShowSelection(int row) override {
+        Seen.push_back("select " + std::to_string(row));
+        if (OnSelect)
+            OnSelect();
+    }
 };
 
 // What the background copies of the source did; shared with their thread.
@@ -252,6 +264,123 @@ TEST_F(PrefetchTest, AFailedPrefetchLeavesNoFileAndTheSongIsFetchedAsUsual) {
     EndSongAndGoOn();
     EXPECT_EQ(Played(), zwei);
     EXPECT_EQ(source.Fetched, (Names{eins, zwei}));
+}
+
+// The song fetched ahead is queued in the player; when the player says it is
+// heard, the list moves on as if it had been started, without starting it.
+TEST_F(PrefetchTest, ASongFetchedAheadFollowsInThePlayerAndTheListMovesOnWhenItIsHeard) {
+    Names events;
+    library.OnEvent = [&](const std::string& event) {
+        if (event != "poll")
+            events.push_back(event);
+    };
+    // As the window's list does when the sequencer selects a row.
+    view.OnSelect = [&] { sequencer->SongChosen(); };
+    background.release = true;
+    Choose(0);
+    ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
+    events.clear();
+    Ticks(2);
+    EXPECT_EQ(events, Names{"queue " + zwei}) << "the whole song was not queued, or twice";
+    EXPECT_EQ(player.QueuedFileName(), PrefetchFileName());
+    EXPECT_EQ(Played(), eins) << "the playing song's file was replaced";
+
+    // Heard: selection, caption, labels and serial change at this tick.
+    view.Seen.clear();
+    events.clear();
+    background.release = false;  // Drei is not queued before the checks below
+    library.FireNext(player.Channel);
+    Ticks(1);
+    EXPECT_EQ(view.Seen, (Names{"select 1", "caption Zwei", "info", "icon on"}));
+    EXPECT_EQ(songs.Selected(), 1);
+    EXPECT_EQ(sequencer->Serial(), 2);
+    EXPECT_EQ(sequencer->SongCaption(), "Zwei");
+    EXPECT_EQ(Played(), zwei) << "the song heard is not the one that plays";
+    EXPECT_EQ(sequencer->PrefetchPath(), drei) << "the song after it was not fetched ahead";
+    EXPECT_EQ(sequencer->TickCount(), 3);
+    Ticks(4);
+    EXPECT_EQ(events, Names{}) << "the song heard was started again";
+    EXPECT_EQ(source.Fetched, Names{eins});
+
+    // The last song follows the same way; the list's end leaves no file.
+    background.release = true;
+    ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
+    Ticks(1);
+    EXPECT_EQ(events, Names{"queue " + drei});
+    EXPECT_EQ(TempFiles(), (Names{"tunrax-naechstes.mp3", "tunrax.mp3"}));
+    library.FireNext(player.Channel);
+    Ticks(1);
+    EXPECT_EQ(songs.Selected(), 2);
+    EXPECT_EQ(sequencer->Serial(), 3);
+    EXPECT_EQ(TempFiles(), Names{"tunrax.mp3"}) << "the finished song's file stayed";
+    EXPECT_EQ(sequencer->PrefetchPath(), "");
+    view.Seen.clear();
+    library.Activity = kActiveStopped;
+    Ticks(1);
+    EXPECT_EQ(view.Seen, (Names{"no song", "icon off"}));
+    EXPECT_EQ(TempFiles(), Names{}) << "files left at the list's end";
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const std::string& e) { return e.rfind("play", 0) == 0; }),
+              0);
+}
+
+TEST_F(PrefetchTest, ARefusedQueueOrAChangedPlanLeavesTheSongToTheOrdinaryStart) {
+    Names events;
+    library.OnEvent = [&](const std::string& event) {
+        if (event != "poll")
+            events.push_back(event);
+    };
+    view.OnSelect = [&] { sequencer->SongChosen(); };
+    background.release = true;
+
+    // Too late for the player: asked once, then the song starts as usual.
+    library.QueueResult = false;
+    Choose(0);
+    ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
+    events.clear();
+    Ticks(3);
+    EXPECT_EQ(events, Names{"queue " + zwei});
+    events.clear();
+    background.release = false;
+    EndSongAndGoOn();
+    EXPECT_EQ(events, Names{"play " + zwei});
+    EXPECT_EQ(sequencer->Serial(), 2);
+    EXPECT_EQ(source.Fetched, Names{eins});
+    background.release = true;
+
+    // The user chooses a song while the next one is queued: called off.
+    library.QueueResult = true;
+    ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
+    Ticks(1);
+    ASSERT_EQ(player.QueuedFileName(), PrefetchFileName());
+    events.clear();
+    songs.Select(0);
+    sequencer->SongChosen();
+    EXPECT_EQ(events, Names{"queue "}) << "the queued song was not called off";
+    EXPECT_EQ(player.QueuedFileName(), "");
+    library.FireNext(player.Channel);
+    Ticks(2);
+    EXPECT_EQ(events, (Names{"queue ", "play " + eins})) << "the user's choice did not start";
+    EXPECT_EQ(songs.Selected(), 0);
+
+    // A change of the list, and calling off from outside, do the same.
+    ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
+    Ticks(2);
+    ASSERT_EQ(player.QueuedFileName(), PrefetchFileName());
+    events.clear();
+    Names other{"01-Eins.mp3", "02-Zwei.mp3", "04-Vier.mp3"};
+    songs.Fill(other, "\\Album\\");
+    EXPECT_EQ(events, Names{"queue "});
+    songs.Select(0);
+    sequencer->SongChosen();
+    Ticks(2);
+    ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
+    Ticks(2);
+    ASSERT_EQ(player.QueuedFileName(), PrefetchFileName());
+    events.clear();
+    sequencer->CancelPrefetch();
+    EXPECT_EQ(events, Names{"queue "});
+    EXPECT_EQ(TempFiles(), Names{"tunrax.mp3"});
 }
 
 namespace {
