@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 
 #include <QElapsedTimer>
@@ -27,6 +28,57 @@ using namespace tunrax;
 using namespace tunrax::test;
 
 namespace {
+
+// The real library, counting the files opened and queued (shared with the
+// test, as the window owns the library).
+class CountingLibrary : public TAudioLibrary {
+public:
+    struct Counts {
+        std::atomic<int> opened{0}, queued{0};
+    };
+    CountingLibrary(std::unique_ptr<TAudioLibrary> real, Counts& counts)
+        : FReal(std::move(real)), FCounts(counts) {}
+
+    uint32_t GetVersion() override { return FReal->GetVersion(); }
+    bool Init(int device, uint32_t frequency, uint32_t flags, void* window,
+              const void* classId) override {
+        return FReal->Init(device, frequency, flags, window, classId);
+    }
+    bool Free() override { return FReal->Free(); }
+    uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
+                              uint64_t length, uint32_t flags) override {
+        ++FCounts.opened;
+        return FReal->StreamCreateFile(memory, fileName, offset, length, flags);
+    }
+    uint32_t MusicLoad(bool memory, const std::string& fileName, uint64_t offset, uint32_t length,
+                       uint32_t flags, uint32_t frequency) override {
+        return FReal->MusicLoad(memory, fileName, offset, length, flags, frequency);
+    }
+    bool StreamFree(uint32_t handle) override { return FReal->StreamFree(handle); }
+    bool ChannelPlay(uint32_t handle, bool restart) override {
+        return FReal->ChannelPlay(handle, restart);
+    }
+    bool ChannelStop(uint32_t handle) override { return FReal->ChannelStop(handle); }
+    bool ChannelPause(uint32_t handle) override { return FReal->ChannelPause(handle); }
+    uint32_t ChannelIsActive(uint32_t handle) override { return FReal->ChannelIsActive(handle); }
+    bool ChannelSetAttribute(uint32_t handle, uint32_t attribute, float value) override {
+        return FReal->ChannelSetAttribute(handle, attribute, value);
+    }
+    uint32_t ChannelSetSync(uint32_t handle, uint32_t type, uint64_t parameter, TSyncProc proc,
+                            void* user) override {
+        return FReal->ChannelSetSync(handle, type, parameter, proc, user);
+    }
+    bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
+        const bool taken = FReal->ChannelQueueNext(handle, fileName);
+        if (taken && !fileName.empty())
+            ++FCounts.queued;
+        return taken;
+    }
+
+private:
+    std::unique_ptr<TAudioLibrary> FReal;
+    Counts& FCounts;
+};
 
 class SequencingTest : public ::testing::Test {
 protected:
@@ -77,7 +129,9 @@ protected:
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
     const std::string music = tmp / "Musik/";
     TVelIniFile settings{tmp / "tunrax.ini"};
-    TfmMain form{settings, CreateGStreamerLibrary("fakesink sync=true")};
+    CountingLibrary::Counts counts;
+    TfmMain form{settings, std::make_unique<CountingLibrary>(
+                               CreateGStreamerLibrary("fakesink sync=true"), counts)};
     std::vector<Shown> shown;
     // An error box would otherwise hold the test until ctest ends it.
     MessageBoxReader boxes;
@@ -186,4 +240,38 @@ TEST_F(SequencingTest, TheSongFetchedAheadGoesWithTitelNichtAbspielenAndWithTheP
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(FolderEntries(GetTempFolder()), std::vector<std::string>{})
         << "files left in the temporary folder";
+}
+
+TEST_F(SequencingTest, ASongFetchedAheadFollowsWithoutAStartOfItsOwnAndIsShownWhenHeard) {
+    // Long enough for the next song to be fetched and queued in time.
+    WriteSilentMp3(music + "Album/01-Lied 1.mp3", 2.0, "Lied_1", "Band", "Album");
+    WriteSilentMp3(music + "Album/02-Lied 2.mp3", 2.0, "Lied_2", "Band", "Album");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Record();
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 1"); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 2"); }, 5000));
+    EXPECT_EQ(counts.opened.load(), 1) << "the second song was started the ordinary way";
+    EXPECT_GE(counts.queued.load(), 1);
+    EXPECT_EQ(Ui(form).lvLieder->currentItem(), Ui(form).lvLieder->topLevelItem(1));
+    EXPECT_EQ(Ui(form).laTitel->text(), QStringLiteral("Lied 2"));
+    EXPECT_EQ(Ui(form).NBA->Tip(), QStringLiteral("Band --> Lied 2"));
+    EXPECT_EQ(form.Sequencer().Serial(), 2);
+    EXPECT_TRUE(ReadFile(TempFileName()) == ReadFile(music + "Album/02-Lied 2.mp3"))
+        << "the song heard did not take the finished song's file";
+    // The selection moved by the sequencer does not start the song again.
+    QTest::qWait(400);
+    EXPECT_EQ(counts.opened.load(), 1) << "the song heard was started again";
+
+    // The list goes on to its end as before.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == form.SavedCaption(); }, 8000));
+    std::vector<QString> captions;
+    for (const Shown& s : shown)
+        captions.push_back(s.caption);
+    EXPECT_EQ(captions,
+              (std::vector<QString>{form.SavedCaption(), Playing("Lied 1"), Playing("Lied 2"),
+                                    Playing("Lied 3"), Playing("Lied 4"), Playing("Lied 5"),
+                                    form.SavedCaption()}));
+    EXPECT_EQ(FolderEntries(GetTempFolder()), std::vector<std::string>{})
+        << "files left at the list's end";
 }
