@@ -31,6 +31,19 @@ RATE_LIMIT = 2 * 1024 * 1024  # bytes per second
 SONGS = ["Eins", "Zwei", "Drei"]
 
 
+def Tag(frames, size):
+    """An ID3v2.3 tag of size bytes: the text frames, then padding (the
+    encoder will not pad that much itself)."""
+    body = b""
+    for name, text in frames.items():
+        data = b"\0" + text.encode("latin-1")
+        body += name.encode() + len(data).to_bytes(4, "big") + b"\0\0" + data
+    body += bytes(size - 10 - len(body))
+    length = len(body)
+    synchsafe = bytes((length >> shift) & 0x7F for shift in (21, 14, 7, 0))
+    return b"ID3\x03\x00\x00" + synchsafe + body
+
+
 def make_collection(root):
     album = os.path.join(root, "Bank", "Album")
     os.makedirs(album)
@@ -38,9 +51,16 @@ def make_collection(root):
         wav = subprocess.run(["sox", "-q", "-V1", "-n", "-r", "44100", "-c", "2", "-b", "16",
                               "-t", "wav", "-", "synth", "8", "sine", str(hz), "vol", "0.5"],
                              capture_output=True, check=True).stdout
-        subprocess.run(["lame", "--quiet", "-b", "128", "--tt", title, "--ta", "Bank",
-                        "--tl", "Album", "--pad-id3v2-size", str(5 * 1000 * 1000), "-",
-                        os.path.join(album, f"0{number}-{title}.mp3")], input=wav, check=True)
+        # Into a file: the encoder goes back to its first frame at the end to
+        # note its delay and padding, which a gapless decoder leaves out.
+        encoded = os.path.join(root, "encoded.mp3")
+        subprocess.run(["lame", "--quiet", "-b", "128", "-", encoded], input=wav, check=True)
+        with open(encoded, "rb") as mp3:
+            audio = mp3.read()
+        os.unlink(encoded)
+        with open(os.path.join(album, f"0{number}-{title}.mp3"), "wb") as song:
+            song.write(Tag({"TIT2": title, "TPE1": "Bank", "TALB": "Album"}, 5 * 1000 * 1000))
+            song.write(audio)
     with open(os.path.join(root, "tunrax.dat"), "wb") as catalogue:
         catalogue.write(b"Bank\r\n\tAlbum\r\n")
 
@@ -105,7 +125,7 @@ from pyftpdlib.servers import FTPServer
 authorizer = DummyAuthorizer()
 authorizer.add_anonymous(sys.argv[2], perm="elr")
 dtp = ThrottledDTPHandler
-dtp.read_limit = int(sys.argv[3])
+dtp.write_limit = int(sys.argv[3])
 handler = FTPHandler
 handler.authorizer = authorizer
 handler.dtp_handler = dtp
