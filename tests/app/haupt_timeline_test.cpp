@@ -31,6 +31,10 @@ class PlayLog : public TPlayLog {
 public:
     PlayLog() {
         OnEvent = [this](const std::string& event) {
+            // The song fetched ahead is queued whenever its fetch in the
+            // background is done, at no fixed tick: not part of this timeline.
+            if (event.rfind("queue", 0) == 0)
+                return;
             Seen.push_back(std::to_string(Tick) + " " + event);
         };
     }
