@@ -6,14 +6,18 @@
 // that is on the GStreamer streaming thread that posts the end. A file queued
 // to follow a stream is handed to its playbin from "about-to-finish", so the
 // decoder goes on into it without a gap; the sink's stream start tells when it
-// becomes audible.
+// becomes audible. A stream's playbin, when freed, waits at READY for the
+// next stream, so a song starts without a new connection to the sound server.
 #include <gst/gst.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "audio/AudioLibrary.h"
@@ -23,6 +27,10 @@ namespace tunrax {
 namespace {
 
 constexpr GstClockTime kPrerollTimeout = 2 * GST_SECOND;
+// How long a standby pipeline plays muted: long enough for its sink to have
+// begun, which the sound server needs to hold it when it is paused.
+constexpr std::chrono::milliseconds kStandbyWarmUp{40};
+constexpr std::chrono::nanoseconds kPrerollLimit{kPrerollTimeout};
 
 struct ObjectUnref {
     void operator()(gpointer p) const { gst_object_unref(p); }
@@ -62,29 +70,6 @@ bool HasFactory(const char* name) {
     return factory != nullptr;
 }
 
-// Whether a playbin can decode the file: prerolled into a sink that drops
-// everything. A file that fails only after a queue would stop the song before
-// it at once, since the playbin reads the next file well ahead of the end.
-bool Decodable(const char* uri) {
-    ElementPtr playbin = Own(gst_element_factory_make("playbin", nullptr));
-    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
-    if (!playbin || !sink) {
-        if (sink)
-            gst_object_unref(gst_object_ref_sink(sink));
-        return false;
-    }
-    gst_util_set_object_arg(G_OBJECT(playbin.get()), "flags", "audio");
-    g_object_set(playbin.get(), "uri", uri, "audio-sink", sink, nullptr);
-    bool ok = gst_element_set_state(playbin.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
-    if (ok) {
-        const GstStateChangeReturn ret =
-            gst_element_get_state(playbin.get(), nullptr, nullptr, kPrerollTimeout);
-        ok = ret == GST_STATE_CHANGE_SUCCESS || ret == GST_STATE_CHANGE_NO_PREROLL;
-    }
-    gst_element_set_state(playbin.get(), GST_STATE_NULL);
-    return ok;
-}
-
 struct TSync {
     uint32_t Handle;
     TSyncProc Proc;
@@ -109,11 +94,24 @@ public:
                              this);
     }
     ~TChannel() {
+        if (!FPipeline)
+            return;
         gst_element_set_state(FPipeline.get(), GST_STATE_NULL);
-        gst_bus_set_sync_handler(FBus.get(), nullptr, nullptr, nullptr);
-        g_signal_handlers_disconnect_by_data(FPipeline.get(), this);
+        Unhook();
     }
     TChannel(const TChannel&) = delete;
+
+    // The playbin, back at READY, for the next stream: it keeps its sink's
+    // connection to the sound server, which is a good part of a start. None
+    // for other pipelines, or after an error.
+    ElementPtr Retire() {
+        if (!FCanQueue || FBroken ||
+            gst_element_set_state(FPipeline.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
+            return nullptr;
+        Unhook();
+        DrainBus();
+        return std::move(FPipeline);
+    }
     TChannel& operator=(const TChannel&) = delete;
 
     // Prerolls; false when the file cannot be decoded within the time-out.
@@ -124,6 +122,19 @@ public:
             gst_element_get_state(FPipeline.get(), nullptr, nullptr, kPrerollTimeout);
         return ret == GST_STATE_CHANGE_SUCCESS || ret == GST_STATE_CHANGE_NO_PREROLL;
     }
+
+    // Freed: silent at once, and no sync of it runs any more.
+    void Silence() {
+        if (FMode == Mode::Playing)
+            gst_element_set_state(FPipeline.get(), GST_STATE_PAUSED);
+        FMode = Mode::Stopped;
+        std::lock_guard lock(FSyncMutex);
+        FSyncs.clear();
+        FNextSyncs.clear();
+    }
+
+    // A new pipeline, prerolled: it stands at the start of its file.
+    void MarkAtStart() { FAtStart = true; }
 
     bool Play(bool restart) {
         if (restart) {
@@ -136,11 +147,17 @@ public:
                 std::lock_guard lock(FQueueMutex);
                 FTooLate = false;
             }
-            gst_element_seek_simple(FPipeline.get(), GST_FORMAT_TIME,
-                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
+            // Already there (new, or stopped): a seek would only decode the
+            // first piece again before the sound can start.
+            if (!FAtStart)
+                gst_element_seek_simple(FPipeline.get(), GST_FORMAT_TIME,
+                                        GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT),
+                                        0);
         }
         if (gst_element_set_state(FPipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
             return Fail();
+        FAtStart = false;
+        FRewind = false;
         FMode = Mode::Playing;
         return true;
     }
@@ -154,11 +171,26 @@ public:
         return true;
     }
     void Stop() {
-        gst_element_set_state(FPipeline.get(), GST_STATE_NULL);
+        bool handed = false;
+        {
+            std::lock_guard lock(FQueueMutex);
+            handed = !FHandedUri.empty();
+        }
+        // A playbin waits, paused, to go back to the start of its file at the
+        // next poll (Rewind), so that a restart is heard at once; after a file
+        // was handed over it starts afresh from READY, which ends the sound
+        // server's stream but keeps its connection. Other pipelines let
+        // everything go.
+        FAtStart = false;
+        FRewind =
+            FCanQueue && !handed && !FBroken &&
+            gst_element_set_state(FPipeline.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+        if (!FRewind)
+            gst_element_set_state(FPipeline.get(), FCanQueue ? GST_STATE_READY : GST_STATE_NULL);
         {
             // A file handed over but not begun must not be what a restart plays.
             std::lock_guard lock(FQueueMutex);
-            if (!FHandedUri.empty())
+            if (handed)
                 g_object_set(FPipeline.get(), "uri", FCurrentUri.c_str(), nullptr);
             FQueuedUri.clear();
             FHandedUri.clear();
@@ -172,6 +204,12 @@ public:
 
     uint32_t Activity() {
         PollBus();
+        if (FRewind && FMode == Mode::Stopped) {
+            FRewind = false;
+            FAtStart = gst_element_seek_simple(
+                FPipeline.get(), GST_FORMAT_TIME,
+                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
+        }
         if (FMode == Mode::Stopped || FEnded)
             return kActiveStopped;
         if (FMode == Mode::Paused)
@@ -213,6 +251,11 @@ private:
         return false;
     }
 
+    void Unhook() {
+        gst_bus_set_sync_handler(FBus.get(), nullptr, nullptr, nullptr);
+        g_signal_handlers_disconnect_by_data(FPipeline.get(), this);
+    }
+
     void PollBus() {
         const auto types =
             GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR | GST_MESSAGE_BUFFERING);
@@ -222,6 +265,7 @@ private:
                 case GST_MESSAGE_ERROR:
                     // A broken pipeline plays no more; it reads stopped.
                     FMode = Mode::Stopped;
+                    FBroken = true;
                     gst_element_set_state(FPipeline.get(), GST_STATE_NULL);
                     break;
                 case GST_MESSAGE_BUFFERING: {
@@ -324,6 +368,9 @@ private:
     Mode FMode = Mode::Stopped;
     bool FEnded = false;
     bool FBuffering = false;
+    bool FBroken = false;   // an error stopped it
+    bool FAtStart = false;  // prerolled at the start of the file, not yet played
+    bool FRewind = false;   // stopped, paused where it was: to go to the start
     std::mutex FSyncMutex;
     std::vector<TSync> FSyncs;      // at the end
     std::vector<TSync> FNextSyncs;  // as a queued file becomes audible
@@ -357,6 +404,11 @@ public:
 
     bool Free() override {
         FChannels.clear();
+        FRetiring.clear();
+        if (FSpare)
+            gst_element_set_state(FSpare.get(), GST_STATE_NULL);
+        FSpare.reset();
+        DropStandby();
         const bool was = FInitialised;
         FInitialised = false;
         return was;
@@ -367,9 +419,29 @@ public:
         if (!FInitialised || memory || offset != 0 || length != 0)
             return 0;
         CharPtr uri(gst_filename_to_uri(fileName.c_str(), nullptr));
+        if (!uri)
+            return 0;
+        if (ElementPtr ready = TakeStandby(fileName)) {
+            // Its uri stays as it is: set on a prerolled playbin, a uri would
+            // be taken for a song to follow this one.
+            GstElement* volume = ready.get();
+            if (const uint32_t handle = Open(std::move(ready), volume, uri.get()))
+                return handle;
+        }
+        WindDown();
+        if (FSpare) {
+            ElementPtr playbin = std::move(FSpare);
+            g_object_set(playbin.get(), "uri", uri.get(), "volume", 1.0, nullptr);
+            GstElement* volume = playbin.get();
+            if (const uint32_t handle = Open(std::move(playbin), volume, uri.get()))
+                return handle;
+            // A file it cannot decode goes to a new playbin too, which says so
+            // in the same way; a spare that no longer works is gone.
+        }
         ElementPtr playbin = Own(gst_element_factory_make("playbin", nullptr));
+        const bool chosen = !FSinkFactory.empty();
         GstElement* sink = MakeSink();
-        if (!uri || !playbin || !sink) {
+        if (!playbin || !sink) {
             if (sink)
                 gst_object_unref(gst_object_ref_sink(sink));
             return 0;
@@ -379,7 +451,16 @@ public:
         gst_util_set_object_arg(G_OBJECT(playbin.get()), "flags", "audio+soft-volume");
         g_object_set(playbin.get(), "uri", uri.get(), "audio-sink", sink, nullptr);
         GstElement* volume = playbin.get();
-        return Open(std::move(playbin), volume, uri.get());
+        const uint32_t handle = Open(std::move(playbin), volume, uri.get());
+        if (handle == 0 && chosen) {
+            // The output chosen before may be gone (a sound server ended):
+            // the desktop's default is looked for again.
+            FSinkFactory.clear();
+            return StreamCreateFile(memory, fileName, offset, length, 0);
+        }
+        if (handle != 0 && FAudioSink.empty() && !chosen)
+            FSinkFactory = ChosenOutput(sink);
+        return handle;
     }
 
     // Modules go through the tracker-module decoder only, so a file opens
@@ -408,7 +489,19 @@ public:
         return Open(std::move(pipeline), volume, "");
     }
 
-    bool StreamFree(uint32_t handle) override { return FChannels.erase(handle) != 0; }
+    // The channel goes silent and tells nothing more at once; its pipeline
+    // is wound down at the next poll or start, so that a song that follows
+    // on a command does not wait for it.
+    bool StreamFree(uint32_t handle) override {
+        auto it = FChannels.find(handle);
+        if (it == FChannels.end())
+            return false;
+        std::unique_ptr<TChannel> channel = std::move(it->second);
+        FChannels.erase(it);
+        channel->Silence();
+        FRetiring.push_back(std::move(channel));
+        return true;
+    }
 
     bool ChannelPlay(uint32_t handle, bool restart) override {
         TChannel* c = Find(handle);
@@ -425,6 +518,8 @@ public:
         return c && c->Pause();
     }
     uint32_t ChannelIsActive(uint32_t handle) override {
+        ServiceStandby(false);
+        WindDown();
         TChannel* c = Find(handle);
         return c ? c->Activity() : kActiveStopped;
     }
@@ -451,15 +546,123 @@ public:
         if (fileName.empty())
             return c->Queue("");
         CharPtr uri(gst_filename_to_uri(fileName.c_str(), nullptr));
-        return uri && Decodable(uri.get()) && c->Queue(uri.get());
+        return uri && PrepareStandby(fileName, uri.get()) && c->Queue(uri.get());
     }
 
 private:
+    // Which file a standby pipeline holds: the same file still, even when it
+    // was renamed since (the song fetched ahead becomes "tunrax.mp3" so).
+    struct TFileIdentity {
+        dev_t Device = 0;
+        ino_t Inode = 0;
+        off_t Size = -1;
+        timespec Modified{};
+        bool operator==(const TFileIdentity& o) const {
+            return Device == o.Device && Inode == o.Inode && Size == o.Size &&
+                   Modified.tv_sec == o.Modified.tv_sec && Modified.tv_nsec == o.Modified.tv_nsec;
+        }
+    };
+    static std::optional<TFileIdentity> IdentityOf(const std::string& fileName) {
+        struct stat st;
+        if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return std::nullopt;
+        return TFileIdentity{st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+    }
+
+    // The file queued to follow is prerolled in a pipeline of its own, with
+    // the real output: that proves it can be decoded, and should the listener
+    // go on to it before its turn (Next), it is heard at once. A sink that
+    // was only prerolled would let the sound server run on without it, and
+    // the start of the song would be lost when it plays; so it plays muted
+    // for a moment first and then waits, paused, at the start.
+    bool PrepareStandby(const std::string& fileName, const char* uri) {
+        DropStandby();
+        const std::optional<TFileIdentity> identity = IdentityOf(fileName);
+        ElementPtr playbin = Own(gst_element_factory_make("playbin", nullptr));
+        GstElement* sink = MakeSink();
+        if (!identity || !playbin || !sink) {
+            if (sink)
+                gst_object_unref(gst_object_ref_sink(sink));
+            return false;
+        }
+        gst_util_set_object_arg(G_OBJECT(playbin.get()), "flags", "audio+soft-volume");
+        g_object_set(playbin.get(), "uri", uri, "audio-sink", sink, "mute", TRUE, nullptr);
+        const bool ok =
+            gst_element_set_state(playbin.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE &&
+            gst_element_get_state(playbin.get(), nullptr, nullptr, kPrerollTimeout) ==
+                GST_STATE_CHANGE_SUCCESS &&
+            gst_element_set_state(playbin.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+        if (!ok) {
+            gst_element_set_state(playbin.get(), GST_STATE_NULL);
+            return false;
+        }
+        FStandby = std::move(playbin);
+        FStandbyFile = *identity;
+        FStandbyWarmUntil = std::chrono::steady_clock::now() + kStandbyWarmUp;
+        FStandbyWarming = true;
+        return true;
+    }
+    // Ends the muted moment once the sink is seen to play (or now, when
+    // forced): back to the start, paused, with the sound on.
+    void ServiceStandby(bool force) {
+        if (!FStandby || !FStandbyWarming)
+            return;
+        gint64 position = 0;
+        if (!force && std::chrono::steady_clock::now() < FStandbyWarmUntil + kPrerollLimit &&
+            (std::chrono::steady_clock::now() < FStandbyWarmUntil ||
+             !gst_element_query_position(FStandby.get(), GST_FORMAT_TIME, &position) ||
+             position < gint64(kStandbyWarmUp.count()) * gint64(GST_MSECOND) / 2))
+            return;
+        FStandbyWarming = false;
+        const bool ok =
+            gst_element_set_state(FStandby.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE &&
+            gst_element_seek_simple(FStandby.get(), GST_FORMAT_TIME,
+                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT),
+                                    0) &&
+            gst_element_get_state(FStandby.get(), nullptr, nullptr, kPrerollTimeout) ==
+                GST_STATE_CHANGE_SUCCESS;
+        if (!ok) {
+            DropStandby();
+            return;
+        }
+        g_object_set(FStandby.get(), "mute", FALSE, nullptr);
+    }
+    // Freed channels: their playbin waits at READY for the next stream.
+    void WindDown() {
+        for (std::unique_ptr<TChannel>& channel : FRetiring)
+            if (ElementPtr spare = channel->Retire()) {
+                if (FSpare)
+                    gst_element_set_state(FSpare.get(), GST_STATE_NULL);
+                FSpare = std::move(spare);
+            }
+        FRetiring.clear();
+    }
+
+    // The standby pipeline when it holds fileName; else it goes.
+    ElementPtr TakeStandby(const std::string& fileName) {
+        if (!FStandby)
+            return nullptr;
+        const std::optional<TFileIdentity> identity = IdentityOf(fileName);
+        if (!identity || !(*identity == FStandbyFile)) {
+            DropStandby();
+            return nullptr;
+        }
+        ServiceStandby(true);
+        return std::move(FStandby);
+    }
+    void DropStandby() {
+        if (FStandby)
+            gst_element_set_state(FStandby.get(), GST_STATE_NULL);
+        FStandby.reset();
+        FStandbyWarming = false;
+    }
+
     // A new, floating sink element: the given description or the desktop's
     // default output.
     GstElement* MakeSink() {
         if (FAudioSink.empty())
-            return gst_element_factory_make("autoaudiosink", nullptr);
+            return gst_element_factory_make(
+                FSinkFactory.empty() ? "autoaudiosink" : FSinkFactory.c_str(), nullptr);
         GError* raw = nullptr;
         GstElement* sink = gst_parse_bin_from_description(FAudioSink.c_str(), TRUE, &raw);
         ErrorPtr error(raw);
@@ -476,6 +679,7 @@ private:
             std::make_unique<TChannel>(handle, std::move(pipeline), volume, std::move(uri));
         if (!channel->Preroll())
             return 0;
+        channel->MarkAtStart();
         ++FNextChannel;  // handles of refused files are never handed out
         FChannels.emplace(handle, std::move(channel));
         return handle;
@@ -486,11 +690,39 @@ private:
         return it == FChannels.end() ? nullptr : it->second.get();
     }
 
+    // The output element that the desktop's default turned out to be. Made
+    // directly from then on: looking for it opens a sound server connection
+    // of its own at each start.
+    static std::string ChosenOutput(GstElement* autoSink) {
+        std::string name;
+        if (!GST_IS_BIN(autoSink))
+            return name;
+        GST_OBJECT_LOCK(autoSink);
+        GList* children = GST_BIN_CHILDREN(GST_BIN(autoSink));
+        if (children && !children->next) {
+            GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(children->data));
+            if (factory)
+                name = gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory));
+        }
+        GST_OBJECT_UNLOCK(autoSink);
+        // Stand-ins that play nothing are not kept.
+        if (name == "fakesink" || name == "fakeaudiosink")
+            name.clear();
+        return name;
+    }
+
     const std::string FAudioSink;
+    std::string FSinkFactory;
+    ElementPtr FSpare;    // a playbin at READY, left by the stream before
+    ElementPtr FStandby;  // a playbin prerolled on the file queued to follow
+    TFileIdentity FStandbyFile;
+    bool FStandbyWarming = false;  // still playing muted
+    std::chrono::steady_clock::time_point FStandbyWarmUntil;
     bool FInitialised = false;
     uint32_t FNextChannel = 1;
     uint32_t FNextSync = 1;
     std::map<uint32_t, std::unique_ptr<TChannel>> FChannels;
+    std::vector<std::unique_ptr<TChannel>> FRetiring;  // freed, not yet wound down
 };
 
 }  // namespace
