@@ -63,6 +63,7 @@ void TBassPlayer::Play(const std::string& fileName) {
 }
 
 void TBassPlayer::Stop() {
+    FParked = false;
     FLibrary.ChannelStop(Channel);
     FLibrary.StreamFree(Channel);
     Channel = 0;
@@ -73,6 +74,28 @@ void TBassPlayer::Stop() {
     FQueuedStarted = 0;
 }
 
+void TBassPlayer::Park() {
+    if (Channel == 0)
+        return;
+    if (!FQueued.empty())
+        FLibrary.ChannelQueueNext(Channel, "");
+    FQueued.clear();
+    FQueuedStarted = 0;
+    FLibrary.ChannelStop(Channel);
+    FParked = true;
+}
+
+bool TBassPlayer::Restart() {
+    if (!FParked || Channel == 0 || !FLibrary.ChannelPlay(Channel, true))
+        return false;
+    FParked = false;
+    if (OnPlay)
+        OnPlay(this);
+    if (OnSongChange)
+        OnSongChange(this);
+    return true;
+}
+
 void TBassPlayer::Pause() {
     FLibrary.ChannelPause(Channel);
     if (OnPause)
@@ -80,6 +103,7 @@ void TBassPlayer::Pause() {
 }
 
 void TBassPlayer::Resume() {
+    FParked = false;
     FLibrary.ChannelPlay(Channel, false);
     if (OnResume)
         OnResume(this);

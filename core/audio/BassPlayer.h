@@ -35,6 +35,13 @@ public:
     void Init(void* window);
     void Play(const std::string& fileName);
     void Stop();
+    // Stops the song but keeps its channel, to start it again from its
+    // beginning with Restart() at once; Play and Stop let it go.
+    void Park();
+    bool Parked() const { return FParked; }
+    // The parked song from its beginning; false (nothing changed) if there is
+    // none or the library cannot start it.
+    bool Restart();
     void Pause();
     void Resume();
     TPlayerState State();
@@ -55,6 +62,7 @@ private:
     static void NextSync(uint32_t sync, uint32_t channel, uint32_t data, void* user);
     TAudioLibrary& FLibrary;
     std::string FQueued;
+    bool FParked = false;
     uint32_t FNextSyncHandle = 0;
     // Set from the library's thread: the channel whose queued file began,
     // and when it is heard (steady clock, nanoseconds).

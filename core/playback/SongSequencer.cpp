@@ -85,6 +85,8 @@ void TSongSequencer::SongChosen() {
 void TSongSequencer::CancelPrefetch() noexcept {
     CallOffQueue();
     FPrefetch.Cancel();
+    if (FPlayer.Parked())
+        FPlayer.Stop();
 }
 
 void TSongSequencer::CallOffQueue() noexcept {
@@ -108,6 +110,10 @@ void TSongSequencer::StartSelectedSong() {
     const std::string path = selected->Path;
     FSource([&](TCustomTransfer& source) {
         FView.ShowSongStarting(caption);
+        if (RestartParked(path, caption)) {
+            PrefetchNext(source, path);
+            return;
+        }
         FPlayer.Stop();
         const std::string fileName = TempFileName();
         // A prefetch not yet whole is called off, not waited for.
@@ -121,12 +127,30 @@ void TSongSequencer::StartSelectedSong() {
         if (FileSizeOf(fileName) >= 0) {
             ++FSerial;
             FSongCaption = caption;
-            FView.ShowSongInfo(ReadSongTags(fileName));
+            FLoadedPath = path;
+            FLoadedTags = ReadSongTags(fileName);
+            FView.ShowSongInfo(FLoadedTags);
             SetPlayIcon(true);
             FPlayer.Play(fileName);
             PrefetchNext(source, path);
         }
     });
+}
+
+bool TSongSequencer::RestartParked(const std::string& path, const std::string& caption) {
+    // The song was fetched whole when it first started; its file in the
+    // temporary folder is gone, the player still reads it.
+    if (!FPlayer.Parked() || path != FLoadedPath)
+        return false;
+    ++FSerial;
+    FSongCaption = caption;
+    FView.ShowSongInfo(FLoadedTags);
+    SetPlayIcon(true);
+    if (FPlayer.Restart())
+        return true;
+    FPlayer.Stop();
+    --FSerial;
+    return false;
 }
 
 void TSongSequencer::PrefetchNext(const TCustomTransfer& source, const std::string& playing) {
@@ -204,7 +228,9 @@ void TSongSequencer::GoOnToQueued() {
     FView.ShowSongStarting(caption);
     ++FSerial;
     FSongCaption = caption;
-    FView.ShowSongInfo(ReadSongTags(FPlayer.FileName));
+    FLoadedPath = path;
+    FLoadedTags = ReadSongTags(FPlayer.FileName);
+    FView.ShowSongInfo(FLoadedTags);
     SetPlayIcon(true);
     FSource([&](TCustomTransfer& source) { PrefetchNext(source, path); });
 }
@@ -273,7 +299,7 @@ void TSongSequencer::Stop() {
     if (Status() == TPlaybackStatus::Stopped)
         return;
     FStopped = true;
-    FPlayer.Stop();
+    FPlayer.Park();
     FView.ShowNoSong();
     SetPlayIcon(false);
 }

@@ -101,9 +101,9 @@ public:
     bool CanGoNext() const;
     bool CanGoPrevious() const;
 
-    // Calls off the fetch of the next song and deletes its file, and the
-    // song queued in the player: the songs are not to start ("Titel nicht
-    // abspielen"), or the source changes.
+    // Calls off the fetch of the next song and deletes its file, the song
+    // queued in the player, and a song held after a remote stop: the songs
+    // are not to start ("Titel nicht abspielen"), or the source changes.
     void CancelPrefetch() noexcept;
     // The song fetched or being fetched in the background; empty when none.
     const std::string& PrefetchPath() const { return FPrefetch.Path(); }
@@ -115,6 +115,7 @@ public:
 
 private:
     void StartSelectedSong();
+    bool RestartParked(const std::string& path, const std::string& caption);
     void PrefetchNext(const TCustomTransfer& source, const std::string& playing);
     void PollPlayer();
     void QueueNext();
@@ -132,6 +133,10 @@ private:
     // until a song is chosen or playing is asked for again.
     bool FStopped = false;
     bool FPlayIconOn = false;
+    // The song in the player and its tags: after a remote stop the player
+    // holds it, ready to start again at once when playing is asked for.
+    std::string FLoadedPath;
+    TSongTags FLoadedTags;
     int FSerial = 0;
     std::string FSongCaption;
     // The prefetch was offered to the player (once per prefetch: a refusal

@@ -171,9 +171,11 @@ TEST_F(TimelineTest, RemotePlayNextAndPreviousStartTheSongAtOnce) {
         (form.*command)();
         QCoreApplication::processEvents();
         Events started;
-        std::copy_if(
-            library.Seen.begin(), library.Seen.end(), std::back_inserter(started),
-            [](const std::string& event) { return event.find(" play ") != std::string::npos; });
+        std::copy_if(library.Seen.begin(), library.Seen.end(), std::back_inserter(started),
+                     [](const std::string& event) {
+                         return event.find(" play ") != std::string::npos ||
+                                event.find(" restart ") != std::string::npos;
+                     });
         return started;
     };
     EXPECT_EQ(remote(&TfmMain::MediaNext), Events{"0 play Zwei"});
@@ -187,7 +189,7 @@ TEST_F(TimelineTest, RemotePlayNextAndPreviousStartTheSongAtOnce) {
     // song plays changes nothing.
     form.MediaStop();
     EXPECT_EQ(Ticks(2), (Events{"1 poll", "2 poll"}));
-    EXPECT_EQ(remote(&TfmMain::MediaPlay), Events{"0 play Eins"});
+    EXPECT_EQ(remote(&TfmMain::MediaPlay), Events{"0 restart Eins"});
     EXPECT_EQ(remote(&TfmMain::MediaPlay), Events{});
 
     // A selection of the user's keeps its pause, in which the arrow keys

@@ -357,3 +357,65 @@ TEST(GstAudioLibrary, AQueuedSongFollowsWithoutAGap) {
         playsAlone([&] { EXPECT_FALSE(player.Queue(bad)); });
     }
 }
+
+// A song the output holds ready, so that a command is heard at once: the song
+// queued to follow, when the listener goes on to it before its turn (Next),
+// and the song of a remote stop when playing is asked for again. Each waits a
+// good while first, as a listener does; it must then be heard whole, from its
+// first sample (an output that waits, only prerolled, lets the sound server
+// run on, and as much of the song's start is lost as the wait was long).
+TEST(GstAudioLibrary, ASongHeldReadyIsHeardWholeAfterAWait) {
+    if (!PulseReachable())
+        GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
+    TempDir dir;
+    const std::string first = dir / "first.mp3", next = dir / "next.mp3";
+    if (!WriteToneMp3(first, 3.0, 440) || !WriteToneMp3(next, 1.0, 660))
+        GTEST_SKIP() << "lame is not installed";
+    auto lib = CreateGStreamerLibrary();
+    TBassPlayer player(*lib);
+    player.Init(nullptr);
+    // Asks the player every 50 ms for a while, as the window's poll does.
+    auto polled = [&](std::chrono::milliseconds span) {
+        const auto end = Clock::now() + span;
+        while (Clock::now() < end) {
+            player.State();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    };
+    // What the sink plays while start() runs and the song ends, from silence.
+    auto heard = [&](const std::string& name, const std::function<void()>& start) {
+        const std::string recording = dir / (name + ".raw");
+        TMonitorRecording parec(TestSinkMonitor(), recording);
+        EXPECT_TRUE(parec.Started()) << "cannot start parec";
+        polled(std::chrono::milliseconds(400));
+        start();
+        EXPECT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(4)));
+        polled(std::chrono::milliseconds(300));
+        parec.Stop();
+        return ShapeOf(ReadFile(recording));
+    };
+
+    {
+        SCOPED_TRACE("the song queued to follow, started before its turn");
+        player.Play(first);
+        ASSERT_TRUE(player.Queue(next));
+        polled(std::chrono::milliseconds(600));
+        player.Stop();
+        const TSignalShape shape = heard("next", [&] { player.Play(next); });
+        EXPECT_NEAR(shape.SoundMs, 1000, 60);
+        EXPECT_LE(shape.LongestGapMs, 5.0);
+        EXPECT_EQ(player.FileName, next);
+    }
+    {
+        SCOPED_TRACE("started again after a stop");
+        player.Play(first);
+        polled(std::chrono::milliseconds(500));
+        player.Park();
+        EXPECT_TRUE(player.Parked());
+        EXPECT_EQ(player.State(), psStopped);
+        const TSignalShape shape = heard("again", [&] { EXPECT_TRUE(player.Restart()); });
+        EXPECT_NEAR(shape.SoundMs, 3000, 60) << "not from its beginning, or not whole";
+        EXPECT_LE(shape.LongestGapMs, 5.0) << "heard while it was held";
+        EXPECT_FALSE(player.Restart()) << "a song that was not held started";
+    }
+}

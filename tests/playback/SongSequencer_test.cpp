@@ -192,9 +192,32 @@ TEST_F(SongSequencerTest, ARemoteControlStopsPausesAndChoosesSongs) {
     EXPECT_EQ(Ticks(5), Events{}) << "the list went on after a stop";
     sequencer.Stop();
     EXPECT_EQ(seen, Events{}) << "a stopped list is stopped again";
+    // Play starts the song chosen again: the player still holds it, so it is
+    // neither fetched nor opened anew.
+    const int uses = sourceUses;
     sequencer.Play();
-    EXPECT_EQ(Ticks(2), (Events{"caption Eins", "info -", "icon on", "play Eins"}))
-        << "play starts the song chosen again";
+    EXPECT_EQ(Ticks(2), (Events{"caption Eins", "info -", "icon on", "restart Eins"}));
+    EXPECT_EQ(sourceUses, uses + 1) << "the source is held while the song starts";
+    EXPECT_EQ(sequencer.Serial(), 2);
+    // Chosen away and back before another song started: still the same.
+    sequencer.Stop();
+    sequencer.Next();
+    sequencer.Previous();
+    EXPECT_EQ(Ticks(2), (Events{"caption Eins", "info -", "icon on", "restart Eins"}));
+    // Once another song has played, it is fetched and opened again.
+    sequencer.Next();
+    EXPECT_EQ(Ticks(2), (Events{"caption Zwei", "info -", "icon on", "play Zwei"}));
+    sequencer.Stop();
+    sequencer.Previous();
+    EXPECT_EQ(Ticks(2), (Events{"caption Eins", "info -", "icon on", "play Eins"}));
+    // And a change of the list lets the song held go.
+    sequencer.Stop();
+    std::vector<std::string> again{"01-Eins.mp3", "02-Zwei.mp3", "03-Drei.mp3"};
+    songs.Fill(again, "\\Album\\");
+    seen.clear();
+    sequencer.Play();
+    EXPECT_EQ(seen, Events{"select 0"});
+    EXPECT_EQ(Ticks(2), (Events{"caption Eins", "info -", "icon on", "play Eins"}));
 
     // Next and previous choose a song, which starts through the ticks.
     seen.clear();

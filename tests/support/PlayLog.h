@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 
 #include "support/RecordingAudioLibrary.h"
@@ -15,16 +16,28 @@ namespace tunrax::test {
 
 class TPlayLog : public TRecordingAudioLibrary {
 public:
-    // Told "play <content of the file>", "queue <content of the file>" (""
-    // for a call-off) and "poll".
+    // Told "play <content of the file>", "restart <content>" (a stream that
+    // had begun starts again from its beginning), "queue <content of the
+    // file>" ("" for a call-off) and "poll".
     std::function<void(const std::string& event)> OnEvent;
 
     uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
                               uint64_t length, uint32_t flags) override {
         TRecordingAudioLibrary::StreamCreateFile(memory, fileName, offset, length, flags);
-        Tell("play " + ReadFile(fileName));
+        const std::string content = ReadFile(fileName);
+        Tell("play " + content);
         Activity = kActivePlaying;
+        FContent[NextHandle] = content;
+        FFresh = NextHandle;
         return NextHandle++;
+    }
+    bool ChannelPlay(uint32_t handle, bool restart) override {
+        if (restart && handle != FFresh && FContent.count(handle)) {
+            Tell("restart " + FContent[handle]);
+            Activity = kActivePlaying;
+        }
+        FFresh = 0;
+        return TRecordingAudioLibrary::ChannelPlay(handle, restart);
     }
     bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
         Tell("queue " + (fileName.empty() ? std::string() : ReadFile(fileName)));
@@ -40,6 +53,8 @@ public:
     }
 
 private:
+    std::map<uint32_t, std::string> FContent;  // what each stream was opened for
+    uint32_t FFresh = 0;                       // opened, not yet started
     void Tell(const std::string& event) {
         if (OnEvent)
             OnEvent(event);
