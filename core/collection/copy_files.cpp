@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,8 +11,10 @@
 #include <exception>
 #include <memory>
 #include <ostream>
+#include <unordered_map>
 #include <unordered_set>
 
+#include "collection/fat_names.h"
 #include "collection/favorites.h"
 #include "collection/songlist.h"
 #include "io/AtomicOutputFile.h"
@@ -94,8 +97,12 @@ std::string FlatTargetName(const std::string& songPath, int number) {
     return prefix + "-" + name;
 }
 
-std::string CopyTargetFile(const std::string& targetDir, const std::string& songPath, int number,
-                           bool keepFolders) {
+namespace {
+
+// The target of a song below the target folder, with "/" and FAT-valid names;
+// throws like CopyTargetFile.
+std::string TargetBelowFolder(const std::string& targetDir, const std::string& songPath, int number,
+                              bool keepFolders) {
     auto refuse = [&](const char* why) {
         return Error("Das Lied \"" + songPath + "\" kann nicht kopiert werden: " + why);
     };
@@ -103,33 +110,69 @@ std::string CopyTargetFile(const std::string& targetDir, const std::string& song
         throw refuse("Es ist kein Zielverzeichnis gewählt");
     if (songPath.find('\0') != std::string::npos)
         throw refuse("Der Pfad enthält ein Nullzeichen");
-    const std::string folder = WithSlash(targetDir);
     if (!keepFolders)
-        return folder + FlatTargetName(songPath, number);
+        return FatValidName(FlatTargetName(songPath, number));
 
     // The song path below the target folder: no component may climb out of
     // it, and the last one must name a file.
     const std::string relative = CollapseSeparators(songPath);
+    std::vector<std::string> components;
     size_t start = 0;
-    std::string component;
     for (;;) {
         size_t end = relative.find('/', start);
-        component = relative.substr(start, end == std::string::npos ? end : end - start);
-        if (component == "..")
+        components.push_back(relative.substr(start, end == std::string::npos ? end : end - start));
+        if (components.back() == "..")
             throw refuse("Der Pfad führt aus dem Zielverzeichnis heraus");
         if (end == std::string::npos)
             break;
         start = end + 1;
     }
-    if (component.empty() || component == ".")
+    if (components.back().empty() || components.back() == ".")
         throw refuse("Der Pfad nennt keine Datei");
+    std::string below;
+    for (const std::string& component : components) {
+        if (component.empty() || component == ".")
+            continue;
+        below += (below.empty() ? "" : "/") + FatValidName(component);
+    }
+    return below;
+}
 
-    std::string target = CollapseSeparators(folder + songPath);
-    const std::string collapsedFolder = CollapseSeparators(folder);
-    if (target.compare(0, collapsedFolder.size(), collapsedFolder) != 0 ||
-        target.size() <= collapsedFolder.size())
-        throw refuse("Der Pfad führt aus dem Zielverzeichnis heraus");
-    return target;
+}  // namespace
+
+std::string CopyTargetFile(const std::string& targetDir, const std::string& songPath, int number,
+                           bool keepFolders) {
+    const std::string below = TargetBelowFolder(targetDir, songPath, number, keepFolders);
+    return (keepFolders ? CollapseSeparators(WithSlash(targetDir)) : WithSlash(targetDir)) + below;
+}
+
+std::vector<std::string> CopyTargetFiles(const std::string& targetDir,
+                                         const std::vector<std::string>& songs, bool keepFolders) {
+    std::vector<std::string> targets;
+    targets.reserve(songs.size());
+    std::unordered_set<std::string> taken;
+    // Folders that differ in case only are one folder on FAT: the first
+    // spelling is kept for all, so that every file system gets the same.
+    std::unordered_map<std::string, std::string> folders;
+    const size_t below = CollapseSeparators(WithSlash(targetDir)).size();
+    int number = 0;
+    for (const std::string& song : songs) {
+        std::string first = CopyTargetFile(targetDir, song, ++number, keepFolders);
+        for (size_t slash = first.find('/', below); keepFolders && slash != std::string::npos;
+             slash = first.find('/', slash + 1)) {
+            const auto known =
+                folders.try_emplace(FavoriteKey(first.substr(0, slash)), first.substr(0, slash));
+            first.replace(0, slash, known.first->second);
+            slash = known.first->second.size();
+        }
+        const size_t slash = first.rfind('/');
+        std::string target = first;
+        for (int copy = 2; !taken.insert(FavoriteKey(target)).second; ++copy)
+            target = first.substr(0, slash + 1) +
+                     FatNameWithSuffix(first.substr(slash + 1), " (" + std::to_string(copy) + ")");
+        targets.push_back(std::move(target));
+    }
+    return targets;
 }
 
 std::string PrepareTargetFolder(const std::string& dirText, bool useListName,
@@ -148,7 +191,7 @@ std::string PrepareTargetFolder(const std::string& dirText, bool useListName,
         if (name == "." || name == "..")
             name.assign(name.size(), '_');
         if (!name.empty())
-            folder = NormalizeFolder(folder + name);
+            folder = NormalizeFolder(folder + FatValidName(name));
     }
     try {
         if (folder.find('\0') == std::string::npos) {
@@ -172,31 +215,156 @@ std::string SizeMBText(int64_t kiloBytes) {
     return std::to_string(units);
 }
 
-void ClearTargetFolder(const std::string& targetDir, const std::vector<std::string>& songs,
-                       bool keepFolders) {
-    const std::string folder = WithSlash(targetDir);
+std::vector<std::string> FilesToClear(const std::string& targetDir,
+                                      const std::vector<std::string>& keep, bool keepFolders) {
     std::vector<std::string> files;
-    FindFiles(files, folder, "*.mp3", false, keepFolders);
-    if (!keepFolders) {
-        for (const std::string& name : files)
-            ::unlink((folder + name).c_str());
-        return;
-    }
-
+    FindFiles(files, WithSlash(targetDir), "*.mp3", false, keepFolders);
     std::unordered_set<std::string> listed;
-    listed.reserve(songs.size());
-    for (const std::string& song : songs)
-        listed.insert(SongKey(song));
-    for (const std::string& relative : files) {
-        if (listed.count(SongKey("\\" + relative)) != 0)
-            continue;
-        std::string path = folder + relative;
-        for (size_t i = folder.size(); i < path.size(); ++i)
-            if (path[i] == '\\')
-                path[i] = '/';
-        ::unlink(path.c_str());
-        RemoveEmptyFolders(FolderOf(path), folder);
+    if (keepFolders) {
+        listed.reserve(keep.size());
+        for (const std::string& song : keep)
+            listed.insert(SongKey(song));
     }
+    std::vector<std::string> clear;
+    for (std::string& relative : files) {
+        if (keepFolders && listed.count(SongKey("\\" + relative)) != 0)
+            continue;
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        clear.push_back(std::move(relative));
+    }
+    return clear;
+}
+
+void ClearFiles(const std::string& targetDir, const std::vector<std::string>& files) {
+    const std::string folder = WithSlash(targetDir);
+    for (const std::string& path : files) {
+        ::unlink(path.c_str());
+        if (path.compare(0, folder.size(), folder) == 0)
+            RemoveEmptyFolders(FolderOf(path), folder);
+    }
+}
+
+void ClearTargetFolder(const std::string& targetDir, const std::vector<std::string>& keep,
+                       bool keepFolders) {
+    std::vector<std::string> files = FilesToClear(targetDir, keep, keepFolders);
+    for (std::string& file : files)
+        file.insert(0, WithSlash(targetDir));
+    ClearFiles(targetDir, files);
+}
+
+TCopyPlan PlanCopy(const std::string& targetDir, const std::vector<std::string>& songs,
+                   bool keepFolders, bool clear) {
+    TCopyPlan plan;
+    plan.targets = CopyTargetFiles(targetDir, songs, keepFolders);
+    const std::string folder =
+        keepFolders ? CollapseSeparators(WithSlash(targetDir)) : WithSlash(targetDir);
+    std::unordered_set<std::string> cleared;
+    if (clear) {
+        std::vector<std::string> keep;
+        keep.reserve(plan.targets.size());
+        for (const std::string& target : plan.targets)
+            keep.push_back("\\" + target.substr(folder.size()));
+        for (const std::string& relative : FilesToClear(folder, keep, keepFolders)) {
+            plan.toClear.push_back(folder + relative);
+            cleared.insert(FavoriteKey(relative));
+            struct stat st;
+            if (::lstat(plan.toClear.back().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                plan.freedBytes += st.st_blocks > 0 ? st.st_blocks * 512 : st.st_size;
+        }
+    }
+    for (size_t i = 0; i < songs.size(); ++i) {
+        struct stat st;
+        if (::lstat(plan.targets[i].c_str(), &st) != 0 ||
+            cleared.count(FavoriteKey(plan.targets[i].substr(folder.size()))) != 0)
+            plan.toCopy.push_back(songs[i]);
+    }
+    return plan;
+}
+
+std::optional<TFreeSpace> FreeSpace(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    for (;;) {
+        struct statvfs fs;
+        if (::statvfs(path.empty() ? "." : path.c_str(), &fs) == 0) {
+            // A file system that reports no size (a FUSE FAT does so) gives
+            // no free space either.
+            if (fs.f_blocks == 0)
+                return std::nullopt;
+            return TFreeSpace{static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize),
+                              static_cast<int64_t>(fs.f_frsize)};
+        }
+        if ((errno != ENOENT && errno != ENOTDIR) || path.empty() || path == "/")
+            return std::nullopt;
+        const size_t slash = path.rfind('/');
+        path = slash == std::string::npos ? std::string()
+               : slash == 0               ? "/"
+                                          : path.substr(0, slash);
+    }
+}
+
+std::string FreeMBText(const std::optional<TFreeSpace>& free) {
+    return free ? std::to_string(free->bytes >> 20) : "???";
+}
+
+void CheckSongsFit(int64_t kiloBytes, size_t files, const std::optional<TFreeSpace>& free,
+                   int64_t freedBytes) {
+    if (kiloBytes <= 0 || !free)
+        return;
+    const int64_t needed = kiloBytes * 1024 + static_cast<int64_t>(files) * free->blockSize;
+    const int64_t available = free->bytes + freedBytes;
+    if (needed <= available)
+        return;
+    constexpr int64_t kMB = 1 << 20;
+    throw Error("Die Lieder passen nicht auf den Datenträger: Sie brauchen " +
+                std::to_string((needed + kMB - 1) / kMB) + " MB, frei sind nur " +
+                std::to_string(available / kMB) + " MB. Es wurde nichts kopiert.");
+}
+
+std::string PlaylistName(const std::string& listName, const std::vector<std::string>& songs) {
+    if (!listName.empty())
+        return listName;
+    if (!songs.empty()) {
+        const std::string& song = songs.front();
+        const size_t end = song.find_last_of("\\/");
+        if (end != std::string::npos && end > 0) {
+            const size_t start = song.find_last_of("\\/", end - 1);
+            const std::string album =
+                song.substr(start == std::string::npos ? 0 : start + 1,
+                            start == std::string::npos ? end : end - start - 1);
+            if (!album.empty())
+                return album;
+        }
+    }
+    return "Wiedergabeliste";
+}
+
+std::string WritePlaylist(const std::string& targetDir, const std::string& name,
+                          const std::vector<std::string>& targets) {
+    const std::string folder = CollapseSeparators(WithSlash(targetDir));
+    const std::string file = folder + FatValidName(name + ".m3u");
+    std::string bytes;
+    for (const std::string& target : targets) {
+        const std::string path = CollapseSeparators(target);
+        if (path.compare(0, folder.size(), folder) != 0)
+            throw Error("Das Lied \"" + target + "\" liegt nicht in \"" + folder + "\"");
+        bytes += path.substr(folder.size()) + "\r\n";
+    }
+    // The old list goes first: replacing it would give the new one its mode,
+    // which FAT cannot take (FUSE's FAT: "not implemented"). The new list is
+    // whole or not there.
+    struct stat st;
+    if (::lstat(file.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        ::unlink(file.c_str());
+    TAtomicOptions options;
+    options.newFileMode = 0666;
+    // SyncTargetFolder writes it to the device with the songs.
+    options.sync = false;
+    options.hiddenTemp = true;
+    WithErrorContext("Die Wiedergabeliste \"" + file + "\" kann nicht geschrieben werden: ",
+                     [&] { WriteFileAtomically(file, bytes, options); });
+    return file;
 }
 
 bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::string& targetFile) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,8 @@ class TCustomTransfer;
 std::string FlatTargetName(const std::string& songPath, int number);
 
 // The target file of a song: targetDir followed by the song path
-// (keepFolders), or targetDir followed by FlatTargetName. Throws when the
+// (keepFolders), or targetDir followed by FlatTargetName, each name below
+// targetDir made valid for FAT (FatValidName). Throws when the
 // song path has a ".." component, a zero byte or no file name, i.e. when its
 // file would not be a file inside targetDir.
 std::string CopyTargetFile(const std::string& targetDir, const std::string& songPath, int number,
@@ -44,12 +46,75 @@ std::string PrepareTargetFolder(const std::string& dirText, bool useListName,
 // to the even one.
 std::string SizeMBText(int64_t kiloBytes);
 
-// Clears the target before a copy. Flat: every "*.mp3" directly in targetDir
-// is deleted. keepFolders: every "*.mp3" below targetDir that is not one of
-// songs (compared without regard to case) is deleted, and the folders it
-// leaves empty up to, not including, targetDir. Failures are ignored.
-void ClearTargetFolder(const std::string& targetDir, const std::vector<std::string>& songs,
+// The files that clearing the target before a copy deletes, relative to
+// targetDir with "/". Flat: every "*.mp3" directly in targetDir. keepFolders:
+// every "*.mp3" below targetDir that is not one of keep (paths below targetDir
+// in the form of song paths, compared without regard to case).
+std::vector<std::string> FilesToClear(const std::string& targetDir,
+                                      const std::vector<std::string>& keep, bool keepFolders);
+
+// Deletes files (paths below targetDir) and the folders they leave empty up
+// to, not including, targetDir. Failures are ignored.
+void ClearFiles(const std::string& targetDir, const std::vector<std::string>& files);
+
+// Deletes FilesToClear(targetDir, keep, keepFolders).
+void ClearTargetFolder(const std::string& targetDir, const std::vector<std::string>& keep,
                        bool keepFolders);
+
+// The target files of all songs, in order, as CopyTargetFile names them, with
+// every name valid for FAT (FatValidName). Two songs whose targets would be
+// the same file (FAT compares names without regard to case) do not share it:
+// the later one gets " (2)", " (3)", … before its extension. A list in the
+// same order always gets the same names, so a second run finds them.
+std::vector<std::string> CopyTargetFiles(const std::string& targetDir,
+                                         const std::vector<std::string>& songs, bool keepFolders);
+
+// What a copy of songs into targetDir will do, worked out before anything is
+// changed.
+struct TCopyPlan {
+    std::vector<std::string> targets;  // CopyTargetFiles
+    // Files the clearing deletes (native paths; none without clearing) and the
+    // bytes that frees.
+    std::vector<std::string> toClear;
+    int64_t freedBytes = 0;
+    // The songs whose target is not there once cleared: those to be fetched.
+    std::vector<std::string> toCopy;
+};
+TCopyPlan PlanCopy(const std::string& targetDir, const std::vector<std::string>& songs,
+                   bool keepFolders, bool clear);
+
+// Deletes the files of a plan, and in keepFolders mode the folders they leave
+// empty up to, not including, targetDir. Failures are ignored.
+void ClearFiles(const std::string& targetDir, const std::vector<std::string>& files);
+
+// The space the user may still write on a file system, and its block size.
+struct TFreeSpace {
+    int64_t bytes = 0;
+    int64_t blockSize = 0;
+};
+// The free space of the file system of folder, or of its nearest existing
+// parent; none when the file system does not tell (it reports no size).
+std::optional<TFreeSpace> FreeSpace(const std::string& folder);
+// Whole megabytes of free space, rounded down; "???" when unknown.
+std::string FreeMBText(const std::optional<TFreeSpace>& free);
+
+// Throws a German error when `files` songs of kiloBytes (GetSizeKB) do not
+// fit into the free space plus freedBytes: each song may take one block more
+// than its size, as a file takes whole clusters. An unknown size (0) or free
+// space is no refusal.
+void CheckSongsFit(int64_t kiloBytes, size_t files, const std::optional<TFreeSpace>& free,
+                   int64_t freedBytes);
+
+// The name of the playlist of a copy: the list's name, else the name of the
+// folder of the first song (its album), else "Wiedergabeliste".
+std::string PlaylistName(const std::string& listName, const std::vector<std::string>& songs);
+
+// Writes name + ".m3u" (valid for FAT) into targetDir, replacing an older one
+// at once: the targets, which lie below targetDir, as paths relative to it
+// with "/", in order, each line ending in CR LF. Returns the file's path;
+// throws tunrax::Error.
+std::string WritePlaylist(const std::string& targetDir, const std::string& name,
+                          const std::vector<std::string>& targets);
 
 // Copies the song from source to targetFile unless an entry of that name
 // exists (false then: nothing is ever overwritten). Missing folders of

@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "collection/fat_names.h"
 #include "collection/songlist.h"
 #include "io/Error.h"
 #include "settings/vel_tools.h"
@@ -261,4 +263,245 @@ TEST(CopyFiles, FullTargetLeavesNoPartialSong) {
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"001-1.mp3", "002-2.mp3"}));
     EXPECT_EQ(ReadFile(player / "002-2.mp3"), song);
+}
+
+namespace {
+
+// A FAT32 file system of a few MB, mounted through FUSE at a folder of its
+// own while the object lives, as a portable player is; Mounted() is false
+// where the tools are missing or the test may not mount. (This FUSE driver
+// takes ASCII names only.)
+class FatFileSystem {
+public:
+    FatFileSystem() {
+        std::string out, err;
+        if (RunProgram({"/sbin/mkfs.fat", "-F", "32", "-C", FImage, "34000"}, FScratch.Path(), out,
+                       err) != 0) {
+            FWhy = "mkfs.fat (dosfstools) is missing or failed: " + err;
+            return;
+        }
+        if (RunProgram({"/usr/bin/fusefat", "-o", "rw+", FImage, FMountPoint.Path()},
+                       FScratch.Path(), out, err) != 0) {
+            FWhy = "fusefat cannot mount here: " + err;
+            return;
+        }
+        FMounted = true;
+    }
+    ~FatFileSystem() {
+        if (!FMounted)
+            return;
+        std::string out, err;
+        RunProgram({"/bin/fusermount", "-u", FMountPoint.Path()}, FScratch.Path(), out, err);
+    }
+    bool Mounted() const { return FMounted; }
+    const std::string& Why() const { return FWhy; }
+    const std::string& Path() const { return FMountPoint.Path(); }
+
+private:
+    TempDir FScratch;
+    TempDir FMountPoint;
+    std::string FImage = FScratch / "fat.img";
+    bool FMounted = false;
+    std::string FWhy;
+};
+
+}  // namespace
+
+// The names a Linux collection may have, on the file system players use: the
+// album copies in both modes, a second run finds every song in place, and
+// the playlist lies beside the songs.
+TEST(CopyFiles, CopiesOntoARealFatFileSystem) {
+    FatFileSystem fat;
+    if (!fat.Mounted())
+        GTEST_SKIP() << fat.Why();
+    TempDir tmp;
+    const std::vector<std::string> songs = {"\\The Who\\Who Are You?\\01-Who Are You?.mp3",
+                                            "\\The Who\\Who Are You?\\02-Sister Disco.",
+                                            "\\AC|DC\\Live: \"1992\"\\03 <Thunder>*.mp3",
+                                            // the same file where case does not count
+                                            "\\the who\\who are you?\\01-Who Are You?.mp3"};
+    for (const std::string& song : songs)
+        WriteFile(tmp / "musik" + CollapseSeparators(song), song);
+    TFileTransfer source(false, tmp / "musik");
+
+    for (bool keepFolders : {false, true}) {
+        const std::string target = fat.Path() + (keepFolders ? "org/" : "flach/");
+        for (int run = 0; run < 2; ++run) {
+            const TCopyPlan plan = PlanCopy(target, songs, keepFolders, false);
+            EXPECT_EQ(plan.toCopy.size(), run == 0 ? songs.size() : 0u);
+            for (size_t i = 0; i < songs.size(); ++i) {
+                const std::string& file = plan.targets[i];
+                EXPECT_EQ(CopySong(source, songs[i], file), run == 0) << file;
+                EXPECT_EQ(ReadFile(file), songs[i]);
+            }
+            WritePlaylist(target, "Who?", plan.targets);
+        }
+    }
+    EXPECT_EQ(FilesBelow(fat.Path() + "flach/"),
+              (std::vector<std::string>{"001-Who Are You_.mp3", "002-Sister Disco",
+                                        "003-_Thunder__.mp3", "004-Who Are You_.mp3", "Who_.m3u"}));
+    EXPECT_EQ(FilesBelow(fat.Path() + "org/"),
+              (std::vector<std::string>{"AC_DC/Live_ _1992_/03 _Thunder__.mp3",
+                                        "The Who/Who Are You_/01-Who Are You_ (2).mp3",
+                                        "The Who/Who Are You_/01-Who Are You_.mp3",
+                                        "The Who/Who Are You_/02-Sister Disco", "Who_.m3u"}));
+    EXPECT_EQ(ReadFile(fat.Path() + "org/Who_.m3u"),
+              "The Who/Who Are You_/01-Who Are You_.mp3\r\n"
+              "The Who/Who Are You_/02-Sister Disco\r\n"
+              "AC_DC/Live_ _1992_/03 _Thunder__.mp3\r\n"
+              "The Who/Who Are You_/01-Who Are You_ (2).mp3\r\n");
+}
+
+TEST(CopyFiles, NamesValidForFat) {
+    EXPECT_EQ(FatValidName("01-Who Are You?.mp3"), "01-Who Are You_.mp3");
+    EXPECT_EQ(FatValidName("a\"*:<>?\\|/b"), "a" + std::string(9, '_') + "b");
+    EXPECT_EQ(FatValidName(std::string("\x01tab\tnull\0x", 11)), "_tab_null_x");
+    EXPECT_EQ(FatValidName("Live... . "), "Live");
+    EXPECT_EQ(FatValidName(".."), "_");
+    EXPECT_EQ(FatValidName("  "), "_");
+    for (const std::string valid :
+         {"Ärzte - Zu spät.mp3", ".versteckt", "\xC4\xD6-Titel.mp3", "a;b,c=d[e]+f.mp3", " vorn"})
+        EXPECT_EQ(FatValidName(valid), valid);
+
+    // 255 UTF-16 units at most, cut between characters, the extension kept.
+    const std::string emoji = "\xF0\x9F\x98\x80";  // two units
+    std::string many;
+    for (int i = 0; i < 60; ++i)
+        many += emoji;
+    EXPECT_EQ(Utf16Length(emoji + "\xC3\xA4" + "\xE4"), 4u);
+    EXPECT_EQ(FatValidName(std::string(300, 'a') + ".mp3"), std::string(251, 'a') + ".mp3");
+    std::string cut = std::string(200, 'a');
+    for (int i = 0; i < 25; ++i)
+        cut += emoji;
+    EXPECT_EQ(FatValidName(std::string(200, 'a') + many + ".mp3"), cut + ".mp3");
+    EXPECT_EQ(FatValidName(std::string(254, 'b') + "  cc"), std::string(254, 'b'));
+    EXPECT_EQ(FatNameWithSuffix(std::string(251, 'a') + ".mp3", " (2)"),
+              std::string(247, 'a') + " (2).mp3");
+    for (const std::string& name :
+         {std::string(300, 'x') + "?. .mp3", std::string("Live?. "), many + many})
+        EXPECT_EQ(FatValidName(FatValidName(name)), FatValidName(name)) << "a second run differs";
+
+    // Every name below the target folder, in both modes; the folder chosen
+    // stays as it is.
+    EXPECT_EQ(CopyTargetFile("/m/Wer?/", "\\A\\01-Who Are You?.mp3", 1, false),
+              "/m/Wer?/001-Who Are You_.mp3");
+    EXPECT_EQ(CopyTargetFile("/m/", "\\AC|DC\\Live: 1992.\\.\\03 Hells Bells .mp3", 1, true),
+              "/m/AC_DC/Live_ 1992/03 Hells Bells .mp3");
+    TempDir tmp;
+    EXPECT_EQ(PrepareTargetFolder(tmp.Path(), true, "Best of: 2024."), tmp / "Best of_ 2024/");
+
+    // Songs that would share a file get their own, numbered in list order;
+    // folders that differ in case only are spelt as the first one.
+    EXPECT_EQ(
+        CopyTargetFiles(
+            "/m", {"\\A\\x?.mp3", "\\A\\x_.mp3", "\\a\\X_.MP3", "\\A\\x_ (2).mp3", "\\B\\x_.mp3"},
+            true),
+        (std::vector<std::string>{"/m/A/x_.mp3", "/m/A/x_ (2).mp3", "/m/A/X_ (3).MP3",
+                                  "/m/A/x_ (2) (2).mp3", "/m/B/x_.mp3"}));
+    EXPECT_EQ(CopyTargetFiles("/m", {"\\A\\a?.mp3", "\\B\\a_.mp3"}, false),
+              (std::vector<std::string>{"/m/001-a_.mp3", "/m/002-a_.mp3"}));
+}
+
+// What a copy will do, seen before it does it: what clearing frees and which
+// songs are still to be fetched.
+TEST(CopyFiles, PlanOfACopy) {
+    TempDir tmp;
+    const std::string target = tmp / "ziel/";
+    const std::vector<std::string> songs = {"\\A\\Wer?.mp3", "\\A\\Neu.mp3"};
+    WriteFile(target + "A/Wer_.mp3", "schon da");
+    WriteFile(target + "A/Alt.mp3", std::string(10000, 'a'));
+    WriteFile(target + "Alt/x.mp3", "x");
+    WriteFile(target + "001-Wer_.mp3", "flach");
+
+    TCopyPlan plan = PlanCopy(target, songs, true, false);
+    EXPECT_EQ(plan.targets,
+              (std::vector<std::string>{target + "A/Wer_.mp3", target + "A/Neu.mp3"}));
+    EXPECT_EQ(plan.toCopy, std::vector<std::string>{"\\A\\Neu.mp3"});
+    EXPECT_TRUE(plan.toClear.empty());
+    EXPECT_EQ(plan.freedBytes, 0);
+
+    plan = PlanCopy(target, songs, true, true);
+    std::sort(plan.toClear.begin(), plan.toClear.end());
+    EXPECT_EQ(plan.toClear, (std::vector<std::string>{target + "001-Wer_.mp3", target + "A/Alt.mp3",
+                                                      target + "Alt/x.mp3"}))
+        << "the song copied before under its valid name is kept";
+    EXPECT_EQ(plan.toCopy, std::vector<std::string>{"\\A\\Neu.mp3"});
+    EXPECT_GE(plan.freedBytes, 10006);
+    EXPECT_EQ(FilesBelow(target).size(), 4u) << "planning changes nothing";
+    ClearFiles(target, plan.toClear);
+    EXPECT_EQ(FilesBelow(target), std::vector<std::string>{"A/Wer_.mp3"});
+    EXPECT_FALSE(Exists(target + "Alt"));
+
+    // Flat: the top level's songs go, listed ones too, and are fetched again.
+    WriteFile(target + "001-Wer_.mp3", "flach");
+    plan = PlanCopy(target, songs, false, true);
+    EXPECT_EQ(plan.toClear, std::vector<std::string>{target + "001-Wer_.mp3"});
+    EXPECT_EQ(plan.toCopy, songs);
+    EXPECT_EQ(PlanCopy(target, songs, false, false).toCopy,
+              std::vector<std::string>{"\\A\\Neu.mp3"});
+}
+
+TEST(CopyFiles, PlaylistFile) {
+    TempDir tmp;
+    const std::string target = tmp / "ziel/";
+    MakeDirs(target);
+    EXPECT_EQ(WritePlaylist(
+                  target, "Party: Mix?",
+                  {target + "001-Eins.mp3", target + "B/Zwei drei.mp3", target + "Ärzte/Über.mp3"}),
+              target + "Party_ Mix_.m3u");
+    EXPECT_EQ(ReadFile(target + "Party_ Mix_.m3u"),
+              "001-Eins.mp3\r\nB/Zwei drei.mp3\r\n\xC3\x84rzte/\xC3\x9C"
+              "ber.mp3\r\n");
+    // A second copy replaces the list; no temporary file stays.
+    WritePlaylist(tmp.Path() + "ziel", "Party: Mix?", {target + "002-Zwei.mp3"});
+    EXPECT_EQ(ReadFile(target + "Party_ Mix_.m3u"), "002-Zwei.mp3\r\n");
+    EXPECT_EQ(FolderEntries(target), std::vector<std::string>{"Party_ Mix_.m3u"});
+    EXPECT_NE(ErrorOf([&] { WritePlaylist(target, "x", {tmp / "anderswo.mp3"}); }),
+              "(kein Fehler)");
+    EXPECT_NE(ErrorOf([&] { WritePlaylist(tmp / "fehlt/", "x", {}); }).find("Wiedergabeliste"),
+              std::string::npos);
+
+    EXPECT_EQ(PlaylistName("Party", {"\\A\\1.mp3"}), "Party");
+    EXPECT_EQ(PlaylistName("", {"\\Artist\\Album\\1.mp3", "\\B\\2.mp3"}), "Album");
+    EXPECT_EQ(PlaylistName("", {"\\1.mp3"}), "Wiedergabeliste");
+    EXPECT_EQ(PlaylistName("", {}), "Wiedergabeliste");
+}
+
+// The free space of a small file system, which only root may mount (skipped
+// otherwise), and whether songs fit into it.
+TEST(CopyFiles, FreeSpaceAndWhatFits) {
+    EXPECT_EQ(FreeMBText(std::nullopt), "???");
+    EXPECT_NO_THROW(CheckSongsFit(0, 3, TFreeSpace{0, 4096}, 0)) << "unknown size";
+    EXPECT_NO_THROW(CheckSongsFit(1 << 20, 3, std::nullopt, 0)) << "unknown free space";
+
+    TempDir player;
+    if (::geteuid() != 0 ||
+        ::system(("mount -t tmpfs -o size=1m tmpfs '" + player.Path() + "' 2>/dev/null").c_str()) !=
+            0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { [[maybe_unused]] int rc = ::system(("umount '" + path + "'").c_str()); }
+    } unmount{player.Path()};
+    const std::optional<TFreeSpace> empty = FreeSpace(player.Path());
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->bytes, 1 << 20);
+    EXPECT_EQ(FreeMBText(empty), "1");
+    const std::optional<TFreeSpace> below = FreeSpace(player / "noch/nicht/da/");
+    ASSERT_TRUE(below) << "the nearest existing parent counts";
+    EXPECT_EQ(below->bytes, empty->bytes);
+
+    WriteFile(player / "alt.mp3", std::string(600 << 10, 'a'));
+    const std::optional<TFreeSpace> half = FreeSpace(player.Path());
+    ASSERT_TRUE(half);
+    EXPECT_EQ(half->bytes, 424 << 10);
+    EXPECT_EQ(FreeMBText(half), "0");
+    // 420 KB in two songs: the blocks they start count too.
+    EXPECT_EQ(ErrorOf([&] { CheckSongsFit(420, 2, half, 0); }),
+              "Die Lieder passen nicht auf den Datenträger: Sie brauchen 1 MB, frei sind nur 0 "
+              "MB. Es wurde nichts kopiert.");
+    EXPECT_NO_THROW(CheckSongsFit(420, 1, half, 0));
+    const TCopyPlan plan = PlanCopy(player.Path(), {"\\A\\neu.mp3"}, false, true);
+    EXPECT_NO_THROW(CheckSongsFit(900, 1, half, plan.freedBytes)) << "clearing frees alt.mp3";
+    EXPECT_NE(ErrorOf([&] { CheckSongsFit(1100, 1, half, plan.freedBytes); }), "(kein Fehler)");
 }
