@@ -1,11 +1,14 @@
 // The copy wizard driven through its pages on real temporary folders.
 #include "app/copy.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -14,6 +17,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QTreeView>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <ostream>
@@ -260,6 +264,88 @@ TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
     EXPECT_EQ(offered, (std::vector<std::string>{"\\A\\01-Eins.mp3", "\\A\\02-Zwei.mp3"}));
     EXPECT_EQ(listName, "");
     ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
+}
+
+TEST_F(CopyWizardTest, WritesThePlaylistInListOrderAndRemembersTheOption) {
+    {
+        auto form = Open("Party: Mix?");
+        EXPECT_FALSE(BoxOf(*form, "cbWiedergabeliste")->isChecked()) << "off on first use";
+        MarkAs(BoxOf(*form, "cbWiedergabeliste"), true);
+        TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));
+        ClickNext(*form);
+        ClickNext(*form);
+        Start(*form);
+        EXPECT_EQ(form->result(), 1);
+    }
+    // The list folder and the list are named as FAT allows.
+    EXPECT_EQ(FolderEntries(player + "Party_ Mix_"),
+              (std::vector<std::string>{"001-Title.mp3", "002- Next.mp3", "003-Third.mp3",
+                                        "Party_ Mix_.m3u"}));
+    EXPECT_EQ(ReadFile(player + "Party_ Mix_/Party_ Mix_.m3u"),
+              "001-Title.mp3\r\n002- Next.mp3\r\n003-Third.mp3\r\n");
+    EXPECT_TRUE(settings.ReadBool("mobiler tunRax", "Wiedergabeliste", false));
+
+    // An album in the collection's folders: the list is named after the
+    // album and keeps the list's order. Switched off, none is written.
+    songs = {"\\Band\\Album?\\02-B.mp3", "\\Band\\Album?\\01-A.mp3"};
+    const std::string list = player + "Album_.m3u";
+    for (bool wanted : {true, false}) {
+        auto form = Open();
+        EXPECT_TRUE(BoxOf(*form, "cbWiedergabeliste")->isChecked());
+        MarkAs(BoxOf(*form, "cbWiedergabeliste"), wanted);
+        MarkAs(BoxOf(*form, "cbOrg"), true);
+        ClickNext(*form);
+        ClickNext(*form);
+        Start(*form);
+        EXPECT_EQ(form->result(), 1);
+        if (wanted) {
+            EXPECT_EQ(ReadFile(list), "Band/Album_/02-B.mp3\r\nBand/Album_/01-A.mp3\r\n");
+            std::filesystem::remove(list);
+        }
+    }
+    EXPECT_FALSE(Exists(list));
+    EXPECT_FALSE(settings.ReadBool("mobiler tunRax", "Wiedergabeliste", true));
+}
+
+// The target's free space on page 2, and "Start" refusing songs that do not
+// fit, unless clearing makes room. A small tmpfs, which only root may mount.
+TEST_F(CopyWizardTest, ShowsTheFreeSpaceAndCopiesOnlyWhatFits) {
+    const std::string small = tmp / "klein/";
+    MakeDirs(small);
+    if (::geteuid() != 0 ||
+        ::system(("mount -t tmpfs -o size=3m tmpfs '" + small + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { [[maybe_unused]] int rc = ::system(("umount '" + path + "'").c_str()); }
+    } unmount{small};
+    WriteFile(small + "alt.mp3", std::string(2 << 20, 'a'));
+
+    auto form = Open();
+    TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(small));
+    ClickNext(*form);
+    EXPECT_EQ(FieldOf(*form, "edSize")->text(), QStringLiteral("2"));
+    EXPECT_EQ(Find<QLabel>(*form, "lbFrei")->text(), QStringLiteral("frei: 1 MB"));
+    EXPECT_TRUE(Find<QLabel>(*form, "lbFrei")->isVisible());
+    ClickNext(*form);
+    Start(*form);
+    EXPECT_EQ(ErrorsShown(), std::vector<std::string>{
+                                 "Die Lieder passen nicht auf den Datenträger: Sie brauchen 2 MB, "
+                                 "frei sind nur 1 MB. Es wurde nichts kopiert."});
+    EXPECT_EQ(FolderEntries(small), std::vector<std::string>{"alt.mp3"});
+    EXPECT_TRUE(Find<QPushButton>(*form, "btnStart")->isEnabled()) << "the options may change";
+    EXPECT_TRUE(WizardOf(*form)->BtnBack.Button()->isEnabled());
+
+    // Clearing the folder first makes room.
+    ClickBack(*form);
+    ClickBack(*form);
+    MarkAs(BoxOf(*form, "cbLoeschen"), true);
+    ClickNext(*form);
+    ClickNext(*form);
+    Start(*form);
+    EXPECT_EQ(form->result(), 1);
+    EXPECT_EQ(FolderEntries(small),
+              (std::vector<std::string>{"001-Title.mp3", "002- Next.mp3", "003-Third.mp3"}));
 }
 
 // The session ends while the wizard is open: the wizard goes first (it uses

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -56,7 +57,10 @@ void TfmCopy::CreateControls() {
                   "cbOrg");
     cbListe = Named(new QCheckBox(QStringLiteral("Listenname als Verzeichnis"), velWizardPage1),
                     "cbListe");
-    for (QCheckBox* box : {cbLoeschen, cbOrg, cbListe})
+    cbWiedergabeliste =
+        Named(new QCheckBox(QStringLiteral("Wiedergabeliste anlegen"), velWizardPage1),
+              "cbWiedergabeliste");
+    for (QCheckBox* box : {cbLoeschen, cbOrg, cbListe, cbWiedergabeliste})
         column->addWidget(box);
     column->addStretch();
     // Errors are shown here: they must not unwind through Qt's signal code.
@@ -67,9 +71,18 @@ void TfmCopy::CreateControls() {
     };
 
     QFormLayout* form = nullptr;
-    AddFormPage(velWizard1, "velWizardPage2", form);
+    TvelWizardPage* velWizardPage2 = AddFormPage(velWizard1, "velWizardPage2", form);
     edAnzahl = AddField(form, QStringLiteral("Anzahl Lieder"), "edAnzahl", true);
     edSize = AddField(form, QStringLiteral("Speicher (MB)"), "edSize", true);
+    // The free space of the target stands beside the space the songs need.
+    lbFrei = Named(new QLabel(velWizardPage2), "lbFrei");
+    auto* sizeRow = new QHBoxLayout;
+    int row = 0;
+    form->getWidgetPosition(edSize, &row, nullptr);
+    form->removeWidget(edSize);
+    sizeRow->addWidget(edSize, 1);
+    sizeRow->addWidget(lbFrei);
+    form->setLayout(row, QFormLayout::FieldRole, sizeRow);
 
     wpStart = AddColumnPage(velWizard1, "wpStart", column);
     pbStatus = Named(new QProgressBar(wpStart), "pbStatus");
@@ -94,6 +107,7 @@ void TfmCopy::VelFormCreate() {
     ini->AddItem(cbLoeschen, QStringLiteral("Checked"), "", "Löschen", false);
     ini->AddItem(cbOrg, QStringLiteral("Checked"), "", "Org_Alben", false);
     ini->AddItem(cbListe, QStringLiteral("Checked"), "", "ListenName", true);
+    ini->AddItem(cbWiedergabeliste, QStringLiteral("Checked"), "", "Wiedergabeliste", false);
     ini->LoadValues();
 }
 
@@ -107,19 +121,31 @@ void TfmCopy::velWizardPage1Changing(TvelWizardPage*, bool& allowChange) {
     }
     edAnzahl->setText(QString::number(FSongs.size()));
     edSize->setText(QString::fromStdString(SizeMBText(kiloBytes)));
+    lbFrei->setText(QStringLiteral("frei: %1 MB")
+                        .arg(QString::fromStdString(FreeMBText(FreeSpace(FTargetDir)))));
     allowChange = true;
 }
 
 void TfmCopy::btnStartClick() {
+    // Whether the songs fit is known before anything is deleted or written;
+    // a refusal leaves the page as it was.
+    const bool keepFolders = cbOrg->isChecked();
+    const TCopyPlan plan = PlanCopy(FTargetDir, FSongs, keepFolders, cbLoeschen->isChecked());
+    if (!plan.toCopy.empty()) {
+        int64_t kiloBytes = 0;
+        {
+            TSourceLease source = FSources.Lease();
+            kiloBytes = source->GetSizeKB(plan.toCopy);
+        }
+        CheckSongsFit(kiloBytes, plan.toCopy.size(), FreeSpace(FTargetDir), plan.freedBytes);
+    }
+
     wpStart->SetEnableBack(false);
     btnStart->setEnabled(false);
     pbStatus->show();
     pbStatus->setMaximum(static_cast<int>(FSongs.size()));
     pbStatus->setValue(0);
-
-    const bool keepFolders = cbOrg->isChecked();
-    if (cbLoeschen->isChecked())
-        ClearTargetFolder(FTargetDir, FSongs, keepFolders);
+    ClearFiles(FTargetDir, plan.toClear);
 
     FCopying = true;
     FCancelRequested = false;
@@ -129,14 +155,14 @@ void TfmCopy::btnStartClick() {
         ~CopyingFlag() { flag = false; }
     } copying{FCopying};
     QPointer<TfmCopy> alive(this);
-    int number = 0;
-    for (const std::string& song : FSongs) {
-        ++number;
-        const std::string target = CopyTargetFile(FTargetDir, song, number, keepFolders);
+    // The songs that lie in the target, in list order.
+    std::vector<std::string> present;
+    for (size_t i = 0; i < FSongs.size(); ++i) {
         try {
             TSourceLease source = FSources.Lease();
-            if (CopySong(*source, song, target))
+            if (CopySong(*source, FSongs[i], plan.targets[i]))
                 ++FCopied;
+            present.push_back(plan.targets[i]);
         } catch (const TransferCancelled&) {
             // "Abbrechen" or the program's end during the song: the songs
             // copied so far stay.
@@ -145,7 +171,7 @@ void TfmCopy::btnStartClick() {
             FCancelRequested = true;
             break;
         }
-        pbStatus->setValue(number);
+        pbStatus->setValue(static_cast<int>(i + 1));
         // Repaints, and lets Cancel through between songs.
         QCoreApplication::processEvents();
         if (!alive)
@@ -153,6 +179,8 @@ void TfmCopy::btnStartClick() {
         if (FCancelRequested)
             break;
     }
+    if (cbWiedergabeliste->isChecked() && !present.empty())
+        WritePlaylist(FTargetDir, PlaylistName(FListName, FSongs), present);
     // A player may be unplugged as soon as the wizard has gone.
     SyncTargetFolder(FTargetDir);
     FCopying = false;

@@ -7,8 +7,9 @@
 // The wizard borrows the source from its owner while it is open (the program
 // ends only after it has closed) and leases it for each transfer; it keeps
 // its own copy of the song list. Its controls carry object names ("edDir",
-// "cbLoeschen", "cbOrg", "cbListe", "edAnzahl", "edSize", "pbStatus",
-// "btnStart"; the pages "velWizardPage1", "velWizardPage2", "wpStart").
+// "cbLoeschen", "cbOrg", "cbListe", "cbWiedergabeliste", "edAnzahl", "edSize",
+// "lbFrei", "pbStatus", "btnStart"; the pages "velWizardPage1",
+// "velWizardPage2", "wpStart").
 #pragma once
 
 #include <string>
@@ -18,6 +19,7 @@
 #include "widgets/VelForm.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -72,8 +74,10 @@ private:
     QCheckBox* cbLoeschen = nullptr;
     QCheckBox* cbOrg = nullptr;
     QCheckBox* cbListe = nullptr;
+    QCheckBox* cbWiedergabeliste = nullptr;
     QLineEdit* edAnzahl = nullptr;
     QLineEdit* edSize = nullptr;
+    QLabel* lbFrei = nullptr;
     QProgressBar* pbStatus = nullptr;
     QPushButton* btnStart = nullptr;
     TvelAutoIni* ini = nullptr;
