@@ -1,18 +1,20 @@
 #!/usr/bin/python3
 """Copying a favourite list to a portable player: the copy wizard started
-from the list's page clears the MP3 files in the target folder first and
-numbers the songs in the list's order."""
+from the list's page clears the MP3 files in the target folder first,
+numbers the songs in the list's order, shows the free space of the target
+and writes a playlist of the songs beside them."""
 import os
 
 from e2e import (button, cell, checked, click, collection, dialog, enabled, field_beside,
-                 file_bytes, find, fresh_home, key, new_list, open_album, open_list_page,
+                 file_bytes, find, find_all, fresh_home, key, new_list, open_album, open_list_page,
                  require, run, scratch, shot, song_list, start, step, text_of, type_text,
                  wait_for)
 
 WIZARD = "Lieder auf den mobilen tunRax kopieren"
 OPTIONS = {"mp3-Dateien im Verzeichnis löschen ?": True,
            "in originaler Verzeichnisstruktur speichern?": False,
-           "Listenname als Verzeichnis": False}
+           "Listenname als Verzeichnis": False,
+           "Wiedergabeliste anlegen": True}
 
 
 def add_song(song):
@@ -26,6 +28,12 @@ def add_song(song):
 
 def wizard():
     return dialog(WIZARD)
+
+
+def free_label():
+    """The label "frei: N MB" of the wizard's second page."""
+    return next((acc for acc in find_all("label", root=wizard())
+                 if acc.name.startswith("frei: ") and acc.name.endswith(" MB")), None)
 
 
 def scenario():
@@ -62,6 +70,13 @@ def scenario():
     count = wait_for(lambda: field_beside("Anzahl Lieder", wizard()), 5)
     step("the second page counts the list's songs", count and text_of(count) == "2",
          count and text_of(count))
+    free = wait_for(free_label, 5)
+    megabytes = os.statvfs(target)
+    megabytes = megabytes.f_bavail * megabytes.f_frsize >> 20
+    shown = free.name[len("frei: "):-len(" MB")] if free else None
+    step("beside the space needed stands the free space of the target",
+         shown is not None and shown.isdigit() and abs(int(shown) - megabytes) <= 2,
+         f"{free and free.name} (statvfs: {megabytes} MB)")
     shot("kopieren-anzahl")
     click(find("push button", "Weiter >", wizard()))
     start_button = wait_for(lambda: find("push button", "Start", wizard()), 5)
@@ -73,13 +88,17 @@ def scenario():
     expected = {"001-Das e.mp3": "02-Das e.mp3", "002-Das a.mp3": "01-Das a.mp3"}
     files = sorted(os.listdir(target))
     step("the old MP3 file is gone, other files stay, the songs are numbered in list order",
-         files == sorted(list(expected) + ["notiz.txt"]), files)
+         files == sorted(list(expected) + ["notiz.txt", "Mitnehmen.m3u"]), files)
     for copy, original in expected.items():
         step(f"'{copy}' is the same as '{original}'",
              file_bytes(os.path.join(target, copy)) == file_bytes(os.path.join(album, original)))
+    playlist = file_bytes(os.path.join(target, "Mitnehmen.m3u"))
+    step("the playlist names the copied songs in list order, CR LF after each",
+         playlist == b"001-Das e.mp3\r\n002-Das a.mp3\r\n", playlist)
     settings = open(tunrax.settings_file, encoding="utf-8").read()
     step("the wizard remembers its folder and options",
-         f"Verzeichnis={target}" in settings and "Org_Alben=0" in settings,
+         f"Verzeichnis={target}" in settings and "Org_Alben=0" in settings
+         and "Wiedergabeliste=1" in settings,
          settings.replace("\n", " | "))
     step("'Beenden' ends the program", tunrax.quit() == 0)
 
