@@ -83,10 +83,6 @@ struct TCopyPlan {
 TCopyPlan PlanCopy(const std::string& targetDir, const std::vector<std::string>& songs,
                    bool keepFolders, bool clear);
 
-// Deletes the files of a plan, and in keepFolders mode the folders they leave
-// empty up to, not including, targetDir. Failures are ignored.
-void ClearFiles(const std::string& targetDir, const std::vector<std::string>& files);
-
 // The space the user may still write on a file system, and its block size.
 struct TFreeSpace {
     int64_t bytes = 0;
@@ -109,10 +105,10 @@ void CheckSongsFit(int64_t kiloBytes, size_t files, const std::optional<TFreeSpa
 // folder of the first song (its album), else "Wiedergabeliste".
 std::string PlaylistName(const std::string& listName, const std::vector<std::string>& songs);
 
-// Writes name + ".m3u" (valid for FAT) into targetDir, replacing an older one
-// at once: the targets, which lie below targetDir, as paths relative to it
-// with "/", in order, each line ending in CR LF. Returns the file's path;
-// throws tunrax::Error.
+// Writes name + ".m3u" (valid for FAT) into targetDir: the targets, which lie
+// below targetDir, as paths relative to it with "/", in order, each line
+// ending in CR LF. An older list of that name goes first; the new one appears
+// whole or not at all. Returns the file's path; throws tunrax::Error.
 std::string WritePlaylist(const std::string& targetDir, const std::string& name,
                           const std::vector<std::string>& targets);
 
