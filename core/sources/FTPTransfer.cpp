@@ -396,6 +396,9 @@ private:
         } catch (const CompleteError&) {
             throw;
         } catch (const Refusal& refusal) {
+            // 550: no such file or folder (or none that may be used).
+            if (refusal.Reply.Code == 550)
+                throw TNotThere(what + ": " + refusal.Reply.Summary());
             throw Error(what + ": " + refusal.Reply.Summary());
         } catch (const NoAnswer&) {
             FBroken = true;

@@ -9,7 +9,8 @@
 // refused, a server that stops answering within Timeout or moves less than
 // Pace allows, a listing past Pace.ceiling or MaxListing, a reply or name
 // past its bound (FtpProtocol.h), a folder that cannot be entered, a name
-// holding CR, LF or NUL, a download or upload that fails (also half-way). A
+// holding CR, LF or NUL, a download or upload that fails (also half-way); a
+// 550 answer (no such file or folder) is a TNotThere. A
 // listing that the server refuses is an empty listing. A cancel (see
 // TransferControl.h) ends any operation within kTransferSlice with
 // TransferCancelled; its connection sends nothing more.

@@ -248,9 +248,13 @@ void Fetch(const THTTPTransfer& source, const std::string& target, const std::st
     if (status >= 300 && status < 400)
         throw Error("Der Server leitet \"" + name + "\" weiter (Status " + std::to_string(status) +
                     "); Weiterleitungen werden nicht befolgt.");
-    if (status >= 400)
-        throw Error("Der Server meldet Fehler " + std::to_string(status) + " für \"" + name +
-                    "\".");
+    if (status >= 400) {
+        const std::string message =
+            "Der Server meldet Fehler " + std::to_string(status) + " für \"" + name + "\".";
+        if (status == 404 || status == 410)
+            throw TNotThere(message);
+        throw Error(message);
+    }
     if (code != CURLE_OK)
         curl.Fail(code, source.Server, name);
     if (status < 200)
@@ -349,10 +353,15 @@ std::string Trimmed(const std::string& text) {
 }  // namespace
 
 THTTPTransfer::THTTPTransfer(bool alternative, TVelIniFile& settings)
+    : THTTPTransfer(alternative,
+                    settings.ReadString("Einstellungen", "Server Adresse", "localhost"),
+                    settings.ReadString("Einstellungen", "Root Server", "/mp3/")) {}
+
+THTTPTransfer::THTTPTransfer(bool alternative, const std::string& serverAddress,
+                             const std::string& root)
     : TCustomTransfer(alternative) {
-    Root = settings.ReadString("Einstellungen", "Root Server", "/mp3/");
-    const std::string address =
-        Trimmed(settings.ReadString("Einstellungen", "Server Adresse", "localhost"));
+    Root = root;
+    const std::string address = Trimmed(serverAddress);
     const THostAddress parsed = ParseHostAddress(address, 80);
     if (parsed.Fault == TAddressFault::Port)
         throw Error("Ungültige Portnummer in der Server Adresse \"" + address + "\".");

@@ -3,7 +3,8 @@
 // no sizes. Every operation opens its own connection and closes it again; no
 // redirect is followed. GetFile and ListFiles throw tunrax::Error with a German
 // message when the server cannot be reached, answers with anything but a 2xx
-// status, stalls, or breaks off the transfer. The progress bar is not owned.
+// status (TNotThere for 404 and 410), stalls, or breaks off the transfer. The progress bar is not
+// owned.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +23,9 @@ public:
     // Port) of section "Einstellungen". Throws tunrax::Error for a port that is
     // not a number from 1 to 65535.
     THTTPTransfer(bool alternative, TVelIniFile& settings);
+    // The same with the values given: address as "Server Adresse", root as
+    // "Root Server".
+    THTTPTransfer(bool alternative, const std::string& serverAddress, const std::string& root);
 
     std::string Server;  // host name or address, without scheme or port
     int Port = 80;

@@ -53,6 +53,10 @@ void SetTransferWaitHook(std::function<void()> hook) {
     WaitHook() = std::move(hook);
 }
 
+std::function<void()> TransferWaitHook() {
+    return WaitHook();
+}
+
 int RunningTransfers() noexcept {
     return tRunning;
 }

@@ -49,6 +49,9 @@ void CancelRunningTransfers() noexcept;
 // runs only for transfers on the thread that set it: a transfer in the
 // background must never pump the window's events.
 void SetTransferWaitHook(std::function<void()> hook);
+// The hook set now, for a window that sets its own for a while and then
+// puts this one back.
+std::function<void()> TransferWaitHook();
 // How many transfers and scans are under way on this thread (nested ones
 // count each).
 int RunningTransfers() noexcept;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "io/Error.h"
 #include "sources/ProgressDisplay.h"
 
 namespace tunrax {
@@ -24,6 +25,13 @@ enum TCapability : uint8_t {
     CanCopy = 1,            // songs may be copied to a portable player
     CanRebuild = 2,         // the catalogue may be built by scanning folders
     CanStoreCatalogue = 4,  // a scanned catalogue may be written back
+};
+
+// The server answered that what was asked for is not there (a web server's
+// 404 or 410, an FTP server's 550): the connection itself works.
+class TNotThere : public Error {
+public:
+    using Error::Error;
 };
 
 // What one scan of the folders keeps open; freed by the caller after the scan.
