@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "sources/TransferControl.h"
@@ -144,4 +145,36 @@ TEST(TransferWait, AWizardsAbbrechenCallsOffTheTransferOfAPageHandler) {
     EXPECT_GT(took, 400ms);
     EXPECT_LT(took, 1500ms);
     EXPECT_FALSE(form.isVisible());
+}
+
+TEST(TransferWait, ADialogsWaitForAWhileGivesTheWindowItsOwnBackWhole) {
+    BusyForm f;
+    {
+        // A dialog's own handling for one transfer, gone as soon as it ended,
+        // before its end check came round.
+        TVelForm dialog;
+        auto* field = new QLineEdit(&dialog);
+        dialog.show();
+        auto wait = std::make_unique<TTransferWaitWindow>(&dialog, std::vector<QWidget*>{},
+                                                          std::vector<QAction*>{});
+        bool dialogGreyed = false, mainGreyed = true;
+        QTimer::singleShot(TTransferWaitWindow::kBusyAfterMs + 200, [&] {
+            dialogGreyed = !field->isEnabled();
+            mainGreyed = !f.field->isEnabled();
+            CancelRunningTransfers();
+        });
+        TransferUntilCancelled(5s);
+        wait.reset();
+        EXPECT_TRUE(dialogGreyed) << "the dialog did not show itself busy";
+        EXPECT_FALSE(mainGreyed) << "the main window greyed for the dialog's transfer";
+        EXPECT_TRUE(field->isEnabled()) << "the dialog stayed grey";
+    }
+    // The main window's handling is back: a long transfer greys it again.
+    bool mainBusy = false;
+    QTimer::singleShot(TTransferWaitWindow::kBusyAfterMs + 200, [&] {
+        mainBusy = f.wait->Busy() && !f.field->isEnabled();
+        CancelRunningTransfers();
+    });
+    TransferUntilCancelled(5s);
+    EXPECT_TRUE(mainBusy) << "the main window's wait hook was not put back";
 }

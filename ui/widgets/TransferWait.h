@@ -24,9 +24,10 @@ class TTransferWaitWindow : public QObject {
     Q_OBJECT
 
 public:
-    // Installs the wait hook for the program (one window does). window's
+    // Installs the wait hook for the program (one window does; a dialog may
+    // for a while, and the hook before it is back when it goes). window's
     // direct child widgets but keep grey out while busy, and its commands but
-    // keepActions are switched off.
+    // keepActions are switched off; all is as before once it goes.
     TTransferWaitWindow(QWidget* window, std::vector<QWidget*> keep,
                         std::vector<QAction*> keepActions);
     ~TTransferWaitWindow() override;
@@ -54,6 +55,7 @@ private:
     QPointer<QWidget> FFocus;
     QElapsedTimer FWaitingSince;
     QTimer* FEndCheck = nullptr;
+    std::function<void()> FFormerHook;
     bool FBusy = false;
 };
 
