@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -15,6 +18,7 @@
 #include "settings/vel_tools.h"
 #include "sources/transfer.h"
 #include "support/LocalSource.h"
+#include "support/Servers.h"
 #include "support/TempDir.h"
 #include "support/WindowInput.h"
 #include "widgets/velCombo.h"
@@ -225,5 +229,184 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     }
     EXPECT_EQ(form.FSource.Get(), before);
     ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
+    EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
+}
+
+namespace {
+
+const QString kFound = QStringLiteral("Verbindung in Ordnung, Katalog gefunden");
+const QString kWillBeMade =
+    QStringLiteral("Verbindung in Ordnung, kein Katalog: er wird beim ersten Start erstellt");
+QString CannotBeMade(const char* name) {
+    return QStringLiteral(
+               "Verbindung in Ordnung, aber kein Katalog \"%1\": er kann hier nicht "
+               "erstellt werden (bitte auf dem Server anlegen)")
+        .arg(QLatin1String(name));
+}
+
+// Presses "Verbindung prüfen" of a page (with the mouse, or with the space
+// bar when it has the focus) and gives what the page then says; the check
+// runs to its end inside the press.
+QString Check(TfmSetup& form, const char* page, bool withKeys = false) {
+    const std::string suffix = std::string(page).substr(2);
+    auto* button = Find<QPushButton>(form, ("btnPruefen" + suffix).c_str());
+    auto* result = Find<QLabel>(form, ("laPruefung" + suffix).c_str());
+    if (!button || !result)
+        return QStringLiteral("(no check on the page)");
+    EXPECT_EQ(WizardOf(form)->ActivePage(), PageOf(form, page));
+    EXPECT_EQ(button->text().remove(QLatin1Char('&')), QStringLiteral("Verbindung prüfen"));
+    if (withKeys) {
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+    } else {
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // What a screen reader reads is what the page shows.
+    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(result);
+    EXPECT_TRUE(read && read->text(QAccessible::Name) == result->text()) << "screen reader";
+    return result->text();
+}
+
+}  // namespace
+
+TEST_F(SetupTest, ConnectionCheckOnTheWebServerPageSaysWhatItFoundAndSavesNothing) {
+    TempDir withCatalogue;
+    WriteFile(withCatalogue / "mp3/tunrax.dat", "Album\r\n");
+    PhpServer full(withCatalogue.Path(), "mp3/");
+    TempDir withoutCatalogue;
+    PhpServer bare(withoutCatalogue.Path(), "mp3/");
+    const std::string stored = "[Einstellungen]\r\nTyp=1\r\nServer Adresse=woanders.example\r\n";
+    WriteFile(file, stored);
+    TVelIniFile reopened(file);
+    MessageBoxReader boxes;
+    TfmSetup form(nullptr, reopened);
+    ASSERT_NO_FATAL_FAILURE(ShowStarted(form));
+    ClickNext(form);
+
+    TypeOver(FieldOf(form, "edIP"), QString::fromStdString(full.Address()));
+    EXPECT_EQ(Check(form, "wpHTTP"), kFound);
+    TypeOver(FieldOf(form, "edIP"), QString::fromStdString(bare.Address()));
+    EXPECT_EQ(Check(form, "wpHTTP", true), CannotBeMade("tunrax.dat"));
+    // The alternative catalogue, as chosen on the first page.
+    TypeOver(FieldOf(form, "edIP"), QString::fromStdString(full.Address()));
+    ClickBack(form);
+    MarkAs(BoxOf(form, "cbAltenative"), true);
+    ClickNext(form);
+    EXPECT_EQ(Check(form, "wpHTTP"), CannotBeMade("tunrax2.dat"));
+    // No script in the folder typed.
+    TypeOver(FieldOf(form, "edRoot"), QStringLiteral("/lieder/"));
+    EXPECT_TRUE(Check(form, "wpHTTP")
+                    .startsWith(QStringLiteral(
+                        "Der Server antwortet, aber unter \"/lieder/\" ist keine Sammlung")));
+    // Nobody listens on the port.
+    const int closed = FreePort();
+    TypeOver(FieldOf(form, "edIP"), QStringLiteral("127.0.0.1:%1").arg(closed));
+    TypeOver(FieldOf(form, "edRoot"), QStringLiteral("/mp3/"));
+    EXPECT_EQ(Check(form, "wpHTTP"),
+              QStringLiteral("Keine Verbindung zum Server \"127.0.0.1\" möglich."));
+
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(ReadFile(file), stored) << "the check changed the settings file";
+    EXPECT_FALSE(Exists(withoutCatalogue / "mp3/tunrax.dat"));
+    EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
+    // The settings are saved only now, as typed.
+    ClickNext(form);
+    EXPECT_EQ(form.result(), 1);
+    EXPECT_NE(ReadFile(file).find("Server Adresse=127.0.0.1:" + std::to_string(closed) + "\r\n"),
+              std::string::npos);
+}
+
+TEST_F(SetupTest, ConnectionCheckOnTheFtpPageTellsAWritableServerFromAReadOnlyOne) {
+    TempDir served;
+    MakeDirs(served / "mp3/");
+    WriteFile(served / "mit/tunrax.dat", "Album\r\n\tCD1\r\n");
+    FtpTestServer server(served.Path());
+    const std::string stored = "[Einstellungen]\r\nTyp=2\r\nFTP Adresse=woanders.example\r\n";
+    WriteFile(file, stored);
+    TVelIniFile reopened(file);
+    MessageBoxReader boxes;
+    TfmSetup form(nullptr, reopened);
+    ASSERT_NO_FATAL_FAILURE(ShowStarted(form));
+    ClickNext(form);
+
+    TypeOver(FieldOf(form, "edFTPServer"), QString::fromStdString(server.Address()));
+    TypeOver(FieldOf(form, "edFTPNutzer"), QStringLiteral("schreiber"));
+    TypeOver(FieldOf(form, "edFTPPasswort"), QStringLiteral("geheim"));
+    EXPECT_EQ(Check(form, "wpFTP"), kWillBeMade);
+    EXPECT_FALSE(Exists(served / "mp3/tunrax.dat")) << "the check wrote a catalogue";
+    TypeOver(FieldOf(form, "edFTPVerzeichnis"), QStringLiteral("/mit/"));
+    EXPECT_EQ(Check(form, "wpFTP", true), kFound);
+    EXPECT_EQ(ReadFile(served / "mit/tunrax.dat"), "Album\r\n\tCD1\r\n");
+
+    // A user who may only read.
+    TypeOver(FieldOf(form, "edFTPNutzer"), QStringLiteral("leser"));
+    TypeOver(FieldOf(form, "edFTPPasswort"), QString());
+    TypeOver(FieldOf(form, "edFTPVerzeichnis"), QStringLiteral("/mp3/"));
+    EXPECT_EQ(Check(form, "wpFTP"), CannotBeMade("tunrax.dat"));
+    // A folder that is not there, a wrong password, a closed port: the
+    // server's word.
+    TypeOver(FieldOf(form, "edFTPVerzeichnis"), QStringLiteral("/fehlt/"));
+    const QString missing = Check(form, "wpFTP");
+    EXPECT_TRUE(missing.startsWith(
+        QStringLiteral("Der Server antwortet, aber unter \"/fehlt/\" ist keine Sammlung")))
+        << missing.toStdString();
+    TypeOver(FieldOf(form, "edFTPNutzer"), QStringLiteral("schreiber"));
+    TypeOver(FieldOf(form, "edFTPPasswort"), QStringLiteral("falsch"));
+    const QString refused = Check(form, "wpFTP");
+    EXPECT_TRUE(refused.contains(QStringLiteral("lehnt die Anmeldung als \"schreiber\" ab")))
+        << refused.toStdString();
+    const std::string closed = "127.0.0.1:" + std::to_string(FreePort());
+    TypeOver(FieldOf(form, "edFTPServer"), QString::fromStdString(closed));
+    const QString unreachable = Check(form, "wpFTP");
+    EXPECT_TRUE(unreachable.startsWith(
+        QString::fromStdString("Keine Verbindung zum FTP-Server \"" + closed + "\"")))
+        << unreachable.toStdString();
+
+    EXPECT_EQ(ReadFile(file), stored) << "the check changed the settings file";
+    EXPECT_FALSE(Exists(served / "mp3/tunrax.dat"));
+    EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
+}
+
+TEST_F(SetupTest, CancelCallsARunningConnectionCheckOffAndKeepsTheWizard) {
+    // A server that sends a header line every 0.1 s: a check would wait 20 s.
+    ServerProcess dripping;
+    const int port = FreePort();
+    dripping.Start(
+        {"/usr/bin/python3", std::string(TUNRAX_SOURCE_DIR) + "/tests/support/hostile_http.py",
+         std::to_string(port), "drip-headers"},
+        port);
+    WriteFile(file, "[Einstellungen]\r\nTyp=1\r\n");
+    const std::string stored = ReadFile(file);
+    TVelIniFile reopened(file);
+    MessageBoxReader boxes;
+    TfmSetup form(nullptr, reopened);
+    ASSERT_NO_FATAL_FAILURE(ShowStarted(form));
+    ClickNext(form);
+    TypeOver(FieldOf(form, "edIP"), QStringLiteral("127.0.0.1:%1").arg(port));
+
+    QPushButton* next = WizardOf(form)->BtnNext.Button();
+    QPushButton* cancel = WizardOf(form)->BtnCancel.Button();
+    bool busyShown = false;
+    bool cancelOpen = false;
+    QTimer::singleShot(1000, &form, [&] {
+        // The window shows itself busy; "Abbrechen" alone stays.
+        busyShown = !next->isEnabled();
+        cancelOpen = cancel->isEnabled();
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(Check(form, "wpHTTP"), QStringLiteral("Prüfung abgebrochen."));
+    EXPECT_LT(took.elapsed(), 5000);
+    EXPECT_TRUE(busyShown) << "the window did not show itself busy";
+    EXPECT_TRUE(cancelOpen);
+    EXPECT_TRUE(form.isVisible()) << "Abbrechen closed the wizard during the check";
+    EXPECT_TRUE(next->isEnabled());
+    EXPECT_TRUE(FieldOf(form, "edIP")->isEnabled());
+    // "Abbrechen" once more closes the wizard, saving nothing.
+    Click(cancel);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_NE(form.result(), 1);
+    EXPECT_EQ(ReadFile(file), stored);
     EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
 }

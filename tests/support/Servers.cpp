@@ -144,6 +144,36 @@ std::string PhpServer::Address() const {
     return "127.0.0.1:" + std::to_string(Port());
 }
 
+namespace {
+
+const char* const kFtpServerScript = R"(
+import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+authorizer = DummyAuthorizer()
+authorizer.add_user("schreiber", "geheim", sys.argv[2], perm="elradfmwMT")
+authorizer.add_user("leser", "", sys.argv[2], perm="elr")
+FTPHandler.authorizer = authorizer
+FTPHandler.auth_failed_timeout = 0
+FTPServer(("127.0.0.1", int(sys.argv[1])), FTPHandler).serve_forever()
+)";
+
+}  // namespace
+
+FtpTestServer::FtpTestServer(const std::string& root) {
+    WriteFile(FFolder / "ftp_server.py", kFtpServerScript);
+    const int port = FreePort();
+    // pyftpdlib is installed for the system's Python only.
+    FProcess.Start({"/usr/bin/python3", FFolder / "ftp_server.py", std::to_string(port), root},
+                   port);
+}
+
+std::string FtpTestServer::Address() const {
+    return "127.0.0.1:" + std::to_string(Port());
+}
+
 HttpReply RawHttpGet(int port, const std::string& target, const std::string& extraHeaders) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address = Loopback(port);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace tunrax::test {
 
 // A TCP port on 127.0.0.1 that was free a moment ago.
@@ -59,6 +61,21 @@ public:
     std::string Address() const;
 
 private:
+    ServerProcess FProcess;
+};
+
+// pyftpdlib on a free loopback port serving root to two users: "schreiber"
+// (password "geheim") may write, "leser" (empty password) may only read.
+class FtpTestServer {
+public:
+    explicit FtpTestServer(const std::string& root);
+
+    int Port() const { return FProcess.Port(); }
+    // "127.0.0.1:PORT", as the "FTP Adresse" setting takes it.
+    std::string Address() const;
+
+private:
+    TempDir FFolder;  // the server's script
     ServerProcess FProcess;
 };
 

@@ -2,19 +2,26 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "app/Application.h"
+#include "collection/catalogue_check.h"
 #include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"
 #include "settings/vel_tools.h"
+#include "sources/FTPTransfer.h"
+#include "sources/HTTPTransfer.h"
+#include "sources/TransferControl.h"
+#include "widgets/TransferWait.h"
 #include "widgets/WizardPages.h"
 #include "widgets/velCombo.h"
 #include "widgets/velWizard.h"
@@ -71,6 +78,9 @@ void TfmSetup::CreateControls() {
     wpHTTP = AddFormPage(velWizard1, "wpHTTP", form);
     edIP = AddField(form, QStringLiteral("Server (Name oder IP)"), "edIP");
     edRoot = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), "edRoot");
+    AddCheck(wpHTTP, "HTTP", btnPruefenHTTP, laPruefungHTTP);
+    connect(btnPruefenHTTP, &QPushButton::clicked, this,
+            [this] { ShowErrorsOf([this] { btnPruefenHTTPClick(); }); });
 
     wpLokal = AddColumnPage(velWizard1, "wpLokal", column);
     edDir = Named(new TDirectoryEdit(wpLokal), "edDir");
@@ -89,6 +99,9 @@ void TfmSetup::CreateControls() {
         AddField(form, QStringLiteral("Verzeichnis auf dem Server"), "edFTPVerzeichnis");
     cbFTPUTF8 = Named(new QCheckBox(QStringLiteral("UTF8 (Server)"), wpFTP), "cbFTPUTF8");
     form->addRow(QString(), cbFTPUTF8);
+    AddCheck(wpFTP, "FTP", btnPruefenFTP, laPruefungFTP);
+    connect(btnPruefenFTP, &QPushButton::clicked, this,
+            [this] { ShowErrorsOf([this] { btnPruefenFTPClick(); }); });
 
     velWizard1->BtnNext.SetLast_Caption(QStringLiteral("&Speichern"));
     velWizard1->BtnNext.SetLast_TAction(true);
@@ -100,6 +113,77 @@ void TfmSetup::CreateControls() {
 
     // The desktop's font may need more room than the classic 392 x 198.
     resize(velWizard1->sizeHint().expandedTo(QSize(392, 198)));
+}
+
+void TfmSetup::AddCheck(TvelWizardPage* page, const char* suffix, QPushButton*& button,
+                        QLabel*& result) {
+    auto* form = qobject_cast<QFormLayout*>(page->layout());
+    button = new QPushButton(QStringLiteral("Verbindung &prüfen"), page);
+    button->setObjectName(QStringLiteral("btnPruefen") + QLatin1String(suffix));
+    // A button that takes Enter would save the wizard's page by accident.
+    button->setAutoDefault(false);
+    form->addRow(QString(), button);
+    // The result stays beside the values it is about while they are
+    // corrected; its text is its name for screen readers.
+    result = new QLabel(page);
+    result->setObjectName(QStringLiteral("laPruefung") + QLatin1String(suffix));
+    result->setWordWrap(true);
+    form->addRow(result);
+}
+
+void TfmSetup::CheckConnection(
+    QLabel* result, const std::function<std::unique_ptr<TCustomTransfer>()>& makeSource) {
+    if (FChecking)
+        return;
+    FChecking = true;
+    FCheckCalledOff = false;
+    result->setTextInteractionFlags(Qt::NoTextInteraction);
+    result->setText(QStringLiteral("Verbindung wird geprüft …"));
+    std::string found;
+    {
+        // A slow server greys the wizard out but for "Abbrechen", which calls
+        // the check off (closeEvent).
+        TTransferWaitWindow wait(velWizard1, {velWizard1->BtnCancel.Button()}, {});
+        TTransferCancelScope calledOff(FCheckCalledOff);
+        try {
+            const std::unique_ptr<TCustomTransfer> source = makeSource();
+            found = CheckCatalogue(*source);
+        } catch (const TransferCancelled&) {
+            found = "Prüfung abgebrochen.";
+        } catch (const Error& error) {
+            found = error.what();
+        }
+    }
+    FChecking = false;
+    result->setText(Shown(found));
+    // Reachable with Tab after the button, to be read again or copied.
+    result->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+}
+
+void TfmSetup::btnPruefenHTTPClick() {
+    CheckConnection(laPruefungHTTP, [this]() -> std::unique_ptr<TCustomTransfer> {
+        return std::make_unique<THTTPTransfer>(cbAltenative->isChecked(),
+                                               FieldBytes(edIP, "Server Adresse"),
+                                               FieldBytes(edRoot, "Root Server"));
+    });
+}
+
+void TfmSetup::btnPruefenFTPClick() {
+    CheckConnection(laPruefungFTP, [this]() -> std::unique_ptr<TCustomTransfer> {
+        return std::make_unique<TFTPTransfer>(
+            cbAltenative->isChecked(), FieldBytes(edFTPServer, "FTP Adresse"),
+            FieldBytes(edFTPNutzer, "FTP Nutzer"), edFTPPasswort->text().toStdString(),
+            FieldBytes(edFTPVerzeichnis, "Root FTP"), cbFTPUTF8->isChecked());
+    });
+}
+
+void TfmSetup::closeEvent(QCloseEvent* event) {
+    if (FChecking) {
+        FCheckCalledOff = true;
+        event->ignore();
+        return;
+    }
+    TVelForm::closeEvent(event);
 }
 
 int TfmSetup::TypIndex() const {

@@ -10,18 +10,31 @@
 // "lokal", "HTTP", "FTP", "cbAltenative", "edIP", "edRoot", "edDir",
 // "edFTPServer", "edFTPNutzer", "edFTPPasswort", "edFTPVerzeichnis",
 // "cbFTPUTF8"; the pages "velWizardPage1", "wpHTTP", "wpLokal", "wpFTP".
+//
+// The server pages check the values typed before anything is saved: the
+// buttons "btnPruefenHTTP" and "btnPruefenFTP" ("Verbindung prüfen") talk to
+// the server as the source does when it starts, and the labels
+// "laPruefungHTTP" and "laPruefungFTP" say what was found. "Abbrechen" during
+// a check calls the check off and keeps the window.
 #pragma once
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "widgets/VelForm.h"
 
 class QButtonGroup;
 class QCheckBox;
+class QCloseEvent;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace tunrax {
 
+class TCustomTransfer;
 class TDirectoryEdit;
 class TVelIniFile;
 class TvelWizard;
@@ -34,8 +47,20 @@ public:
     TfmSetup(QWidget* parent, TVelIniFile& settings);
     ~TfmSetup() override;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void CreateControls();
+    // The button and the result label of a server page, added below its
+    // fields.
+    void AddCheck(TvelWizardPage* page, const char* suffix, QPushButton*& button, QLabel*& result);
+    // Runs the check of a server page with the source that makeSource makes
+    // from the page's values, and shows what it found in result.
+    void CheckConnection(QLabel* result,
+                         const std::function<std::unique_ptr<TCustomTransfer>()>& makeSource);
+    void btnPruefenHTTPClick();
+    void btnPruefenFTPClick();
     // The item index of rgTyp: 0 "lokal", 1 "HTTP", 2 "FTP" (-1 for none).
     int TypIndex() const;
     void SetTypIndex(int index);
@@ -61,6 +86,12 @@ private:
     QLineEdit* edFTPPasswort = nullptr;
     QLineEdit* edFTPVerzeichnis = nullptr;
     QCheckBox* cbFTPUTF8 = nullptr;
+    QPushButton* btnPruefenHTTP = nullptr;
+    QLabel* laPruefungHTTP = nullptr;
+    QPushButton* btnPruefenFTP = nullptr;
+    QLabel* laPruefungFTP = nullptr;
+    bool FChecking = false;
+    std::atomic<bool> FCheckCalledOff{false};
 };
 
 }  // namespace tunrax
