@@ -261,6 +261,10 @@ QString Check(TfmSetup& form, const char* page, bool withKeys = false) {
     } else {
         QTest::mouseClick(button, Qt::LeftButton);
     }
+    // Every line of it shows.
+    EXPECT_GE(result->height(), result->heightForWidth(result->width()))
+        << result->text().toStdString();
+    EXPECT_TRUE(result->isVisible());
     // What a screen reader reads is what the page shows.
     QAccessibleInterface* read = QAccessible::queryAccessibleInterface(result);
     EXPECT_TRUE(read && read->text(QAccessible::Name) == result->text()) << "screen reader";

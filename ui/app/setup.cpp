@@ -128,6 +128,10 @@ void TfmSetup::AddCheck(TvelWizardPage* page, const char* suffix, QPushButton*& 
     result = new QLabel(page);
     result->setObjectName(QStringLiteral("laPruefung") + QLatin1String(suffix));
     result->setWordWrap(true);
+    // Room for the longer messages of a server, so that the window need not
+    // grow for most of them.
+    result->setMinimumHeight(4 * result->fontMetrics().lineSpacing());
+    result->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     form->addRow(result);
 }
 
@@ -156,6 +160,9 @@ void TfmSetup::CheckConnection(
     }
     FChecking = false;
     result->setText(Shown(found));
+    const int missing = result->heightForWidth(result->width()) - result->height();
+    if (missing > 0)
+        resize(width(), height() + missing);
     // Reachable with Tab after the button, to be read again or copied.
     result->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
