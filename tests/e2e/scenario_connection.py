@@ -10,12 +10,15 @@ import shutil
 import socket
 import subprocess
 import threading
+import time
+import http.server
+import socketserver
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-from e2e import (activate, click, collection, dialog, file_bytes, find, focused, fresh_home, key,
+from e2e import (activate, click, collection, dialog, enabled, file_bytes, find, focused, fresh_home, key,
                  main_window_id, require, run, scratch, shot, showing, start, step, tab_to, text_of,
                  type_text, wait_for, walk)
 
@@ -66,6 +69,28 @@ def connects(port):
         return False
 
 
+class Dripping(http.server.BaseHTTPRequestHandler):
+    """Answers with a listing that never ends, a byte a second."""
+
+    def do_GET(self):
+        self.send_response(200)
+        self.end_headers()
+        try:
+            while True:
+                self.wfile.write(b"A")
+                self.wfile.flush()
+                time.sleep(1)
+        except OSError:
+            pass
+
+    def log_message(self, *args):
+        pass
+
+
+class SlowServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+
+
 def wizard():
     return dialog("Einstellungen")
 
@@ -75,7 +100,7 @@ def check_result():
     for acc in walk(wizard()):
         if acc.getRoleName() == "label" and showing(acc) and (
                 acc.name.startswith("Verbindung") or acc.name.startswith("Keine Verbindung")
-                or acc.name.startswith("Der Server")):
+                or acc.name.startswith("Der Server") or acc.name.startswith("Prüfung")):
             if "geprüft" not in acc.name:
                 return acc.name
     return None
@@ -154,6 +179,29 @@ def scenario():
              wait_for(lambda: check_result() == 'Keine Verbindung zum Server "127.0.0.1" möglich.',
                       20), check_result())
         shot("keine-verbindung")
+
+        # A server that drips: the wizard shows itself busy, "Abbrechen" calls
+        # the check off and the wizard stays.
+        slow = SlowServer(("127.0.0.1", 0), Dripping)
+        threading.Thread(target=slow.serve_forever, daemon=True).start()
+        require("the slow server's address is typed in",
+                retype(address, f"127.0.0.1:{slow.server_address[1]}"))
+        click(check_button())
+        save = find("push button", "Speichern", wizard())
+        step("a slow check greys the wizard out but for 'Abbrechen'",
+             wait_for(lambda: not enabled(save), 5)
+             and enabled(find("push button", "Abbrechen", wizard())))
+        shot("pruefung-laeuft")
+        began = time.monotonic()
+        click(find("push button", "Abbrechen", wizard()))
+        # The dripping listing would go on for minutes; reading the window
+        # over the bus takes a second or two of the time allowed.
+        called_off = wait_for(lambda: check_result() == "Prüfung abgebrochen.", 5)
+        step("'Abbrechen' calls the check off within 5 s", called_off,
+             f"{check_result()} after {time.monotonic() - began:.1f} s")
+        step("the wizard stays open, usable again",
+             wizard() is not None and wait_for(lambda: enabled(save), 2))
+        slow.shutdown()
 
         # The FTP page, where the user may write.
         click(find("push button", "< Zurück", wizard()))
