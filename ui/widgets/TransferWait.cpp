@@ -15,95 +15,92 @@ namespace tunrax {
 namespace {
 
 template <class T>
-bool Contains(const std::vector<QPointer<T>> &list, const T *item) {
-  return std::any_of(list.begin(), list.end(),
-                     [item](const QPointer<T> &kept) { return kept == item; });
+bool Contains(const std::vector<QPointer<T>>& list, const T* item) {
+    return std::any_of(list.begin(), list.end(),
+                       [item](const QPointer<T>& kept) { return kept == item; });
 }
 
-} // namespace
+}  // namespace
 
-TTransferWaitWindow::TTransferWaitWindow(QWidget *window,
-                                         std::vector<QWidget *> keep,
-                                         std::vector<QAction *> keepActions)
+TTransferWaitWindow::TTransferWaitWindow(QWidget* window, std::vector<QWidget*> keep,
+                                         std::vector<QAction*> keepActions)
     : QObject(window), FWindow(window) {
-  for (QWidget *widget : keep)
-    FKeep.emplace_back(widget);
-  for (QAction *action : keepActions)
-    FKeepActions.emplace_back(action);
-  // The end is seen from the event loop: a check that runs while a
-  // transfer waits finds it still running and looks again later.
-  FEndCheck = new QTimer(this);
-  FEndCheck->setInterval(50);
-  connect(FEndCheck, &QTimer::timeout, this, &TTransferWaitWindow::LookForEnd);
-  FFormerHook = TransferWaitHook();
-  SetTransferWaitHook([this] { Waiting(); });
+    for (QWidget* widget : keep)
+        FKeep.emplace_back(widget);
+    for (QAction* action : keepActions)
+        FKeepActions.emplace_back(action);
+    // The end is seen from the event loop: a check that runs while a
+    // transfer waits finds it still running and looks again later.
+    FEndCheck = new QTimer(this);
+    FEndCheck->setInterval(50);
+    connect(FEndCheck, &QTimer::timeout, this, &TTransferWaitWindow::LookForEnd);
+    FFormerHook = TransferWaitHook();
+    SetTransferWaitHook([this] { Waiting(); });
 }
 
 TTransferWaitWindow::~TTransferWaitWindow() {
-  SetTransferWaitHook(std::move(FFormerHook));
-  if (FBusy) {
-    // Gone before its end check saw the end: no control stays grey.
-    OnBusyEnd = nullptr;
-    Leave();
-  }
+    SetTransferWaitHook(std::move(FFormerHook));
+    if (FBusy) {
+        // Gone before its end check saw the end: no control stays grey.
+        OnBusyEnd = nullptr;
+        Leave();
+    }
 }
 
 void TTransferWaitWindow::Waiting() {
-  if (!FWaitingSince.isValid()) {
-    FWaitingSince.start();
-    FEndCheck->start();
-  }
-  if (!FBusy && FWaitingSince.elapsed() >= kBusyAfterMs)
-    Enter();
-  QCoreApplication::processEvents(FBusy ? QEventLoop::AllEvents
-                                        : QEventLoop::ExcludeUserInputEvents);
+    if (!FWaitingSince.isValid()) {
+        FWaitingSince.start();
+        FEndCheck->start();
+    }
+    if (!FBusy && FWaitingSince.elapsed() >= kBusyAfterMs)
+        Enter();
+    QCoreApplication::processEvents(FBusy ? QEventLoop::AllEvents
+                                          : QEventLoop::ExcludeUserInputEvents);
 }
 
 void TTransferWaitWindow::Enter() {
-  if (!FWindow)
-    return;
-  FBusy = true;
-  FFocus = QApplication::focusWidget();
-  for (QWidget *child :
-       FWindow->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-    if (child->isWindow() || !child->isEnabled() || Contains(FKeep, child))
-      continue;
-    child->setEnabled(false);
-    FGreyed.emplace_back(child);
-  }
-  for (QAction *action : FWindow->findChildren<QAction *>()) {
-    if (!action->isEnabled() || action->menu() ||
-        Contains(FKeepActions, action))
-      continue;
-    action->setEnabled(false);
-    FSwitchedOff.emplace_back(action);
-  }
+    if (!FWindow)
+        return;
+    FBusy = true;
+    FFocus = QApplication::focusWidget();
+    for (QWidget* child : FWindow->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() || !child->isEnabled() || Contains(FKeep, child))
+            continue;
+        child->setEnabled(false);
+        FGreyed.emplace_back(child);
+    }
+    for (QAction* action : FWindow->findChildren<QAction*>()) {
+        if (!action->isEnabled() || action->menu() || Contains(FKeepActions, action))
+            continue;
+        action->setEnabled(false);
+        FSwitchedOff.emplace_back(action);
+    }
 }
 
 void TTransferWaitWindow::Leave() {
-  for (const QPointer<QWidget> &widget : FGreyed)
-    if (widget)
-      widget->setEnabled(true);
-  for (const QPointer<QAction> &action : FSwitchedOff)
-    if (action)
-      action->setEnabled(true);
-  FGreyed.clear();
-  FSwitchedOff.clear();
-  FBusy = false;
-  if (FFocus && FFocus->isEnabled() && FFocus->isVisible())
-    FFocus->setFocus(Qt::OtherFocusReason);
-  FFocus = nullptr;
-  if (OnBusyEnd)
-    OnBusyEnd();
+    for (const QPointer<QWidget>& widget : FGreyed)
+        if (widget)
+            widget->setEnabled(true);
+    for (const QPointer<QAction>& action : FSwitchedOff)
+        if (action)
+            action->setEnabled(true);
+    FGreyed.clear();
+    FSwitchedOff.clear();
+    FBusy = false;
+    if (FFocus && FFocus->isEnabled() && FFocus->isVisible())
+        FFocus->setFocus(Qt::OtherFocusReason);
+    FFocus = nullptr;
+    if (OnBusyEnd)
+        OnBusyEnd();
 }
 
 void TTransferWaitWindow::LookForEnd() {
-  if (RunningTransfers() > 0)
-    return;
-  FEndCheck->stop();
-  FWaitingSince.invalidate();
-  if (FBusy)
-    Leave();
+    if (RunningTransfers() > 0)
+        return;
+    FEndCheck->stop();
+    FWaitingSince.invalidate();
+    if (FBusy)
+        Leave();
 }
 
-} // namespace tunrax
+}  // namespace tunrax
