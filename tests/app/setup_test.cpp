@@ -52,6 +52,17 @@ protected:
         return form;
     }
 
+    // Stores settings, then opens the wizard and goes on to the page of the
+    // kind of place they choose.
+    std::unique_ptr<TfmSetup> OpenOnServerPage(const std::string& stored) {
+        WriteFile(file, stored);
+        FStored = std::make_unique<TVelIniFile>(file);
+        auto form = std::make_unique<TfmSetup>(nullptr, *FStored);
+        ShowStarted(*form);
+        ClickNext(*form);
+        return form;
+    }
+
     TempDir tmp;
     const std::string home = tmp / "home/";
     ScopedEnv homeEnv{"HOME", home.c_str()};
@@ -59,6 +70,7 @@ protected:
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
     const std::string file = tmp / "tunrax.ini";
     TVelIniFile settings{file};
+    std::unique_ptr<TVelIniFile> FStored;
 };
 
 }  // namespace
@@ -280,12 +292,9 @@ TEST_F(SetupTest, ConnectionCheckOnTheWebServerPageSaysWhatItFoundAndSavesNothin
     TempDir withoutCatalogue;
     PhpServer bare(withoutCatalogue.Path(), "mp3/");
     const std::string stored = "[Einstellungen]\r\nTyp=1\r\nServer Adresse=woanders.example\r\n";
-    WriteFile(file, stored);
-    TVelIniFile reopened(file);
     MessageBoxReader boxes;
-    TfmSetup form(nullptr, reopened);
-    ASSERT_NO_FATAL_FAILURE(ShowStarted(form));
-    ClickNext(form);
+    auto opened = OpenOnServerPage(stored);
+    TfmSetup& form = *opened;
 
     TypeOver(FieldOf(form, "edIP"), QString::fromStdString(full.Address()));
     EXPECT_EQ(Check(form, "wpHTTP"), kFound);
@@ -326,12 +335,9 @@ TEST_F(SetupTest, ConnectionCheckOnTheFtpPageTellsAWritableServerFromAReadOnlyOn
     WriteFile(served / "mit/tunrax.dat", "Album\r\n\tCD1\r\n");
     FtpTestServer server(served.Path());
     const std::string stored = "[Einstellungen]\r\nTyp=2\r\nFTP Adresse=woanders.example\r\n";
-    WriteFile(file, stored);
-    TVelIniFile reopened(file);
     MessageBoxReader boxes;
-    TfmSetup form(nullptr, reopened);
-    ASSERT_NO_FATAL_FAILURE(ShowStarted(form));
-    ClickNext(form);
+    auto opened = OpenOnServerPage(stored);
+    TfmSetup& form = *opened;
 
     TypeOver(FieldOf(form, "edFTPServer"), QString::fromStdString(server.Address()));
     TypeOver(FieldOf(form, "edFTPNutzer"), QStringLiteral("schreiber"));
@@ -379,13 +385,10 @@ TEST_F(SetupTest, CancelCallsARunningConnectionCheckOffAndKeepsTheWizard) {
         {"/usr/bin/python3", std::string(TUNRAX_SOURCE_DIR) + "/tests/support/hostile_http.py",
          std::to_string(port), "drip-headers"},
         port);
-    WriteFile(file, "[Einstellungen]\r\nTyp=1\r\n");
-    const std::string stored = ReadFile(file);
-    TVelIniFile reopened(file);
+    const std::string stored = "[Einstellungen]\r\nTyp=1\r\n";
     MessageBoxReader boxes;
-    TfmSetup form(nullptr, reopened);
-    ASSERT_NO_FATAL_FAILURE(ShowStarted(form));
-    ClickNext(form);
+    auto opened = OpenOnServerPage(stored);
+    TfmSetup& form = *opened;
     TypeOver(FieldOf(form, "edIP"), QStringLiteral("127.0.0.1:%1").arg(port));
 
     QPushButton* next = WizardOf(form)->BtnNext.Button();

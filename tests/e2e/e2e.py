@@ -16,8 +16,10 @@ E2E_KEEP=1 leaves the program and the scratch folders after a failed step,
 to look at them.
 """
 import array
+import http.server
 import os
 import shutil
+import socketserver
 import subprocess
 import sys
 import tempfile
@@ -655,3 +657,37 @@ class CaptionLog:
                 end = self.changes[i + 1][0] if i + 1 < len(self.changes) else None
                 return None if end is None else end - at
         return None
+
+
+# --- servers
+
+class _Dripping(http.server.BaseHTTPRequestHandler):
+    """Answers every request with a body that never ends, a byte a second."""
+
+    def do_GET(self):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain")
+        self.end_headers()
+        try:
+            while True:
+                self.wfile.write(b"A")
+                self.wfile.flush()
+                time.sleep(1)
+        except OSError:
+            pass
+
+    def log_message(self, *args):
+        pass
+
+
+class _ThreadedServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+
+
+def dripping_web_server():
+    """A web server on a free loopback port whose answers drip a byte a
+    second without end; running until its shutdown(). Its port is
+    server_address[1]."""
+    server = _ThreadedServer(("127.0.0.1", 0), _Dripping)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server

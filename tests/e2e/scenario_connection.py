@@ -11,16 +11,14 @@ import socket
 import subprocess
 import threading
 import time
-import http.server
-import socketserver
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-from e2e import (activate, click, collection, dialog, enabled, file_bytes, find, focused, fresh_home, key,
-                 main_window_id, require, run, scratch, shot, showing, start, step, tab_to, text_of,
-                 type_text, wait_for, walk)
+from e2e import (activate, click, collection, dialog, dripping_web_server, enabled, file_bytes,
+                 find, focused, fresh_home, key, main_window_id, require, run, scratch, shot,
+                 showing, start, step, tab_to, text_of, type_text, wait_for, walk)
 
 FOUND = "Verbindung in Ordnung, Katalog gefunden"
 MISSING = ('Verbindung in Ordnung, aber kein Katalog "tunrax.dat": er kann hier nicht erstellt '
@@ -67,28 +65,6 @@ def connects(port):
             return True
     except OSError:
         return False
-
-
-class Dripping(http.server.BaseHTTPRequestHandler):
-    """Answers with a listing that never ends, a byte a second."""
-
-    def do_GET(self):
-        self.send_response(200)
-        self.end_headers()
-        try:
-            while True:
-                self.wfile.write(b"A")
-                self.wfile.flush()
-                time.sleep(1)
-        except OSError:
-            pass
-
-    def log_message(self, *args):
-        pass
-
-
-class SlowServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
 
 
 def wizard():
@@ -182,8 +158,7 @@ def scenario():
 
         # A server that drips: the wizard shows itself busy, "Abbrechen" calls
         # the check off and the wizard stays.
-        slow = SlowServer(("127.0.0.1", 0), Dripping)
-        threading.Thread(target=slow.serve_forever, daemon=True).start()
+        slow = dripping_web_server()
         require("the slow server's address is typed in",
                 retype(address, f"127.0.0.1:{slow.server_address[1]}"))
         click(check_button())

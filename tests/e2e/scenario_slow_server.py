@@ -2,38 +2,12 @@
 """A web server that sends its catalogue a byte a second: the window shows
 that it is busy but "Datei > Beenden" still ends the program at once, and so
 does SIGTERM."""
-import http.server
 import os
 import signal
-import socketserver
-import threading
 import time
 
-from e2e import (album_tree, click, enabled, find, fresh_home, main_window, require, run, shot, start,
-                 step, wait_for, Tunrax)
-
-
-class Dripping(http.server.BaseHTTPRequestHandler):
-    """Answers every request with a body that never ends, a byte a second."""
-
-    def do_GET(self):
-        self.send_response(200)
-        self.send_header("Content-Type", "text/plain")
-        self.end_headers()
-        try:
-            while True:
-                self.wfile.write(b"A")
-                self.wfile.flush()
-                time.sleep(1)
-        except OSError:
-            pass
-
-    def log_message(self, *args):
-        pass
-
-
-class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
+from e2e import (album_tree, click, dripping_web_server, enabled, find, fresh_home, main_window,
+                 require, run, shot, start, step, wait_for, Tunrax)
 
 
 def web_home(port):
@@ -61,8 +35,7 @@ def ended_within(tunrax, seconds):
 
 
 def scenario():
-    server = Server(("127.0.0.1", 0), Dripping)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    server = dripping_web_server()
     port = server.server_address[1]
 
     tunrax = start(web_home(port), collection_shown=None)

@@ -163,11 +163,9 @@ FTPServer(("127.0.0.1", int(sys.argv[1])), FTPHandler).serve_forever()
 }  // namespace
 
 FtpTestServer::FtpTestServer(const std::string& root) {
-    WriteFile(FFolder / "ftp_server.py", kFtpServerScript);
     const int port = FreePort();
     // pyftpdlib is installed for the system's Python only.
-    FProcess.Start({"/usr/bin/python3", FFolder / "ftp_server.py", std::to_string(port), root},
-                   port);
+    FProcess.Start({"/usr/bin/python3", "-c", kFtpServerScript, std::to_string(port), root}, port);
 }
 
 std::string FtpTestServer::Address() const {

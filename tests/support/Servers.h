@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
-
 namespace tunrax::test {
 
 // A TCP port on 127.0.0.1 that was free a moment ago.
@@ -75,7 +73,6 @@ public:
     std::string Address() const;
 
 private:
-    TempDir FFolder;  // the server's script
     ServerProcess FProcess;
 };
 
