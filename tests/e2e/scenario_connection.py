@@ -101,7 +101,7 @@ def fields():
 def press_check_with_keys():
     require("Tab reaches 'Verbindung prüfen'", tab_to("Verbindung prüfen", wizard()),
             str(focused(wizard()) and focused(wizard()).name))
-    key("space")
+    key("Return")
 
 
 def scenario():

@@ -120,8 +120,6 @@ void TfmSetup::AddCheck(TvelWizardPage* page, const char* suffix, QPushButton*& 
     auto* form = qobject_cast<QFormLayout*>(page->layout());
     button = new QPushButton(QStringLiteral("Verbindung &prüfen"), page);
     button->setObjectName(QStringLiteral("btnPruefen") + QLatin1String(suffix));
-    // A button that takes Enter would save the wizard's page by accident.
-    button->setAutoDefault(false);
     form->addRow(QString(), button);
     // The result stays beside the values it is about while they are
     // corrected; its text is its name for screen readers.
