@@ -7,7 +7,8 @@ namespace tunrax {
 
 std::string SystemErrorText(int errorNumber) {
     // The C library speaks English unless German catalogues are installed;
-    // the errors a user meets with files get a German text of our own.
+    // the errors a user meets with files and connections get a German text
+    // of our own.
     switch (errorNumber) {
         case ENOENT: return "Datei oder Verzeichnis nicht gefunden";
         case EACCES:
@@ -26,6 +27,15 @@ std::string SystemErrorText(int errorNumber) {
         case ESPIPE: return "Der Datenstrom lässt sich nicht an den Anfang zurücksetzen";
         case EMFILE:
         case ENFILE: return "Zu viele offene Dateien";
+        // And those of a connection to a server.
+        case ECONNREFUSED: return "Verbindung verweigert";
+        case ECONNRESET: return "Verbindung vom Server zurückgesetzt";
+        case ECONNABORTED: return "Verbindung abgebrochen";
+        case EPIPE: return "Verbindung unterbrochen";
+        case ETIMEDOUT: return "Zeitüberschreitung der Verbindung";
+        case EHOSTUNREACH: return "Rechner nicht erreichbar";
+        case ENETUNREACH: return "Netzwerk nicht erreichbar";
+        case EADDRNOTAVAIL: return "Adresse nicht verfügbar";
         default: return std::strerror(errorNumber);
     }
 }

@@ -368,9 +368,8 @@ TEST_F(SetupTest, ConnectionCheckOnTheFtpPageTellsAWritableServerFromAReadOnlyOn
     const std::string closed = "127.0.0.1:" + std::to_string(FreePort());
     TypeOver(FieldOf(form, "edFTPServer"), QString::fromStdString(closed));
     const QString unreachable = Check(form, "wpFTP");
-    EXPECT_TRUE(unreachable.startsWith(
-        QString::fromStdString("Keine Verbindung zum FTP-Server \"" + closed + "\"")))
-        << unreachable.toStdString();
+    EXPECT_EQ(unreachable, QString::fromStdString("Keine Verbindung zum FTP-Server \"" + closed +
+                                                  "\": Verbindung verweigert"));
 
     EXPECT_EQ(ReadFile(file), stored) << "the check changed the settings file";
     EXPECT_FALSE(Exists(served / "mp3/tunrax.dat"));
