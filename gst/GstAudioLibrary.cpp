@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -55,6 +56,12 @@ bool GstReady() {
         return ok;
     }();
     return ready;
+}
+
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 bool HasFactory(const char* name) {
@@ -135,6 +142,7 @@ public:
             {
                 std::lock_guard lock(FQueueMutex);
                 FTooLate = false;
+                FHeardAtNs = 0;
             }
             gst_element_seek_simple(FPipeline.get(), GST_FORMAT_TIME,
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
@@ -163,6 +171,7 @@ public:
             FQueuedUri.clear();
             FHandedUri.clear();
             FTooLate = false;
+            FHeardAtNs = 0;
         }
         DrainBus();
         FEnded = false;
@@ -190,6 +199,50 @@ public:
     }
 
     bool CanQueue() const { return FCanQueue; }
+
+    // Position and length of the file heard, in microseconds; -1 when not
+    // known. The pipeline reports the file that the sink has taken in, which
+    // after a queued file began is ahead of the sound: until that file is
+    // heard, the file before is, at its end less what is still to play.
+    int64_t Position() {
+        if (const int64_t before = HeardBefore(true); before >= 0)
+            return before;
+        gint64 position = -1;
+        if (!gst_element_query_position(FPipeline.get(), GST_FORMAT_TIME, &position) ||
+            position < 0)
+            return -1;
+        return position / GST_USECOND;
+    }
+    int64_t Length() {
+        if (const int64_t before = HeardBefore(false); before >= 0)
+            return before;
+        gint64 duration = -1;
+        if (!gst_element_query_duration(FPipeline.get(), GST_FORMAT_TIME, &duration) ||
+            duration < 0)
+            return -1;
+        return duration / GST_USECOND;
+    }
+    // A flushing seek: the sink drops what it holds, so the sound follows at
+    // once, from the exact sample.
+    bool Seek(int64_t microseconds) {
+        if (FMode == Mode::Stopped || FEnded || microseconds < 0)
+            return false;
+        {
+            std::lock_guard lock(FQueueMutex);
+            FHeardAtNs = 0;
+            // Back before the end: the playbin asks for a follower again.
+            if (FHandedUri.empty())
+                FTooLate = false;
+        }
+        if (!gst_element_seek_simple(FPipeline.get(), GST_FORMAT_TIME,
+                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                     microseconds * GST_USECOND))
+            return false;
+        // Until the sink holds data from the new place again the pipeline
+        // knows no position; that takes a few milliseconds of decoding.
+        gst_element_get_state(FPipeline.get(), nullptr, nullptr, kPrerollTimeout);
+        return true;
+    }
 
     // uri empty: calls off. Refused once the decoder has passed the point
     // where the playbin asks for a follower, or while one is on its way.
@@ -309,11 +362,30 @@ private:
                     handed = true;
                 }
             }
-            if (handed)
-                self->FireSyncs(self->FNextSyncs, self->MsStillToPlay(duration));
+            if (handed) {
+                const uint32_t ms = self->MsStillToPlay(duration);
+                {
+                    std::lock_guard lock(self->FQueueMutex);
+                    self->FDurationBefore = duration;
+                    self->FHeardAtNs = SteadyNs() + int64_t{ms} * 1000000;
+                }
+                self->FireSyncs(self->FNextSyncs, ms);
+            }
         }
         // The message stays on the bus for PollBus.
         return GST_BUS_PASS;
+    }
+
+    // While the file before a queued one is still heard: its position
+    // (position true) or length, in microseconds; else -1.
+    int64_t HeardBefore(bool position) {
+        std::lock_guard lock(FQueueMutex);
+        const int64_t left = FHeardAtNs - SteadyNs();
+        if (left <= 0 || FDurationBefore <= 0)
+            return -1;
+        const int64_t at =
+            position ? std::max<int64_t>(0, FDurationBefore - left) : FDurationBefore;
+        return at / GST_USECOND;
     }
 
     const uint32_t FHandle;
@@ -334,6 +406,8 @@ private:
     std::string FHandedUri;        // given to the playbin, not yet begun
     gint64 FCurrentDuration = -1;  // of what plays now, when the next was queued
     bool FTooLate = false;         // asked for a follower when none was queued
+    gint64 FDurationBefore = -1;   // of the file still heard after a queued one began
+    int64_t FHeardAtNs = 0;        // when that one is heard (steady clock)
 };
 
 class TGstAudioLibrary final : public TAudioLibrary {
@@ -443,6 +517,18 @@ public:
         const uint32_t sync = FNextSync++;
         c->AddSync(sync, type, proc, user);
         return sync;
+    }
+    int64_t ChannelGetPosition(uint32_t handle) override {
+        TChannel* c = Find(handle);
+        return c ? c->Position() : -1;
+    }
+    int64_t ChannelGetLength(uint32_t handle) override {
+        TChannel* c = Find(handle);
+        return c ? c->Length() : -1;
+    }
+    bool ChannelSetPosition(uint32_t handle, int64_t position) override {
+        TChannel* c = Find(handle);
+        return c && c->Seek(position);
     }
     bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
         TChannel* c = Find(handle);
