@@ -526,3 +526,36 @@ TEST(GstAudioLibrary, AfterAQueuedSongBeganThePositionIsItsOwn) {
     EXPECT_NEAR(double(player.Position()), 2e6, 100e3) << "the move is within the second song";
     EXPECT_EQ(player.FileName, two);
 }
+
+// Through the sound server, whose sink takes in a file well ahead of its
+// sound: until the queued song is heard, the position is the first song's,
+// running on to its end.
+TEST(GstAudioLibrary, UntilAQueuedSongIsHeardThePositionIsTheSongBefore) {
+    if (!PulseReachable())
+        GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
+    TempDir dir;
+    const std::string one = dir / "one.mp3", two = dir / "two.mp3";
+    if (!WriteToneMp3(one, 1.5, 440) || !WriteToneMp3(two, 3.0, 660))
+        GTEST_SKIP() << "lame is not installed";
+    auto lib = CreateGStreamerLibrary();
+    TBassPlayer player(*lib);
+    player.Init(nullptr);
+    player.Play(one);
+    ASSERT_TRUE(player.Queue(two));
+    int64_t last = -1;
+    std::vector<int64_t> backwards;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            if (player.QueuedSongStarted())
+                return true;
+            const int64_t now = player.Position();
+            if (now < last - 20'000)
+                backwards.push_back(now);
+            last = std::max(last, now);
+            return false;
+        },
+        std::chrono::seconds(4)));
+    EXPECT_EQ(backwards, std::vector<int64_t>{}) << "after " << last;
+    EXPECT_GT(last, 1'300'000) << "the first song's position ran on to its end";
+    EXPECT_LT(player.Position(), 300'000) << "the second song's own";
+}
