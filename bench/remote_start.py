@@ -104,7 +104,11 @@ def run_program(program, rounds):
         tunrax.kill()
 
 
-def main():
+def measure_programs(run_program):
+    """Makes the collections and runs run_program(program, rounds) for the
+    program and the baseline named on the command line, one after the other;
+    prints the median of each of its figures. The results by "program" and
+    "baseline"."""
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
     rounds = next((int(a.split("=")[1]) for a in sys.argv[1:] if a.startswith("--rounds=")), 7)
     e2e.COLLECTIONS = tempfile.mkdtemp(prefix="tunrax-bench-")
@@ -120,6 +124,11 @@ def main():
             shown = ", ".join(f"{f:.0f}" for f in figures)
             median = statistics.median(figures) if figures else float("nan")
             print(f"  playerctl {command}: median {median:.0f} ms  ({shown})", flush=True)
+    return results
+
+
+def main():
+    results = measure_programs(run_program)
     if "baseline" in results:
         for command in ("play", "next"):
             new, old = results["program"][command], results["baseline"][command]

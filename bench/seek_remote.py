@@ -16,7 +16,6 @@ import os
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 
 here = os.path.dirname(os.path.abspath(__file__))
@@ -25,7 +24,7 @@ sys.path.insert(0, here)
 import e2e  # noqa: E402
 from e2e import (cell, click, collection, fresh_home, open_album, playerctl, song_list,  # noqa: E402
                  start, wait_for)
-from remote_start import Onset  # noqa: E402
+from remote_start import Onset, measure_programs  # noqa: E402
 
 # Onset waits for a sample above 3000: the quiet part peaks near 1640, the
 # loud one near 16400.
@@ -79,20 +78,7 @@ def run_program(program, rounds):
 
 
 def main():
-    args = [a for a in sys.argv[1:] if not a.startswith("--")]
-    rounds = next((int(a.split("=")[1]) for a in sys.argv[1:] if a.startswith("--rounds=")), 7)
-    e2e.COLLECTIONS = tempfile.mkdtemp(prefix="tunrax-bench-")
-    e2e.ARTEFACTS = tempfile.mkdtemp(prefix="tunrax-bench-artefacts-")
-    subprocess.run(["bash", os.path.join(here, "..", "tests", "e2e", "make_collection.sh"),
-                    e2e.COLLECTIONS], check=True)
-    results = {}
-    for label, program in zip(("program", "baseline"), args[:2]):
-        print(f"== {label}: {program}", flush=True)
-        results[label] = run_program(program, rounds)
-        for command, figures in results[label].items():
-            shown = ", ".join(f"{f:.0f}" for f in figures)
-            median = statistics.median(figures) if figures else float("nan")
-            print(f"  playerctl {command}: median {median:.0f} ms  ({shown})", flush=True)
+    results = measure_programs(run_program)
     mine = results["program"]
     if mine["position 30"] and mine["volume 1"]:
         print(f"ratio move / volume change: "
