@@ -227,13 +227,17 @@ public:
     bool Seek(int64_t microseconds) {
         if (FMode == Mode::Stopped || FEnded || microseconds < 0)
             return false;
+        bool handed = false;
         {
             std::lock_guard lock(FQueueMutex);
             FHeardAtNs = 0;
+            handed = !FHandedUri.empty();
             // Back before the end: the playbin asks for a follower again.
-            if (FHandedUri.empty())
-                FTooLate = false;
+            FTooLate = false;
         }
+        // Once the playbin has the next file, a seek would start that one.
+        if (handed && !Reopen())
+            return Fail();
         if (!gst_element_seek_simple(FPipeline.get(), GST_FORMAT_TIME,
                                      GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                      microseconds * GST_USECOND))
@@ -241,6 +245,9 @@ public:
         // Until the sink holds data from the new place again the pipeline
         // knows no position; that takes a few milliseconds of decoding.
         gst_element_get_state(FPipeline.get(), nullptr, nullptr, kPrerollTimeout);
+        if (handed && FMode == Mode::Playing &&
+            gst_element_set_state(FPipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+            return Fail();
         return true;
     }
 
@@ -374,6 +381,24 @@ private:
         }
         // The message stays on the bus for PollBus.
         return GST_BUS_PASS;
+    }
+
+    // Opens the file heard again, prerolled, in place of the next one that
+    // the playbin holds; that one waits to be asked for anew near the end.
+    bool Reopen() {
+        // The decoder going down may still ask for a follower: only after
+        // this no streaming thread runs.
+        gst_element_set_state(FPipeline.get(), GST_STATE_READY);
+        {
+            std::lock_guard lock(FQueueMutex);
+            if (!FHandedUri.empty())
+                FQueuedUri = std::move(FHandedUri);
+            FHandedUri.clear();
+            FTooLate = false;
+            g_object_set(FPipeline.get(), "uri", FCurrentUri.c_str(), nullptr);
+        }
+        DrainBus();
+        return Preroll();
     }
 
     // While the file before a queued one is still heard: its position

@@ -559,3 +559,28 @@ TEST(GstAudioLibrary, UntilAQueuedSongIsHeardThePositionIsTheSongBefore) {
     EXPECT_GT(last, 1'300'000) << "the first song's position ran on to its end";
     EXPECT_LT(player.Position(), 300'000) << "the second song's own";
 }
+
+// A move back in the song after the playbin has taken the queued file: the
+// song plays on from there, and the queued one still follows at its end.
+TEST(GstAudioLibrary, AMoveBackKeepsTheQueuedSongToFollow) {
+    TempDir dir;
+    const std::string one = dir / "one.mp3", two = dir / "two.mp3";
+    if (!WriteToneMp3(one, 2.0, 440) || !WriteToneMp3(two, 1.0, 660))
+        GTEST_SKIP() << "lame is not installed";
+    auto lib = CreateGStreamerLibrary(kTimedSink);
+    TBassPlayer player(*lib);
+    player.Init(nullptr);
+    player.Play(one);
+    ASSERT_TRUE(player.Queue(two));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1700));
+    EXPECT_FALSE(player.Queue("")) << "the second song should be on its way by now";
+    ASSERT_TRUE(player.Seek(500'000));
+    const auto moved = Clock::now();
+    EXPECT_NEAR(double(player.Position()), 0.5e6, 100e3);
+    EXPECT_EQ(player.FileName, one);
+    ASSERT_TRUE(WaitFor([&] { return player.QueuedSongStarted() || player.State() == psStopped; },
+                        std::chrono::seconds(4)));
+    EXPECT_NEAR(Seconds(moved), 1.5, 0.25) << "the rest of the first song played";
+    EXPECT_EQ(player.FileName, two);
+    EXPECT_EQ(player.State(), psPlaying);
+}
