@@ -111,9 +111,11 @@ public:
           FCurrentUri(std::move(uri)) {
         FBus.reset(gst_element_get_bus(FPipeline.get()));
         gst_bus_set_sync_handler(FBus.get(), &TChannel::OnBusSync, this, nullptr);
-        if (FCanQueue)
+        if (FCanQueue) {
             g_signal_connect(FPipeline.get(), "about-to-finish", G_CALLBACK(&OnAboutToFinish),
                              this);
+            WatchSinkData();
+        }
     }
     ~TChannel() {
         gst_element_set_state(FPipeline.get(), GST_STATE_NULL);
@@ -163,6 +165,7 @@ public:
     }
     void Stop() {
         gst_element_set_state(FPipeline.get(), GST_STATE_NULL);
+        FAwaitingData = false;
         {
             // A file handed over but not begun must not be what a restart plays.
             std::lock_guard lock(FQueueMutex);
@@ -207,6 +210,8 @@ public:
     int64_t Position() {
         if (const int64_t before = HeardBefore(true); before >= 0)
             return before;
+        if (FAwaitingData)
+            return 0;
         gint64 position = -1;
         if (!gst_element_query_position(FPipeline.get(), GST_FORMAT_TIME, &position) ||
             position < 0)
@@ -228,6 +233,7 @@ public:
         if (FMode == Mode::Stopped || FEnded || microseconds < 0)
             return false;
         bool handed = false;
+        FAwaitingData = false;
         {
             std::lock_guard lock(FQueueMutex);
             FHeardAtNs = 0;
@@ -376,11 +382,34 @@ private:
                     self->FDurationBefore = duration;
                     self->FHeardAtNs = SteadyNs() + int64_t{ms} * 1000000;
                 }
+                self->FAwaitingData = true;
                 self->FireSyncs(self->FNextSyncs, ms);
             }
         }
         // The message stays on the bus for PollBus.
         return GST_BUS_PASS;
+    }
+
+    // The sink reports the end of the file before until the new file's
+    // first data has reached it (its segment comes with that data): the
+    // position is then the new file's start. The stream start is posted
+    // on the sink's own streaming thread, ahead of that data.
+    void WatchSinkData() {
+        GstElement* sink = nullptr;
+        g_object_get(FPipeline.get(), "audio-sink", &sink, nullptr);
+        if (!sink)
+            return;
+        if (GstPad* pad = gst_element_get_static_pad(sink, "sink")) {
+            gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &OnSinkData, this, nullptr);
+            gst_object_unref(pad);
+        }
+        gst_object_unref(sink);
+    }
+    static GstPadProbeReturn OnSinkData(GstPad*, GstPadProbeInfo*, gpointer data) {
+        auto* self = static_cast<TChannel*>(data);
+        if (self->FAwaitingData)
+            self->FAwaitingData = false;
+        return GST_PAD_PROBE_OK;
     }
 
     // Opens the file heard again, prerolled, in place of the next one that
@@ -426,13 +455,14 @@ private:
     std::vector<TSync> FNextSyncs;  // as a queued file becomes audible
     // The queue, shared with the streaming threads.
     std::mutex FQueueMutex;
-    std::string FCurrentUri;       // what plays now
-    std::string FQueuedUri;        // to follow, not yet asked for
-    std::string FHandedUri;        // given to the playbin, not yet begun
-    gint64 FCurrentDuration = -1;  // of what plays now, when the next was queued
-    bool FTooLate = false;         // asked for a follower when none was queued
-    gint64 FDurationBefore = -1;   // of the file still heard after a queued one began
-    int64_t FHeardAtNs = 0;        // when that one is heard (steady clock)
+    std::string FCurrentUri;                 // what plays now
+    std::string FQueuedUri;                  // to follow, not yet asked for
+    std::string FHandedUri;                  // given to the playbin, not yet begun
+    gint64 FCurrentDuration = -1;            // of what plays now, when the next was queued
+    bool FTooLate = false;                   // asked for a follower when none was queued
+    gint64 FDurationBefore = -1;             // of the file still heard after a queued one began
+    int64_t FHeardAtNs = 0;                  // when that one is heard (steady clock)
+    std::atomic<bool> FAwaitingData{false};  // a queued file began; none of its data arrived
 };
 
 class TGstAudioLibrary final : public TAudioLibrary {
