@@ -144,8 +144,8 @@ def run_program(program, rounds):
 
 
 def run_peer(rounds):
-    """audacious, headless, with the album's three songs in its playlist and
-    its MPRIS plugin on; its own PulseAudio output."""
+    """audacious, headless, with the album's songs in its playlist and its
+    MPRIS plugin on; its own PulseAudio output."""
     folder = collection()
     add_pause_album(folder)
     songs = songs_of(folder, "Pause")
@@ -169,14 +169,18 @@ def run_peer(rounds):
         peer.wait()
 
 
-def report(label, results):
+def report(results):
     for command, figures in results.items():
         shown = ", ".join(f"{f:.0f}" for f in figures)
         median = statistics.median(figures) if figures else float("nan")
         print(f"  playerctl {command}: median {median:.0f} ms  ({shown})", flush=True)
 
 
-def main():
+def measure_programs(run_program, run_peer=None):
+    """Makes the collections and runs run_program(program, rounds) for the
+    program and the baseline named on the command line, one after the other,
+    and run_peer(rounds) with --peer; prints the median of each of its
+    figures. The results by "program", "baseline" and "peer"."""
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
     rounds = next((int(a.split("=")[1]) for a in sys.argv[1:] if a.startswith("--rounds=")), 7)
     e2e.COLLECTIONS = tempfile.mkdtemp(prefix="tunrax-bench-")
@@ -189,14 +193,19 @@ def main():
     for label, program in zip(("program", "baseline"), args[:2]):
         print(f"== {label}: {program}", flush=True)
         results[label] = run_program(program, rounds)
-        report(label, results[label])
-    if "--peer" in sys.argv[1:]:
+        report(results[label])
+    if run_peer and "--peer" in sys.argv[1:]:
         if shutil.which("audacious"):
             print("== peer: audacious", flush=True)
             results["peer"] = run_peer(rounds)
-            report("peer", results["peer"])
+            report(results["peer"])
         else:
             print("== peer: audacious is not installed", flush=True)
+    return results
+
+
+def main():
+    results = measure_programs(run_program, run_peer)
     for other in ("baseline", "peer"):
         for command in ("play", "next") if other in results else ():
             new, old = results["program"][command], results[other].get(command)

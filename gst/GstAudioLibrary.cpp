@@ -65,6 +65,12 @@ bool GstReady() {
     return ready;
 }
 
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 bool HasFactory(const char* name) {
     std::unique_ptr<GstElementFactory, ObjectUnref> factory(gst_element_factory_find(name));
     return factory != nullptr;
@@ -89,9 +95,11 @@ public:
           FCurrentUri(std::move(uri)) {
         FBus.reset(gst_element_get_bus(FPipeline.get()));
         gst_bus_set_sync_handler(FBus.get(), &TChannel::OnBusSync, this, nullptr);
-        if (FCanQueue)
+        if (FCanQueue) {
             g_signal_connect(FPipeline.get(), "about-to-finish", G_CALLBACK(&OnAboutToFinish),
                              this);
+            WatchSinkData();
+        }
     }
     ~TChannel() {
         if (!FPipeline)
@@ -146,6 +154,7 @@ public:
             {
                 std::lock_guard lock(FQueueMutex);
                 FTooLate = false;
+                FHeardAtNs = 0;
             }
             // Already there (new, or stopped): a seek would only decode the
             // first piece again before the sound can start.
@@ -187,6 +196,7 @@ public:
             gst_element_set_state(FPipeline.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
         if (!FRewind)
             gst_element_set_state(FPipeline.get(), FCanQueue ? GST_STATE_READY : GST_STATE_NULL);
+        FAwaitingData = false;
         {
             // A file handed over but not begun must not be what a restart plays.
             std::lock_guard lock(FQueueMutex);
@@ -195,6 +205,7 @@ public:
             FQueuedUri.clear();
             FHandedUri.clear();
             FTooLate = false;
+            FHeardAtNs = 0;
         }
         DrainBus();
         FEnded = false;
@@ -229,6 +240,60 @@ public:
 
     bool CanQueue() const { return FCanQueue; }
 
+    // Position and length of the file heard, in microseconds; -1 when not
+    // known. The pipeline reports the file that the sink has taken in, which
+    // after a queued file began is ahead of the sound: until that file is
+    // heard, the file before is, at its end less what is still to play.
+    int64_t Position() {
+        if (const int64_t before = HeardBefore(true); before >= 0)
+            return before;
+        if (FAwaitingData)
+            return 0;
+        gint64 position = -1;
+        if (!gst_element_query_position(FPipeline.get(), GST_FORMAT_TIME, &position) ||
+            position < 0)
+            return -1;
+        return position / GST_USECOND;
+    }
+    int64_t Length() {
+        if (const int64_t before = HeardBefore(false); before >= 0)
+            return before;
+        gint64 duration = -1;
+        if (!gst_element_query_duration(FPipeline.get(), GST_FORMAT_TIME, &duration) ||
+            duration < 0)
+            return -1;
+        return duration / GST_USECOND;
+    }
+    // A flushing seek: the sink drops what it holds, so the sound follows at
+    // once, from the exact sample.
+    bool Seek(int64_t microseconds) {
+        if (FMode == Mode::Stopped || FEnded || microseconds < 0)
+            return false;
+        bool handed = false;
+        FAwaitingData = false;
+        {
+            std::lock_guard lock(FQueueMutex);
+            FHeardAtNs = 0;
+            handed = !FHandedUri.empty();
+            // Back before the end: the playbin asks for a follower again.
+            FTooLate = false;
+        }
+        // Once the playbin has the next file, a seek would start that one.
+        if (handed && !Reopen())
+            return Fail();
+        if (!gst_element_seek_simple(FPipeline.get(), GST_FORMAT_TIME,
+                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                     microseconds * GST_USECOND))
+            return false;
+        // Until the sink holds data from the new place again the pipeline
+        // knows no position; that takes a few milliseconds of decoding.
+        gst_element_get_state(FPipeline.get(), nullptr, nullptr, kPrerollTimeout);
+        if (handed && FMode == Mode::Playing &&
+            gst_element_set_state(FPipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+            return Fail();
+        return true;
+    }
+
     // uri empty: calls off. Refused once the decoder has passed the point
     // where the playbin asks for a follower, or while one is on its way.
     bool Queue(std::string uri) {
@@ -254,6 +319,11 @@ private:
     void Unhook() {
         gst_bus_set_sync_handler(FBus.get(), nullptr, nullptr, nullptr);
         g_signal_handlers_disconnect_by_data(FPipeline.get(), this);
+        // The pipeline may serve another channel: nothing of it calls this one.
+        if (FProbePad && FProbe != 0)
+            gst_pad_remove_probe(FProbePad.get(), FProbe);
+        FProbePad.reset();
+        FProbe = 0;
     }
 
     void PollBus() {
@@ -353,11 +423,71 @@ private:
                     handed = true;
                 }
             }
-            if (handed)
-                self->FireSyncs(self->FNextSyncs, self->MsStillToPlay(duration));
+            if (handed) {
+                const uint32_t ms = self->MsStillToPlay(duration);
+                {
+                    std::lock_guard lock(self->FQueueMutex);
+                    self->FDurationBefore = duration;
+                    self->FHeardAtNs = SteadyNs() + int64_t{ms} * 1000000;
+                }
+                self->FAwaitingData = true;
+                self->FireSyncs(self->FNextSyncs, ms);
+            }
         }
         // The message stays on the bus for PollBus.
         return GST_BUS_PASS;
+    }
+
+    // The sink reports the end of the file before until the new file's
+    // first data has reached it (its segment comes with that data): the
+    // position is then the new file's start. The stream start is posted
+    // on the sink's own streaming thread, ahead of that data.
+    void WatchSinkData() {
+        GstElement* sink = nullptr;
+        g_object_get(FPipeline.get(), "audio-sink", &sink, nullptr);
+        if (!sink)
+            return;
+        if (GstPad* pad = gst_element_get_static_pad(sink, "sink")) {
+            FProbe = gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &OnSinkData, this, nullptr);
+            FProbePad.reset(pad);
+        }
+        gst_object_unref(sink);
+    }
+    static GstPadProbeReturn OnSinkData(GstPad*, GstPadProbeInfo*, gpointer data) {
+        auto* self = static_cast<TChannel*>(data);
+        if (self->FAwaitingData)
+            self->FAwaitingData = false;
+        return GST_PAD_PROBE_OK;
+    }
+
+    // Opens the file heard again, prerolled, in place of the next one that
+    // the playbin holds; that one waits to be asked for anew near the end.
+    bool Reopen() {
+        // The decoder going down may still ask for a follower: only after
+        // this no streaming thread runs.
+        gst_element_set_state(FPipeline.get(), GST_STATE_READY);
+        {
+            std::lock_guard lock(FQueueMutex);
+            if (!FHandedUri.empty())
+                FQueuedUri = std::move(FHandedUri);
+            FHandedUri.clear();
+            FTooLate = false;
+            g_object_set(FPipeline.get(), "uri", FCurrentUri.c_str(), nullptr);
+        }
+        DrainBus();
+        return Preroll();
+    }
+
+    // While the file before a queued one is still heard: its position
+    // (position true) or length, in microseconds; else -1.
+    int64_t HeardBefore(bool position) {
+        std::lock_guard lock(FQueueMutex);
+        const int64_t left = FHeardAtNs - SteadyNs();
+        if (left <= 0 || FDurationBefore <= 0)
+            return -1;
+        const int64_t at =
+            position ? std::max<int64_t>(0, FDurationBefore - left) : FDurationBefore;
+        return at / GST_USECOND;
     }
 
     const uint32_t FHandle;
@@ -376,11 +506,16 @@ private:
     std::vector<TSync> FNextSyncs;  // as a queued file becomes audible
     // The queue, shared with the streaming threads.
     std::mutex FQueueMutex;
-    std::string FCurrentUri;       // what plays now
-    std::string FQueuedUri;        // to follow, not yet asked for
-    std::string FHandedUri;        // given to the playbin, not yet begun
-    gint64 FCurrentDuration = -1;  // of what plays now, when the next was queued
-    bool FTooLate = false;         // asked for a follower when none was queued
+    std::string FCurrentUri;                 // what plays now
+    std::string FQueuedUri;                  // to follow, not yet asked for
+    std::string FHandedUri;                  // given to the playbin, not yet begun
+    gint64 FCurrentDuration = -1;            // of what plays now, when the next was queued
+    bool FTooLate = false;                   // asked for a follower when none was queued
+    gint64 FDurationBefore = -1;             // of the file still heard after a queued one began
+    int64_t FHeardAtNs = 0;                  // when that one is heard (steady clock)
+    std::atomic<bool> FAwaitingData{false};  // a queued file began; none of its data arrived
+    std::unique_ptr<GstPad, ObjectUnref> FProbePad;  // the sink's, watched for data
+    gulong FProbe = 0;
 };
 
 class TGstAudioLibrary final : public TAudioLibrary {
@@ -538,6 +673,18 @@ public:
         const uint32_t sync = FNextSync++;
         c->AddSync(sync, type, proc, user);
         return sync;
+    }
+    int64_t ChannelGetPosition(uint32_t handle) override {
+        TChannel* c = Find(handle);
+        return c ? c->Position() : -1;
+    }
+    int64_t ChannelGetLength(uint32_t handle) override {
+        TChannel* c = Find(handle);
+        return c ? c->Length() : -1;
+    }
+    bool ChannelSetPosition(uint32_t handle, int64_t position) override {
+        TChannel* c = Find(handle);
+        return c && c->Seek(position);
     }
     bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
         TChannel* c = Find(handle);

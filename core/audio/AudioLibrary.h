@@ -58,6 +58,15 @@ public:
     // queued file that has not begun. False when the library cannot queue here (a module, the end
     // is too near, the file is already on its way): the caller plays the file after the end.
     virtual bool ChannelQueueNext(uint32_t, const std::string&) { return false; }
+    // Where the channel's sound stands and how long its file is, in
+    // microseconds; -1 when not known (no such channel, not yet opened far
+    // enough, or a library without positions). Once a queued file is heard
+    // they are that file's; before, the file still heard.
+    virtual int64_t ChannelGetPosition(uint32_t) { return -1; }
+    virtual int64_t ChannelGetLength(uint32_t) { return -1; }
+    // Moves a playing or paused channel to the position (microseconds from
+    // the start of the file heard); false when it cannot.
+    virtual bool ChannelSetPosition(uint32_t, int64_t) { return false; }
 };
 
 // The real library over GStreamer, playing on the desktop's default audio

@@ -118,6 +118,24 @@ TPlayerState TBassPlayer::State() {
     }
 }
 
+int64_t TBassPlayer::Position() {
+    return Channel == 0 ? -1 : FLibrary.ChannelGetPosition(Channel);
+}
+
+int64_t TBassPlayer::Length() {
+    return Channel == 0 ? -1 : FLibrary.ChannelGetLength(Channel);
+}
+
+bool TBassPlayer::Seek(int64_t position) {
+    return Channel != 0 && position >= 0 && FLibrary.ChannelSetPosition(Channel, position);
+}
+
+void TBassPlayer::SetVolume(float volume) {
+    Volume = std::clamp(volume, 0.0f, 100.0f);
+    if (Channel != 0)
+        FLibrary.ChannelSetAttribute(Channel, kAttribVolume, Volume);
+}
+
 bool TBassPlayer::Queue(const std::string& fileName) {
     if (Channel == 0 || (fileName.empty() && FQueued.empty()))
         return false;

@@ -46,6 +46,16 @@ public:
     void Resume();
     TPlayerState State();
 
+    // The song heard: where it stands and how long it is, in microseconds;
+    // -1 when not known or nothing plays.
+    int64_t Position();
+    int64_t Length();
+    // Moves the song to position (microseconds); false when nothing plays
+    // or the library cannot.
+    bool Seek(int64_t position);
+    // The volume (0 to 100) of the song playing and of every song after it.
+    void SetVolume(float volume);
+
     // Queues fileName to follow the playing song without a gap; "" calls off
     // a queued song that has not begun. False when nothing plays or the
     // library cannot queue it now: the song is then played after the end, as

@@ -61,6 +61,31 @@ public Q_SLOTS:
     }
 };
 
+// What the player announced: the changed properties in order, and the
+// positions of its Seeked signals.
+class ChangeRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    std::vector<QVariantMap> Changes;
+    std::vector<qlonglong> Seeks;
+
+    // The values a property was announced with, in order.
+    QVariantList Announced(const QString& name) const {
+        QVariantList values;
+        for (const QVariantMap& changed : Changes)
+            if (changed.contains(name))
+                values.append(changed.value(name));
+        return values;
+    }
+
+public Q_SLOTS:
+    void Changed(const QString&, const QVariantMap& changed, const QStringList&) {
+        Changes.push_back(changed);
+    }
+    void Seeked(qlonglong position) { Seeks.push_back(position); }
+};
+
 class MprisTest : public ::testing::Test {
 protected:
     MprisTest() {
@@ -111,6 +136,19 @@ protected:
             Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
                  {QString::fromLatin1(interface), QString::fromLatin1(name)});
         return value.value<QDBusVariant>().variant();
+    }
+    void SetProperty(const char* name, const QVariant& value) {
+        Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+             {QStringLiteral("org.mpris.MediaPlayer2.Player"), QString::fromLatin1(name),
+              QVariant::fromValue(QDBusVariant(value))});
+    }
+    QVariantMap Metadata() {
+        QVariantMap map;
+        Property("org.mpris.MediaPlayer2.Player", "Metadata").value<QDBusArgument>() >> map;
+        return map;
+    }
+    qlonglong Position() {
+        return Property("org.mpris.MediaPlayer2.Player", "Position").toLongLong();
     }
     QString Status() {
         return Property("org.mpris.MediaPlayer2.Player", "PlaybackStatus").toString();
@@ -218,6 +256,108 @@ TEST_F(MprisTest, ChangesFromTheWindowAreAnnouncedAndRaiseShowsIt) {
     Call(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Raise"));
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.isMinimized()) << "Raise left the window in the task bar";
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
+}
+
+TEST_F(MprisTest, PositionSeekAndVolumeOfTheSongHeard) {
+    const auto kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+    // A long first song to move in; the second one, of 2 s, follows it.
+    WriteSilentMp3(music + "Album/01-Lied 1.mp3", 20, "Titel 1", "Band", "Platte");
+    ChangeRecorder recorder;
+    const QString path = QString::fromLatin1(TMprisService::kObjectPath);
+    ASSERT_TRUE(client->connect(QString(), path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                QStringLiteral("PropertiesChanged"), &recorder,
+                                SLOT(Changed(QString, QVariantMap, QStringList))));
+    ASSERT_TRUE(client->connect(QString(), path, kPlayer, QStringLiteral("Seeked"), &recorder,
+                                SLOT(Seeked(qlonglong))));
+    auto seekTo = [&](const char* method, const QVariantList& args) {
+        recorder.Seeks.clear();
+        Call(kPlayer, QString::fromLatin1(method), args);
+        QTest::qWait(100);  // for a signal to come
+    };
+    auto canSeek = [&] { return Property("org.mpris.MediaPlayer2.Player", "CanSeek").toBool(); };
+    EXPECT_FALSE(canSeek()) << "nothing plays";
+    EXPECT_EQ(Position(), 0);
+    EXPECT_EQ(Property("org.mpris.MediaPlayer2.Player", "Volume").toDouble(), 1.0);
+
+    ASSERT_NO_FATAL_FAILURE(SelectAlbum());
+    Player("Play");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 1"); }, 5000));
+    EXPECT_TRUE(canSeek());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return recorder.Announced(QStringLiteral("CanSeek")) == QVariantList{true}; }, 2000));
+    // Silent frames carry no table of frames: the length is known once the
+    // decoder has read some of them.
+    auto length = [&] { return Metadata().value(QStringLiteral("mpris:length")).toLongLong(); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return length() > 0; }, 2000));
+    const QVariantMap metadata = Metadata();
+    EXPECT_NEAR(metadata.value(QStringLiteral("mpris:length")).toLongLong(), 20e6, 0.1e6);
+    const auto track = metadata.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>();
+    ASSERT_FALSE(track.path().isEmpty());
+    const qlonglong early = Position();
+    QTest::qWait(500);
+    EXPECT_NEAR(Position() - early, 500e3, 200e3) << "the position runs with the song";
+
+    {
+        SCOPED_TRACE("SetPosition, then Seek back by 5 s");
+        seekTo("SetPosition", {QVariant::fromValue(track), qlonglong(15'000'000)});
+        EXPECT_EQ(recorder.Seeks, std::vector<qlonglong>{15'000'000});
+        EXPECT_NEAR(Position(), 15e6, 300e3);
+        seekTo("Seek", {qlonglong(-5'000'000)});
+        ASSERT_EQ(recorder.Seeks.size(), 1u);
+        EXPECT_NEAR(recorder.Seeks[0], 10e6, 300e3);
+        EXPECT_NEAR(Position(), 10e6, 300e3);
+        seekTo("Seek", {qlonglong(-60'000'000)});
+        EXPECT_EQ(recorder.Seeks, std::vector<qlonglong>{0}) << "before the start: the start";
+        EXPECT_LT(Position(), 300'000);
+    }
+    {
+        SCOPED_TRACE("SetPosition for another song or outside this one does nothing");
+        seekTo("SetPosition",
+               {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/de/quintor/tunrax/Song/99"))),
+                qlonglong(12'000'000)});
+        seekTo("SetPosition", {QVariant::fromValue(track), qlonglong(25'000'000)});
+        seekTo("SetPosition", {QVariant::fromValue(track), qlonglong(-1)});
+        EXPECT_TRUE(recorder.Seeks.empty());
+        EXPECT_LT(Position(), 1'000'000);
+        EXPECT_EQ(Title(), QStringLiteral("Titel 1"));
+    }
+    {
+        SCOPED_TRACE("the volume, kept within 0 and 1 and announced");
+        SetProperty("Volume", 0.5);
+        EXPECT_EQ(Property("org.mpris.MediaPlayer2.Player", "Volume").toDouble(), 0.5);
+        SetProperty("Volume", 1.7);
+        EXPECT_EQ(Property("org.mpris.MediaPlayer2.Player", "Volume").toDouble(), 1.0);
+        SetProperty("Volume", 0.25);
+        EXPECT_EQ(recorder.Announced(QStringLiteral("Volume")), (QVariantList{0.5, 1.0, 0.25}));
+    }
+    {
+        SCOPED_TRACE("near the end the next song follows: its own position and length");
+        seekTo("SetPosition", {QVariant::fromValue(track), qlonglong(19'000'000)});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 2"); }, 3000));
+        EXPECT_LT(Position(), 800'000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return length() > 0; }, 2000));
+        EXPECT_NEAR(length(), 2e6, 0.1e6);
+        EXPECT_EQ(Property("org.mpris.MediaPlayer2.Player", "Volume").toDouble(), 0.25);
+        EXPECT_EQ(recorder.Announced(QStringLiteral("CanSeek")), QVariantList{true})
+            << "seekable from song to song";
+    }
+    {
+        SCOPED_TRACE("a Seek past the end goes on to the next song");
+        seekTo("Seek", {qlonglong(5'000'000)});
+        EXPECT_TRUE(recorder.Seeks.empty());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 3"); }, 3000));
+    }
+    Player("Stop");
+    EXPECT_FALSE(canSeek());
+    EXPECT_EQ(Position(), 0);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return recorder.Announced(QStringLiteral("CanSeek")) == (QVariantList{true, false});
+        },
+        2000));
+    seekTo("Seek", {qlonglong(1'000'000)});
+    EXPECT_TRUE(recorder.Seeks.empty()) << "nothing to move";
     ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -314,4 +315,47 @@ TEST(BassPlayer, QueueFollowsThePlayingSong) {
         lib.FireNext(101);
         EXPECT_FALSE(player.QueuedSongStarted());
     }
+}
+
+TEST(BassPlayer, PositionSeekAndVolumeActOnTheSongHeard) {
+    TRecordingAudioLibrary lib;
+    lib.Streams = {"a.mp3", "b.mp3"};
+    lib.Position = 5'000'000;
+    lib.Length = 40'000'000;
+    TBassPlayer player(lib);
+    {
+        SCOPED_TRACE("nothing plays: nothing to ask or move, the volume kept for later");
+        EXPECT_EQ(player.Position(), -1);
+        EXPECT_EQ(player.Length(), -1);
+        EXPECT_FALSE(player.Seek(1'000'000));
+        player.SetVolume(40.0f);
+        EXPECT_TRUE(lib.Calls.empty()) << lib.Calls.front();
+    }
+    player.Play("a.mp3");
+    EXPECT_NE(std::find(lib.Calls.begin(), lib.Calls.end(), "ChannelSetAttribute(100,2,40)"),
+              lib.Calls.end())
+        << "the new song took the volume";
+    lib.Calls.clear();
+    EXPECT_EQ(player.Position(), 5'000'000);
+    EXPECT_EQ(player.Length(), 40'000'000);
+    EXPECT_TRUE(player.Seek(30'000'000));
+    EXPECT_EQ(player.Position(), 30'000'000);
+    EXPECT_FALSE(player.Seek(-1)) << "before the start";
+    lib.SeekResult = false;
+    EXPECT_FALSE(player.Seek(2'000'000)) << "refused by the library";
+    EXPECT_EQ(lib.Calls, (Calls{"ChannelGetPosition(100)", "ChannelGetLength(100)",
+                                "ChannelSetPosition(100,30000000)", "ChannelGetPosition(100)",
+                                "ChannelSetPosition(100,2000000)"}));
+
+    lib.Calls.clear();
+    player.SetVolume(50.0f);
+    player.SetVolume(130.0f);
+    player.SetVolume(-3.0f);
+    EXPECT_EQ(lib.Calls, (Calls{"ChannelSetAttribute(100,2,50)", "ChannelSetAttribute(100,2,100)",
+                                "ChannelSetAttribute(100,2,0)"}));
+    player.SetVolume(50.0f);
+    player.Play("b.mp3");
+    EXPECT_EQ(player.Volume, 50.0f) << "the volume stays for the next song";
+    player.Stop();
+    EXPECT_EQ(player.Position(), -1);
 }

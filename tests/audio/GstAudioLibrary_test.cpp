@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -356,6 +359,230 @@ TEST(GstAudioLibrary, AQueuedSongFollowsWithoutAGap) {
         SCOPED_TRACE("a queued file that cannot be played: " + bad);
         playsAlone([&] { EXPECT_FALSE(player.Queue(bad)); });
     }
+}
+
+namespace {
+
+// A song of 40 s whose tone rises by 100 Hz a second: the pitch of a piece of
+// it tells where in the song it lies.
+constexpr double kSweepSeconds = 40, kSweepFrom = 200, kSweepRise = 100;
+
+// Where in the sweep each piece of 50 ms of a recorded signal lies, in
+// seconds, by the zero crossings of its left channel; NaN for a piece that
+// is silent in part (before, between and after the song, around a pause).
+std::vector<double> SweepPositions(const std::string& raw) {
+    std::vector<int16_t> samples(raw.size() / 2);
+    std::memcpy(samples.data(), raw.data(), samples.size() * 2);
+    const size_t piece = 2205, part = 220;  // frames: 50 ms, and a period of the lowest pitch
+    std::vector<double> positions;
+    for (size_t begin = 0; begin + 2 * piece <= samples.size(); begin += 2 * piece) {
+        int crossings = 0;
+        bool whole = true;
+        for (size_t from = begin; from + 2 * part <= begin + 2 * piece; from += 2 * part) {
+            int peak = 0;
+            for (size_t i = from; i < from + 2 * part; i += 2)
+                peak = std::max(peak, std::abs(int(samples[i])));
+            whole = whole && peak > 1024;
+        }
+        for (size_t i = begin + 2; i < begin + 2 * piece; i += 2)
+            crossings += (samples[i - 2] < 0) != (samples[i] < 0);
+        positions.push_back(whole ? (crossings * 10.0 - kSweepFrom) / kSweepRise : std::nan(""));
+    }
+    return positions;
+}
+
+// Where each run of the recorded song begins: after a silence or a jump (the
+// piece across a jump left out), the median of what its first three pieces
+// tell, as a piece that the sound enters late reads low.
+std::vector<double> Runs(const std::vector<double>& positions) {
+    std::vector<double> starts;
+    double before = std::nan("");
+    bool jumped = false;
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const double at = positions[i];
+        if (std::isnan(at)) {
+            before = at;
+            continue;
+        }
+        if ((std::isnan(before) || jumped) && i + 2 < positions.size()) {
+            double told[3] = {at, positions[i + 1] - 0.05, positions[i + 2] - 0.1};
+            std::sort(std::begin(told), std::end(told));
+            starts.push_back(told[1]);
+        }
+        jumped = !std::isnan(before) && !jumped && std::abs(at - before - 0.05) > 1.0;
+        before = at;
+    }
+    return starts;
+}
+
+// Plays the sweep, moves it to 30 s, pauses, moves it to 10 s, resumes:
+// the player's position follows every move, and so does what is heard.
+void PlaySeekPauseSeek(TAudioLibrary& lib, const std::string& song) {
+    TBassPlayer player(lib);
+    player.Init(nullptr);
+    player.Play(song);
+    ASSERT_NE(player.Channel, 0u);
+    EXPECT_NEAR(double(player.Length()), kSweepSeconds * 1e6, 60e3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const int64_t before = player.Position();
+    EXPECT_GT(before, 300'000) << "the song did not play on";
+    EXPECT_LT(before, 900'000);
+
+    ASSERT_TRUE(player.Seek(30'000'000));
+    const int64_t moved = player.Position();
+    EXPECT_GE(moved, 29'990'000);
+    EXPECT_LT(moved, 30'200'000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_NEAR(double(player.Position()), 30.5e6, 250e3) << "plays on after the move";
+    EXPECT_EQ(player.State(), psPlaying);
+
+    player.Pause();
+    ASSERT_TRUE(player.Seek(10'000'000));
+    EXPECT_EQ(player.State(), psPaused) << "a move keeps the pause";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_NEAR(double(player.Position()), 10e6, 20e3) << "moved while paused, and held";
+    player.Resume();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_NEAR(double(player.Position()), 10.5e6, 250e3);
+    EXPECT_FALSE(player.Seek(-5)) << "before the start";
+    player.Stop();
+    EXPECT_FALSE(player.Seek(1'000'000)) << "nothing plays";
+    EXPECT_EQ(player.Position(), -1);
+}
+
+void ExpectHeardAt(const std::string& raw) {
+    const std::vector<double> positions = SweepPositions(raw);
+    ASSERT_GT(positions.size(), 20u) << "less than a second heard";
+    const std::vector<double> starts = Runs(positions);
+    ASSERT_EQ(starts.size(), 3u) << "heard from the start, at 30 s and at 10 s";
+    // The first whole piece after a jump begins within 50 ms after its
+    // target; a piece's pitch tells its place within 0.1 s.
+    EXPECT_NEAR(starts[0], 0.05, 0.15);
+    EXPECT_NEAR(starts[1], 30.05, 0.15);
+    EXPECT_NEAR(starts[2], 10.05, 0.15);
+    const auto last = std::find_if(positions.rbegin(), positions.rend(),
+                                   [](double at) { return !std::isnan(at); });
+    EXPECT_NEAR(*last, 10.5, 0.3) << "the song went on from 10 s";
+}
+
+}  // namespace
+
+TEST(GstAudioLibrary, ASeekMovesWhatIsHeard) {
+    TempDir dir;
+    const std::string song = dir / "sweep.mp3";
+    if (!WriteSweepMp3(song, kSweepSeconds, kSweepFrom, kSweepFrom + kSweepRise * kSweepSeconds))
+        GTEST_SKIP() << "lame is not installed";
+    {
+        SCOPED_TRACE("the decoded signal");
+        // A file sink empties its file at a flushing seek: the signal goes
+        // through a descriptor of the test's own instead.
+        const std::string recording = dir / "decoded.raw";
+        const int fd = ::open(recording.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        ASSERT_GE(fd, 0);
+        {
+            auto lib = CreateGStreamerLibrary(
+                "audioconvert ! audioresample ! audio/x-raw,format=S16LE,rate=44100,channels=2 ! "
+                "fdsink sync=true fd=" +
+                std::to_string(fd));
+            ASSERT_NO_FATAL_FAILURE(PlaySeekPauseSeek(*lib, song));
+        }
+        ::close(fd);
+        ASSERT_NO_FATAL_FAILURE(ExpectHeardAt(ReadFile(recording)));
+    }
+    if (!PulseReachable())
+        GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
+    SCOPED_TRACE("the sound at the null sink");
+    const std::string recording = dir / "sink.raw";
+    TMonitorRecording parec(TestSinkMonitor(), recording);
+    ASSERT_TRUE(parec.Started()) << "cannot start parec";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    {
+        auto lib = CreateGStreamerLibrary();
+        ASSERT_NO_FATAL_FAILURE(PlaySeekPauseSeek(*lib, song));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    parec.Stop();
+    ExpectHeardAt(ReadFile(recording));
+}
+
+// After a queued song has begun, the position and length are that song's.
+TEST(GstAudioLibrary, AfterAQueuedSongBeganThePositionIsItsOwn) {
+    TempDir dir;
+    const std::string one = dir / "one.mp3", two = dir / "two.mp3";
+    if (!WriteToneMp3(one, 1.5, 440) || !WriteToneMp3(two, 3.0, 660))
+        GTEST_SKIP() << "lame is not installed";
+    auto lib = CreateGStreamerLibrary(kTimedSink);
+    TBassPlayer player(*lib);
+    player.Init(nullptr);
+    player.Play(one);
+    EXPECT_NEAR(double(player.Length()), 1.5e6, 60e3);
+    ASSERT_TRUE(player.Queue(two));
+    ASSERT_TRUE(WaitFor([&] { return player.QueuedSongStarted(); }, std::chrono::seconds(3)));
+    EXPECT_LT(player.Position(), 200'000) << "still the first song's position";
+    EXPECT_NEAR(double(player.Length()), 3e6, 60e3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_NEAR(double(player.Position()), 0.5e6, 200e3);
+    ASSERT_TRUE(player.Seek(2'000'000));
+    EXPECT_NEAR(double(player.Position()), 2e6, 100e3) << "the move is within the second song";
+    EXPECT_EQ(player.FileName, two);
+}
+
+// Through the sound server, whose sink takes in a file well ahead of its
+// sound: until the queued song is heard, the position is the first song's,
+// running on to its end.
+TEST(GstAudioLibrary, UntilAQueuedSongIsHeardThePositionIsTheSongBefore) {
+    if (!PulseReachable())
+        GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
+    TempDir dir;
+    const std::string one = dir / "one.mp3", two = dir / "two.mp3";
+    if (!WriteToneMp3(one, 1.5, 440) || !WriteToneMp3(two, 3.0, 660))
+        GTEST_SKIP() << "lame is not installed";
+    auto lib = CreateGStreamerLibrary();
+    TBassPlayer player(*lib);
+    player.Init(nullptr);
+    player.Play(one);
+    ASSERT_TRUE(player.Queue(two));
+    int64_t last = -1;
+    std::vector<int64_t> backwards;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            if (player.QueuedSongStarted())
+                return true;
+            const int64_t now = player.Position();
+            if (now < last - 20'000)
+                backwards.push_back(now);
+            last = std::max(last, now);
+            return false;
+        },
+        std::chrono::seconds(4)));
+    EXPECT_EQ(backwards, std::vector<int64_t>{}) << "after " << last;
+    EXPECT_GT(last, 1'300'000) << "the first song's position ran on to its end";
+    EXPECT_LT(player.Position(), 300'000) << "the second song's own";
+}
+
+// A move back in the song after the playbin has taken the queued file: the
+// song plays on from there, and the queued one still follows at its end.
+TEST(GstAudioLibrary, AMoveBackKeepsTheQueuedSongToFollow) {
+    TempDir dir;
+    const std::string one = dir / "one.mp3", two = dir / "two.mp3";
+    if (!WriteToneMp3(one, 2.0, 440) || !WriteToneMp3(two, 1.0, 660))
+        GTEST_SKIP() << "lame is not installed";
+    auto lib = CreateGStreamerLibrary(kTimedSink);
+    TBassPlayer player(*lib);
+    player.Init(nullptr);
+    player.Play(one);
+    ASSERT_TRUE(player.Queue(two));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1700));
+    EXPECT_FALSE(player.Queue("")) << "the second song should be on its way by now";
+    ASSERT_TRUE(player.Seek(500'000));
+    const auto moved = Clock::now();
+    EXPECT_NEAR(double(player.Position()), 0.5e6, 100e3);
+    EXPECT_EQ(player.FileName, one);
+    ASSERT_TRUE(WaitFor([&] { return player.QueuedSongStarted() || player.State() == psStopped; },
+                        std::chrono::seconds(4)));
+    EXPECT_NEAR(Seconds(moved), 1.5, 0.25) << "the rest of the first song played";
+    EXPECT_EQ(player.FileName, two);
+    EXPECT_EQ(player.State(), psPlaying);
 }
 
 // A song the output holds ready, so that a command is heard at once: the song

@@ -5,7 +5,8 @@
 #
 #   tests/e2e/make_collection.sh FOLDER
 #
-# FOLDER/Musik: long songs (40 s, for pausing, hiding and favourites) and
+# FOLDER/Musik: long songs (40 s, for pausing, hiding and favourites, and one
+# that grows loud at 30 s, for moving within a song) and
 # short ones (2.5 s, to hear songs follow one another);
 # FOLDER/Zweite: another collection, to change to in the settings.
 set -euo pipefail
@@ -25,3 +26,12 @@ song Musik "Glockenspiel/Dreiklang" "03-Sol.mp3" 2.5 784 "Sol" "Glockenspiel" "D
 song Musik "Glockenspiel/Zweiklang" "01-Hell.mp3" 2.5 1047 "Hell" "Glockenspiel" "Zweiklang"
 song Musik "Glockenspiel/Zweiklang" "02-Dunkel.mp3" 2.5 262 "Dunkel" "Glockenspiel" "Zweiklang"
 song Zweite "Posaunenchor/Choräle" "01-Lobet.mp3" 3 349 "Lobet" "Posaunenchor" "Choräle"
+# For moving within a song: 30 s of a quiet tone, then 10 s of a loud one, so
+# that what is heard tells which part plays.
+mkdir -p "$folder/Musik/Sirene/Weckruf"
+sox -q -V1 -n -r 44100 -c 2 -b 16 "$folder/quiet.wav" synth 30 sine 330 vol 0.05
+sox -q -V1 -n -r 44100 -c 2 -b 16 "$folder/loud.wav" synth 10 sine 660 vol 0.5
+sox -q -V1 "$folder/quiet.wav" "$folder/loud.wav" -t wav - |
+    lame --quiet -b 64 --tt "Signal" --ta "Sirene" --tl "Weckruf" - \
+        "$folder/Musik/Sirene/Weckruf/01-Signal.mp3"
+rm "$folder/quiet.wav" "$folder/loud.wav"

@@ -57,7 +57,8 @@ bool Run(const std::vector<std::string>& args) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::string ToneWav(double seconds, double hz) {
+// A sine that sweeps linearly from hz to endHz.
+std::string ToneWav(double seconds, double hz, double endHz) {
     const uint32_t frames = static_cast<uint32_t>(seconds * kRate);
     const uint32_t dataBytes = frames * 4;
     std::string wav = "RIFF";
@@ -73,7 +74,9 @@ std::string ToneWav(double seconds, double hz) {
     wav += "data";
     PutLittleEndian(wav, dataBytes, 4);
     for (uint32_t i = 0; i < frames; ++i) {
-        const double v = 0.5 * std::sin(2 * std::numbers::pi * hz * i / kRate);
+        const double t = double(i) / kRate;
+        const double cycles = hz * t + (endHz - hz) * t * t / (2 * seconds);
+        const double v = 0.5 * std::sin(2 * std::numbers::pi * cycles);
         const auto sample = static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767)));
         PutLittleEndian(wav, sample, 2);
         PutLittleEndian(wav, sample, 2);
@@ -140,8 +143,12 @@ void WriteSilentMp3(const std::string& path, double seconds, const std::string& 
 }
 
 bool WriteToneMp3(const std::string& path, double seconds, double hz) {
+    return WriteSweepMp3(path, seconds, hz, hz);
+}
+
+bool WriteSweepMp3(const std::string& path, double seconds, double hz, double endHz) {
     const std::string wav = path + ".wav";
-    WriteFile(wav, ToneWav(seconds, hz));
+    WriteFile(wav, ToneWav(seconds, hz, endHz));
     const bool ok = Run({"lame", "--quiet", "-b", "128", wav, path});
     ::unlink(wav.c_str());
     return ok;

@@ -25,5 +25,8 @@ void WriteSilentMp3(const std::string& path, double seconds, const std::string& 
 // A sine tone (half full scale, stereo, 44.1 kHz) encoded by `lame` at
 // 128 kbit/s; false when lame is missing or fails.
 bool WriteToneMp3(const std::string& path, double seconds, double hz);
+// The same with a tone that rises evenly from hz to endHz: its pitch tells
+// where in the song a piece of it lies.
+bool WriteSweepMp3(const std::string& path, double seconds, double hz, double endHz);
 
 }  // namespace tunrax::test

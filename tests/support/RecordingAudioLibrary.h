@@ -25,6 +25,9 @@ public:
     uint32_t NextHandle = 100;           // given to the next accepted file
     uint32_t NextSync = 500;
     bool QueueResult = true;  // what ChannelQueueNext answers
+    int64_t Position = -1;    // ChannelGetPosition's answer; ChannelSetPosition moves it
+    int64_t Length = -1;      // ChannelGetLength's answer
+    bool SeekResult = true;   // what ChannelSetPosition answers
 
     // What was called.
     std::vector<std::string> Calls;
@@ -109,6 +112,22 @@ public:
     bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
         Record("ChannelQueueNext", handle, fileName);
         return handle != 0 && QueueResult;
+    }
+
+    int64_t ChannelGetPosition(uint32_t handle) override {
+        Record("ChannelGetPosition", handle);
+        return handle != 0 ? Position : -1;
+    }
+    int64_t ChannelGetLength(uint32_t handle) override {
+        Record("ChannelGetLength", handle);
+        return handle != 0 ? Length : -1;
+    }
+    bool ChannelSetPosition(uint32_t handle, int64_t position) override {
+        Record("ChannelSetPosition", handle, position);
+        if (handle == 0 || !SeekResult)
+            return false;
+        Position = position;
+        return true;
     }
 
 private:

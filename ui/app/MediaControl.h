@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 namespace tunrax {
 
@@ -33,6 +34,16 @@ public:
     virtual bool MediaCanGoNext() const = 0;
     virtual bool MediaCanGoPrevious() const = 0;
     virtual bool MediaCanPlay() const = 0;
+
+    // The song heard: where it stands and how long it is, in microseconds
+    // (-1: not known, nothing plays), and a move within it (false when it
+    // cannot be moved).
+    virtual int64_t MediaPosition() = 0;
+    virtual int64_t MediaLength() = 0;
+    virtual bool MediaSeek(int64_t position) = 0;
+    // The player's volume, 0.0 to 1.0.
+    virtual double MediaVolume() const = 0;
+    virtual void MediaSetVolume(double volume) = 0;
 };
 
 }  // namespace tunrax

@@ -1,5 +1,7 @@
 #include "app/Mpris.h"
 
+#include <algorithm>
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -60,6 +62,8 @@ class TMprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanPause READ CanPause)
     Q_PROPERTY(bool CanSeek READ CanSeek)
     Q_PROPERTY(bool CanControl READ CanControl)
+    Q_PROPERTY(qlonglong Position READ Position)
+    Q_PROPERTY(double Volume READ Volume WRITE SetVolume)
 
 public:
     explicit TMprisPlayerAdaptor(TMprisService* service)
@@ -72,8 +76,17 @@ public:
     bool CanGoPrevious() const { return FService->Control().MediaCanGoPrevious(); }
     bool CanPlay() const { return FService->Control().MediaCanPlay(); }
     bool CanPause() const { return FService->Control().MediaCanPlay(); }
-    bool CanSeek() const { return false; }
+    bool CanSeek() const { return FService->CanSeek(); }
     bool CanControl() const { return true; }
+    qlonglong Position() const { return FService->Position(); }
+    double Volume() const { return FService->Control().MediaVolume(); }
+    void SetVolume(double volume) {
+        FService->Control().MediaSetVolume(std::clamp(volume, 0.0, 1.0));
+        FService->Refresh();
+    }
+
+Q_SIGNALS:
+    void Seeked(qlonglong Position);
 
 public Q_SLOTS:
     void Play() { Do(&TMediaControl::MediaPlay); }
@@ -82,15 +95,36 @@ public Q_SLOTS:
     void Stop() { Do(&TMediaControl::MediaStop); }
     void Next() { Do(&TMediaControl::MediaNext); }
     void Previous() { Do(&TMediaControl::MediaPrevious); }
-    // Songs are played from a whole temporary copy without a position of
-    // their own: seeking does nothing (CanSeek is false).
-    void Seek(qlonglong) {}
-    void SetPosition(const QDBusObjectPath&, qlonglong) {}
+    // A move past the song's end goes on to the next song; one before its
+    // start goes to the start.
+    void Seek(qlonglong offset) {
+        if (!FService->CanSeek())
+            return;
+        const qlonglong target = std::max<qlonglong>(0, FService->Position() + offset);
+        if (const qlonglong length = FService->Length(); length > 0 && target > length) {
+            Next();
+            return;
+        }
+        MoveTo(target);
+    }
+    // Only within the song named: a track id of a song gone by (a late
+    // request) or a position outside the song does nothing.
+    void SetPosition(const QDBusObjectPath& trackId, qlonglong position) {
+        const qlonglong length = FService->Length();
+        if (!FService->CanSeek() || trackId != FService->TrackId() || position < 0 ||
+            (length > 0 && position > length))
+            return;
+        MoveTo(position);
+    }
 
 private:
     void Do(void (TMediaControl::*command)()) {
         (FService->Control().*command)();
         FService->Refresh();
+    }
+    void MoveTo(qlonglong position) {
+        if (FService->Control().MediaSeek(position))
+            Q_EMIT Seeked(position);
     }
     TMprisService* FService;
 };
@@ -137,18 +171,44 @@ QString TMprisService::PlaybackStatus() {
     return QStringLiteral("Stopped");
 }
 
+QDBusObjectPath TMprisService::TrackId() {
+    const int serial = FControl.MediaTrack().Serial;
+    if (FControl.MediaStatus() == TMediaStatus::Stopped || serial == 0)
+        return QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
+    return QDBusObjectPath(QStringLiteral("/de/quintor/tunrax/Song/%1").arg(serial));
+}
+
+qlonglong TMprisService::Position() {
+    if (FControl.MediaStatus() == TMediaStatus::Stopped)
+        return 0;
+    return std::max<qlonglong>(0, FControl.MediaPosition());
+}
+
+qlonglong TMprisService::Length() {
+    // Read once per song: a length that an estimate refines while the song
+    // plays would announce the song again and again.
+    const int serial = FControl.MediaTrack().Serial;
+    if (serial != FLengthSerial || FLength <= 0) {
+        FLengthSerial = serial;
+        FLength = FControl.MediaStatus() == TMediaStatus::Stopped ? -1 : FControl.MediaLength();
+    }
+    return FLength;
+}
+
+bool TMprisService::CanSeek() {
+    // Also while the length is not yet known: a file without a table of its
+    // frames tells it only once the decoder has read some of them.
+    return FControl.MediaStatus() != TMediaStatus::Stopped;
+}
+
 QVariantMap TMprisService::Metadata() {
     QVariantMap metadata;
     TMediaTrack track = FControl.MediaTrack();
-    if (FControl.MediaStatus() == TMediaStatus::Stopped || track.Serial == 0) {
-        metadata.insert(QStringLiteral("mpris:trackid"),
-                        QVariant::fromValue(QDBusObjectPath(
-                            QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"))));
+    metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId()));
+    if (FControl.MediaStatus() == TMediaStatus::Stopped || track.Serial == 0)
         return metadata;
-    }
-    metadata.insert(QStringLiteral("mpris:trackid"),
-                    QVariant::fromValue(QDBusObjectPath(
-                        QStringLiteral("/de/quintor/tunrax/Song/%1").arg(track.Serial))));
+    if (const qlonglong length = Length(); length > 0)
+        metadata.insert(QStringLiteral("mpris:length"), length);
     metadata.insert(QStringLiteral("xesam:title"), track.Title);
     if (!track.Artist.isEmpty())
         metadata.insert(QStringLiteral("xesam:artist"), QStringList{track.Artist});
@@ -165,6 +225,8 @@ QVariantMap TMprisService::PlayerProperties() {
         {QStringLiteral("CanGoPrevious"), FControl.MediaCanGoPrevious()},
         {QStringLiteral("CanPlay"), FControl.MediaCanPlay()},
         {QStringLiteral("CanPause"), FControl.MediaCanPlay()},
+        {QStringLiteral("CanSeek"), CanSeek()},
+        {QStringLiteral("Volume"), FControl.MediaVolume()},
     };
 }
 

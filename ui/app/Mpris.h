@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusObjectPath>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -36,6 +37,13 @@ public:
     // The player's state as the bus sees it.
     QString PlaybackStatus();
     QVariantMap Metadata();
+    QDBusObjectPath TrackId();
+    // The song heard, in microseconds: where it stands (0 when nothing
+    // plays) and how long it is (-1: not known).
+    qlonglong Position();
+    qlonglong Length();
+    // While a song plays or is paused.
+    bool CanSeek();
 
     // Reads the state now and announces what changed.
     void Refresh();
@@ -48,6 +56,8 @@ private:
     bool FRegistered = false;
     QTimer* FPoll = nullptr;
     QVariantMap FAnnounced;  // the player's properties as last announced
+    int FLengthSerial = -1;  // the song whose length FLength holds
+    qlonglong FLength = -1;
 };
 
 }  // namespace tunrax

@@ -143,6 +143,11 @@ public:
     bool MediaCanGoNext() const override;
     bool MediaCanGoPrevious() const override;
     bool MediaCanPlay() const override;
+    int64_t MediaPosition() override;
+    int64_t MediaLength() override;
+    bool MediaSeek(int64_t position) override;
+    double MediaVolume() const override;
+    void MediaSetVolume(double volume) override;
 
     // The caption "Tunrax (1.2.3.4 vom 17.01.12)" for a title, version and
     // build date (yyyy-mm-dd), with the user's date separator.

@@ -140,6 +140,27 @@ bool TfmMain::MediaCanPlay() const {
     return FSource && !FSongs.Empty();
 }
 
+int64_t TfmMain::MediaPosition() {
+    return FPlayer && !FDestroyed ? FPlayer->Position() : -1;
+}
+
+int64_t TfmMain::MediaLength() {
+    return FPlayer && !FDestroyed ? FPlayer->Length() : -1;
+}
+
+bool TfmMain::MediaSeek(int64_t position) {
+    return FPlayer && !FDestroyed && FPlayer->Seek(position);
+}
+
+double TfmMain::MediaVolume() const {
+    return FPlayer ? FPlayer->Volume / 100.0 : 1.0;
+}
+
+void TfmMain::MediaSetVolume(double volume) {
+    if (FPlayer && !FDestroyed)
+        FPlayer->SetVolume(static_cast<float>(volume * 100.0));
+}
+
 void TfmMain::MediaPlay() {
     if (FPlayer && !FDestroyed) {
         FSequencer->Play();
