@@ -2,7 +2,9 @@
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
+#include <unicode/normalizer2.h>
 #include <unicode/stringpiece.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
 #include <algorithm>
@@ -136,6 +138,40 @@ void TNameCollator::SortUnique(std::vector<std::string>& names) const {
         run = runEnd;
     }
     names = std::move(result);
+}
+
+std::string TNameCollator::MatchText(const std::string& name) const {
+    // Most names are plain ASCII: folding their letters is all there is to do.
+    bool ascii = true;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80 || c == '\0') {
+            ascii = false;
+            break;
+        }
+    if (ascii || !FImpl->collator)
+        return AsciiFolded(name);
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* compatible = icu::Normalizer2::getNFKCInstance(status);
+    if (U_FAILURE(status) || !compatible)
+        return AsciiFolded(name);
+    // Width and compatibility forms as the collation takes them, then case
+    // letter by letter: a full folding would turn "ß" into "ss", which the
+    // collation keeps apart. Ignorable characters, which the collation skips,
+    // go.
+    const icu::UnicodeString normal =
+        compatible->normalize(icu::UnicodeString::fromUTF8(DisplayText(name)), status);
+    if (U_FAILURE(status))
+        return AsciiFolded(name);
+    icu::UnicodeString folded;
+    for (int32_t i = 0; i < normal.length();) {
+        const UChar32 c = normal.char32At(i);
+        i += U16_LENGTH(c);
+        if (!u_hasBinaryProperty(c, UCHAR_DEFAULT_IGNORABLE_CODE_POINT))
+            folded.append(u_foldCase(c, U_FOLD_CASE_DEFAULT));
+    }
+    std::string text;
+    folded.toUTF8String(text);
+    return text;
 }
 
 }  // namespace tunrax
