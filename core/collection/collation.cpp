@@ -140,15 +140,41 @@ void TNameCollator::SortUnique(std::vector<std::string>& names) const {
     names = std::move(result);
 }
 
-std::string TNameCollator::MatchText(const std::string& name) const {
-    // Most names are plain ASCII: folding their letters is all there is to do.
-    bool ascii = true;
-    for (char c : name)
-        if (static_cast<unsigned char>(c) >= 0x80 || c == '\0') {
-            ascii = false;
-            break;
+namespace {
+
+// The match text of a name of ASCII and UTF-8 letters U+00C0 to U+00FF, the
+// letters of most western names, without ICU: these are in normal form
+// already, and their capitals fold by one step in the second byte. False
+// for any other name.
+bool LatinMatchText(const std::string& name, std::string& text) {
+    text.clear();
+    text.reserve(name.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c > 0 && c < 0x80) {
+            text += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+            continue;
         }
-    if (ascii || !FImpl->collator)
+        if (c != 0xC3 || i + 1 == name.size())
+            return false;
+        const auto next = static_cast<unsigned char>(name[++i]);
+        if (next < 0x80 || next > 0xBF)
+            return false;
+        // U+00C0 to U+00DE but the sign U+00D7 are capitals of U+00E0 on.
+        const bool capital = next <= 0x9E && next != 0x97;
+        text += static_cast<char>(c);
+        text += static_cast<char>(capital ? next + 0x20 : next);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string TNameCollator::MatchText(const std::string& name) const {
+    std::string latin;
+    if (FImpl->collator && LatinMatchText(name, latin))
+        return latin;
+    if (!FImpl->collator)
         return AsciiFolded(name);
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* compatible = icu::Normalizer2::getNFKCInstance(status);
@@ -158,8 +184,10 @@ std::string TNameCollator::MatchText(const std::string& name) const {
     // letter by letter: a full folding would turn "ß" into "ss", which the
     // collation keeps apart. Ignorable characters, which the collation skips,
     // go.
-    const icu::UnicodeString normal =
-        compatible->normalize(icu::UnicodeString::fromUTF8(DisplayText(name)), status);
+    icu::UnicodeString normal = icu::UnicodeString::fromUTF8(DisplayText(name));
+    // Most names are in that form already: the quick check spares a copy.
+    if (compatible->quickCheck(normal, status) != UNORM_YES)
+        normal = compatible->normalize(normal, status);
     if (U_FAILURE(status))
         return AsciiFolded(name);
     icu::UnicodeString folded;

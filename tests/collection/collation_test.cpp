@@ -120,6 +120,9 @@ TEST(NameCollator, MatchTextFindsPartsAsTheCollationComparesThem) {
         {fullWidth + " Live", "bc", fullWidth.substr(3), true},
         {"ab" + zeroWidth + "c", "ABC", "ab" + zeroWidth + "c", true},
         {"Caf\xC3\xA9", "CAFE", "Caf\xC3\xA9", false},
+        {"Caf\xC3\xA9", "CAF\xC3\x89", "Caf\xC3\xA9", true},
+        {"Ha\xC3\xBF", "HA\xC5\xB8", "Ha\xC3\xBF", true},   // capital outside U+00C0-U+00FF
+        {"Ma\xC3\x97", "MA\xC3\xB7", "Ma\xC3\x97", false},  // signs, not letters
         {"ABBA Gold", "bba g", "BBA G", true},
     };
     for (const Case& c : cases) {
