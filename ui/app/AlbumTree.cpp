@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QSignalBlocker>
+#include <cctype>
 
 #include "app/CatalogueModel.h"
 #include "collection/collation.h"
@@ -28,6 +29,16 @@ void TAlbumTree::ShowNode(int32_t node, bool notify) {
         viewport()->update();
     }
     scrollTo(index);
+}
+
+bool TAlbumTree::StartsWith(const std::string& name, const std::string& prefix) const {
+    // A name that starts with a plain ASCII character starts its match text
+    // with that character folded: most names are turned down by it alone.
+    const auto first = static_cast<unsigned char>(name.empty() ? 0 : name[0]);
+    const auto wanted = static_cast<unsigned char>(prefix.empty() ? 0 : prefix[0]);
+    if (first > 0 && first < 0x80 && wanted > 0 && wanted < 0x80 && std::tolower(first) != wanted)
+        return false;
+    return FCollator.MatchText(name).starts_with(prefix);
 }
 
 void TAlbumTree::keyboardSearch(const QString& search) {
@@ -59,7 +70,7 @@ void TAlbumTree::keyboardSearch(const QString& search) {
         node = FModel->NextShown(node);
     for (int32_t seen = 0; node != TCatalogue::kNone && seen < count;
          node = FModel->NextShown(node), ++seen) {
-        if (FCollator.MatchText(FModel->Catalogue().At(node).Name).starts_with(prefix)) {
+        if (StartsWith(FModel->Catalogue().At(node).Name, prefix)) {
             if (node != current)
                 ShowNode(node);
             return;

@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTreeView>
+#include <string>
 #include <vector>
 
 namespace tunrax {
@@ -37,6 +38,9 @@ public:
     void keyboardSearch(const QString& search) override;
 
 private:
+    // Whether name's match text starts with prefix (a match text).
+    bool StartsWith(const std::string& name, const std::string& prefix) const;
+
     TCatalogueModel* FModel;
     const TNameCollator& FCollator;
     QString FTyped;
