@@ -87,6 +87,14 @@ TAlbumSearch::TAlbumSearch(TAlbumTree* tree, TCatalogueModel* model, const TName
     setClearButtonEnabled(true);
     hide();
     connect(this, &QLineEdit::textChanged, this, &TAlbumSearch::Filter);
+    // A new tree (a scan, another source) has its own folders and no
+    // selection; a search under way goes on in it.
+    connect(model, &TCatalogueModel::Replaced, this, [this] {
+        FSelected = TCatalogue::kNone;
+        FExpanded.clear();
+        if (!isHidden())
+            Filter(text());
+    });
     // Tracks the selection also when a click or the keyboard in the tree
     // makes it, so that Escape keeps it.
     connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,

@@ -55,6 +55,7 @@ void TCatalogueModel::Replace(TCatalogue& catalogue) {
         ApplyFilter();
     }
     endResetModel();
+    Q_EMIT Replaced();
 }
 
 void TCatalogueModel::BeginFilter(const TNameCollator& collator) {

@@ -65,6 +65,11 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+Q_SIGNALS:
+    // The folders were replaced: node numbers of the old ones mean nothing
+    // any more.
+    void Replaced();
+
 private:
     struct Filter;
     void ApplyFilter();

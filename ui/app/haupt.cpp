@@ -237,6 +237,12 @@ void TfmMain::CreateControls() {
     edSuchen = new TAlbumSearch(albumTree, FAlben, *FCollator, tsAlle);
     alleLayout->addWidget(edSuchen);
     alleLayout->addWidget(tvAlben);
+    // The search belongs to the page of the tree: leaving it ends the search,
+    // so that the tree is whole when a command comes back to it.
+    connect(pcSeiten, &QTabWidget::currentChanged, edSuchen, [this](int page) {
+        if (page != 0)
+            edSuchen->Close();
+    });
     connect(Suchen1, &QAction::triggered, this, [this] {
         pcSeiten->setCurrentIndex(0);  // the tree's page, as a click on its tab
         edSuchen->Open();
