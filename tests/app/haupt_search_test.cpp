@@ -185,6 +185,19 @@ TEST_F(AlbumSearchTest, CtrlFFiltersTheTreeEnterSelectsEscapeRestores) {
     EXPECT_EQ(CurrentFolder(form), "\\Die Ärzte\\Geräusch\\");
     EXPECT_TRUE(CurrentShown(form));
     EXPECT_EQ(ShownSongPaths(form).size(), 2u);
+
+    // A folder found, clicked; Escape in the tree ends the search too.
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+    Settle();
+    ASSERT_NO_FATAL_FAILURE(Type(QStringLiteral("berlin")));
+    ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Arzte Live\\Berlin\\"));
+    EXPECT_EQ(ShownSongPaths(form),
+              (std::vector<std::string>{"\\Arzte Live\\Berlin\\01-Zugabe.mp3"}));
+    ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Escape));
+    EXPECT_FALSE(field->isVisible()) << "Escape in the tree leaves the search open";
+    EXPECT_EQ(CurrentFolder(form), "\\Arzte Live\\Berlin\\");
+    EXPECT_TRUE(CurrentShown(form));
+    EXPECT_EQ(ShownRows(form, 100000).size(), static_cast<size_t>(kArtists + 2 + kAlbums + 2 + 1));
 }
 
 TEST_F(AlbumSearchTest, TypeAheadFindsFoldersInCollapsedBranches) {

@@ -95,6 +95,9 @@ TAlbumSearch::TAlbumSearch(TAlbumTree* tree, TCatalogueModel* model, const TName
         if (!isHidden())
             Filter(text());
     });
+    // Escape in the tree, after a click on a folder found, ends the search
+    // as in the field.
+    tree->installEventFilter(this);
     // Tracks the selection also when a click or the keyboard in the tree
     // makes it, so that Escape keeps it.
     connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -174,6 +177,15 @@ void TAlbumSearch::SelectFirstMatch() {
         return;
     }
     FTree->ShowNode(first);
+}
+
+bool TAlbumSearch::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == FTree && event->type() == QEvent::KeyPress && !isHidden() &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        Close();
+        return true;
+    }
+    return QLineEdit::eventFilter(watched, event);
 }
 
 void TAlbumSearch::keyPressEvent(QKeyEvent* event) {

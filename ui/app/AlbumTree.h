@@ -6,8 +6,8 @@
 //
 // TAlbumSearch: the field "Suchen" above the tree. While it is open the tree
 // shows only the folders whose name contains its text, and their parents;
-// Enter selects the first of them, Escape closes the field and shows the
-// whole tree again with the selection kept.
+// Enter selects the first of them, Escape (in the field or the tree) closes
+// the field and shows the whole tree again with the selection kept.
 //
 // Names are compared as the tree sorts them (TNameCollator::MatchText). The
 // collator and the model must outlive both widgets. Nothing here throws.
@@ -61,6 +61,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Filter(const QString& text);
