@@ -24,15 +24,6 @@ using namespace tunrax::bench;
 
 namespace {
 
-long ResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    return -1;
-}
-
 void Key(QWidget* to, QChar letter) {
     QKeyEvent press(QEvent::KeyPress, letter.toUpper().unicode(), Qt::NoModifier, QString(letter));
     QKeyEvent release(QEvent::KeyRelease, letter.toUpper().unicode(), Qt::NoModifier,
