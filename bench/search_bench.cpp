@@ -57,9 +57,9 @@ int main(int argc, char** argv) {
     TNameCollator collator;
     QWidget page;
     auto* layout = new QVBoxLayout(&page);
-    auto* model = new TCatalogueModel(&page);
+    auto* tree = new TAlbumTree(collator, &page);
+    TCatalogueModel* model = tree->Model();
     model->Replace(catalogue);
-    auto* tree = new TAlbumTree(model, collator, &page);
     tree->setHeaderHidden(true);
     tree->setUniformRowHeights(true);
     auto* field = new TAlbumSearch(tree, model, collator, &page);

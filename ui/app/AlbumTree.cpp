@@ -10,9 +10,9 @@
 
 namespace tunrax {
 
-TAlbumTree::TAlbumTree(TCatalogueModel* model, const TNameCollator& collator, QWidget* parent)
-    : QTreeView(parent), FModel(model), FCollator(collator) {
-    setModel(model);
+TAlbumTree::TAlbumTree(const TNameCollator& collator, QWidget* parent)
+    : QTreeView(parent), FModel(new TCatalogueModel(this)), FCollator(collator) {
+    setModel(FModel);
 }
 
 void TAlbumTree::ShowNode(int32_t node, bool notify) {

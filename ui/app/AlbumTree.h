@@ -10,7 +10,8 @@
 // the field and shows the whole tree again with the selection kept.
 //
 // Names are compared as the tree sorts them (TNameCollator::MatchText). The
-// collator and the model must outlive both widgets. Nothing here throws.
+// collator must outlive both widgets; the tree owns its model; the field is
+// not to be used once the tree is gone. Nothing here throws.
 #pragma once
 
 #include <QElapsedTimer>
@@ -28,7 +29,10 @@ class TAlbumTree : public QTreeView {
     Q_OBJECT
 
 public:
-    TAlbumTree(TCatalogueModel* model, const TNameCollator& collator, QWidget* parent = nullptr);
+    // Shows a model of its own, which it owns.
+    TAlbumTree(const TNameCollator& collator, QWidget* parent = nullptr);
+
+    TCatalogueModel* Model() const { return FModel; }
 
     // Makes node the current and selected folder, its parents expanded and
     // it scrolled into view. notify false: the selection changes without the

@@ -224,8 +224,8 @@ void TfmMain::CreateControls() {
     tsAlle = new QWidget(pcSeiten);
     auto* alleLayout = new QVBoxLayout(tsAlle);
     alleLayout->setContentsMargins(0, 0, 0, 0);
-    FAlben = new TCatalogueModel(this);
-    auto* albumTree = new TAlbumTree(FAlben, *FCollator, tsAlle);
+    auto* albumTree = new TAlbumTree(*FCollator, tsAlle);
+    FAlben = albumTree->Model();
     tvAlben = albumTree;
     tvAlben->setHeaderHidden(true);
     tvAlben->setUniformRowHeights(true);
