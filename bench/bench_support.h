@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -113,6 +114,16 @@ double BestOf(int rounds, F&& work) {
     for (int i = 0; i < rounds; ++i)
         best = std::min(best, TimeMs(work));
     return best;
+}
+
+// The resident memory of this process (VmRSS), in KiB; -1 when unknown.
+inline long ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return -1;
 }
 
 inline const char* Verdict(bool met) {

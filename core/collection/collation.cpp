@@ -2,7 +2,9 @@
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
+#include <unicode/normalizer2.h>
 #include <unicode/stringpiece.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
 #include <algorithm>
@@ -136,6 +138,68 @@ void TNameCollator::SortUnique(std::vector<std::string>& names) const {
         run = runEnd;
     }
     names = std::move(result);
+}
+
+namespace {
+
+// The match text of a name of ASCII and UTF-8 letters U+00C0 to U+00FF, the
+// letters of most western names, without ICU: these are in normal form
+// already, and their capitals fold by one step in the second byte. False
+// for any other name.
+bool LatinMatchText(const std::string& name, std::string& text) {
+    text.clear();
+    text.reserve(name.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c > 0 && c < 0x80) {
+            text += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+            continue;
+        }
+        if (c != 0xC3 || i + 1 == name.size())
+            return false;
+        const auto next = static_cast<unsigned char>(name[++i]);
+        if (next < 0x80 || next > 0xBF)
+            return false;
+        // U+00C0 to U+00DE but the sign U+00D7 are capitals of U+00E0 on.
+        const bool capital = next <= 0x9E && next != 0x97;
+        text += static_cast<char>(c);
+        text += static_cast<char>(capital ? next + 0x20 : next);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string TNameCollator::MatchText(const std::string& name) const {
+    std::string latin;
+    if (FImpl->collator && LatinMatchText(name, latin))
+        return latin;
+    if (!FImpl->collator)
+        return AsciiFolded(name);
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* compatible = icu::Normalizer2::getNFKCInstance(status);
+    if (U_FAILURE(status) || !compatible)
+        return AsciiFolded(name);
+    // Width and compatibility forms as the collation takes them, then case
+    // letter by letter: a full folding would turn "ß" into "ss", which the
+    // collation keeps apart. Ignorable characters, which the collation skips,
+    // go.
+    icu::UnicodeString normal = icu::UnicodeString::fromUTF8(DisplayText(name));
+    // Most names are in that form already: the quick check spares a copy.
+    if (compatible->quickCheck(normal, status) != UNORM_YES)
+        normal = compatible->normalize(normal, status);
+    if (U_FAILURE(status))
+        return AsciiFolded(name);
+    icu::UnicodeString folded;
+    for (int32_t i = 0; i < normal.length();) {
+        const UChar32 c = normal.char32At(i);
+        i += U16_LENGTH(c);
+        if (!u_hasBinaryProperty(c, UCHAR_DEFAULT_IGNORABLE_CODE_POINT))
+            folded.append(u_foldCase(c, U_FOLD_CASE_DEFAULT));
+    }
+    std::string text;
+    folded.toUTF8String(text);
+    return text;
 }
 
 }  // namespace tunrax

@@ -28,6 +28,12 @@ public:
     // sorted list that ignores duplicates as they are added. Names that only
     // collate equal (e.g. differing by an ignorable character) are all kept.
     void SortUnique(std::vector<std::string>& names) const;
+    // The name as text for finding parts of it as the collation compares
+    // them without regard to case: the part's MatchText occurs in the name's
+    // MatchText. Case and width variants are folded letter by letter and
+    // ignorable characters dropped; accents stay, so "a" does not find "ä",
+    // and "ß" stays apart from "ss". Valid UTF-8.
+    std::string MatchText(const std::string& name) const;
 
 private:
     struct Impl;

@@ -97,3 +97,41 @@ TEST(NameCollator, TakesTheLocaleFromTheEnvironment) {
     EXPECT_GT(TNameCollator("sv_SE").Compare(a, "z"), 0) << "argument before environment";
     EXPECT_LT(TNameCollator("de_DE").Compare(a, "z"), 0);
 }
+
+TEST(NameCollator, MatchTextFindsPartsAsTheCollationComparesThem) {
+    TNameCollator collator("de_DE");
+    auto finds = [&](const std::string& name, const std::string& part) {
+        return collator.MatchText(name).find(collator.MatchText(part)) != std::string::npos;
+    };
+    const std::string fullWidth = "\xEF\xBC\xA1\xEF\xBC\xA2\xEF\xBC\xA3";  // ABC, full width
+    struct Case {
+        std::string name, part;  // part: a piece of name or what collates equal to it
+        std::string piece;       // the piece of name that part stands for
+        bool found;
+    };
+    const std::string sz = "\xC3\x9F", capitalSz = "\xE1\xBA\x9E", zeroWidth = "\xE2\x80\x8B";
+    const Case cases[] = {
+        {"Die \xC3\x84rzte", "\xC3\x84RZTE", "\xC3\x84rzte", true},
+        {"Die \xC3\x84rzte", "arzte", "\xC3\x84rzte", false},
+        {"Die \xC3\x84rzte", "ae", "\xC3\x84", false},
+        {"K\xE4se und Brot", "K\xC3\x84SE", "K\xE4se", true},  // Windows-1252 name
+        {"Stra" + sz + "enmusik", "STRASSE", "Stra" + sz + "e", false},
+        {"Stra" + sz + "enmusik", "STRA" + capitalSz + "E", "Stra" + sz + "e", true},
+        {fullWidth + " Live", "bc", fullWidth.substr(3), true},
+        {"ab" + zeroWidth + "c", "ABC", "ab" + zeroWidth + "c", true},
+        {"Caf\xC3\xA9", "CAFE", "Caf\xC3\xA9", false},
+        {"Caf\xC3\xA9", "CAF\xC3\x89", "Caf\xC3\xA9", true},
+        {"Ha\xC3\xBF", "HA\xC5\xB8", "Ha\xC3\xBF", true},   // capital outside U+00C0-U+00FF
+        {"Ma\xC3\x97", "MA\xC3\xB7", "Ma\xC3\x97", false},  // signs, not letters
+        {"ABBA Gold", "bba g", "BBA G", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + " / " + c.part);
+        // The expectation is the collation's own verdict on the piece.
+        ASSERT_EQ(collator.Compare(c.piece, c.part) == 0, c.found);
+        EXPECT_EQ(finds(c.name, c.part), c.found);
+    }
+    EXPECT_TRUE(finds("Egal", "")) << "the empty text is in every name";
+    EXPECT_EQ(collator.MatchText(std::string("A\0BC", 4)), collator.MatchText("a"))
+        << "a name ends at its first zero byte, as it is shown";
+}

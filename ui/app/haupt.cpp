@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/AlbumTree.h"
 #include "app/CatalogueModel.h"
 #include "app/QtProgress.h"
 #include "app/SongListView.h"
@@ -120,6 +121,7 @@ TfmMain::~TfmMain() {
 
 void TfmMain::NameControls() {
     const std::pair<QObject*, const char*> controls[] = {{MainMenu1, "MainMenu1"},
+                                                         {Suchen1, "Suchen1"},
                                                          {Aktualisieren1, "Aktualisieren1"},
                                                          {Beenden1, "Beenden1"},
                                                          {Einstellungen1, "Einstellungen1"},
@@ -133,6 +135,7 @@ void TfmMain::NameControls() {
                                                          {tsFavoriten, "tsFavoriten"},
                                                          {imFavoriten, "imFavoriten"},
                                                          {tvAlben, "tvAlben"},
+                                                         {edSuchen, "edSuchen"},
                                                          {lvLieder, "lvLieder"},
                                                          {laTitel, "laTitel"},
                                                          {laInterpret, "laInterpret"},
@@ -156,6 +159,8 @@ void TfmMain::CreateControls() {
     // "Minimieren" at the bar's right end.
     MainMenu1 = new QMenuBar(this);
     QMenu* datei = MainMenu1->addMenu(QStringLiteral("&Datei"));
+    Suchen1 = datei->addAction(QStringLiteral("Suchen"));
+    Suchen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     Aktualisieren1 = datei->addAction(QStringLiteral("Aktualisieren"));
     datei->addSeparator();
     Beenden1 = datei->addAction(QStringLiteral("&Beenden"));
@@ -219,9 +224,9 @@ void TfmMain::CreateControls() {
     tsAlle = new QWidget(pcSeiten);
     auto* alleLayout = new QVBoxLayout(tsAlle);
     alleLayout->setContentsMargins(0, 0, 0, 0);
-    tvAlben = new QTreeView(tsAlle);
-    FAlben = new TCatalogueModel(tvAlben);
-    tvAlben->setModel(FAlben);
+    auto* albumTree = new TAlbumTree(*FCollator, tsAlle);
+    FAlben = albumTree->Model();
+    tvAlben = albumTree;
     tvAlben->setHeaderHidden(true);
     tvAlben->setUniformRowHeights(true);
     tvAlben->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -229,7 +234,19 @@ void TfmMain::CreateControls() {
     tvAlben->setMouseTracking(true);  // hot tracking
     tvAlben->setContextMenuPolicy(Qt::CustomContextMenu);
     KeepSelectionVisible(tvAlben);
+    edSuchen = new TAlbumSearch(albumTree, FAlben, *FCollator, tsAlle);
+    alleLayout->addWidget(edSuchen);
     alleLayout->addWidget(tvAlben);
+    // The search belongs to the page of the tree: leaving it ends the search,
+    // so that the tree is whole when a command comes back to it.
+    connect(pcSeiten, &QTabWidget::currentChanged, edSuchen, [this](int page) {
+        if (page != 0)
+            edSuchen->Close();
+    });
+    connect(Suchen1, &QAction::triggered, this, [this] {
+        pcSeiten->setCurrentIndex(0);  // the tree's page, as a click on its tab
+        edSuchen->Open();
+    });
     tsFavoriten = new QWidget(pcSeiten);
     pcSeiten->addTab(tsAlle, QStringLiteral("Alle"));
     pcSeiten->addTab(tsFavoriten, QStringLiteral("Favoriten"));

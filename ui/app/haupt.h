@@ -43,6 +43,7 @@ class QTreeWidget;
 
 namespace tunrax {
 
+class TAlbumSearch;
 class TCatalogueModel;
 class TCustomTransfer;
 class TNameCollator;
@@ -206,6 +207,7 @@ private:
 
     // --- controls, named as their fields (tests find them by these names)
     QMenuBar* MainMenu1 = nullptr;
+    QAction* Suchen1 = nullptr;
     QAction* Aktualisieren1 = nullptr;
     QAction* Beenden1 = nullptr;
     QAction* Einstellungen1 = nullptr;
@@ -219,6 +221,7 @@ private:
     QWidget* tsFavoriten = nullptr;
     QLabel* imFavoriten = nullptr;  // the picture of the page "Favoriten"
     QTreeView* tvAlben = nullptr;
+    TAlbumSearch* edSuchen = nullptr;   // the search field above tvAlben
     TCatalogueModel* FAlben = nullptr;  // the model behind tvAlben
     QTreeWidget* lvLieder = nullptr;
     QLabel* laTitel = nullptr;
