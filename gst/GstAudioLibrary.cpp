@@ -294,18 +294,26 @@ public:
         return true;
     }
 
-    // uri empty: calls off. Refused once the decoder has passed the point
-    // where the playbin asks for a follower, or while one is on its way.
+    // uri empty: calls off, also a file already handed to the playbin that
+    // is not yet heard. A file is refused once the decoder has passed the
+    // point where the playbin asks for a follower, or while one is on its way.
     bool Queue(std::string uri) {
         gint64 duration = -1;
         if (!uri.empty())
             gst_element_query_duration(FPipeline.get(), GST_FORMAT_TIME, &duration);
-        std::lock_guard lock(FQueueMutex);
-        if (FTooLate || FEnded || !FHandedUri.empty())
-            return false;
-        FQueuedUri = std::move(uri);
-        FCurrentDuration = duration;
-        return true;
+        bool handed = false;
+        {
+            std::lock_guard lock(FQueueMutex);
+            handed = !FHandedUri.empty();
+            if (!handed || !uri.empty()) {
+                if (FTooLate || FEnded || handed)
+                    return false;
+                FQueuedUri = std::move(uri);
+                FCurrentDuration = duration;
+                return true;
+            }
+        }
+        return TakeBack();
     }
 
 private:
@@ -458,6 +466,34 @@ private:
         if (self->FAwaitingData)
             self->FAwaitingData = false;
         return GST_PAD_PROBE_OK;
+    }
+
+    // Calls off the file the playbin already holds, not yet heard: the one
+    // heard is opened again and goes on from where it is, so that nothing
+    // follows it that the listener no longer wants. A moment of its sound is
+    // lost, which is the price of a change of plan in a song's last second.
+    bool TakeBack() {
+        if (FMode == Mode::Stopped || FEnded)
+            return false;
+        gint64 position = 0;
+        gst_element_query_position(FPipeline.get(), GST_FORMAT_TIME, &position);
+        const bool playing = FMode == Mode::Playing;
+        FAwaitingData = false;
+        if (!Reopen())
+            return Fail();
+        {
+            std::lock_guard lock(FQueueMutex);
+            FQueuedUri.clear();
+            FHeardAtNs = 0;
+        }
+        gst_element_seek_simple(FPipeline.get(), GST_FORMAT_TIME,
+                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                std::max<gint64>(position, 0));
+        gst_element_get_state(FPipeline.get(), nullptr, nullptr, kPrerollTimeout);
+        if (playing &&
+            gst_element_set_state(FPipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+            return Fail();
+        return true;
     }
 
     // Opens the file heard again, prerolled, in place of the next one that

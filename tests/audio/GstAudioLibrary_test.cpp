@@ -351,6 +351,18 @@ TEST(GstAudioLibrary, AQueuedSongFollowsWithoutAGap) {
             ASSERT_TRUE(player.Queue(""));
         });
     }
+    {
+        // The playbin has taken the next file long before the end (it reads
+        // a short file whole at once): a change of plan then must still keep
+        // that file from being heard.
+        SCOPED_TRACE("called off after the playbin took it");
+        playsAlone([&] {
+            ASSERT_TRUE(player.Queue(two));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            ASSERT_TRUE(player.Queue(""));
+            EXPECT_EQ(player.QueuedFileName(), "");
+        });
+    }
     std::string text;
     for (int i = 0; i < 200; ++i)
         text += "This is a plain text file and no audio at all.\n";
@@ -572,8 +584,9 @@ TEST(GstAudioLibrary, AMoveBackKeepsTheQueuedSongToFollow) {
     player.Init(nullptr);
     player.Play(one);
     ASSERT_TRUE(player.Queue(two));
+    // By now the playbin holds the second song: it reads a short file whole
+    // long before its end.
     std::this_thread::sleep_for(std::chrono::milliseconds(1700));
-    EXPECT_FALSE(player.Queue("")) << "the second song should be on its way by now";
     ASSERT_TRUE(player.Seek(500'000));
     const auto moved = Clock::now();
     EXPECT_NEAR(double(player.Position()), 0.5e6, 100e3);
