@@ -133,7 +133,9 @@ std::string TargetBelowFolder(const std::string& targetDir, const std::string& s
     for (const std::string& component : components) {
         if (component.empty() || component == ".")
             continue;
-        below += (below.empty() ? "" : "/") + FatValidName(component);
+        if (!below.empty())
+            below += '/';
+        below += FatValidName(component);
     }
     return below;
 }
@@ -263,7 +265,7 @@ TCopyPlan PlanCopy(const std::string& targetDir, const std::vector<std::string>&
         std::vector<std::string> keep;
         keep.reserve(plan.targets.size());
         for (const std::string& target : plan.targets)
-            keep.push_back("\\" + target.substr(folder.size()));
+            keep.push_back('\\' + target.substr(folder.size()));
         for (const std::string& relative : FilesToClear(folder, keep, keepFolders)) {
             plan.toClear.push_back(folder + relative);
             cleared.insert(FavoriteKey(relative));
