@@ -73,6 +73,16 @@ class Onset:
         return self.at
 
 
+def time_to_sound(player, *command):
+    """From `playerctl COMMAND` to the first audible sample, in ms; None when
+    nothing was heard."""
+    onset = Onset()
+    began = time.monotonic()
+    subprocess.run(["playerctl", f"--player={player}", *command], check=False)
+    heard_at = onset.wait()
+    return None if heard_at is None else (heard_at - began) * 1000
+
+
 def control(player, *args):
     return e2e.sh("playerctl", f"--player={player}", *args)
 
@@ -99,14 +109,11 @@ def measure(command, rounds, player="tunrax"):
             print(f"  {command}: the sink did not fall silent", flush=True)
             continue
         time.sleep(0.5)
-        onset = Onset()
-        began = time.monotonic()
-        subprocess.run(["playerctl", f"--player={player}", command], check=False)
-        heard_at = onset.wait()
-        if heard_at is None:
+        figure = time_to_sound(player, command)
+        if figure is None:
             print(f"  {command}: nothing heard within 5 s", flush=True)
             continue
-        figures.append((heard_at - began) * 1000)
+        figures.append(figure)
     return figures
 
 

@@ -14,7 +14,6 @@ playerctl, PulseAudio's parec). Never fails on a figure: it reports.
 """
 import os
 import statistics
-import subprocess
 import sys
 import time
 
@@ -24,9 +23,9 @@ sys.path.insert(0, here)
 import e2e  # noqa: E402
 from e2e import (cell, click, collection, fresh_home, open_album, playerctl, song_list,  # noqa: E402
                  start, wait_for)
-from remote_start import Onset, measure_programs  # noqa: E402
+from remote_start import measure_programs, time_to_sound  # noqa: E402
 
-# Onset waits for a sample above 3000: the quiet part peaks near 1640, the
+# The time to sound waits for a sample above 3000: the quiet part peaks near 1640, the
 # loud one near 16400.
 
 
@@ -42,14 +41,11 @@ def timed(command, prepare, rounds):
             print(f"  {' '.join(command)}: the sink did not fall quiet", flush=True)
             continue
         time.sleep(0.2)
-        onset = Onset()
-        began = time.monotonic()
-        subprocess.run(["playerctl", "--player=tunrax", *command], check=False)
-        heard_at = onset.wait()
-        if heard_at is None:
+        figure = time_to_sound("tunrax", *command)
+        if figure is None:
             print(f"  {' '.join(command)}: nothing loud within 5 s", flush=True)
             continue
-        figures.append((heard_at - began) * 1000)
+        figures.append(figure)
     return figures
 
 
