@@ -134,6 +134,17 @@ protected:
         Ticks(4);
     }
     Names TempFiles() const { return FolderEntries(GetTempFolder()); }
+    // Records what the player is told (its polls left out), and lets a row
+    // the sequencer selects count as chosen, as the window's list does.
+    Names& PlayerEventsWithSelections() {
+        library.OnEvent = [this](const std::string& event) {
+            if (event != "poll")
+                FPlayerEvents.push_back(event);
+        };
+        view.OnSelect = [this] { sequencer->SongChosen(); };
+        return FPlayerEvents;
+    }
+    Names FPlayerEvents;
     std::string Played() const { return ReadFile(TempFileName()); }
 
     const std::string eins = "\\Album\\01-Eins.mp3";
@@ -269,13 +280,7 @@ TEST_F(PrefetchTest, AFailedPrefetchLeavesNoFileAndTheSongIsFetchedAsUsual) {
 // The song fetched ahead is queued in the player; when the player says it is
 // heard, the list moves on as if it had been started, without starting it.
 TEST_F(PrefetchTest, ASongFetchedAheadFollowsInThePlayerAndTheListMovesOnWhenItIsHeard) {
-    Names events;
-    library.OnEvent = [&](const std::string& event) {
-        if (event != "poll")
-            events.push_back(event);
-    };
-    // As the window's list does when the sequencer selects a row.
-    view.OnSelect = [&] { sequencer->SongChosen(); };
+    Names& events = PlayerEventsWithSelections();
     background.release = true;
     Choose(0);
     ASSERT_TRUE(WaitUntil([&] { return sequencer->PrefetchComplete(); }));
@@ -325,12 +330,7 @@ TEST_F(PrefetchTest, ASongFetchedAheadFollowsInThePlayerAndTheListMovesOnWhenItI
 }
 
 TEST_F(PrefetchTest, ARefusedQueueOrAChangedPlanLeavesTheSongToTheOrdinaryStart) {
-    Names events;
-    library.OnEvent = [&](const std::string& event) {
-        if (event != "poll")
-            events.push_back(event);
-    };
-    view.OnSelect = [&] { sequencer->SongChosen(); };
+    Names& events = PlayerEventsWithSelections();
     background.release = true;
 
     // Too late for the player: asked once, then the song starts as usual.
