@@ -329,6 +329,9 @@ TEST_F(MprisTest, PositionSeekAndVolumeOfTheSongHeard) {
         SetProperty("Volume", 1.7);
         EXPECT_EQ(Property("org.mpris.MediaPlayer2.Player", "Volume").toDouble(), 1.0);
         SetProperty("Volume", 0.25);
+        // The announcement comes over the bus after the call has returned.
+        (void)QTest::qWaitFor(
+            [&] { return recorder.Announced(QStringLiteral("Volume")).size() >= 3; }, 2000);
         EXPECT_EQ(recorder.Announced(QStringLiteral("Volume")), (QVariantList{0.5, 1.0, 0.25}));
     }
     {
