@@ -49,8 +49,12 @@ void DeleteSongFile() {
 TSongSequencer::TSongSequencer(TBassPlayer& player, TSongList& songs, TPlaybackView& view,
                                TSourceAccess source)
     : FPlayer(player), FSongs(songs), FView(view), FSource(std::move(source)) {
-    // Whatever changes the list changes the song that follows.
-    FSongs.SetChangeHook([this] { CancelPrefetch(); });
+    // Whatever changes the list changes the song that follows; an ended
+    // list with new rows starts again from their first.
+    FSongs.SetChangeHook([this] {
+        FSettled = false;
+        CancelPrefetch();
+    });
 }
 
 TSongSequencer::~TSongSequencer() {
@@ -58,6 +62,10 @@ TSongSequencer::~TSongSequencer() {
 }
 
 void TSongSequencer::Tick() {
+    if (!FGoesOn) {
+        WatchEnd();
+        return;
+    }
     ++FTickCount;
     if (FTickCount == 2)
         StartSelectedSong();
@@ -68,11 +76,10 @@ void TSongSequencer::Tick() {
 }
 
 void TSongSequencer::SongChosen() {
-    // The sequencer's own move to the song already heard.
-    if (FFollowing)
-        return;
     FTickCount = 0;
     FStopped = false;
+    FSettled = false;
+    FStartWanted = false;
     // Whatever was chosen starts anew; a song queued would follow the wrong one.
     CallOffQueue();
     // The song fetched ahead is kept only when it is the one chosen (the
@@ -95,15 +102,38 @@ void TSongSequencer::CallOffQueue() noexcept {
 }
 
 void TSongSequencer::StartChosenNow() {
-    if (FTickCount >= 2 || FStopped)
+    const bool wanted = FStartWanted;
+    FStartWanted = false;
+    if (!wanted || FTickCount >= 2 || FStopped)
         return;
     FTickCount = 3;
     StartSelectedSong();
 }
 
+void TSongSequencer::SetListPlays(bool plays) {
+    FListPlays = plays;
+}
+
+void TSongSequencer::SetGoesOn(bool on) {
+    if (on == FGoesOn)
+        return;
+    FGoesOn = on;
+    FSettled = false;
+    // No song is to follow: the one fetched ahead would only wait.
+    if (!on)
+        CancelPrefetch();
+}
+
+bool TSongSequencer::Quiet() const {
+    if (!FGoesOn)
+        return FStatus != TPlaybackStatus::Playing;
+    return FTickCount >= 3 && FSettled;
+}
+
 void TSongSequencer::StartSelectedSong() {
+    FSettled = false;
     const TSongItem* selected = FSongs.SelectedSong();
-    if (!FView.ListShown() || !selected)
+    if (!FListPlays || !selected)
         return;
     // Copies: the list may change while the song is being fetched.
     const std::string caption = selected->Caption;
@@ -130,7 +160,7 @@ void TSongSequencer::StartSelectedSong() {
             FLoadedPath = path;
             FLoadedTags = ReadSongTags(fileName);
             FView.ShowSongInfo(FLoadedTags);
-            SetPlayIcon(true);
+            SetStatus(TPlaybackStatus::Playing);
             FPlayer.Play(fileName);
             PrefetchNext(source, path);
         }
@@ -145,7 +175,7 @@ bool TSongSequencer::RestartParked(const std::string& path, const std::string& c
     ++FSerial;
     FSongCaption = caption;
     FView.ShowSongInfo(FLoadedTags);
-    SetPlayIcon(true);
+    SetStatus(TPlaybackStatus::Playing);
     if (FPlayer.Restart())
         return true;
     FPlayer.Stop();
@@ -158,7 +188,7 @@ void TSongSequencer::PrefetchNext(const TCustomTransfer& source, const std::stri
     // its own, and its successor is fetched then.
     const TSongItem* selected = FSongs.SelectedSong();
     const int next = FSongs.Selected() + 1;
-    if (!selected || selected->Path != playing || next >= FSongs.Size())
+    if (!FGoesOn || !selected || selected->Path != playing || next >= FSongs.Size())
         return;
     std::unique_ptr<TCustomTransfer> background = source.CloneForBackground();
     if (!background)
@@ -181,22 +211,36 @@ void TSongSequencer::PollPlayer() {
         return;
     }
     DeleteSongFile();
-    if (FStopped)
+    if (FStopped) {
+        FSettled = true;
         return;
+    }
+    // A list that does not play is not walked through either.
     const int row = FSongs.Selected();
-    if (row < FSongs.Size() - 1) {
+    if (FListPlays && row < FSongs.Size() - 1) {
         SelectSong(row + 1);
     } else {
         FPrefetch.Cancel();
         FView.ShowNoSong();
-        SetPlayIcon(false);
+        SetStatus(TPlaybackStatus::Stopped);
+        FSettled = true;
     }
+}
+
+void TSongSequencer::WatchEnd() {
+    // Nothing follows; only the song heard is seen to its end, so that
+    // nobody is told it plays once it has stopped.
+    if (FStatus != TPlaybackStatus::Playing || FPlayer.State() != psStopped)
+        return;
+    DeleteSongFile();
+    FView.ShowNoSong();
+    SetStatus(TPlaybackStatus::Stopped);
 }
 
 void TSongSequencer::QueueNext() {
     // Only the song the list goes on to, fetched whole, and only while the
     // list is to go on by itself.
-    if (FQueueTried || FStopped || !FPrefetch.Complete() || !FView.ListShown())
+    if (FQueueTried || FStopped || !FGoesOn || !FPrefetch.Complete() || !FListPlays)
         return;
     const int next = FSongs.Selected() + 1;
     if (FSongs.Selected() == TSongList::kNoRow || next >= FSongs.Size() ||
@@ -221,17 +265,17 @@ void TSongSequencer::GoOnToQueued() {
         FPlayer.FileName = fileName;
     else
         DeleteSongFile();
-    FFollowing = true;
+    // The song is heard already: the selection follows it without a new
+    // choice (which would start it again).
     FSongs.Select(row);
     FView.ShowSelection(FSongs.Selected());
-    FFollowing = false;
     FView.ShowSongStarting(caption);
     ++FSerial;
     FSongCaption = caption;
     FLoadedPath = path;
     FLoadedTags = ReadSongTags(FPlayer.FileName);
     FView.ShowSongInfo(FLoadedTags);
-    SetPlayIcon(true);
+    SetStatus(TPlaybackStatus::Playing);
     FSource([&](TCustomTransfer& source) { PrefetchNext(source, path); });
 }
 
@@ -241,21 +285,16 @@ void TSongSequencer::SelectSong(int row) {
     FView.ShowSelection(FSongs.Selected());
 }
 
-void TSongSequencer::SetPlayIcon(bool on) {
-    FPlayIconOn = on;
-    FView.ShowPlayIcon(on);
+void TSongSequencer::SetStatus(TPlaybackStatus status) {
+    FStatus = status;
+    FView.ShowStatus(status);
 }
 
 TPlaybackStatus TSongSequencer::Status() const {
-    switch (FPlayer.State()) {
-        case psPlaying:
-        case psStalled: return TPlaybackStatus::Playing;
-        case psPaused: return TPlaybackStatus::Paused;
-        case psStopped: break;
-    }
-    // Between two songs of the list (the next one is being fetched) the list
-    // still plays; it stops only at the list's end, on a pause or a stop.
-    return FPlayIconOn && !FStopped ? TPlaybackStatus::Playing : TPlaybackStatus::Stopped;
+    // Set where it changes, not read from the player: between two songs of
+    // the list (the next one is being fetched) the list still plays; it stops
+    // only at the list's end, on a pause or a stop.
+    return FStatus;
 }
 
 bool TSongSequencer::CanGoNext() const {
@@ -270,8 +309,10 @@ bool TSongSequencer::CanGoPrevious() const {
 void TSongSequencer::Play() {
     switch (FPlayer.State()) {
         case psPaused:
+            // The song paused goes on, whatever was chosen meanwhile.
             FPlayer.Resume();
-            SetPlayIcon(true);
+            FSettled = false;
+            SetStatus(TPlaybackStatus::Playing);
             return;
         case psPlaying:
         case psStalled: return;
@@ -283,15 +324,16 @@ void TSongSequencer::Play() {
     if (FSongs.Selected() == TSongList::kNoRow) {
         if (!FSongs.Empty())
             SelectSong(0);
-        return;
+    } else {
+        SongChosen();
     }
-    SongChosen();
+    FStartWanted = FSongs.Selected() != TSongList::kNoRow;
 }
 
 void TSongSequencer::Pause() {
     if (FPlayer.State() == psPlaying) {
         FPlayer.Pause();
-        SetPlayIcon(false);
+        SetStatus(TPlaybackStatus::Paused);
     }
 }
 
@@ -299,19 +341,25 @@ void TSongSequencer::Stop() {
     if (Status() == TPlaybackStatus::Stopped)
         return;
     FStopped = true;
+    FSettled = false;
+    FStartWanted = false;
     FPlayer.Park();
     FView.ShowNoSong();
-    SetPlayIcon(false);
+    SetStatus(TPlaybackStatus::Stopped);
 }
 
 void TSongSequencer::Next() {
-    if (CanGoNext())
+    if (CanGoNext()) {
         SelectSong(FSongs.Selected() + 1);
+        FStartWanted = true;
+    }
 }
 
 void TSongSequencer::Previous() {
-    if (CanGoPrevious())
+    if (CanGoPrevious()) {
         SelectSong(FSongs.Selected() - 1);
+        FStartWanted = true;
+    }
 }
 
 }  // namespace tunrax

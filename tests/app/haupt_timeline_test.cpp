@@ -54,7 +54,7 @@ protected:
 
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
-        Ui(form).mmStart->stop();  // the test gives the ticks
+        form.GiveTicksByHand();  // the test gives the ticks
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
         ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);
         // However far the count was, it now polls every tick.

@@ -34,25 +34,20 @@ namespace {
 using Names = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 
-// Records what the window would show; a selection made by the sequencer
-// reaches OnSelect, as the window's list tells the sequencer of it.
+// Records what the window would show.
 class QuietView : public TPlaybackView {
 public:
     Names Seen;
-    std::function<void()> OnSelect;
 
-    bool ListShown() const override { return true; }
     void ShowSongStarting(const std::string& caption) override {
         Seen.push_back("caption " + caption);
     }
     void ShowSongInfo(const TSongTags&) override { Seen.push_back("info"); }
     void ShowNoSong() override { Seen.push_back("no song"); }
-    void ShowPlayIcon(bool on) override { Seen.push_back(on ? "icon on" : "icon off"); }
-    void ShowSelection(int row) override {
-        Seen.push_back("select " + std::to_string(row));
-        if (OnSelect)
-            OnSelect();
+    void ShowStatus(TPlaybackStatus status) override {
+        Seen.push_back(status == TPlaybackStatus::Playing ? "icon on" : "icon off");
     }
+    void ShowSelection(int row) override { Seen.push_back("select " + std::to_string(row)); }
 };
 
 // What the background copies of the source did; shared with their thread.
@@ -141,7 +136,6 @@ protected:
             if (event != "poll")
                 FPlayerEvents.push_back(event);
         };
-        view.OnSelect = [this] { sequencer->SongChosen(); };
         return FPlayerEvents;
     }
     Names FPlayerEvents;

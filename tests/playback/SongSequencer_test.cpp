@@ -34,9 +34,6 @@ public:
 class RecordingView : public TPlaybackView {
 public:
     explicit RecordingView(Events& seen) : FSeen(seen) {}
-    bool Shown = true;
-
-    bool ListShown() const override { return Shown; }
     void ShowSongStarting(const std::string& caption) override {
         FSeen.push_back("caption " + caption);
     }
@@ -44,7 +41,9 @@ public:
         FSeen.push_back("info " + (tags.Found ? tags.Title : std::string("-")));
     }
     void ShowNoSong() override { FSeen.push_back("no song"); }
-    void ShowPlayIcon(bool on) override { FSeen.push_back(on ? "icon on" : "icon off"); }
+    void ShowStatus(TPlaybackStatus status) override {
+        FSeen.push_back(status == TPlaybackStatus::Playing ? "icon on" : "icon off");
+    }
     void ShowSelection(int row) override { FSeen.push_back("select " + std::to_string(row)); }
 
 private:
@@ -139,9 +138,9 @@ TEST_F(SongSequencerTest, PlaysFromTheChosenSongToTheEndOfTheList) {
 TEST_F(SongSequencerTest, StartsOnlyWithASourceAndAListShown) {
     WriteFile(music + "Album/01-Eins.mp3", SilentMp3Frames(0.1) + Id3v1Tag("Ei_ns", "Band", "A"));
     songs.Select(0);
-    view.Shown = false;
+    sequencer.SetListPlays(false);
     EXPECT_EQ(Ticks(2), Events{}) << "a list left over from an old tree played";
-    view.Shown = true;
+    sequencer.SetListPlays(true);
     auto kept = std::move(source);
     sequencer.SongChosen();
     EXPECT_EQ(Ticks(2), Events{}) << "played without a source";

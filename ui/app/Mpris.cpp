@@ -6,9 +6,9 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QStringList>
-#include <QTimer>
 
 #include "app/MediaControl.h"
+#include "app/PlaybackEvents.h"
 
 namespace tunrax {
 
@@ -147,12 +147,9 @@ TMprisService::TMprisService(TMediaControl& control, const QString& desktopEntry
     }
     FRegistered = true;
     FAnnounced = PlayerProperties();
-    // Changes that did not come through the bus (the window's own controls,
-    // the tray icon, a song's end) are found by looking.
-    FPoll = new QTimer(this);
-    FPoll->setInterval(250);
-    connect(FPoll, &QTimer::timeout, this, &TMprisService::Refresh);
-    FPoll->start();
+    // Every change, whatever caused it (the window's own controls, the tray
+    // icon, a song's end), is announced as it happens.
+    connect(&FControl.MediaEvents(), &TPlaybackEvents::Changed, this, &TMprisService::Refresh);
 }
 
 TMprisService::~TMprisService() {
@@ -164,48 +161,41 @@ TMprisService::~TMprisService() {
 
 QString TMprisService::PlaybackStatus() {
     switch (FControl.MediaStatus()) {
-        case TMediaStatus::Playing: return QStringLiteral("Playing");
-        case TMediaStatus::Paused: return QStringLiteral("Paused");
-        case TMediaStatus::Stopped: break;
+        case TPlaybackStatus::Playing: return QStringLiteral("Playing");
+        case TPlaybackStatus::Paused: return QStringLiteral("Paused");
+        case TPlaybackStatus::Stopped: break;
     }
     return QStringLiteral("Stopped");
 }
 
 QDBusObjectPath TMprisService::TrackId() {
     const int serial = FControl.MediaTrack().Serial;
-    if (FControl.MediaStatus() == TMediaStatus::Stopped || serial == 0)
+    if (FControl.MediaStatus() == TPlaybackStatus::Stopped || serial == 0)
         return QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
     return QDBusObjectPath(QStringLiteral("/de/quintor/tunrax/Song/%1").arg(serial));
 }
 
 qlonglong TMprisService::Position() {
-    if (FControl.MediaStatus() == TMediaStatus::Stopped)
+    if (FControl.MediaStatus() == TPlaybackStatus::Stopped)
         return 0;
     return std::max<qlonglong>(0, FControl.MediaPosition());
 }
 
 qlonglong TMprisService::Length() {
-    // Read once per song: a length that an estimate refines while the song
-    // plays would announce the song again and again.
-    const int serial = FControl.MediaTrack().Serial;
-    if (serial != FLengthSerial || FLength <= 0) {
-        FLengthSerial = serial;
-        FLength = FControl.MediaStatus() == TMediaStatus::Stopped ? -1 : FControl.MediaLength();
-    }
-    return FLength;
+    return FControl.MediaStatus() == TPlaybackStatus::Stopped ? -1 : FControl.MediaTrack().Length;
 }
 
 bool TMprisService::CanSeek() {
     // Also while the length is not yet known: a file without a table of its
     // frames tells it only once the decoder has read some of them.
-    return FControl.MediaStatus() != TMediaStatus::Stopped;
+    return FControl.MediaStatus() != TPlaybackStatus::Stopped;
 }
 
 QVariantMap TMprisService::Metadata() {
     QVariantMap metadata;
     TMediaTrack track = FControl.MediaTrack();
     metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId()));
-    if (FControl.MediaStatus() == TMediaStatus::Stopped || track.Serial == 0)
+    if (FControl.MediaStatus() == TPlaybackStatus::Stopped || track.Serial == 0)
         return metadata;
     if (const qlonglong length = Length(); length > 0)
         metadata.insert(QStringLiteral("mpris:length"), length);

@@ -1,7 +1,7 @@
 // The player on the session bus as an MPRIS media player, so that media
 // keys, the desktop's sound menu and playerctl control it. Calls go to a
-// TMediaControl; its state is read a few times a second and every change is
-// announced, whatever caused it (a click on the tray icon, the list's end).
+// TMediaControl; every change it reports through its events is announced,
+// whatever caused it (a click on the tray icon, the list's end).
 #pragma once
 
 #include <QDBusConnection>
@@ -9,8 +9,6 @@
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
-
-class QTimer;
 
 namespace tunrax {
 
@@ -54,10 +52,7 @@ private:
     QString FDesktopEntry;
     QDBusConnection FConnection;
     bool FRegistered = false;
-    QTimer* FPoll = nullptr;
     QVariantMap FAnnounced;  // the player's properties as last announced
-    int FLengthSerial = -1;  // the song whose length FLength holds
-    qlonglong FLength = -1;
 };
 
 }  // namespace tunrax

@@ -56,8 +56,10 @@ void MoveSongItem(QTreeWidget* view, int from, int to) {
 }
 
 int SelectedRow(const QTreeWidget* view) {
-    QTreeWidgetItem* item = view->currentItem();
-    return item && item->isSelected() ? view->indexOfTopLevelItem(item) : TSongList::kNoRow;
+    // The row drawn selected, wherever the current row is (Tab and Ctrl with
+    // an arrow key move the current row without selecting it).
+    const QList<QTreeWidgetItem*> selected = view->selectedItems();
+    return selected.size() == 1 ? view->indexOfTopLevelItem(selected.first()) : TSongList::kNoRow;
 }
 
 }  // namespace tunrax

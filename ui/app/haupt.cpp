@@ -298,7 +298,6 @@ void TfmMain::VelFormCreate() {
     for (QAction* action : findChildren<QAction*>())
         if (!action->text().isEmpty())
             action->setToolTip(action->text());
-    mmStart->start();
 }
 
 void TfmMain::VelFormAfterCreate() {
@@ -417,7 +416,7 @@ void TfmMain::Einstellungen1Click() {
         // The songs listed came from the old source: on page "Alle" the list
         // follows the new tree, where no album is chosen yet.
         if (pcSeiten->currentIndex() == 0) {
-            FSongs.Clear();
+            FPlayback->ClearList();
             ShowSongs();
         }
         LoadCatalogue();
@@ -431,7 +430,7 @@ void TfmMain::Einstellungen1Click() {
 void TfmMain::acKopierenExecute() {
     if (!FSource || !FSource->Can(CanCopy))
         return;
-    const std::vector<std::string> songs = FSongs.Paths();
+    const std::vector<std::string> songs = Songs().Paths();
     if (songs.empty())
         return;
     const std::string listName = pcSeiten->currentIndex() == 1 ? FFavoriteName : std::string();
@@ -462,8 +461,8 @@ void TfmMain::VelFormDestroy() {
     FIdle->stop();
     mmStart->stop();
     DeleteSongFile();
-    if (FSequencer)
-        FSequencer->CancelPrefetch();
+    if (FPlayback)
+        FPlayback->CancelPrefetch();
     // The chooser's position is stored only once the chooser was filled, so
     // that an unfilled chooser never overwrites the stored list.
     if (FFavoriteChooserFilled) {
@@ -477,9 +476,7 @@ void TfmMain::VelFormDestroy() {
     }
     FFavorites.Clear();
     FSource.Set(nullptr);
-    FSequencer.reset();
-    FPlayer.reset();  // releases the audio output
-    FLibrary.reset();
+    FPlayback.reset();  // releases the audio output
 }
 
 // --- catalogue and album tree
@@ -488,8 +485,7 @@ void TfmMain::LoadCatalogue() {
     AttachTreeChange(false);
     Finally reattach([this] { AttachTreeChange(true); });
     // The song fetched ahead came from the old source.
-    if (FSequencer)
-        FSequencer->CancelPrefetch();
+    FPlayback->CancelPrefetch();
     FSource.Set(nullptr);
     bool alternative = FSettings.ReadBool(kSettings, "Alternativ", false);
     int type = FSettings.ReadInteger(kSettings, "Typ", 0);
@@ -501,6 +497,8 @@ void TfmMain::LoadCatalogue() {
     }
     TCatalogue empty;
     FAlben->Replace(empty);
+    // The songs listed from the old tree stay shown but no longer play.
+    FPlayback->ForgetAlbum();
     if (!FSource || FSource.EndRequested())
         return;
 
@@ -551,7 +549,7 @@ int32_t TfmMain::SelectedNode() const {
 void TfmMain::tvAlbenChange() {
     lvLieder->setUpdatesEnabled(false);
     Finally redraw([this] { lvLieder->setUpdatesEnabled(true); });
-    FSongs.Clear();
+    FPlayback->ClearList();
     ShowSongs();
     int32_t node = SelectedNode();
     if (node == TCatalogue::kNone || !FSource)
@@ -564,17 +562,11 @@ void TfmMain::tvAlbenChange() {
     // one of two names that differ only in case stay every time.
     std::sort(files.begin(), files.end());
     FCollator->SortUnique(files);
-    FSongs.Fill(files, folder);
+    FPlayback->ShowAlbum(files, folder);
     ShowSongs();
 }
 
 // --- playback
-
-void TfmMain::mmStartTimer() {
-    if (FSource.Busy())
-        return;
-    FSequencer->Tick();
-}
 
 // The one way the playback reaches the source.
 bool TfmMain::UseSource(const std::function<void(TCustomTransfer&)>& use) {

@@ -1,12 +1,13 @@
 // The main window: album tree, song list, favourites chooser, the commands of
 // its menu and tool bar, the tray icon, and the program's start and end.
 //
-// Playing the list is the sequencer's (TSongSequencer over the song list
-// TSongList); the window's handlers forward to it and show what it tells.
+// What plays is the playback controller's (TPlaybackController: the list, the
+// player, automatic playing); the window tells it what the user chose and
+// shows what it reports through its events.
 //
 // Handlers may throw tunrax::Error; the application shows the message. The
-// window owns the source, the player and its sequencer, the song list, the
-// collator, the tray icon and every control.
+// window owns the source, the playback controller, the collator, the tray
+// icon and every control.
 #pragma once
 
 #include <QIcon>
@@ -23,8 +24,9 @@
 #include "audio/BassPlayer.h"
 #include "collection/catalogue.h"
 #include "collection/favorites.h"
+#include "playback/PlaybackClock.h"
+#include "playback/PlaybackController.h"
 #include "playback/SongList.h"
-#include "playback/SongSequencer.h"
 #include "sources/SourceOwner.h"
 #include "widgets/TransferWait.h"
 #include "widgets/VelForm.h"
@@ -47,12 +49,13 @@ class TAlbumSearch;
 class TCatalogueModel;
 class TCustomTransfer;
 class TNameCollator;
+class TPlaybackEvents;
 class TProgressBarDisplay;
 class TSingleInstance;
 class TTrayIcon;
 class TVelIniFile;
 
-class TfmMain : public TVelForm, public TMediaControl, private TPlaybackView {
+class TfmMain : public TVelForm, public TMediaControl, private TPlaybackClock {
     Q_OBJECT
 
 public:
@@ -73,7 +76,7 @@ public:
     // The caption without a song: "Tunrax (version vom date)" once started.
     const QString& SavedCaption() const { return FSavedCaption; }
     // How the player does (psStopped in a second instance and once ended).
-    TPlayerState PlayerState() const { return FPlayer ? FPlayer->State() : psStopped; }
+    TPlayerState PlayerState() const { return FPlayback ? FPlayback->Player().State() : psStopped; }
     // The current favourite list: its name (empty for none) and songs.
     const std::string& FavoriteName() const { return FFavoriteName; }
     const TFavoriteList& Favorites() const { return FFavorites; }
@@ -92,10 +95,14 @@ public:
 
     // --- playback
     void mmStartTimer();
-    // The songs listed and what plays of them (no sequencer in a second
-    // instance).
-    const TSongList& Songs() const { return FSongs; }
-    const TSongSequencer& Sequencer() const { return *FSequencer; }
+    // What plays (none in a second instance and once ended): the songs
+    // listed, the sequencer, the song under way.
+    const TPlaybackController& Playback() const { return *FPlayback; }
+    const TSongList& Songs() const { return FPlayback->Songs(); }
+    const TSongSequencer& Sequencer() const { return FPlayback->Sequencer(); }
+    // The ticks of the playback clock come only from the caller (tests that
+    // count them): mmStart no longer runs by itself.
+    void GiveTicksByHand();
 
     // --- catalogue and album tree
     void LoadCatalogue();
@@ -139,16 +146,16 @@ public:
     void MediaPrevious() override;
     void MediaRaise() override;
     void MediaQuit() override;
-    TMediaStatus MediaStatus() override;
+    TPlaybackStatus MediaStatus() const override;
     TMediaTrack MediaTrack() const override;
     bool MediaCanGoNext() const override;
     bool MediaCanGoPrevious() const override;
     bool MediaCanPlay() const override;
     int64_t MediaPosition() override;
-    int64_t MediaLength() override;
     bool MediaSeek(int64_t position) override;
     double MediaVolume() const override;
     void MediaSetVolume(double volume) override;
+    TPlaybackEvents& MediaEvents() override { return *FPlaybackEvents; }
 
     // The caption "Tunrax (1.2.3.4 vom 17.01.12)" for a title, version and
     // build date (yyyy-mm-dd), with the user's date separator.
@@ -180,8 +187,6 @@ private:
     void ShowWindow();
     void ConnectPlayback();
     void CreatePlayer();
-    void StartChosenSoon();
-    void StartChosenNow();
     void ConnectFavoriteCommands();
     void SelectNextSong();
     void MoveFavorite(int delta);
@@ -190,18 +195,21 @@ private:
 
     // Runs use with the current source held; false when there is none.
     bool UseSource(const std::function<void(TCustomTransfer&)>& use);
-    // Shows the song list's rows in lvLieder.
+    // Shows the song list's rows in lvLieder, and the chosen one.
     void ShowSongs();
-    // Makes the song at row the selected one (the song list's change handler
-    // runs); row -1 leaves no song selected.
+    // Shows the chosen song as lvLieder's selected row, without taking that
+    // for a new choice.
+    void ShowChoice();
+    // Chooses the song at row, as a click on it does; row -1 chooses none.
     void SelectSong(int row);
-    // What the sequencer shows.
-    bool ListShown() const override;
-    void ShowSongStarting(const std::string& caption) override;
-    void ShowSongInfo(const TSongTags& tags) override;
-    void ShowNoSong() override;
-    void ShowPlayIcon(bool on) override { SetPlayIcon(on); }
-    void ShowSelection(int row) override { SelectSong(row); }
+    // What the playback controller reports.
+    void ConnectPlaybackEvents();
+    void ShowSongStarting(const QString& caption);
+    void ShowSongInfo();
+    void ShowNoSong();
+    // TPlaybackClock: mmStart, and calls posted to the event loop.
+    void Run(bool on) override;
+    void CallSoon(std::function<void()> call) override;
     // A list is current and its file could be read: it may be edited.
     bool FavoritesEditable() const { return !FFavoriteName.empty() && !FFavoritesUnreadable; }
 
@@ -251,7 +259,6 @@ private:
     TVelIniFile& FSettings;
     std::unique_ptr<TAudioLibrary> FLibrary;
     std::unique_ptr<TMainDialogs> FDialogs;
-    std::unique_ptr<TBassPlayer> FPlayer;
     QString FSavedCaption;
     TFavoriteList FFavorites;
     int32_t FFavoriteChanges = 0;
@@ -270,8 +277,10 @@ private:
     // The current list's file exists but could not be read: the list is shown
     // empty and never written back, so that the file is not replaced.
     bool FFavoritesUnreadable = false;
-    TSongList FSongs;  // what lvLieder shows
-    std::unique_ptr<TSongSequencer> FSequencer;
+    bool FTicksByHand = false;
+    TPlaybackEvents* FPlaybackEvents = nullptr;
+    // Last: its thread of the song fetched ahead ends first.
+    std::unique_ptr<TPlaybackController> FPlayback;
 };
 
 }  // namespace tunrax

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTimer>
@@ -224,7 +225,7 @@ void TfmMain::LoadFavorites() {
     auto show = [this] {
         if (pcSeiten->currentIndex() != 0) {
             std::vector<std::string> entries = FFavorites.Entries();
-            FSongs.Fill(entries, "");
+            FPlayback->ShowFavorites(entries);
             ShowSongs();
         } else {
             lvLieder->viewport()->update();
@@ -255,14 +256,14 @@ void TfmMain::pcSeitenChange() {
         tvAlbenChange();
     } else {
         std::vector<std::string> entries = FFavorites.Entries();
-        FSongs.Fill(entries, "");
+        FPlayback->ShowFavorites(entries);
         ShowSongs();
     }
 }
 
 bool TfmMain::Highlighted(int row) const {
-    return row >= 0 && row < FSongs.Size() && pcSeiten->currentIndex() == 0 &&
-           FFavorites.Contains(FSongs.At(row).Path);
+    return row >= 0 && row < Songs().Size() && pcSeiten->currentIndex() == 0 &&
+           FFavorites.Contains(Songs().At(row).Path);
 }
 
 void TfmMain::AddToFavorites(const std::string& path) {
@@ -286,10 +287,10 @@ void TfmMain::UpdateActions() {
     const bool pageList = pcSeiten->currentIndex() == 1;
     const bool listCurrent = !FFavoriteName.empty();
     const bool listEditable = FavoritesEditable();
-    const bool item = FSongs.SelectedSong() != nullptr;
-    const std::string path = SelectedPath(FSongs);
-    const int index = FSongs.Selected();
-    const int count = FSongs.Size();
+    const bool item = Songs().SelectedSong() != nullptr;
+    const std::string path = SelectedPath(Songs());
+    const int index = Songs().Selected();
+    const int count = Songs().Size();
 
     acNeuListe->setEnabled(pageAll);
     acDelListe->setEnabled(listCurrent && acNeuListe->isEnabled());
@@ -306,8 +307,8 @@ void TfmMain::UpdateActions() {
 }
 
 void TfmMain::SelectNextSong() {
-    const int index = FSongs.Selected();
-    SelectSong(index + 1 < FSongs.Size() ? index + 1 : -1);
+    const int index = Songs().Selected();
+    SelectSong(index + 1 < Songs().Size() ? index + 1 : -1);
 }
 
 void TfmMain::acNeuListeExecute() {
@@ -342,45 +343,47 @@ void TfmMain::acDelListeExecute() {
 }
 
 void TfmMain::acAddExecute() {
-    AddToFavorites(SelectedPath(FSongs));
+    AddToFavorites(SelectedPath(Songs()));
     lvLieder->viewport()->update();
-    if (acNoPlay->isChecked())
+    if (!FPlayback->AutoPlay())
         SelectNextSong();
 }
 
 void TfmMain::acDelExecute() {
-    const int row = FSongs.Selected();
-    RemoveFromFavorites(SelectedPath(FSongs));
+    const int row = Songs().Selected();
+    RemoveFromFavorites(SelectedPath(Songs()));
     if (pcSeiten->currentIndex() == 1 && row != TSongList::kNoRow) {
         // The song leaves the list it shows.
-        FSongs.Remove(row);
-        delete lvLieder->topLevelItem(row);
-        SelectSong(-1);
+        FPlayback->RemoveSong(row);
+        {
+            const QSignalBlocker quiet(lvLieder);
+            delete lvLieder->topLevelItem(row);
+        }
+        ShowChoice();
     }
     lvLieder->viewport()->update();
-    if (acNoPlay->isChecked())
+    if (!FPlayback->AutoPlay())
         SelectNextSong();
 }
 
 void TfmMain::acNoPlayExecute() {
-    // The action toggles its check mark itself.
-    if (acNoPlay->isChecked()) {
-        mmStart->stop();
-        // No song is to start: the one fetched ahead would only wait.
-        if (FSequencer)
-            FSequencer->CancelPrefetch();
-    } else {
-        mmStart->start();
-    }
+    // The action toggled its check mark; the controller's state follows it
+    // and shows itself in the mark again.
+    FPlayback->SetAutoPlay(!acNoPlay->isChecked());
 }
 
 void TfmMain::MoveFavorite(int delta) {
-    acNoPlay->setChecked(true);  // the timer keeps running as it is
-    const int from = FSongs.Selected();
-    const int to = FSongs.MoveSelected(delta);
-    if (to != TSongList::kNoRow)
+    // The list is being arranged: nothing is to start meanwhile, and the
+    // check mark says so.
+    FPlayback->SetAutoPlay(false);
+    const int from = Songs().Selected();
+    const int to = FPlayback->MoveChosenSong(delta);
+    if (to != TSongList::kNoRow) {
+        const QSignalBlocker quiet(lvLieder);
         MoveSongItem(lvLieder, from, to);
-    FFavorites.Assign(FSongs.Paths());
+    }
+    ShowChoice();
+    FFavorites.Assign(Songs().Paths());
     ++FFavoriteChanges;
 }
 
@@ -393,26 +396,27 @@ void TfmMain::acLiedSpaeterExecute() {
 }
 
 void TfmMain::acAddAllExecute() {
-    for (int row = 0; row < FSongs.Size(); ++row)
-        AddToFavorites(FSongs.At(row).Path);
+    for (int row = 0; row < Songs().Size(); ++row)
+        AddToFavorites(Songs().At(row).Path);
     lvLieder->viewport()->update();
 }
 
 void TfmMain::acDelAllExecute() {
     if (pcSeiten->currentIndex() == 1) {
         FFavorites.Clear();
-        FSongs.Clear();
+        std::vector<std::string> none;
+        FPlayback->ShowFavorites(none);
         ShowSongs();
         ++FFavoriteChanges;
     } else {
-        for (int row = 0; row < FSongs.Size(); ++row)
-            RemoveFromFavorites(FSongs.At(row).Path);
+        for (int row = 0; row < Songs().Size(); ++row)
+            RemoveFromFavorites(Songs().At(row).Path);
         lvLieder->viewport()->update();
     }
 }
 
 void TfmMain::acFindExecute() {
-    const std::string song = SelectedPath(FSongs);
+    const std::string song = SelectedPath(Songs());
     const TCatalogue& catalogue = FAlben->Catalogue();
     int32_t album = TCatalogue::kNone;
     for (int32_t parent = TCatalogue::kNone;;) {
@@ -431,14 +435,8 @@ void TfmMain::acFindExecute() {
     if (album == TCatalogue::kNone)
         return;
 
-    mmStart->stop();
-    struct Restart {
-        TfmMain* form;
-        ~Restart() {
-            if (!form->acNoPlay->isChecked())
-                form->mmStart->start();
-        }
-    } restart{this};
+    // No tick counts while the selection moves, also when a step fails.
+    const TPlaybackController::THold hold(*FPlayback);
     // The tree's current node goes too: selecting the album then always
     // lists its songs, also when it was the current node already.
     tvAlben->selectionModel()->clear();
@@ -449,12 +447,12 @@ void TfmMain::acFindExecute() {
     tvAlben->setCurrentIndex(albumIndex);
     tvAlben->scrollTo(albumIndex, QAbstractItemView::PositionAtTop);
     SelectSong(-1);
-    const int row = FSongs.IndexOf(song);
+    const int row = Songs().IndexOf(song);
     if (row != TSongList::kNoRow) {
         SelectSong(row);
         lvLieder->scrollToItem(lvLieder->topLevelItem(row));
     }
-    FSequencer->SkipStart();
+    FPlayback->SkipStart();
 }
 
 }  // namespace tunrax

@@ -1,18 +1,18 @@
-// The playing part of the main window: the song list's sequencer and what it
-// shows, the play icon in the tray, and the window under a remote control
+// The playing part of the main window: what the playback controller reports,
+// shown in the caption, the labels, the song list's selection and the tray
+// icon; the playback clock (mmStart); and the window under a remote control
 // (the desktop's media keys, its sound menu, commands such as playerctl),
-// which acts as the window's own controls do. Choosing another song moves
-// the song list's selection, as the list does when a song ends, and the song
-// starts through the playback timer.
+// which the controller carries out as it does the window's own controls.
+#include <QAction>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTabWidget>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "app/PlaybackEvents.h"
 #include "app/SongListView.h"
 #include "app/haupt.h"
-#include "collection/catalogue.h"
 #include "settings/vel_text.h"
 #include "widgets/TrayIcon.h"
 
@@ -30,9 +30,6 @@ void TfmMain::ConnectPlayback() {
     // The selection, not the current item: a mouse press makes a row current
     // before it selects it, and Tab makes a row current without selecting it.
     connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, Guarded(&TfmMain::lvLiederChange));
-    // The song list knows the chosen row also when only the current row moves.
-    connect(lvLieder, &QTreeWidget::currentItemChanged, this,
-            [this] { FSongs.Select(SelectedRow(lvLieder)); });
     mmStart = new QTimer(this);
     mmStart->setInterval(100);
     connect(mmStart, &QTimer::timeout, this, Guarded(&TfmMain::mmStartTimer));
@@ -40,24 +37,39 @@ void TfmMain::ConnectPlayback() {
     FIconOff = QIcon(QStringLiteral(":/CD_AUS.svg"));
     NBA = new TTrayIcon(this, FIconOff);
     NBA->OnClick = [this](TTrayIcon*) { NBAClick(); };
+    FPlaybackEvents = new TPlaybackEvents(this);
 }
 
 void TfmMain::CreatePlayer() {
     if (!FLibrary)
         FLibrary = CreateGStreamerLibrary();
-    FPlayer = std::make_unique<TBassPlayer>(*FLibrary);
-    FPlayer->OnError = [this](const std::string& text, const std::string& title) {
+    FPlayback = std::make_unique<TPlaybackController>(
+        std::move(FLibrary),
+        [this](const std::function<void(TCustomTransfer&)>& use) { return UseSource(use); },
+        static_cast<TPlaybackClock&>(*this));
+    TBassPlayer& player = FPlayback->Player();
+    player.OnError = [this](const std::string& text, const std::string& title) {
         QMessageBox::critical(this, QString::fromStdString(title), QString::fromStdString(text));
     };
-    FPlayer->Init(reinterpret_cast<void*>(winId()));
-    FSequencer = std::make_unique<TSongSequencer>(
-        *FPlayer, FSongs, static_cast<TPlaybackView&>(*this),
-        [this](const std::function<void(TCustomTransfer&)>& use) { return UseSource(use); });
+    player.Init(reinterpret_cast<void*>(winId()));
+    FPlayback->AddListener(*FPlaybackEvents);
+    ConnectPlaybackEvents();
+}
+
+void TfmMain::ConnectPlaybackEvents() {
+    TPlaybackEvents* events = FPlaybackEvents;
+    connect(events, &TPlaybackEvents::SongStarting, this, &TfmMain::ShowSongStarting);
+    connect(events, &TPlaybackEvents::TrackChanged, this, &TfmMain::ShowSongInfo);
+    connect(events, &TPlaybackEvents::NoSong, this, &TfmMain::ShowNoSong);
+    connect(events, &TPlaybackEvents::StatusChanged, this,
+            [this](TPlaybackStatus status) { SetPlayIcon(status == TPlaybackStatus::Playing); });
+    connect(events, &TPlaybackEvents::ChoiceChanged, this, &TfmMain::ShowChoice);
+    connect(events, &TPlaybackEvents::AutoPlayChanged, this,
+            [this](bool on) { acNoPlay->setChecked(!on); });
 }
 
 void TfmMain::SetPlayIcon(bool on) {
-    // A stopped list sets the same icon every tick; the tray is told only
-    // when the picture changes.
+    // The tray is told only when the picture changes.
     if (FPlayIconSet && FPlayIconOn == on)
         return;
     FPlayIconSet = true;
@@ -68,9 +80,9 @@ void TfmMain::SetPlayIcon(bool on) {
 void TfmMain::NBAClick() {
     switch (NBA->MouseButton()) {
         case TMouseButton::mbLeft:
-            switch (FPlayer->State()) {
+            switch (FPlayback->Player().State()) {
                 case psPlaying: MediaPause(); break;
-                case psPaused: MediaPlay(); break;  // resumes
+                case psPaused: MediaPlay(); break;  // resumes the song paused
                 default: ShowWindow(); break;
             }
             break;
@@ -80,135 +92,144 @@ void TfmMain::NBAClick() {
 }
 
 void TfmMain::lvLiederChange() {
-    FSongs.Select(SelectedRow(lvLieder));
-    if (FSequencer)
-        FSequencer->SongChosen();
+    if (FPlayback)
+        FPlayback->ChooseSong(SelectedRow(lvLieder));
 }
 
 void TfmMain::ShowSongs() {
-    ShowSongList(FSongs, lvLieder);
+    const QSignalBlocker quiet(lvLieder);
+    ShowSongList(Songs(), lvLieder);
+    ShowChoice();
 }
 
-void TfmMain::SelectSong(int row) {
+void TfmMain::ShowChoice() {
+    const int row = Songs().Selected();
+    // A row only current (after Tab into the list) stays current.
+    if (SelectedRow(lvLieder) == row)
+        return;
+    const QSignalBlocker quiet(lvLieder);
     QTreeWidgetItem* item = row >= 0 ? lvLieder->topLevelItem(row) : nullptr;
     if (!item) {
         lvLieder->clearSelection();
         lvLieder->setCurrentItem(nullptr);
         return;
     }
-    // A row may be current without being selected (after Tab into the list):
-    // it is selected explicitly, so that the change handler always runs.
-    lvLieder->setCurrentItem(item);
-    item->setSelected(true);
+    lvLieder->setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect);
+}
+
+void TfmMain::SelectSong(int row) {
+    FPlayback->ChooseSong(row < Songs().Size() ? row : TSongList::kNoRow);
+}
+
+// --- the playback clock
+
+void TfmMain::mmStartTimer() {
+    if (FSource.Busy())
+        return;
+    FPlayback->Tick();
+}
+
+void TfmMain::GiveTicksByHand() {
+    FTicksByHand = true;
+    mmStart->stop();
+}
+
+void TfmMain::Run(bool on) {
+    if (!on)
+        mmStart->stop();
+    else if (!FTicksByHand && !FDestroyed && !mmStart->isActive())
+        mmStart->start();
+}
+
+void TfmMain::CallSoon(std::function<void()> call) {
+    QTimer::singleShot(0, this, [this, call = std::move(call)] {
+        // A transfer under way holds the playback as it holds the ticks.
+        if (FPlayback && !FDestroyed && !FSource.Busy())
+            ShowErrorsOf(call);
+    });
 }
 
 // --- the remote control
 
-TMediaStatus TfmMain::MediaStatus() {
-    if (!FPlayer || FDestroyed)
-        return TMediaStatus::Stopped;
-    switch (FSequencer->Status()) {
-        case TPlaybackStatus::Playing: return TMediaStatus::Playing;
-        case TPlaybackStatus::Paused: return TMediaStatus::Paused;
-        case TPlaybackStatus::Stopped: break;
-    }
-    return TMediaStatus::Stopped;
+TPlaybackStatus TfmMain::MediaStatus() const {
+    if (!FPlayback || FDestroyed)
+        return TPlaybackStatus::Stopped;
+    return FPlayback->Status();
 }
 
 TMediaTrack TfmMain::MediaTrack() const {
     TMediaTrack track;
-    if (!FSequencer)
+    if (!FPlayback)
         return track;
-    track.Serial = FSequencer->Serial();
+    const TTrack& playing = FPlayback->Track();
+    track.Serial = playing.Serial;
     // A song without tags is known by its caption in the list.
-    track.Title =
-        laTitel->text().isEmpty() ? DisplayName(FSequencer->SongCaption()) : laTitel->text();
-    track.Artist = laInterpret->text();
-    track.Album = laAlbum->text();
+    track.Title = DisplayName(playing.Tags.Title);
+    if (track.Title.isEmpty())
+        track.Title = DisplayName(playing.Caption);
+    track.Artist = DisplayName(playing.Tags.Artist);
+    track.Album = DisplayName(playing.Tags.Album);
+    track.Length = playing.Length;
     return track;
 }
 
 bool TfmMain::MediaCanGoNext() const {
-    return FSequencer && FSequencer->CanGoNext();
+    return FPlayback && FPlayback->CanGoNext();
 }
 
 bool TfmMain::MediaCanGoPrevious() const {
-    return FSequencer && FSequencer->CanGoPrevious();
+    return FPlayback && FPlayback->CanGoPrevious();
 }
 
 bool TfmMain::MediaCanPlay() const {
-    return FSource && !FSongs.Empty();
+    return FSource && FPlayback && FPlayback->CanPlay();
 }
 
 int64_t TfmMain::MediaPosition() {
-    return FPlayer && !FDestroyed ? FPlayer->Position() : -1;
-}
-
-int64_t TfmMain::MediaLength() {
-    return FPlayer && !FDestroyed ? FPlayer->Length() : -1;
+    return FPlayback && !FDestroyed ? FPlayback->Position() : -1;
 }
 
 bool TfmMain::MediaSeek(int64_t position) {
-    return FPlayer && !FDestroyed && FPlayer->Seek(position);
+    return FPlayback && !FDestroyed && FPlayback->Seek(position);
 }
 
 double TfmMain::MediaVolume() const {
-    return FPlayer ? FPlayer->Volume / 100.0 : 1.0;
+    return FPlayback ? FPlayback->Volume() : 1.0;
 }
 
 void TfmMain::MediaSetVolume(double volume) {
-    if (FPlayer && !FDestroyed)
-        FPlayer->SetVolume(static_cast<float>(volume * 100.0));
+    if (FPlayback && !FDestroyed)
+        FPlayback->SetVolume(volume);
 }
 
 void TfmMain::MediaPlay() {
-    if (FPlayer && !FDestroyed) {
-        FSequencer->Play();
-        StartChosenSoon();
-    }
+    if (FPlayback && !FDestroyed)
+        FPlayback->Play();
 }
 
 void TfmMain::MediaPause() {
-    if (FPlayer && !FDestroyed)
-        FSequencer->Pause();
+    if (FPlayback && !FDestroyed)
+        FPlayback->Pause();
 }
 
 void TfmMain::MediaPlayPause() {
-    if (MediaStatus() == TMediaStatus::Playing)
-        MediaPause();
-    else
-        MediaPlay();
+    if (FPlayback && !FDestroyed)
+        FPlayback->PlayPause();
 }
 
 void TfmMain::MediaStop() {
-    if (FPlayer && !FDestroyed)
-        FSequencer->Stop();
+    if (FPlayback && !FDestroyed)
+        FPlayback->Stop();
 }
 
 void TfmMain::MediaNext() {
-    if (FSequencer) {
-        FSequencer->Next();
-        StartChosenSoon();
-    }
+    if (FPlayback && !FDestroyed)
+        FPlayback->Next();
 }
 
 void TfmMain::MediaPrevious() {
-    if (FSequencer) {
-        FSequencer->Previous();
-        StartChosenSoon();
-    }
-}
-
-void TfmMain::StartChosenSoon() {
-    // A listener who presses a key wants to hear the song now, not after the
-    // pause that lets a user pass over songs with the arrow keys. Posted, so
-    // that the remote caller has its answer before the song is fetched.
-    QTimer::singleShot(0, this, Guarded(&TfmMain::StartChosenNow));
-}
-
-void TfmMain::StartChosenNow() {
-    if (FSequencer && !FDestroyed && !FSource.Busy())
-        FSequencer->StartChosenNow();
+    if (FPlayback && !FDestroyed)
+        FPlayback->Previous();
 }
 
 void TfmMain::MediaRaise() {
@@ -220,21 +241,18 @@ void TfmMain::MediaQuit() {
     QTimer::singleShot(0, this, &TfmMain::SessionEnd);
 }
 
-// --- what the sequencer shows
+// --- what the playback controller reports
 
-bool TfmMain::ListShown() const {
-    return SelectedNode() != TCatalogue::kNone || pcSeiten->currentIndex() == 1;
-}
-
-void TfmMain::ShowSongStarting(const std::string& caption) {
-    setWindowTitle(FSavedCaption + QStringLiteral(" - ") + DisplayName(caption));
+void TfmMain::ShowSongStarting(const QString& caption) {
+    setWindowTitle(FSavedCaption + QStringLiteral(" - ") + caption);
 }
 
 void TfmMain::ShowNoSong() {
     setWindowTitle(FSavedCaption);
 }
 
-void TfmMain::ShowSongInfo(const TSongTags& tags) {
+void TfmMain::ShowSongInfo() {
+    const TSongTags& tags = FPlayback->Track().Tags;
     laTitel->setText(DisplayName(tags.Title));
     laInterpret->setText(DisplayName(tags.Artist));
     laAlbum->setText(DisplayName(tags.Album));
