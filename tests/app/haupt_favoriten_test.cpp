@@ -234,6 +234,47 @@ TEST_F(FavoritesTest, FindShowsTheSongInItsAlbumWithoutStartingIt) {
     }
 }
 
+TEST_F(FavoritesTest, ArrangingAListChecksTitelNichtAbspielenAndThenNothingStarts) {
+    settings.WriteInteger("Favoriten", "Aktuell", 2);  // the list "Rock"
+    auto owned = std::make_unique<TRecordingAudioLibrary>();
+    TRecordingAudioLibrary& library = *owned;
+    TfmMain form(settings, std::move(owned));
+    ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
+    auto started = [&] {
+        return std::count_if(library.Calls.begin(), library.Calls.end(), [](const std::string& c) {
+            return c.starts_with("StreamCreateFile(");
+        });
+    };
+    ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
+    ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 2);
+    ASSERT_FALSE(Ui(form).acNoPlay->isChecked());
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acLiedFrueher));
+    EXPECT_TRUE(Ui(form).acNoPlay->isChecked()) << "\"Lied früher\" leaves the mark unset";
+    const auto before = started();
+    QTest::qWait(400);
+    EXPECT_EQ(started(), before) << "the song moved started";
+    // What the mark says holds: a song clicked now does not start, nor after
+    // "Lied im Album finden".
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
+    QTest::qWait(400);
+    EXPECT_EQ(started(), before) << "a song started although the mark is set";
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acLiedSpaeter));
+    ASSERT_NO_FATAL_FAILURE(OpenSongMenu(form, 0));
+    ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(Ui(form).PopupMenu1, Ui(form).acFind));
+    ASSERT_EQ(Ui(form).pcSeiten->currentIndex(), 0);
+    EXPECT_TRUE(Ui(form).acNoPlay->isChecked());
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
+    QTest::qWait(400);
+    EXPECT_EQ(started(), before) << "a song started after the find although the mark is set";
+
+    // The mark cleared: the song clicked plays.
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));
+    EXPECT_FALSE(Ui(form).acNoPlay->isChecked());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return started() > before; }, 2000))
+        << "the song chosen did not start once the mark was cleared";
+}
+
 namespace {
 
 // A socket in the file system: it exists, and opening it fails for root too.

@@ -7,10 +7,12 @@
 #include <atomic>
 #include <functional>
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include "app/haupt.h"
@@ -274,4 +276,73 @@ TEST_F(SequencingTest, ASongFetchedAheadFollowsWithoutAStartOfItsOwnAndIsShownWh
                                     form.SavedCaption()}));
     EXPECT_EQ(FolderEntries(GetTempFolder()), std::vector<std::string>{})
         << "files left at the list's end";
+}
+
+TEST_F(SequencingTest, TheSearchHidesTheAlbumWhileItsListPlaysOnAndAClickedSongStarts) {
+    WriteFile(music + "tunrax.dat", "Album\r\nAnderes\r\n");
+    MakeDirs(music + "Anderes");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Record();
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 1"); }, 3000));
+    // A search that the album playing does not match hides it in the tree.
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+    Settle();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Anderes"));
+    Settle();
+    ASSERT_EQ(Ui(form).tvAlben->model()->rowCount(), 1) << "the search did not filter";
+    ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 5) << "the search changed the song list";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == form.SavedCaption(); }, 8000));
+    std::vector<QString> captions;
+    for (const Shown& s : shown)
+        captions.push_back(s.caption);
+    EXPECT_EQ(captions,
+              (std::vector<QString>{form.SavedCaption(), Playing("Lied 1"), Playing("Lied 2"),
+                                    Playing("Lied 3"), Playing("Lied 4"), Playing("Lied 5"),
+                                    form.SavedCaption()}))
+        << "the search stopped the list";
+
+    // A song clicked while the search is open starts as ever.
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 3));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 4"); }, 2000))
+        << "the song clicked during the search did not start";
+}
+
+TEST_F(SequencingTest, TheTrayIconResumesThePausedSongWhateverWasClickedMeanwhile) {
+    for (int i = 1; i <= 3; ++i)
+        WriteSilentMp3(
+            music + "Album/0" + std::to_string(i) + "-Lied " + std::to_string(i) + ".mp3", 5.0,
+            "Lied_" + std::to_string(i), "Band", "Album");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psPlaying; }, 3000));
+    ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
+    ASSERT_EQ(form.PlayerState(), psPaused);
+    const int opened = counts.opened.load();
+
+    // "Titel nicht abspielen", another song clicked, then the tray icon.
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 2));
+    ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
+    QTest::qWait(400);
+    EXPECT_EQ(form.PlayerState(), psPlaying) << "the paused song was not resumed";
+    EXPECT_EQ(counts.opened.load(), opened) << "another song was started";
+    EXPECT_EQ(form.windowTitle(), Playing("Lied 1"));
+    EXPECT_TRUE(form.PlayIconOn());
+}
+
+TEST_F(SequencingTest, WithoutAutomaticPlayingTheSongEndsAndNothingClaimsToPlay) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psPlaying; }, 3000));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));
+    const int opened = counts.opened.load();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psStopped; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.PlayIconOn(); }, 1000))
+        << "the tray icon still shows a song playing";
+    EXPECT_EQ(form.MediaStatus(), TPlaybackStatus::Stopped);
+    EXPECT_EQ(form.windowTitle(), form.SavedCaption());
+    QTest::qWait(400);
+    EXPECT_EQ(counts.opened.load(), opened) << "the next song followed";
+    EXPECT_FALSE(Exists(TempFileName())) << "the temporary file stayed";
 }
