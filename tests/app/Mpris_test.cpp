@@ -259,6 +259,57 @@ TEST_F(MprisTest, ChangesFromTheWindowAreAnnouncedAndRaiseShowsIt) {
     ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
 }
 
+TEST_F(MprisTest, EveryChangeIsAnnouncedWithinATickAndNothingWhileIdle) {
+    ChangeRecorder recorder;
+    ASSERT_TRUE(client->connect(QString(), QString::fromLatin1(TMprisService::kObjectPath),
+                                QStringLiteral("org.freedesktop.DBus.Properties"),
+                                QStringLiteral("PropertiesChanged"), &recorder,
+                                SLOT(Changed(QString, QVariantMap, QStringList))));
+    auto announced = [&](const char* status) {
+        return recorder.Announced(QStringLiteral("PlaybackStatus"))
+            .contains(QString::fromLatin1(status));
+    };
+    ASSERT_NO_FATAL_FAILURE(SelectAlbum());
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return announced("Playing"); }, 5000));
+    // The song's tags and length, as the track record has them.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QVariantList all = recorder.Announced(QStringLiteral("Metadata"));
+            if (all.isEmpty())
+                return false;
+            QVariantMap last;
+            all.last().value<QDBusArgument>() >> last;
+            return last.value(QStringLiteral("mpris:length")).toLongLong() > 0;
+        },
+        1000))
+        << "the song's length was not announced";
+    EXPECT_EQ(Metadata().value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Titel 1"));
+    EXPECT_EQ(Metadata().value(QStringLiteral("xesam:artist")).toStringList(),
+              QStringList{QStringLiteral("Band")});
+
+    // A pause from the tray is on the bus within a tick.
+    recorder.Changes.clear();
+    ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return announced("Paused"); }, 100))
+        << "the pause was not announced within a tick";
+    // Resumed with "Titel nicht abspielen" checked: the song ends, and the
+    // player says it has stopped.
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));
+    ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return announced("Playing"); }, 100));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return announced("Stopped"); }, 4000))
+        << "a song ended without automatic playing still plays on the bus";
+    EXPECT_EQ(Property("org.mpris.MediaPlayer2.Player", "PlaybackStatus").toString(),
+              QStringLiteral("Stopped"));
+
+    // Idle: nothing more is said.
+    QTest::qWait(200);
+    recorder.Changes.clear();
+    QTest::qWait(700);
+    EXPECT_TRUE(recorder.Changes.empty()) << "announcements while nothing changes";
+}
+
 TEST_F(MprisTest, PositionSeekAndVolumeOfTheSongHeard) {
     const auto kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
     // A long first song to move in; the second one, of 2 s, follows it.
