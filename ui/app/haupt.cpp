@@ -525,8 +525,10 @@ void TfmMain::BuildCatalogue() {
     TCatalogue catalogue;
     {
         Finally cleanUp([&] {
-            // The folders found so far stay, also after an error.
+            // The folders found so far stay, also after an error; the songs
+            // listed from the old tree no longer play.
             FAlben->Replace(catalogue);
+            FPlayback->ForgetAlbum();
             FProgress->Hide();
             tvAlben->setUpdatesEnabled(true);
         });
