@@ -299,6 +299,14 @@ private:
         }
         g_object_set(FStandby.get(), "mute", FALSE, nullptr);
     }
+    // Nothing plays soon: freed channels are wound down now rather than at
+    // the next poll, which may not come, and neither they nor the song held
+    // ready to follow keep a stream at the sound server.
+    void Rest() override {
+        WindDown();
+        DropStandby();
+    }
+
     // Freed channels: their playbin waits at READY for the next stream.
     void WindDown() {
         for (std::unique_ptr<TChannel>& channel : FRetiring)

@@ -67,6 +67,9 @@ public:
     // Moves a playing or paused channel to the position (microseconds from
     // the start of the file heard); false when it cannot.
     virtual bool ChannelSetPosition(uint32_t, int64_t) { return false; }
+    // Nothing is to play soon: what was freed and is being kept for the next
+    // start may go now (an idle output need not keep the sound server busy).
+    virtual void Rest() {}
 };
 
 // The real library over GStreamer, playing on the desktop's default audio

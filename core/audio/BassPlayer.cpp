@@ -109,6 +109,12 @@ void TBassPlayer::Resume() {
         OnResume(this);
 }
 
+void TBassPlayer::Rest() {
+    if (!FParked && Channel != 0)
+        Stop();
+    FLibrary.Rest();
+}
+
 TPlayerState TBassPlayer::State() {
     switch (FLibrary.ChannelIsActive(Channel)) {
         case kActivePlaying: return psPlaying;

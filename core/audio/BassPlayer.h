@@ -45,6 +45,10 @@ public:
     void Pause();
     void Resume();
     TPlayerState State();
+    // Nothing is to play soon, and the song has ended (or was parked): an
+    // ended song's channel goes, a parked one stays, and the library lets go
+    // of what it keeps for a quick next start.
+    void Rest();
 
     // The song heard: where it stands and how long it is, in microseconds;
     // -1 when not known or nothing plays.

@@ -213,6 +213,7 @@ void TSongSequencer::PollPlayer() {
     DeleteSongFile();
     if (FStopped) {
         FSettled = true;
+        FPlayer.Rest();
         return;
     }
     // A list that does not play is not walked through either.
@@ -224,6 +225,7 @@ void TSongSequencer::PollPlayer() {
         FView.ShowNoSong();
         SetStatus(TPlaybackStatus::Stopped);
         FSettled = true;
+        FPlayer.Rest();
     }
 }
 
@@ -235,6 +237,7 @@ void TSongSequencer::WatchEnd() {
     DeleteSongFile();
     FView.ShowNoSong();
     SetStatus(TPlaybackStatus::Stopped);
+    FPlayer.Rest();
 }
 
 void TSongSequencer::QueueNext() {

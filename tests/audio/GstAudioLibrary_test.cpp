@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -235,6 +236,50 @@ TEST(GstAudioLibrary, ToneReachesTheSoundServer) {
     const TSignalShape shape = ShapeOf(raw);
     EXPECT_NEAR(shape.SoundMs, 2500, 60);
     EXPECT_LE(shape.LongestGapMs, 5.0);
+}
+
+// The streams the test sink plays for clients (our player's among them).
+int SinkInputs() {
+    FILE* pipe = ::popen("pactl list short sink-inputs 2>/dev/null", "r");
+    if (!pipe)
+        return -1;
+    int lines = 0;
+    for (int ch; (ch = std::fgetc(pipe)) != EOF;)
+        lines += ch == '\n';
+    ::pclose(pipe);
+    return lines;
+}
+
+// An idle player keeps no stream at the sound server, which would wake it
+// many times a second; a parked song keeps its own, to start again at once.
+TEST(GstAudioLibrary, ARestingPlayerKeepsNoStreamAtTheSoundServer) {
+    if (!PulseReachable())
+        GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
+    TempDir dir;
+    const std::string song = dir / "tone.mp3", next = dir / "next.mp3";
+    if (!WriteToneMp3(song, 0.5, 440) || !WriteToneMp3(next, 0.5, 660))
+        GTEST_SKIP() << "lame is not installed";
+    const int before = SinkInputs();
+    auto lib = CreateGStreamerLibrary();
+    TBassPlayer player(*lib);
+    player.Init(nullptr);
+    player.Play(song);
+    ASSERT_TRUE(WaitFor([&] { return SinkInputs() > before; }, std::chrono::seconds(3)))
+        << "the song never reached the sound server";
+    ASSERT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(5)));
+    player.Rest();
+    EXPECT_TRUE(WaitFor([&] { return SinkInputs() == before; }, std::chrono::seconds(2)))
+        << "an ended song keeps its stream: " << SinkInputs() << " against " << before;
+    EXPECT_EQ(player.Channel, 0u);
+
+    // The next start takes the output kept ready, and a parked song stays.
+    player.Play(next);
+    ASSERT_NE(player.Channel, 0u);
+    player.Park();
+    player.Rest();
+    EXPECT_TRUE(player.Parked());
+    EXPECT_TRUE(player.Restart()) << "the parked song went with the rest";
+    EXPECT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(5)));
 }
 
 // A pause that comes just as the song starts must hold the rest of it: the
