@@ -284,7 +284,8 @@ TEST_F(MprisTest, EveryChangeIsAnnouncedWithinATickAndNothingWhileIdle) {
         },
         1000))
         << "the song's length was not announced";
-    EXPECT_EQ(Metadata().value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Titel 1"));
+    EXPECT_EQ(Metadata().value(QStringLiteral("xesam:title")).toString(),
+              QStringLiteral("Titel 1"));
     EXPECT_EQ(Metadata().value(QStringLiteral("xesam:artist")).toStringList(),
               QStringList{QStringLiteral("Band")});
 
