@@ -10,6 +10,7 @@
 // icon and every control.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QPointer>
 #include <QString>
@@ -278,6 +279,9 @@ private:
     // empty and never written back, so that the file is not replaced.
     bool FFavoritesUnreadable = false;
     bool FTicksByHand = false;
+    // The grid of the playback clock's ticks: a clock started again keeps
+    // to it, as if it had run all along.
+    QElapsedTimer FClockGrid;
     TPlaybackEvents* FPlaybackEvents = nullptr;
     // Last: its thread of the song fetched ahead ends first.
     std::unique_ptr<TPlaybackController> FPlayback;

@@ -24,6 +24,9 @@ QString DisplayName(const std::string& bytes) {
     return QString::fromStdString(DisplayText(bytes));
 }
 
+// The playback clock's interval.
+constexpr int kTickMs = 100;
+
 }  // namespace
 
 void TfmMain::ConnectPlayback() {
@@ -31,8 +34,9 @@ void TfmMain::ConnectPlayback() {
     // before it selects it, and Tab makes a row current without selecting it.
     connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, Guarded(&TfmMain::lvLiederChange));
     mmStart = new QTimer(this);
-    mmStart->setInterval(100);
+    mmStart->setInterval(kTickMs);
     connect(mmStart, &QTimer::timeout, this, Guarded(&TfmMain::mmStartTimer));
+    FClockGrid.start();
     FIconOn = QIcon(QStringLiteral(":/CD_AN.svg"));
     FIconOff = QIcon(QStringLiteral(":/CD_AUS.svg"));
     NBA = new TTrayIcon(this, FIconOff);
@@ -124,6 +128,10 @@ void TfmMain::SelectSong(int row) {
 // --- the playback clock
 
 void TfmMain::mmStartTimer() {
+    // The first tick after a start came at the next point of the grid; the
+    // others follow at the full interval.
+    if (mmStart->interval() != kTickMs)
+        mmStart->setInterval(kTickMs);
     if (FSource.Busy())
         return;
     FPlayback->Tick();
@@ -138,7 +146,9 @@ void TfmMain::Run(bool on) {
     if (!on)
         mmStart->stop();
     else if (!FTicksByHand && !FDestroyed && !mmStart->isActive())
-        mmStart->start();
+        // A song chosen starts on the second tick, 100 to 200 ms later, as
+        // with a clock that never stopped.
+        mmStart->start(kTickMs - static_cast<int>(FClockGrid.elapsed() % kTickMs));
 }
 
 void TfmMain::CallSoon(std::function<void()> call) {
