@@ -118,30 +118,29 @@ void TPlaybackController::SkipStart() {
 void TPlaybackController::Tick() {
     if (FHeld > 0)
         return;
-    struct Finally {
-        TPlaybackController* self;
-        ~Finally() { self->Changed(); }
-    } changed{this};
+    // Also when the fetch of a song failed.
+    const TAfterwards changed(*this);
     FSequencer.Tick();
 }
 
 void TPlaybackController::StartChosenNow() {
-    struct Finally {
-        TPlaybackController* self;
-        ~Finally() { self->Changed(); }
-    } changed{this};
+    const TAfterwards changed(*this);
     FSequencer.StartChosenNow();
 }
 
 // --- the remote control
 
-void TPlaybackController::Play() {
-    FSequencer.Play();
+void TPlaybackController::Choose(void (TSongSequencer::*command)()) {
+    (FSequencer.*command)();
     // A listener who presses a key wants to hear the song now, not after the
     // pause that lets a user pass over songs with the arrow keys; soon, so
     // that the caller has its answer before the song is fetched.
     FClock.CallSoon([this] { StartChosenNow(); });
     Changed();
+}
+
+void TPlaybackController::Play() {
+    Choose(&TSongSequencer::Play);
 }
 
 void TPlaybackController::Pause() {
@@ -162,15 +161,11 @@ void TPlaybackController::Stop() {
 }
 
 void TPlaybackController::Next() {
-    FSequencer.Next();
-    FClock.CallSoon([this] { StartChosenNow(); });
-    Changed();
+    Choose(&TSongSequencer::Next);
 }
 
 void TPlaybackController::Previous() {
-    FSequencer.Previous();
-    FClock.CallSoon([this] { StartChosenNow(); });
-    Changed();
+    Choose(&TSongSequencer::Previous);
 }
 
 int64_t TPlaybackController::Position() {

@@ -128,12 +128,22 @@ private:
     void ShowStatus(TPlaybackStatus status) override;
     void ShowSelection(int row) override;
 
+    // A remote command that may choose a song to start at once.
+    void Choose(void (TSongSequencer::*command)());
     void SetOrigin(TListOrigin origin);
     void TellChoice();
     void TellList();
     // After every call from outside: the length of the song heard once the
     // player knows it, and the clock started or stopped as needed.
     void Changed();
+    // Runs Changed when the scope ends, also when an error leaves it.
+    struct TAfterwards {
+        explicit TAfterwards(TPlaybackController& owner) : Owner(owner) {}
+        ~TAfterwards() { Owner.Changed(); }
+        TAfterwards(const TAfterwards&) = delete;
+        TAfterwards& operator=(const TAfterwards&) = delete;
+        TPlaybackController& Owner;
+    };
 
     std::unique_ptr<TAudioLibrary> FLibrary;
     TBassPlayer FPlayer;

@@ -125,6 +125,18 @@ protected:
     QString Playing(const char* song) const {
         return form.SavedCaption() + QStringLiteral(" - ") + QString::fromUtf8(song);
     }
+    // The captions recorded, and those of the whole list played from its
+    // first song to its end.
+    std::vector<QString> Captions() const {
+        std::vector<QString> captions;
+        for (const Shown& s : shown)
+            captions.push_back(s.caption);
+        return captions;
+    }
+    std::vector<QString> WholeList() const {
+        return {form.SavedCaption(), Playing("Lied 1"), Playing("Lied 2"),  Playing("Lied 3"),
+                Playing("Lied 4"),   Playing("Lied 5"), form.SavedCaption()};
+    }
 
     static constexpr double kSeconds = 0.4;
     TempDir tmp;
@@ -267,13 +279,7 @@ TEST_F(SequencingTest, ASongFetchedAheadFollowsWithoutAStartOfItsOwnAndIsShownWh
 
     // The list goes on to its end as before.
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == form.SavedCaption(); }, 8000));
-    std::vector<QString> captions;
-    for (const Shown& s : shown)
-        captions.push_back(s.caption);
-    EXPECT_EQ(captions,
-              (std::vector<QString>{form.SavedCaption(), Playing("Lied 1"), Playing("Lied 2"),
-                                    Playing("Lied 3"), Playing("Lied 4"), Playing("Lied 5"),
-                                    form.SavedCaption()}));
+    EXPECT_EQ(Captions(), WholeList());
     EXPECT_EQ(FolderEntries(GetTempFolder()), std::vector<std::string>{})
         << "files left at the list's end";
 }
@@ -293,14 +299,7 @@ TEST_F(SequencingTest, TheSearchHidesTheAlbumWhileItsListPlaysOnAndAClickedSongS
     ASSERT_EQ(Ui(form).tvAlben->model()->rowCount(), 1) << "the search did not filter";
     ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 5) << "the search changed the song list";
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == form.SavedCaption(); }, 8000));
-    std::vector<QString> captions;
-    for (const Shown& s : shown)
-        captions.push_back(s.caption);
-    EXPECT_EQ(captions,
-              (std::vector<QString>{form.SavedCaption(), Playing("Lied 1"), Playing("Lied 2"),
-                                    Playing("Lied 3"), Playing("Lied 4"), Playing("Lied 5"),
-                                    form.SavedCaption()}))
-        << "the search stopped the list";
+    EXPECT_EQ(Captions(), WholeList()) << "the search stopped the list";
 
     // A song clicked while the search is open starts as ever.
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 3));

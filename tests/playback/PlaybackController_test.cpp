@@ -11,6 +11,7 @@
 
 #include "playback/PlaybackController.h"
 #include "sources/FileTransfer.h"
+#include "support/FetchingSource.h"
 #include "support/Mp3Files.h"
 #include "support/PlayLog.h"
 #include "support/TempDir.h"
@@ -21,13 +22,6 @@ using namespace tunrax::test;
 namespace {
 
 using Events = std::vector<std::string>;
-
-// Songs are fetched when their turn comes (the prefetch has tests of its own).
-class FetchingSource : public TFileTransfer {
-public:
-    using TFileTransfer::TFileTransfer;
-    std::unique_ptr<TCustomTransfer> CloneForBackground() const override { return nullptr; }
-};
 
 // Runs when told and keeps the calls it is to make soon until the test
 // lets them run.

@@ -10,6 +10,7 @@
 #include "io/Error.h"
 #include "playback/SongSequencer.h"
 #include "sources/FileTransfer.h"
+#include "support/FetchingSource.h"
 #include "support/Mp3Files.h"
 #include "support/PlayLog.h"
 #include "support/TempDir.h"
@@ -20,15 +21,6 @@ using namespace tunrax::test;
 namespace {
 
 using Events = std::vector<std::string>;
-
-// The local source without a background copy: every song is fetched when its
-// turn comes, as before the prefetch (whose own tests are in Prefetch_test),
-// so that the order below does not hang on how fast a background thread is.
-class FetchingSource : public TFileTransfer {
-public:
-    using TFileTransfer::TFileTransfer;
-    std::unique_ptr<TCustomTransfer> CloneForBackground() const override { return nullptr; }
-};
 
 // Records what the window would show, in order, among the player's events.
 class RecordingView : public TPlaybackView {

@@ -99,7 +99,7 @@ public:
     // What plays (none in a second instance and once ended): the songs
     // listed, the sequencer, the song under way.
     const TPlaybackController& Playback() const { return *FPlayback; }
-    const TSongList& Songs() const { return FPlayback->Songs(); }
+    const TSongList& Songs() const;
     const TSongSequencer& Sequencer() const { return FPlayback->Sequencer(); }
     // The ticks of the playback clock come only from the caller (tests that
     // count them): mmStart no longer runs by itself.

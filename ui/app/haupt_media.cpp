@@ -95,6 +95,12 @@ void TfmMain::NBAClick() {
     }
 }
 
+const TSongList& TfmMain::Songs() const {
+    // A second instance and an ended program list nothing.
+    static const TSongList none;
+    return FPlayback ? FPlayback->Songs() : none;
+}
+
 void TfmMain::lvLiederChange() {
     if (FPlayback)
         FPlayback->ChooseSong(SelectedRow(lvLieder));
