@@ -2,7 +2,8 @@
 # The benchmarks that listen at a null sink, each in a desktop session of its
 # own (tests/e2e/session.sh): the silence between the songs of an album
 # (gap_remote.py), remote Play and Next to the first sound beside audacious
-# (remote_start.py --peer) and a remote seek (seek_remote.py).
+# (remote_start.py --peer), a remote seek (seek_remote.py) and the wake-ups
+# of the idle program after it has played (idle_remote.py).
 #
 #   bench/remote.sh PROGRAM [BASELINE] [OPTIONS...]
 #
@@ -44,3 +45,5 @@ echo "== remote_start"
 bash "$session" /usr/bin/python3 "$repo/bench/remote_start.py" "${programs[@]}" --peer "$@"
 echo "== seek_remote"
 bash "$session" /usr/bin/python3 "$repo/bench/seek_remote.py" "${programs[@]}" "$@"
+echo "== idle_remote"
+bash "$session" /usr/bin/python3 "$repo/bench/idle_remote.py" "${programs[@]}"
