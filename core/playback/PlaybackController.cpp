@@ -1,6 +1,7 @@
 #include "playback/PlaybackController.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tunrax {
 
@@ -181,6 +182,8 @@ double TPlaybackController::Volume() const {
 }
 
 void TPlaybackController::SetVolume(double volume) {
+    if (!std::isfinite(volume))
+        return;
     volume = std::clamp(volume, 0.0, 1.0);
     FPlayer.SetVolume(static_cast<float>(volume * 100.0));
     for (TPlaybackListener* listener : FListeners)

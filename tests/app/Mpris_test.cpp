@@ -3,6 +3,8 @@
 // playerctl would, while real MP3 files play through GStreamer in real time.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusPendingCallWatcher>
@@ -309,6 +311,45 @@ TEST_F(MprisTest, EveryChangeIsAnnouncedWithinATickAndNothingWhileIdle) {
     recorder.Changes.clear();
     QTest::qWait(700);
     EXPECT_TRUE(recorder.Changes.empty()) << "announcements while nothing changes";
+}
+
+TEST_F(MprisTest, ExtremeMovesAndVolumesStayInBounds) {
+    const auto kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+    ChangeRecorder recorder;
+    const QString path = QString::fromLatin1(TMprisService::kObjectPath);
+    ASSERT_TRUE(client->connect(QString(), path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                QStringLiteral("PropertiesChanged"), &recorder,
+                                SLOT(Changed(QString, QVariantMap, QStringList))));
+    ASSERT_TRUE(client->connect(QString(), path, kPlayer, QStringLiteral("Seeked"), &recorder,
+                                SLOT(Seeked(qlonglong))));
+    ASSERT_NO_FATAL_FAILURE(SelectAlbum());
+    Player("Play");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 1"); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Property("org.mpris.MediaPlayer2.Player", "CanSeek").toBool(); }, 2000));
+
+    // The furthest moves either way: to the start, and past the end to the
+    // next song, without an overflow on the way.
+    Call(kPlayer, QStringLiteral("Seek"), {std::numeric_limits<qlonglong>::min()});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.Seeks == std::vector<qlonglong>{0}; }, 1000))
+        << "not moved to the start";
+    recorder.Seeks.clear();
+    Call(kPlayer, QStringLiteral("Seek"), {std::numeric_limits<qlonglong>::max()});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 2"); }, 3000))
+        << "a move past the end did not go on to the next song";
+    EXPECT_TRUE(recorder.Seeks.empty());
+
+    // A volume that is no number is refused; one beyond the bounds is kept
+    // within them; each change is announced once.
+    for (double refused :
+         {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+          -std::numeric_limits<double>::infinity()})
+        SetProperty("Volume", refused);
+    EXPECT_EQ(Property("org.mpris.MediaPlayer2.Player", "Volume").toDouble(), 1.0);
+    SetProperty("Volume", -3.0);
+    EXPECT_EQ(Property("org.mpris.MediaPlayer2.Player", "Volume").toDouble(), 0.0);
+    QTest::qWait(300);
+    EXPECT_EQ(recorder.Announced(QStringLiteral("Volume")), QVariantList{0.0});
 }
 
 TEST_F(MprisTest, PositionSeekAndVolumeOfTheSongHeard) {

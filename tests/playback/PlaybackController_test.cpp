@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -258,6 +259,10 @@ TEST_F(PlaybackControllerTest, TheClockRunsOnlyWhileATickCanChangeSomething) {
     EXPECT_EQ(seen, Events{"volume 100"});
     controller.SetVolume(0.25);
     EXPECT_EQ(controller.Volume(), 0.25);
+    seen.clear();
+    controller.SetVolume(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(controller.Volume(), 0.25) << "no number taken for a volume";
+    EXPECT_EQ(seen, Events{});
     EXPECT_FALSE(clock.Running);
 }
 

@@ -1,6 +1,8 @@
 #include "app/Mpris.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
@@ -81,6 +83,9 @@ public:
     qlonglong Position() const { return FService->Position(); }
     double Volume() const { return FService->Control().MediaVolume(); }
     void SetVolume(double volume) {
+        // No number is no volume; beyond the bounds is the bound.
+        if (!std::isfinite(volume))
+            return;
         FService->Control().MediaSetVolume(std::clamp(volume, 0.0, 1.0));
         FService->Refresh();
     }
@@ -100,7 +105,12 @@ public Q_SLOTS:
     void Seek(qlonglong offset) {
         if (!FService->CanSeek())
             return;
-        const qlonglong target = std::max<qlonglong>(0, FService->Position() + offset);
+        // The position is never negative: only a move forward can overflow,
+        // and the furthest one goes past any end.
+        qlonglong target = 0;
+        if (__builtin_add_overflow(FService->Position(), offset, &target))
+            target = std::numeric_limits<qlonglong>::max();
+        target = std::max<qlonglong>(0, target);
         if (const qlonglong length = FService->Length(); length > 0 && target > length) {
             Next();
             return;
