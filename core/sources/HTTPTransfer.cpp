@@ -360,6 +360,16 @@ THTTPTransfer::THTTPTransfer(bool alternative, TVelIniFile& settings)
 THTTPTransfer::THTTPTransfer(bool alternative, const std::string& serverAddress,
                              const std::string& root)
     : TCustomTransfer(alternative) {
+    // The folder goes into the request line as it is: a line break would end
+    // it early and send the rest as header lines.
+    const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; };
+    if (std::any_of(root.begin(), root.end(), control)) {
+        std::string shown = root;
+        std::replace_if(shown.begin(), shown.end(), control, '?');
+        throw Error("Das Verzeichnis auf dem Server \"" + shown +
+                    "\" enthält ein Steuerzeichen (etwa ein Zeilenende) und wird nicht an den "
+                    "Web-Server gesandt.");
+    }
     Root = root;
     const std::string address = Trimmed(serverAddress);
     const THostAddress parsed = ParseHostAddress(address, 80);

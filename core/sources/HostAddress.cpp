@@ -41,7 +41,12 @@ THostAddress ParseHostAddress(const std::string& address, uint16_t defaultPort) 
             return {result.Host, defaultPort, TAddressFault::Port};
         result.Port = static_cast<uint16_t>(std::stol(portText));
     }
-    if (result.Host.empty() || result.Host.find_first_of("/@?#[] \t") != std::string::npos)
+    // A control character (a line break above all) would reach the request.
+    const bool control = std::any_of(address.begin(), address.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+    });
+    if (result.Host.empty() || control ||
+        result.Host.find_first_of("/@?#[] \t") != std::string::npos)
         result.Fault = TAddressFault::Host;
     return result;
 }

@@ -202,6 +202,27 @@ TEST_F(HttpTransferTest, SettingsAndRequestTargets) {
         SCOPED_TRACE(bad);
         EXPECT_THROW(Source(bad), Error);
     }
+    for (const char* bad : {"ho\r\nst", "host\x7f", "host\t:80"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_THROW(THTTPTransfer(false, bad, "/mp3/"), Error);
+    }
+    // A line break in the folder would end the request line early and send
+    // the rest as header lines of the user's making: refused, as by the FTP
+    // source, before anything is sent.
+    for (const std::string& bad :
+         {std::string("/mp3/\r\nX-Boese: 1\r\n"), std::string("/mp3\n/"),
+          std::string("/mp3/\0/", 7), std::string("/mp\t3/"), std::string("/mp3\x7f/")}) {
+        SCOPED_TRACE(bad);
+        try {
+            THTTPTransfer(false, "localhost", bad);
+            ADD_FAILURE() << "taken";
+        } catch (const Error& error) {
+            EXPECT_NE(std::string(error.what()).find("Verzeichnis auf dem Server"),
+                      std::string::npos)
+                << error.what();
+        }
+    }
+    EXPECT_EQ(Source("localhost", "/Musik für alle/").Root, "/Musik für alle/");
 }
 
 TEST_F(HttpTransferTest, ListsAndFetchesFromTheServerScript) {
