@@ -1,5 +1,7 @@
 #include "collection/fat_names.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace tunrax {
@@ -66,6 +68,20 @@ std::string CutToUnits(const std::string& name, size_t units) {
     return name.substr(0, pos);
 }
 
+// Windows opens these names as devices, whatever follows the first dot and
+// in any case: a file or folder so named cannot be opened there.
+bool IsDeviceName(const std::string& name) {
+    std::string base = name.substr(0, name.find('.'));
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+        if (base == device)
+            return true;
+    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
 }  // namespace
 
 size_t Utf16Length(const std::string& name) {
@@ -87,6 +103,10 @@ std::string FatValidName(const std::string& name) {
     TrimTrailingDotsAndBlanks(valid);
     if (valid.empty())
         return "_";
+    if (IsDeviceName(valid)) {
+        const size_t dot = std::min(valid.find('.'), valid.size());
+        valid.insert(valid.begin() + static_cast<std::ptrdiff_t>(dot), '_');
+    }
     return FatNameWithSuffix(valid, "");
 }
 

@@ -359,6 +359,23 @@ TEST(CopyFiles, NamesValidForFat) {
     EXPECT_EQ(FatValidName("Live... . "), "Live");
     EXPECT_EQ(FatValidName(".."), "_");
     EXPECT_EQ(FatValidName("  "), "_");
+    // The names of Windows' devices cannot be opened there, whatever the
+    // extension or the case.
+    for (const auto& [device, renamed] :
+         std::vector<std::pair<std::string, std::string>>{{"CON.mp3", "CON_.mp3"},
+                                                          {"nul.mp3", "nul_.mp3"},
+                                                          {"aux.mp3", "aux_.mp3"},
+                                                          {"COM1.mp3", "COM1_.mp3"},
+                                                          {"lpt9.live.mp3", "lpt9_.live.mp3"},
+                                                          {"CON", "CON_"},
+                                                          {"Prn. ", "Prn_"},
+                                                          {"CON.m3u", "CON_.m3u"}}) {
+        EXPECT_EQ(FatValidName(device), renamed) << device;
+        EXPECT_EQ(FatValidName(renamed), renamed) << "not stable: " << renamed;
+    }
+    for (const std::string valid :
+         {"CONCERT.mp3", "COM10.mp3", "COM0.mp3", "Console", "NULL.mp3", "xCON.mp3", "CON_.mp3"})
+        EXPECT_EQ(FatValidName(valid), valid);
     for (const std::string valid :
          {"Ärzte - Zu spät.mp3", ".versteckt", "\xC4\xD6-Titel.mp3", "a;b,c=d[e]+f.mp3", " vorn"})
         EXPECT_EQ(FatValidName(valid), valid);
