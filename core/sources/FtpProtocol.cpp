@@ -99,10 +99,26 @@ void TFtpListReader::Feed(const char* data, size_t size) {
             throw Error("Die Liste ist größer als " + AmountText(FMaxBytes));
         const char c = data[i];
         if (c == '\n') {
-            if (!FCrLf)
-                FCrLf = !FLine.empty() && FLine.back() == '\r';
-            if (!*FCrLf || (!FLine.empty() && FLine.back() == '\r')) {
+            const bool crLf = !FLine.empty() && FLine.back() == '\r';
+            if (crLf && !FCrLf) {
+                FCrLf = true;
+                if (!FPending.empty()) {
+                    // The lone LFs so far were inside this line's name, which
+                    // cannot be sent back: it goes, and nothing else with it.
+                    FPending.clear();
+                    FLine.clear();
+                    continue;
+                }
+            }
+            if (crLf || FCrLf == false) {
                 EndOfLine();
+                continue;
+            }
+            if (!FCrLf) {
+                // Whether this ends a line or lies inside a name is known at
+                // the first CR LF, or at the end of a listing without one.
+                Keep(FPending, FLine);
+                FLine.clear();
                 continue;
             }
             // A lone LF among CR LF lines is part of a name.
@@ -114,18 +130,31 @@ void TFtpListReader::Feed(const char* data, size_t size) {
 }
 
 void TFtpListReader::Finish() {
+    if (!FCrLf) {
+        // No line ended with CR LF: every lone LF ended one.
+        FCrLf = false;
+        for (std::string& line : FPending)
+            if (FtpSafeArgument(line))
+                FNames.push_back(std::move(line));  // its bookkeeping counted already
+        FPending.clear();
+    }
     EndOfLine();
+}
+
+void TFtpListReader::Keep(std::vector<std::string>& into, const std::string& line) {
+    if (line.empty())
+        return;
+    FUsed += sizeof(std::string);
+    if (FUsed > FMaxBytes)
+        throw Error("Die Liste ist größer als " + AmountText(FMaxBytes));
+    into.push_back(line);
 }
 
 void TFtpListReader::EndOfLine() {
     if (FCrLf.value_or(true) && !FLine.empty() && FLine.back() == '\r')
         FLine.pop_back();
-    if (!FLine.empty() && FtpSafeArgument(FLine)) {
-        FUsed += sizeof(std::string);
-        if (FUsed > FMaxBytes)
-            throw Error("Die Liste ist größer als " + AmountText(FMaxBytes));
-        FNames.push_back(FLine);
-    }
+    if (FtpSafeArgument(FLine))
+        Keep(FNames, FLine);
     FLine.clear();
 }
 

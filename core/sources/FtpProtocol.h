@@ -49,9 +49,10 @@ private:
 };
 
 // The names of an NLST listing. Lines end with CR LF, or with a lone LF when
-// the first line ends so; a name that holds CR, LF (within CR LF lines) or
-// NUL cannot be sent back in a command and is left out. Counts every byte
-// received and the bookkeeping of every name kept against maxBytes.
+// no line ends with CR LF; a lone LF before or among CR LF line ends is part
+// of a name. A name that holds CR, LF or NUL cannot be sent back in a command
+// and is left out, and only it. Counts every byte received and the
+// bookkeeping of every name kept against maxBytes.
 class TFtpListReader {
 public:
     explicit TFtpListReader(std::vector<std::string>& names, uint64_t maxBytes = kFtpMaxListing);
@@ -61,12 +62,16 @@ public:
 
 private:
     void EndOfLine();
+    // Adds a non-empty line to into, its bookkeeping counted.
+    void Keep(std::vector<std::string>& into, const std::string& line);
     std::vector<std::string>& FNames;
     uint64_t FMaxBytes;
     uint64_t FUsed = 0;
     std::string FLine;
-    // Whether lines end with CR LF; unknown until the first line end.
+    // Whether lines end with CR LF; unknown until the first CR LF or the end.
     std::optional<bool> FCrLf;
+    // The lines ended by a lone LF while that is unknown.
+    std::vector<std::string> FPending;
 };
 
 // Whether text can go into a command: no CR, LF or NUL.

@@ -94,6 +94,16 @@ TEST(FtpListReader, LeavesOutNamesThatCannotBeSentBack) {
         EXPECT_EQ(Names(crLf, step), (std::vector<std::string>{"ok.mp3", "letzte.mp3"})) << step;
     // Lines that end with a lone LF.
     EXPECT_EQ(Names("x.mp3\ny.mp3\nz\rw\n", 3), (std::vector<std::string>{"x.mp3", "y.mp3"}));
+    // A lone LF in the first name of CR LF lines: that name goes, the rest
+    // stays.
+    for (size_t step : {size_t{1}, size_t{4}, size_t{100}}) {
+        EXPECT_EQ(Names("a\nb.mp3\r\nc.mp3\r\nd.mp3\r\n", step),
+                  (std::vector<std::string>{"c.mp3", "d.mp3"}))
+            << step;
+        EXPECT_EQ(Names("a\nb\nc.mp3\r\nd.mp3\r\ne\nf.mp3\r\ng.mp3", step),
+                  (std::vector<std::string>{"d.mp3", "g.mp3"}))
+            << step;
+    }
 
     const std::string longest(kFtpMaxLine, 'n');
     EXPECT_EQ(Names(longest + "\r\n", 4096), std::vector<std::string>{longest});
