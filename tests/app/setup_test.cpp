@@ -285,6 +285,25 @@ QString Check(TfmSetup& form, const char* page, bool withKeys = false) {
 
 }  // namespace
 
+TEST_F(SetupTest, AHostWithoutEndNeitherFillsTheFieldNorGrowsTheWindow) {
+    const std::string endless(100000, 'a');
+    MessageBoxReader boxes;
+    auto opened = OpenOnServerPage("[Einstellungen]\r\nTyp=1\r\nServer Adresse=" + endless +
+                                   "\r\nRoot Server=/" + endless + "/\r\n");
+    TfmSetup& form = *opened;
+    EXPECT_LE(FieldOf(form, "edIP")->text().size(), 261);
+    EXPECT_LE(FieldOf(form, "edRoot")->text().size(), 1024);
+    const int before = form.height();
+    const QString said = Check(form, "wpHTTP");
+    EXPECT_TRUE(said.startsWith(QStringLiteral("Der Server \"aaaa"))) << said.toStdString();
+    EXPECT_LE(said.size(), 610);
+    EXPECT_LT(form.height(), before + 200) << "the window grew to " << form.height();
+    // Typed, it stops at the bound too.
+    TypeOver(FieldOf(form, "edIP"), QString(300, QLatin1Char('b')));
+    EXPECT_EQ(FieldOf(form, "edIP")->text(), QString(261, QLatin1Char('b')));
+    EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
+}
+
 TEST_F(SetupTest, ConnectionCheckOnTheWebServerPageSaysWhatItFoundAndSavesNothing) {
     TempDir withCatalogue;
     WriteFile(withCatalogue / "mp3/tunrax.dat", "Album\r\n");

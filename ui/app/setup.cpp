@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/Application.h"
 #include "collection/catalogue_check.h"
@@ -31,6 +33,11 @@ namespace tunrax {
 namespace {
 
 const std::string kSection = "Einstellungen";
+// Field lengths: a host name (253) with a port or IPv6 brackets; any other
+// value. And the characters of a check's result that the page shows.
+constexpr int kMaxHostField = 261;
+constexpr int kMaxTextField = 1024;
+constexpr int kMaxResultShown = 600;
 
 QString Shown(const std::string& bytes) {
     return QString::fromStdString(DisplayText(bytes));
@@ -103,6 +110,14 @@ void TfmSetup::CreateControls() {
     connect(btnPruefenFTP, &QPushButton::clicked, this,
             [this] { ShowErrorsOf([this] { btnPruefenFTPClick(); }); });
 
+    // A host name has at most 253 characters; with a port, or brackets
+    // around an IPv6 address, a few more. Folders and names get room enough
+    // for any real one, so that no value can grow the window without end.
+    for (QLineEdit* host : {edIP, edFTPServer})
+        host->setMaxLength(kMaxHostField);
+    for (QLineEdit* text : {edRoot, edFTPNutzer, edFTPPasswort, edFTPVerzeichnis})
+        text->setMaxLength(kMaxTextField);
+
     velWizard1->BtnNext.SetLast_Caption(QStringLiteral("&Speichern"));
     velWizard1->BtnNext.SetLast_TAction(true);
     velWizard1->SetStatusText(false);
@@ -157,10 +172,17 @@ void TfmSetup::CheckConnection(
         }
     }
     FChecking = false;
-    result->setText(Shown(found));
+    // A server's message may hold long texts of its own; the page shows
+    // their start.
+    QString shown = Shown(found);
+    if (shown.size() > kMaxResultShown)
+        shown = shown.left(kMaxResultShown) + QStringLiteral(" …");
+    result->setText(shown);
     const int missing = result->heightForWidth(result->width()) - result->height();
+    const QScreen* screen = this->screen();
+    const int room = screen ? screen->availableGeometry().height() - frameGeometry().height() : 0;
     if (missing > 0)
-        resize(width(), height() + missing);
+        resize(width(), height() + std::min(missing, std::max(room, 0)));
     // Reachable with Tab after the button, to be read again or copied.
     result->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
