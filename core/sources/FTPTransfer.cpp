@@ -215,6 +215,11 @@ public:
           FMaxListing(maxListing),
           FProgress(progress) {
         const THostAddress host = SplitHost(address);
+        // Each reply has a window of its own; the way in as a whole has a
+        // bound too, or a server could greet for ever.
+        const TTransferDeadline loggingIn(FPace.login, "Die Anmeldung am FTP-Server \"" + address +
+                                                           "\" dauert zu lange (mehr als " +
+                                                           SecondsText(FPace.login) + ").");
         Guarded("Keine Verbindung zum FTP-Server \"" + address + "\"", [&] {
             TTransferWatch watch(ControlWhat(), FPace);
             FControl.Connect(Poco::Net::SocketAddress(host.Host, host.Port), watch, FTimeout);

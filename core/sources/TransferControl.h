@@ -29,6 +29,9 @@ struct TPaceLimits {
     // catalogues are small, so a transfer that takes longer is a hostile or
     // broken server, not a slow line.
     std::chrono::milliseconds ceiling{120000};
+    // The longest the greeting and the login of a server may take in all: a
+    // server that keeps saying "wait" without end is not going to serve.
+    std::chrono::milliseconds login{60000};
 };
 
 // A transfer that the user or the program's end called off. Nobody's fault:

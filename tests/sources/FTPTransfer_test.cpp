@@ -558,6 +558,22 @@ TEST(FtpTransferHostile, GreetingThatDripsOrNeverEndsIsAnError) {
     EXPECT_LT(Since(start), 5s);
 }
 
+// A server that says "wait" for ever, each time a whole reply, at a pace
+// that no window finds too slow: the way in as a whole is bounded.
+TEST(FtpTransferHostile, AGreetingThatWaitsForEverEndsAtTheLoginBound) {
+    HostileFtpServer waiting({"greeting=wait"});
+    TPaceLimits pace;
+    pace.window = 1s;
+    pace.minBytes = 10;
+    pace.login = 2s;
+    const auto start = std::chrono::steady_clock::now();
+    const std::string message = ErrorOf(
+        [&] { TFTPTransfer(false, waiting.Address(), "u", "p", "/mp3/", false, 5s, pace); });
+    EXPECT_NE(message.find("dauert zu lange (mehr als 2 s)"), std::string::npos) << message;
+    EXPECT_LT(Since(start), 4s);
+    EXPECT_EQ(TPaceLimits{}.login, 60s);
+}
+
 // Each reply has a window of its own: a server that thinks before every
 // answer is slow, not hostile.
 TEST(FtpTransferHostile, ServerThatThinksBeforeEachReplyIsNotCutOff) {

@@ -11,6 +11,7 @@
 #                   decoy listens on the same port as the real data socket.
 # greeting=drip     one "220-" line every 0.2 s, for ever.
 # greeting=endless  "220-" lines as fast as they go, for ever.
+# greeting=wait     "120 gleich" every 0.1 s, for ever (each a whole reply).
 # retr=drip         RETR sends one byte every 0.2 s, for ever.
 # stor=drip         STOR reads one byte every 0.2 s.
 # slow              every reply after the greeting comes 0.2 s late.
@@ -123,6 +124,10 @@ def serve(conn):
         while True:
             reply("220-")
             time.sleep(0.2)
+    elif modes.get("greeting") == "wait":
+        while True:
+            reply("120 gleich")
+            time.sleep(0.1)
     elif modes.get("greeting") == "endless":
         line = ("220-" + "x" * 70 + "\r\n").encode() * 1000
         while True:
