@@ -280,10 +280,16 @@ std::vector<std::string> TVelIniFile::ReadSection(const std::string& section) co
     return found ? found->keyOrder : std::vector<std::string>{};
 }
 
+std::string TVelIniFile::UnreadableMessage() const {
+    if (FReadFailure.empty())
+        return {};
+    return "Die Einstellungsdatei \"" + FFileName + "\" kann nicht gelesen werden (" +
+           FReadFailure + "); sie wird nicht überschrieben, damit nichts verloren geht.";
+}
+
 void TVelIniFile::Commit(std::vector<std::string> lines) {
     if (!FReadFailure.empty())
-        throw Error("Die Einstellungsdatei \"" + FFileName + "\" kann nicht gelesen werden (" +
-                    FReadFailure + "); sie wird nicht überschrieben, damit nichts verloren geht.");
+        throw Error(UnreadableMessage());
     if (!FUpdating) {
         std::string bytes = FPrefix;
         for (const std::string& line : lines) {

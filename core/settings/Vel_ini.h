@@ -65,6 +65,11 @@ public:
         bool FDone = false;
     };
 
+    // Why the file could not be read (too large, not a regular file, no
+    // permission), as the German message says it; empty when it was read or
+    // is missing. Such a file is never written.
+    std::string UnreadableMessage() const;
+
     // Parses an integer the way ReadInteger does; false when it is none.
     static bool ParseInteger(const std::string& text, int32_t& value);
 

@@ -2,6 +2,9 @@
 #include "app/setup.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -188,6 +191,29 @@ void Cancel(TfmSetup& setup) {
 }
 
 }  // namespace
+
+TEST_F(SetupTest, SettingsThatCannotBeReadAreNamedKeptAndNotOfferedForReplacing) {
+    // Larger than any settings file: refused unread (sparse, it costs nothing).
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "[Einstellungen]\r\nTyp=0\r\n";
+    }
+    ASSERT_EQ(::truncate(file.c_str(), (off_t{64} << 20) + 1), 0);
+    TVelIniFile tooLarge(file);
+    MessageBoxReader boxes;
+    TfmMain form(tooLarge, CreateGStreamerLibrary("fakesink"));
+    ModalAnswer<TfmSetup> wizard(Cancel);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.Texts.empty() && !form.isVisible(); }, 5000))
+        << "the program went on";
+    EXPECT_EQ(wizard.Count(), 0) << "the first start's wizard offered to replace the settings";
+    ASSERT_EQ(boxes.Texts.size(), 1u);
+    EXPECT_NE(
+        boxes.Texts[0].find("Die Einstellungsdatei \"" + file + "\" kann nicht gelesen werden"),
+        std::string::npos)
+        << boxes.Texts[0];
+    EXPECT_EQ(FileSizeOf(file), (int64_t{64} << 20) + 1) << "the file was touched";
+}
 
 TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     const std::string collection = tmp / "Sammlung/";

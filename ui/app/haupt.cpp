@@ -301,6 +301,15 @@ void TfmMain::VelFormCreate() {
 }
 
 void TfmMain::VelFormAfterCreate() {
+    // Settings that cannot be read are not settings never made: the first
+    // start's wizard would only offer to replace them.
+    if (const std::string unreadable = FSettings.UnreadableMessage(); !unreadable.empty()) {
+        QMessageBox::critical(this, QStringLiteral("Tunrax"),
+                              QString::fromStdString(unreadable) +
+                                  QStringLiteral("\n\nTunrax endet; bitte die Datei prüfen."));
+        SessionEnd();
+        return;
+    }
     if (FSettings.ReadInteger(kSettings, "Typ", -1) == -1) {
         // First start: without a source chosen in the wizard there is nothing
         // to play.
