@@ -9,6 +9,9 @@ namespace tunrax {
 namespace {
 
 constexpr size_t kMaxUnits = 255;
+// The longest name in bytes on the file systems of Linux (ext4, btrfs, XFS):
+// a name of umlauts fits FAT's units long before it fits these.
+constexpr size_t kMaxBytes = 255;
 // An extension longer than this is part of the name (a dot in a title).
 constexpr size_t kMaxExtension = 8;
 
@@ -53,14 +56,15 @@ void TrimTrailingDotsAndBlanks(std::string& name) {
         name.pop_back();
 }
 
-// The longest start of name within units UTF-16 units, cut between characters.
-std::string CutToUnits(const std::string& name, size_t units) {
+// The longest start of name within units UTF-16 units and maxBytes bytes,
+// cut between characters.
+std::string CutToFit(const std::string& name, size_t units, size_t maxBytes) {
     size_t pos = 0;
     size_t used = 0;
     while (pos < name.size()) {
         size_t bytes = 0, width = 0;
         CharacterAt(name, pos, bytes, width);
-        if (used + width > units)
+        if (used + width > units || pos + bytes > maxBytes)
             break;
         used += width;
         pos += bytes;
@@ -117,9 +121,10 @@ std::string FatNameWithSuffix(const std::string& validName, const std::string& s
         extension = validName.substr(dot);
     std::string stem = validName.substr(0, validName.size() - extension.size());
     const size_t added = Utf16Length(suffix) + Utf16Length(extension);
-    if (Utf16Length(stem) + added <= kMaxUnits)
+    const size_t addedBytes = suffix.size() + extension.size();
+    if (Utf16Length(stem) + added <= kMaxUnits && stem.size() + addedBytes <= kMaxBytes)
         return stem + suffix + extension;
-    stem = CutToUnits(stem, kMaxUnits - added);
+    stem = CutToFit(stem, kMaxUnits - added, kMaxBytes - addedBytes);
     if (suffix.empty() && extension.empty())
         TrimTrailingDotsAndBlanks(stem);
     return stem + suffix + extension;

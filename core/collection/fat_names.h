@@ -16,7 +16,8 @@ size_t Utf16Length(const std::string& name);
 // control character becomes "_", trailing dots and blanks are removed ("_"
 // when nothing is left), a name of one of Windows' devices (CON, PRN, AUX,
 // NUL, COM1-9, LPT1-9, before any extension) gets "_" after that part
-// ("CON.mp3" becomes "CON_.mp3"), and a name longer than 255 UTF-16 units is cut
+// ("CON.mp3" becomes "CON_.mp3"), and a name longer than 255 UTF-16 units or
+// 255 bytes (the limit of Linux's own file systems) is cut
 // between characters, keeping its extension (".mp3"). The same name always
 // gives the same result, and a valid name stays as it is.
 std::string FatValidName(const std::string& name);

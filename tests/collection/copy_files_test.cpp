@@ -27,6 +27,24 @@ using namespace tunrax::test;
 
 namespace {
 
+bool IsValidUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80    ? 1
+                              : lead >= 0xF0 ? 4
+                              : lead >= 0xE0 ? 3
+                              : lead >= 0xC2 ? 2
+                                             : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
 // Every file below folder, relative and sorted.
 std::vector<std::string> FilesBelow(const std::string& folder) {
     std::vector<std::string> files;
@@ -185,6 +203,31 @@ TEST(CopyFiles, CopiesFromFolderAndNeverOverwrites) {
     EXPECT_EQ(FilesBelow(tmp / "flach/"),
               (std::vector<std::string>{"001-Eins.mp3", "002-Zwei.mp3", "003-Drei.mp3"}));
     EXPECT_EQ(ReadFile(tmp / "org/Rock/Live/02 Zwei.mp3"), "schon da");
+}
+
+// A name of 253 bytes that "001-" would take past 255: cut between characters,
+// and copied on the file system of the temporary folder as on a player.
+TEST(CopyFiles, ANameNearTheLimitIsCutToFitTheTarget) {
+    TempDir tmp;
+    std::string name;
+    for (int i = 0; i < 83; ++i)
+        name += "\xE2\x82\xAC";  // "€", 3 bytes
+    name += ".mp3";
+    ASSERT_EQ(name.size(), 253u);
+    WriteFile(tmp / "musik/A/" + name, "lied");
+    TFileTransfer source(false, tmp / "musik");
+    const std::string song = "\\A\\" + name;
+    for (bool keepFolders : {false, true}) {
+        const std::string target = tmp / (keepFolders ? "org/" : "flach/");
+        const std::string file = CopyTargetFile(target, song, 1, keepFolders);
+        const std::string base = file.substr(file.rfind('/') + 1);
+        EXPECT_LE(base.size(), 255u);
+        EXPECT_TRUE(base.ends_with(".mp3")) << base;
+        EXPECT_TRUE(IsValidUtf8(base)) << "a character was cut in two";
+        EXPECT_TRUE(CopySong(source, song, file)) << file;
+        EXPECT_EQ(ReadFile(file), "lied");
+    }
+    EXPECT_EQ(FilesBelow(tmp / "flach/").front().substr(0, 7), "001-\xE2\x82\xAC");
 }
 
 TEST(CopyFiles, FailuresLeaveNoFile) {
@@ -387,8 +430,10 @@ TEST(CopyFiles, NamesValidForFat) {
         many += emoji;
     EXPECT_EQ(Utf16Length(emoji + "\xC3\xA4" + "\xE4"), 4u);
     EXPECT_EQ(FatValidName(std::string(300, 'a') + ".mp3"), std::string(251, 'a') + ".mp3");
+    // ... and 255 bytes, the limit of Linux's own file systems, which a name
+    // beyond ASCII reaches first.
     std::string cut = std::string(200, 'a');
-    for (int i = 0; i < 25; ++i)
+    for (int i = 0; i < 12; ++i)
         cut += emoji;
     EXPECT_EQ(FatValidName(std::string(200, 'a') + many + ".mp3"), cut + ".mp3");
     EXPECT_EQ(FatValidName(std::string(254, 'b') + "  cc"), std::string(254, 'b'));
