@@ -182,6 +182,27 @@ TEST_F(CopyWizardTest, RefusalsAndFailuresLeaveNoDamage) {
     EXPECT_FALSE(Exists(tmp / "ausserhalb.mp3"));
 }
 
+TEST_F(CopyWizardTest, ASongThatFailsEndsTheCopyWithThePlaylistOfTheSongsBeforeIt) {
+    auto form = Open("Liste");
+    MarkAs(BoxOf(*form, "cbWiedergabeliste"), true);
+    TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));
+    ClickNext(*form);
+    ClickNext(*form);
+    source.BeforeGet = [](const std::string& path) {
+        if (path.find("02") != std::string::npos)
+            throw Error("Die Verbindung zum Server ist abgebrochen.");
+    };
+    Start(*form);
+    const std::vector<std::string> shown = ErrorsShown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("\\A\\02 - Next.mp3"), std::string::npos)
+        << "the message does not name the song: " << shown[0];
+    EXPECT_EQ(FolderEntries(player + "Liste"),
+              (std::vector<std::string>{"001-Title.mp3", "Liste.m3u"}));
+    EXPECT_EQ(ReadFile(player + "Liste/Liste.m3u"), "001-Title.mp3\r\n")
+        << "the songs copied have no playlist";
+}
+
 TEST_F(CopyWizardTest, CancelStopsAfterTheSongUnderWay) {
     auto form = Open();
     TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));

@@ -1,5 +1,7 @@
 #include "app/copy.h"
 
+#include <exception>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -157,6 +159,9 @@ void TfmCopy::btnStartClick() {
     QPointer<TfmCopy> alive(this);
     // The songs that lie in the target, in list order.
     std::vector<std::string> present;
+    // A song that fails ends the copy; the songs before it stay, with their
+    // playlist, and are written to the device before the message shows.
+    std::exception_ptr failure;
     for (size_t i = 0; i < FSongs.size(); ++i) {
         try {
             TSourceLease source = FSources.Lease();
@@ -169,6 +174,9 @@ void TfmCopy::btnStartClick() {
             if (!alive)
                 return;
             FCancelRequested = true;
+            break;
+        } catch (const Error&) {
+            failure = std::current_exception();
             break;
         }
         pbStatus->setValue(static_cast<int>(i + 1));
@@ -183,6 +191,8 @@ void TfmCopy::btnStartClick() {
         WritePlaylist(FTargetDir, PlaylistName(FListName, FSongs), present);
     // A player may be unplugged as soon as the wizard has gone.
     SyncTargetFolder(FTargetDir);
+    if (failure)
+        std::rethrow_exception(failure);
     FCopying = false;
     done(FCancelRequested ? 0 : 1);
 }
