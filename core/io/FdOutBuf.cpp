@@ -53,8 +53,12 @@ bool TFdOutBuf::Drain() {
 }
 
 bool TFdOutBuf::Write(const char* data, size_t size) {
+    if (FFailure == 0 && size > FLimit - FWritten)
+        FFailure = EFBIG;
     if (FFailure == 0)
         FFailure = WriteAll(FFd, data, size);
+    if (FFailure == 0)
+        FWritten += size;
     return FFailure == 0;
 }
 

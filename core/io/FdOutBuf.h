@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <streambuf>
@@ -26,6 +27,10 @@ public:
     // The errno of the first failed write; 0 while none failed. After a
     // failure nothing more is written.
     int Failure() const { return FFailure; }
+    // At most maxBytes are written in all; a write beyond fails with EFBIG
+    // and writes nothing of itself. No bound by default.
+    void SetLimit(uint64_t maxBytes) { FLimit = maxBytes; }
+    uint64_t Written() const { return FWritten; }
     // Flushes out, a stream over this buffer: 0 when all of it was written,
     // else the errno why not (EIO when the stream failed otherwise).
     int Finish(std::ostream& out);
@@ -43,6 +48,8 @@ private:
     size_t FSize;
     std::unique_ptr<char[]> FBuffer;
     int FFailure = 0;
+    uint64_t FWritten = 0;
+    uint64_t FLimit = UINT64_MAX;
 };
 
 }  // namespace tunrax

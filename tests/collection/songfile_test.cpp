@@ -50,6 +50,43 @@ TEST(FetchSong, LeavesNoHalfWrittenFile) {
     }
 }
 
+// A server that sends a song without end: it stops when the file takes no
+// more, with an error of its own (a network source) or without (a copy).
+TEST(FetchSong, ASongWithoutEndEndsAtTheBoundWithAGermanMessage) {
+    struct EndlessSource : ScriptedSource {
+        bool quiet = false;
+        void GetFile(std::ostream& out, const std::string&) override {
+            const std::string chunk(40000, 'x');
+            while (out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()))) {
+            }
+            if (!quiet)
+                throw Error("Die Übertragung von \"a.mp3\" ist abgebrochen.");
+        }
+    };
+    TempDir tmp;
+    const std::string temp = tmp / "tunrax.mp3";
+    for (bool quiet : {false, true}) {
+        EndlessSource source;
+        source.quiet = quiet;
+        try {
+            FetchSong(source, "\\a.mp3", temp, 1 << 20);
+            ADD_FAILURE() << "an endless song was taken";
+        } catch (const Error& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      "Das Lied \"\\a.mp3\" ist größer als 1 MB; es wird nicht geladen.");
+        }
+        EXPECT_FALSE(Exists(temp));
+    }
+    // Up to the bound a song is taken whole.
+    ScriptedSource exact;
+    exact.Content = [](const std::string&) { return std::string(1 << 20, 'y'); };
+    FetchSong(exact, "\\b.mp3", temp, 1 << 20);
+    EXPECT_EQ(ReadFile(temp).size(), size_t{1} << 20);
+    // The bound by default: 2 GB at most, less when the folder has less room.
+    EXPECT_GT(SongSizeLimit(tmp.Path()), 0u);
+    EXPECT_LE(SongSizeLimit(tmp.Path()), uint64_t{2} << 30);
+}
+
 TEST(FetchSong, NeverWritesThroughALink) {
     TempDir tmp;
     BreakingSource source;
