@@ -11,6 +11,7 @@
 #include "collection/collation.h"
 #include "collection/songlist.h"
 #include "io/Error.h"
+#include "settings/vel_text.h"
 #include "sources/ProgressDisplay.h"
 #include "sources/TransferControl.h"
 #include "sources/transfer.h"
@@ -65,7 +66,7 @@ private:
 }  // namespace
 
 void ScanCatalogue(TCustomTransfer& source, const TNameCollator& collator, TCatalogue& catalogue,
-                   ProgressDisplay* progress) {
+                   ProgressDisplay* progress, const TScanBounds& bounds) {
     catalogue.Clear();
     const std::unique_ptr<TScanContext> scan = source.BeginScan();
     // No bound on pace or time: a large collection takes its time. But the
@@ -104,6 +105,13 @@ void ScanCatalogue(TCustomTransfer& source, const TNameCollator& collator, TCata
                 progress->StepIt();
             continue;
         }
+        if (catalogue.Count() >= bounds.maxFolders)
+            throw Error("Die Sammlung hat mehr als " + std::to_string(bounds.maxFolders) +
+                        " Ordner; der Katalog endet hier.");
+        if (stack.size() > bounds.maxDepth)
+            throw Error("Die Ordner der Sammlung liegen mehr als " +
+                        std::to_string(bounds.maxDepth) + " Ebenen tief (bei \"" +
+                        DisplayText(top.path) + "\"); der Katalog endet hier.");
         std::string& name = top.names[top.next++];
         std::string path = (top.path.empty() ? std::string("\\") : top.path) + name + "\\";
         const int32_t child = catalogue.Add(top.node, std::move(name));

@@ -23,9 +23,17 @@ class ProgressDisplay;
 // them. Uses one scan context of the source (BeginScan) for the whole scan,
 // freed at the end, also on error. Errors of the source pass through; the
 // folders added so far stay. Before each folder it looks whether the scan was
-// called off (see TransferControl.h) and throws TransferCancelled then.
+// called off (see TransferControl.h) and throws TransferCancelled then. More
+// folders or deeper ones than bounds allow end it with tunrax::Error.
+// How far a scan goes: a tree beyond these is no music collection (a link
+// round in a circle, a copy of a whole disk); the scan ends with a message.
+struct TScanBounds {
+    int32_t maxFolders = 2'000'000;
+    size_t maxDepth = 1000;
+};
+
 void ScanCatalogue(TCustomTransfer& source, const TNameCollator& collator, TCatalogue& catalogue,
-                   ProgressDisplay* progress);
+                   ProgressDisplay* progress, const TScanBounds& bounds = {});
 
 // The catalogue file's name for the source: "tunrax2.dat" when alternative.
 const char* CatalogueFileName(bool alternative);

@@ -2,8 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <istream>
 #include <ostream>
+#include <set>
 
 #include "io/AtomicOutputFile.h"
 #include "io/Error.h"
@@ -173,15 +176,78 @@ void TFileTransfer::ListFiles(std::vector<std::string>& list, const std::string&
     std::erase_if(list, [](const std::string& name) { return !IsListableName(name); });
 }
 
+namespace {
+
+using TFolderId = std::pair<dev_t, ino_t>;
+
+// What one scan of the folder tree has seen.
+class TFolderScan : public TScanContext {
+public:
+    explicit TFolderScan(const std::string& root) {
+        // The root and every folder above it, up to "/": a link to one of
+        // them leads out of the collection and back round it for ever.
+        char* real = ::realpath(root.c_str(), nullptr);
+        std::string path = real ? real : root;
+        std::free(real);
+        for (;;) {
+            struct stat st;
+            if (::stat(path.c_str(), &st) == 0) {
+                Holding.insert({st.st_dev, st.st_ino});
+                if (path == "/")
+                    Visited.insert({st.st_dev, st.st_ino});
+            }
+            if (path.empty() || path == "/")
+                break;
+            const size_t slash = path.find_last_of('/', path.size() - 1);
+            path = slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+        }
+    }
+    std::set<TFolderId> Holding;  // the root and the folders that hold it
+    std::set<TFolderId> Visited;  // the folders listed so far
+};
+
+// The kernel's own file systems hold links that lead round and round and
+// folders without end: no music lies there.
+bool OnKernelFileSystem(int dirFd, const char* name) {
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    struct statfs fs;
+    const bool ok = ::fstatfs(fd, &fs) == 0;
+    ::close(fd);
+    if (!ok)
+        return true;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case PROC_SUPER_MAGIC:
+        case SYSFS_MAGIC:
+        case DEBUGFS_MAGIC:
+        case TRACEFS_MAGIC:
+        case CGROUP_SUPER_MAGIC:
+        case CGROUP2_SUPER_MAGIC:
+        case DEVPTS_SUPER_MAGIC:
+        case SECURITYFS_MAGIC:
+        case BPF_FS_MAGIC: return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<TScanContext> TFileTransfer::BeginScan() {
+    return std::make_unique<TFolderScan>(NormalizePath(Root));
+}
+
 void TFileTransfer::ListFolders(std::vector<std::string>& list, const std::string& folder,
-                                TScanContext*) {
+                                TScanContext* context) {
     list.clear();
+    auto* scan = dynamic_cast<TFolderScan*>(context);
     std::string full = NormalizeFolder(FullPath(folder));
     DIR* dir = ::opendir(full.c_str());
     if (!dir)
         return;
     std::vector<std::pair<dev_t, ino_t>> chain;
     bool chainKnown = false;
+    std::vector<std::pair<std::string, TFolderId>> linked;
     while (dirent* entry = ::readdir(dir)) {
         // Hidden (dot) folders stay out, as "." and ".." do; so do names with
         // a line break, which the catalogue file could not carry.
@@ -203,10 +269,32 @@ void TFileTransfer::ListFolders(std::vector<std::string>& list, const std::strin
                         isFolder = false;
             }
         }
+        if (isFolder && scan) {
+            struct stat st;
+            if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) != 0)
+                continue;
+            const TFolderId id{st.st_dev, st.st_ino};
+            if (entry->d_type != DT_DIR &&
+                (scan->Holding.count(id) != 0 || OnKernelFileSystem(::dirfd(dir), entry->d_name)))
+                continue;
+            // Real folders first within a folder, so that a link to one of
+            // them is the one left out.
+            if (entry->d_type == DT_DIR) {
+                if (!scan->Visited.insert(id).second)
+                    continue;
+            } else {
+                linked.emplace_back(entry->d_name, id);
+                continue;
+            }
+        }
         if (isFolder)
             list.emplace_back(entry->d_name);
     }
     ::closedir(dir);
+    if (scan)
+        for (auto& [name, id] : linked)
+            if (scan->Visited.insert(id).second)
+                list.push_back(std::move(name));
 }
 
 std::vector<std::pair<dev_t, ino_t>> TFileTransfer::FolderChain(const std::string& folder) const {

@@ -29,9 +29,13 @@ public:
     void PutFile(std::istream& src, const std::string& path) override;
     void ListFiles(std::vector<std::string>& list, const std::string& folder) override;
     // Sub-folders, linked ones included, except hidden ones and links that
-    // lead back to a folder on the way from Root down to this one.
+    // lead back to a folder on the way from Root down to this one. Within a
+    // scan (BeginScan) also each real folder once only, and never a link to
+    // a folder that holds Root (such as "/") or into the kernel's own file
+    // systems (/proc, /sys, /dev), which would make a scan endless.
     void ListFolders(std::vector<std::string>& list, const std::string& folder,
                      TScanContext* scan) override;
+    std::unique_ptr<TScanContext> BeginScan() override;
     int64_t GetSizeKB(const std::vector<std::string>& files) override;
     std::unique_ptr<TCustomTransfer> CloneForBackground() const override;
 

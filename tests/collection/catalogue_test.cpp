@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <filesystem>
 
 #include <chrono>
 #include <map>
@@ -218,6 +220,52 @@ TEST(CatalogueScan, ScansAFolderTreeSortedWithoutCaseDuplicates) {
     EXPECT_STREQ(CatalogueFileName(true), "tunrax2.dat");
     ScanCatalogue(source, collator, catalogue, nullptr);
     EXPECT_EQ(catalogue.Count(), 8) << "the catalogue file is no folder";
+}
+
+// Links that lead out and up (to "/", to the folder above the collection)
+// or into the kernel's file systems would make the scan endless; a linked
+// album folder elsewhere stays, and a folder reached twice is listed once.
+TEST(CatalogueScan, LinksRoundInACircleOrIntoTheSystemEndNothing) {
+    namespace fs = std::filesystem;
+    TempDir tmp;
+    const std::string music = tmp / "Musik/";
+    MakeDirs(music + "Artist/Album");
+    MakeDirs(music + "Other");
+    MakeDirs(tmp / "Elsewhere/Live");
+    fs::create_directory_symlink("../..", music + "Artist/Album/up");
+    fs::create_directory_symlink("/", music + "wurzel");
+    fs::create_directory_symlink(tmp.Path(), music + "oben");
+    fs::create_directory_symlink("/proc", music + "kernel");
+    fs::create_directory_symlink("/sys", music + "system");
+    fs::create_directory_symlink(tmp / "Elsewhere", music + "Linked");
+    fs::create_directory_symlink("../Artist", music + "Other/sideways");
+    TFileTransfer source(false, music);
+    const TNameCollator collator("de_DE");
+    TCatalogue catalogue;
+    const auto start = std::chrono::steady_clock::now();
+    ScanCatalogue(source, collator, catalogue, nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(Paths(catalogue), (Names{"\\Artist\\", "\\Artist\\Album\\", "\\Linked\\",
+                                       "\\Linked\\Live\\", "\\Other\\"}));
+
+    // Deeper or more folders than the bounds: the scan ends with a message,
+    // the folders found so far stay.
+    MakeDirs(music + "Tief/a/b/c/d/e");
+    try {
+        ScanCatalogue(source, collator, catalogue, nullptr, TScanBounds{100, 4});
+        ADD_FAILURE() << "no bound on depth";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("mehr als 4 Ebenen tief"), std::string::npos)
+            << e.what();
+    }
+    try {
+        ScanCatalogue(source, collator, catalogue, nullptr, TScanBounds{3, 1000});
+        ADD_FAILURE() << "no bound on the number of folders";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Die Sammlung hat mehr als 3 Ordner; der Katalog endet hier.");
+    }
+    EXPECT_EQ(catalogue.Count(), 3);
 }
 
 TEST(CatalogueScan, UnreadableSubFolderListsNothing) {
