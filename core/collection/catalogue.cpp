@@ -67,7 +67,7 @@ std::string NodePath(const TCatalogue& catalogue, int32_t node) {
     return path;
 }
 
-void ParseCatalogue(const std::string& text, TCatalogue& catalogue) {
+void ParseCatalogue(const std::string& text, TCatalogue& catalogue, int32_t maxFolders) {
     catalogue.Clear();
     const size_t end = std::min(text.find('\0'), text.size());
 
@@ -76,7 +76,7 @@ void ParseCatalogue(const std::string& text, TCatalogue& catalogue) {
     // a large catalogue's nodes again and again while it grows.
     result.Reserve(static_cast<int32_t>(std::min<size_t>(
         std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n') + 1,
-        INT32_MAX)));
+        static_cast<size_t>(std::max(maxFolders, 0)))));
     // The nodes from the top level down to the node made last: open[d] is the
     // last node made at depth d. Its size minus one is the previous node's
     // depth, which every line's level is compared with. The first line becomes
@@ -110,6 +110,9 @@ void ParseCatalogue(const std::string& text, TCatalogue& catalogue) {
             parent = level == 0 ? TCatalogue::kNone : open[level - 1];
         }
         open.resize(level);
+        if (result.Count() >= maxFolders)
+            throw Error("Der Katalog hat mehr als " + std::to_string(maxFolders) +
+                        " Ordner und wird nicht geladen.");
         open.push_back(result.Add(parent, std::move(name)));
 
         // CR LF is one line break; a break at the very end starts no line.

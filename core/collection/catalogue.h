@@ -50,8 +50,12 @@ std::string NodePath(const TCatalogue& catalogue, int32_t node);
 // whatever its level; every further line is compared with the depth of the
 // node made before it. On an invalid level it throws tunrax::Error
 // "Ungültige Ebene (%d) für Eintrag "%s"" (the name as display text) and
-// leaves catalogue empty.
-void ParseCatalogue(const std::string& text, TCatalogue& catalogue);
+// leaves catalogue empty. A text of more than maxFolders lines (a file of
+// bare line breaks, each an empty folder) is refused the same way: "Der
+// Katalog hat mehr als %d Ordner und wird nicht geladen."
+inline constexpr int32_t kCatalogueMaxFolders = 2'000'000;
+void ParseCatalogue(const std::string& text, TCatalogue& catalogue,
+                    int32_t maxFolders = kCatalogueMaxFolders);
 
 // Every folder in pre-order as level TABs, name and CR LF.
 std::string WriteCatalogue(const TCatalogue& catalogue);

@@ -28,7 +28,7 @@ class ProgressDisplay;
 // How far a scan goes: a tree beyond these is no music collection (a link
 // round in a circle, a copy of a whole disk); the scan ends with a message.
 struct TScanBounds {
-    int32_t maxFolders = 2'000'000;
+    int32_t maxFolders = kCatalogueMaxFolders;
     size_t maxDepth = 1000;
 };
 

@@ -51,11 +51,11 @@ Names Parsed(const std::string& text) {
 
 // The message of the error ParseCatalogue throws, and that it empties the
 // catalogue it was given.
-std::string ParseError(const std::string& text) {
+std::string ParseError(const std::string& text, int32_t maxFolders = kCatalogueMaxFolders) {
     TCatalogue catalogue;
     catalogue.Add(TCatalogue::kNone, "old");
     try {
-        ParseCatalogue(text, catalogue);
+        ParseCatalogue(text, catalogue, maxFolders);
     } catch (const Error& e) {
         EXPECT_EQ(catalogue.Count(), 0) << "catalogue not emptied";
         EXPECT_TRUE(catalogue.ChildrenOf(TCatalogue::kNone).empty());
@@ -135,6 +135,22 @@ TEST(Catalogue, RejectsLevelsThatSkipALevel) {
     EXPECT_EQ(ParseError("A\n\tB\n\tC\nD\n\t\t"), "Ungültige Ebene (2) für Eintrag \"\"");
     const std::string message = ParseError("A\n" + std::string(1 << 20, '\t') + "B");
     EXPECT_EQ(message, "Ungültige Ebene (1048576) für Eintrag \"B\"");
+}
+
+// Each line break is a folder: a file of nothing else would make tens of
+// millions of them. Beyond the bound the catalogue is refused, quickly and
+// without taking the memory they would need.
+TEST(Catalogue, ACatalogueOfBareLineBreaksIsRefusedByItsNumberOfFolders) {
+    EXPECT_EQ(ParseError(std::string(10, '\n'), 5),
+              "Der Katalog hat mehr als 5 Ordner und wird nicht geladen.");
+    TCatalogue catalogue;
+    ParseCatalogue(std::string(5, '\n'), catalogue, 5);
+    EXPECT_EQ(catalogue.Count(), 5);
+    const std::string breaks(64 << 20, '\n');
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ParseError(breaks),
+              "Der Katalog hat mehr als 2000000 Ordner und wird nicht geladen.");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
 TEST(Catalogue, LongLinesAndManyLines) {
