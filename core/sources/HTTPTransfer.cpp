@@ -282,6 +282,9 @@ public:
         return std::move(FLines);
     }
 
+    // The names so far: each takes its bookkeeping besides its bytes.
+    size_t Count() const { return FLines.size(); }
+
 private:
     void Put(char c) {
         static constexpr std::string_view kBreak = "<br>";
@@ -421,12 +424,19 @@ void THTTPTransfer::GetFile(std::ostream& dest, const std::string& path) {
 void THTTPTransfer::ListFiles(std::vector<std::string>& list, const std::string& folder) {
     ListingSplitter splitter(MaxNameBytes, folder);
     size_t received = 0;
+    const auto tooLarge = [&] {
+        return Error("Die Liste von \"" + folder + "\" ist zu groß (mehr als " +
+                     AmountText(MaxListingBytes) + ").");
+    };
     Fetch(*this, ListTarget(folder), folder, true, [&](const char* data, size_t size) {
         received += size;
         if (received > MaxListingBytes)
-            throw Error("Die Liste von \"" + folder + "\" ist zu groß (mehr als " +
-                        AmountText(MaxListingBytes) + ").");
+            throw tooLarge();
         splitter.Feed(data, size);
+        // Counted as the memory it takes: a listing of bare line breaks is
+        // millions of names of nothing, each costing its bookkeeping.
+        if (received + splitter.Count() * sizeof(std::string) > MaxListingBytes)
+            throw tooLarge();
         return true;
     });
     list = splitter.Finish();

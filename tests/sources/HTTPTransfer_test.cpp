@@ -493,6 +493,16 @@ TEST_F(HttpTransferTest, ListingsAreBoundedInSizeAndSkipNamesWithZeroBytes) {
         EXPECT_LT(Clock::now() - start, 3s);
     }
     {
+        // 100 KB of line breaks: each an empty name, counted with what it takes.
+        SCOPED_TRACE("bare line breaks");
+        HostileHttp server("breaks-list");
+        THTTPTransfer source = Source(server.Address());
+        source.MaxListingBytes = 1 << 20;
+        EXPECT_EQ(Failure([&] { source.ListFiles(list, "\\A\\"); }, took),
+                  "Die Liste von \"\\A\\\" ist zu groß (mehr als 1 MB).");
+        EXPECT_LT(took, 3s);
+    }
+    {
         SCOPED_TRACE("one name that never ends");
         HostileHttp server("endless-line");
         THTTPTransfer source = Source(server.Address());

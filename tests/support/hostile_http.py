@@ -10,6 +10,7 @@
 # endless-headers  a status line, then header lines that never end, fast
 # endless-list     a listing of song names that never ends, fast
 # endless-line     one listed name that never ends
+# breaks-list      a listing of 100,000 bare line breaks (empty names)
 # nul-names        a short listing where some names hold a zero byte
 #
 # Nothing dripping or endless goes on for more than 20 s, so that a client
@@ -67,6 +68,9 @@ def serve(conn):
     elif mode == "endless-list":
         conn.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")
         endless(conn, b"01 Lied.mp3<br>")
+    elif mode == "breaks-list":
+        body = b"\n" * 100000
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body) + body)
     elif mode == "endless-line":
         conn.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")
         endless(conn, b"a")
