@@ -53,7 +53,7 @@ std::string FavoriteFileName(const std::string& listName) {
     return folder + (found.empty() ? exact : found);
 }
 
-std::vector<std::string> ReadFavorites(const std::string& fileName) {
+std::vector<std::string> ReadFavorites(const std::string& fileName, size_t maxEntries) {
     std::vector<std::string> entries;
     std::string text;
     // The longest real lists are a few MB; a file of more than 64 MB is no
@@ -75,6 +75,9 @@ std::vector<std::string> ReadFavorites(const std::string& fileName) {
         size_t pos = start;
         while (pos < end && text[pos] != '\r' && text[pos] != '\n')
             ++pos;
+        if (entries.size() == maxEntries)
+            throw Error("Die Favoritenliste \"" + fileName + "\" hat mehr als " +
+                        std::to_string(maxEntries) + " Einträge und wird nicht gelesen.");
         entries.emplace_back(text, start, pos - start);
         if (pos < end && text[pos] == '\r' && pos + 1 < end && text[pos + 1] == '\n')
             ++pos;

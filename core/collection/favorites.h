@@ -24,8 +24,12 @@ std::string FavoriteFileName(const std::string& listName);
 // The entries of a list file. CR LF, a lone CR and a lone LF each end a line;
 // an empty line gives an empty entry; a line break at the very end gives no
 // further entry; a zero byte ends the text. A missing file gives an empty
-// list. Throws tunrax::Error when the file exists but cannot be read.
-std::vector<std::string> ReadFavorites(const std::string& fileName);
+// list. Throws tunrax::Error when the file exists but cannot be read, and
+// when it has more than maxEntries lines (a file of bare line breaks would
+// otherwise take gigabytes).
+inline constexpr size_t kFavoritesMaxEntries = 1'000'000;
+std::vector<std::string> ReadFavorites(const std::string& fileName,
+                                       size_t maxEntries = kFavoritesMaxEntries);
 
 // Writes the entries, each followed by CR LF, replacing the file as a whole:
 // through a temporary file in the same folder, synced and then renamed over

@@ -150,8 +150,16 @@ TVelIniFile::TVelIniFile(std::string fileName)
         FPrefix = kBom;
         bytes.erase(0, 3);
     }
+    // Each line takes its bookkeeping: a file of bare line breaks, small in
+    // bytes, would take gigabytes.
+    const size_t maxLines = 1'000'000;
     size_t start = 0;
     while (start < bytes.size()) {
+        if (FLines.size() == maxLines) {
+            FLines.clear();
+            FReadFailure = "mehr als " + std::to_string(maxLines) + " Zeilen";
+            return;
+        }
         size_t newline = bytes.find('\n', start);
         if (newline == std::string::npos) {
             FLines.push_back(bytes.substr(start));

@@ -136,6 +136,11 @@ TEST(Favorites, OddFilesAreRefusedWithTheirName) {
     refused(tmp / "gross.favoriten", "64 MB");
     MakeSparseFile(tmp / "grenze.favoriten", off_t{64} << 20);
     EXPECT_EQ(ReadFavorites(tmp / "grenze.favoriten"), Lines{});
+    // Bare line breaks, each an entry: small in bytes, large in entries.
+    WriteFile(tmp / "umbrueche.favoriten", std::string(60 << 20, '\n'));
+    refused(tmp / "umbrueche.favoriten", "mehr als 1000000 Einträge");
+    WriteFile(tmp / "wenige.favoriten", std::string(3, '\n'));
+    EXPECT_EQ(ReadFavorites(tmp / "wenige.favoriten", 3), (Lines{"", "", ""}));
 }
 
 TEST(Favorites, WriteEndsEveryLineWithCrLfAndReadsBack) {

@@ -9,6 +9,7 @@
 
 #include "io/Error.h"
 #include "settings/vel_SHFolder.h"
+#include "settings/vel_tools.h"
 #include "support/OddFiles.h"
 #include "support/TempDir.h"
 
@@ -189,7 +190,11 @@ TEST(VelIniFile, OddFilesAreNeitherReadNorReplaced) {
     check(tmp / "gross.ini", "64 MB");
     EXPECT_EQ(::stat((tmp / "gross.ini").c_str(), &st), 0);
     EXPECT_EQ(st.st_size, off_t{64} << 20 | 1);
-    EXPECT_EQ(EntryCount(tmp.Path()), 3u);
+    // Bare line breaks: few bytes, but a line each.
+    WriteFile(tmp / "umbrueche.ini", std::string(60 << 20, '\n'));
+    check(tmp / "umbrueche.ini", "mehr als 1000000 Zeilen");
+    EXPECT_EQ(FileSizeOf(tmp / "umbrueche.ini"), int64_t{60} << 20);
+    EXPECT_EQ(EntryCount(tmp.Path()), 4u);
 }
 
 TEST(VelIniFile, ProcessSettingsFileLiesInTheVendorFolder) {
