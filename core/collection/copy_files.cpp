@@ -66,6 +66,40 @@ void MakeFolders(const std::string& folder) {
     }
 }
 
+// Whether path (below root) can be reached from root without passing a
+// symbolic link: a link planted in the target would lead the copy, or its
+// clearing, to folders outside it. With make, missing folders are made on
+// the way. Throws SystemError only with make, for a folder it cannot make.
+bool ReachableWithoutLinks(const std::string& root, const std::string& folder, bool make) {
+    const std::string base = WithSlash(root);
+    if (folder.compare(0, base.size(), base) != 0)
+        return false;
+    std::string path = base;
+    size_t pos = base.size();
+    while (pos < folder.size()) {
+        size_t slash = folder.find('/', pos);
+        if (slash == std::string::npos)
+            slash = folder.size();
+        if (slash > pos) {
+            path.append(folder, pos, slash - pos);
+            struct stat st;
+            if (::lstat(path.c_str(), &st) != 0) {
+                if (!make || errno != ENOENT)
+                    return false;
+                if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
+                    throw SystemError(errno);
+                if (::lstat(path.c_str(), &st) != 0)
+                    return false;
+            }
+            if (!S_ISDIR(st.st_mode))
+                return false;  // a link (to a folder or not), or a file
+            path += '/';
+        }
+        pos = slash + 1;
+    }
+    return true;
+}
+
 // Why a name could not be made in the target folder, after context. Players
 // mostly use FAT, which refuses names with " * : < > ? | that a Linux
 // collection may have.
@@ -186,6 +220,7 @@ std::string PrepareTargetFolder(const std::string& dirText, bool useListName,
         throw Error("Bitte ein Verzeichnis wählen");
 
     std::string folder = NormalizeFolder(dirText);
+    const std::string chosen = folder;
     if (useListName) {
         // MakeValidFileName leaves "." and "..", which would name the folder
         // itself or its parent (where clearing would then delete songs).
@@ -197,8 +232,10 @@ std::string PrepareTargetFolder(const std::string& dirText, bool useListName,
     }
     try {
         if (folder.find('\0') == std::string::npos) {
-            MakeFolders(folder);
-            return folder;
+            MakeFolders(chosen);
+            // The list's folder is made, never entered through a link.
+            if (ReachableWithoutLinks(chosen, folder, true))
+                return folder;
         }
     } catch (const SystemError&) {
         // the wizard names no reason for a folder it cannot make
@@ -240,6 +277,9 @@ std::vector<std::string> FilesToClear(const std::string& targetDir,
 void ClearFiles(const std::string& targetDir, const std::vector<std::string>& files) {
     const std::string folder = WithSlash(targetDir);
     for (const std::string& path : files) {
+        // A song behind a link lies outside the target: it stays.
+        if (!ReachableWithoutLinks(folder, FolderOf(path), false))
+            continue;
         ::unlink(path.c_str());
         if (path.compare(0, folder.size(), folder) == 0)
             RemoveEmptyFolders(FolderOf(path), folder);
@@ -369,14 +409,21 @@ std::string WritePlaylist(const std::string& targetDir, const std::string& name,
     return file;
 }
 
-bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::string& targetFile) {
+bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::string& targetFile,
+              const std::string& targetDir) {
     const std::string context =
         "Das Lied \"" + songPath + "\" kann nicht nach \"" + targetFile + "\" kopiert werden: ";
     struct stat st;
     if (::lstat(targetFile.c_str(), &st) == 0)
         return false;
     try {
-        MakeFolders(FolderOf(targetFile));
+        if (targetDir.empty())
+            MakeFolders(FolderOf(targetFile));
+        else if (!ReachableWithoutLinks(targetDir, FolderOf(targetFile), true))
+            throw Error(context +
+                        "Ein Ordner auf dem Weg ist ein Verweis (symbolischer Link) "
+                        "oder keiner; außerhalb des Zielverzeichnisses wird nichts "
+                        "geschrieben.");
     } catch (const SystemError& e) {
         ThrowNameError(e.Code(), context);
     }

@@ -54,7 +54,8 @@ std::vector<std::string> FilesToClear(const std::string& targetDir,
                                       const std::vector<std::string>& keep, bool keepFolders);
 
 // Deletes files (paths below targetDir) and the folders they leave empty up
-// to, not including, targetDir. Failures are ignored.
+// to, not including, targetDir. A file reached through a symbolic link below
+// targetDir lies outside it and stays. Failures are ignored.
 void ClearFiles(const std::string& targetDir, const std::vector<std::string>& files);
 
 // Deletes FilesToClear(targetDir, keep, keepFolders).
@@ -118,7 +119,10 @@ std::string WritePlaylist(const std::string& targetDir, const std::string& name,
 // targetFile, which becomes targetFile only once the transfer is complete, and
 // never by replacing a file that appeared meanwhile (false then too). On
 // failure no file is left behind and tunrax::Error names song and target.
-bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::string& targetFile);
+// With targetDir (the folder targetFile lies below), no folder between them
+// is entered or made through a symbolic link: such a song is refused.
+bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::string& targetFile,
+              const std::string& targetDir = std::string());
 
 // Writes everything still cached for the file system of targetDir to the
 // device, so that a player may be unplugged once the copy is reported done;

@@ -230,6 +230,47 @@ TEST(CopyFiles, ANameNearTheLimitIsCutToFitTheTarget) {
     EXPECT_EQ(FilesBelow(tmp / "flach/").front().substr(0, 7), "001-\xE2\x82\xAC");
 }
 
+// A link planted in the target (or a file where a folder should be) leads
+// nowhere: nothing is written, made or deleted outside the target folder.
+TEST(CopyFiles, NothingIsWrittenOrDeletedThroughALinkInTheTarget) {
+    namespace fs = std::filesystem;
+    TempDir tmp;
+    WriteFile(tmp / "musik/Album/01-Eins.mp3", "eins");
+    WriteFile(tmp / "musik/Album/Sub/02-Zwei.mp3", "zwei");
+    TFileTransfer source(false, tmp / "musik");
+    const std::string target = tmp / "ziel/";
+    const std::string elsewhere = tmp / "woanders/";
+    WriteFile(elsewhere + "alt.mp3", "fremd");
+    MakeDirs(target);
+    fs::create_directory_symlink(elsewhere, target + "Album");
+
+    for (const char* song : {"\\Album\\01-Eins.mp3", "\\Album\\Sub\\02-Zwei.mp3"}) {
+        SCOPED_TRACE(song);
+        const std::string file = CopyTargetFile(target, song, 1, true);
+        const std::string message = ErrorOf([&] { CopySong(source, song, file, target); });
+        EXPECT_NE(message.find("außerhalb des Zielverzeichnisses wird nichts geschrieben"),
+                  std::string::npos)
+            << message;
+    }
+    EXPECT_EQ(FilesBelow(elsewhere), std::vector<std::string>{"alt.mp3"}) << "written outside";
+
+    // A song behind the link, as the clearing would meet it after a folder
+    // was swapped for a link: it stays.
+    ClearFiles(target, {target + "Album/alt.mp3"});
+    EXPECT_EQ(ReadFile(elsewhere + "alt.mp3"), "fremd") << "deleted outside";
+
+    // The list's folder below the target is made, never entered as a link.
+    fs::create_directory_symlink(elsewhere, target + "Liste");
+    EXPECT_THROW(PrepareTargetFolder(target, true, "Liste"), Error);
+    EXPECT_EQ(PrepareTargetFolder(target, true, "Neu"), target + "Neu/");
+
+    // Without links the songs go where they belong, folders made on the way.
+    fs::remove(target + "Album");
+    const std::string file = CopyTargetFile(target, "\\Album\\Sub\\02-Zwei.mp3", 1, true);
+    EXPECT_TRUE(CopySong(source, "\\Album\\Sub\\02-Zwei.mp3", file, target));
+    EXPECT_EQ(ReadFile(target + "Album/Sub/02-Zwei.mp3"), "zwei");
+}
+
 TEST(CopyFiles, FailuresLeaveNoFile) {
     TempDir tmp;
     const std::string target = tmp / "ziel/";

@@ -165,7 +165,7 @@ void TfmCopy::btnStartClick() {
     for (size_t i = 0; i < FSongs.size(); ++i) {
         try {
             TSourceLease source = FSources.Lease();
-            if (CopySong(*source, FSongs[i], plan.targets[i]))
+            if (CopySong(*source, FSongs[i], plan.targets[i], FTargetDir))
                 ++FCopied;
             present.push_back(plan.targets[i]);
         } catch (const TransferCancelled&) {
