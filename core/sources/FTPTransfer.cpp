@@ -23,6 +23,7 @@
 #include "settings/vel_text.h"
 #include "settings/vel_tools.h"
 #include "sources/HostAddress.h"
+#include "sources/HostLookup.h"
 
 namespace tunrax {
 
@@ -222,7 +223,7 @@ public:
                                                            SecondsText(FPace.login) + ").");
         Guarded("Keine Verbindung zum FTP-Server \"" + address + "\"", [&] {
             TTransferWatch watch(ControlWhat(), FPace);
-            FControl.Connect(Poco::Net::SocketAddress(host.Host, host.Port), watch, FTimeout);
+            FControl.Connect(LookUpHost(host.Host, host.Port, watch, FTimeout), watch, FTimeout);
             TFtpReply greeting = Reply(watch);
             // "120 ready in a minute" comes before the real greeting.
             while (greeting.Code / 100 == 1)
@@ -405,6 +406,10 @@ private:
             if (refusal.Reply.Code == 550)
                 throw TNotThere(what + ": " + refusal.Reply.Summary());
             throw Error(what + ": " + refusal.Reply.Summary());
+        } catch (const TLookupTimedOut&) {
+            FBroken = true;
+            throw Error(what + ": Der Name \"" + FAddress + "\" wurde nicht innerhalb von " +
+                        std::to_string((FTimeout.count() + 999) / 1000) + " s aufgelöst");
         } catch (const NoAnswer&) {
             FBroken = true;
             throw Error(what + ": Der FTP-Server \"" + FAddress + "\" antwortet nicht (" +

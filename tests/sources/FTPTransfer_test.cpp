@@ -1,6 +1,9 @@
 #include "sources/FTPTransfer.h"
+#include "sources/HostLookup.h"
 
 #include <gtest/gtest.h>
+
+#include <Poco/Net/NetException.h>
 #include <signal.h>
 
 #include <chrono>
@@ -604,6 +607,35 @@ TEST(FtpTransferHostile, EndingTheProgramEndsADrippingDownload) {
             std::exit(message == "abgebrochen" && Since(start) < 2s ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
+}
+
+// A name server that never answers: the lookup is called off within a
+// moment, as "Abbrechen", "Beenden" and SIGTERM do, and ends at the
+// connection's bound when nobody calls it off.
+TEST(FtpTransferHostile, ALookupThatNeverEndsIsCalledOffAtOnce) {
+    const THostResolver system = HostResolver();
+    HostResolver() = [](const std::string&, uint16_t) -> Poco::Net::SocketAddress {
+        std::this_thread::sleep_for(10s);
+        throw Poco::Net::HostNotFoundException("stumm.example");
+    };
+    std::thread canceller([] {
+        std::this_thread::sleep_for(300ms);
+        CancelRunningTransfers();
+    });
+    auto start = std::chrono::steady_clock::now();
+    std::string message =
+        ErrorOf([&] { TFTPTransfer(false, "stumm.example", "u", "p", "/mp3/", false, 5s); });
+    canceller.join();
+    EXPECT_EQ(message, "abgebrochen");
+    EXPECT_LT(Since(start), 1s);
+
+    start = std::chrono::steady_clock::now();
+    message = ErrorOf([&] { TFTPTransfer(false, "stumm.example", "u", "p", "/mp3/", false, 1s); });
+    EXPECT_NE(message.find("Der Name \"stumm.example\" wurde nicht innerhalb von 1 s aufgelöst"),
+              std::string::npos)
+        << message;
+    EXPECT_LT(Since(start), 2s);
+    HostResolver() = system;
 }
 
 TEST(FtpTransferHostile, UploadThatDripsIsTooSlow) {
