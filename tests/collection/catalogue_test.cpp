@@ -22,6 +22,7 @@
 #include "io/Error.h"
 #include "sources/FileTransfer.h"
 #include "sources/TransferControl.h"
+#include "support/MemoryLimit.h"
 #include "support/RecordingProgress.h"
 #include "support/ScriptedSource.h"
 #include "support/TempDir.h"
@@ -147,6 +148,8 @@ TEST(Catalogue, ACatalogueOfBareLineBreaksIsRefusedByItsNumberOfFolders) {
     ParseCatalogue(std::string(5, '\n'), catalogue, 5);
     EXPECT_EQ(catalogue.Count(), 5);
     const std::string breaks(64 << 20, '\n');
+    // A regression fails here rather than taking gigabytes.
+    const ScopedAddressSpaceLimit limit(uint64_t{2} << 30);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ParseError(breaks),
               "Der Katalog hat mehr als 2000000 Ordner und wird nicht geladen.");

@@ -21,6 +21,7 @@
 #include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/FileTransfer.h"
+#include "support/MemoryLimit.h"
 #include "support/Mp3Files.h"
 #include "support/OddFiles.h"
 #include "support/TempDir.h"
@@ -138,7 +139,10 @@ TEST(Favorites, OddFilesAreRefusedWithTheirName) {
     EXPECT_EQ(ReadFavorites(tmp / "grenze.favoriten"), Lines{});
     // Bare line breaks, each an entry: small in bytes, large in entries.
     WriteFile(tmp / "umbrueche.favoriten", std::string(60 << 20, '\n'));
-    refused(tmp / "umbrueche.favoriten", "mehr als 1000000 Einträge");
+    {
+        const ScopedAddressSpaceLimit limit(uint64_t{2} << 30);
+        refused(tmp / "umbrueche.favoriten", "mehr als 1000000 Einträge");
+    }
     WriteFile(tmp / "wenige.favoriten", std::string(3, '\n'));
     EXPECT_EQ(ReadFavorites(tmp / "wenige.favoriten", 3), (Lines{"", "", ""}));
 }

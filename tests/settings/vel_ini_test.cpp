@@ -10,6 +10,7 @@
 #include "io/Error.h"
 #include "settings/vel_SHFolder.h"
 #include "settings/vel_tools.h"
+#include "support/MemoryLimit.h"
 #include "support/OddFiles.h"
 #include "support/TempDir.h"
 
@@ -192,7 +193,10 @@ TEST(VelIniFile, OddFilesAreNeitherReadNorReplaced) {
     EXPECT_EQ(st.st_size, off_t{64} << 20 | 1);
     // Bare line breaks: few bytes, but a line each.
     WriteFile(tmp / "umbrueche.ini", std::string(60 << 20, '\n'));
-    check(tmp / "umbrueche.ini", "mehr als 1000000 Zeilen");
+    {
+        const ScopedAddressSpaceLimit limit(uint64_t{2} << 30);
+        check(tmp / "umbrueche.ini", "mehr als 1000000 Zeilen");
+    }
     EXPECT_EQ(FileSizeOf(tmp / "umbrueche.ini"), int64_t{60} << 20);
     EXPECT_EQ(EntryCount(tmp.Path()), 4u);
 }
