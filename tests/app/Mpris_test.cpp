@@ -164,6 +164,17 @@ protected:
     QString Playing(const char* song) const {
         return form.SavedCaption() + QStringLiteral(" - ") + QString::fromUtf8(song);
     }
+    // Records the player's announcements and Seeked signals from now on.
+    void Listen(ChangeRecorder& recorder) {
+        const QString path = QString::fromLatin1(TMprisService::kObjectPath);
+        ASSERT_TRUE(client->connect(QString(), path,
+                                    QStringLiteral("org.freedesktop.DBus.Properties"),
+                                    QStringLiteral("PropertiesChanged"), &recorder,
+                                    SLOT(Changed(QString, QVariantMap, QStringList))));
+        ASSERT_TRUE(client->connect(QString(), path,
+                                    QStringLiteral("org.mpris.MediaPlayer2.Player"),
+                                    QStringLiteral("Seeked"), &recorder, SLOT(Seeked(qlonglong))));
+    }
     void SelectAlbum() {
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
         ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);
@@ -316,12 +327,7 @@ TEST_F(MprisTest, EveryChangeIsAnnouncedWithinATickAndNothingWhileIdle) {
 TEST_F(MprisTest, ExtremeMovesAndVolumesStayInBounds) {
     const auto kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
     ChangeRecorder recorder;
-    const QString path = QString::fromLatin1(TMprisService::kObjectPath);
-    ASSERT_TRUE(client->connect(QString(), path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                QStringLiteral("PropertiesChanged"), &recorder,
-                                SLOT(Changed(QString, QVariantMap, QStringList))));
-    ASSERT_TRUE(client->connect(QString(), path, kPlayer, QStringLiteral("Seeked"), &recorder,
-                                SLOT(Seeked(qlonglong))));
+    ASSERT_NO_FATAL_FAILURE(Listen(recorder));
     ASSERT_NO_FATAL_FAILURE(SelectAlbum());
     Player("Play");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 1"); }, 5000));
@@ -357,12 +363,7 @@ TEST_F(MprisTest, PositionSeekAndVolumeOfTheSongHeard) {
     // A long first song to move in; the second one, of 2 s, follows it.
     WriteSilentMp3(music + "Album/01-Lied 1.mp3", 20, "Titel 1", "Band", "Platte");
     ChangeRecorder recorder;
-    const QString path = QString::fromLatin1(TMprisService::kObjectPath);
-    ASSERT_TRUE(client->connect(QString(), path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                QStringLiteral("PropertiesChanged"), &recorder,
-                                SLOT(Changed(QString, QVariantMap, QStringList))));
-    ASSERT_TRUE(client->connect(QString(), path, kPlayer, QStringLiteral("Seeked"), &recorder,
-                                SLOT(Seeked(qlonglong))));
+    ASSERT_NO_FATAL_FAILURE(Listen(recorder));
     auto seekTo = [&](const char* method, const QVariantList& args) {
         recorder.Seeks.clear();
         Call(kPlayer, QString::fromLatin1(method), args);

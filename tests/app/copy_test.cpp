@@ -64,6 +64,13 @@ void Start(TfmCopy& form) {
 
 class CopyWizardTest : public ::testing::Test {
 protected:
+    // The source breaks off at the second song, as a network does.
+    void FailAtTheSecondSong() {
+        source.BeforeGet = [](const std::string& path) {
+            if (path.find("02") != std::string::npos)
+                throw Error("Die Verbindung zum Server ist abgebrochen.");
+        };
+    }
     // Opens the wizard on screen, as the main window does, without waiting
     // for it to close.
     std::unique_ptr<TfmCopy> Open(const std::string& listName = "") {
@@ -154,10 +161,7 @@ TEST_F(CopyWizardTest, RefusalsAndFailuresLeaveNoDamage) {
     TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));
     ClickNext(*form);
     ClickNext(*form);
-    source.BeforeGet = [](const std::string& path) {
-        if (path.find("02") != std::string::npos)
-            throw Error("Die Verbindung zum Server ist abgebrochen.");
-    };
+    FailAtTheSecondSong();
     Start(*form);
     EXPECT_EQ(ErrorsShown().size(), 1u);
     EXPECT_EQ(ReadFile(player + "A/01-Title.mp3"), "\\A\\01-Title.mp3");
@@ -188,10 +192,7 @@ TEST_F(CopyWizardTest, ASongThatFailsEndsTheCopyWithThePlaylistOfTheSongsBeforeI
     TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));
     ClickNext(*form);
     ClickNext(*form);
-    source.BeforeGet = [](const std::string& path) {
-        if (path.find("02") != std::string::npos)
-            throw Error("Die Verbindung zum Server ist abgebrochen.");
-    };
+    FailAtTheSecondSong();
     Start(*form);
     const std::vector<std::string> shown = ErrorsShown();
     ASSERT_EQ(shown.size(), 1u);
