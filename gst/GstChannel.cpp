@@ -166,7 +166,9 @@ int64_t TChannel::Length() {
 }
 
 bool TChannel::Seek(int64_t microseconds) {
-    if (FMode == Mode::Stopped || FEnded || microseconds < 0)
+    // A place past what nanoseconds can count lies past any song's end.
+    if (FMode == Mode::Stopped || FEnded || microseconds < 0 ||
+        microseconds > INT64_MAX / GST_USECOND)
         return false;
     bool handed = false;
     FAwaitingData = false;

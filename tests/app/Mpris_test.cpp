@@ -333,6 +333,9 @@ TEST_F(MprisTest, ExtremeMovesAndVolumesStayInBounds) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 1"); }, 5000));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return Property("org.mpris.MediaPlayer2.Player", "CanSeek").toBool(); }, 2000));
+    // The song's end is known (silent frames tell it once some are decoded).
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Metadata().value(QStringLiteral("mpris:length")).toLongLong() > 0; }, 2000));
 
     // The furthest moves either way: to the start, and past the end to the
     // next song, without an overflow on the way.

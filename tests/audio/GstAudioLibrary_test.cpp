@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <thread>
 
 #include "audio/AudioLibrary.h"
@@ -491,6 +492,10 @@ void PlaySeekPauseSeek(TAudioLibrary& lib, const std::string& song) {
     EXPECT_LT(moved, 30'200'000);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_NEAR(double(player.Position()), 30.5e6, 250e3) << "plays on after the move";
+    EXPECT_EQ(player.State(), psPlaying);
+
+    // A place too far to count in nanoseconds is refused, not overflowed.
+    EXPECT_FALSE(player.Seek(std::numeric_limits<int64_t>::max()));
     EXPECT_EQ(player.State(), psPlaying);
 
     player.Pause();
