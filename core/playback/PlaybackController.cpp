@@ -48,25 +48,25 @@ void TPlaybackController::TellList() {
         listener->OnListChanged();
 }
 
-void TPlaybackController::ShowAlbum(std::vector<std::string>& files, const std::string& folder) {
-    FSongs.Fill(files, folder);
-    SetOrigin(TListOrigin::Album);
+void TPlaybackController::Listed(TListOrigin origin) {
+    SetOrigin(origin);
     TellList();
     Changed();
+}
+
+void TPlaybackController::ShowAlbum(std::vector<std::string>& files, const std::string& folder) {
+    FSongs.Fill(files, folder);
+    Listed(TListOrigin::Album);
 }
 
 void TPlaybackController::ShowFavorites(std::vector<std::string>& entries) {
     FSongs.Fill(entries, "");
-    SetOrigin(TListOrigin::Favorites);
-    TellList();
-    Changed();
+    Listed(TListOrigin::Favorites);
 }
 
 void TPlaybackController::ClearList() {
     FSongs.Clear();
-    SetOrigin(TListOrigin::None);
-    TellList();
-    Changed();
+    Listed(TListOrigin::None);
 }
 
 void TPlaybackController::ForgetAlbum() {

@@ -131,6 +131,8 @@ private:
     // A remote command that may choose a song to start at once.
     void Choose(void (TSongSequencer::*command)());
     void SetOrigin(TListOrigin origin);
+    // New rows listed from origin: told, and the clock set going.
+    void Listed(TListOrigin origin);
     void TellChoice();
     void TellList();
     // After every call from outside: the length of the song heard once the

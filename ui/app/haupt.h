@@ -97,8 +97,7 @@ public:
     // --- playback
     void mmStartTimer();
     // What plays (none in a second instance and once ended): the songs
-    // listed, the sequencer, the song under way.
-    const TPlaybackController& Playback() const { return *FPlayback; }
+    // listed and the sequencer.
     const TSongList& Songs() const;
     const TSongSequencer& Sequencer() const { return FPlayback->Sequencer(); }
     // The ticks of the playback clock come only from the caller (tests that
