@@ -12,11 +12,21 @@
 set -euo pipefail
 
 stop_server() {
-    local pidfile="$1/pulse/pid"
+    local pidfile="$1/pulse/pid" pid=""
     if [ -f "$pidfile" ]; then
-        kill "$(cat "$pidfile")" 2>/dev/null || true
+        pid="$(cat "$pidfile")"
+        kill "$pid" 2>/dev/null || true
     fi
-    rm -rf "$1"
+    # The server (and the session's other daemons) may still write into the
+    # folder while they go down: wait for it, and try the removal again.
+    if [ -n "$pid" ]; then
+        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    fi
+    for _ in $(seq 10); do
+        rm -rf "$1" 2>/dev/null && return 0
+        sleep 0.2
+    done
+    echo "could not remove $1" >&2
 }
 
 if [ "${1:-}" = "--stop" ]; then
