@@ -16,6 +16,7 @@ test_packages=(
     clang libclang-rt-14-dev clang-format
     lame sox libtag1-dev pulseaudio pulseaudio-utils locales
     php-cli python3-pyftpdlib curl
+    nginx apache2 libapache2-mod-php php-fpm
     desktop-file-utils appstream debootstrap
     dbus-daemon xvfb x11-utils xdotool trayer imagemagick playerctl
     at-spi2-core python3-pyatspi python3-xlib
@@ -36,5 +37,17 @@ sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update
-$sudo apt-get install -y --no-install-recommends "${missing[@]}"
+# The tests start web servers of their own on loopback ports: the system's
+# nginx, Apache and php-fpm services are not started on installation (two
+# of them would also fight over port 80 and fail the installation).
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+    $sudo chmod 755 "$policy"
+    own_policy=1
+fi
+status=0
+$sudo apt-get update && $sudo apt-get install -y --no-install-recommends "${missing[@]}" || status=$?
+if [ "$own_policy" = 1 ]; then $sudo rm -f "$policy"; fi
+exit "$status"

@@ -20,6 +20,7 @@
 #include "support/RecordingProgress.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
+#include "support/WebServers.h"
 
 using namespace tunrax;
 using namespace tunrax::test;
@@ -225,7 +226,15 @@ TEST_F(HttpTransferTest, SettingsAndRequestTargets) {
     EXPECT_EQ(Source("localhost", "/Musik für alle/").Root, "/Musik für alle/");
 }
 
-TEST_F(HttpTransferTest, ListsAndFetchesFromTheServerScript) {
+// The player's source against each web server set-up of the server README.
+class HttpTransferServerTest : public HttpTransferTest,
+                               public ::testing::WithParamInterface<WebServerKind> {};
+
+INSTANTIATE_TEST_SUITE_P(EachWebServer, HttpTransferServerTest,
+                         ::testing::ValuesIn(AllWebServerKinds()),
+                         [](const auto& kind) { return KindName(kind.param); });
+
+TEST_P(HttpTransferServerTest, ListsAndFetchesFromTheServerScript) {
     const std::string music = tmp / "www/mp3/";
     std::string song;
     for (int i = 0; i < 300000; ++i)
@@ -234,7 +243,7 @@ TEST_F(HttpTransferTest, ListsAndFetchesFromTheServerScript) {
     WriteFile(music + "AC DC/100% Live & L\xC3\xBCt #1+2?/B\xE4r.mp3", song);
     WriteFile(music + "AC DC/100% Live & L\xC3\xBCt #1+2?/c.wav", "");
     WriteFile(music + "tunrax.dat", "\\AC DC\\\r\n");
-    PhpServer server(tmp / "www/", "mp3/");
+    WebServer server(GetParam(), tmp / "www/", tmp / "server/");
     THTTPTransfer source = Source(server.Address());
     RecordingProgress bar;
     source.ProgressBar = &bar;

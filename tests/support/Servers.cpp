@@ -69,6 +69,15 @@ ServerProcess::~ServerProcess() {
 
 void ServerProcess::Start(const std::vector<std::string>& argv, int port,
                           const std::string& logFile, std::chrono::milliseconds timeout) {
+    StartUntil(
+        argv, [port] { return WaitForPort(port, std::chrono::milliseconds(50)); }, logFile,
+        timeout);
+    FPort = port;
+}
+
+void ServerProcess::StartUntil(const std::vector<std::string>& argv,
+                               const std::function<bool()>& ready, const std::string& logFile,
+                               std::chrono::milliseconds timeout) {
     if (argv.empty())
         throw std::runtime_error("no program to start");
     Stop();
@@ -82,6 +91,9 @@ void ServerProcess::Start(const std::vector<std::string>& argv, int port,
     if (pid < 0)
         throw std::runtime_error("fork failed");
     if (pid == 0) {
+        // A group of its own: Apache's prefork signals its whole process
+        // group when it shuts down, which would end the test too.
+        ::setpgid(0, 0);
         int in = ::open("/dev/null", O_RDONLY);
         int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
         if (in >= 0)
@@ -94,20 +106,22 @@ void ServerProcess::Start(const std::vector<std::string>& argv, int port,
         ::_exit(127);
     }
     FPid = pid;
-    FPort = port;
+    FPort = 0;
 
     const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!WaitForPort(port, std::chrono::milliseconds(50))) {
+    while (!ready()) {
         int status = 0;
         if (::waitpid(FPid, &status, WNOHANG) == FPid) {
             FPid = -1;
-            throw std::runtime_error(argv[0] + " ended before it opened port " +
-                                     std::to_string(port));
+            throw std::runtime_error(argv[0] + " ended before it was ready" +
+                                     (logFile.empty() ? "" : " (see " + logFile + ")"));
         }
         if (std::chrono::steady_clock::now() >= end) {
             Stop();
-            throw std::runtime_error(argv[0] + " did not open port " + std::to_string(port));
+            throw std::runtime_error(argv[0] + " was not ready in time" +
+                                     (logFile.empty() ? "" : " (see " + logFile + ")"));
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ public:
     void Start(const std::vector<std::string>& argv, int port,
                const std::string& logFile = std::string(),
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // The same for a server that shows it is ready otherwise (a socket file,
+    // say): waits until ready() holds.
+    void StartUntil(const std::vector<std::string>& argv, const std::function<bool()>& ready,
+                    const std::string& logFile = std::string(),
+                    std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Ends the child and waits for it; nothing when none runs.
     void Stop();
 
