@@ -21,6 +21,7 @@
 #include "io/Error.h"
 #include "io/FdOutBuf.h"
 #include "io/FileDescriptor.h"
+#include "io/FolderBelow.h"
 #include "settings/vel_tools.h"
 #include "sources/TransferControl.h"
 #include "sources/transfer.h"
@@ -66,38 +67,51 @@ void MakeFolders(const std::string& folder) {
     }
 }
 
-// Whether path (below root) can be reached from root without passing a
-// symbolic link: a link planted in the target would lead the copy, or its
-// clearing, to folders outside it. With make, missing folders are made on
-// the way. Throws SystemError only with make, for a folder it cannot make.
-bool ReachableWithoutLinks(const std::string& root, const std::string& folder, bool make) {
+// The folder (below root) opened without passing a symbolic link: a link
+// planted in the target would lead the copy, or its clearing, to folders
+// outside it. The descriptor keeps naming that folder even if a name on the
+// way is swapped for a link afterwards. With make, missing folders are made
+// on the way. Throws SystemError; LeadsOutOfRoot(code) for a link or a file
+// on the way, or a folder not below root.
+TFileDescriptor OpenBelowRoot(const std::string& root, const std::string& folder, bool make) {
     const std::string base = WithSlash(root);
     if (folder.compare(0, base.size(), base) != 0)
-        return false;
-    std::string path = base;
-    size_t pos = base.size();
-    while (pos < folder.size()) {
-        size_t slash = folder.find('/', pos);
-        if (slash == std::string::npos)
-            slash = folder.size();
-        if (slash > pos) {
-            path.append(folder, pos, slash - pos);
-            struct stat st;
-            if (::lstat(path.c_str(), &st) != 0) {
-                if (!make || errno != ENOENT)
-                    return false;
-                if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
-                    throw SystemError(errno);
-                if (::lstat(path.c_str(), &st) != 0)
-                    return false;
-            }
-            if (!S_ISDIR(st.st_mode))
-                return false;  // a link (to a folder or not), or a file
-            path += '/';
-        }
-        pos = slash + 1;
+        throw SystemError(ELOOP);
+    const TFileDescriptor rootFolder = TFileDescriptor::Open(base, O_RDONLY | O_DIRECTORY);
+    return OpenFolderBelow(rootFolder.Get(), folder.substr(base.size()), make);
+}
+
+// Deletes the file at relative below the open folder rootFd, reached without
+// passing a link, and the folders that leaves empty up to, not including,
+// the root; each is removed by its name in the folder above it. Failures are
+// ignored.
+void DeleteBelow(int rootFd, const std::string& relative) {
+    std::vector<std::string> names;
+    for (size_t start = 0; start <= relative.size();) {
+        size_t end = relative.find('/', start);
+        if (end == std::string::npos)
+            end = relative.size();
+        std::string name = relative.substr(start, end - start);
+        if (!name.empty() && name != ".")
+            names.push_back(std::move(name));
+        start = end + 1;
     }
-    return true;
+    if (names.empty())
+        return;
+    // folders[i] is the folder names[i] names.
+    std::vector<TFileDescriptor> folders;
+    for (size_t i = 0; i + 1 < names.size(); ++i) {
+        try {
+            folders.push_back(
+                OpenSubfolder(folders.empty() ? rootFd : folders.back().Get(), names[i], false));
+        } catch (const SystemError&) {
+            return;  // a song behind a link lies outside the target: it stays
+        }
+    }
+    ::unlinkat(folders.empty() ? rootFd : folders.back().Get(), names.back().c_str(), 0);
+    for (size_t i = folders.size(); i-- > 0;)
+        if (::unlinkat(i == 0 ? rootFd : folders[i - 1].Get(), names[i].c_str(), AT_REMOVEDIR) != 0)
+            break;
 }
 
 // Why a name could not be made in the target folder, after context. Players
@@ -234,8 +248,8 @@ std::string PrepareTargetFolder(const std::string& dirText, bool useListName,
         if (folder.find('\0') == std::string::npos) {
             MakeFolders(chosen);
             // The list's folder is made, never entered through a link.
-            if (ReachableWithoutLinks(chosen, folder, true))
-                return folder;
+            OpenBelowRoot(chosen, folder, true);
+            return folder;
         }
     } catch (const SystemError&) {
         // the wizard names no reason for a folder it cannot make
@@ -276,14 +290,17 @@ std::vector<std::string> FilesToClear(const std::string& targetDir,
 
 void ClearFiles(const std::string& targetDir, const std::vector<std::string>& files) {
     const std::string folder = WithSlash(targetDir);
-    for (const std::string& path : files) {
-        // A song behind a link lies outside the target: it stays.
-        if (!ReachableWithoutLinks(folder, FolderOf(path), false))
-            continue;
-        ::unlink(path.c_str());
-        if (path.compare(0, folder.size(), folder) == 0)
-            RemoveEmptyFolders(FolderOf(path), folder);
+    // Everything is deleted relative to the target's own descriptor, so that
+    // a folder swapped for a link meanwhile cannot lead outside.
+    TFileDescriptor root;
+    try {
+        root = TFileDescriptor::Open(folder, O_RDONLY | O_DIRECTORY);
+    } catch (const SystemError&) {
+        return;
     }
+    for (const std::string& path : files)
+        if (path.compare(0, folder.size(), folder) == 0)
+            DeleteBelow(root.Get(), path.substr(folder.size()));
 }
 
 void ClearTargetFolder(const std::string& targetDir, const std::vector<std::string>& keep,
@@ -413,21 +430,6 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
               const std::string& targetDir) {
     const std::string context =
         "Das Lied \"" + songPath + "\" kann nicht nach \"" + targetFile + "\" kopiert werden: ";
-    struct stat st;
-    if (::lstat(targetFile.c_str(), &st) == 0)
-        return false;
-    try {
-        if (targetDir.empty())
-            MakeFolders(FolderOf(targetFile));
-        else if (!ReachableWithoutLinks(targetDir, FolderOf(targetFile), true))
-            throw Error(context +
-                        "Ein Ordner auf dem Weg ist ein Verweis (symbolischer Link) "
-                        "oder keiner; außerhalb des Zielverzeichnisses wird nichts "
-                        "geschrieben.");
-    } catch (const SystemError& e) {
-        ThrowNameError(e.Code(), context);
-    }
-
     TAtomicOptions options;
     options.replace = false;
     // 0666: the new song gets the user's usual mode through the umask.
@@ -435,8 +437,40 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
     // SyncTargetFolder syncs the whole device once all songs are copied.
     options.sync = false;
     options.hiddenTemp = true;
-    const auto temp = WithErrorContext(
-        context, [&] { return std::make_unique<TAtomicOutputFile>(targetFile, options); });
+    std::unique_ptr<TAtomicOutputFile> temp;
+    struct stat st;
+    if (targetDir.empty()) {
+        if (::lstat(targetFile.c_str(), &st) == 0)
+            return false;
+        try {
+            MakeFolders(FolderOf(targetFile));
+        } catch (const SystemError& e) {
+            ThrowNameError(e.Code(), context);
+        }
+        temp = WithErrorContext(
+            context, [&] { return std::make_unique<TAtomicOutputFile>(targetFile, options); });
+    } else {
+        // The song is made, and named, in the folder opened here, whatever
+        // becomes of the names on the way to it meanwhile.
+        const std::string folderPath = FolderOf(targetFile);
+        TFileDescriptor folder;
+        try {
+            folder = OpenBelowRoot(targetDir, folderPath, true);
+        } catch (const SystemError& e) {
+            if (LeadsOutOfRoot(e.Code()))
+                throw Error(context +
+                            "Ein Ordner auf dem Weg ist ein Verweis (symbolischer Link) "
+                            "oder keiner; außerhalb des Zielverzeichnisses wird nichts "
+                            "geschrieben.");
+            ThrowNameError(e.Code(), context);
+        }
+        const std::string name = targetFile.substr(folderPath.size());
+        if (::fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+            return false;
+        temp = WithErrorContext(context, [&] {
+            return std::make_unique<TAtomicOutputFile>(folder.Get(), name, targetFile, options);
+        });
+    }
     std::string problem;
     bool direct = false;
     try {

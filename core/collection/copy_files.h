@@ -55,7 +55,9 @@ std::vector<std::string> FilesToClear(const std::string& targetDir,
 
 // Deletes files (paths below targetDir) and the folders they leave empty up
 // to, not including, targetDir. A file reached through a symbolic link below
-// targetDir lies outside it and stays. Failures are ignored.
+// targetDir lies outside it and stays, also when a folder is swapped for a
+// link while the clearing runs: every deletion is made relative to a folder
+// opened from targetDir without passing a link. Failures are ignored.
 void ClearFiles(const std::string& targetDir, const std::vector<std::string>& files);
 
 // Deletes FilesToClear(targetDir, keep, keepFolders).
@@ -120,7 +122,9 @@ std::string WritePlaylist(const std::string& targetDir, const std::string& name,
 // never by replacing a file that appeared meanwhile (false then too). On
 // failure no file is left behind and tunrax::Error names song and target.
 // With targetDir (the folder targetFile lies below), no folder between them
-// is entered or made through a symbolic link: such a song is refused.
+// is entered or made through a symbolic link: such a song is refused. The
+// song is then written and named in the folder opened that way, so that a
+// folder on the way swapped for a link meanwhile cannot lead it outside.
 bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::string& targetFile,
               const std::string& targetDir = std::string());
 

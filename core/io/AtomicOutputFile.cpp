@@ -88,16 +88,14 @@ std::pair<std::string, std::string> SplitPath(const std::string& path) {
     return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
-// Removes the temporary files that writers of target left when they were
-// killed: regular files of exactly our names for target, older than
+// Removes the temporary files that writers of baseName in folderFd left when
+// they were killed: regular files of exactly our names for it, older than
 // kLeftoverAge. Younger ones may belong to a writer still running. Failures
 // are ignored; the write that follows reports what is wrong with the folder.
-void RemoveLeftovers(const std::string& target) {
-    const auto [folder, baseName] = SplitPath(target);
+void RemoveLeftovers(int folderFd, const std::string& baseName) {
     const std::string longPrefix = LongTempPrefix(baseName);
     const std::string shortPrefix = ShortTempPrefix(baseName);
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return;
     DIR* dir = ::fdopendir(fd);
@@ -114,32 +112,31 @@ void RemoveLeftovers(const std::string& target) {
         if (!ours || (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN))
             continue;
         struct stat st;
-        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        if (::fstatat(folderFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISREG(st.st_mode) || now - st.st_mtime <= kLeftoverAge)
             continue;
-        ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        ::unlinkat(folderFd, entry->d_name, 0);
     }
     ::closedir(dir);
 }
 
-// A new file of a random name for target, with mode less the umask as for
-// any new file: "<target>.tunrax-tmp-XXXXXX", or the short hidden form where
-// asked or where the long name does not fit.
-TFileDescriptor MakeTempFile(const std::string& target, const TAtomicOptions& options,
-                             std::string& temp) {
+// A new file of a random name for baseName in folderFd, with mode less the
+// umask as for any new file: "<baseName>.tunrax-tmp-XXXXXX", or the short
+// hidden form where asked or where the long name does not fit.
+TFileDescriptor MakeTempFile(int folderFd, const std::string& baseName,
+                             const TAtomicOptions& options, std::string& temp) {
     static thread_local std::mt19937_64 random{std::random_device{}() ^
                                                static_cast<uint64_t>(::getpid())};
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    const auto [folder, baseName] = SplitPath(target);
     bool hidden =
         options.hiddenTemp || baseName.size() + kTempMark.size() + kRandomLength > NAME_MAX;
     int failure = EEXIST;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = folder + (hidden ? ShortTempPrefix(baseName) : LongTempPrefix(baseName));
+        temp = hidden ? ShortTempPrefix(baseName) : LongTempPrefix(baseName);
         for (size_t i = 0; i < kRandomLength; ++i)
             temp += kLetters[random() % (sizeof kLetters - 1)];
-        const int fd =
-            ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, options.newFileMode);
+        const int fd = ::openat(folderFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                options.newFileMode);
         if (fd >= 0)
             return TFileDescriptor(fd);
         failure = errno;
@@ -156,8 +153,29 @@ TFileDescriptor MakeTempFile(const std::string& target, const TAtomicOptions& op
 
 TAtomicOutputFile::TAtomicOutputFile(const std::string& target, const TAtomicOptions& options)
     : FOptions(options), FFinal(options.replace ? FinalTarget(target) : target) {
+    const auto [folder, name] = SplitPath(FFinal);
+    FName = name;
+    // The folder is opened once (following links, as a path would): the
+    // file's temporary and final names are then both in the same one.
+    FFolder = TFileDescriptor::Open(folder.empty() ? "." : folder, O_PATH | O_DIRECTORY);
+    Begin(folder, 0);
+}
+
+TAtomicOutputFile::TAtomicOutputFile(int folderFd, const std::string& name, const std::string& path,
+                                     const TAtomicOptions& options)
+    : FOptions(options), FFinal(path), FName(name) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        throw SystemError(EINVAL);
+    const int fd = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        throw SystemError(errno);
+    FFolder = TFileDescriptor(fd);
+    Begin(SplitPath(path).first, AT_SYMLINK_NOFOLLOW);
+}
+
+void TAtomicOutputFile::Begin(const std::string& shownFolder, int statFlags) {
     struct stat st;
-    if (FOptions.replace && ::stat(FFinal.c_str(), &st) == 0) {
+    if (FOptions.replace && ::fstatat(FFolder.Get(), FName.c_str(), &st, statFlags) == 0) {
         // A FIFO or a device (through a link: /dev/zero) is not replaced by
         // a file; its name would stand for something else afterwards.
         if (S_ISDIR(st.st_mode))
@@ -167,15 +185,16 @@ TAtomicOutputFile::TAtomicOutputFile(const std::string& target, const TAtomicOpt
         FExisted = true;
         FOldMode = st.st_mode & 07777;
     }
-    RemoveLeftovers(FFinal);
-    FFile = MakeTempFile(FFinal, FOptions, FTemp);
+    RemoveLeftovers(FFolder.Get(), FName);
+    FFile = MakeTempFile(FFolder.Get(), FName, FOptions, FTempName);
+    FTemp = shownFolder + FTempName;
 }
 
 TAtomicOutputFile::~TAtomicOutputFile() {
     if (FCommitted)
         return;
     FFile = TFileDescriptor();
-    ::unlink(FTemp.c_str());
+    ::unlinkat(FFolder.Get(), FTempName.c_str(), 0);
 }
 
 void TAtomicOutputFile::Write(const char* data, size_t size) {
@@ -197,18 +216,24 @@ void TAtomicOutputFile::Finish() {
 bool TAtomicOutputFile::Commit() {
     Finish();
     if (FOptions.replace) {
-        if (::rename(FTemp.c_str(), FFinal.c_str()) != 0)
+        if (::renameat(FFolder.Get(), FTempName.c_str(), FFolder.Get(), FName.c_str()) != 0)
             throw SystemError(errno);
         FCommitted = true;
         return true;
     }
-    FCommitted = MoveNoReplace(FTemp, FFinal);
+    FCommitted = MoveNoReplaceAt(FFolder.Get(), FTempName, FFolder.Get(), FName);
     return FCommitted;
 }
 
 bool MoveNoReplace(const std::string& temp, const std::string& target, MoveMethod first) {
+    return MoveNoReplaceAt(AT_FDCWD, temp, AT_FDCWD, target, first);
+}
+
+bool MoveNoReplaceAt(int tempFolder, const std::string& temp, int targetFolder,
+                     const std::string& target, MoveMethod first) {
     if (first == MoveMethod::RenameNoReplace) {
-        if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        if (::renameat2(tempFolder, temp.c_str(), targetFolder, target.c_str(), RENAME_NOREPLACE) ==
+            0)
             return true;
         if (errno == EEXIST)
             return false;
@@ -217,8 +242,8 @@ bool MoveNoReplace(const std::string& temp, const std::string& target, MoveMetho
     }
     // A file system without the flag: a hard link cannot replace either.
     if (first != MoveMethod::CheckThenRename) {
-        if (::link(temp.c_str(), target.c_str()) == 0) {
-            ::unlink(temp.c_str());
+        if (::linkat(tempFolder, temp.c_str(), targetFolder, target.c_str(), 0) == 0) {
+            ::unlinkat(tempFolder, temp.c_str(), 0);
             return true;
         }
         if (errno == EEXIST)
@@ -227,9 +252,9 @@ bool MoveNoReplace(const std::string& temp, const std::string& target, MoveMetho
     // vfat and exfat have no hard links: check, then rename. Only a file that
     // appears in between could be replaced.
     struct stat st;
-    if (::lstat(target.c_str(), &st) == 0)
+    if (::fstatat(targetFolder, target.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return false;
-    if (::rename(temp.c_str(), target.c_str()) != 0)
+    if (::renameat(tempFolder, temp.c_str(), targetFolder, target.c_str()) != 0)
         throw SystemError(errno);
     return true;
 }

@@ -47,6 +47,15 @@ public:
     // names above, never through a link), then makes the temporary file;
     // throws SystemError (ELOOP for a circle of links).
     TAtomicOutputFile(const std::string& target, const TAtomicOptions& options);
+    // The file name (a single name) inside the open folder folderFd, of
+    // which the object keeps a descriptor of its own: the file is made,
+    // named and removed relative to that folder, so that a folder on the
+    // way to it that is swapped for a link meanwhile leads nowhere else. A
+    // link of that name is never followed; with replace it is refused like
+    // any file that is not a regular one. path is the name the file is
+    // known by, for FinalPath(), TempPath() and messages.
+    TAtomicOutputFile(int folderFd, const std::string& name, const std::string& path,
+                      const TAtomicOptions& options);
     // Removes the temporary file unless Commit() moved it.
     ~TAtomicOutputFile();
     TAtomicOutputFile(const TAtomicOutputFile&) = delete;
@@ -69,9 +78,17 @@ public:
     bool Commit();
 
 private:
+    // Makes the temporary file in FFolder for the name; statFlags tell how an
+    // existing file of that name is looked at.
+    void Begin(const std::string& shownFolder, int statFlags);
+
     TAtomicOptions FOptions;
     std::string FFinal;
     std::string FTemp;
+    // The folder, the name in it and the temporary file's name in it.
+    TFileDescriptor FFolder;
+    std::string FName;
+    std::string FTempName;
     TFileDescriptor FFile;
     bool FExisted = false;
     mode_t FOldMode = 0;
@@ -86,6 +103,10 @@ private:
 // first skips the methods before it (for tests).
 bool MoveNoReplace(const std::string& temp, const std::string& target,
                    MoveMethod first = MoveMethod::RenameNoReplace);
+// The same with temp relative to the folder tempFolder and target relative
+// to targetFolder (descriptors of open folders, or AT_FDCWD).
+bool MoveNoReplaceAt(int tempFolder, const std::string& temp, int targetFolder,
+                     const std::string& target, MoveMethod first = MoveMethod::RenameNoReplace);
 
 // The whole of bytes as the new content of fileName, replacing it as above.
 void WriteFileAtomically(const std::string& fileName, const std::string& bytes,

@@ -1,5 +1,6 @@
 #include "collection/copy_files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include "settings/vel_tools.h"
 #include "sources/FileTransfer.h"
 #include "support/ScriptedSource.h"
+#include "support/StopAtCalls.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -271,6 +273,94 @@ TEST(CopyFiles, NothingIsWrittenOrDeletedThroughALinkInTheTarget) {
     EXPECT_EQ(ReadFile(target + "Album/Sub/02-Zwei.mp3"), "zwei");
 }
 
+// A folder of the target swapped for a link to a folder outside while a song
+// is written, by someone who also saw the temporary file's name and put a
+// file of that name behind the link: the song is finished in the folder it
+// was begun in, and nothing behind the link is made or renamed.
+TEST(CopyFiles, AFolderSwappedForALinkDuringTheCopyLeadsNowhere) {
+    TempDir tmp;
+    int round = 0;
+    for (const std::string sub : {"", "Sub/"}) {
+        SCOPED_TRACE("folder below the album: " + sub);
+        const std::string target = tmp / ("ziel" + std::to_string(++round) + "/");
+        const std::string elsewhere = tmp / ("woanders" + std::to_string(round) + "/");
+        MakeDirs(target);
+        MakeDirs(elsewhere + sub);
+        std::vector<std::string> planted;
+        FakeSource source;
+        source.BeforeGet = [&](const std::string&) {
+            for (const std::string& name : FolderEntries(target + "Album/" + sub)) {
+                WriteFile(elsewhere + sub + name, "fremd");
+                planted.push_back(sub + name);
+            }
+            ASSERT_EQ(::rename((target + "Album").c_str(), (target + "Album.alt").c_str()), 0);
+            ASSERT_EQ(::symlink(elsewhere.c_str(), (target + "Album").c_str()), 0);
+        };
+        const std::string song = sub.empty() ? "\\Album\\01-Eins.mp3" : "\\Album\\Sub\\01-Eins.mp3";
+        const std::string file = CopyTargetFile(target, song, 1, true);
+        EXPECT_TRUE(CopySong(source, song, file, target));
+        EXPECT_EQ(planted.size(), 1u) << "the temporary file was not seen";
+        EXPECT_EQ(FilesBelow(elsewhere), planted) << "made or renamed outside";
+        EXPECT_EQ(FilesBelow(target), std::vector<std::string>{"Album.alt/" + sub + "01-Eins.mp3"});
+        EXPECT_EQ(ReadFile(target + "Album.alt/" + sub + "01-Eins.mp3"), song + song);
+    }
+}
+
+// Clearing while a folder of the target is swapped for a link to a folder
+// outside at the very moment each song is deleted, and back when a folder is
+// removed: what is deleted lies inside the target, and every file outside
+// stays.
+TEST(CopyFiles, ClearingStaysInsideWhenAFolderIsSwappedForALink) {
+    TempDir tmp;
+    const std::string target = tmp / "ziel/";
+    const std::string elsewhere = tmp / "woanders/";
+    std::vector<std::string> files;
+    std::vector<std::string> outside;
+    for (const char* name : {"Sub0/1.mp3", "Sub0/2.mp3", "Sub1/3.mp3", "Sub1/4.mp3"}) {
+        WriteFile(target + "Album/" + name, "x");
+        WriteFile(elsewhere + name, "fremd");
+        files.push_back(target + "Album/" + name);
+        outside.push_back(name);
+    }
+    WriteFile(target + "Album/Sub1/cover.jpg", "bild");
+    // The folder and a link beside it trade names in one step.
+    const std::string album = target + "Album";
+    const std::string link = target + "Verweis";
+    ASSERT_EQ(::symlink(elsewhere.c_str(), link.c_str()), 0);
+    bool linked = false;
+    auto swapTo = [&](bool toLink) {
+        if (toLink != linked &&
+            ::renameat2(AT_FDCWD, album.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0)
+            linked = toLink;
+    };
+    std::vector<int> deleting = {SYS_unlinkat};
+#ifdef SYS_unlink
+    deleting.push_back(SYS_unlink);
+    deleting.push_back(SYS_rmdir);
+#endif
+    int deletions = 0;
+    std::string why;
+    const bool ran = RunStoppingAtCalls(
+        deleting, [&] { ClearFiles(target, files); },
+        [&](const seccomp_data& call) {
+            bool folder = call.nr == SYS_unlinkat && (call.args[2] & AT_REMOVEDIR) != 0;
+#ifdef SYS_rmdir
+            folder = folder || call.nr == SYS_rmdir;
+#endif
+            deletions += folder ? 0 : 1;
+            swapTo(!folder);
+        },
+        why);
+    if (!ran)
+        GTEST_SKIP() << why;
+    swapTo(false);
+    EXPECT_EQ(deletions, 4);
+    EXPECT_EQ(FilesBelow(elsewhere), outside) << "deleted outside";
+    EXPECT_EQ(FilesBelow(target), std::vector<std::string>{"Album/Sub1/cover.jpg"});
+    EXPECT_EQ(FolderEntries(album), std::vector<std::string>{"Sub1"})
+        << "the emptied folder goes, the one with a cover stays";
+}
+
 TEST(CopyFiles, FailuresLeaveNoFile) {
     TempDir tmp;
     const std::string target = tmp / "ziel/";
@@ -434,6 +524,23 @@ TEST(CopyFiles, CopiesOntoARealFatFileSystem) {
               "The Who/Who Are You_/02-Sister Disco\r\n"
               "AC_DC/Live_ _1992_/03 _Thunder__.mp3\r\n"
               "The Who/Who Are You_/01-Who Are You_ (2).mp3\r\n");
+
+    // The same through the descriptors of the target's folders, as the
+    // wizard copies, and cleared again, folders and all.
+    const std::string safe = fat.Path() + "sicher/";
+    MakeDirs(safe);
+    const TCopyPlan plan = PlanCopy(safe, songs, true, false);
+    for (size_t i = 0; i < songs.size(); ++i)
+        EXPECT_TRUE(CopySong(source, songs[i], plan.targets[i], safe)) << plan.targets[i];
+    EXPECT_FALSE(CopySong(source, songs[0], plan.targets[0], safe)) << "copied twice";
+    EXPECT_EQ(
+        FilesBelow(safe),
+        (std::vector<std::string>{
+            "AC_DC/Live_ _1992_/03 _Thunder__.mp3", "The Who/Who Are You_/01-Who Are You_ (2).mp3",
+            "The Who/Who Are You_/01-Who Are You_.mp3", "The Who/Who Are You_/02-Sister Disco"}));
+    ClearTargetFolder(safe, {"\\The Who\\Who Are You?\\02-Sister Disco."}, true);
+    EXPECT_EQ(FilesBelow(safe), std::vector<std::string>{"The Who/Who Are You_/02-Sister Disco"});
+    EXPECT_EQ(FolderEntries(safe), std::vector<std::string>{"The Who"});
 }
 
 TEST(CopyFiles, NamesValidForFat) {

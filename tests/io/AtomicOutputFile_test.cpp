@@ -277,3 +277,93 @@ TEST(AtomicOutputFile, OwnLeftoversOlderThanAMinuteGoOnTheNextWrite) {
     WriteFileAtomically(tmp / "link.ini", "a=1", TAtomicOptions{});
     EXPECT_FALSE(Exists(tmp / "Album/ziel.ini.tunrax-tmp-zZ9yY8"));
 }
+
+// The form that writes into an open folder: whatever happens to the names on
+// the way, the file is made, named and removed in that folder.
+TEST(AtomicOutputFile, FolderFormStaysInItsFolder) {
+    TempDir tmp;
+    MakeDirs(tmp / "Album");
+    MakeDirs(tmp / "woanders");
+    auto swapAlbum = [&](const std::string& away) {
+        ASSERT_EQ(::rename((tmp / "Album").c_str(), (tmp / away).c_str()), 0);
+        ASSERT_EQ(::symlink((tmp / "woanders").c_str(), (tmp / "Album").c_str()), 0);
+    };
+    {
+        TFileDescriptor folder = TFileDescriptor::Open(tmp / "Album", O_RDONLY | O_DIRECTORY);
+        TAtomicOutputFile file(folder.Get(), "lied.mp3", tmp / "Album/lied.mp3", NoReplace());
+        folder.Close();  // the file keeps a descriptor of its own
+        EXPECT_EQ(file.FinalPath(), tmp / "Album/lied.mp3");
+        EXPECT_EQ(file.TempPath().rfind(tmp / "Album/.tunrax-tmp-", 0), 0u) << file.TempPath();
+        swapAlbum("Alt");
+        file.Write("lied", 4);
+        EXPECT_TRUE(file.Commit());
+    }
+    EXPECT_EQ(FolderEntries(tmp / "Alt"), std::vector<std::string>{"lied.mp3"});
+    EXPECT_EQ(ReadFile(tmp / "Alt/lied.mp3"), "lied");
+    EXPECT_TRUE(FolderEntries(tmp / "woanders").empty()) << "written behind the link";
+
+    SCOPED_TRACE("an abandoned file is removed from its own folder");
+    ASSERT_EQ(::unlink((tmp / "Album").c_str()), 0);
+    ASSERT_EQ(::rename((tmp / "Alt").c_str(), (tmp / "Album").c_str()), 0);
+    {
+        const TFileDescriptor folder = TFileDescriptor::Open(tmp / "Album", O_RDONLY | O_DIRECTORY);
+        TAtomicOutputFile file(folder.Get(), "zwei.mp3", tmp / "Album/zwei.mp3", NoReplace());
+        const std::string temp = file.TempPath().substr(file.TempPath().rfind('/') + 1);
+        swapAlbum("Alt2");
+        WriteFile(tmp / "woanders/" + temp, "fremd");
+    }
+    EXPECT_EQ(FolderEntries(tmp / "Alt2"), std::vector<std::string>{"lied.mp3"});
+    EXPECT_EQ(FolderEntries(tmp / "woanders").size(), 1u) << "removed behind the link";
+
+    SCOPED_TRACE("with replace, a file is replaced and a link of the name is not followed");
+    const TFileDescriptor folder = TFileDescriptor::Open(tmp / "Alt2", O_RDONLY | O_DIRECTORY);
+    ::chmod((tmp / "Alt2/lied.mp3").c_str(), 0640);
+    {
+        TAtomicOutputFile file(folder.Get(), "lied.mp3", tmp / "Alt2/lied.mp3", TAtomicOptions{});
+        file.Write("neu", 3);
+        EXPECT_TRUE(file.Commit());
+    }
+    EXPECT_EQ(ReadFile(tmp / "Alt2/lied.mp3"), "neu");
+    EXPECT_EQ(ModeOf(tmp / "Alt2/lied.mp3"), 0640u);
+    WriteFile(tmp / "woanders/ziel.ini", "alt");
+    ASSERT_EQ(::symlink((tmp / "woanders/ziel.ini").c_str(), (tmp / "Alt2/link.ini").c_str()), 0);
+    EXPECT_THROW(
+        TAtomicOutputFile(folder.Get(), "link.ini", tmp / "Alt2/link.ini", TAtomicOptions{}),
+        RefusedFileError);
+    EXPECT_EQ(ReadFile(tmp / "woanders/ziel.ini"), "alt");
+    for (const std::string bad : {"", "..", "a/b"}) {
+        try {
+            TAtomicOutputFile file(folder.Get(), bad, tmp / "Alt2/x", NoReplace());
+            ADD_FAILURE() << "a name that is no single name: " << bad;
+        } catch (const SystemError& e) {
+            EXPECT_EQ(e.Code(), EINVAL) << bad;
+        }
+    }
+    EXPECT_EQ(FolderEntries(tmp / "Alt2"), (std::vector<std::string>{"lied.mp3", "link.ini"}));
+}
+
+// Each way of moving without replacing, relative to two folders' descriptors:
+// an existing name (a link too) stays, a free one is taken.
+TEST(AtomicOutputFile, MovesWithoutReplacingBetweenOpenFolders) {
+    TempDir tmp;
+    MakeDirs(tmp / "von");
+    MakeDirs(tmp / "nach");
+    const TFileDescriptor from = TFileDescriptor::Open(tmp / "von", O_RDONLY | O_DIRECTORY);
+    const TFileDescriptor to = TFileDescriptor::Open(tmp / "nach", O_RDONLY | O_DIRECTORY);
+    WriteFile(tmp / "nach/da.mp3", "alt");
+    ASSERT_EQ(::symlink("fehlt.mp3", (tmp / "nach/link.mp3").c_str()), 0);
+    int n = 0;
+    for (MoveMethod method :
+         {MoveMethod::RenameNoReplace, MoveMethod::HardLink, MoveMethod::CheckThenRename}) {
+        SCOPED_TRACE(++n);
+        WriteFile(tmp / "von/neu", "neu");
+        EXPECT_FALSE(MoveNoReplaceAt(from.Get(), "neu", to.Get(), "da.mp3", method));
+        EXPECT_FALSE(MoveNoReplaceAt(from.Get(), "neu", to.Get(), "link.mp3", method));
+        EXPECT_EQ(ReadFile(tmp / "nach/da.mp3"), "alt");
+        const std::string fresh = std::to_string(n) + ".mp3";
+        EXPECT_TRUE(MoveNoReplaceAt(from.Get(), "neu", to.Get(), fresh, method));
+        EXPECT_EQ(ReadFile(tmp / "nach/" + fresh), "neu");
+        EXPECT_TRUE(FolderEntries(tmp / "von").empty());
+    }
+    EXPECT_FALSE(Exists(tmp / "nach/fehlt.mp3"));
+}

@@ -14,9 +14,11 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "io/Error.h"
 #include "io/FdOutBuf.h"
+#include "io/FolderBelow.h"
 #include "support/OddFiles.h"
 #include "support/TempDir.h"
 
@@ -192,4 +194,55 @@ TEST(FileDescriptor, ReadingOpensOnlyRegularFilesWithinTheirBound) {
             EXPECT_EQ(e.Code(), code) << path;
         }
     }
+}
+
+namespace {
+
+// The errno of a failed OpenFolderBelow, 0 when it opened the folder.
+int OpenFailure(int root, const std::string& relative, bool make) {
+    try {
+        OpenFolderBelow(root, relative, make);
+        return 0;
+    } catch (const SystemError& e) {
+        return e.Code();
+    }
+}
+
+// Whether two descriptors name the same file.
+bool SameFile(int a, int b) {
+    struct stat sa {
+    }, sb{};
+    return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+TEST(FolderBelow, OpensAndMakesFoldersButNeverPassesALink) {
+    TempDir tmp;
+    MakeDirs(tmp / "woanders/x");
+    MakeDirs(tmp / "ziel");
+    const TFileDescriptor root = TFileDescriptor::Open(tmp / "ziel", O_RDONLY | O_DIRECTORY);
+    EXPECT_EQ(OpenFailure(root.Get(), "a/b", false), ENOENT);
+    EXPECT_FALSE(Exists(tmp / "ziel/a")) << "made without make";
+    const TFileDescriptor made = OpenFolderBelow(root.Get(), "./a//b/", true);
+    EXPECT_TRUE(SameFile(made.Get(), TFileDescriptor::Open(tmp / "ziel/a/b", O_RDONLY).Get()));
+    EXPECT_TRUE(SameFile(OpenFolderBelow(root.Get(), "", false).Get(), root.Get()));
+
+    ASSERT_EQ(::symlink((tmp / "woanders").c_str(), (tmp / "ziel/a/link").c_str()), 0);
+    WriteFile(tmp / "ziel/a/datei", "x");
+    for (const std::string way :
+         {"a/link", "a/link/x", "a/link/neu", "a/datei", "a/datei/neu", "a/..", "a/b/../../.."}) {
+        SCOPED_TRACE(way);
+        EXPECT_TRUE(LeadsOutOfRoot(OpenFailure(root.Get(), way, true)));
+    }
+    EXPECT_EQ(FolderEntries(tmp / "woanders"), std::vector<std::string>{"x"}) << "made outside";
+
+    SCOPED_TRACE("the descriptor keeps its folder when a link takes its name");
+    ASSERT_EQ(::rename((tmp / "ziel/a").c_str(), (tmp / "ziel/alt").c_str()), 0);
+    ASSERT_EQ(::symlink((tmp / "woanders").c_str(), (tmp / "ziel/a").c_str()), 0);
+    ASSERT_EQ(::mkdirat(made.Get(), "neu", 0777), 0);
+    EXPECT_TRUE(Exists(tmp / "ziel/alt/b/neu"));
+    EXPECT_TRUE(LeadsOutOfRoot(OpenFailure(root.Get(), "a/b", true)));
+    EXPECT_FALSE(LeadsOutOfRoot(ENOENT));
 }
