@@ -1,6 +1,7 @@
 #include "collection/favorites.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -98,6 +99,10 @@ void WriteFavorites(const std::string& fileName, const std::vector<std::string>&
     }
 
     WithErrorContext(WriteContext(fileName), [&] { ReplaceFileContents(fileName, bytes); });
+}
+
+bool DeleteFavoriteFile(const std::string& fileName) {
+    return ::unlink(fileName.c_str()) == 0;
 }
 
 std::vector<std::string> ListFavoriteNames(const std::string& folder) {

@@ -38,6 +38,10 @@ std::vector<std::string> ReadFavorites(const std::string& fileName,
 // temporary file remains and tunrax::Error is thrown.
 void WriteFavorites(const std::string& fileName, const std::vector<std::string>& entries);
 
+// Deletes a list file (a link itself, not what it points to). False when it
+// could not be deleted, also when it is missing; never throws.
+bool DeleteFavoriteFile(const std::string& fileName);
+
 // The names of the list files in folder (not its sub-folders): regular files
 // (or links to them) whose names match "*.favoriten" without regard to ASCII
 // case, each without that extension and each name once, in the order the
