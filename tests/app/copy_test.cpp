@@ -384,7 +384,7 @@ TEST_F(CopyWizardTest, SessionEndClosesTheWizardFirst) {
         wizardSeen = wizard && wizard->isVisible();
         if (wizard)
             QObject::connect(wizard, &QObject::destroyed, &form,
-                             [&] { sourceWhenWizardWent = form.FSource.Get() != nullptr; });
+                             [&] { sourceWhenWizardWent = form.Source().Get() != nullptr; });
         form.SessionEnd();
         EXPECT_TRUE(form.isVisible()) << "the window must wait for the wizard";
     });
@@ -394,5 +394,5 @@ TEST_F(CopyWizardTest, SessionEndClosesTheWizardFirst) {
     EXPECT_EQ(form.findChild<TfmCopy*>(), nullptr);
     EXPECT_TRUE(sourceWhenWizardWent) << "the source went before the wizard";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 2000));
-    EXPECT_FALSE(form.FSource);
+    EXPECT_FALSE(form.Source());
 }

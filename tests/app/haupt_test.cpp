@@ -27,6 +27,7 @@
 #include <QTreeWidget>
 
 #include "app/CatalogueModel.h"
+#include "app/StartCaption.h"
 #include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "sources/transfer.h"
@@ -103,8 +104,8 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
               "Tunrax (" + std::string(kProgramVersion) + " vom " + date.substr(8, 2) + "/" +
                   date.substr(5, 2) + "/" + date.substr(2, 2) + ")");
     EXPECT_EQ(form.SavedCaption(), form.windowTitle());
-    ASSERT_TRUE(form.FSource);
-    EXPECT_EQ(form.FSource->Capabilities, 7);
+    ASSERT_TRUE(form.Source());
+    EXPECT_EQ(form.Source()->Capabilities, 7);
 
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Beatles\\Help\\"));
     ASSERT_EQ(Captions(form), (std::vector<std::string>{"Help", "Yesterday"}));
@@ -317,8 +318,8 @@ TEST(StartCaption, DateSeparatorFollowsTheDateFormatOfLcTime) {
         }
     } restore{before, qtBefore};
     auto caption = [] {
-        return TfmMain::StartCaption(QStringLiteral("Tunrax"), QStringLiteral("1.2.3.4"),
-                                     QStringLiteral("2026-12-08"))
+        return StartCaption(QStringLiteral("Tunrax"), QStringLiteral("1.2.3.4"),
+                            QStringLiteral("2026-12-08"))
             .toStdString();
     };
 

@@ -223,7 +223,7 @@ TEST_F(SequencingTest, TheSessionEndsAfterTheDownloadNotInIt) {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     slow->AfterGet = [&](std::ostream&, const std::string&) { finished = true; };
-    form.FSource.Set(std::move(slow));
+    form.SetSource(std::move(slow));
     // The click comes inside the event loop that the end of the program quits.
     QTimer::singleShot(0, &form, [&] { ClickSong(form, 0); });
     QTimer::singleShot(8000, &form, [] { QCoreApplication::quit(); });

@@ -227,7 +227,7 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
         form.show();
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return cancel.Count() == 1 && !form.isVisible(); }, 5000));
-        EXPECT_FALSE(form.FSource);
+        EXPECT_FALSE(form.Source());
     }
     TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
     {
@@ -240,8 +240,8 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     }
     EXPECT_TRUE(form.windowTitle().startsWith(QStringLiteral("Tunrax (")))
         << form.windowTitle().toStdString();
-    ASSERT_TRUE(form.FSource);
-    EXPECT_EQ(form.FSource->Root, collection);
+    ASSERT_TRUE(form.Source());
+    EXPECT_EQ(form.Source()->Root, collection);
     EXPECT_TRUE(Ui(form).Einstellungen1->isEnabled());
 
     // Another collection saved: the songs of the old one go.
@@ -255,17 +255,17 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
         EXPECT_EQ(save.Count(), 1);
     }
     EXPECT_EQ(Ui(form).lvLieder->topLevelItemCount(), 0) << "songs of the old source stay listed";
-    EXPECT_EQ(form.FSource->Root, other);
+    EXPECT_EQ(form.Source()->Root, other);
     EXPECT_EQ(Ui(form).FAlben->Catalogue().Count(), 2);
     EXPECT_EQ(Ui(form).tvAlben->model()->rowCount(), 2) << "the album tree of the old source stays";
     // Cancelled: the source stays.
-    TCustomTransfer* before = form.FSource.Get();
+    TCustomTransfer* before = form.Source().Get();
     {
         ModalAnswer<TfmSetup> cancel(Cancel);
         ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Einstellungen1));
         EXPECT_EQ(cancel.Count(), 1);
     }
-    EXPECT_EQ(form.FSource.Get(), before);
+    EXPECT_EQ(form.Source().Get(), before);
     ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
     EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
 }

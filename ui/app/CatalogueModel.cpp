@@ -47,11 +47,23 @@ TCatalogueModel::TCatalogueModel(QObject* parent) : QAbstractItemModel(parent) {
 
 TCatalogueModel::~TCatalogueModel() = default;
 
-void TCatalogueModel::Replace(TCatalogue& catalogue) {
+void TCatalogueModel::Follow(TCatalogueSession* session) {
+    OnCatalogueReplacing();
+    if (FSession)
+        FSession->SetListener(nullptr);
+    FSession = session;
+    if (FSession)
+        FSession->SetListener(this);
+    OnCatalogueReplaced();
+}
+
+void TCatalogueModel::OnCatalogueReplacing() {
     beginResetModel();
-    FCatalogue.Swap(catalogue);
+}
+
+void TCatalogueModel::OnCatalogueReplaced() {
     if (FFilter) {
-        FFilter->MakeKeys(FCatalogue);
+        FFilter->MakeKeys(Catalogue());
         ApplyFilter();
     }
     endResetModel();
@@ -66,7 +78,7 @@ void TCatalogueModel::BeginFilter(const TNameCollator& collator) {
         beginResetModel();
     FFilter = std::make_unique<Filter>();
     FFilter->Collator = &collator;
-    FFilter->MakeKeys(FCatalogue);
+    FFilter->MakeKeys(Catalogue());
     if (reset)
         endResetModel();
 }
@@ -95,7 +107,7 @@ bool TCatalogueModel::Filtered() const {
 
 void TCatalogueModel::ApplyFilter() {
     Filter& f = *FFilter;
-    const size_t count = static_cast<size_t>(FCatalogue.Count());
+    const size_t count = static_cast<size_t>(Catalogue().Count());
     f.State.clear();
     f.Kids.clear();
     f.KidsBegin.clear();
@@ -103,23 +115,23 @@ void TCatalogueModel::ApplyFilter() {
     if (!f.Active())
         return;  // the catalogue's own children lists serve
     f.State.assign(count, Filter::kHidden);
-    for (int32_t node = 0; node < FCatalogue.Count(); ++node) {
+    for (int32_t node = 0; node < Catalogue().Count(); ++node) {
         if (f.Key(node).find(f.Needle) == std::string_view::npos)
             continue;
         f.State[static_cast<size_t>(node)] = Filter::kMatch;
-        for (int32_t up = FCatalogue.At(node).Parent;
+        for (int32_t up = Catalogue().At(node).Parent;
              up != TCatalogue::kNone && f.State[static_cast<size_t>(up)] == Filter::kHidden;
-             up = FCatalogue.At(up).Parent)
+             up = Catalogue().At(up).Parent)
             f.State[static_cast<size_t>(up)] = Filter::kParent;
     }
     f.Row.assign(count, 0);
     f.KidsBegin.assign(count + 2, 0);
-    for (int32_t parent = TCatalogue::kNone; parent < FCatalogue.Count(); ++parent) {
+    for (int32_t parent = TCatalogue::kNone; parent < Catalogue().Count(); ++parent) {
         f.KidsBegin[static_cast<size_t>(parent + 1)] = static_cast<int32_t>(f.Kids.size());
         if (parent != TCatalogue::kNone && f.State[static_cast<size_t>(parent)] == Filter::kHidden)
             continue;
         int32_t row = 0;
-        for (int32_t child : FCatalogue.ChildrenOf(parent))
+        for (int32_t child : Catalogue().ChildrenOf(parent))
             if (f.State[static_cast<size_t>(child)] != Filter::kHidden) {
                 f.Row[static_cast<size_t>(child)] = row++;
                 f.Kids.push_back(child);
@@ -129,7 +141,7 @@ void TCatalogueModel::ApplyFilter() {
 }
 
 bool TCatalogueModel::Matches(int32_t node) const {
-    return Filtered() && node >= 0 && node < FCatalogue.Count() &&
+    return Filtered() && node >= 0 && node < Catalogue().Count() &&
            FFilter->State[static_cast<size_t>(node)] == Filter::kMatch;
 }
 
@@ -137,7 +149,7 @@ int32_t TCatalogueModel::FirstMatch() const {
     if (!Filtered())
         return TCatalogue::kNone;
     for (int32_t node = NextShown(TCatalogue::kNone), seen = 0;
-         node != TCatalogue::kNone && seen < FCatalogue.Count(); node = NextShown(node), ++seen)
+         node != TCatalogue::kNone && seen < Catalogue().Count(); node = NextShown(node), ++seen)
         if (Matches(node))
             return node;
     return TCatalogue::kNone;
@@ -145,7 +157,7 @@ int32_t TCatalogueModel::FirstMatch() const {
 
 std::span<const int32_t> TCatalogueModel::ShownChildren(int32_t parent) const {
     if (!Filtered())
-        return FCatalogue.ChildrenOf(parent);
+        return Catalogue().ChildrenOf(parent);
     const Filter& f = *FFilter;
     if (parent != TCatalogue::kNone && f.State[static_cast<size_t>(parent)] == Filter::kHidden)
         return {};
@@ -160,11 +172,11 @@ int32_t TCatalogueModel::NextShown(int32_t node) const {
         if (!children.empty())
             return children.front();
         // Up to the nearest folder that has a next sibling.
-        for (int32_t at = node; at != TCatalogue::kNone; at = FCatalogue.At(at).Parent) {
+        for (int32_t at = node; at != TCatalogue::kNone; at = Catalogue().At(at).Parent) {
             const QModelIndex index = IndexOf(at);
             if (!index.isValid())
                 break;  // hidden by the search: start over at the top
-            std::span<const int32_t> siblings = ShownChildren(FCatalogue.At(at).Parent);
+            std::span<const int32_t> siblings = ShownChildren(Catalogue().At(at).Parent);
             const auto next = static_cast<size_t>(index.row()) + 1;
             if (next < siblings.size())
                 return siblings[next];
@@ -181,9 +193,9 @@ int32_t TCatalogueModel::NodeOf(const QModelIndex& index) const {
 }
 
 QModelIndex TCatalogueModel::IndexOf(int32_t node) const {
-    if (node < 0 || node >= FCatalogue.Count())
+    if (node < 0 || node >= Catalogue().Count())
         return {};
-    int32_t row = FCatalogue.At(node).Row;
+    int32_t row = Catalogue().At(node).Row;
     if (Filtered()) {
         if (FFilter->State[static_cast<size_t>(node)] == Filter::kHidden)
             return {};
@@ -205,7 +217,7 @@ QModelIndex TCatalogueModel::parent(const QModelIndex& child) const {
     int32_t node = NodeOf(child);
     if (node == TCatalogue::kNone)
         return {};
-    return IndexOf(FCatalogue.At(node).Parent);
+    return IndexOf(Catalogue().At(node).Parent);
 }
 
 int TCatalogueModel::rowCount(const QModelIndex& parent) const {
@@ -223,7 +235,7 @@ QVariant TCatalogueModel::data(const QModelIndex& index, int role) const {
     if (node == TCatalogue::kNone)
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return QString::fromStdString(DisplayText(FCatalogue.At(node).Name));
+        return QString::fromStdString(DisplayText(Catalogue().At(node).Name));
     return {};
 }
 

@@ -1,6 +1,7 @@
-// The album tree's model: a read-only view of a TCatalogue. Names turn into
-// display text only when the view asks for a visible row, so a catalogue of
-// 100,000 folders shows at once.
+// The album tree's model: a read-only view of the folders a catalogue session
+// holds (TCatalogueSession), following it when it replaces them. Names turn
+// into display text only when the view asks for a visible row, so a
+// catalogue of 100,000 folders shows at once.
 //
 // While a search runs it shows only the folders whose name contains the
 // searched text, and their parents. The filter's tables exist only then: with
@@ -12,23 +13,26 @@
 #include <span>
 #include <string>
 
+#include "collection/CatalogueSession.h"
 #include "collection/catalogue.h"
 
 namespace tunrax {
 
 class TNameCollator;
 
-class TCatalogueModel : public QAbstractItemModel {
+class TCatalogueModel : public QAbstractItemModel, private TCatalogueListener {
     Q_OBJECT
 
 public:
     explicit TCatalogueModel(QObject* parent = nullptr);
     ~TCatalogueModel() override;
 
-    // Takes over the folders of catalogue (which is left with the old ones).
-    // A search under way goes on over the new folders.
-    void Replace(TCatalogue& catalogue);
-    const TCatalogue& Catalogue() const { return FCatalogue; }
+    // Shows the folders session holds, and follows it as its listener when
+    // it replaces them; none shows no folders. A search under way goes on
+    // over the new folders. The session must outlive the following (the
+    // window ends it with Follow(nullptr)).
+    void Follow(TCatalogueSession* session);
+    const TCatalogue& Catalogue() const { return FSession ? FSession->Catalogue() : FNone; }
 
     int32_t NodeOf(const QModelIndex& index) const;
     // The index of node; invalid for kNone and for a folder the search hides.
@@ -73,8 +77,12 @@ Q_SIGNALS:
 private:
     struct Filter;
     void ApplyFilter();
+    // TCatalogueListener: the session replaces its folders.
+    void OnCatalogueReplacing() override;
+    void OnCatalogueReplaced() override;
 
-    TCatalogue FCatalogue;
+    TCatalogueSession* FSession = nullptr;
+    const TCatalogue FNone;           // shown while no session is followed
     std::unique_ptr<Filter> FFilter;  // only while a search runs
 };
 

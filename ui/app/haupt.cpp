@@ -1,13 +1,9 @@
 #include "app/haupt.h"
 
-#include <langinfo.h>
-#include <unistd.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDate>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,19 +18,16 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "app/AlbumTree.h"
 #include "app/CatalogueModel.h"
 #include "app/QtProgress.h"
 #include "app/SongListView.h"
-#include "audio/BassPlayer.h"
-#include "collection/catalogue_scan.h"
+#include "app/StartCaption.h"
 #include "collection/collation.h"
 #include "io/Error.h"
 #include "settings/Vel_ini.h"
 #include "settings/vel_SHFolder.h"
-#include "settings/vel_text.h"
 #include "settings/vel_tools.h"
 #include "sources/TransferControl.h"
 #include "sources/transfer.h"
@@ -79,7 +72,8 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library,
       FSettings(settings),
       FLibrary(std::move(library)),
       FDialogs(dialogs ? std::move(dialogs) : std::make_unique<TStandardDialogs>()),
-      FCollator(std::make_unique<TNameCollator>()) {
+      FCollator(std::make_unique<TNameCollator>()),
+      FCatalogue(std::make_unique<TCatalogueSession>(*FCollator)) {
     InitResources();
     setWindowTitle(QStringLiteral("Tunrax"));
     // The playback timer restores this caption; it runs already while the
@@ -117,6 +111,9 @@ TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library,
 
 TfmMain::~TfmMain() {
     VelFormDestroy();
+    // The tree outlives the session that holds its folders.
+    if (FAlben)
+        FAlben->Follow(nullptr);
 }
 
 void TfmMain::NameControls() {
@@ -226,6 +223,7 @@ void TfmMain::CreateControls() {
     alleLayout->setContentsMargins(0, 0, 0, 0);
     auto* albumTree = new TAlbumTree(*FCollator, tsAlle);
     FAlben = albumTree->Model();
+    FAlben->Follow(FCatalogue.get());
     tvAlben = albumTree;
     tvAlben->setHeaderHidden(true);
     tvAlben->setUniformRowHeights(true);
@@ -331,52 +329,6 @@ void TfmMain::VelFormAfterCreate() {
     FillFavoriteChooser();
 }
 
-namespace {
-
-// The separator of the C library's date format for LC_TIME ("%d.%m.%Y" for
-// de_DE, "%m/%d/%y" for C): the first text that is not a conversion.
-QString DateSeparator() {
-    const char* format = ::nl_langinfo(D_FMT);
-    for (const char* p = format; p && *p;) {
-        if (*p == '%') {
-            ++p;
-            if (*p == 'E' || *p == 'O')  // modifiers of the conversion
-                ++p;
-            if (*p)
-                ++p;
-            continue;
-        }
-        const char* end = p;
-        while (*end && *end != '%')
-            ++end;
-        QString text = QString::fromLocal8Bit(p, end - p);
-        if (!text.isEmpty())
-            return text.left(1);
-        p = end;
-    }
-    return QStringLiteral(".");
-}
-
-}  // namespace
-
-QString TfmMain::StartCaption(const QString& title, const QString& version,
-                              const QString& buildDate) {
-    const QString separator = DateSeparator();
-    QDate date = QDate::fromString(buildDate, QStringLiteral("yyyy-MM-dd"));
-    QString shown =
-        date.isValid() ? date.toString(QStringLiteral("dd%1MM%1yy").arg(separator)) : buildDate;
-    return QStringLiteral("%1 (%2 vom %3)").arg(title, version, shown);
-}
-
-void TfmMain::ShowWindow() {
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
-}
-
 void TfmMain::Minimieren1Click() {
     // Without a notification area the window must stay reachable: it goes
     // to the task bar instead.
@@ -442,15 +394,15 @@ void TfmMain::acKopierenExecute() {
     const std::vector<std::string> songs = Songs().Paths();
     if (songs.empty())
         return;
-    const std::string listName = pcSeiten->currentIndex() == 1 ? FFavoriteName : std::string();
+    const std::string listName = pcSeiten->currentIndex() == 1 ? FFavorites.Name() : std::string();
     FDialogs->ShowCopy(this, FSource, songs, listName, FSettings);
 }
 
 void TfmMain::Aktualisieren1Click() {
     FSource.Replace([this] {
         if (FSource && FSource->Can(CanRebuild) && FSource->Can(CanStoreCatalogue)) {
-            AttachTreeChange(false);
-            Finally reattach([this] { AttachTreeChange(true); });
+            FTreeChangeAttached = false;
+            Finally reattach([this] { FTreeChangeAttached = true; });
             BuildCatalogue();
         } else {
             LoadCatalogue();
@@ -476,23 +428,23 @@ void TfmMain::VelFormDestroy() {
     // that an unfilled chooser never overwrites the stored list.
     if (FFavoriteChooserFilled) {
         try {
-            SaveFavorites();
+            FFavorites.Save();
             FSettings.WriteInteger("Favoriten", "aktuell", cbFavoriten->currentIndex());
         } catch (const Error& error) {
             QMessageBox::critical(nullptr, QStringLiteral("Tunrax"),
                                   QString::fromUtf8(error.what()));
         }
     }
-    FFavorites.Clear();
+    FFavorites.Forget();
     FSource.Set(nullptr);
     FPlayback.reset();  // releases the audio output
 }
 
-// --- catalogue and album tree
+// --- the catalogue
 
 void TfmMain::LoadCatalogue() {
-    AttachTreeChange(false);
-    Finally reattach([this] { AttachTreeChange(true); });
+    FTreeChangeAttached = false;
+    Finally reattach([this] { FTreeChangeAttached = true; });
     // The song fetched ahead came from the old source.
     FPlayback->CancelPrefetch();
     FSource.Set(nullptr);
@@ -504,8 +456,7 @@ void TfmMain::LoadCatalogue() {
         TSourceLease making = FSource.Lease();
         FSource.Set(CreateTransfer(type, alternative, FProgress.get(), FSettings));
     }
-    TCatalogue empty;
-    FAlben->Replace(empty);
+    FCatalogue->Clear();
     // The songs listed from the old tree stay shown but no longer play.
     FPlayback->ForgetAlbum();
     if (!FSource || FSource.EndRequested())
@@ -514,79 +465,31 @@ void TfmMain::LoadCatalogue() {
     TSourceLease source = FSource.Lease();
     tvAlben->setUpdatesEnabled(false);
     Finally redraw([this] { tvAlben->setUpdatesEnabled(true); });
-    TCatalogue catalogue;
-    try {
-        ParseCatalogue(FetchCatalogueText(*source), catalogue);
-    } catch (const TransferCancelled&) {
-        throw;
-    } catch (const Error&) {
-        if (!source->Can(CanRebuild))
-            throw;
+    if (!FCatalogue->Load(*source))
         BuildCatalogue();
-        return;
-    }
-    FAlben->Replace(catalogue);
 }
 
 void TfmMain::BuildCatalogue() {
     TSourceLease source = FSource.Lease();
     tvAlben->setUpdatesEnabled(false);
-    TCatalogue catalogue;
     {
         Finally cleanUp([&] {
-            // The folders found so far stay, also after an error; the songs
-            // listed from the old tree no longer play.
-            FAlben->Replace(catalogue);
+            // The songs listed from the old tree no longer play.
             FPlayback->ForgetAlbum();
             FProgress->Hide();
             tvAlben->setUpdatesEnabled(true);
         });
         FProgress->Show();
         FProgress->SetPosition(0);
-        ScanCatalogue(*source, *FCollator, catalogue, FProgress.get());
+        FCatalogue->Scan(*source, FProgress.get());
     }
     if (FSource.EndRequested())
         return;  // the program ends; the scan is not written back half-way
-    if (source->Can(CanStoreCatalogue)) {
-        std::istringstream text(WriteCatalogue(FAlben->Catalogue()));
-        source->PutFile(text, CatalogueFileName(source->Alternative));
-    }
+    FCatalogue->Store(*source);
 }
 
-int32_t TfmMain::SelectedNode() const {
-    return FAlben->NodeOf(tvAlben->currentIndex());
-}
-
-void TfmMain::tvAlbenChange() {
-    lvLieder->setUpdatesEnabled(false);
-    Finally redraw([this] { lvLieder->setUpdatesEnabled(true); });
-    FPlayback->ClearList();
-    ShowSongs();
-    int32_t node = SelectedNode();
-    if (node == TCatalogue::kNone || !FSource)
-        return;
-    std::string folder = NodePath(FAlben->Catalogue(), node);
-    std::vector<std::string> files;
-    TSourceLease source = FSource.Lease();
-    source->ListFiles(files, folder);
-    // Folders list in no fixed order; sorting by bytes first makes the same
-    // one of two names that differ only in case stay every time.
-    std::sort(files.begin(), files.end());
-    FCollator->SortUnique(files);
-    FPlayback->ShowAlbum(files, folder);
-    ShowSongs();
-}
-
-// --- playback
-
-// The one way the playback reaches the source.
-bool TfmMain::UseSource(const std::function<void(TCustomTransfer&)>& use) {
-    // Once the program is to end no new song is fetched.
-    if (!FSource || FSource.EndRequested())
-        return false;
-    TSourceLease source = FSource.Lease();
-    use(*source);
-    return true;
+void TfmMain::SetSource(std::unique_ptr<TCustomTransfer> source) {
+    FSource.Set(std::move(source));
 }
 
 }  // namespace tunrax

@@ -1,30 +1,36 @@
 // The main window: album tree, song list, favourites chooser, the commands of
 // its menu and tool bar, the tray icon, and the program's start and end.
 //
-// What plays is the playback controller's (TPlaybackController: the list, the
-// player, automatic playing); the window tells it what the user chose and
-// shows what it reports through its events.
+// The window lays out its controls and wires them to what does the work:
+// the catalogue session (TCatalogueSession: the folders the tree shows, an
+// album's songs), the favourites session (TFavoritesSession: the current
+// list and its file), the command rules (EnabledCommands) and the playback
+// controller (TPlaybackController: the list, the player, automatic playing),
+// whose events it shows.
+//
+// Its files call downwards only: haupt.cpp (layout, wiring, start and end,
+// the catalogue) uses haupt_favoriten.cpp (the lists and their commands),
+// which uses haupt_media.cpp (the song list, the playback clock, the tray
+// icon and the remote control).
 //
 // Handlers may throw tunrax::Error; the application shows the message. The
-// window owns the source, the playback controller, the collator, the tray
-// icon and every control.
+// window owns the source, both sessions, the playback controller, the
+// collator, the tray icon and every control.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QIcon>
-#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/Application.h"
 #include "app/MainDialogs.h"
 #include "app/MediaControl.h"
 #include "audio/BassPlayer.h"
-#include "collection/catalogue.h"
-#include "collection/favorites.h"
+#include "collection/CatalogueSession.h"
+#include "collection/FavoritesSession.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackController.h"
 #include "playback/SongList.h"
@@ -69,33 +75,26 @@ public:
 
     // True when another instance runs: the program ends without showing this.
     bool SecondInstance() const { return FSecondInstance; }
+    // The session ends or a terminating signal came: end as "&Beenden" does.
+    void SessionEnd();
 
     // --- state
     // The current source: each transfer holds a lease, and replacing the
     // source or ending the program waits until the last lease has ended.
-    TSourceOwner FSource;
+    const TSourceOwner& Source() const { return FSource; }
+    // Puts source in place of the current one, the folders shown staying:
+    // for a caller that brings a source of its own.
+    void SetSource(std::unique_ptr<TCustomTransfer> source);
     // The caption without a song: "Tunrax (version vom date)" once started.
     const QString& SavedCaption() const { return FSavedCaption; }
     // How the player does (psStopped in a second instance and once ended).
     TPlayerState PlayerState() const { return FPlayback ? FPlayback->Player().State() : psStopped; }
-    // The current favourite list: its name (empty for none) and songs.
-    const std::string& FavoriteName() const { return FFavoriteName; }
-    const TFavoriteList& Favorites() const { return FFavorites; }
-
-    // --- life cycle and commands
-    void VelFormAfterCreate();
-    void Beenden1Click();
-    void Einstellungen1Click();
-    void Minimieren1Click();
-    void Aktualisieren1Click();
-    void NBAClick();
-    // The session ends or a terminating signal came: end as "&Beenden" does.
-    void SessionEnd();
-    void SetPlayIcon(bool on);
     bool PlayIconOn() const { return FPlayIconOn; }
-
-    // --- playback
-    void mmStartTimer();
+    // The current favourite list: its name (empty for none) and songs.
+    const std::string& FavoriteName() const { return FFavorites.Name(); }
+    const TFavoriteList& Favorites() const { return FFavorites.List(); }
+    // The selected folder of the album tree (kNone when none).
+    int32_t SelectedNode() const;
     // What plays (none in a second instance and once ended): the songs
     // listed and the sequencer.
     const TSongList& Songs() const;
@@ -103,39 +102,6 @@ public:
     // The ticks of the playback clock come only from the caller (tests that
     // count them): mmStart no longer runs by itself.
     void GiveTicksByHand();
-
-    // --- catalogue and album tree
-    void LoadCatalogue();
-    void BuildCatalogue();
-    // The selected folder of the album tree (kNone when none).
-    int32_t SelectedNode() const;
-    void tvAlbenChange();
-    void lvLiederChange();
-
-    // --- favourite lists
-    void FillFavoriteChooser();
-    void cbFavoritenChange();
-    void SaveFavorites();
-    void LoadFavorites();
-    void pcSeitenChange();
-    void AddToFavorites(const std::string& path);
-    void RemoveFromFavorites(const std::string& path);
-    // Sets every command's enabled state from the window's state; runs
-    // whenever the application becomes idle.
-    void UpdateActions();
-    void acNeuListeExecute();
-    void acDelListeExecute();
-    void acAddExecute();
-    void acDelExecute();
-    void acNoPlayExecute();
-    void acLiedFrueherExecute();
-    void acLiedSpaeterExecute();
-    void acAddAllExecute();
-    void acDelAllExecute();
-    void acFindExecute();
-    void acKopierenExecute();
-    // Whether the song list's row is drawn on the highlight colour.
-    bool Highlighted(int row) const;
 
     // --- remote control (media keys, the desktop's sound menu)
     void MediaPlay() override;
@@ -157,42 +123,78 @@ public:
     void MediaSetVolume(double volume) override;
     TPlaybackEvents& MediaEvents() override { return *FPlaybackEvents; }
 
-    // The caption "Tunrax (1.2.3.4 vom 17.01.12)" for a title, version and
-    // build date (yyyy-mm-dd), with the user's date separator.
-    static QString StartCaption(const QString& title, const QString& version,
-                                const QString& buildDate);
-
 protected:
-    // A slot for a signal of Qt's that runs handler and shows its error there
-    // (see ShowErrorsOf).
-    template <class Handler>
-    auto Guarded(Handler handler) {
-        return [this, handler] { ShowErrorsOf([this, handler] { (this->*handler)(); }); };
-    }
     void closeEvent(QCloseEvent* event) override;
     // Every event of the application arms the idle timer that runs
     // UpdateActions once the event queue has drained.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void VelFormCreate();
-    void VelFormDestroy();
+    // A slot for a signal of Qt's that runs handler and shows its error there
+    // (see ShowErrorsOf).
+    template <class Handler>
+    auto Guarded(Handler handler) {
+        return [this, handler] { ShowErrorsOf([this, handler] { (this->*handler)(); }); };
+    }
+
+    // --- haupt.cpp: layout, wiring, start and end, the catalogue
     void CreateControls();
-    // Names every control but the commands (see CreateActions) as its field,
-    // so that tools and tests find it.
+    // Names every control but the commands as its field, so that tools and
+    // tests find it.
     void NameControls();
+    void VelFormCreate();
+    void VelFormAfterCreate();
+    void VelFormDestroy();
+    void Beenden1Click();
+    void Einstellungen1Click();
+    void Minimieren1Click();
+    void Aktualisieren1Click();
+    void acKopierenExecute();
+    // Makes the source of the settings and shows its catalogue (scanned
+    // when it cannot be read and the source can scan).
+    void LoadCatalogue();
+    // Scans the source's folders and writes the catalogue back.
+    void BuildCatalogue();
+
+    // --- haupt_favoriten.cpp: the favourite lists and the list commands
+    // The eleven commands, named as their fields.
     void CreateActions();
     QAction* MakeAction(const QString& caption, const QString& category, int image,
                         const QKeySequence& shortcut = {});
-    void ShowWindow();
-    void ConnectPlayback();
-    void CreatePlayer();
+    // The commands' context menus, the list page and their handlers.
     void ConnectFavoriteCommands();
+    void FillFavoriteChooser();
+    void cbFavoritenChange();
+    void LoadFavorites();
+    void pcSeitenChange();
+    int FavoriteChooserIndex(const std::string& name) const;
+    // Whether the song list's row is drawn on the highlight colour.
+    bool Highlighted(int row) const;
+    // Sets every command's enabled state from the window's state; runs
+    // whenever the application becomes idle.
+    void UpdateActions();
     void SelectNextSong();
     void MoveFavorite(int delta);
-    int FavoriteChooserIndex(const std::string& name) const;
-    void AttachTreeChange(bool attached) { FTreeChangeAttached = attached; }
+    void acNeuListeExecute();
+    void acDelListeExecute();
+    void acAddExecute();
+    void acDelExecute();
+    void acNoPlayExecute();
+    void acAddAllExecute();
+    void acDelAllExecute();
+    void acFindExecute();
 
+    // --- haupt_media.cpp: the song list, the playback clock, the tray icon
+    void ConnectPlayback();
+    void CreatePlayer();
+    void ConnectPlaybackEvents();
+    // Lists the songs of the album selected in the tree.
+    void tvAlbenChange();
+    void lvLiederChange();
+    void mmStartTimer();
+    void NBAClick();
+    void ShowWindow();
+    void SetPlayIcon(bool on);
     // Runs use with the current source held; false when there is none.
     bool UseSource(const std::function<void(TCustomTransfer&)>& use);
     // Shows the song list's rows in lvLieder, and the chosen one.
@@ -202,16 +204,12 @@ private:
     void ShowChoice();
     // Chooses the song at row, as a click on it does; row -1 chooses none.
     void SelectSong(int row);
-    // What the playback controller reports.
-    void ConnectPlaybackEvents();
     void ShowSongStarting(const QString& caption);
     void ShowSongInfo();
     void ShowNoSong();
     // TPlaybackClock: mmStart, and calls posted to the event loop.
     void Run(bool on) override;
     void CallSoon(std::function<void()> call) override;
-    // A list is current and its file could be read: it may be edited.
-    bool FavoritesEditable() const { return !FFavoriteName.empty() && !FFavoritesUnreadable; }
 
     // --- controls, named as their fields (tests find them by these names)
     QMenuBar* MainMenu1 = nullptr;
@@ -256,17 +254,17 @@ private:
     QAction* acDelAll = nullptr;
     QAction* acFind = nullptr;
 
+    TSourceOwner FSource;
     TVelIniFile& FSettings;
     std::unique_ptr<TAudioLibrary> FLibrary;
     std::unique_ptr<TMainDialogs> FDialogs;
     QString FSavedCaption;
-    TFavoriteList FFavorites;
-    int32_t FFavoriteChanges = 0;
-    std::string FFavoriteName;
+    std::unique_ptr<TNameCollator> FCollator;
+    std::unique_ptr<TCatalogueSession> FCatalogue;
+    TFavoritesSession FFavorites;
     bool FPlayIconOn = false;
     bool FPlayIconSet = false;
     QIcon FIconOn, FIconOff;
-    std::unique_ptr<TNameCollator> FCollator;
     std::unique_ptr<TProgressBarDisplay> FProgress;
     bool FSecondInstance = false;
     bool FCloseConfirmed = false;
@@ -274,9 +272,6 @@ private:
     bool FTreeChangeAttached = true;
     bool FPageChangeAttached = true;
     bool FFavoriteChooserFilled = false;
-    // The current list's file exists but could not be read: the list is shown
-    // empty and never written back, so that the file is not replaced.
-    bool FFavoritesUnreadable = false;
     bool FTicksByHand = false;
     // The grid of the playback clock's ticks: a clock started again keeps
     // to it, as if it had run all along.

@@ -1,7 +1,6 @@
 // The favourite lists of the main window: the chooser, the page "Favoriten",
 // the highlighting on the page "Alle", and the eleven list commands with
 // their tool bar entries and context menus.
-#include <unistd.h>
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -16,17 +15,16 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <functional>
 
 #include "app/CatalogueModel.h"
+#include "app/CommandRules.h"
 #include "app/SongListView.h"
 #include "app/haupt.h"
 #include "collection/collation.h"
-#include "collection/songlist.h"
 #include "io/Error.h"
 #include "settings/Vel_ini.h"
-#include "settings/vel_SHFolder.h"
 #include "settings/vel_text.h"
-#include "settings/vel_tools.h"
 #include "sources/transfer.h"
 #include "widgets/vel_dialogs.h"
 
@@ -37,20 +35,21 @@ namespace {
 const char kNone[] = "(keine)";
 const QColor kHighlight(192, 220, 192);
 
-// Draws songs of the current list on the highlight colour.
+// Draws the rows that highlighted picks on the highlight colour.
 class THighlightDelegate : public QStyledItemDelegate {
 public:
-    THighlightDelegate(TfmMain* form, QTreeWidget* list) : QStyledItemDelegate(list), FForm(form) {}
+    THighlightDelegate(std::function<bool(int)> highlighted, QTreeWidget* list)
+        : QStyledItemDelegate(list), FHighlighted(std::move(highlighted)) {}
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (FForm->Highlighted(index.row()))
+        if (FHighlighted(index.row()))
             option->backgroundBrush = kHighlight;
     }
 
 private:
-    TfmMain* FForm;
+    std::function<bool(int)> FHighlighted;
 };
 
 QString DisplayName(const std::string& bytes) {
@@ -138,7 +137,8 @@ void TfmMain::ConnectFavoriteCommands() {
         PopupMenu2->popup(tvAlben->viewport()->mapToGlobal(pos));
     });
 
-    lvLieder->setItemDelegate(new THighlightDelegate(this, lvLieder));
+    lvLieder->setItemDelegate(
+        new THighlightDelegate([this](int row) { return Highlighted(row); }, lvLieder));
     imFavoriten = new QLabel(tsFavoriten);
     imFavoriten->setPixmap(QPixmap(QStringLiteral(":/favoriten.jpg")));
     imFavoriten->setAlignment(Qt::AlignCenter);
@@ -154,8 +154,10 @@ void TfmMain::ConnectFavoriteCommands() {
     connect(acAdd, &QAction::triggered, this, Guarded(&TfmMain::acAddExecute));
     connect(acDel, &QAction::triggered, this, Guarded(&TfmMain::acDelExecute));
     connect(acNoPlay, &QAction::triggered, this, Guarded(&TfmMain::acNoPlayExecute));
-    connect(acLiedFrueher, &QAction::triggered, this, Guarded(&TfmMain::acLiedFrueherExecute));
-    connect(acLiedSpaeter, &QAction::triggered, this, Guarded(&TfmMain::acLiedSpaeterExecute));
+    connect(acLiedFrueher, &QAction::triggered, this,
+            [this] { ShowErrorsOf([this] { MoveFavorite(-1); }); });
+    connect(acLiedSpaeter, &QAction::triggered, this,
+            [this] { ShowErrorsOf([this] { MoveFavorite(+1); }); });
     connect(acAddAll, &QAction::triggered, this, Guarded(&TfmMain::acAddAllExecute));
     connect(acDelAll, &QAction::triggered, this, Guarded(&TfmMain::acDelAllExecute));
     connect(acFind, &QAction::triggered, this, Guarded(&TfmMain::acFindExecute));
@@ -165,15 +167,10 @@ void TfmMain::ConnectFavoriteCommands() {
 // --- the chooser and the current list
 
 void TfmMain::FillFavoriteChooser() {
-    std::vector<std::string> names = ListFavoriteNames(GetUserDataFolder("tunRax", "quintor"));
-    std::stable_sort(names.begin(), names.end(),
-                     [this](const std::string& a, const std::string& b) {
-                         return FCollator->Compare(a, b) < 0;
-                     });
     QSignalBlocker quiet(cbFavoriten);
     cbFavoriten->clear();
     cbFavoriten->addItem(QString::fromLatin1(kNone), QByteArray());
-    for (const std::string& name : names)
+    for (const std::string& name : TFavoritesSession::ListNames(*FCollator))
         cbFavoriten->addItem(DisplayName(name), QByteArray::fromStdString(name));
     int stored = FSettings.ReadInteger("Favoriten", "Aktuell", 0);
     cbFavoriten->setCurrentIndex(std::min(stored, cbFavoriten->count() - 1));
@@ -184,12 +181,12 @@ void TfmMain::FillFavoriteChooser() {
 void TfmMain::cbFavoritenChange() {
     int index = cbFavoriten->currentIndex();
     try {
-        SaveFavorites();
+        FFavorites.Save();
     } catch (const Error&) {
         // The list that could not be stored stays current with its changes,
         // and the chooser shows it again; the user sees why.
         QSignalBlocker quiet(cbFavoriten);
-        cbFavoriten->setCurrentIndex(FavoriteChooserIndex(FFavoriteName));
+        cbFavoriten->setCurrentIndex(FavoriteChooserIndex(FFavorites.Name()));
         throw;
     }
     const bool listPageShown = pcSeiten->currentIndex() == 1;
@@ -211,43 +208,22 @@ int TfmMain::FavoriteChooserIndex(const std::string& name) const {
     return 0;
 }
 
-void TfmMain::SaveFavorites() {
-    if (FFavoriteName.empty() || FFavoriteChanges == 0 || FFavoritesUnreadable)
-        return;
-    WriteFavorites(FavoriteFileName(FFavoriteName), FFavorites.Entries());
-    FFavoriteName.clear();
-}
-
 void TfmMain::LoadFavorites() {
-    FFavorites.Clear();
-    FFavoriteChanges = 0;
-    FFavoritesUnreadable = false;
+    // The list's songs show on its page, on "Alle" its highlighting; a list
+    // that could not be read shows empty.
     auto show = [this] {
-        if (pcSeiten->currentIndex() != 0) {
-            std::vector<std::string> entries = FFavorites.Entries();
-            FPlayback->ShowFavorites(entries);
-            ShowSongs();
-        } else {
+        if (pcSeiten->currentIndex() != 0)
+            pcSeitenChange();
+        else
             lvLieder->viewport()->update();
-        }
     };
-    int index = cbFavoriten->currentIndex();
-    if (index <= 0) {
-        FFavoriteName.clear();
-    } else {
-        FFavoriteName = ListName(cbFavoriten, index);
-        try {
-            FFavorites.Assign(ReadFavorites(FavoriteFileName(FFavoriteName)));
-        } catch (const Error&) {
-            // The list stays chosen but empty; its file is left as it is.
-            FFavoritesUnreadable = true;
-            show();
-            throw;
-        }
+    const int index = cbFavoriten->currentIndex();
+    try {
+        FFavorites.Load(index <= 0 ? std::string() : ListName(cbFavoriten, index));
+    } catch (const Error&) {
+        show();
+        throw;
     }
-    // Lines written with "/" name the same songs: taken as "\" at once, so
-    // that they are highlighted on the page "Alle" too.
-    FFavorites.ReplaceSlashes();
     show();
 }
 
@@ -255,7 +231,7 @@ void TfmMain::pcSeitenChange() {
     if (pcSeiten->currentIndex() == 0) {
         tvAlbenChange();
     } else {
-        std::vector<std::string> entries = FFavorites.Entries();
+        std::vector<std::string> entries = FFavorites.List().Entries();
         FPlayback->ShowFavorites(entries);
         ShowSongs();
     }
@@ -266,16 +242,6 @@ bool TfmMain::Highlighted(int row) const {
            FFavorites.Contains(Songs().At(row).Path);
 }
 
-void TfmMain::AddToFavorites(const std::string& path) {
-    if (!path.empty() && FFavorites.Add(path))
-        ++FFavoriteChanges;
-}
-
-void TfmMain::RemoveFromFavorites(const std::string& path) {
-    FFavorites.Remove(path);
-    ++FFavoriteChanges;
-}
-
 // --- the commands
 
 void TfmMain::UpdateActions() {
@@ -283,27 +249,33 @@ void TfmMain::UpdateActions() {
     // brought up to date when it has ended.
     if (FTransferWait && FTransferWait->Busy())
         return;
-    const bool pageAll = pcSeiten->currentIndex() == 0;
-    const bool pageList = pcSeiten->currentIndex() == 1;
-    const bool listCurrent = !FFavoriteName.empty();
-    const bool listEditable = FavoritesEditable();
-    const bool item = Songs().SelectedSong() != nullptr;
     const std::string path = SelectedPath(Songs());
-    const int index = Songs().Selected();
-    const int count = Songs().Size();
-
-    acNeuListe->setEnabled(pageAll);
-    acDelListe->setEnabled(listCurrent && acNeuListe->isEnabled());
-    acAdd->setEnabled(acNeuListe->isEnabled() && !path.empty() && listEditable &&
-                      !FFavorites.Contains(path));
-    acDel->setEnabled(!path.empty() && FFavorites.Contains(path));
-    acNoPlay->setEnabled(true);
-    acLiedFrueher->setEnabled(pageList && item && index > 0);
-    acLiedSpaeter->setEnabled(pageList && item && index < count - 1);
-    acKopieren->setEnabled(FSource && FSource->Can(CanCopy) && count > 0);
-    acAddAll->setEnabled(count > 0 && pageAll && listEditable);
-    acDelAll->setEnabled(count > 0 && !FFavorites.Empty());
-    acFind->setEnabled(item && pageList);
+    TCommandState state;
+    state.PageAll = pcSeiten->currentIndex() == 0;
+    state.PageList = pcSeiten->currentIndex() == 1;
+    state.ListCurrent = FFavorites.Current();
+    state.ListEditable = FFavorites.Editable();
+    state.ListEmpty = FFavorites.List().Empty();
+    state.SongChosen = Songs().SelectedSong() != nullptr;
+    state.ChosenHasPath = !path.empty();
+    state.ChosenInList = !path.empty() && FFavorites.Contains(path);
+    state.ChosenRow = Songs().Selected();
+    state.SongCount = Songs().Size();
+    state.SourceCanCopy = FSource && FSource->Can(CanCopy);
+    const TCommandEnabling on = EnabledCommands(state);
+    const std::pair<QAction*, bool> actions[] = {{acNeuListe, on.NeuListe},
+                                                 {acDelListe, on.DelListe},
+                                                 {acAdd, on.Add},
+                                                 {acDel, on.Del},
+                                                 {acNoPlay, on.NoPlay},
+                                                 {acLiedFrueher, on.LiedFrueher},
+                                                 {acLiedSpaeter, on.LiedSpaeter},
+                                                 {acKopieren, on.Kopieren},
+                                                 {acAddAll, on.AddAll},
+                                                 {acDelAll, on.DelAll},
+                                                 {acFind, on.Find}};
+    for (const auto& [action, enabled] : actions)
+        action->setEnabled(enabled);
 }
 
 void TfmMain::SelectNextSong() {
@@ -316,7 +288,7 @@ void TfmMain::acNeuListeExecute() {
     QString input;
     if (!FDialogs->AskListName(this, input))
         return;
-    std::string name = MakeValidFileName(input.toStdString());
+    std::string name = TFavoritesSession::NewListName(input.toStdString());
     if (name.empty())
         return;
     QString shown = DisplayName(name);
@@ -336,14 +308,12 @@ void TfmMain::acNeuListeExecute() {
 void TfmMain::acDelListeExecute() {
     if (!AskYesNo(QStringLiteral("Favoritenliste wirklich löschen?"), true, this))
         return;
-    if (::unlink(FavoriteFileName(FFavoriteName).c_str()) != 0)
-        return;
-    FFavoriteName.clear();
-    FillFavoriteChooser();
+    if (FFavorites.DeleteCurrent())
+        FillFavoriteChooser();
 }
 
 void TfmMain::acAddExecute() {
-    AddToFavorites(SelectedPath(Songs()));
+    FFavorites.Add(SelectedPath(Songs()));
     lvLieder->viewport()->update();
     if (!FPlayback->AutoPlay())
         SelectNextSong();
@@ -351,7 +321,7 @@ void TfmMain::acAddExecute() {
 
 void TfmMain::acDelExecute() {
     const int row = Songs().Selected();
-    RemoveFromFavorites(SelectedPath(Songs()));
+    FFavorites.Remove(SelectedPath(Songs()));
     if (pcSeiten->currentIndex() == 1 && row != TSongList::kNoRow) {
         // The song leaves the list it shows.
         FPlayback->RemoveSong(row);
@@ -383,21 +353,11 @@ void TfmMain::MoveFavorite(int delta) {
         MoveSongItem(lvLieder, from, to);
     }
     ShowChoice();
-    FFavorites.Assign(Songs().Paths());
-    ++FFavoriteChanges;
-}
-
-void TfmMain::acLiedFrueherExecute() {
-    MoveFavorite(-1);
-}
-
-void TfmMain::acLiedSpaeterExecute() {
-    MoveFavorite(+1);
+    FFavorites.Rearrange(Songs().Paths());
 }
 
 void TfmMain::acAddAllExecute() {
-    for (int row = 0; row < Songs().Size(); ++row)
-        AddToFavorites(Songs().At(row).Path);
+    FFavorites.AddAll(Songs().Paths());
     lvLieder->viewport()->update();
 }
 
@@ -407,31 +367,15 @@ void TfmMain::acDelAllExecute() {
         std::vector<std::string> none;
         FPlayback->ShowFavorites(none);
         ShowSongs();
-        ++FFavoriteChanges;
     } else {
-        for (int row = 0; row < Songs().Size(); ++row)
-            RemoveFromFavorites(Songs().At(row).Path);
+        FFavorites.RemoveAll(Songs().Paths());
         lvLieder->viewport()->update();
     }
 }
 
 void TfmMain::acFindExecute() {
     const std::string song = SelectedPath(Songs());
-    const TCatalogue& catalogue = FAlben->Catalogue();
-    int32_t album = TCatalogue::kNone;
-    for (int32_t parent = TCatalogue::kNone;;) {
-        int32_t found = TCatalogue::kNone;
-        for (int32_t child : catalogue.ChildrenOf(parent))
-            if (song.find(NodePath(catalogue, child)) != std::string::npos) {
-                found = child;
-                break;
-            }
-        if (found == TCatalogue::kNone)
-            break;
-        album = parent = found;
-        if (catalogue.ChildrenOf(found).empty())
-            break;
-    }
+    const int32_t album = FCatalogue->AlbumOf(song);
     if (album == TCatalogue::kNone)
         return;
 

@@ -1,4 +1,5 @@
-// The playing part of the main window: what the playback controller reports,
+// The playing part of the main window: the song list, filled from the album
+// chosen in the tree or from a favourite list; what the playback controller reports,
 // shown in the caption, the labels, the song list's selection and the tray
 // icon; the playback clock (mmStart); and the window under a remote control
 // (the desktop's media keys, its sound menu, commands such as playerctl),
@@ -6,10 +7,13 @@
 #include <QAction>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 
+#include "app/CatalogueModel.h"
 #include "app/PlaybackEvents.h"
 #include "app/SongListView.h"
 #include "app/haupt.h"
@@ -95,10 +99,47 @@ void TfmMain::NBAClick() {
     }
 }
 
+void TfmMain::ShowWindow() {
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
 const TSongList& TfmMain::Songs() const {
     // A second instance and an ended program list nothing.
     static const TSongList none;
     return FPlayback ? FPlayback->Songs() : none;
+}
+
+int32_t TfmMain::SelectedNode() const {
+    return FAlben->NodeOf(tvAlben->currentIndex());
+}
+
+void TfmMain::tvAlbenChange() {
+    lvLieder->setUpdatesEnabled(false);
+    const auto redraw = qScopeGuard([this] { lvLieder->setUpdatesEnabled(true); });
+    FPlayback->ClearList();
+    ShowSongs();
+    const int32_t node = SelectedNode();
+    if (node == TCatalogue::kNone || !FSource)
+        return;
+    TSourceLease source = FSource.Lease();
+    TAlbumListing album = FCatalogue->ListAlbum(*source, node);
+    FPlayback->ShowAlbum(album.Files, album.Folder);
+    ShowSongs();
+}
+
+// The one way the playback reaches the source.
+bool TfmMain::UseSource(const std::function<void(TCustomTransfer&)>& use) {
+    // Once the program is to end no new song is fetched.
+    if (!FSource || FSource.EndRequested())
+        return false;
+    TSourceLease source = FSource.Lease();
+    use(*source);
+    return true;
 }
 
 void TfmMain::lvLiederChange() {
@@ -253,8 +294,8 @@ void TfmMain::MediaRaise() {
 }
 
 void TfmMain::MediaQuit() {
-    // After the caller's answer has gone out.
-    QTimer::singleShot(0, this, &TfmMain::SessionEnd);
+    // After the caller's answer has gone out, as "&Beenden" does.
+    QTimer::singleShot(0, Beenden1, &QAction::trigger);
 }
 
 // --- what the playback controller reports
