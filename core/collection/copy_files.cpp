@@ -78,14 +78,15 @@ TFileDescriptor OpenBelowRoot(const std::string& root, const std::string& folder
     if (folder.compare(0, base.size(), base) != 0)
         throw SystemError(ELOOP);
     const TFileDescriptor rootFolder = TFileDescriptor::Open(base, O_RDONLY | O_DIRECTORY);
-    return OpenFolderBelow(rootFolder.Get(), folder.substr(base.size()), make);
+    return OpenFolderBelow(rootFolder, folder.substr(base.size()), make);
 }
 
 // Deletes the file at relative below the open folder rootFd, reached without
 // passing a link, and the folders that leaves empty up to, not including,
 // the root; each is removed by its name in the folder above it. Failures are
 // ignored.
-void DeleteBelow(int rootFd, const std::string& relative) {
+void DeleteBelow(TBorrowedFd root, const std::string& relative) {
+    const int rootFd = root.Get();
     std::vector<std::string> names;
     for (size_t start = 0; start <= relative.size();) {
         size_t end = relative.find('/', start);
@@ -102,8 +103,8 @@ void DeleteBelow(int rootFd, const std::string& relative) {
     std::vector<TFileDescriptor> folders;
     for (size_t i = 0; i + 1 < names.size(); ++i) {
         try {
-            folders.push_back(
-                OpenSubfolder(folders.empty() ? rootFd : folders.back().Get(), names[i], false));
+            folders.push_back(OpenSubfolder(
+                TBorrowedFd(folders.empty() ? rootFd : folders.back().Get()), names[i], false));
         } catch (const SystemError&) {
             return;  // a song behind a link lies outside the target: it stays
         }
@@ -300,7 +301,7 @@ void ClearFiles(const std::string& targetDir, const std::vector<std::string>& fi
     }
     for (const std::string& path : files)
         if (path.compare(0, folder.size(), folder) == 0)
-            DeleteBelow(root.Get(), path.substr(folder.size()));
+            DeleteBelow(root, path.substr(folder.size()));
 }
 
 void ClearTargetFolder(const std::string& targetDir, const std::vector<std::string>& keep,
@@ -468,7 +469,7 @@ bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::s
         if (::fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
             return false;
         temp = WithErrorContext(context, [&] {
-            return std::make_unique<TAtomicOutputFile>(folder.Get(), name, targetFile, options);
+            return std::make_unique<TAtomicOutputFile>(folder, name, targetFile, options);
         });
     }
     std::string problem;

@@ -48,7 +48,7 @@ void FetchSong(TCustomTransfer& source, const std::string& songPath, const std::
                            "Datei \"" + fileName + "\" kann nicht geschrieben werden: ");
     };
     int failure = 0;
-    TFdOutBuf buffer(file.Get());
+    TFdOutBuf buffer(file);
     buffer.SetLimit(maxBytes);
     const auto tooLarge = [&] {
         return Error("Das Lied \"" + songPath + "\" ist größer als " + AmountText(maxBytes) +

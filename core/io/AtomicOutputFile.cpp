@@ -161,12 +161,12 @@ TAtomicOutputFile::TAtomicOutputFile(const std::string& target, const TAtomicOpt
     Begin(folder, 0);
 }
 
-TAtomicOutputFile::TAtomicOutputFile(int folderFd, const std::string& name, const std::string& path,
-                                     const TAtomicOptions& options)
+TAtomicOutputFile::TAtomicOutputFile(TBorrowedFd folder, const std::string& name,
+                                     const std::string& path, const TAtomicOptions& options)
     : FOptions(options), FFinal(path), FName(name) {
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
         throw SystemError(EINVAL);
-    const int fd = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    const int fd = ::fcntl(folder.Get(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0)
         throw SystemError(errno);
     FFolder = TFileDescriptor(fd);
@@ -198,7 +198,7 @@ TAtomicOutputFile::~TAtomicOutputFile() {
 }
 
 void TAtomicOutputFile::Write(const char* data, size_t size) {
-    if (int failure = WriteAll(FFile.Get(), data, size))
+    if (int failure = WriteAll(FFile, data, size))
         throw SystemError(failure);
 }
 
@@ -221,19 +221,20 @@ bool TAtomicOutputFile::Commit() {
         FCommitted = true;
         return true;
     }
-    FCommitted = MoveNoReplaceAt(FFolder.Get(), FTempName, FFolder.Get(), FName);
+    FCommitted = MoveNoReplaceAt(FFolder, FTempName, FFolder, FName);
     return FCommitted;
 }
 
 bool MoveNoReplace(const std::string& temp, const std::string& target, MoveMethod first) {
-    return MoveNoReplaceAt(AT_FDCWD, temp, AT_FDCWD, target, first);
+    return MoveNoReplaceAt(TBorrowedFd(AT_FDCWD), temp, TBorrowedFd(AT_FDCWD), target, first);
 }
 
-bool MoveNoReplaceAt(int tempFolder, const std::string& temp, int targetFolder,
+bool MoveNoReplaceAt(TBorrowedFd tempFolder, const std::string& temp, TBorrowedFd targetFolder,
                      const std::string& target, MoveMethod first) {
+    const int from = tempFolder.Get();
+    const int to = targetFolder.Get();
     if (first == MoveMethod::RenameNoReplace) {
-        if (::renameat2(tempFolder, temp.c_str(), targetFolder, target.c_str(), RENAME_NOREPLACE) ==
-            0)
+        if (::renameat2(from, temp.c_str(), to, target.c_str(), RENAME_NOREPLACE) == 0)
             return true;
         if (errno == EEXIST)
             return false;
@@ -242,8 +243,8 @@ bool MoveNoReplaceAt(int tempFolder, const std::string& temp, int targetFolder,
     }
     // A file system without the flag: a hard link cannot replace either.
     if (first != MoveMethod::CheckThenRename) {
-        if (::linkat(tempFolder, temp.c_str(), targetFolder, target.c_str(), 0) == 0) {
-            ::unlinkat(tempFolder, temp.c_str(), 0);
+        if (::linkat(from, temp.c_str(), to, target.c_str(), 0) == 0) {
+            ::unlinkat(from, temp.c_str(), 0);
             return true;
         }
         if (errno == EEXIST)
@@ -252,9 +253,9 @@ bool MoveNoReplaceAt(int tempFolder, const std::string& temp, int targetFolder,
     // vfat and exfat have no hard links: check, then rename. Only a file that
     // appears in between could be replaced.
     struct stat st;
-    if (::fstatat(targetFolder, target.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+    if (::fstatat(to, target.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return false;
-    if (::renameat(tempFolder, temp.c_str(), targetFolder, target.c_str()) != 0)
+    if (::renameat(from, temp.c_str(), to, target.c_str()) != 0)
         throw SystemError(errno);
     return true;
 }

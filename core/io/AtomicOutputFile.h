@@ -54,7 +54,7 @@ public:
     // link of that name is never followed; with replace it is refused like
     // any file that is not a regular one. path is the name the file is
     // known by, for FinalPath(), TempPath() and messages.
-    TAtomicOutputFile(int folderFd, const std::string& name, const std::string& path,
+    TAtomicOutputFile(TBorrowedFd folder, const std::string& name, const std::string& path,
                       const TAtomicOptions& options);
     // Removes the temporary file unless Commit() moved it.
     ~TAtomicOutputFile();
@@ -62,7 +62,7 @@ public:
     TAtomicOutputFile& operator=(const TAtomicOutputFile&) = delete;
 
     // The open temporary file; -1 after Finish().
-    int Fd() const { return FFile.Get(); }
+    TBorrowedFd Fd() const { return FFile; }
     const std::string& TempPath() const { return FTemp; }
     // The name the file gets: the target, or a link's final target.
     const std::string& FinalPath() const { return FFinal; }
@@ -105,7 +105,7 @@ bool MoveNoReplace(const std::string& temp, const std::string& target,
                    MoveMethod first = MoveMethod::RenameNoReplace);
 // The same with temp relative to the folder tempFolder and target relative
 // to targetFolder (descriptors of open folders, or AT_FDCWD).
-bool MoveNoReplaceAt(int tempFolder, const std::string& temp, int targetFolder,
+bool MoveNoReplaceAt(TBorrowedFd tempFolder, const std::string& temp, TBorrowedFd targetFolder,
                      const std::string& target, MoveMethod first = MoveMethod::RenameNoReplace);
 
 // The whole of bytes as the new content of fileName, replacing it as above.

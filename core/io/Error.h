@@ -3,6 +3,7 @@
 // application shows that text as it is.
 #pragma once
 
+#include <cerrno>
 #include <stdexcept>
 #include <string>
 
@@ -23,6 +24,12 @@ public:
     explicit SystemError(int code, const std::string& context = std::string())
         : Error(context + SystemErrorText(code)), FCode(code) {}
     int Code() const { return FCode; }
+    // Nothing of that name (ENOENT).
+    bool IsNotFound() const { return FCode == ENOENT; }
+    // A part of the path is a file where a folder is needed (ENOTDIR).
+    bool IsNotAFolder() const { return FCode == ENOTDIR; }
+    // The user may not (EACCES, EPERM).
+    bool IsAccessDenied() const { return FCode == EACCES || FCode == EPERM; }
 
 private:
     int FCode;

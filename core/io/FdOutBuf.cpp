@@ -7,8 +7,8 @@
 
 namespace tunrax {
 
-TFdOutBuf::TFdOutBuf(int fd, size_t bufferSize)
-    : FFd(fd), FSize(bufferSize), FBuffer(new char[bufferSize]) {
+TFdOutBuf::TFdOutBuf(TBorrowedFd fd, size_t bufferSize)
+    : FFd(fd.Get()), FSize(bufferSize), FBuffer(new char[bufferSize]) {
     setp(FBuffer.get(), FBuffer.get() + FSize);
 }
 
@@ -56,7 +56,7 @@ bool TFdOutBuf::Write(const char* data, size_t size) {
     if (FFailure == 0 && size > FLimit - FWritten)
         FFailure = EFBIG;
     if (FFailure == 0)
-        FFailure = WriteAll(FFd, data, size);
+        FFailure = WriteAll(TBorrowedFd(FFd), data, size);
     if (FFailure == 0)
         FWritten += size;
     return FFailure == 0;

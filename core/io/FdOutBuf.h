@@ -9,6 +9,8 @@
 #include <ostream>
 #include <streambuf>
 
+#include "io/FileDescriptor.h"
+
 namespace tunrax {
 
 class TFdOutBuf : public std::streambuf {
@@ -20,7 +22,7 @@ public:
 
     // Blocks handed over that are at least half of bufferSize long go to the
     // file without a copy.
-    explicit TFdOutBuf(int fd, size_t bufferSize = kDefaultSize);
+    explicit TFdOutBuf(TBorrowedFd fd, size_t bufferSize = kDefaultSize);
     TFdOutBuf(const TFdOutBuf&) = delete;
     TFdOutBuf& operator=(const TFdOutBuf&) = delete;
 

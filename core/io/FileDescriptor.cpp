@@ -77,9 +77,9 @@ void TFileDescriptor::Close() {
         throw SystemError(errno);
 }
 
-int WriteAll(int fd, const char* data, size_t size) {
+int WriteAll(TBorrowedFd fd, const char* data, size_t size) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = ::write(fd.Get(), data, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -116,8 +116,8 @@ std::string ReadUpTo(int fd, uint64_t limit) {
 
 }  // namespace
 
-std::string ReadAll(int fd) {
-    return ReadUpTo(fd, UINT64_MAX);
+std::string ReadAll(TBorrowedFd fd) {
+    return ReadUpTo(fd.Get(), UINT64_MAX);
 }
 
 std::string ReadRegularFile(const std::string& path, off_t maxSize) {

@@ -47,6 +47,21 @@ private:
     int FFd = -1;
 };
 
+// A descriptor lent for the length of a call: whoever receives it uses it and
+// never closes it; its owner (a TFileDescriptor, or the caller) keeps it open
+// meanwhile. It keeps the two kinds apart in signatures: a bare int could be
+// either.
+class TBorrowedFd {
+public:
+    explicit TBorrowedFd(int fd) noexcept : FFd(fd) {}
+    // Lends the owner's descriptor (implicit: an owner can be passed as is).
+    TBorrowedFd(const TFileDescriptor& owner) noexcept : FFd(owner.Get()) {}
+    int Get() const { return FFd; }
+
+private:
+    int FFd;
+};
+
 // A file that is there but is not read: not a regular file, or larger than
 // its reader takes. The text names the file; Reason() is the German reason
 // alone ("ist keine gewöhnliche Datei").
@@ -62,11 +77,11 @@ private:
 
 // Writes all of data, again after an interrupted or short write; 0 or the
 // errno of the failure (EIO when the file takes no byte at all).
-int WriteAll(int fd, const char* data, size_t size);
+int WriteAll(TBorrowedFd fd, const char* data, size_t size);
 
 // The rest of the file from the current position; throws SystemError for a
 // read error.
-std::string ReadAll(int fd);
+std::string ReadAll(TBorrowedFd fd);
 
 // The whole of a regular file of at most maxSize bytes, opened as
 // OpenRegularForReading does; a file that grows past maxSize while it is read

@@ -9,7 +9,8 @@
 
 namespace tunrax {
 
-TFileDescriptor OpenSubfolder(int parentFd, const std::string& name, bool make) {
+TFileDescriptor OpenSubfolder(TBorrowedFd parent, const std::string& name, bool make) {
+    const int parentFd = parent.Get();
     // ".." would climb out; an empty name or "/" in it is no single folder.
     if (name == "..")
         throw SystemError(ELOOP);
@@ -29,7 +30,8 @@ TFileDescriptor OpenSubfolder(int parentFd, const std::string& name, bool make) 
     return TFileDescriptor(fd);
 }
 
-TFileDescriptor OpenFolderBelow(int rootFd, const std::string& relative, bool make) {
+TFileDescriptor OpenFolderBelow(TBorrowedFd root, const std::string& relative, bool make) {
+    const int rootFd = root.Get();
     TFileDescriptor folder;
     size_t start = 0;
     while (start <= relative.size()) {
@@ -38,7 +40,8 @@ TFileDescriptor OpenFolderBelow(int rootFd, const std::string& relative, bool ma
             end = relative.size();
         const std::string name = relative.substr(start, end - start);
         if (!name.empty() && name != ".")
-            folder = OpenSubfolder(folder.IsOpen() ? folder.Get() : rootFd, name, make);
+            folder =
+                OpenSubfolder(TBorrowedFd(folder.IsOpen() ? folder.Get() : rootFd), name, make);
         start = end + 1;
     }
     if (!folder.IsOpen()) {

@@ -15,13 +15,13 @@ namespace tunrax {
 // less the umask). Throws SystemError: ENOTDIR when name is a symbolic link
 // (ELOOP on some kernels) or anything else that is no folder, ELOOP for "..",
 // ENOENT when it is missing without make.
-TFileDescriptor OpenSubfolder(int parentFd, const std::string& name, bool make);
+TFileDescriptor OpenSubfolder(TBorrowedFd parent, const std::string& name, bool make);
 
 // The folder relative ("a/b/c"; empty, "." and doubled "/" are skipped) below
 // the open folder rootFd, through OpenSubfolder for each name on the way;
 // throws as OpenSubfolder does. An empty path gives a second descriptor of
 // the root.
-TFileDescriptor OpenFolderBelow(int rootFd, const std::string& relative, bool make);
+TFileDescriptor OpenFolderBelow(TBorrowedFd root, const std::string& relative, bool make);
 
 // Whether a failure of the functions above means that the way leads out of
 // the root (a link, "..") or through something that is no folder.

@@ -138,7 +138,7 @@ TVelIniFile::TVelIniFile(std::string fileName)
     } catch (const SystemError& e) {
         // A missing file is an empty one; any other failure keeps the file
         // from being overwritten.
-        if (e.Code() != ENOENT)
+        if (!e.IsNotFound())
             FReadFailure = SystemErrorText(e.Code());
         return;
     } catch (const RefusedFileError& e) {

@@ -266,7 +266,7 @@ std::string GetTempFolder() {
             MakePrivateFolder(folder);
             return folder;
         } catch (const SystemError& e) {
-            if (e.Code() != ENOENT)
+            if (!e.IsNotFound())
                 throw;
         }
     }

@@ -110,7 +110,7 @@ std::unique_ptr<TCustomTransfer> TFileTransfer::CloneForBackground() const {
     return clone;
 }
 
-bool TFileTransfer::GetFileToDescriptor(int out, const std::string& path) {
+bool TFileTransfer::GetFileToDescriptor(TBorrowedFd out, const std::string& path) {
     std::string full = FullPath(path);
     struct stat st;
     const TFileDescriptor fd = OpenSong(full, st);
@@ -121,7 +121,7 @@ bool TFileTransfer::GetFileToDescriptor(int out, const std::string& path) {
     while (remaining > 0) {
         watch.Check();
         // In pieces small enough for a slow stick to take in a moment.
-        ssize_t n = ::sendfile(out, fd.Get(), nullptr,
+        ssize_t n = ::sendfile(out.Get(), fd.Get(), nullptr,
                                static_cast<size_t>(std::min<off_t>(remaining, 4 << 20)));
         if (n < 0 && errno == EINTR)
             continue;

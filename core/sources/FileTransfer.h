@@ -22,7 +22,7 @@ public:
     std::string NormalizePath(const std::string& path) const override;
     void GetFile(std::ostream& dest, const std::string& path) override;
     // Regular files go to fd through sendfile, without a copy in memory.
-    bool GetFileToDescriptor(int fd, const std::string& path) override;
+    bool GetFileToDescriptor(TBorrowedFd fd, const std::string& path) override;
     // Replaces the file atomically (a symbolic link's target, the link
     // stays); the folder must exist, and a file that may not be written is
     // refused. A new file gets 0666 less the umask.

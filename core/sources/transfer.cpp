@@ -46,7 +46,7 @@ std::string TCustomTransfer::NormalizePath(const std::string& path) const {
     return result;
 }
 
-bool TCustomTransfer::GetFileToDescriptor(int, const std::string&) {
+bool TCustomTransfer::GetFileToDescriptor(TBorrowedFd, const std::string&) {
     return false;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "io/Error.h"
+#include "io/FileDescriptor.h"
 #include "sources/ProgressDisplay.h"
 
 namespace tunrax {
@@ -62,7 +63,7 @@ public:
     // when the source can hand the bytes to the kernel directly, and says so;
     // false when it does not offer this (use GetFile). Throws like GetFile.
     // Base: false.
-    virtual bool GetFileToDescriptor(int fd, const std::string& path);
+    virtual bool GetFileToDescriptor(TBorrowedFd fd, const std::string& path);
     // Writes the whole of src, from its start, into the file. Base: nothing.
     virtual void PutFile(std::istream& src, const std::string& path);
     // Names (without folder) of the folder's song files.

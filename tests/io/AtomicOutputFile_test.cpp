@@ -290,7 +290,7 @@ TEST(AtomicOutputFile, FolderFormStaysInItsFolder) {
     };
     {
         TFileDescriptor folder = TFileDescriptor::Open(tmp / "Album", O_RDONLY | O_DIRECTORY);
-        TAtomicOutputFile file(folder.Get(), "lied.mp3", tmp / "Album/lied.mp3", NoReplace());
+        TAtomicOutputFile file(folder, "lied.mp3", tmp / "Album/lied.mp3", NoReplace());
         folder.Close();  // the file keeps a descriptor of its own
         EXPECT_EQ(file.FinalPath(), tmp / "Album/lied.mp3");
         EXPECT_EQ(file.TempPath().rfind(tmp / "Album/.tunrax-tmp-", 0), 0u) << file.TempPath();
@@ -307,7 +307,7 @@ TEST(AtomicOutputFile, FolderFormStaysInItsFolder) {
     ASSERT_EQ(::rename((tmp / "Alt").c_str(), (tmp / "Album").c_str()), 0);
     {
         const TFileDescriptor folder = TFileDescriptor::Open(tmp / "Album", O_RDONLY | O_DIRECTORY);
-        TAtomicOutputFile file(folder.Get(), "zwei.mp3", tmp / "Album/zwei.mp3", NoReplace());
+        TAtomicOutputFile file(folder, "zwei.mp3", tmp / "Album/zwei.mp3", NoReplace());
         const std::string temp = file.TempPath().substr(file.TempPath().rfind('/') + 1);
         swapAlbum("Alt2");
         WriteFile(tmp / "woanders/" + temp, "fremd");
@@ -319,7 +319,7 @@ TEST(AtomicOutputFile, FolderFormStaysInItsFolder) {
     const TFileDescriptor folder = TFileDescriptor::Open(tmp / "Alt2", O_RDONLY | O_DIRECTORY);
     ::chmod((tmp / "Alt2/lied.mp3").c_str(), 0640);
     {
-        TAtomicOutputFile file(folder.Get(), "lied.mp3", tmp / "Alt2/lied.mp3", TAtomicOptions{});
+        TAtomicOutputFile file(folder, "lied.mp3", tmp / "Alt2/lied.mp3", TAtomicOptions{});
         file.Write("neu", 3);
         EXPECT_TRUE(file.Commit());
     }
@@ -327,13 +327,12 @@ TEST(AtomicOutputFile, FolderFormStaysInItsFolder) {
     EXPECT_EQ(ModeOf(tmp / "Alt2/lied.mp3"), 0640u);
     WriteFile(tmp / "woanders/ziel.ini", "alt");
     ASSERT_EQ(::symlink((tmp / "woanders/ziel.ini").c_str(), (tmp / "Alt2/link.ini").c_str()), 0);
-    EXPECT_THROW(
-        TAtomicOutputFile(folder.Get(), "link.ini", tmp / "Alt2/link.ini", TAtomicOptions{}),
-        RefusedFileError);
+    EXPECT_THROW(TAtomicOutputFile(folder, "link.ini", tmp / "Alt2/link.ini", TAtomicOptions{}),
+                 RefusedFileError);
     EXPECT_EQ(ReadFile(tmp / "woanders/ziel.ini"), "alt");
     for (const std::string bad : {"", "..", "a/b"}) {
         try {
-            TAtomicOutputFile file(folder.Get(), bad, tmp / "Alt2/x", NoReplace());
+            TAtomicOutputFile file(folder, bad, tmp / "Alt2/x", NoReplace());
             ADD_FAILURE() << "a name that is no single name: " << bad;
         } catch (const SystemError& e) {
             EXPECT_EQ(e.Code(), EINVAL) << bad;
@@ -357,11 +356,11 @@ TEST(AtomicOutputFile, MovesWithoutReplacingBetweenOpenFolders) {
          {MoveMethod::RenameNoReplace, MoveMethod::HardLink, MoveMethod::CheckThenRename}) {
         SCOPED_TRACE(++n);
         WriteFile(tmp / "von/neu", "neu");
-        EXPECT_FALSE(MoveNoReplaceAt(from.Get(), "neu", to.Get(), "da.mp3", method));
-        EXPECT_FALSE(MoveNoReplaceAt(from.Get(), "neu", to.Get(), "link.mp3", method));
+        EXPECT_FALSE(MoveNoReplaceAt(from, "neu", to, "da.mp3", method));
+        EXPECT_FALSE(MoveNoReplaceAt(from, "neu", to, "link.mp3", method));
         EXPECT_EQ(ReadFile(tmp / "nach/da.mp3"), "alt");
         const std::string fresh = std::to_string(n) + ".mp3";
-        EXPECT_TRUE(MoveNoReplaceAt(from.Get(), "neu", to.Get(), fresh, method));
+        EXPECT_TRUE(MoveNoReplaceAt(from, "neu", to, fresh, method));
         EXPECT_EQ(ReadFile(tmp / "nach/" + fresh), "neu");
         EXPECT_TRUE(FolderEntries(tmp / "von").empty());
     }

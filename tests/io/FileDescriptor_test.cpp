@@ -65,7 +65,7 @@ TEST(FileDescriptor, WriteAllSurvivesInterruptsAndShortWrites) {
     int result = -1;
     Interrupts = 0;
     std::thread writer([&] {
-        result = WriteAll(writeEnd.Get(), data.data(), data.size());
+        result = WriteAll(writeEnd, data.data(), data.size());
         done = true;
         writeEnd = TFileDescriptor();  // the reader sees the end
     });
@@ -91,7 +91,7 @@ TEST(FileDescriptor, WriteAllSurvivesInterruptsAndShortWrites) {
 
     SCOPED_TRACE("a device that takes nothing gives its errno");
     TFileDescriptor full = TFileDescriptor::Open("/dev/full", O_WRONLY);
-    EXPECT_EQ(WriteAll(full.Get(), "x", 1), ENOSPC);
+    EXPECT_EQ(WriteAll(full, "x", 1), ENOSPC);
 }
 
 TEST(FileDescriptor, ClosesOnceAndPassesOwnership) {
@@ -104,7 +104,7 @@ TEST(FileDescriptor, ClosesOnceAndPassesOwnership) {
         TFileDescriptor second(std::move(first));
         EXPECT_FALSE(first.IsOpen());
         EXPECT_EQ(second.Get(), fd);
-        EXPECT_EQ(ReadAll(second.Get()), "abc");
+        EXPECT_EQ(ReadAll(second), "abc");
         TFileDescriptor third = TFileDescriptor::Open(tmp / "a", O_RDONLY);
         third = std::move(second);  // the descriptor third held is closed
         EXPECT_EQ(third.Get(), fd);
@@ -129,7 +129,7 @@ TEST(FdOutBuf, KeepsOrderAcrossBufferedAndDirectWritesAndRemembersFailure) {
     const std::string data = Pattern(300000);
     {
         TFileDescriptor file = TFileDescriptor::Open(tmp / "out", O_WRONLY | O_CREAT, 0600);
-        TFdOutBuf buffer(file.Get(), 1024);
+        TFdOutBuf buffer(file, 1024);
         std::ostream out(&buffer);
         // Pieces smaller than, around and far above the buffer, so that the
         // buffered rest must go out before each direct block.
@@ -150,7 +150,7 @@ TEST(FdOutBuf, KeepsOrderAcrossBufferedAndDirectWritesAndRemembersFailure) {
 
     SCOPED_TRACE("a full device fails the stream and says why");
     TFileDescriptor full = TFileDescriptor::Open("/dev/full", O_WRONLY);
-    TFdOutBuf buffer(full.Get(), 1024);
+    TFdOutBuf buffer(full, 1024);
     std::ostream out(&buffer);
     out << "short";
     EXPECT_TRUE(out.good()) << "nothing written yet";
@@ -199,7 +199,7 @@ TEST(FileDescriptor, ReadingOpensOnlyRegularFilesWithinTheirBound) {
 namespace {
 
 // The errno of a failed OpenFolderBelow, 0 when it opened the folder.
-int OpenFailure(int root, const std::string& relative, bool make) {
+int OpenFailure(TBorrowedFd root, const std::string& relative, bool make) {
     try {
         OpenFolderBelow(root, relative, make);
         return 0;
@@ -223,18 +223,18 @@ TEST(FolderBelow, OpensAndMakesFoldersButNeverPassesALink) {
     MakeDirs(tmp / "woanders/x");
     MakeDirs(tmp / "ziel");
     const TFileDescriptor root = TFileDescriptor::Open(tmp / "ziel", O_RDONLY | O_DIRECTORY);
-    EXPECT_EQ(OpenFailure(root.Get(), "a/b", false), ENOENT);
+    EXPECT_EQ(OpenFailure(root, "a/b", false), ENOENT);
     EXPECT_FALSE(Exists(tmp / "ziel/a")) << "made without make";
-    const TFileDescriptor made = OpenFolderBelow(root.Get(), "./a//b/", true);
+    const TFileDescriptor made = OpenFolderBelow(root, "./a//b/", true);
     EXPECT_TRUE(SameFile(made.Get(), TFileDescriptor::Open(tmp / "ziel/a/b", O_RDONLY).Get()));
-    EXPECT_TRUE(SameFile(OpenFolderBelow(root.Get(), "", false).Get(), root.Get()));
+    EXPECT_TRUE(SameFile(OpenFolderBelow(root, "", false).Get(), root.Get()));
 
     ASSERT_EQ(::symlink((tmp / "woanders").c_str(), (tmp / "ziel/a/link").c_str()), 0);
     WriteFile(tmp / "ziel/a/datei", "x");
     for (const std::string way :
          {"a/link", "a/link/x", "a/link/neu", "a/datei", "a/datei/neu", "a/..", "a/b/../../.."}) {
         SCOPED_TRACE(way);
-        EXPECT_TRUE(LeadsOutOfRoot(OpenFailure(root.Get(), way, true)));
+        EXPECT_TRUE(LeadsOutOfRoot(OpenFailure(root, way, true)));
     }
     EXPECT_EQ(FolderEntries(tmp / "woanders"), std::vector<std::string>{"x"}) << "made outside";
 
@@ -243,6 +243,6 @@ TEST(FolderBelow, OpensAndMakesFoldersButNeverPassesALink) {
     ASSERT_EQ(::symlink((tmp / "woanders").c_str(), (tmp / "ziel/a").c_str()), 0);
     ASSERT_EQ(::mkdirat(made.Get(), "neu", 0777), 0);
     EXPECT_TRUE(Exists(tmp / "ziel/alt/b/neu"));
-    EXPECT_TRUE(LeadsOutOfRoot(OpenFailure(root.Get(), "a/b", true)));
+    EXPECT_TRUE(LeadsOutOfRoot(OpenFailure(root, "a/b", true)));
     EXPECT_FALSE(LeadsOutOfRoot(ENOENT));
 }

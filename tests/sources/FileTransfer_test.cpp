@@ -163,7 +163,7 @@ TEST_F(FileTransferTest, OddFilesAreRefusedAsCatalogueAndSong) {
             if (toDescriptor) {
                 TempDir out;
                 TFileDescriptor fd = TFileDescriptor::Open(out / "kopie", O_WRONLY | O_CREAT, 0600);
-                source.GetFileToDescriptor(fd.Get(), path);
+                source.GetFileToDescriptor(fd, path);
             } else {
                 SmallSink sink;
                 std::ostream dest(&sink);
@@ -333,7 +333,7 @@ TEST_F(FileTransferTest, ACopyCalledOffStopsAndLeavesTheOldFile) {
     nextTurn();
     const std::string copy = tmp / "kopie.mp3";
     TFileDescriptor out(::open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
-    EXPECT_THROW(source.GetFileToDescriptor(out.Get(), "\\Album\\gross.mp3"), TransferCancelled);
+    EXPECT_THROW(source.GetFileToDescriptor(out, "\\Album\\gross.mp3"), TransferCancelled);
     EXPECT_LT(std::filesystem::file_size(copy), 8u << 20);
 
     nextTurn();
