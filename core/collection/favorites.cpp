@@ -63,7 +63,7 @@ std::vector<std::string> ReadFavorites(const std::string& fileName, size_t maxEn
     try {
         text = ReadRegularFile(fileName, maxSize);
     } catch (const SystemError& e) {
-        if (e.Code() == ENOENT || e.Code() == ENOTDIR)
+        if (e.IsNotFound() || e.IsNotAFolder())
             return entries;
         throw SystemError(e.Code(), ReadContext(fileName));
     } catch (const RefusedFileError& e) {
