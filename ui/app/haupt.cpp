@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
@@ -46,19 +47,6 @@ namespace tunrax {
 namespace {
 
 const char kSettings[] = "Einstellungen";
-
-// Runs a clean-up when the scope ends, also when an error leaves it.
-template <class F>
-class Finally {
-public:
-    explicit Finally(F f) : FF(std::move(f)) {}
-    ~Finally() { FF(); }
-    Finally(const Finally&) = delete;
-    Finally& operator=(const Finally&) = delete;
-
-private:
-    F FF;
-};
 
 }  // namespace
 
@@ -388,21 +376,11 @@ void TfmMain::Einstellungen1Click() {
     });
 }
 
-void TfmMain::acKopierenExecute() {
-    if (!FSource || !FSource->Can(CanCopy))
-        return;
-    const std::vector<std::string> songs = Songs().Paths();
-    if (songs.empty())
-        return;
-    const std::string listName = pcSeiten->currentIndex() == 1 ? FFavorites.Name() : std::string();
-    FDialogs->ShowCopy(this, FSource, songs, listName, FSettings);
-}
-
 void TfmMain::Aktualisieren1Click() {
     FSource.Replace([this] {
         if (FSource && FSource->Can(CanRebuild) && FSource->Can(CanStoreCatalogue)) {
             FTreeChangeAttached = false;
-            Finally reattach([this] { FTreeChangeAttached = true; });
+            const auto reattach = qScopeGuard([this] { FTreeChangeAttached = true; });
             BuildCatalogue();
         } else {
             LoadCatalogue();
@@ -444,7 +422,7 @@ void TfmMain::VelFormDestroy() {
 
 void TfmMain::LoadCatalogue() {
     FTreeChangeAttached = false;
-    Finally reattach([this] { FTreeChangeAttached = true; });
+    const auto reattach = qScopeGuard([this] { FTreeChangeAttached = true; });
     // The song fetched ahead came from the old source.
     FPlayback->CancelPrefetch();
     FSource.Set(nullptr);
@@ -464,7 +442,7 @@ void TfmMain::LoadCatalogue() {
 
     TSourceLease source = FSource.Lease();
     tvAlben->setUpdatesEnabled(false);
-    Finally redraw([this] { tvAlben->setUpdatesEnabled(true); });
+    const auto redraw = qScopeGuard([this] { tvAlben->setUpdatesEnabled(true); });
     if (!FCatalogue->Load(*source))
         BuildCatalogue();
 }
@@ -473,7 +451,7 @@ void TfmMain::BuildCatalogue() {
     TSourceLease source = FSource.Lease();
     tvAlben->setUpdatesEnabled(false);
     {
-        Finally cleanUp([&] {
+        const auto cleanUp = qScopeGuard([&] {
             // The songs listed from the old tree no longer play.
             FPlayback->ForgetAlbum();
             FProgress->Hide();

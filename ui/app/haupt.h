@@ -149,7 +149,6 @@ private:
     void Einstellungen1Click();
     void Minimieren1Click();
     void Aktualisieren1Click();
-    void acKopierenExecute();
     // Makes the source of the settings and shows its catalogue (scanned
     // when it cannot be read and the source can scan).
     void LoadCatalogue();
@@ -183,6 +182,7 @@ private:
     void acAddAllExecute();
     void acDelAllExecute();
     void acFindExecute();
+    void acKopierenExecute();
 
     // --- haupt_media.cpp: the song list, the playback clock, the tray icon
     void ConnectPlayback();

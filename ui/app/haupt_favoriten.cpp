@@ -373,6 +373,16 @@ void TfmMain::acDelAllExecute() {
     }
 }
 
+void TfmMain::acKopierenExecute() {
+    if (!FSource || !FSource->Can(CanCopy))
+        return;
+    const std::vector<std::string> songs = Songs().Paths();
+    if (songs.empty())
+        return;
+    const std::string listName = pcSeiten->currentIndex() == 1 ? FFavorites.Name() : std::string();
+    FDialogs->ShowCopy(this, FSource, songs, listName, FSettings);
+}
+
 void TfmMain::acFindExecute() {
     const std::string song = SelectedPath(Songs());
     const int32_t album = FCatalogue->AlbumOf(song);
