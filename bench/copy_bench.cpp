@@ -28,7 +28,7 @@
 
 #include "bench/bench_support.h"
 #include "collection/copy_files.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "settings/vel_tools.h"
 #include "sources/FileTransfer.h"
 #include "sources/transfer.h"
@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
         server.Start(
             {"/usr/bin/python3", scratch.Path() + "server.py", std::to_string(port), c.root}, port);
         const std::string address = "127.0.0.1:" + std::to_string(port);
-        TVelIniFile settings(scratch.Path() + "tunrax.ini");
+        TIniFile settings(scratch.Path() + "tunrax.ini");
         settings.WriteString("Einstellungen", "FTP Adresse", address);
         settings.WriteString("Einstellungen", "FTP Nutzer", "bench");
         settings.WriteString("Einstellungen", "FTP Passwort", EncodePassword("bench", PasswordKey));

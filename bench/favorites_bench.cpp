@@ -21,7 +21,7 @@
 
 #include "bench/bench_support.h"
 #include "collection/favorites.h"
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 
 namespace {
 

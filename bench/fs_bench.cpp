@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "settings/vel_tools.h"
 #include "sources/FileTransfer.h"
 
@@ -183,10 +183,10 @@ int Run(int argc, char** argv) {
         c.folders, c.files, c.songs, c.flatFiles, c.flatSongs, createMs);
     std::printf("  best of %d runs each, warm caches; ratio = Tunrax / baseline\n\n", rounds);
 
-    TVelIniFile treeIni(scratch.Path() + "tree.ini");
+    TIniFile treeIni(scratch.Path() + "tree.ini");
     treeIni.WriteString("Einstellungen", "Verzeichnis", c.tree);
     TFileTransfer tree(false, treeIni);
-    TVelIniFile flatIni(scratch.Path() + "flat.ini");
+    TIniFile flatIni(scratch.Path() + "flat.ini");
     flatIni.WriteString("Einstellungen", "Verzeichnis", c.flat);
     TFileTransfer flat(false, flatIni);
 

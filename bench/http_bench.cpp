@@ -15,7 +15,7 @@
 #include <string>
 
 #include "bench/bench_support.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "sources/HTTPTransfer.h"
 #include "support/Servers.h"
 
@@ -64,7 +64,7 @@ int main(int argc, char** argv) try {
     std::printf("  best of %d runs each; ratio = Tunrax / curl(1)\n\n", rounds);
 
     test::PhpServer server(root);
-    TVelIniFile settings(scratch.Path() + "settings.ini");
+    TIniFile settings(scratch.Path() + "settings.ini");
     settings.WriteString("Einstellungen", "Server Adresse", server.Address());
     settings.WriteString("Einstellungen", "Root Server", "/");
     THTTPTransfer source(false, settings);

@@ -16,6 +16,7 @@
 #include "app/CatalogueModel.h"
 #include "bench_support.h"
 #include "catalogue_names.h"
+#include "collection/CatalogueSession.h"
 #include "collection/catalogue.h"
 #include "collection/collation.h"
 
@@ -55,11 +56,15 @@ int main(int argc, char** argv) {
 
     const long rssBefore = ResidentKiB();
     TNameCollator collator;
+    // Before the pages: the models, which the pages own, follow them.
+    TCatalogueSession session(collator);
+    TCatalogueSession plainSession(collator);
     QWidget page;
     auto* layout = new QVBoxLayout(&page);
     auto* tree = new TAlbumTree(collator, &page);
     TCatalogueModel* model = tree->Model();
-    model->Replace(catalogue);
+    model->Follow(&session);
+    session.Replace(catalogue);
     tree->setHeaderHidden(true);
     tree->setUniformRowHeights(true);
     auto* field = new TAlbumSearch(tree, model, collator, &page);
@@ -82,7 +87,8 @@ int main(int argc, char** argv) {
     QWidget basePage;
     auto* baseLayout = new QVBoxLayout(&basePage);
     auto* plain = new TCatalogueModel(&basePage);
-    plain->Replace(copy);
+    plain->Follow(&plainSession);
+    plainSession.Replace(copy);
     auto* baseTree = new QTreeView(&basePage);
     baseTree->setHeaderHidden(true);
     baseTree->setUniformRowHeights(true);

@@ -2,7 +2,7 @@
 //
 // A settings file of 200 keys in 10 sections; 10,000 mixed reads (strings,
 // integers, switches; names in varying letter case; a few missing keys)
-// through TVelIniFile, against the same lookups in a hash map of lower-cased
+// through TIniFile, against the same lookups in a hash map of lower-cased
 // "section\nkey" built from the same file. Then 100 writes, each of which
 // rewrites the file, against rewriting the same bytes by hand. Every figure is
 // the best of several runs; the ratio is Tunrax's time over the baseline's.
@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 
 namespace {
 
@@ -178,13 +178,13 @@ int Run(int argc, char** argv) {
     // Opening parses the whole file.
     volatile size_t sink = 0;
     const double openMs = BestOf(rounds, [&] {
-        TVelIniFile f(path);
+        TIniFile f(path);
         sink = sink + f.SectionExists("Einstellungen");
     });
     std::printf("  open and parse the file                 %9.3f ms\n\n", openMs);
 
     // Reads.
-    TVelIniFile ini(path);
+    TIniFile ini(path);
     std::unordered_map<std::string, std::string> map;
     for (const Entry& e : entries)
         map.emplace(Lower(e.section + "\n" + e.key), e.value);
@@ -248,7 +248,7 @@ int Run(int argc, char** argv) {
         std::printf("     %-40s %zu differ from the map: WRONG RESULT, e.g. [%s] %s\n", "answers",
                     wrong, q.section.c_str(), q.key.c_str());
     }
-    std::printf("     %-40s %9.3f ms   %.2f us per read   target < %.0f ms: %s\n", "TVelIniFile",
+    std::printf("     %-40s %9.3f ms   %.2f us per read   target < %.0f ms: %s\n", "TIniFile",
                 reads.oursMs, reads.oursMs * 1000.0 / kReads, kReadTargetMs,
                 Verdict(reads.oursMs < kReadTargetMs));
     std::printf("     %-40s %9.3f ms   ratio %.2f\n\n", "unordered_map of lower-cased names",
@@ -293,7 +293,7 @@ int Run(int argc, char** argv) {
 
     size_t lost = 0;
     {
-        TVelIniFile reread(path);
+        TIniFile reread(path);
         for (const auto& [name, written] : lastWritten) {
             const std::string& sk = written.first;
             const size_t bar = sk.find('|');
@@ -309,7 +309,7 @@ int Run(int argc, char** argv) {
         std::printf("     %-40s %zu of %zu values lost: WRONG RESULT\n",
                     "read back after reopening", lost, lastWritten.size());
     }
-    std::printf("     %-40s %9.3f ms   %.3f ms per write\n", "TVelIniFile", writeMs,
+    std::printf("     %-40s %9.3f ms   %.3f ms per write\n", "TIniFile", writeMs,
                 writeMs / kWrites);
     std::printf("     %-40s %9.3f ms   ratio %.2f\n", "same bytes: temp file + rename", plainMs,
                 plainMs > 0 ? writeMs / plainMs : 0);

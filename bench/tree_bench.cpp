@@ -17,6 +17,7 @@
 #include "app/SongListView.h"
 #include "bench_support.h"
 #include "collection/catalogue.h"
+#include "collection/CatalogueSession.h"
 #include "collection/collation.h"
 #include "collection/favorites.h"
 #include "playback/SongList.h"
@@ -24,17 +25,6 @@
 
 using namespace tunrax;
 using namespace tunrax::bench;
-
-namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -60,17 +50,20 @@ int main(int argc, char** argv) {
         albumNames << QStringLiteral("Album %1 (Live in Köln)").arg(b);
 
     long rssBefore = ResidentKiB();
+    // Before the view: the model, which the view owns, follows the session.
+    TNameCollator treeCollator;
+    TCatalogueSession session(treeCollator);
+    TFileTransfer treeSource(false, scratch.Path());
     QTreeView view;
     auto* model = new TCatalogueModel(&view);
+    model->Follow(&session);
     view.setModel(model);
     view.setHeaderHidden(true);
     view.setUniformRowHeights(true);
     view.resize(289, 377);
     view.show();
     auto ours = [&] {
-        TCatalogue catalogue;
-        ParseCatalogue(ReadAll(file), catalogue);
-        model->Replace(catalogue);
+        session.Load(treeSource);
         view.repaint();
     };
     ours();

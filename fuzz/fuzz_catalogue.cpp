@@ -19,7 +19,7 @@
 
 #include "collection/catalogue.h"
 #include "io/Error.h"
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 
 namespace {
 

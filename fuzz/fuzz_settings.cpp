@@ -23,11 +23,11 @@
 #include <vector>
 
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 
 namespace {
 
-using tunrax::TVelIniFile;
+using tunrax::TIniFile;
 
 const char* const kSection = "FuzzCheck";
 const char* const kKey = "Wert";
@@ -140,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> existing;
     std::vector<Seen> seen;
     {
-        TVelIniFile ini(path);
+        TIniFile ini(path);
         for (const std::string& s : sections) {
             const bool exists = ini.SectionExists(s);
             Check(exists == ini.SectionExists(SwapCase(s)), "SectionExists depends on case", s);
@@ -165,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     seen.push_back({s, k, value});
 
                 int32_t parsed = 0;
-                const bool number = has && TVelIniFile::ParseInteger(value, parsed);
+                const bool number = has && TIniFile::ParseInteger(value, parsed);
                 const int32_t a = ini.ReadInteger(s, k, 17);
                 const int32_t b = ini.ReadInteger(s, k, -4);
                 Check(number ? (a == parsed && b == parsed) : (a == 17 && b == -4),
@@ -192,7 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(ini.ReadString(kSection, kKey, "") == written, "written value not read back",
               written);
 
-        TVelIniFile reread(path);
+        TIniFile reread(path);
         Check(reread.ReadString(kSection, kKey, "") == written,
               "written value not read back after reopening", written);
         Check(reread.SectionExists(kSection), "written section missing after reopening");

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "collection/catalogue.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "settings/vel_tools.h"
 
 namespace {
@@ -40,7 +40,7 @@ void SettingsSeeds(const std::string& folder) {
     // One file as the program itself writes it.
     const std::string written = folder + "/written.ini";
     std::remove(written.c_str());
-    tunrax::TVelIniFile ini(written);
+    tunrax::TIniFile ini(written);
     ini.WriteString("Einstellungen", "Verzeichnis", "/home/benutzer/Musik");
     ini.WriteInteger("Einstellungen", "Quelle", 2);
     ini.WriteBool("Einstellungen", "FTP UTF8", true);

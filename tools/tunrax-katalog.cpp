@@ -18,7 +18,7 @@
 #include "collection/catalogue_scan.h"
 #include "collection/collation.h"
 #include "io/Error.h"
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 #include "sources/FileTransfer.h"
 
 namespace {

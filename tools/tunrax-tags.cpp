@@ -16,7 +16,7 @@
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
 #include "io/Error.h"
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 
 namespace {
 

@@ -72,8 +72,11 @@ public:
     // kNone when no top-level folder's path occurs in it.
     int32_t AlbumOf(const std::string& song) const;
 
-private:
+    // Holds catalogue's folders in place of the current ones, which
+    // catalogue receives (a swap: nothing is copied).
     void Replace(TCatalogue& catalogue);
+
+private:
 
     const TNameCollator& FCollator;
     TCatalogue FCatalogue;

@@ -4,7 +4,7 @@
 
 #include "collection/collation.h"
 #include "io/Error.h"
-#include "settings/vel_SHFolder.h"
+#include "settings/UserFolders.h"
 #include "settings/vel_tools.h"
 
 namespace tunrax {

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "io/Error.h"
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 
 namespace tunrax {
 

@@ -11,7 +11,7 @@
 #include "collection/collation.h"
 #include "collection/songlist.h"
 #include "io/Error.h"
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 #include "sources/ProgressDisplay.h"
 #include "sources/TransferControl.h"
 #include "sources/transfer.h"

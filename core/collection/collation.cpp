@@ -13,7 +13,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 
 namespace tunrax {
 

@@ -14,8 +14,8 @@
 
 #include "io/Error.h"
 #include "io/FileDescriptor.h"
-#include "settings/vel_SHFolder.h"
-#include "settings/vel_text.h"
+#include "settings/UserFolders.h"
+#include "settings/DisplayText.h"
 #include "settings/vel_tools.h"
 
 namespace tunrax {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 #include "sources/transfer.h"
 
 namespace tunrax {

@@ -12,7 +12,7 @@
 
 #include "io/AtomicOutputFile.h"
 #include "io/Error.h"
-#include "settings/vel_SHFolder.h"
+#include "settings/UserFolders.h"
 #include "tunrax_version.h"
 
 namespace tunrax {

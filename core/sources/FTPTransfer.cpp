@@ -19,8 +19,8 @@
 #include <utility>
 
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
-#include "settings/vel_text.h"
+#include "settings/IniFile.h"
+#include "settings/DisplayText.h"
 #include "settings/vel_tools.h"
 #include "sources/HostAddress.h"
 #include "sources/HostLookup.h"
@@ -521,7 +521,7 @@ public:
 
 }  // namespace
 
-TFTPTransfer::TFTPTransfer(bool alternative, TVelIniFile& settings) : TCustomTransfer(alternative) {
+TFTPTransfer::TFTPTransfer(bool alternative, TIniFile& settings) : TCustomTransfer(alternative) {
     Host = settings.ReadString("Einstellungen", "FTP Adresse", "localhost");
     User = settings.ReadString("Einstellungen", "FTP Nutzer", "tunrax");
     Password =

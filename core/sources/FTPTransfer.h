@@ -36,7 +36,7 @@ public:
 
     // Reads "FTP Adresse", "FTP Nutzer", "FTP Passwort", "Root FTP" and
     // "FTP UTF8" of section "Einstellungen", then probes the server.
-    TFTPTransfer(bool alternative, TVelIniFile& settings);
+    TFTPTransfer(bool alternative, TIniFile& settings);
     // The same with the values given; host is read by ParseHostAddress (port
     // 21 when none is given; "[::1]:2121" for an IPv6 address with a port).
     TFTPTransfer(bool alternative, const std::string& host, const std::string& user,

@@ -18,8 +18,8 @@
 #include "io/AtomicOutputFile.h"
 #include "io/Error.h"
 #include "io/FileDescriptor.h"
-#include "settings/Vel_ini.h"
-#include "settings/vel_SHFolder.h"
+#include "settings/IniFile.h"
+#include "settings/UserFolders.h"
 #include "settings/vel_tools.h"
 #include "sources/TransferControl.h"
 
@@ -53,7 +53,7 @@ TFileDescriptor OpenSong(const std::string& full, struct stat& st) {
 
 }  // namespace
 
-TFileTransfer::TFileTransfer(bool alternative, TVelIniFile& settings)
+TFileTransfer::TFileTransfer(bool alternative, TIniFile& settings)
     : TCustomTransfer(alternative) {
     Root =
         NormalizeFolder(settings.ReadString("Einstellungen", "Verzeichnis", DefaultMusicFolder()));

@@ -13,7 +13,7 @@ namespace tunrax {
 
 class TFileTransfer : public TCustomTransfer {
 public:
-    TFileTransfer(bool alternative, TVelIniFile& settings);
+    TFileTransfer(bool alternative, TIniFile& settings);
     // A source for the folder root as it is given (no blanks trimmed, "/"
     // appended when missing), for tools that take the folder as an argument.
     TFileTransfer(bool alternative, const std::string& root);

@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "sources/CurlLibrary.h"
 #include "sources/HostAddress.h"
 #include "sources/TransferControl.h"
@@ -355,7 +355,7 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-THTTPTransfer::THTTPTransfer(bool alternative, TVelIniFile& settings)
+THTTPTransfer::THTTPTransfer(bool alternative, TIniFile& settings)
     : THTTPTransfer(alternative,
                     settings.ReadString("Einstellungen", "Server Adresse", "localhost"),
                     settings.ReadString("Einstellungen", "Root Server", "/mp3/")) {}

@@ -22,7 +22,7 @@ public:
     // "Server Adresse" (default "localhost"; "name:port" or "[v6]:port" sets
     // Port) of section "Einstellungen". Throws tunrax::Error for a port that is
     // not a number from 1 to 65535.
-    THTTPTransfer(bool alternative, TVelIniFile& settings);
+    THTTPTransfer(bool alternative, TIniFile& settings);
     // The same with the values given: address as "Server Adresse", root as
     // "Root Server".
     THTTPTransfer(bool alternative, const std::string& serverAddress, const std::string& root);

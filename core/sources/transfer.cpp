@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "sources/FTPTransfer.h"
 #include "sources/FileTransfer.h"
 #include "sources/HTTPTransfer.h"
@@ -71,7 +71,7 @@ std::unique_ptr<TCustomTransfer> TCustomTransfer::CloneForBackground() const {
 
 std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
                                                 ProgressDisplay* progressBar,
-                                                TVelIniFile& settings) {
+                                                TIniFile& settings) {
     std::unique_ptr<TCustomTransfer> source;
     switch (sourceType) {
         case 0: source = std::make_unique<TFileTransfer>(alternative, settings); break;

@@ -20,7 +20,7 @@
 
 namespace tunrax {
 
-class TVelIniFile;
+class TIniFile;
 
 enum TCapability : uint8_t {
     CanCopy = 1,            // songs may be copied to a portable player
@@ -101,6 +101,6 @@ std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative
                                                 ProgressDisplay* progressBar);
 std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
                                                 ProgressDisplay* progressBar,
-                                                TVelIniFile& settings);
+                                                TIniFile& settings);
 
 }  // namespace tunrax

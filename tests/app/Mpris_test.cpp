@@ -17,7 +17,7 @@
 
 #include "app/Mpris.h"
 #include "app/haupt.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "support/LocalSource.h"
 #include "support/Mp3Files.h"
 #include "support/TempDir.h"
@@ -184,7 +184,7 @@ protected:
     TempDir tmp;
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
     const std::string music = tmp / "Musik/";
-    TVelIniFile settings{tmp / "tunrax.ini"};
+    TIniFile settings{tmp / "tunrax.ini"};
     TfmMain form{settings, CreateGStreamerLibrary("fakesink sync=true")};
     PrivateBus bus;
     std::unique_ptr<TMprisService> service;

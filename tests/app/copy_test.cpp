@@ -25,7 +25,7 @@
 
 #include "app/haupt.h"
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "settings/vel_tools.h"
 #include "sources/TransferControl.h"
 #include "sources/transfer.h"
@@ -96,7 +96,7 @@ protected:
 
     TempDir tmp;
     ScopedEnv config{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
-    TVelIniFile settings{tmp / "tunrax.ini"};
+    TIniFile settings{tmp / "tunrax.ini"};
     TSourceOwner sources{[](TSourceOwner::Step step) { QTimer::singleShot(0, step); }};
     ScriptedSource& source = Own(sources, CopyableSource());
     std::vector<std::string> songs{"\\A\\01-Title.mp3", "\\A\\02 - Next.mp3", "\\B\\03 Third.mp3"};

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/haupt.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "support/LocalSource.h"
 #include "support/RecordingAudioLibrary.h"
 #include "support/Servers.h"

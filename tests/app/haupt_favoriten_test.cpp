@@ -18,7 +18,7 @@
 
 #include "app/CatalogueModel.h"
 #include "app/haupt.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "support/LocalSource.h"
 #include "support/RecordingAudioLibrary.h"
 #include "support/TempDir.h"

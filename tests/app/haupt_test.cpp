@@ -29,7 +29,7 @@
 #include "app/CatalogueModel.h"
 #include "app/StartCaption.h"
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "sources/transfer.h"
 #include "support/LocalSource.h"
 #include "support/RecordingAudioLibrary.h"

@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "app/haupt.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "support/LocalSource.h"
 #include "support/PlayLog.h"
 #include "support/TempDir.h"
@@ -90,7 +90,7 @@ protected:
     TempDir tmp;
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
     const std::string music = tmp / "Musik/";
-    TVelIniFile settings{tmp / "tunrax.ini"};
+    TIniFile settings{tmp / "tunrax.ini"};
     std::unique_ptr<PlayLog> owned = std::make_unique<PlayLog>();
     PlayLog& library = *owned;
     TfmMain form{settings, std::move(owned)};

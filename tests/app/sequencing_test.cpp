@@ -17,7 +17,7 @@
 
 #include "app/haupt.h"
 #include "playback/Prefetch.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "settings/vel_tools.h"
 #include "support/LocalSource.h"
 #include "support/Mp3Files.h"
@@ -142,7 +142,7 @@ protected:
     TempDir tmp;
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
     const std::string music = tmp / "Musik/";
-    TVelIniFile settings{tmp / "tunrax.ini"};
+    TIniFile settings{tmp / "tunrax.ini"};
     CountingLibrary::Counts counts;
     TfmMain form{settings, std::make_unique<CountingLibrary>(
                                CreateGStreamerLibrary("fakesink sync=true"), counts)};

@@ -17,7 +17,7 @@
 
 #include "app/haupt.h"
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "settings/vel_tools.h"
 #include "sources/transfer.h"
 #include "support/LocalSource.h"
@@ -59,7 +59,7 @@ protected:
     // kind of place they choose.
     std::unique_ptr<TfmSetup> OpenOnServerPage(const std::string& stored) {
         WriteFile(file, stored);
-        FStored = std::make_unique<TVelIniFile>(file);
+        FStored = std::make_unique<TIniFile>(file);
         auto form = std::make_unique<TfmSetup>(nullptr, *FStored);
         ShowStarted(*form);
         ClickNext(*form);
@@ -72,8 +72,8 @@ protected:
     ScopedEnv configEnv{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
     const std::string file = tmp / "tunrax.ini";
-    TVelIniFile settings{file};
-    std::unique_ptr<TVelIniFile> FStored;
+    TIniFile settings{file};
+    std::unique_ptr<TIniFile> FStored;
 };
 
 }  // namespace
@@ -153,7 +153,7 @@ TEST_F(SetupTest, UnreadableStoredValuesKeepTheirBytes) {
     WriteFile(file,
               "[Einstellungen]\r\nTyp=2\r\nVerzeichnis=/srv/\xC4/\r\nFTP Passwort=XYZ\r\n"
               "Root FTP=/lieder/\r\nFTP UTF8=1\r\n");
-    TVelIniFile reopened(file);
+    TIniFile reopened(file);
     MessageBoxReader boxes;
     TfmSetup form(nullptr, reopened);
     form.show();
@@ -165,7 +165,7 @@ TEST_F(SetupTest, UnreadableStoredValuesKeepTheirBytes) {
     ClickNext(form);
     EXPECT_EQ(form.result(), 1);
     EXPECT_EQ(boxes.Texts.size(), 1u);
-    TVelIniFile check(file);
+    TIniFile check(file);
     EXPECT_EQ(check.ReadString("Einstellungen", "Verzeichnis", ""), "/srv/\xC4/");
     EXPECT_EQ(check.ReadString("Einstellungen", "Root FTP", ""), "/lieder/");
     EXPECT_EQ(DecodePassword(check.ReadString("Einstellungen", "FTP Passwort", "?"), PasswordKey),
@@ -199,7 +199,7 @@ TEST_F(SetupTest, SettingsThatCannotBeReadAreNamedKeptAndNotOfferedForReplacing)
         out << "[Einstellungen]\r\nTyp=0\r\n";
     }
     ASSERT_EQ(::truncate(file.c_str(), (off_t{64} << 20) + 1), 0);
-    TVelIniFile tooLarge(file);
+    TIniFile tooLarge(file);
     MessageBoxReader boxes;
     TfmMain form(tooLarge, CreateGStreamerLibrary("fakesink"));
     ModalAnswer<TfmSetup> wizard(Cancel);

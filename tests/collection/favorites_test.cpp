@@ -19,7 +19,7 @@
 
 #include "collection/songlist.h"
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "sources/FileTransfer.h"
 #include "support/MemoryLimit.h"
 #include "support/Mp3Files.h"
@@ -219,7 +219,7 @@ TEST(Favorites, WritesKilledHalfWayLeaveMarkedFilesThatTheNextWriteRemoves) {
     TFileTransfer source(false, tmp.Path());
     const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> writers = {
         {list, [&](const std::string& text) { WriteFavorites(list, {text}); }},
-        {ini, [&](const std::string& text) { TVelIniFile(ini).WriteString("S", "K", text); }},
+        {ini, [&](const std::string& text) { TIniFile(ini).WriteString("S", "K", text); }},
         {catalogue, [&](const std::string& text) {
              std::istringstream stream(text);
              source.PutFile(stream, "\\tunrax.dat");

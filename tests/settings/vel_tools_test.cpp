@@ -10,7 +10,7 @@
 #include <set>
 
 #include "io/Error.h"
-#include "settings/vel_SHFolder.h"
+#include "settings/UserFolders.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;

@@ -19,7 +19,7 @@
 
 #include "collection/copy_files.h"
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "settings/vel_tools.h"
 #include "sources/TransferControl.h"
 #include "support/ForwardOnlyStream.h"
@@ -196,7 +196,7 @@ TEST_F(FtpTransferTest, CapabilitiesFollowTheServersRights) {
 
 TEST_F(FtpTransferTest, SettingsAndRefusedLogin) {
     TempDir tmp;
-    TVelIniFile settings(tmp / "tunrax.ini");
+    TIniFile settings(tmp / "tunrax.ini");
     settings.WriteString("Einstellungen", "FTP Adresse", Server->Address());
     settings.WriteString("Einstellungen", "FTP Nutzer", "schreiber");
     settings.WriteString("Einstellungen", "FTP Passwort",

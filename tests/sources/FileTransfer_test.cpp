@@ -15,8 +15,8 @@
 
 #include "io/Error.h"
 #include "io/FileDescriptor.h"
-#include "settings/Vel_ini.h"
-#include "settings/vel_SHFolder.h"
+#include "settings/IniFile.h"
+#include "settings/UserFolders.h"
 #include "settings/vel_tools.h"
 #include "sources/TransferControl.h"
 #include "support/ForwardOnlyStream.h"
@@ -58,7 +58,7 @@ protected:
 
     TempDir tmp;
     const std::string music = tmp / "Musik/";
-    TVelIniFile settings{tmp / "settings.ini"};
+    TIniFile settings{tmp / "settings.ini"};
 };
 
 }  // namespace
@@ -73,7 +73,7 @@ TEST_F(FileTransferTest, RootAndPaths) {
     ScopedEnv home("HOME", (tmp / "home").c_str());
     ScopedEnv config("XDG_CONFIG_HOME", (tmp / "config").c_str());
     MakeDirs(tmp / "home/Musik");
-    TVelIniFile empty(tmp / "empty.ini");
+    TIniFile empty(tmp / "empty.ini");
     EXPECT_EQ(TFileTransfer(false, empty).Root, NormalizeFolder(DefaultMusicFolder()));
     EXPECT_EQ(DefaultMusicFolder(), tmp / "home/Musik/");
 }

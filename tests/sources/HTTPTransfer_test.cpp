@@ -14,7 +14,7 @@
 
 #include "collection/catalogue_scan.h"
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "sources/TransferControl.h"
 #include "sources/php_tools.h"
 #include "support/RecordingProgress.h"
@@ -143,7 +143,7 @@ protected:
     }
 
     TempDir tmp;
-    TVelIniFile settings{tmp / "settings.ini"};
+    TIniFile settings{tmp / "settings.ini"};
     std::string received;
 };
 
@@ -177,7 +177,7 @@ TEST(SplitListingTest, BreaksAndEmptyLines) {
 }
 
 TEST_F(HttpTransferTest, SettingsAndRequestTargets) {
-    TVelIniFile empty(tmp / "empty.ini");
+    TIniFile empty(tmp / "empty.ini");
     THTTPTransfer defaults(true, empty);
     EXPECT_EQ(defaults.Root, "/mp3/");
     EXPECT_EQ(defaults.Server, "localhost");

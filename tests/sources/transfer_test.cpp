@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "sources/FileTransfer.h"
 #include "sources/HTTPTransfer.h"
 #include "support/RecordingProgress.h"
@@ -26,7 +26,7 @@ public:
 
 TEST(Transfer, FactoryMakesTheSourceOfTheType) {
     TempDir tmp;
-    TVelIniFile settings(tmp / "settings.ini");
+    TIniFile settings(tmp / "settings.ini");
     settings.WriteString("Einstellungen", "Verzeichnis", tmp / "Musik");
     RecordingProgress bar;
     for (bool alternative : {false, true}) {

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 
 namespace tunrax::test {
 
-inline void ChooseLocalSource(TVelIniFile& settings, const std::string& folder) {
+inline void ChooseLocalSource(TIniFile& settings, const std::string& folder) {
     settings.WriteInteger("Einstellungen", "Typ", 0);
     settings.WriteString("Einstellungen", "Verzeichnis", folder);
 }

@@ -17,11 +17,11 @@ public:
     // Stands in for the copy wizard: gets the songs and list name offered.
     std::function<void(const std::vector<std::string>& songs, const std::string& listName)> OnCopy;
 
-    int ShowSetup(QWidget* parent, TVelIniFile& settings) override {
+    int ShowSetup(QWidget* parent, TIniFile& settings) override {
         return OnSetup ? OnSetup() : TStandardDialogs::ShowSetup(parent, settings);
     }
     void ShowCopy(QWidget* parent, TSourceOwner& sources, const std::vector<std::string>& songs,
-                  const std::string& listName, TVelIniFile& settings) override {
+                  const std::string& listName, TIniFile& settings) override {
         if (OnCopy)
             OnCopy(songs, listName);
         else

@@ -42,8 +42,8 @@
 
 #include "app/CatalogueModel.h"
 #include "app/haupt.h"
-#include "settings/Vel_ini.h"
-#include "settings/vel_text.h"
+#include "settings/IniFile.h"
+#include "settings/DisplayText.h"
 #include "support/TempDir.h"
 #include "widgets/TrayIcon.h"
 #include "widgets/velWizard.h"
@@ -173,7 +173,7 @@ struct WindowTestHome {
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
     const std::string music = tmp / "Musik/";
     const std::string lists = tmp / "config/quintor/tunRax/";
-    TVelIniFile settings{tmp / "tunrax.ini"};
+    TIniFile settings{tmp / "tunrax.ini"};
     // An error box would otherwise hold the test until ctest ends it.
     MessageBoxReader boxes;
 };

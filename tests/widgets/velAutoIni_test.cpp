@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -20,7 +20,7 @@ namespace {
 
 // The copy wizard's four remembered controls.
 struct CopyOptions {
-    explicit CopyOptions(TVelIniFile& settings) : ini(&form, settings) {
+    explicit CopyOptions(TIniFile& settings) : ini(&form, settings) {
         ini.Group = "mobiler tunRax";
         ini.AddItem(&edDir, QStringLiteral("TEXT"), "", "Verzeichnis", QString());
         ini.AddItem(&cbLoeschen, QStringLiteral("Checked"), "", "Löschen", false);
@@ -39,7 +39,7 @@ TEST(AutoIni, FirstRunDefaultsAndRoundTrip) {
     TempDir tmp;
     const std::string file = tmp / "tunrax.ini";
     {
-        TVelIniFile settings(file);
+        TIniFile settings(file);
         CopyOptions options(settings);
         options.cbLoeschen.setChecked(true);
         options.edDir.setText(QStringLiteral("x"));
@@ -57,7 +57,7 @@ TEST(AutoIni, FirstRunDefaultsAndRoundTrip) {
     EXPECT_EQ(ReadFile(file),
               "[mobiler tunRax]\r\nVerzeichnis=/media/Spieler/Mein Ordner \xC3\xA4\r\n"
               "L\xC3\xB6schen=0\r\nOrg_Alben=1\r\nListenName=0\r\n");
-    TVelIniFile settings(file);
+    TIniFile settings(file);
     CopyOptions options(settings);
     options.ini.LoadValues();
     EXPECT_EQ(options.edDir.text(), QStringLiteral("/media/Spieler/Mein Ordner ä"));
@@ -68,7 +68,7 @@ TEST(AutoIni, FirstRunDefaultsAndRoundTrip) {
 
 TEST(AutoIni, UnsupportedRegistrationsRaiseAndRegisterNothing) {
     TempDir tmp;
-    TVelIniFile settings(tmp / "tunrax.ini");
+    TIniFile settings(tmp / "tunrax.ini");
     QWidget form;
     TvelAutoIni ini(&form, settings);
     QCheckBox box;

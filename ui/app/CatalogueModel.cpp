@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "collection/collation.h"
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 
 namespace tunrax {
 

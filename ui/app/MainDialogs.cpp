@@ -20,13 +20,13 @@ bool TStandardDialogs::AskListName(QWidget* parent, QString& name) {
     return true;
 }
 
-int TStandardDialogs::ShowSetup(QWidget* parent, TVelIniFile& settings) {
+int TStandardDialogs::ShowSetup(QWidget* parent, TIniFile& settings) {
     return ShowModalForm<TfmSetup>(parent, settings);
 }
 
 void TStandardDialogs::ShowCopy(QWidget* parent, TSourceOwner& sources,
                                 const std::vector<std::string>& songs, const std::string& listName,
-                                TVelIniFile& settings) {
+                                TIniFile& settings) {
     ShowCopyWizard(parent, sources, songs, listName, settings);
 }
 

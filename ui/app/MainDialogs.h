@@ -16,7 +16,7 @@ class QWidget;
 namespace tunrax {
 
 class TSourceOwner;
-class TVelIniFile;
+class TIniFile;
 
 class TMainDialogs {
 public:
@@ -24,21 +24,21 @@ public:
     // Asks for the name of a new list; false when the user cancels.
     virtual bool AskListName(QWidget* parent, QString& name) = 0;
     // Shows the settings wizard modally; its result (1 = saved).
-    virtual int ShowSetup(QWidget* parent, TVelIniFile& settings) = 0;
+    virtual int ShowSetup(QWidget* parent, TIniFile& settings) = 0;
     // Shows the copy wizard for the songs of the list shown; returns when it
     // has closed.
     virtual void ShowCopy(QWidget* parent, TSourceOwner& sources,
                           const std::vector<std::string>& songs, const std::string& listName,
-                          TVelIniFile& settings) = 0;
+                          TIniFile& settings) = 0;
 };
 
 // The program's own dialogs.
 class TStandardDialogs : public TMainDialogs {
 public:
     bool AskListName(QWidget* parent, QString& name) override;
-    int ShowSetup(QWidget* parent, TVelIniFile& settings) override;
+    int ShowSetup(QWidget* parent, TIniFile& settings) override;
     void ShowCopy(QWidget* parent, TSourceOwner& sources, const std::vector<std::string>& songs,
-                  const std::string& listName, TVelIniFile& settings) override;
+                  const std::string& listName, TIniFile& settings) override;
 };
 
 }  // namespace tunrax

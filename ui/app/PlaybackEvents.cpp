@@ -1,6 +1,6 @@
 #include "app/PlaybackEvents.h"
 
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 
 namespace tunrax {
 

@@ -4,7 +4,7 @@
 #include <QTreeWidget>
 
 #include "playback/SongList.h"
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 
 namespace tunrax {
 

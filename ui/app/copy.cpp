@@ -25,7 +25,7 @@
 
 namespace tunrax {
 
-TfmCopy::TfmCopy(QWidget* parent, TVelIniFile& settings, TSourceOwner& sources,
+TfmCopy::TfmCopy(QWidget* parent, TIniFile& settings, TSourceOwner& sources,
                  std::vector<std::string> songs, std::string listName)
     : TVelForm(parent),
       FSettings(settings),
@@ -209,7 +209,7 @@ void TfmCopy::closeEvent(QCloseEvent* event) {
 }
 
 void ShowCopyWizard(QWidget* parent, TSourceOwner& sources, const std::vector<std::string>& songs,
-                    const std::string& listName, TVelIniFile& settings) {
+                    const std::string& listName, TIniFile& settings) {
     TfmCopy form(parent, settings, sources, songs, listName);
     form.exec();
 }

@@ -27,7 +27,7 @@ class QPushButton;
 namespace tunrax {
 
 class TDirectoryEdit;
-class TVelIniFile;
+class TIniFile;
 class TvelAutoIni;
 class TvelWizard;
 class TvelWizardPage;
@@ -38,7 +38,7 @@ class TfmCopy : public TVelForm {
 public:
     // songs: song paths, in order, of the source of sources; the check box
     // "Listenname als Verzeichnis" is enabled only with a list name.
-    TfmCopy(QWidget* parent, TVelIniFile& settings, TSourceOwner& sources,
+    TfmCopy(QWidget* parent, TIniFile& settings, TSourceOwner& sources,
             std::vector<std::string> songs, std::string listName);
     ~TfmCopy() override;
 
@@ -57,7 +57,7 @@ private:
     void velWizardPage1Changing(TvelWizardPage* sender, bool& allowChange);
     void btnStartClick();
 
-    TVelIniFile& FSettings;
+    TIniFile& FSettings;
     TSourceOwner& FSources;
     const std::vector<std::string> FSongs;
     const std::string FListName;
@@ -86,6 +86,6 @@ private:
 // Shows the copy wizard modally for the songs of the current source of
 // sources; returns when it has closed.
 void ShowCopyWizard(QWidget* parent, TSourceOwner& sources, const std::vector<std::string>& songs,
-                    const std::string& listName, TVelIniFile& settings);
+                    const std::string& listName, TIniFile& settings);
 
 }  // namespace tunrax

@@ -27,8 +27,8 @@
 #include "app/StartCaption.h"
 #include "collection/collation.h"
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
-#include "settings/vel_SHFolder.h"
+#include "settings/IniFile.h"
+#include "settings/UserFolders.h"
 #include "settings/vel_tools.h"
 #include "sources/TransferControl.h"
 #include "sources/transfer.h"
@@ -50,7 +50,7 @@ const char kSettings[] = "Einstellungen";
 
 }  // namespace
 
-TfmMain::TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library,
+TfmMain::TfmMain(TIniFile& settings, std::unique_ptr<TAudioLibrary> library,
                  std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
     : TVelForm(parent),
       // Held-back steps run from the event loop, their errors shown there.

@@ -60,7 +60,7 @@ class TPlaybackEvents;
 class TProgressBarDisplay;
 class TSingleInstance;
 class TTrayIcon;
-class TVelIniFile;
+class TIniFile;
 
 class TfmMain : public TVelForm, public TMediaControl, private TPlaybackClock {
     Q_OBJECT
@@ -69,7 +69,7 @@ public:
     // library: the audio library to play through; none gives the desktop's
     // default output through GStreamer. dialogs: what the window opens; none
     // gives the program's own.
-    explicit TfmMain(TVelIniFile& settings, std::unique_ptr<TAudioLibrary> library = nullptr,
+    explicit TfmMain(TIniFile& settings, std::unique_ptr<TAudioLibrary> library = nullptr,
                      std::unique_ptr<TMainDialogs> dialogs = nullptr, QWidget* parent = nullptr);
     ~TfmMain() override;
 
@@ -255,7 +255,7 @@ private:
     QAction* acFind = nullptr;
 
     TSourceOwner FSource;
-    TVelIniFile& FSettings;
+    TIniFile& FSettings;
     std::unique_ptr<TAudioLibrary> FLibrary;
     std::unique_ptr<TMainDialogs> FDialogs;
     QString FSavedCaption;

@@ -23,8 +23,8 @@
 #include "app/haupt.h"
 #include "collection/collation.h"
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
-#include "settings/vel_text.h"
+#include "settings/IniFile.h"
+#include "settings/DisplayText.h"
 #include "sources/transfer.h"
 #include "widgets/vel_dialogs.h"
 

@@ -17,7 +17,7 @@
 #include "app/PlaybackEvents.h"
 #include "app/SongListView.h"
 #include "app/haupt.h"
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 #include "widgets/TrayIcon.h"
 
 namespace tunrax {

@@ -8,7 +8,7 @@
 #include "app/StartupProbe.h"
 #include "app/haupt.h"
 #include "audio/AudioLibrary.h"
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Sanitizer builds (tests, CI): GLib keeps a block from its start-up for good

@@ -16,9 +16,9 @@
 #include "app/Application.h"
 #include "collection/catalogue_check.h"
 #include "io/Error.h"
-#include "settings/Vel_ini.h"
-#include "settings/vel_SHFolder.h"
-#include "settings/vel_text.h"
+#include "settings/IniFile.h"
+#include "settings/UserFolders.h"
+#include "settings/DisplayText.h"
 #include "settings/vel_tools.h"
 #include "sources/FTPTransfer.h"
 #include "sources/HTTPTransfer.h"
@@ -45,7 +45,7 @@ QString Shown(const std::string& bytes) {
 
 }  // namespace
 
-TfmSetup::TfmSetup(QWidget* parent, TVelIniFile& settings) : TVelForm(parent), FSettings(settings) {
+TfmSetup::TfmSetup(QWidget* parent, TIniFile& settings) : TVelForm(parent), FSettings(settings) {
     setObjectName(QStringLiteral("fmSetup"));
     setWindowTitle(QStringLiteral("Einstellungen"));
     CreateControls();
@@ -283,7 +283,7 @@ void TfmSetup::velWizard1LastAction() {
 
     // One replacement of the file: a failed save leaves the old settings
     // whole instead of an erased section.
-    TVelIniFile::UpdateScope update(FSettings);
+    TIniFile::UpdateScope update(FSettings);
     FSettings.EraseSection(kSection);
     FSettings.WriteString(kSection, "Server Adresse", ip);
     FSettings.WriteString(kSection, "Root Server", root);

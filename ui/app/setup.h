@@ -36,7 +36,7 @@ namespace tunrax {
 
 class TCustomTransfer;
 class TDirectoryEdit;
-class TVelIniFile;
+class TIniFile;
 class TvelWizard;
 class TvelWizardPage;
 
@@ -44,7 +44,7 @@ class TfmSetup : public TVelForm {
     Q_OBJECT
 
 public:
-    TfmSetup(QWidget* parent, TVelIniFile& settings);
+    TfmSetup(QWidget* parent, TIniFile& settings);
     ~TfmSetup() override;
 
 protected:
@@ -71,7 +71,7 @@ private:
     // field still shows it (names need not be UTF-8), else the typed text.
     std::string FieldBytes(const QLineEdit* field, const std::string& key) const;
 
-    TVelIniFile& FSettings;
+    TIniFile& FSettings;
     QButtonGroup* FTypItems = nullptr;
     TvelWizard* velWizard1 = nullptr;
     TvelWizardPage* wpHTTP = nullptr;

@@ -1,11 +1,11 @@
 #include "widgets/velAutoIni.h"
 
-#include "settings/Vel_ini.h"
-#include "settings/vel_text.h"
+#include "settings/IniFile.h"
+#include "settings/DisplayText.h"
 
 namespace tunrax {
 
-TvelAutoIni::TvelAutoIni(QObject* owner, TVelIniFile& settings)
+TvelAutoIni::TvelAutoIni(QObject* owner, TIniFile& settings)
     : QObject(owner), FSettings(settings) {}
 
 bool TvelAutoIni::TvelAutoIniItem::IsBoolean() const {

@@ -21,7 +21,7 @@
 
 namespace tunrax {
 
-class TVelIniFile;
+class TIniFile;
 
 class EPropertyConvertError : public Error {
 public:
@@ -32,7 +32,7 @@ class TvelAutoIni : public QObject {
     Q_OBJECT
 
 public:
-    TvelAutoIni(QObject* owner, TVelIniFile& settings);
+    TvelAutoIni(QObject* owner, TIniFile& settings);
 
     // The section of every item registered without one of its own.
     std::string Group;
@@ -58,7 +58,7 @@ private:
     };
     const std::string& SectionOf(const TvelAutoIniItem& item) const;
 
-    TVelIniFile& FSettings;
+    TIniFile& FSettings;
     std::vector<TvelAutoIniItem> FItems;
 };
 

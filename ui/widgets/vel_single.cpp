@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "io/Error.h"
-#include "settings/vel_SHFolder.h"
+#include "settings/UserFolders.h"
 #include "settings/vel_tools.h"
 
 namespace tunrax {

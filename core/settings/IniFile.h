@@ -16,15 +16,15 @@
 
 namespace tunrax {
 
-class TVelIniFile {
+class TIniFile {
 public:
     // Opens (reads) the file; a missing file is an empty settings file. A file
     // that exists but cannot be read gives defaults, and writes to it are
     // refused so that its contents are never replaced unseen.
-    explicit TVelIniFile(std::string fileName);
-    ~TVelIniFile();
-    TVelIniFile(const TVelIniFile&) = delete;
-    TVelIniFile& operator=(const TVelIniFile&) = delete;
+    explicit TIniFile(std::string fileName);
+    ~TIniFile();
+    TIniFile(const TIniFile&) = delete;
+    TIniFile& operator=(const TIniFile&) = delete;
 
     const std::string& FileName() const { return FFileName; }
 
@@ -53,14 +53,14 @@ public:
     // the way) undoes them. One scope at a time per file.
     class UpdateScope {
     public:
-        explicit UpdateScope(TVelIniFile& file);
+        explicit UpdateScope(TIniFile& file);
         ~UpdateScope();
         UpdateScope(const UpdateScope&) = delete;
         UpdateScope& operator=(const UpdateScope&) = delete;
         void Commit();
 
     private:
-        TVelIniFile& FFile;
+        TIniFile& FFile;
         std::vector<std::string> FSavedLines;
         bool FDone = false;
     };
@@ -88,7 +88,7 @@ private:
 
 // The process's one settings file: "<program>.ini" in the vendor folder
 // SettingsVendor below the user's configuration folder, opened on first use.
-TVelIniFile& SettingsFile();
+TIniFile& SettingsFile();
 // Closes the settings file and forgets its name and the vendor (program end).
 void FreeSettingsFile();
 

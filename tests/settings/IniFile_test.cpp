@@ -1,4 +1,4 @@
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "io/Error.h"
-#include "settings/vel_SHFolder.h"
+#include "settings/UserFolders.h"
 #include "settings/vel_tools.h"
 #include "support/MemoryLimit.h"
 #include "support/OddFiles.h"
@@ -26,13 +26,13 @@ size_t EntryCount(const std::string& folder) {
 
 }  // namespace
 
-TEST(VelIniFile, ReadsAndRoundTripsValues) {
+TEST(IniFile, ReadsAndRoundTripsValues) {
     TempDir tmp;
-    EXPECT_EQ(TVelIniFile(tmp / "missing.ini").ReadString("S", "k", "dflt"), "dflt");
+    EXPECT_EQ(TIniFile(tmp / "missing.ini").ReadString("S", "k", "dflt"), "dflt");
     WriteFile(tmp / "a.ini",
               "[Main]\r\nKey=first\r\nkey=second\r\n[main]\r\nOther=x\r\n"
               "[Zwei]\r\n  Spaced Key  =  spaced value  \r\nQ=\"  padded  \"\r\nHalf=\"open\r\n");
-    TVelIniFile ini(tmp / "a.ini");
+    TIniFile ini(tmp / "a.ini");
     EXPECT_EQ(ini.ReadString("MAIN", "KEY", "d"), "first");
     EXPECT_EQ(ini.ReadString("Main", "Other", "d"), "d") << "only the first [main] counts";
     EXPECT_EQ(ini.ReadString("zwei", "spaced key", "d"), "spaced value");
@@ -46,7 +46,7 @@ TEST(VelIniFile, ReadsAndRoundTripsValues) {
     ini.WriteInteger("S", "min", INT32_MIN);
     ini.WriteBool("S", "yes", true);
     ini.WriteBool("S", "no", false);
-    TVelIniFile reread(tmp / "a.ini");
+    TIniFile reread(tmp / "a.ini");
     for (size_t i = 0; i < texts.size(); ++i) {
         SCOPED_TRACE("[" + texts[i] + "]");
         EXPECT_EQ(reread.ReadString("s", std::to_string(i), "d"), texts[i]);
@@ -56,7 +56,7 @@ TEST(VelIniFile, ReadsAndRoundTripsValues) {
     EXPECT_EQ(reread.ReadString("S", "no", ""), "0");
 }
 
-TEST(VelIniFile, IntegerAndBoolForms) {
+TEST(IniFile, IntegerAndBoolForms) {
     // clang-format off
     const std::vector<std::pair<std::string, int32_t>> good = {
         {"42", 42}, {"-17", -17}, {"+8", 8}, {"0x1F", 31}, {"$ff", 255}, {"010", 10},
@@ -64,17 +64,17 @@ TEST(VelIniFile, IntegerAndBoolForms) {
     // clang-format on
     for (const auto& [text, expected] : good) {
         int32_t value = 12345;
-        EXPECT_TRUE(TVelIniFile::ParseInteger(text, value)) << text;
+        EXPECT_TRUE(TIniFile::ParseInteger(text, value)) << text;
         EXPECT_EQ(value, expected) << text;
     }
     for (const std::string text : {"", "abc", "12a", "0x", "$", "-", "1.5", "0xG1", "2147483648",
                                    "-2147483649", "99999999999999999999", "1 2"}) {
         int32_t value = 0;
-        EXPECT_FALSE(TVelIniFile::ParseInteger(text, value)) << "[" << text << "]";
+        EXPECT_FALSE(TIniFile::ParseInteger(text, value)) << "[" << text << "]";
     }
     TempDir tmp;
     WriteFile(tmp / "i.ini", "[N]\nhex = $10\nbad=zwölf\ntwo=2\n");
-    TVelIniFile ini(tmp / "i.ini");
+    TIniFile ini(tmp / "i.ini");
     EXPECT_EQ(ini.ReadInteger("N", "hex", -1), 16);
     EXPECT_EQ(ini.ReadInteger("N", "bad", -1), -1);
     EXPECT_TRUE(ini.ReadBool("N", "two", false));
@@ -82,11 +82,11 @@ TEST(VelIniFile, IntegerAndBoolForms) {
     EXPECT_FALSE(ini.ReadBool("N", "bad", false));
 }
 
-TEST(VelIniFile, WritesInPlaceAtOnceAndKeepsOtherLines) {
+TEST(IniFile, WritesInPlaceAtOnceAndKeepsOtherLines) {
     TempDir tmp;
     const std::string file = tmp / "t.ini";
     WriteFile(file, "[A]\r\nx=1\r\n[B]\r\ny=2\r\n[a]\r\nz=3\r\n");
-    TVelIniFile ini(file);
+    TIniFile ini(file);
     ini.WriteString("a", "x", "9");
     ini.WriteString("A", "neu", "n");
     const std::string before = "[A]\r\nx=9\r\nneu=n\r\n[B]\r\ny=2\r\n[a]\r\nz=3\r\n";
@@ -96,13 +96,13 @@ TEST(VelIniFile, WritesInPlaceAtOnceAndKeepsOtherLines) {
     ASSERT_EQ(added.substr(0, before.size()), before);
     added.erase(0, added.find_first_not_of("\r\n", before.size()));  // a blank line may precede
     EXPECT_EQ(added, "[C]\r\nk=v\r\n");
-    EXPECT_EQ(TVelIniFile(file).ReadString("c", "K", "d"), "v");
+    EXPECT_EQ(TIniFile(file).ReadString("c", "K", "d"), "v");
     EXPECT_EQ(EntryCount(tmp.Path()), 1u) << "a temporary file was left behind";
 
     ini.EraseSection("a");
     EXPECT_FALSE(ini.SectionExists("A"));
     EXPECT_EQ(ReadFile(file).find("[B]\r\ny=2\r\n"), 0u) << "both [A] and [a] go";
-    EXPECT_EQ(TVelIniFile(file).ReadString("A", "z", "d"), "d");
+    EXPECT_EQ(TIniFile(file).ReadString("A", "z", "d"), "d");
 
     SCOPED_TRACE("foreign lines, a byte order mark, a long value, mixed line ends");
     const std::string bom = "\xEF\xBB\xBF";
@@ -117,7 +117,7 @@ TEST(VelIniFile, WritesInPlaceAtOnceAndKeepsOtherLines) {
     for (size_t i = 0; i < lines.size(); ++i)
         original += lines[i] + (i + 1 == lines.size() ? "" : i % 2 ? "\r\n" : "\n");
     WriteFile(file, original);
-    TVelIniFile junk(file);
+    TIniFile junk(file);
     EXPECT_TRUE(junk.SectionExists("zweite"));
     EXPECT_EQ(junk.ReadString("Zweite", "lang", "d"), longValue);
     junk.WriteString("Erste", "ziel", "neu");
@@ -127,11 +127,11 @@ TEST(VelIniFile, WritesInPlaceAtOnceAndKeepsOtherLines) {
     EXPECT_TRUE(ReadFile(file) == expected) << "other lines were not kept as they were";
 }
 
-TEST(VelIniFile, RefusedWritesChangeNothing) {
+TEST(IniFile, RefusedWritesChangeNothing) {
     TempDir tmp;
     const std::string file = tmp / "gone/settings.ini";
     WriteFile(file, "[S]\r\nk=alt\r\n");
-    TVelIniFile ini(file);
+    TIniFile ini(file);
     std::filesystem::remove_all(tmp / "gone");
     try {
         ini.WriteString("S", "k", "neu");
@@ -147,7 +147,7 @@ TEST(VelIniFile, RefusedWritesChangeNothing) {
     SCOPED_TRACE("a file that cannot be read is never replaced");
     WriteFile(tmp / "locked.ini", "[S]\r\nk=geheim\r\n");
     ::chmod((tmp / "locked.ini").c_str(), 0);
-    TVelIniFile locked(tmp / "locked.ini");
+    TIniFile locked(tmp / "locked.ini");
     EXPECT_EQ(locked.ReadString("S", "k", "d"), "d");
     EXPECT_THROW(locked.WriteString("S", "x", "1"), Error);
     ::chmod((tmp / "locked.ini").c_str(), 0600);
@@ -155,13 +155,13 @@ TEST(VelIniFile, RefusedWritesChangeNothing) {
     EXPECT_EQ(EntryCount(tmp.Path()), 1u);
 }
 
-TEST(VelIniFile, OddFilesAreNeitherReadNorReplaced) {
+TEST(IniFile, OddFilesAreNeitherReadNorReplaced) {
     TempDir tmp;
     // Each is taken as unreadable: defaults, and a write is refused rather
     // than replacing what the user has there.
     auto check = [&](const std::string& file, const char* reason) {
         SCOPED_TRACE(file);
-        TVelIniFile ini(file);
+        TIniFile ini(file);
         EXPECT_EQ(ini.ReadString("S", "k", "d"), "d");
         try {
             ini.WriteString("S", "k", "neu");
@@ -201,26 +201,26 @@ TEST(VelIniFile, OddFilesAreNeitherReadNorReplaced) {
     EXPECT_EQ(EntryCount(tmp.Path()), 4u);
 }
 
-TEST(VelIniFile, ProcessSettingsFileLiesInTheVendorFolder) {
+TEST(IniFile, ProcessSettingsFileLiesInTheVendorFolder) {
     TempDir tmp;
     ScopedEnv config("XDG_CONFIG_HOME", tmp.Path().c_str());
     SettingsVendor = "quintor";
-    TVelIniFile& settings = SettingsFile();
+    TIniFile& settings = SettingsFile();
     EXPECT_EQ(settings.FileName(), tmp.Path() + "quintor/" + ProgramFileName() + ".ini");
     EXPECT_EQ(&SettingsFile(), &settings);
     settings.WriteInteger("Einstellungen", "Typ", 2);
-    EXPECT_EQ(TVelIniFile(settings.FileName()).ReadInteger("Einstellungen", "Typ", 0), 2);
+    EXPECT_EQ(TIniFile(settings.FileName()).ReadInteger("Einstellungen", "Typ", 0), 2);
     FreeSettingsFile();
     EXPECT_EQ(SettingsVendor, "");
 }
 
-TEST(VelIniFile, UpdateScopeWritesAllOrNothing) {
+TEST(IniFile, UpdateScopeWritesAllOrNothing) {
     TempDir tmp;
     const std::string file = tmp / "conf/tunrax.ini";
     WriteFile(file, "[Einstellungen]\r\nTyp=2\r\nFTP Adresse=alt\r\n[Favoriten]\r\naktuell=1\r\n");
-    TVelIniFile ini(file);
+    TIniFile ini(file);
     {
-        TVelIniFile::UpdateScope update(ini);
+        TIniFile::UpdateScope update(ini);
         ini.EraseSection("Einstellungen");
         ini.WriteString("Einstellungen", "FTP Adresse", "neu");
         ini.WriteInteger("Einstellungen", "Typ", 1);
@@ -234,7 +234,7 @@ TEST(VelIniFile, UpdateScopeWritesAllOrNothing) {
 
     // Left without Commit (an error on the way): nothing changed.
     {
-        TVelIniFile::UpdateScope update(ini);
+        TIniFile::UpdateScope update(ini);
         ini.EraseSection("Einstellungen");
     }
     EXPECT_EQ(ini.ReadInteger("Einstellungen", "Typ", -1), 1);
@@ -242,7 +242,7 @@ TEST(VelIniFile, UpdateScopeWritesAllOrNothing) {
 
     // The file cannot be replaced (its folder is gone): Commit throws, and the
     // object still reads what it read before.
-    TVelIniFile::UpdateScope update(ini);
+    TIniFile::UpdateScope update(ini);
     ini.EraseSection("Einstellungen");
     ini.WriteInteger("Einstellungen", "Typ", 0);
     std::filesystem::remove_all(tmp / "conf");

@@ -1,4 +1,4 @@
-#include "settings/vel_SHFolder.h"
+#include "settings/UserFolders.h"
 
 #include <gtest/gtest.h>
 

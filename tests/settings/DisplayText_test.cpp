@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 
 using namespace tunrax;
 

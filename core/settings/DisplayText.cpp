@@ -1,4 +1,4 @@
-#include "settings/vel_text.h"
+#include "settings/DisplayText.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "settings/Vel_ini.h"
+#include "settings/IniFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 
 #include "io/Error.h"
 #include "io/FileDescriptor.h"
-#include "settings/vel_SHFolder.h"
+#include "settings/UserFolders.h"
 #include "settings/vel_tools.h"
 
 namespace tunrax {
@@ -109,7 +109,7 @@ std::string WriteContext(const std::string& fileName) {
 
 }  // namespace
 
-struct TVelIniFile::Index {
+struct TIniFile::Index {
     struct Section {
         std::string folded;
         size_t header = 0;
@@ -127,7 +127,7 @@ struct TVelIniFile::Index {
     }
 };
 
-TVelIniFile::TVelIniFile(std::string fileName)
+TIniFile::TIniFile(std::string fileName)
     : FFileName(std::move(fileName)), FIndex(std::make_unique<Index>()) {
     std::string bytes;
     // Real settings files are a few KB; a file of more than 64 MB is none,
@@ -174,9 +174,9 @@ TVelIniFile::TVelIniFile(std::string fileName)
     Reindex();
 }
 
-TVelIniFile::~TVelIniFile() = default;
+TIniFile::~TIniFile() = default;
 
-void TVelIniFile::Reindex() {
+void TIniFile::Reindex() {
     auto index = std::make_unique<Index>();
     Index::Section* current = nullptr;
     for (size_t i = 0; i < FLines.size(); ++i) {
@@ -203,7 +203,7 @@ void TVelIniFile::Reindex() {
     FIndex = std::move(index);
 }
 
-std::string TVelIniFile::ReadString(const std::string& section, const std::string& key,
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue) const {
     const Index::Section* found = FIndex->Find(section);
     if (!found)
@@ -214,7 +214,7 @@ std::string TVelIniFile::ReadString(const std::string& section, const std::strin
     return Unquote(Parse(FLines[it->second]).value);
 }
 
-bool TVelIniFile::ParseInteger(const std::string& text, int32_t& value) {
+bool TIniFile::ParseInteger(const std::string& text, int32_t& value) {
     std::string t = Trim(text);
     size_t pos = 0;
     bool negative = false;
@@ -263,39 +263,39 @@ bool TVelIniFile::ParseInteger(const std::string& text, int32_t& value) {
     return true;
 }
 
-int32_t TVelIniFile::ReadInteger(const std::string& section, const std::string& key,
+int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key,
                                  int32_t defaultValue) const {
     int32_t value;
     return ParseInteger(ReadString(section, key, ""), value) ? value : defaultValue;
 }
 
-bool TVelIniFile::ReadBool(const std::string& section, const std::string& key,
+bool TIniFile::ReadBool(const std::string& section, const std::string& key,
                            bool defaultValue) const {
     return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
-bool TVelIniFile::ValueExists(const std::string& section, const std::string& key) const {
+bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
     const Index::Section* found = FIndex->Find(section);
     return found && found->keys.count(Fold(key)) > 0;
 }
 
-bool TVelIniFile::SectionExists(const std::string& section) const {
+bool TIniFile::SectionExists(const std::string& section) const {
     return FIndex->Find(section) != nullptr;
 }
 
-std::vector<std::string> TVelIniFile::ReadSection(const std::string& section) const {
+std::vector<std::string> TIniFile::ReadSection(const std::string& section) const {
     const Index::Section* found = FIndex->Find(section);
     return found ? found->keyOrder : std::vector<std::string>{};
 }
 
-std::string TVelIniFile::UnreadableMessage() const {
+std::string TIniFile::UnreadableMessage() const {
     if (FReadFailure.empty())
         return {};
     return "Die Einstellungsdatei \"" + FFileName + "\" kann nicht gelesen werden (" +
            FReadFailure + "); sie wird nicht überschrieben, damit nichts verloren geht.";
 }
 
-void TVelIniFile::Commit(std::vector<std::string> lines) {
+void TIniFile::Commit(std::vector<std::string> lines) {
     if (!FReadFailure.empty())
         throw Error(UnreadableMessage());
     if (!FUpdating) {
@@ -310,11 +310,11 @@ void TVelIniFile::Commit(std::vector<std::string> lines) {
     Reindex();
 }
 
-TVelIniFile::UpdateScope::UpdateScope(TVelIniFile& file) : FFile(file), FSavedLines(file.FLines) {
+TIniFile::UpdateScope::UpdateScope(TIniFile& file) : FFile(file), FSavedLines(file.FLines) {
     FFile.FUpdating = true;
 }
 
-TVelIniFile::UpdateScope::~UpdateScope() {
+TIniFile::UpdateScope::~UpdateScope() {
     if (FDone)
         return;
     FFile.FUpdating = false;
@@ -322,7 +322,7 @@ TVelIniFile::UpdateScope::~UpdateScope() {
     FFile.Reindex();
 }
 
-void TVelIniFile::UpdateScope::Commit() {
+void TIniFile::UpdateScope::Commit() {
     FFile.FUpdating = false;
     std::vector<std::string> lines = FFile.FLines;
     // Back to the state before the scope, then the one real write: on failure
@@ -333,7 +333,7 @@ void TVelIniFile::UpdateScope::Commit() {
     FDone = true;
 }
 
-void TVelIniFile::WriteString(const std::string& section, const std::string& key,
+void TIniFile::WriteString(const std::string& section, const std::string& key,
                               const std::string& value) {
     if (HasLineBreak(value) || HasLineBreak(key) || HasLineBreak(section) ||
         key.find('=') != std::string::npos || section.find(']') != std::string::npos ||
@@ -357,15 +357,15 @@ void TVelIniFile::WriteString(const std::string& section, const std::string& key
     Commit(std::move(lines));
 }
 
-void TVelIniFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
+void TIniFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
     WriteString(section, key, std::to_string(value));
 }
 
-void TVelIniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
+void TIniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
     WriteString(section, key, value ? "1" : "0");
 }
 
-void TVelIniFile::EraseSection(const std::string& section) {
+void TIniFile::EraseSection(const std::string& section) {
     std::string folded = Fold(section);
     std::vector<std::string> lines;
     lines.reserve(FLines.size());
@@ -385,7 +385,7 @@ void TVelIniFile::EraseSection(const std::string& section) {
     Commit(std::move(lines));
 }
 
-void TVelIniFile::DeleteKey(const std::string& section, const std::string& key) {
+void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
     const Index::Section* found = FIndex->Find(section);
     if (!found)
         return;
@@ -398,11 +398,11 @@ void TVelIniFile::DeleteKey(const std::string& section, const std::string& key) 
 }
 
 namespace {
-std::unique_ptr<TVelIniFile> gSettingsFile;
+std::unique_ptr<TIniFile> gSettingsFile;
 std::string gSettingsFileName;
 }  // namespace
 
-TVelIniFile& SettingsFile() {
+TIniFile& SettingsFile() {
     if (!gSettingsFile) {
         if (gSettingsFileName.empty()) {
             std::string name = ProgramFileName();
@@ -411,7 +411,7 @@ TVelIniFile& SettingsFile() {
                 name.erase(dot);
             gSettingsFileName = name + ".ini";
         }
-        gSettingsFile = std::make_unique<TVelIniFile>(GetUserDataFolder("", SettingsVendor) +
+        gSettingsFile = std::make_unique<TIniFile>(GetUserDataFolder("", SettingsVendor) +
                                                       gSettingsFileName);
     }
     return *gSettingsFile;
