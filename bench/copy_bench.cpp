@@ -28,8 +28,9 @@
 
 #include "bench/bench_support.h"
 #include "collection/copy_files.h"
+#include "io/FileTools.h"
 #include "settings/IniFile.h"
-#include "settings/vel_tools.h"
+#include "settings/PasswordScrambling.h"
 #include "sources/FileTransfer.h"
 #include "sources/transfer.h"
 #include "support/Servers.h"

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "io/FileTools.h"
 #include "settings/IniFile.h"
-#include "settings/vel_tools.h"
 #include "sources/FileTransfer.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "collection/catalogue.h"
 #include "settings/IniFile.h"
-#include "settings/vel_tools.h"
+#include "settings/PasswordScrambling.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "collection/collation.h"
 #include "io/Error.h"
+#include "io/FileTools.h"
 #include "settings/UserFolders.h"
-#include "settings/vel_tools.h"
 
 namespace tunrax {
 

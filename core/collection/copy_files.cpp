@@ -21,8 +21,8 @@
 #include "io/Error.h"
 #include "io/FdOutBuf.h"
 #include "io/FileDescriptor.h"
+#include "io/FileTools.h"
 #include "io/FolderBelow.h"
-#include "settings/vel_tools.h"
 #include "sources/TransferControl.h"
 #include "sources/transfer.h"
 

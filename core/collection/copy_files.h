@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "io/AtomicOutputFile.h"  // MoveMethod
-#include "settings/vel_tools.h"   // CollapseSeparators
+#include "io/FileTools.h"         // CollapseSeparators
 
 namespace tunrax {
 

@@ -14,9 +14,9 @@
 
 #include "io/Error.h"
 #include "io/FileDescriptor.h"
-#include "settings/UserFolders.h"
+#include "io/FileTools.h"
 #include "settings/DisplayText.h"
-#include "settings/vel_tools.h"
+#include "settings/UserFolders.h"
 
 namespace tunrax {
 

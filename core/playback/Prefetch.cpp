@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "collection/songfile.h"
-#include "settings/vel_tools.h"
+#include "settings/TempFolder.h"
 #include "sources/TransferControl.h"
 #include "sources/transfer.h"
 

@@ -9,7 +9,8 @@
 #include "audio/ID3v2.h"
 #include "collection/songfile.h"
 #include "io/Error.h"
-#include "settings/vel_tools.h"
+#include "io/FileTools.h"
+#include "settings/TempFolder.h"
 #include "sources/transfer.h"
 
 namespace tunrax {

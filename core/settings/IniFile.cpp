@@ -12,8 +12,8 @@
 
 #include "io/Error.h"
 #include "io/FileDescriptor.h"
+#include "io/FileTools.h"
 #include "settings/UserFolders.h"
-#include "settings/vel_tools.h"
 
 namespace tunrax {
 
@@ -204,7 +204,7 @@ void TIniFile::Reindex() {
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue) const {
+                                 const std::string& defaultValue) const {
     const Index::Section* found = FIndex->Find(section);
     if (!found)
         return defaultValue;
@@ -264,13 +264,13 @@ bool TIniFile::ParseInteger(const std::string& text, int32_t& value) {
 }
 
 int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key,
-                                 int32_t defaultValue) const {
+                              int32_t defaultValue) const {
     int32_t value;
     return ParseInteger(ReadString(section, key, ""), value) ? value : defaultValue;
 }
 
 bool TIniFile::ReadBool(const std::string& section, const std::string& key,
-                           bool defaultValue) const {
+                        bool defaultValue) const {
     return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
@@ -334,7 +334,7 @@ void TIniFile::UpdateScope::Commit() {
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
-                              const std::string& value) {
+                           const std::string& value) {
     if (HasLineBreak(value) || HasLineBreak(key) || HasLineBreak(section) ||
         key.find('=') != std::string::npos || section.find(']') != std::string::npos ||
         Trim(key).empty())
@@ -411,8 +411,8 @@ TIniFile& SettingsFile() {
                 name.erase(dot);
             gSettingsFileName = name + ".ini";
         }
-        gSettingsFile = std::make_unique<TIniFile>(GetUserDataFolder("", SettingsVendor) +
-                                                      gSettingsFileName);
+        gSettingsFile =
+            std::make_unique<TIniFile>(GetUserDataFolder("", SettingsVendor) + gSettingsFileName);
     }
     return *gSettingsFile;
 }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "io/Error.h"
-#include "settings/vel_tools.h"
+#include "settings/PasswordScrambling.h"
 
 namespace tunrax {
 

@@ -19,9 +19,9 @@
 #include <utility>
 
 #include "io/Error.h"
-#include "settings/IniFile.h"
 #include "settings/DisplayText.h"
-#include "settings/vel_tools.h"
+#include "settings/IniFile.h"
+#include "settings/PasswordScrambling.h"
 #include "sources/HostAddress.h"
 #include "sources/HostLookup.h"
 

@@ -18,9 +18,9 @@
 #include "io/AtomicOutputFile.h"
 #include "io/Error.h"
 #include "io/FileDescriptor.h"
+#include "io/FileTools.h"
 #include "settings/IniFile.h"
 #include "settings/UserFolders.h"
-#include "settings/vel_tools.h"
 #include "sources/TransferControl.h"
 
 namespace tunrax {
@@ -53,8 +53,7 @@ TFileDescriptor OpenSong(const std::string& full, struct stat& st) {
 
 }  // namespace
 
-TFileTransfer::TFileTransfer(bool alternative, TIniFile& settings)
-    : TCustomTransfer(alternative) {
+TFileTransfer::TFileTransfer(bool alternative, TIniFile& settings) : TCustomTransfer(alternative) {
     Root =
         NormalizeFolder(settings.ReadString("Einstellungen", "Verzeichnis", DefaultMusicFolder()));
     Capabilities = CanCopy | CanRebuild | CanStoreCatalogue;

@@ -25,8 +25,8 @@
 
 #include "app/haupt.h"
 #include "io/Error.h"
+#include "io/FileTools.h"
 #include "settings/IniFile.h"
-#include "settings/vel_tools.h"
 #include "sources/TransferControl.h"
 #include "sources/transfer.h"
 #include "support/LocalSource.h"

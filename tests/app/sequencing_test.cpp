@@ -18,7 +18,7 @@
 #include "app/haupt.h"
 #include "playback/Prefetch.h"
 #include "settings/IniFile.h"
-#include "settings/vel_tools.h"
+#include "settings/TempFolder.h"
 #include "support/LocalSource.h"
 #include "support/Mp3Files.h"
 #include "support/ScriptedSource.h"

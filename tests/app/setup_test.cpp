@@ -17,8 +17,9 @@
 
 #include "app/haupt.h"
 #include "io/Error.h"
+#include "io/FileTools.h"
 #include "settings/IniFile.h"
-#include "settings/vel_tools.h"
+#include "settings/PasswordScrambling.h"
 #include "sources/transfer.h"
 #include "support/LocalSource.h"
 #include "support/Servers.h"

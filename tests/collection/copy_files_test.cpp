@@ -18,7 +18,7 @@
 #include "collection/fat_names.h"
 #include "collection/songlist.h"
 #include "io/Error.h"
-#include "settings/vel_tools.h"
+#include "io/FileTools.h"
 #include "sources/FileTransfer.h"
 #include "support/ScriptedSource.h"
 #include "support/StopAtCalls.h"

@@ -17,7 +17,7 @@
 
 #include "io/Error.h"
 #include "playback/SongSequencer.h"
-#include "settings/vel_tools.h"
+#include "settings/TempFolder.h"
 #include "sources/FTPTransfer.h"
 #include "sources/TransferControl.h"
 #include "support/PlayLog.h"

@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "io/Error.h"
+#include "io/FileTools.h"
 #include "settings/UserFolders.h"
-#include "settings/vel_tools.h"
 #include "support/MemoryLimit.h"
 #include "support/OddFiles.h"
 #include "support/TempDir.h"

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "io/Error.h"
-#include "settings/vel_tools.h"
+#include "settings/PasswordScrambling.h"
 
 using namespace tunrax;
 

@@ -19,8 +19,9 @@
 
 #include "collection/copy_files.h"
 #include "io/Error.h"
+#include "io/FileTools.h"
 #include "settings/IniFile.h"
-#include "settings/vel_tools.h"
+#include "settings/PasswordScrambling.h"
 #include "sources/TransferControl.h"
 #include "support/ForwardOnlyStream.h"
 #include "support/RecordingProgress.h"

@@ -15,9 +15,9 @@
 
 #include "io/Error.h"
 #include "io/FileDescriptor.h"
+#include "io/FileTools.h"
 #include "settings/IniFile.h"
 #include "settings/UserFolders.h"
-#include "settings/vel_tools.h"
 #include "sources/TransferControl.h"
 #include "support/ForwardOnlyStream.h"
 #include "support/OddFiles.h"

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "io/Error.h"
-#include "settings/vel_tools.h"
+#include "settings/TempFolder.h"
 #include "support/TempDir.h"
 
 using tunrax::TSingleInstance;

@@ -21,8 +21,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "io/FileTools.h"
 #include "resources/FEDITBMP.xpm"
-#include "settings/vel_tools.h"
 
 namespace tunrax {
 

@@ -10,8 +10,8 @@
 #include <cstdlib>
 
 #include "io/Error.h"
+#include "settings/TempFolder.h"
 #include "settings/UserFolders.h"
-#include "settings/vel_tools.h"
 
 namespace tunrax {
 

@@ -1,4 +1,4 @@
-#include "settings/vel_tools.h"
+#include "io/FileTools.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,7 +10,6 @@
 #include <set>
 
 #include "io/Error.h"
-#include "settings/UserFolders.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -22,26 +21,9 @@ std::set<std::string> AsSet(const std::vector<std::string>& list) {
     return {list.begin(), list.end()};
 }
 
-// "a.b.c.d", four non-empty runs of digits.
-bool IsFourNumbers(const std::string& text) {
-    int dots = 0;
-    bool digits = false;
-    for (char c : text) {
-        if (c == '.' && digits) {
-            ++dots;
-            digits = false;
-        } else if (c >= '0' && c <= '9') {
-            digits = true;
-        } else {
-            return false;
-        }
-    }
-    return dots == 3 && digits;
-}
-
 }  // namespace
 
-TEST(VelTools, TextHelpers) {
+TEST(FileTools, TextHelpers) {
     EXPECT_EQ(NormalizeFolder(" /a/b \t"), "/a/b/");
     EXPECT_EQ(NormalizeFolder("/a/"), "/a/");
     EXPECT_EQ(NormalizeFolder(""), "/");
@@ -54,7 +36,7 @@ TEST(VelTools, TextHelpers) {
     EXPECT_FALSE(MaskMatches("?b.*", "abb.txt"));
 }
 
-TEST(VelTools, FindFilesWalksVisibleRealFolders) {
+TEST(FileTools, FindFilesWalksVisibleRealFolders) {
     TempDir tmp;
     const std::string root = tmp / "root";
     for (const char* name : {"top.mp3", "UPPER.MP3", ".dot.mp3", "\xE4.mp3", "notes.txt",
@@ -86,7 +68,7 @@ TEST(VelTools, FindFilesWalksVisibleRealFolders) {
     EXPECT_TRUE(list.empty());
 }
 
-TEST(VelTools, FileSizes) {
+TEST(FileTools, FileSizes) {
     TempDir tmp;
     WriteFile(tmp / "small", std::string(1023, 'x'));
     EXPECT_EQ(FileSizeOf(tmp / "small"), 1023);
@@ -101,7 +83,7 @@ TEST(VelTools, FileSizes) {
     EXPECT_EQ(FileSizeOf(tmp / "big"), static_cast<int32_t>(big & 0xFFFFFFFF));
 }
 
-TEST(VelTools, ReplaceFileContentsWritesThroughLinks) {
+TEST(FileTools, ReplaceFileContentsWritesThroughLinks) {
     TempDir tmp;
     auto modeOf = [](const std::string& path) {
         struct stat st {};
@@ -145,7 +127,7 @@ TEST(VelTools, ReplaceFileContentsWritesThroughLinks) {
     EXPECT_TRUE(isLink(tmp / "kreis"));
 }
 
-TEST(VelTools, RemoveEmptyFoldersStopsAtRootOrContent) {
+TEST(FileTools, RemoveEmptyFoldersStopsAtRootOrContent) {
     TempDir tmp;
     const std::string root = tmp / "r/";
     MakeDirs(root + "a/b/c");
@@ -165,54 +147,4 @@ TEST(VelTools, RemoveEmptyFoldersStopsAtRootOrContent) {
     MakeDirs(tmp / "Case/a");
     EXPECT_FALSE(RemoveEmptyFolders(tmp / "Case/a/", tmp / "case/"));
     EXPECT_TRUE(Exists(tmp / "Case/a"));
-}
-
-TEST(VelTools, VersionOfTheProgramOnly) {
-    const std::string own = GetFileVersionString("");
-    EXPECT_TRUE(IsFourNumbers(own)) << own;
-    EXPECT_EQ(GetFileVersionString(ProgramFolder() + ProgramFileName()), own);
-    TempDir tmp;
-    WriteFile(tmp / "other", "MZ");
-    EXPECT_EQ(GetFileVersionString(tmp / "other"), "");
-}
-
-TEST(VelTools, TempFolderIsPrivate) {
-    TempDir tmp;
-    const std::string base = tmp.Path().substr(0, tmp.Path().size() - 1);
-    const std::string folder = base + "/tunrax";
-    auto expectPrivate = [](const std::string& path) {
-        struct stat st {};
-        ASSERT_EQ(::lstat(path.c_str(), &st), 0) << path;
-        EXPECT_TRUE(S_ISDIR(st.st_mode) && (st.st_mode & 0777) == 0700) << std::oct << st.st_mode;
-        EXPECT_EQ(st.st_uid, ::geteuid());
-    };
-    {
-        ScopedEnv runtime("XDG_RUNTIME_DIR", base.c_str());
-        EXPECT_EQ(GetTempFolder(), folder + "/");
-        expectPrivate(folder);
-        ::chmod(folder.c_str(), 0755);
-        EXPECT_EQ(GetTempFolder(), folder + "/");
-        expectPrivate(folder);
-
-        std::filesystem::remove(folder);
-        MakeDirs(tmp / "elsewhere");
-        ::chmod((tmp / "elsewhere").c_str(), 0700);
-        std::filesystem::create_directory_symlink(tmp / "elsewhere", folder);
-        EXPECT_THROW(GetTempFolder(), Error) << "a link";
-        std::filesystem::remove(folder);
-        WriteFile(folder, "");
-        EXPECT_THROW(GetTempFolder(), Error) << "a file";
-        std::filesystem::remove(folder);
-        if (::geteuid() == 0) {  // only root can give a folder away
-            MakeDirs(folder);
-            ::chmod(folder.c_str(), 0700);
-            ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
-            EXPECT_THROW(GetTempFolder(), Error) << "someone else's folder";
-        }
-    }
-    ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
-    ScopedEnv tmpdir("TMPDIR", base.c_str());
-    const std::string fallback = base + "/tunrax-" + std::to_string(::getuid());
-    EXPECT_EQ(GetTempFolder(), fallback + "/");
-    expectPrivate(fallback);
 }

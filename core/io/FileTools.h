@@ -1,8 +1,9 @@
-// Small file utilities shared by the sources, favourites and copy wizard, and
-// the scrambling of the stored FTP password.
+// Small file utilities shared by the sources, favourites and copy wizard:
+// folder and path forms, file masks and listings, sizes, whole-file
+// replacement, valid file names and the removal of emptied folders.
 //
 // Paths are byte strings and native ("/"-separated); relative paths that
-// FindFiles returns use "\" like the collection's song paths do.
+// FindFiles returns use "\\" like the collection's song paths do.
 #pragma once
 
 #include <sys/types.h>
@@ -58,30 +59,5 @@ std::string MakeValidFileName(const std::string& text);
 // and lie below root (root itself is never removed). True when the walk
 // reached root. Both are folders ending in "/".
 bool RemoveEmptyFolders(const std::string& folder, const std::string& root);
-
-// "a.b.c.d" for the running program file (an empty path names it too);
-// empty for any other file, since Linux programs carry no version resource.
-std::string GetFileVersionString(const std::string& fileName);
-
-// The folder for the song being played: private to the user (mode 0700,
-// owned by the user, never a symbolic link): $XDG_RUNTIME_DIR/tunrax/, else
-// ${TMPDIR:-/tmp}/tunrax-<uid>/. Ends in "/". Throws tunrax::Error when the
-// folder cannot be made or is not safely the user's own.
-std::string GetTempFolder();
-
-// The fixed key of the password scrambling (13 characters).
-extern const char* const PasswordKey;
-
-// Scrambles a password (bytes 1..255) into upper-case hexadecimal pairs with a
-// random start value; "" for "". Throws tunrax::Error for a zero byte, which
-// the scrambling cannot carry.
-std::string EncodePassword(const std::string& clearText, const std::string& key);
-// The same with a given start value (0..255): repeatable, for tests.
-std::string EncodePasswordWithStart(const std::string& clearText, const std::string& key,
-                                    int startValue);
-// Reverses EncodePassword; "" for "". A trailing single character of an odd
-// length is ignored. Throws tunrax::Error for a text too short to hold a
-// character or with a pair that is not hexadecimal.
-std::string DecodePassword(const std::string& scrambled, const std::string& key);
 
 }  // namespace tunrax
