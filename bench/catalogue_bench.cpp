@@ -30,7 +30,7 @@
 #include "collection/catalogue_scan.h"
 #include "collection/collation.h"
 #include "collection/songlist.h"
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -119,7 +119,7 @@ void PartB(const std::string& scratch, int rounds) {
         std::printf("     find(1) could not be run; no baseline, nothing measured\n\n");
         return;
     }
-    TFileTransfer source(false, tree);
+    TLocalSource source(false, tree);
     const TNameCollator collator;
     TCatalogue catalogue;
     const Pair p = BestOfAlternating(

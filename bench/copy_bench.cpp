@@ -5,7 +5,7 @@
 // for quick runs) is generated below $TMPDIR. The wizard's flat loop (target
 // name, CopySong) copies all of them into an empty folder:
 // a) from the local folder source, against one `cp` of the same files;
-// b) from the FTP source (made by CreateTransfer from a settings file, a
+// b) from the FTP source (made by CreateSource from a settings file, a
 //    pyftpdlib server on loopback), against `curl -o` fetching the files one
 //    by one;
 // c) the cost of SyncTargetFolder after a), against `cp` followed by a
@@ -31,8 +31,8 @@
 #include "io/FileTools.h"
 #include "settings/IniFile.h"
 #include "settings/PasswordScrambling.h"
-#include "sources/FileTransfer.h"
-#include "sources/transfer.h"
+#include "sources/LocalSource.h"
+#include "sources/Source.h"
 #include "support/Servers.h"
 
 namespace {
@@ -109,7 +109,7 @@ void FreshFolder(const std::string& folder) {
     ::sync();
 }
 
-void WizardLoop(TCustomTransfer& source, const Collection& c, const std::string& target) {
+void WizardLoop(TSource& source, const Collection& c, const std::string& target) {
     for (size_t i = 0; i < c.songs.size(); ++i) {
         std::string file = CopyTargetFile(target, c.songs[i], static_cast<int>(i + 1), false);
         if (!CopySong(source, c.songs[i], file))
@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
             count, mb, rounds);
 
         // a) The local folder source.
-        TFileTransfer folder(false, c.root);
+        TLocalSource folder(false, c.root);
         std::vector<std::string> cpArgs = {"cp"};
         cpArgs.insert(cpArgs.end(), c.files.begin(), c.files.end());
         cpArgs.push_back(target);
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
             local.baseMs = std::min(local.baseMs, FreshRun(target, copyCp, total));
         }
         std::printf("  a) local folder source\n");
-        Report("TFileTransfer + CopySong", local.oursMs, local.baseMs, "cp", mb);
+        Report("TLocalSource + CopySong", local.oursMs, local.baseMs, "cp", mb);
 
         // b) The FTP source.
         WriteWhole(scratch.Path() + "server.py", kServerScript, std::string(kServerScript).size());
@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
         settings.WriteString("Einstellungen", "FTP Nutzer", "bench");
         settings.WriteString("Einstellungen", "FTP Passwort", EncodePassword("bench", PasswordKey));
         settings.WriteString("Einstellungen", "Root FTP", "/");
-        std::unique_ptr<TCustomTransfer> ftp = CreateTransfer(2, false, nullptr, settings);
+        std::unique_ptr<TSource> ftp = CreateSource(2, false, nullptr, settings);
         if (!ftp)
             throw std::runtime_error("no FTP source");
         auto ftpOurs = [&] { WizardLoop(*ftp, c, target); };
@@ -211,7 +211,7 @@ int main(int argc, char** argv) {
             remote.baseMs = std::min(remote.baseMs, FreshRun(target, ftpCurl, total));
         }
         std::printf("  b) FTP source (pyftpdlib on loopback, one connection per song)\n");
-        Report("TFTPTransfer + CopySong", remote.oursMs, remote.baseMs, "curl -o, one by one", mb);
+        Report("TFtpSource + CopySong", remote.oursMs, remote.baseMs, "curl -o, one by one", mb);
 
         // c) Writing it all to the disk as well.
         double oursCopy = FreshRun(target, copyOurs, total);

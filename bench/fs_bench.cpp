@@ -24,7 +24,7 @@
 #include "bench/bench_support.h"
 #include "io/FileTools.h"
 #include "settings/IniFile.h"
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 
 namespace {
 
@@ -128,7 +128,7 @@ Collection MakeCollection(const std::string& base, int artists, int albums, int 
 
 // Depth first from the root, as the catalogue scan walks the collection;
 // every folder found is added as "\Artist\Album\".
-void ScanFolders(TCustomTransfer& source, const std::string& folder, TScanContext* scan,
+void ScanFolders(TSource& source, const std::string& folder, TScanContext* scan,
                  std::vector<std::string>& found) {
     std::vector<std::string> names;
     source.ListFolders(names, folder, scan);
@@ -139,7 +139,7 @@ void ScanFolders(TCustomTransfer& source, const std::string& folder, TScanContex
     }
 }
 
-std::vector<std::string> FullScan(TCustomTransfer& source) {
+std::vector<std::string> FullScan(TSource& source) {
     std::vector<std::string> found;
     std::unique_ptr<TScanContext> scan = source.BeginScan();
     ScanFolders(source, "", scan.get(), found);
@@ -185,10 +185,10 @@ int Run(int argc, char** argv) {
 
     TIniFile treeIni(scratch.Path() + "tree.ini");
     treeIni.WriteString("Einstellungen", "Verzeichnis", c.tree);
-    TFileTransfer tree(false, treeIni);
+    TLocalSource tree(false, treeIni);
     TIniFile flatIni(scratch.Path() + "flat.ini");
     flatIni.WriteString("Einstellungen", "Verzeichnis", c.flat);
-    TFileTransfer flat(false, flatIni);
+    TLocalSource flat(false, flatIni);
 
     const std::vector<std::string> findFolders = {"find", c.tree, "-type", "d"};
     const std::vector<std::string> findSongs = {"find", c.tree, "-iname", "*.mp3"};
@@ -212,7 +212,7 @@ int Run(int argc, char** argv) {
 
     // b) The folder walk of a catalogue scan.
     std::vector<std::string> folders;
-    std::printf("  b) TFileTransfer::ListFolders, depth first over every folder\n");
+    std::printf("  b) TLocalSource::ListFolders, depth first over every folder\n");
     const Pair b = BestOfAlternating(
         rounds, [&] { folders = FullScan(tree); }, [&] { RunQuiet(findFolders); });
     PrintCount("folders found", folders.size(), c.folders);
@@ -220,7 +220,7 @@ int Run(int argc, char** argv) {
     std::printf("\n");
 
     // c) Song listings: one large folder, then every folder of the collection.
-    std::printf("  c) TFileTransfer::ListFiles\n");
+    std::printf("  c) TLocalSource::ListFiles\n");
     const Pair cFlat = BestOfAlternating(
         rounds, [&] { flat.ListFiles(list, ""); }, [&] { RunQuiet(findFlat); });
     PrintCount("songs in the flat folder", list.size(), c.flatSongs);

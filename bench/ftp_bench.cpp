@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "sources/FTPTransfer.h"
+#include "sources/FtpSource.h"
 #include "support/Servers.h"
 
 namespace {
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
                      port, log);
         const std::string address = "127.0.0.1:" + std::to_string(port);
 
-        TFTPTransfer source(false, address, "bench", "bench", "/mp3/", false);
+        TFtpSource source(false, address, "bench", "bench", "/mp3/", false);
         const std::string ours = scratch.Path() + "ours.mp3";
         const std::string theirs = scratch.Path() + "curl.mp3";
         const std::string url = "ftp://bench:bench@" + address + "/mp3/big.mp3";

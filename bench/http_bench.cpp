@@ -2,7 +2,7 @@
 // fetching the same file from the same server in the same run.
 //
 // A file of 50 MB is served over loopback by the PHP built-in web server
-// running our server script; THTTPTransfer::GetFile writes it into a file, as
+// running our server script; TWebSource::GetFile writes it into a file, as
 // the player does with every song, and `curl -s -o FILE URL` does the same.
 // Every figure is the best of several runs; the ratio is Tunrax's time over
 // curl's (curl's time includes starting the process).
@@ -16,7 +16,7 @@
 
 #include "bench/bench_support.h"
 #include "settings/IniFile.h"
-#include "sources/HTTPTransfer.h"
+#include "sources/WebSource.h"
 #include "support/Servers.h"
 
 namespace {
@@ -67,7 +67,7 @@ int main(int argc, char** argv) try {
     TIniFile settings(scratch.Path() + "settings.ini");
     settings.WriteString("Einstellungen", "Server Adresse", server.Address());
     settings.WriteString("Einstellungen", "Root Server", "/");
-    THTTPTransfer source(false, settings);
+    TWebSource source(false, settings);
     CountingBar bar;
     source.ProgressBar = &bar;
 
@@ -91,7 +91,7 @@ int main(int argc, char** argv) try {
 
     const bool same = FileSize(ours) == size && FileSize(theirs) == size;
     std::printf("  a) GetFile of song.mp3 into a file\n");
-    std::printf("     %-40s %9.1f ms   %ld progress steps per run\n", "THTTPTransfer::GetFile",
+    std::printf("     %-40s %9.1f ms   %ld progress steps per run\n", "TWebSource::GetFile",
                 p.oursMs, bar.steps / (rounds + 1));
     if (curlFailed || !same) {
         std::printf("     %-40s failed or sizes differ: WRONG RESULT\n", "curl -s -o");

@@ -15,7 +15,7 @@
 #include "audio/ID3v2.h"
 #include "bench_support.h"
 #include "collection/songfile.h"
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 #include "support/Mp3Files.h"
 
 using namespace tunrax;
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     const std::string temp = scratch.Path() + "tunrax.mp3";
     const std::string copy = scratch.Path() + "copy.mp3";
 
-    TFileTransfer source(false, scratch.Path());
+    TLocalSource source(false, scratch.Path());
     auto library = CreateGStreamerLibrary("fakesink sync=true");
     TBassPlayer player(*library);
     player.Init(nullptr);

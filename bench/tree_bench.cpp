@@ -21,7 +21,7 @@
 #include "collection/collation.h"
 #include "collection/favorites.h"
 #include "playback/SongList.h"
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 
 using namespace tunrax;
 using namespace tunrax::bench;
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     // Before the view: the model, which the view owns, follows the session.
     TNameCollator treeCollator;
     TCatalogueSession session(treeCollator);
-    TFileTransfer treeSource(false, scratch.Path());
+    TLocalSource treeSource(false, scratch.Path());
     QTreeView view;
     auto* model = new TCatalogueModel(&view);
     model->Follow(&session);
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
         std::snprintf(name, sizeof name, "%03d-Lied Nummer %d (Remix).mp3", i, i);
         std::ofstream(album + name).put('x');
     }
-    TFileTransfer source(false, scratch.Path());
+    TLocalSource source(false, scratch.Path());
     TNameCollator collator;
     QTreeWidget songs;
     songs.setHeaderHidden(true);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "sources/HTTPTransfer.h"
+#include "sources/WebSource.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string body(reinterpret_cast<const char*>(data), size);

@@ -19,7 +19,7 @@
 #include "collection/collation.h"
 #include "io/Error.h"
 #include "settings/DisplayText.h"
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 
 namespace {
 
@@ -98,7 +98,7 @@ void CheckFolder(const std::string& folder) {
 
 int Run(const Options& options) {
     CheckFolder(options.folder);
-    TFileTransfer source(options.alternative, options.folder);
+    TLocalSource source(options.alternative, options.folder);
     TNameCollator collator;
     TCatalogue catalogue;
     ScanCatalogue(source, collator, catalogue, nullptr);

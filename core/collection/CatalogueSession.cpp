@@ -7,7 +7,7 @@
 #include "collection/collation.h"
 #include "io/Error.h"
 #include "sources/TransferControl.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 
@@ -41,7 +41,7 @@ void TCatalogueSession::Clear() {
     Replace(empty);
 }
 
-bool TCatalogueSession::Load(TCustomTransfer& source) {
+bool TCatalogueSession::Load(TSource& source) {
     TCatalogue catalogue;
     try {
         ParseCatalogue(FetchCatalogueText(source), catalogue);
@@ -56,21 +56,21 @@ bool TCatalogueSession::Load(TCustomTransfer& source) {
     return true;
 }
 
-void TCatalogueSession::Scan(TCustomTransfer& source, ProgressDisplay* progress) {
+void TCatalogueSession::Scan(TSource& source, ProgressDisplay* progress) {
     TCatalogue catalogue;
     // The folders found so far stay, also after an error.
     Finally keep([&] { Replace(catalogue); });
     ScanCatalogue(source, FCollator, catalogue, progress);
 }
 
-void TCatalogueSession::Store(TCustomTransfer& source) const {
+void TCatalogueSession::Store(TSource& source) const {
     if (!source.Can(CanStoreCatalogue))
         return;
     std::istringstream text(WriteCatalogue(FCatalogue));
     source.PutFile(text, CatalogueFileName(source.Alternative));
 }
 
-TAlbumListing TCatalogueSession::ListAlbum(TCustomTransfer& source, int32_t node) const {
+TAlbumListing TCatalogueSession::ListAlbum(TSource& source, int32_t node) const {
     TAlbumListing album;
     if (node == TCatalogue::kNone)
         return album;

@@ -19,7 +19,7 @@
 namespace tunrax {
 
 class ProgressDisplay;
-class TCustomTransfer;
+class TSource;
 class TNameCollator;
 
 // Told around each replacement of the folders. Neither may throw.
@@ -55,18 +55,18 @@ public:
     // the caller scans (Scan). Otherwise the error passes through;
     // TransferCancelled always does. The folders held stay as they were
     // unless the file was read.
-    bool Load(TCustomTransfer& source);
+    bool Load(TSource& source);
     // Scans the source's folders (ScanCatalogue, with progress, which may be
     // none). The folders found so far are held also when an error ends the
     // scan.
-    void Scan(TCustomTransfer& source, ProgressDisplay* progress);
+    void Scan(TSource& source, ProgressDisplay* progress);
     // Writes the folders back to the source's catalogue file when the source
     // can store it.
-    void Store(TCustomTransfer& source) const;
+    void Store(TSource& source) const;
 
     // The files of the folder node (none for kNone), sorted as the collator
     // sorts them, each name once without regard to case.
-    TAlbumListing ListAlbum(TCustomTransfer& source, int32_t node) const;
+    TAlbumListing ListAlbum(TSource& source, int32_t node) const;
     // The album of a song path: the deepest folder reached by going down from
     // the top, each step to the first child whose path occurs in song.
     // kNone when no top-level folder's path occurs in it.

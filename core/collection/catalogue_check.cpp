@@ -5,17 +5,17 @@
 #include "collection/catalogue.h"
 #include "collection/catalogue_scan.h"
 #include "io/Error.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 
-std::string CheckCatalogue(TCustomTransfer& source) {
+std::string CheckCatalogue(TSource& source) {
     // The root's listing shows that the server answers for this folder,
     // before the missing catalogue is taken for an empty collection.
     try {
         std::vector<std::string> songs;
         source.ListFiles(songs, std::string());
-    } catch (const TNotThere& error) {
+    } catch (const NotFoundError& error) {
         throw Error("Der Server antwortet, aber unter \"" + source.Root +
                     "\" ist keine Sammlung zu finden (" + error.what() + ")");
     }
@@ -24,7 +24,7 @@ std::string CheckCatalogue(TCustomTransfer& source) {
     std::string text;
     try {
         text = FetchCatalogueText(source);
-    } catch (const TNotThere&) {
+    } catch (const NotFoundError&) {
         if (canMake)
             return "Verbindung in Ordnung, kein Katalog: er wird beim ersten Start erstellt";
         return "Verbindung in Ordnung, aber kein Katalog \"" + name +

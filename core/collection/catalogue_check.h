@@ -6,7 +6,7 @@
 
 namespace tunrax {
 
-class TCustomTransfer;
+class TSource;
 
 // Lists the collection's root folder and loads the catalogue as the program's
 // start does (FetchCatalogueText, ParseCatalogue, with the same bounds), and
@@ -14,6 +14,6 @@ class TCustomTransfer;
 // and store one (CanRebuild and CanStoreCatalogue); or none that can be made.
 // Writes nothing. Throws tunrax::Error with the source's message when the
 // server cannot be reached or refuses, TransferCancelled when called off.
-std::string CheckCatalogue(TCustomTransfer& source);
+std::string CheckCatalogue(TSource& source);
 
 }  // namespace tunrax

@@ -14,7 +14,7 @@
 #include "settings/DisplayText.h"
 #include "sources/ProgressDisplay.h"
 #include "sources/TransferControl.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 
@@ -65,7 +65,7 @@ private:
 
 }  // namespace
 
-void ScanCatalogue(TCustomTransfer& source, const TNameCollator& collator, TCatalogue& catalogue,
+void ScanCatalogue(TSource& source, const TNameCollator& collator, TCatalogue& catalogue,
                    ProgressDisplay* progress, const TScanBounds& bounds) {
     catalogue.Clear();
     const std::unique_ptr<TScanContext> scan = source.BeginScan();
@@ -124,7 +124,7 @@ const char* CatalogueFileName(bool alternative) {
     return alternative ? "tunrax2.dat" : "tunrax.dat";
 }
 
-std::string FetchCatalogueText(TCustomTransfer& source, size_t maxBytes,
+std::string FetchCatalogueText(TSource& source, size_t maxBytes,
                                std::chrono::milliseconds timeLimit) {
     const std::string name = CatalogueFileName(source.Alternative);
     const std::string tooLarge =

@@ -9,7 +9,7 @@
 
 namespace tunrax {
 
-class TCustomTransfer;
+class TSource;
 class TNameCollator;
 class ProgressDisplay;
 
@@ -32,7 +32,7 @@ struct TScanBounds {
     size_t maxDepth = 1000;
 };
 
-void ScanCatalogue(TCustomTransfer& source, const TNameCollator& collator, TCatalogue& catalogue,
+void ScanCatalogue(TSource& source, const TNameCollator& collator, TCatalogue& catalogue,
                    ProgressDisplay* progress, const TScanBounds& bounds = {});
 
 // The catalogue file's name for the source: "tunrax2.dat" when alternative.
@@ -48,7 +48,7 @@ inline constexpr std::chrono::milliseconds kCatalogueTimeLimit{120000};
 // tunrax::Error (German, naming the file and the limit) when it is longer than
 // maxBytes, without taking more memory, or when fetching it takes longer than
 // timeLimit; errors of the source pass through.
-std::string FetchCatalogueText(TCustomTransfer& source, size_t maxBytes = kCatalogueMaxBytes,
+std::string FetchCatalogueText(TSource& source, size_t maxBytes = kCatalogueMaxBytes,
                                std::chrono::milliseconds timeLimit = kCatalogueTimeLimit);
 
 }  // namespace tunrax

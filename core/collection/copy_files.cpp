@@ -24,7 +24,7 @@
 #include "io/FileTools.h"
 #include "io/FolderBelow.h"
 #include "sources/TransferControl.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 
@@ -427,7 +427,7 @@ std::string WritePlaylist(const std::string& targetDir, const std::string& name,
     return file;
 }
 
-bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::string& targetFile,
+bool CopySong(TSource& source, const std::string& songPath, const std::string& targetFile,
               const std::string& targetDir) {
     const std::string context =
         "Das Lied \"" + songPath + "\" kann nicht nach \"" + targetFile + "\" kopiert werden: ";

@@ -16,7 +16,7 @@
 
 namespace tunrax {
 
-class TCustomTransfer;
+class TSource;
 
 // The flat file name of song number `number` (counted from 1): the song's
 // file name (after its last separator) through WithoutTrackNumber, the rule
@@ -125,7 +125,7 @@ std::string WritePlaylist(const std::string& targetDir, const std::string& name,
 // is entered or made through a symbolic link: such a song is refused. The
 // song is then written and named in the folder opened that way, so that a
 // folder on the way swapped for a link meanwhile cannot lead it outside.
-bool CopySong(TCustomTransfer& source, const std::string& songPath, const std::string& targetFile,
+bool CopySong(TSource& source, const std::string& songPath, const std::string& targetFile,
               const std::string& targetDir = std::string());
 
 // Writes everything still cached for the file system of targetDir to the

@@ -12,7 +12,7 @@
 #include "io/FdOutBuf.h"
 #include "io/FileDescriptor.h"
 #include "sources/TransferControl.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 
@@ -31,13 +31,13 @@ uint64_t SongSizeLimit(const std::string& folder) {
     return std::min(kMaxSongBytes, free > kFreeMargin ? free - kFreeMargin : 0);
 }
 
-void FetchSong(TCustomTransfer& source, const std::string& songPath, const std::string& fileName) {
+void FetchSong(TSource& source, const std::string& songPath, const std::string& fileName) {
     const size_t slash = fileName.rfind('/');
     FetchSong(source, songPath, fileName,
               SongSizeLimit(slash == std::string::npos ? "." : fileName.substr(0, slash + 1)));
 }
 
-void FetchSong(TCustomTransfer& source, const std::string& songPath, const std::string& fileName,
+void FetchSong(TSource& source, const std::string& songPath, const std::string& fileName,
                uint64_t maxBytes) {
     TFileDescriptor file =
         WithErrorContext("Datei \"" + fileName + "\" kann nicht erstellt werden. ", [&] {

@@ -6,7 +6,7 @@
 
 namespace tunrax {
 
-class TCustomTransfer;
+class TSource;
 
 // Creates fileName anew (never through a symbolic link, mode 0600) and lets
 // the source write the song into it. Throws tunrax::Error: "Datei "%s" kann
@@ -16,8 +16,8 @@ class TCustomTransfer;
 // song is never played as if whole.
 // A song larger than maxBytes is not taken: "Das Lied "%s" ist größer als %s;
 // es wird nicht geladen." The bound by default: see SongSizeLimit.
-void FetchSong(TCustomTransfer& source, const std::string& songPath, const std::string& fileName);
-void FetchSong(TCustomTransfer& source, const std::string& songPath, const std::string& fileName,
+void FetchSong(TSource& source, const std::string& songPath, const std::string& fileName);
+void FetchSong(TSource& source, const std::string& songPath, const std::string& fileName,
                uint64_t maxBytes);
 
 // The largest song taken into folder: 2 GB, and never more than the folder's

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "settings/DisplayText.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 

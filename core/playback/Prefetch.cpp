@@ -8,7 +8,7 @@
 #include "collection/songfile.h"
 #include "settings/TempFolder.h"
 #include "sources/TransferControl.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 
@@ -30,7 +30,7 @@ TSongPrefetch::~TSongPrefetch() {
     Cancel();
 }
 
-void TSongPrefetch::Start(std::unique_ptr<TCustomTransfer> source, const std::string& path,
+void TSongPrefetch::Start(std::unique_ptr<TSource> source, const std::string& path,
                           const std::string& fileName) {
     Cancel();
     FThread = std::thread([this, source = std::move(source), path, fileName] {

@@ -17,7 +17,7 @@
 
 namespace tunrax {
 
-class TCustomTransfer;
+class TSource;
 
 // The file that holds the next song once fetched whole, beside TempFileName().
 // Throws tunrax::Error when there is no private temporary folder.
@@ -34,7 +34,7 @@ public:
     // Fetches path through source into fileName (a part file beside it until
     // whole). A prefetch under way is called off first. source is used only
     // by the background thread from now on.
-    void Start(std::unique_ptr<TCustomTransfer> source, const std::string& path,
+    void Start(std::unique_ptr<TSource> source, const std::string& path,
                const std::string& fileName);
     // Calls the prefetch off (its transfer ends within a transfer slice), waits
     // for its thread and deletes its files. Nothing when none is under way.

@@ -11,7 +11,7 @@
 #include "io/Error.h"
 #include "io/FileTools.h"
 #include "settings/TempFolder.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 
@@ -139,7 +139,7 @@ void TSongSequencer::StartSelectedSong() {
     // Copies: the list may change while the song is being fetched.
     const std::string caption = selected->Caption;
     const std::string path = selected->Path;
-    FSource([&](TCustomTransfer& source) {
+    FSource([&](TSource& source) {
         FView.ShowSongStarting(caption);
         if (RestartParked(path, caption)) {
             PrefetchNext(source, path);
@@ -184,14 +184,14 @@ bool TSongSequencer::RestartParked(const std::string& path, const std::string& c
     return false;
 }
 
-void TSongSequencer::PrefetchNext(const TCustomTransfer& source, const std::string& playing) {
+void TSongSequencer::PrefetchNext(const TSource& source, const std::string& playing) {
     // Chosen again while the song was fetched: that choice starts a song of
     // its own, and its successor is fetched then.
     const TSongItem* selected = FSongs.SelectedSong();
     const int next = FSongs.Selected() + 1;
     if (!FGoesOn || !selected || selected->Path != playing || next >= FSongs.Size())
         return;
-    std::unique_ptr<TCustomTransfer> background = source.CloneForBackground();
+    std::unique_ptr<TSource> background = source.CloneForBackground();
     if (!background)
         return;
     FQueueTried = false;
@@ -280,7 +280,7 @@ void TSongSequencer::GoOnToQueued() {
     FLoadedTags = ReadSongTags(FPlayer.FileName);
     FView.ShowSongInfo(FLoadedTags);
     SetStatus(TPlaybackStatus::Playing);
-    FSource([&](TCustomTransfer& source) { PrefetchNext(source, path); });
+    FSource([&](TSource& source) { PrefetchNext(source, path); });
 }
 
 void TSongSequencer::SelectSong(int row) {

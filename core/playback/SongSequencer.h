@@ -27,7 +27,7 @@
 
 namespace tunrax {
 
-class TCustomTransfer;
+class TSource;
 
 // Reads the ID3v2 tag of fileName, else its ID3v1 tag.
 TSongTags ReadSongTags(const std::string& fileName);
@@ -59,7 +59,7 @@ public:
 // Runs use with the current source held for the whole call; false (without
 // running it) when there is no source, and then no song starts. The one way
 // the sequencer reaches a source.
-using TSourceAccess = std::function<bool(const std::function<void(TCustomTransfer&)>& use)>;
+using TSourceAccess = std::function<bool(const std::function<void(TSource&)>& use)>;
 
 class TSongSequencer {
 public:
@@ -128,7 +128,7 @@ public:
 private:
     void StartSelectedSong();
     bool RestartParked(const std::string& path, const std::string& caption);
-    void PrefetchNext(const TCustomTransfer& source, const std::string& playing);
+    void PrefetchNext(const TSource& source, const std::string& playing);
     void PollPlayer();
     void WatchEnd();
     void QueueNext();

@@ -4,7 +4,7 @@
 
 #include "io/Error.h"
 #include "sources/TransferControl.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 
@@ -12,7 +12,7 @@ namespace tunrax {
 // owner ends harmlessly.
 struct TSourceOwnerState {
     std::function<void(TSourceOwner::Step)> post;  // none once the owner has gone
-    std::shared_ptr<TCustomTransfer> source;
+    std::shared_ptr<TSource> source;
     int transfers = 0;
     std::map<int, TSourceOwner::Step> borrowers;  // by id, each with its letGo
     int nextBorrower = 1;
@@ -76,7 +76,7 @@ void Release(const SharedState& state, int borrower) {
 }  // namespace
 
 TSourceLease::TSourceLease(std::shared_ptr<TSourceOwnerState> owner,
-                           std::shared_ptr<TCustomTransfer> source, int borrower)
+                           std::shared_ptr<TSource> source, int borrower)
     : FOwner(std::move(owner)), FSource(std::move(source)), FBorrower(borrower) {}
 
 TSourceLease::TSourceLease(TSourceLease&& other) noexcept
@@ -120,7 +120,7 @@ TSourceOwner::~TSourceOwner() {
     FState->source.reset();
 }
 
-TCustomTransfer* TSourceOwner::Get() const {
+TSource* TSourceOwner::Get() const {
     return FState->source.get();
 }
 
@@ -150,7 +150,7 @@ void TSourceOwner::Replace(Step step) {
     RunHeldBack(*FState);
 }
 
-void TSourceOwner::Set(std::unique_ptr<TCustomTransfer> source) {
+void TSourceOwner::Set(std::unique_ptr<TSource> source) {
     FState->source = std::move(source);
 }
 

@@ -15,7 +15,7 @@
 
 namespace tunrax {
 
-class TCustomTransfer;
+class TSource;
 struct TSourceOwnerState;  // shared by an owner and its leases
 
 class TSourceLease {
@@ -28,9 +28,9 @@ public:
     TSourceLease& operator=(const TSourceLease&) = delete;
 
     // The source lent; none when the owner had none.
-    TCustomTransfer* Get() const { return FSource.get(); }
-    TCustomTransfer& operator*() const { return *FSource; }
-    TCustomTransfer* operator->() const { return FSource.get(); }
+    TSource* Get() const { return FSource.get(); }
+    TSource& operator*() const { return *FSource; }
+    TSource* operator->() const { return FSource.get(); }
     explicit operator bool() const { return FSource != nullptr; }
 
     // Ends the lease before its scope does.
@@ -38,11 +38,11 @@ public:
 
 private:
     friend class TSourceOwner;
-    TSourceLease(std::shared_ptr<TSourceOwnerState> owner, std::shared_ptr<TCustomTransfer> source,
+    TSourceLease(std::shared_ptr<TSourceOwnerState> owner, std::shared_ptr<TSource> source,
                  int borrower);
 
     std::shared_ptr<TSourceOwnerState> FOwner;
-    std::shared_ptr<TCustomTransfer> FSource;
+    std::shared_ptr<TSource> FSource;
     int FBorrower = 0;  // 0: a transfer's lease
 };
 
@@ -58,9 +58,9 @@ public:
     TSourceOwner& operator=(const TSourceOwner&) = delete;
 
     // The current source; none before the first is set and after the end.
-    TCustomTransfer* Get() const;
-    TCustomTransfer& operator*() const { return *Get(); }
-    TCustomTransfer* operator->() const { return Get(); }
+    TSource* Get() const;
+    TSource& operator*() const { return *Get(); }
+    TSource* operator->() const { return Get(); }
     explicit operator bool() const { return Get() != nullptr; }
 
     // A lease for one transfer: the owner is busy while it lives.
@@ -82,7 +82,7 @@ public:
     void Replace(Step step);
     // Puts source (or none) in place. Meant for a Replace step: a lease still
     // out keeps the source it was lent.
-    void Set(std::unique_ptr<TCustomTransfer> source);
+    void Set(std::unique_ptr<TSource> source);
     // Ends the program as Replace replaces the source, but first asks every
     // borrower to let go; a held-back replacement is dropped.
     void End(Step step);

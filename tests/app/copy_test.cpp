@@ -28,7 +28,7 @@
 #include "io/FileTools.h"
 #include "settings/IniFile.h"
 #include "sources/TransferControl.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 #include "support/LocalSource.h"
 #include "support/ScriptedSource.h"
 #include "support/TempDir.h"

@@ -30,7 +30,7 @@
 #include "app/StartCaption.h"
 #include "io/Error.h"
 #include "settings/IniFile.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 #include "support/LocalSource.h"
 #include "support/RecordingAudioLibrary.h"
 #include "support/Servers.h"

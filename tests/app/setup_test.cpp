@@ -20,7 +20,7 @@
 #include "io/FileTools.h"
 #include "settings/IniFile.h"
 #include "settings/PasswordScrambling.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 #include "support/LocalSource.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
@@ -260,7 +260,7 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     EXPECT_EQ(Ui(form).FAlben->Catalogue().Count(), 2);
     EXPECT_EQ(Ui(form).tvAlben->model()->rowCount(), 2) << "the album tree of the old source stays";
     // Cancelled: the source stays.
-    TCustomTransfer* before = form.Source().Get();
+    TSource* before = form.Source().Get();
     {
         ModalAnswer<TfmSetup> cancel(Cancel);
         ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Einstellungen1));

@@ -8,7 +8,7 @@
 
 #include "collection/collation.h"
 #include "io/Error.h"
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 #include "sources/TransferControl.h"
 #include "support/RecordingProgress.h"
 #include "support/ScriptedSource.h"
@@ -66,13 +66,13 @@ TEST(CatalogueSession, LoadsTheFileOrLeavesTheScanToTheCaller) {
     RecordingListener listener(session);
     session.SetListener(&listener);
 
-    TFileTransfer local(false, music);
+    TLocalSource local(false, music);
     EXPECT_TRUE(session.Load(local));
     EXPECT_EQ(Paths(session.Catalogue()), (Names{"\\Rock\\", "\\Rock\\Live\\", "\\Pop\\"}));
     EXPECT_EQ(listener.Told, (Names{"replacing 0", "replaced 3"}));
 
     SCOPED_TRACE("no file, but the source can scan: the caller scans");
-    TFileTransfer alternative(true, music);  // tunrax2.dat is missing
+    TLocalSource alternative(true, music);  // tunrax2.dat is missing
     listener.Told.clear();
     EXPECT_FALSE(session.Load(alternative));
     EXPECT_EQ(session.Catalogue().Count(), 3) << "the folders held stay";

@@ -20,7 +20,7 @@
 #include "collection/catalogue_scan.h"
 #include "collection/collation.h"
 #include "io/Error.h"
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 #include "sources/TransferControl.h"
 #include "support/MemoryLimit.h"
 #include "support/RecordingProgress.h"
@@ -216,7 +216,7 @@ TEST(CatalogueScan, ScansAFolderTreeSortedWithoutCaseDuplicates) {
         MakeDirs(music + folder);
     WriteFile(music + "Apfel/01-Lied.mp3", "x");
     WriteFile(music + "keinOrdner", "x");
-    TFileTransfer source(false, music);
+    TLocalSource source(false, music);
     const TNameCollator collator("de_DE");
 
     TCatalogue catalogue;
@@ -258,7 +258,7 @@ TEST(CatalogueScan, LinksRoundInACircleOrIntoTheSystemEndNothing) {
     fs::create_directory_symlink("/sys", music + "system");
     fs::create_directory_symlink(tmp / "Elsewhere", music + "Linked");
     fs::create_directory_symlink("../Artist", music + "Other/sideways");
-    TFileTransfer source(false, music);
+    TLocalSource source(false, music);
     const TNameCollator collator("de_DE");
     TCatalogue catalogue;
     const auto start = std::chrono::steady_clock::now();
@@ -294,7 +294,7 @@ TEST(CatalogueScan, UnreadableSubFolderListsNothing) {
     for (const char* folder : {"A/x/deep", "A/y", "B"})
         MakeDirs(tmp / folder);
     ASSERT_EQ(::chmod((tmp / "A/x").c_str(), 0), 0);
-    TFileTransfer source(false, tmp.Path());
+    TLocalSource source(false, tmp.Path());
     TCatalogue catalogue;
     ScanCatalogue(source, TNameCollator("de_DE"), catalogue, nullptr);
     EXPECT_EQ(Paths(catalogue), (Names{"\\A\\", "\\A\\x\\", "\\A\\y\\", "\\B\\"}));
@@ -350,13 +350,13 @@ TEST(CatalogueScan, AsksTheSourceWithFolderPathsInOneContext) {
 namespace {
 
 // A local folder whose every listing takes a while, as over a slow network.
-class SlowFolders : public TFileTransfer {
+class SlowFolders : public TLocalSource {
 public:
-    using TFileTransfer::TFileTransfer;
+    using TLocalSource::TLocalSource;
     std::chrono::milliseconds Delay{20};
     void ListFolders(std::vector<std::string>& list, const std::string& folder,
                      TScanContext* scan) override {
-        TFileTransfer::ListFolders(list, folder, scan);
+        TLocalSource::ListFolders(list, folder, scan);
         std::this_thread::sleep_for(Delay);
     }
 };

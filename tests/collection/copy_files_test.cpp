@@ -19,7 +19,7 @@
 #include "collection/songlist.h"
 #include "io/Error.h"
 #include "io/FileTools.h"
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 #include "support/ScriptedSource.h"
 #include "support/StopAtCalls.h"
 #include "support/TempDir.h"
@@ -186,7 +186,7 @@ TEST(CopyFiles, CopiesFromFolderAndNeverOverwrites) {
                                             "\\Pop\\Drei.mp3"};
     for (const std::string& song : songs)
         WriteFile(tmp / "musik" + CollapseSeparators(song), song + std::string(200000, 'm'));
-    TFileTransfer source(false, tmp / "musik");
+    TLocalSource source(false, tmp / "musik");
 
     for (bool keepFolders : {false, true}) {
         const std::string target = tmp / (keepFolders ? "org/" : "flach/");
@@ -217,7 +217,7 @@ TEST(CopyFiles, ANameNearTheLimitIsCutToFitTheTarget) {
     name += ".mp3";
     ASSERT_EQ(name.size(), 253u);
     WriteFile(tmp / "musik/A/" + name, "lied");
-    TFileTransfer source(false, tmp / "musik");
+    TLocalSource source(false, tmp / "musik");
     const std::string song = "\\A\\" + name;
     for (bool keepFolders : {false, true}) {
         const std::string target = tmp / (keepFolders ? "org/" : "flach/");
@@ -239,7 +239,7 @@ TEST(CopyFiles, NothingIsWrittenOrDeletedThroughALinkInTheTarget) {
     TempDir tmp;
     WriteFile(tmp / "musik/Album/01-Eins.mp3", "eins");
     WriteFile(tmp / "musik/Album/Sub/02-Zwei.mp3", "zwei");
-    TFileTransfer source(false, tmp / "musik");
+    TLocalSource source(false, tmp / "musik");
     const std::string target = tmp / "ziel/";
     const std::string elsewhere = tmp / "woanders/";
     WriteFile(elsewhere + "alt.mp3", "fremd");
@@ -379,7 +379,7 @@ TEST(CopyFiles, FailuresLeaveNoFile) {
     EXPECT_EQ(ReadFile(target + "A/001-1.mp3"), "\\A\\1.mp3\\A\\1.mp3");
 
     // A missing song of a real source, and a folder that cannot be made.
-    TFileTransfer folder(false, tmp / "musik");
+    TLocalSource folder(false, tmp / "musik");
     EXPECT_NE(ErrorOf([&] { CopySong(folder, "\\fehlt.mp3", target + "003.mp3"); }),
               "(kein Fehler)");
     EXPECT_NE(ErrorOf([&] { CopySong(source, "\\B.mp3", target + "A/001-1.mp3/x.mp3"); }),
@@ -422,7 +422,7 @@ TEST(CopyFiles, FullTargetLeavesNoPartialSong) {
     const std::string song(64 << 10, 's');
     for (const char* name : {"1.mp3", "2.mp3", "3.mp3"})
         WriteFile(collection / "A/" + name, song);
-    TFileTransfer source(false, collection.Path());
+    TLocalSource source(false, collection.Path());
     EXPECT_TRUE(CopySong(source, "\\A\\1.mp3", player / "001-1.mp3"));
     EXPECT_TRUE(CopySong(source, "\\A\\2.mp3", player / "002-2.mp3"));
     try {
@@ -496,7 +496,7 @@ TEST(CopyFiles, CopiesOntoARealFatFileSystem) {
                                             "\\the who\\who are you?\\01-Who Are You?.mp3"};
     for (const std::string& song : songs)
         WriteFile(tmp / "musik" + CollapseSeparators(song), song);
-    TFileTransfer source(false, tmp / "musik");
+    TLocalSource source(false, tmp / "musik");
 
     for (bool keepFolders : {false, true}) {
         const std::string target = fat.Path() + (keepFolders ? "org/" : "flach/");

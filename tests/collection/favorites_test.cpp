@@ -20,7 +20,7 @@
 #include "collection/songlist.h"
 #include "io/Error.h"
 #include "settings/IniFile.h"
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 #include "support/MemoryLimit.h"
 #include "support/Mp3Files.h"
 #include "support/OddFiles.h"
@@ -185,7 +185,7 @@ TEST(Favorites, ListBuiltFromAFolderWithLineBreakNamesReadsBack) {
     for (const char* name : {"01-Eins.mp3", "02-Zwei\nTeil.mp3", "03-Drei\rTeil.mp3",
                              "04-Vier\r\n.mp3", "05-F\xFCnf.mp3"})
         WriteSilentMp3(album + name, 0.2);
-    TFileTransfer source(false, tmp / "Musik");
+    TLocalSource source(false, tmp / "Musik");
     Lines files;
     source.ListFiles(files, "\\Album\\");
     std::sort(files.begin(), files.end());
@@ -216,7 +216,7 @@ TEST(Favorites, WritesKilledHalfWayLeaveMarkedFilesThatTheNextWriteRemoves) {
     WriteFile(list, "alt\r\n");
     WriteFile(ini, "[S]\r\nK=alt\r\n");
     WriteFile(catalogue, "Alt\r\n");
-    TFileTransfer source(false, tmp.Path());
+    TLocalSource source(false, tmp.Path());
     const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> writers = {
         {list, [&](const std::string& text) { WriteFavorites(list, {text}); }},
         {ini, [&](const std::string& text) { TIniFile(ini).WriteString("S", "K", text); }},

@@ -8,8 +8,8 @@
 #include <ostream>
 
 #include "io/Error.h"
-#include "sources/FileTransfer.h"
-#include "sources/transfer.h"
+#include "sources/LocalSource.h"
+#include "sources/Source.h"
 #include "support/ScriptedSource.h"
 #include "support/TempDir.h"
 
@@ -102,7 +102,7 @@ TEST(FetchSong, RefusesASongThatIsADevice) {
     TempDir tmp;
     MakeDirs(tmp / "Musik");
     ASSERT_EQ(::symlink("/dev/zero", (tmp / "Musik/null.mp3").c_str()), 0);
-    TFileTransfer source(false, tmp / "Musik");
+    TLocalSource source(false, tmp / "Musik");
     try {
         FetchSong(source, "\\null.mp3", tmp / "tunrax.mp3");
         ADD_FAILURE() << "no error";

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "collection/collation.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 using namespace tunrax;
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "playback/PlaybackController.h"
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 #include "support/FetchingSource.h"
 #include "support/Mp3Files.h"
 #include "support/PlayLog.h"
@@ -107,9 +107,9 @@ protected:
     HandClock clock;
     std::unique_ptr<TPlayLog> owned = std::make_unique<TPlayLog>();
     TPlayLog& log = *owned;
-    std::unique_ptr<TCustomTransfer> source = std::make_unique<FetchingSource>(false, music);
+    std::unique_ptr<TSource> source = std::make_unique<FetchingSource>(false, music);
     TPlaybackController controller{std::move(owned),
-                                   [this](const std::function<void(TCustomTransfer&)>& use) {
+                                   [this](const std::function<void(TSource&)>& use) {
                                        use(*source);
                                        return true;
                                    },

@@ -18,7 +18,7 @@
 #include "io/Error.h"
 #include "playback/SongSequencer.h"
 #include "settings/TempFolder.h"
-#include "sources/FTPTransfer.h"
+#include "sources/FtpSource.h"
 #include "sources/TransferControl.h"
 #include "support/PlayLog.h"
 #include "support/ScriptedSource.h"
@@ -415,7 +415,7 @@ TEST(PrefetchOverFtp, AServerThatDiesDuringThePrefetchLeavesNoFileAndTheSongStil
     // 1 MB at 64 KB/s: the prefetch is still under way when the server dies.
     server->Start(
         {"/usr/bin/python3", tmp / "server.py", std::to_string(port), tmp / "ftp", "65536"}, port);
-    TFTPTransfer source(false, "127.0.0.1:" + std::to_string(port), "leser", "", "/mp3/", false,
+    TFtpSource source(false, "127.0.0.1:" + std::to_string(port), "leser", "", "/mp3/", false,
                         std::chrono::milliseconds(5000));
 
     TPlayLog library;

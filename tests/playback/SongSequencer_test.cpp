@@ -9,7 +9,7 @@
 
 #include "io/Error.h"
 #include "playback/SongSequencer.h"
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 #include "support/FetchingSource.h"
 #include "support/Mp3Files.h"
 #include "support/PlayLog.h"
@@ -81,7 +81,7 @@ protected:
     TBassPlayer player{library};
     TSongList songs;
     RecordingView view{seen};
-    std::unique_ptr<TCustomTransfer> source = std::make_unique<FetchingSource>(false, music);
+    std::unique_ptr<TSource> source = std::make_unique<FetchingSource>(false, music);
     int sourceUses = 0;
     TSongSequencer sequencer{player, songs, view, [this](const auto& use) {
                                  if (!source)
@@ -231,7 +231,7 @@ TEST_F(SongSequencerTest, AStopWhileTheSongIsFetchedKeepsItFromPlaying) {
         std::function<void()> During;
         void GetFile(std::ostream& dest, const std::string& path) override {
             During();
-            TFileTransfer::GetFile(dest, path);
+            TLocalSource::GetFile(dest, path);
         }
     };
     auto stopping = std::make_unique<StoppingSource>(false, music);

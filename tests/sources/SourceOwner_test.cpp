@@ -10,17 +10,17 @@
 #include <vector>
 
 #include "io/Error.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 using namespace tunrax;
 
 namespace {
 
 // A source that knows its name and says when it is freed.
-class NamedSource : public TCustomTransfer {
+class NamedSource : public TSource {
 public:
     NamedSource(std::string name, std::vector<std::string>& freed)
-        : TCustomTransfer(false), Name(std::move(name)), FFreed(freed) {}
+        : TSource(false), Name(std::move(name)), FFreed(freed) {}
     ~NamedSource() override { FFreed.push_back(Name); }
     void GetFile(std::ostream&, const std::string&) override {}
     void ListFiles(std::vector<std::string>&, const std::string&) override {}
@@ -32,10 +32,10 @@ private:
 
 class SourceOwnerTest : public ::testing::Test {
 protected:
-    std::unique_ptr<TCustomTransfer> Make(const std::string& name) {
+    std::unique_ptr<TSource> Make(const std::string& name) {
         return std::make_unique<NamedSource>(name, freed);
     }
-    static std::string NameOf(const TCustomTransfer* source) {
+    static std::string NameOf(const TSource* source) {
         return source ? static_cast<const NamedSource*>(source)->Name : "(keine)";
     }
     // Runs what was posted, as the event loop does once the caller returned.

@@ -6,14 +6,14 @@
 
 #include <memory>
 
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 
 namespace tunrax::test {
 
-class FetchingSource : public TFileTransfer {
+class FetchingSource : public TLocalSource {
 public:
-    using TFileTransfer::TFileTransfer;
-    std::unique_ptr<TCustomTransfer> CloneForBackground() const override { return nullptr; }
+    using TLocalSource::TLocalSource;
+    std::unique_ptr<TSource> CloneForBackground() const override { return nullptr; }
 };
 
 }  // namespace tunrax::test

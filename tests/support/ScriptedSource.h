@@ -15,15 +15,15 @@
 #include <vector>
 
 #include "io/Error.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax::test {
 
-class ScriptedSource : public TCustomTransfer {
+class ScriptedSource : public TSource {
 public:
     using Names = std::vector<std::string>;
 
-    explicit ScriptedSource(uint8_t capabilities = 0) : TCustomTransfer(false) {
+    explicit ScriptedSource(uint8_t capabilities = 0) : TSource(false) {
         Capabilities = capabilities;
     }
 
@@ -42,7 +42,7 @@ public:
     // What GetSizeKB answers.
     int64_t SizeKB = 0;
     // What CloneForBackground answers; none by default.
-    std::function<std::unique_ptr<TCustomTransfer>()> Clone;
+    std::function<std::unique_ptr<TSource>()> Clone;
 
     // --- listings: folder path -> names; a folder not in the table is empty.
     std::map<std::string, Names> Folders;
@@ -81,7 +81,7 @@ public:
         list = Lookup(Folders, folder);
     }
     int64_t GetSizeKB(const Names&) override { return SizeKB; }
-    std::unique_ptr<TCustomTransfer> CloneForBackground() const override {
+    std::unique_ptr<TSource> CloneForBackground() const override {
         return Clone ? Clone() : nullptr;
     }
     std::unique_ptr<TScanContext> BeginScan() override {

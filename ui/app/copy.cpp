@@ -17,7 +17,7 @@
 #include "app/Application.h"
 #include "collection/copy_files.h"
 #include "sources/TransferControl.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 #include "widgets/WizardPages.h"
 #include "widgets/velAutoIni.h"
 #include "widgets/velCombo.h"

@@ -31,7 +31,7 @@
 #include "settings/ProgramVersion.h"
 #include "settings/UserFolders.h"
 #include "sources/TransferControl.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 #include "tunrax_version.h"
 #include "widgets/TrayIcon.h"
 #include "widgets/vel_single.h"
@@ -432,7 +432,7 @@ void TfmMain::LoadCatalogue() {
         // An FTP source talks to its server already when made: the end of the
         // program waits for that as for any transfer.
         TSourceLease making = FSource.Lease();
-        FSource.Set(CreateTransfer(type, alternative, FProgress.get(), FSettings));
+        FSource.Set(CreateSource(type, alternative, FProgress.get(), FSettings));
     }
     FCatalogue->Clear();
     // The songs listed from the old tree stay shown but no longer play.
@@ -466,7 +466,7 @@ void TfmMain::BuildCatalogue() {
     FCatalogue->Store(*source);
 }
 
-void TfmMain::SetSource(std::unique_ptr<TCustomTransfer> source) {
+void TfmMain::SetSource(std::unique_ptr<TSource> source) {
     FSource.Set(std::move(source));
 }
 

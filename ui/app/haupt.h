@@ -54,7 +54,7 @@ namespace tunrax {
 
 class TAlbumSearch;
 class TCatalogueModel;
-class TCustomTransfer;
+class TSource;
 class TNameCollator;
 class TPlaybackEvents;
 class TProgressBarDisplay;
@@ -84,7 +84,7 @@ public:
     const TSourceOwner& Source() const { return FSource; }
     // Puts source in place of the current one, the folders shown staying:
     // for a caller that brings a source of its own.
-    void SetSource(std::unique_ptr<TCustomTransfer> source);
+    void SetSource(std::unique_ptr<TSource> source);
     // The caption without a song: "Tunrax (version vom date)" once started.
     const QString& SavedCaption() const { return FSavedCaption; }
     // How the player does (psStopped in a second instance and once ended).
@@ -196,7 +196,7 @@ private:
     void ShowWindow();
     void SetPlayIcon(bool on);
     // Runs use with the current source held; false when there is none.
-    bool UseSource(const std::function<void(TCustomTransfer&)>& use);
+    bool UseSource(const std::function<void(TSource&)>& use);
     // Shows the song list's rows in lvLieder, and the chosen one.
     void ShowSongs();
     // Shows the chosen song as lvLieder's selected row, without taking that

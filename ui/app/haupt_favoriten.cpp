@@ -25,7 +25,7 @@
 #include "io/Error.h"
 #include "settings/IniFile.h"
 #include "settings/DisplayText.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 #include "widgets/vel_dialogs.h"
 
 namespace tunrax {

@@ -53,7 +53,7 @@ void TfmMain::CreatePlayer() {
         FLibrary = CreateGStreamerLibrary();
     FPlayback = std::make_unique<TPlaybackController>(
         std::move(FLibrary),
-        [this](const std::function<void(TCustomTransfer&)>& use) { return UseSource(use); },
+        [this](const std::function<void(TSource&)>& use) { return UseSource(use); },
         static_cast<TPlaybackClock&>(*this));
     TBassPlayer& player = FPlayback->Player();
     player.OnError = [this](const std::string& text, const std::string& title) {
@@ -133,7 +133,7 @@ void TfmMain::tvAlbenChange() {
 }
 
 // The one way the playback reaches the source.
-bool TfmMain::UseSource(const std::function<void(TCustomTransfer&)>& use) {
+bool TfmMain::UseSource(const std::function<void(TSource&)>& use) {
     // Once the program is to end no new song is fetched.
     if (!FSource || FSource.EndRequested())
         return false;

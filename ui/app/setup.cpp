@@ -20,8 +20,8 @@
 #include "settings/IniFile.h"
 #include "settings/PasswordScrambling.h"
 #include "settings/UserFolders.h"
-#include "sources/FTPTransfer.h"
-#include "sources/HTTPTransfer.h"
+#include "sources/FtpSource.h"
+#include "sources/WebSource.h"
 #include "sources/TransferControl.h"
 #include "widgets/TransferWait.h"
 #include "widgets/WizardPages.h"
@@ -149,7 +149,7 @@ void TfmSetup::AddCheck(TvelWizardPage* page, const char* suffix, QPushButton*& 
 }
 
 void TfmSetup::CheckConnection(
-    QLabel* result, const std::function<std::unique_ptr<TCustomTransfer>()>& makeSource) {
+    QLabel* result, const std::function<std::unique_ptr<TSource>()>& makeSource) {
     if (FChecking)
         return;
     FChecking = true;
@@ -163,7 +163,7 @@ void TfmSetup::CheckConnection(
         TTransferWaitWindow wait(velWizard1, {velWizard1->BtnCancel.Button()}, {});
         TTransferCancelScope calledOff(FCheckCalledOff);
         try {
-            const std::unique_ptr<TCustomTransfer> source = makeSource();
+            const std::unique_ptr<TSource> source = makeSource();
             found = CheckCatalogue(*source);
         } catch (const TransferCancelled&) {
             found = "Prüfung abgebrochen.";
@@ -188,16 +188,16 @@ void TfmSetup::CheckConnection(
 }
 
 void TfmSetup::btnPruefenHTTPClick() {
-    CheckConnection(laPruefungHTTP, [this]() -> std::unique_ptr<TCustomTransfer> {
-        return std::make_unique<THTTPTransfer>(cbAltenative->isChecked(),
+    CheckConnection(laPruefungHTTP, [this]() -> std::unique_ptr<TSource> {
+        return std::make_unique<TWebSource>(cbAltenative->isChecked(),
                                                FieldBytes(edIP, "Server Adresse"),
                                                FieldBytes(edRoot, "Root Server"));
     });
 }
 
 void TfmSetup::btnPruefenFTPClick() {
-    CheckConnection(laPruefungFTP, [this]() -> std::unique_ptr<TCustomTransfer> {
-        return std::make_unique<TFTPTransfer>(
+    CheckConnection(laPruefungFTP, [this]() -> std::unique_ptr<TSource> {
+        return std::make_unique<TFtpSource>(
             cbAltenative->isChecked(), FieldBytes(edFTPServer, "FTP Adresse"),
             FieldBytes(edFTPNutzer, "FTP Nutzer"), edFTPPasswort->text().toStdString(),
             FieldBytes(edFTPVerzeichnis, "Root FTP"), cbFTPUTF8->isChecked());

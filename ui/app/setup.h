@@ -34,7 +34,7 @@ class QPushButton;
 
 namespace tunrax {
 
-class TCustomTransfer;
+class TSource;
 class TDirectoryEdit;
 class TIniFile;
 class TvelWizard;
@@ -58,7 +58,7 @@ private:
     // Runs the check of a server page with the source that makeSource makes
     // from the page's values, and shows what it found in result.
     void CheckConnection(QLabel* result,
-                         const std::function<std::unique_ptr<TCustomTransfer>()>& makeSource);
+                         const std::function<std::unique_ptr<TSource>()>& makeSource);
     void btnPruefenHTTPClick();
     void btnPruefenFTPClick();
     // The item index of rgTyp: 0 "lokal", 1 "HTTP", 2 "FTP" (-1 for none).

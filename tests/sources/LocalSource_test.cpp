@@ -1,4 +1,4 @@
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -50,9 +50,9 @@ std::set<std::string> AsSet(const std::vector<std::string>& list) {
     return {list.begin(), list.end()};
 }
 
-class FileTransferTest : public ::testing::Test {
+class LocalSourceTest : public ::testing::Test {
 protected:
-    FileTransferTest() {
+    LocalSourceTest() {
         settings.WriteString("Einstellungen", "Verzeichnis", "  " + tmp.Path() + "Musik  ");
     }
 
@@ -63,8 +63,8 @@ protected:
 
 }  // namespace
 
-TEST_F(FileTransferTest, RootAndPaths) {
-    TFileTransfer source(false, settings);
+TEST_F(LocalSourceTest, RootAndPaths) {
+    TLocalSource source(false, settings);
     EXPECT_EQ(source.Root, music);
     EXPECT_EQ(source.NormalizePath("/a//b\\\\c///d\\"), "/a/b/c/d/");
     EXPECT_EQ(source.NormalizePath(music + "\\Album\\x.mp3"), music + "Album/x.mp3");
@@ -74,12 +74,12 @@ TEST_F(FileTransferTest, RootAndPaths) {
     ScopedEnv config("XDG_CONFIG_HOME", (tmp / "config").c_str());
     MakeDirs(tmp / "home/Musik");
     TIniFile empty(tmp / "empty.ini");
-    EXPECT_EQ(TFileTransfer(false, empty).Root, NormalizeFolder(DefaultMusicFolder()));
+    EXPECT_EQ(TLocalSource(false, empty).Root, NormalizeFolder(DefaultMusicFolder()));
     EXPECT_EQ(DefaultMusicFolder(), tmp / "home/Musik/");
 }
 
-TEST_F(FileTransferTest, ListsSongsAndFolders) {
-    TFileTransfer source(false, settings);
+TEST_F(LocalSourceTest, ListsSongsAndFolders) {
+    TLocalSource source(false, settings);
     for (const char* name :
          {"a.mp3", "b.MP3", "c.wav", "sub/d.mp3", ".hidden/e.mp3", "\xE4lbum/\xF6.mp3"})
         WriteFile(music + name, "x");
@@ -103,10 +103,10 @@ TEST_F(FileTransferTest, ListsSongsAndFolders) {
     EXPECT_TRUE(list.empty());
 }
 
-TEST_F(FileTransferTest, NamesWithLineBreaksAreNotListed) {
+TEST_F(LocalSourceTest, NamesWithLineBreaksAreNotListed) {
     // Linux takes CR and LF in names; the line-based catalogue and favourite
     // lists would split them, so neither songs nor folders with them show.
-    TFileTransfer source(false, settings);
+    TLocalSource source(false, settings);
     for (const char* name : {"Album/gut.mp3", "Album/zwei\nZeilen.mp3", "Album/Wagen\rLauf.mp3",
                              "Album/beides\r\n.mp3", "Album/\n.mp3"})
         WriteFile(music + name, "x");
@@ -119,8 +119,8 @@ TEST_F(FileTransferTest, NamesWithLineBreaksAreNotListed) {
     EXPECT_EQ(list, std::vector<std::string>{"Unterordner"});
 }
 
-TEST_F(FileTransferTest, GetFileAppendsTheWholeFile) {
-    TFileTransfer source(false, settings);
+TEST_F(LocalSourceTest, GetFileAppendsTheWholeFile) {
+    TLocalSource source(false, settings);
     std::string bytes;
     for (int i = 0; i < 300000; ++i)
         bytes += static_cast<char>(i * 31 % 251);
@@ -141,7 +141,7 @@ TEST_F(FileTransferTest, GetFileAppendsTheWholeFile) {
     EXPECT_THROW(source.GetFile(dest, "\\\xE4lbum\\"), Error);
 
     // A copy for the background reads the same folder.
-    std::unique_ptr<TCustomTransfer> copy = source.CloneForBackground();
+    std::unique_ptr<TSource> copy = source.CloneForBackground();
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->Root, source.Root);
     EXPECT_EQ(copy->Capabilities, source.Capabilities);
@@ -150,8 +150,8 @@ TEST_F(FileTransferTest, GetFileAppendsTheWholeFile) {
     EXPECT_TRUE(fetched.str() == bytes);
 }
 
-TEST_F(FileTransferTest, OddFilesAreRefusedAsCatalogueAndSong) {
-    TFileTransfer source(false, settings);
+TEST_F(LocalSourceTest, OddFilesAreRefusedAsCatalogueAndSong) {
+    TLocalSource source(false, settings);
     MakeDirs(music + "Album");
     MakeFifo(music + "tunrax.dat");
     MakeFifo(music + "Album/fifo.mp3");
@@ -188,8 +188,8 @@ TEST_F(FileTransferTest, OddFilesAreRefusedAsCatalogueAndSong) {
     }
 }
 
-TEST_F(FileTransferTest, PutFileWritesTheWholeStream) {
-    TFileTransfer source(false, settings);
+TEST_F(LocalSourceTest, PutFileWritesTheWholeStream) {
+    TLocalSource source(false, settings);
     const std::string bytes("neu\0\r\n\xFF", 7);
     WriteFile(music + "Album/tunrax.dat", "old catalogue, longer than the new one");
     std::istringstream src(bytes);
@@ -213,19 +213,19 @@ TEST_F(FileTransferTest, PutFileWritesTheWholeStream) {
     EXPECT_TRUE(ReadFile(music + "Album/tunrax.dat") == bytes);
 }
 
-TEST_F(FileTransferTest, PutFileKeepsTheOldFileWhenTheStreamCannotStartOver) {
+TEST_F(LocalSourceTest, PutFileKeepsTheOldFileWhenTheStreamCannotStartOver) {
     // Its start cannot be found again, so writing would store only what is
     // left of it, or nothing.
     ForwardOnlyStream src("neu");
-    TFileTransfer source(false, settings);
+    TLocalSource source(false, settings);
     WriteFile(music + "tunrax.dat", "alter Katalog");
     EXPECT_THROW(source.PutFile(src, "\\tunrax.dat"), Error);
     EXPECT_EQ(ReadFile(music + "tunrax.dat"), "alter Katalog");
     EXPECT_EQ(FolderEntries(music), std::vector<std::string>{"tunrax.dat"});
 }
 
-TEST_F(FileTransferTest, PutFileWritesThroughALinkedCatalogue) {
-    TFileTransfer source(false, settings);
+TEST_F(LocalSourceTest, PutFileWritesThroughALinkedCatalogue) {
+    TLocalSource source(false, settings);
     const std::string link = music + "tunrax.dat", target = tmp / "Kataloge/echt.dat";
     WriteFile(target, "alter Katalog");
     ::chmod(target.c_str(), 0640);
@@ -259,8 +259,8 @@ TEST_F(FileTransferTest, PutFileWritesThroughALinkedCatalogue) {
     EXPECT_EQ(st.st_mode & 07777, 0644u) << "a new catalogue gets 0666 less the umask";
 }
 
-TEST_F(FileTransferTest, SizeInKilobytes) {
-    TFileTransfer source(false, settings);
+TEST_F(LocalSourceTest, SizeInKilobytes) {
+    TLocalSource source(false, settings);
     WriteFile(music + "kurz.mp3", std::string(1023, 'a'));
     WriteFile(music + "genau.mp3", std::string(1024, 'b'));
     EXPECT_EQ(source.GetSizeKB({"\\kurz.mp3", "\\genau.mp3", "\\fehlt.mp3"}), 1 + 2 + 1);
@@ -268,7 +268,7 @@ TEST_F(FileTransferTest, SizeInKilobytes) {
 }
 
 // A depth-first scan of the way a catalogue rebuild walks the collection.
-static void Scan(TFileTransfer& source, const std::string& folder, std::set<std::string>& seen,
+static void Scan(TLocalSource& source, const std::string& folder, std::set<std::string>& seen,
                  int depth = 0) {
     ASSERT_LT(depth, 20) << "scan does not end at " << folder;
     std::vector<std::string> names;
@@ -280,7 +280,7 @@ static void Scan(TFileTransfer& source, const std::string& folder, std::set<std:
     }
 }
 
-TEST_F(FileTransferTest, LinkedFoldersAreFollowedButNeverInACircle) {
+TEST_F(LocalSourceTest, LinkedFoldersAreFollowedButNeverInACircle) {
     namespace fs = std::filesystem;
     MakeDirs(music + "Artist/Album");
     MakeDirs(music + "Other/Album");
@@ -288,7 +288,7 @@ TEST_F(FileTransferTest, LinkedFoldersAreFollowedButNeverInACircle) {
     fs::create_directory_symlink("../..", music + "Artist/Album/up");
     fs::create_directory_symlink("../../Artist", music + "Other/Album/sideways");
     fs::create_directory_symlink(tmp / "Elsewhere", music + "Linked");
-    TFileTransfer source(false, settings);
+    TLocalSource source(false, settings);
 
     std::set<std::string> seen;
     Scan(source, "", seen);
@@ -301,7 +301,7 @@ TEST_F(FileTransferTest, LinkedFoldersAreFollowedButNeverInACircle) {
                                            "\\Linked\\Live\\"}));
 }
 
-TEST_F(FileTransferTest, ACopyCalledOffStopsAndLeavesTheOldFile) {
+TEST_F(LocalSourceTest, ACopyCalledOffStopsAndLeavesTheOldFile) {
     // 64 MB: far more than one piece of any of the copies.
     const std::string big = music + "Album/gross.mp3";
     MakeDirs(music + "Album");
@@ -310,7 +310,7 @@ TEST_F(FileTransferTest, ACopyCalledOffStopsAndLeavesTheOldFile) {
         ASSERT_EQ(::ftruncate(fd.Get(), 64 << 20), 0);
     }
     WriteFile(music + "tunrax.dat", "alt\r\n");
-    TFileTransfer source(false, settings);
+    TLocalSource source(false, settings);
     // The window's event loop, where "Beenden" is clicked during the copy.
     int turns = 0;
     SetTransferWaitHook([&turns] {

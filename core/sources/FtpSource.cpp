@@ -1,4 +1,4 @@
-#include "sources/FTPTransfer.h"
+#include "sources/FtpSource.h"
 
 #include <Poco/Exception.h>
 #include <Poco/Net/SocketAddress.h>
@@ -404,7 +404,7 @@ private:
         } catch (const Refusal& refusal) {
             // 550: no such file or folder (or none that may be used).
             if (refusal.Reply.Code == 550)
-                throw TNotThere(what + ": " + refusal.Reply.Summary());
+                throw NotFoundError(what + ": " + refusal.Reply.Summary());
             throw Error(what + ": " + refusal.Reply.Summary());
         } catch (const TLookupTimedOut&) {
             FBroken = true;
@@ -521,7 +521,7 @@ public:
 
 }  // namespace
 
-TFTPTransfer::TFTPTransfer(bool alternative, TIniFile& settings) : TCustomTransfer(alternative) {
+TFtpSource::TFtpSource(bool alternative, TIniFile& settings) : TSource(alternative) {
     Host = settings.ReadString("Einstellungen", "FTP Adresse", "localhost");
     User = settings.ReadString("Einstellungen", "FTP Nutzer", "tunrax");
     Password =
@@ -531,10 +531,10 @@ TFTPTransfer::TFTPTransfer(bool alternative, TIniFile& settings) : TCustomTransf
     Probe();
 }
 
-TFTPTransfer::TFTPTransfer(bool alternative, const std::string& host, const std::string& user,
+TFtpSource::TFtpSource(bool alternative, const std::string& host, const std::string& user,
                            const std::string& password, const std::string& root, bool utf8Names,
                            std::chrono::milliseconds timeout, const TPaceLimits& pace)
-    : TCustomTransfer(alternative) {
+    : TSource(alternative) {
     Host = host;
     User = user;
     Password = password;
@@ -545,8 +545,8 @@ TFTPTransfer::TFTPTransfer(bool alternative, const std::string& host, const std:
     Probe();
 }
 
-TFTPTransfer::TFTPTransfer(const TFTPTransfer& other, bool alternative)
-    : TCustomTransfer(alternative),
+TFtpSource::TFtpSource(const TFtpSource& other, bool alternative)
+    : TSource(alternative),
       Host(other.Host),
       User(other.User),
       Password(other.Password),
@@ -558,18 +558,18 @@ TFTPTransfer::TFTPTransfer(const TFTPTransfer& other, bool alternative)
     Capabilities = other.Capabilities;
 }
 
-TFTPTransfer::~TFTPTransfer() = default;
+TFtpSource::~TFtpSource() = default;
 
-std::unique_ptr<TCustomTransfer> TFTPTransfer::CloneForBackground() const {
-    return std::unique_ptr<TCustomTransfer>(new TFTPTransfer(*this, Alternative));
+std::unique_ptr<TSource> TFtpSource::CloneForBackground() const {
+    return std::unique_ptr<TSource>(new TFtpSource(*this, Alternative));
 }
 
-std::unique_ptr<FtpConnection> TFTPTransfer::NewClient(bool withProgress) const {
+std::unique_ptr<FtpConnection> TFtpSource::NewClient(bool withProgress) const {
     return std::make_unique<FtpConnection>(Host, User, Password, Timeout, Pace, MaxListing,
                                            withProgress ? ProgressBar : nullptr);
 }
 
-void TFTPTransfer::Probe() {
+void TFtpSource::Probe() {
     auto client = NewClient(false);
     // The marker names go to the server as they are.
     if (client->Size(NormalizePath(Root + "tunrax.copy")) == 0)
@@ -587,7 +587,7 @@ void TFTPTransfer::Probe() {
     }
 }
 
-void TFTPTransfer::GetFile(std::ostream& dest, const std::string& path) {
+void TFtpSource::GetFile(std::ostream& dest, const std::string& path) {
     const std::string name = ToServerName(NormalizePath(Root + path));
     RequireSafe(name);
     auto client = NewClient(true);
@@ -598,7 +598,7 @@ void TFTPTransfer::GetFile(std::ostream& dest, const std::string& path) {
     client->Download(name, dest, size);
 }
 
-void TFTPTransfer::PutFile(std::istream& src, const std::string& path) {
+void TFtpSource::PutFile(std::istream& src, const std::string& path) {
     const std::string name = NormalizePath(Root + path);
     RequireSafe(name);
     const int64_t size = RewindForPut(
@@ -608,7 +608,7 @@ void TFTPTransfer::PutFile(std::istream& src, const std::string& path) {
     client->Upload(src, name);
 }
 
-void TFTPTransfer::ListFiles(std::vector<std::string>& list, const std::string& folder) {
+void TFtpSource::ListFiles(std::vector<std::string>& list, const std::string& folder) {
     const std::string path = ToServerName(NormalizePath(Root + folder));
     RequireSafe(path);
     std::vector<std::string> names;
@@ -624,7 +624,7 @@ void TFTPTransfer::ListFiles(std::vector<std::string>& list, const std::string& 
             list.push_back(FromServerName(name));
 }
 
-void TFTPTransfer::ListFolders(std::vector<std::string>& list, const std::string& folder,
+void TFtpSource::ListFolders(std::vector<std::string>& list, const std::string& folder,
                                TScanContext* scan) {
     list.clear();
     const std::string path = ToServerName(NormalizePath(Root + folder));
@@ -654,7 +654,7 @@ void TFTPTransfer::ListFolders(std::vector<std::string>& list, const std::string
         list.push_back(FromServerName(name));
 }
 
-int64_t TFTPTransfer::GetSizeKB(const std::vector<std::string>& files) {
+int64_t TFtpSource::GetSizeKB(const std::vector<std::string>& files) {
     auto client = NewClient(false);
     int64_t sum = 0;
     for (const std::string& file : files) {
@@ -665,17 +665,17 @@ int64_t TFTPTransfer::GetSizeKB(const std::vector<std::string>& files) {
     return sum;
 }
 
-std::unique_ptr<TScanContext> TFTPTransfer::BeginScan() {
+std::unique_ptr<TScanContext> TFtpSource::BeginScan() {
     return std::make_unique<FtpScan>(NewClient(false));
 }
 
-std::string TFTPTransfer::ToServerName(const std::string& name) const {
+std::string TFtpSource::ToServerName(const std::string& name) const {
     if (!Utf8Names || IsValidUtf8(name))
         return name;
     return Cp1252ToUtf8(name);
 }
 
-std::string TFTPTransfer::FromServerName(const std::string& name) const {
+std::string TFtpSource::FromServerName(const std::string& name) const {
     if (!Utf8Names || !IsValidUtf8(name))
         return name;
     const std::optional<std::string> bytes = Utf8ToCp1252(name);

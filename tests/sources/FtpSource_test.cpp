@@ -1,4 +1,4 @@
-#include "sources/FTPTransfer.h"
+#include "sources/FtpSource.h"
 #include "sources/HostLookup.h"
 
 #include <gtest/gtest.h>
@@ -141,7 +141,7 @@ private:
     ServerProcess FProcess;
 };
 
-class FtpTransferTest : public ::testing::Test {
+class FtpSourceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         Files = std::make_unique<TempDir>();
@@ -170,8 +170,8 @@ protected:
         Files.reset();
     }
 
-    static std::unique_ptr<TFTPTransfer> Writer(bool utf8 = false) {
-        return std::make_unique<TFTPTransfer>(false, Server->Address(), "schreiber", "geheim",
+    static std::unique_ptr<TFtpSource> Writer(bool utf8 = false) {
+        return std::make_unique<TFtpSource>(false, Server->Address(), "schreiber", "geheim",
                                               "/mp3/", utf8, 5s);
     }
 
@@ -179,23 +179,23 @@ protected:
     static inline std::unique_ptr<FtpServer> Server;
 };
 
-TEST_F(FtpTransferTest, CapabilitiesFollowTheServersRights) {
+TEST_F(FtpSourceTest, CapabilitiesFollowTheServersRights) {
     EXPECT_EQ(Writer()->Capabilities, CanCopy | CanRebuild | CanStoreCatalogue);
     EXPECT_TRUE(Exists(*Files / "mp3/tunrax.ro"));
 
     // Empty password, no rights to write.
-    TFTPTransfer reader(false, Server->Address(), "leser", "", "/mp3/", false, 5s);
+    TFtpSource reader(false, Server->Address(), "leser", "", "/mp3/", false, 5s);
     EXPECT_EQ(reader.Capabilities, CanCopy);
 
     // A "tunrax.copy" with content gives no copying.
     TempDir other;
     WriteFile(other / "mp3/tunrax.copy", "x");
     FtpServer second(other.Path());
-    TFTPTransfer source(false, second.Address(), "leser", "", "/mp3/", false, 5s);
+    TFtpSource source(false, second.Address(), "leser", "", "/mp3/", false, 5s);
     EXPECT_EQ(source.Capabilities, 0);
 }
 
-TEST_F(FtpTransferTest, SettingsAndRefusedLogin) {
+TEST_F(FtpSourceTest, SettingsAndRefusedLogin) {
     TempDir tmp;
     TIniFile settings(tmp / "tunrax.ini");
     settings.WriteString("Einstellungen", "FTP Adresse", Server->Address());
@@ -203,7 +203,7 @@ TEST_F(FtpTransferTest, SettingsAndRefusedLogin) {
     settings.WriteString("Einstellungen", "FTP Passwort",
                          EncodePasswordWithStart("geheim", PasswordKey, 7));
     settings.WriteString("Einstellungen", "Root FTP", "/mp3/win/");
-    TFTPTransfer source(false, settings);
+    TFtpSource source(false, settings);
     EXPECT_EQ(source.Password, "geheim");
     EXPECT_EQ(source.Root, "/mp3/win/");
     EXPECT_FALSE(source.Utf8Names);
@@ -216,7 +216,7 @@ TEST_F(FtpTransferTest, SettingsAndRefusedLogin) {
     settings.WriteString("Einstellungen", "FTP Passwort",
                          EncodePasswordWithStart("falsch", PasswordKey, 7));
     try {
-        TFTPTransfer refused(false, settings);
+        TFtpSource refused(false, settings);
         FAIL() << "login accepted";
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("lehnt die Anmeldung als \"schreiber\" ab"),
@@ -225,12 +225,12 @@ TEST_F(FtpTransferTest, SettingsAndRefusedLogin) {
     }
     // Nobody listens on the port any more.
     int port = FreePort();
-    EXPECT_THROW(TFTPTransfer(false, "127.0.0.1:" + std::to_string(port), "x", "", "/", false, 5s),
+    EXPECT_THROW(TFtpSource(false, "127.0.0.1:" + std::to_string(port), "x", "", "/", false, 5s),
                  Error);
     // Addresses are read as the web source reads them; the message says which.
     for (const std::string bad : {"127.0.0.1:", "[::1", "a b", "127.0.0.1:0000021"}) {
         try {
-            TFTPTransfer(false, bad, "x", "", "/", false, 5s);
+            TFtpSource(false, bad, "x", "", "/", false, 5s);
             ADD_FAILURE() << "accepted " << bad;
         } catch (const Error& e) {
             EXPECT_EQ(std::string(e.what()).rfind("Ungültige FTP-Adresse \"" + bad + "\"", 0), 0u)
@@ -239,7 +239,7 @@ TEST_F(FtpTransferTest, SettingsAndRefusedLogin) {
     }
 }
 
-TEST_F(FtpTransferTest, ListsSongsAndFoldersSkippingBadNames) {
+TEST_F(FtpSourceTest, ListsSongsAndFoldersSkippingBadNames) {
     auto source = Writer();
     // pyftpdlib refuses "NLST *.*3": the plain listing is filtered instead.
     std::vector<std::string> files{"kept"};
@@ -271,7 +271,7 @@ TEST_F(FtpTransferTest, ListsSongsAndFoldersSkippingBadNames) {
     EXPECT_THROW(source->ListFolders(folders, "\\fehlt\\", nullptr), Error);
 }
 
-TEST_F(FtpTransferTest, TransfersFilesWithProgress) {
+TEST_F(FtpSourceTest, TransfersFilesWithProgress) {
     auto source = Writer();
     RecordingProgress bar;
     source->ProgressBar = &bar;
@@ -305,12 +305,12 @@ TEST_F(FtpTransferTest, TransfersFilesWithProgress) {
     EXPECT_THROW(source->GetFile(song, "\\Rock\\fehlt.mp3"), Error);
     EXPECT_THROW(source->GetFile(song, "\\short.mp3"), Error);
     EXPECT_FALSE(bar.Visible);
-    TFTPTransfer reader(false, Server->Address(), "leser", "", "/mp3/", false, 5s);
+    TFtpSource reader(false, Server->Address(), "leser", "", "/mp3/", false, 5s);
     std::istringstream data("x");
     EXPECT_THROW(reader.PutFile(data, "\\tunrax.dat"), Error);
 }
 
-TEST_F(FtpTransferTest, ABackgroundCopyFetchesOnItsOwnConnectionWithoutProbingAgain) {
+TEST_F(FtpSourceTest, ABackgroundCopyFetchesOnItsOwnConnectionWithoutProbingAgain) {
     auto source = Writer(true);
     source->Timeout = 3s;
     source->Pace.minBytes = 77;
@@ -318,11 +318,11 @@ TEST_F(FtpTransferTest, ABackgroundCopyFetchesOnItsOwnConnectionWithoutProbingAg
     source->ProgressBar = &bar;
     const int logins = Server->Count("USER");
     const int uploads = Server->Count("STOR");
-    std::unique_ptr<TCustomTransfer> copy = source->CloneForBackground();
+    std::unique_ptr<TSource> copy = source->CloneForBackground();
     ASSERT_TRUE(copy);
     EXPECT_EQ(Server->Count("USER"), logins) << "making the copy talked to the server";
     EXPECT_EQ(Server->Count("STOR"), uploads) << "the copy probed the rights again";
-    auto* ftp = dynamic_cast<TFTPTransfer*>(copy.get());
+    auto* ftp = dynamic_cast<TFtpSource*>(copy.get());
     ASSERT_NE(ftp, nullptr);
     EXPECT_EQ(ftp->Capabilities, source->Capabilities);
     EXPECT_EQ(ftp->ProgressBar, nullptr);
@@ -351,7 +351,7 @@ TEST_F(FtpTransferTest, ABackgroundCopyFetchesOnItsOwnConnectionWithoutProbingAg
     EXPECT_EQ(bar.Letters, "");
 }
 
-TEST_F(FtpTransferTest, NameConversion) {
+TEST_F(FtpSourceTest, NameConversion) {
     auto plain = Writer(false);
     auto utf8 = Writer(true);
     EXPECT_EQ(plain->ToServerName(kMaedchen1252), kMaedchen1252);
@@ -387,7 +387,7 @@ TEST_F(FtpTransferTest, NameConversion) {
 // A scan called off by the window (its wait hook runs while the transfer
 // waits): the scan's connection ends at once and sends nothing more, not
 // even QUIT.
-TEST_F(FtpTransferTest, CalledOffScanSendsNothingMore) {
+TEST_F(FtpSourceTest, CalledOffScanSendsNothingMore) {
     auto source = Writer();
     auto scan = source->BeginScan();
     std::vector<std::string> folders;
@@ -415,14 +415,14 @@ TEST_F(FtpTransferTest, CalledOffScanSendsNothingMore) {
     EXPECT_EQ(folders, std::vector<std::string>{"sub"});
 }
 
-TEST(FtpTransferFailure, ServerThatDiesOrHangsIsAnError) {
+TEST(FtpSourceFailure, ServerThatDiesOrHangsIsAnError) {
     TempDir files;
     const std::string big(24 << 20, 'x');
     WriteFile(files / "mp3/big.mp3", big);
     RecordingProgress bar;
     {
         FtpServer server(files.Path());
-        TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+        TFtpSource source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
         source.ProgressBar = &bar;
         bar.OnPosition = [&](int64_t position) {
             if (position > 0 && server.Pid() > 0)
@@ -442,7 +442,7 @@ TEST(FtpTransferFailure, ServerThatDiesOrHangsIsAnError) {
     }
     {
         FtpServer server(files.Path());
-        TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 1s);
+        TFtpSource source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 1s);
         source.ProgressBar = &bar;
         bar.OnPosition = [&](int64_t position) {
             if (position > 0)
@@ -474,7 +474,7 @@ TEST(FtpTransferFailure, ServerThatDiesOrHangsIsAnError) {
         ::kill(server.Pid(), SIGSTOP);
         start = std::chrono::steady_clock::now();
         try {
-            TFTPTransfer(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 1s);
+            TFtpSource(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 1s);
             FAIL() << "no time-out";
         } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()).find("antwortet nicht"), std::string::npos) << e.what();
@@ -485,9 +485,9 @@ TEST(FtpTransferFailure, ServerThatDiesOrHangsIsAnError) {
 
 // A PASV reply may name any host; the data must still go only to the server
 // we are talking to.
-TEST(FtpTransferFailure, DataGoesOnlyToTheControlConnectionsPeer) {
+TEST(FtpSourceFailure, DataGoesOnlyToTheControlConnectionsPeer) {
     HostileFtpServer server({"decoy"});
-    TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    TFtpSource source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
     std::ostringstream song;
     source.GetFile(song, "\\a.mp3");
     EXPECT_EQ(song.str(), "hallo");
@@ -500,10 +500,10 @@ TEST(FtpTransferFailure, DataGoesOnlyToTheControlConnectionsPeer) {
 
 // A SIZE answer beyond any file size is an error, even one that would wrap
 // round to the length actually sent.
-TEST(FtpTransferFailure, SizeThatDoesNotFitIsAnError) {
+TEST(FtpSourceFailure, SizeThatDoesNotFitIsAnError) {
     // 28 digits, 5 more than a multiple of 2^64.
     HostileFtpServer server({"size=1000000006930898827444486149"});
-    TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    TFtpSource source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
     std::ostringstream song;
     try {
         source.GetFile(song, "\\a.mp3");
@@ -517,7 +517,7 @@ TEST(FtpTransferFailure, SizeThatDoesNotFitIsAnError) {
     // The largest size there is, for every song of a long list: the sum
     // stays the largest number instead of turning negative.
     HostileFtpServer largest({"size=9223372036854775807"});
-    TFTPTransfer huge(false, largest.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    TFtpSource huge(false, largest.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
     names.assign(1100, "\\a.mp3");
     EXPECT_EQ(huge.GetSizeKB(names), INT64_MAX);
 }
@@ -546,25 +546,25 @@ std::chrono::steady_clock::duration Since(std::chrono::steady_clock::time_point 
     return std::chrono::steady_clock::now() - start;
 }
 
-TEST(FtpTransferHostile, GreetingThatDripsOrNeverEndsIsAnError) {
+TEST(FtpSourceHostile, GreetingThatDripsOrNeverEndsIsAnError) {
     HostileFtpServer drip({"greeting=drip"});
     auto start = std::chrono::steady_clock::now();
     std::string message = ErrorOf(
-        [&] { TFTPTransfer(false, drip.Address(), "u", "p", "/mp3/", false, 5s, QuickPace()); });
+        [&] { TFtpSource(false, drip.Address(), "u", "p", "/mp3/", false, 5s, QuickPace()); });
     EXPECT_NE(message.find("zu langsam"), std::string::npos) << message;
     EXPECT_LT(Since(start), 3s);
 
     HostileFtpServer endless({"greeting=endless"});
     start = std::chrono::steady_clock::now();
     message = ErrorOf(
-        [&] { TFTPTransfer(false, endless.Address(), "u", "p", "/mp3/", false, 5s, QuickPace()); });
+        [&] { TFtpSource(false, endless.Address(), "u", "p", "/mp3/", false, 5s, QuickPace()); });
     EXPECT_NE(message.find("Antwort von mehr als 1 MB"), std::string::npos) << message;
     EXPECT_LT(Since(start), 5s);
 }
 
 // A server that says "wait" for ever, each time a whole reply, at a pace
 // that no window finds too slow: the way in as a whole is bounded.
-TEST(FtpTransferHostile, AGreetingThatWaitsForEverEndsAtTheLoginBound) {
+TEST(FtpSourceHostile, AGreetingThatWaitsForEverEndsAtTheLoginBound) {
     HostileFtpServer waiting({"greeting=wait"});
     TPaceLimits pace;
     pace.window = 1s;
@@ -572,7 +572,7 @@ TEST(FtpTransferHostile, AGreetingThatWaitsForEverEndsAtTheLoginBound) {
     pace.login = 2s;
     const auto start = std::chrono::steady_clock::now();
     const std::string message = ErrorOf(
-        [&] { TFTPTransfer(false, waiting.Address(), "u", "p", "/mp3/", false, 5s, pace); });
+        [&] { TFtpSource(false, waiting.Address(), "u", "p", "/mp3/", false, 5s, pace); });
     EXPECT_NE(message.find("dauert zu lange (mehr als 2 s)"), std::string::npos) << message;
     EXPECT_LT(Since(start), 4s);
     EXPECT_EQ(TPaceLimits{}.login, 60s);
@@ -580,11 +580,11 @@ TEST(FtpTransferHostile, AGreetingThatWaitsForEverEndsAtTheLoginBound) {
 
 // Each reply has a window of its own: a server that thinks before every
 // answer is slow, not hostile.
-TEST(FtpTransferHostile, ServerThatThinksBeforeEachReplyIsNotCutOff) {
+TEST(FtpSourceHostile, ServerThatThinksBeforeEachReplyIsNotCutOff) {
     HostileFtpServer server({"slow"});
     TPaceLimits pace;
     pace.window = 500ms;
-    TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s, pace);
+    TFtpSource source(false, server.Address(), "u", "p", "/mp3/", false, 5s, pace);
     std::ostringstream song;
     source.GetFile(song, "\\a.mp3");
     EXPECT_EQ(song.str(), "hallo");
@@ -592,11 +592,11 @@ TEST(FtpTransferHostile, ServerThatThinksBeforeEachReplyIsNotCutOff) {
 
 // The program's end (a signal, "Beenden") ends a transfer that hangs on a
 // dripping server; the switch cannot be turned back, so it runs in a child.
-TEST(FtpTransferHostile, EndingTheProgramEndsADrippingDownload) {
+TEST(FtpSourceHostile, EndingTheProgramEndsADrippingDownload) {
     HostileFtpServer server({"retr=drip"});
     EXPECT_EXIT(
         {
-            TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s);
+            TFtpSource source(false, server.Address(), "u", "p", "/mp3/", false, 5s);
             std::thread ender([] {
                 std::this_thread::sleep_for(1s);
                 EndAllTransfers();
@@ -613,7 +613,7 @@ TEST(FtpTransferHostile, EndingTheProgramEndsADrippingDownload) {
 // A name server that never answers: the lookup is called off within a
 // moment, as "Abbrechen", "Beenden" and SIGTERM do, and ends at the
 // connection's bound when nobody calls it off.
-TEST(FtpTransferHostile, ALookupThatNeverEndsIsCalledOffAtOnce) {
+TEST(FtpSourceHostile, ALookupThatNeverEndsIsCalledOffAtOnce) {
     const THostResolver system = HostResolver();
     HostResolver() = [](const std::string&, uint16_t) -> Poco::Net::SocketAddress {
         std::this_thread::sleep_for(10s);
@@ -625,13 +625,13 @@ TEST(FtpTransferHostile, ALookupThatNeverEndsIsCalledOffAtOnce) {
     });
     auto start = std::chrono::steady_clock::now();
     std::string message =
-        ErrorOf([&] { TFTPTransfer(false, "stumm.example", "u", "p", "/mp3/", false, 5s); });
+        ErrorOf([&] { TFtpSource(false, "stumm.example", "u", "p", "/mp3/", false, 5s); });
     canceller.join();
     EXPECT_EQ(message, "abgebrochen");
     EXPECT_LT(Since(start), 1s);
 
     start = std::chrono::steady_clock::now();
-    message = ErrorOf([&] { TFTPTransfer(false, "stumm.example", "u", "p", "/mp3/", false, 1s); });
+    message = ErrorOf([&] { TFtpSource(false, "stumm.example", "u", "p", "/mp3/", false, 1s); });
     EXPECT_NE(message.find("Der Name \"stumm.example\" wurde nicht innerhalb von 1 s aufgelöst"),
               std::string::npos)
         << message;
@@ -639,9 +639,9 @@ TEST(FtpTransferHostile, ALookupThatNeverEndsIsCalledOffAtOnce) {
     HostResolver() = system;
 }
 
-TEST(FtpTransferHostile, UploadThatDripsIsTooSlow) {
+TEST(FtpSourceHostile, UploadThatDripsIsTooSlow) {
     HostileFtpServer server({"stor=drip"});
-    TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    TFtpSource source(false, server.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
     std::istringstream upload(std::string(24 << 20, 'x'));
     const auto start = std::chrono::steady_clock::now();
     const std::string message = ErrorOf([&] { source.PutFile(upload, "\\tunrax.dat"); });
@@ -649,9 +649,9 @@ TEST(FtpTransferHostile, UploadThatDripsIsTooSlow) {
     EXPECT_LT(Since(start), 4s);
 }
 
-TEST(FtpTransferHostile, DrippingDownloadIsTooSlowOrCalledOff) {
+TEST(FtpSourceHostile, DrippingDownloadIsTooSlowOrCalledOff) {
     HostileFtpServer server({"retr=drip"});
-    TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    TFtpSource source(false, server.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
     std::ostringstream song;
     auto start = std::chrono::steady_clock::now();
     std::string message = ErrorOf([&] { source.GetFile(song, "\\a.mp3"); });
@@ -671,15 +671,15 @@ TEST(FtpTransferHostile, DrippingDownloadIsTooSlowOrCalledOff) {
     EXPECT_LT(Since(start), 2500ms);
 }
 
-TEST(FtpTransferHostile, ListingsAreBoundedInSizeAndTime) {
+TEST(FtpSourceHostile, ListingsAreBoundedInSizeAndTime) {
     HostileFtpServer longLine({"nlst=longline"});
-    TFTPTransfer source(false, longLine.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    TFtpSource source(false, longLine.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
     std::vector<std::string> files;
     std::string message = ErrorOf([&] { source.ListFiles(files, "\\"); });
     EXPECT_NE(message.find("länger als 64 KB"), std::string::npos) << message;
 
     HostileFtpServer endless({"nlst=endless"});
-    TFTPTransfer many(false, endless.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    TFtpSource many(false, endless.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
     many.MaxListing = 1 << 20;
     message = ErrorOf([&] { many.ListFolders(files, "\\", nullptr); });
     EXPECT_NE(message.find("größer als 1 MB"), std::string::npos) << message;
@@ -693,9 +693,9 @@ TEST(FtpTransferHostile, ListingsAreBoundedInSizeAndTime) {
     EXPECT_LT(Since(start), 3s);
 }
 
-TEST(FtpTransferHostile, NamesWithLineBreaksAreNeitherListedNorSent) {
+TEST(FtpSourceHostile, NamesWithLineBreaksAreNeitherListedNorSent) {
     HostileFtpServer server({"nlst=odd"});
-    TFTPTransfer source(false, server.Address(), "u", "p", "/mp3/", false, 5s);
+    TFtpSource source(false, server.Address(), "u", "p", "/mp3/", false, 5s);
     std::vector<std::string> names;
     source.ListFiles(names, "\\");
     EXPECT_EQ(names, std::vector<std::string>{"ok.mp3"});
@@ -725,12 +725,12 @@ TEST(FtpTransferHostile, NamesWithLineBreaksAreNeitherListedNorSent) {
 
 // The copy wizard's way of fetching: a server that dies in the middle of a
 // song leaves no part of it on the player, and the songs before it intact.
-TEST(FtpTransferFailure, CopyThatFailsHalfWayLeavesNoPartialSong) {
+TEST(FtpSourceFailure, CopyThatFailsHalfWayLeavesNoPartialSong) {
     TempDir files, player;
     WriteFile(files / "mp3/A/01.mp3", "erstes");
     WriteFile(files / "mp3/A/02.mp3", std::string(24 << 20, 'x'));
     FtpServer server(files.Path());
-    TFTPTransfer source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    TFtpSource source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
     RecordingProgress bar;
     source.ProgressBar = &bar;
     EXPECT_TRUE(CopySong(source, "\\A\\01.mp3", player / "001-01.mp3"));

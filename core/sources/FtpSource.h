@@ -10,7 +10,7 @@
 // Pace allows, a listing past Pace.ceiling or MaxListing, a reply or name
 // past its bound (FtpProtocol.h), a folder that cannot be entered, a name
 // holding CR, LF or NUL, a download or upload that fails (also half-way); a
-// 550 answer (no such file or folder) is a TNotThere. A
+// 550 answer (no such file or folder) is a NotFoundError. A
 // listing that the server refuses is an empty listing. A cancel (see
 // TransferControl.h) ends any operation within kTransferSlice with
 // TransferCancelled; its connection sends nothing more.
@@ -24,25 +24,25 @@
 
 #include "sources/FtpProtocol.h"
 #include "sources/TransferControl.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 
 class FtpConnection;
 
-class TFTPTransfer : public TCustomTransfer {
+class TFtpSource : public TSource {
 public:
     static constexpr std::chrono::milliseconds kDefaultTimeout{30000};
 
     // Reads "FTP Adresse", "FTP Nutzer", "FTP Passwort", "Root FTP" and
     // "FTP UTF8" of section "Einstellungen", then probes the server.
-    TFTPTransfer(bool alternative, TIniFile& settings);
+    TFtpSource(bool alternative, TIniFile& settings);
     // The same with the values given; host is read by ParseHostAddress (port
     // 21 when none is given; "[::1]:2121" for an IPv6 address with a port).
-    TFTPTransfer(bool alternative, const std::string& host, const std::string& user,
+    TFtpSource(bool alternative, const std::string& host, const std::string& user,
                  const std::string& password, const std::string& root, bool utf8Names,
                  std::chrono::milliseconds timeout = kDefaultTimeout, const TPaceLimits& pace = {});
-    ~TFTPTransfer() override;
+    ~TFtpSource() override;
 
     std::string Host;
     std::string User;
@@ -68,7 +68,7 @@ public:
     int64_t GetSizeKB(const std::vector<std::string>& files) override;
     std::unique_ptr<TScanContext> BeginScan() override;
     // Takes over what the probe found; talks to the server only when used.
-    std::unique_ptr<TCustomTransfer> CloneForBackground() const override;
+    std::unique_ptr<TSource> CloneForBackground() const override;
 
     // With Utf8Names: Windows-1252 bytes to UTF-8 (valid UTF-8 stays as it
     // is); without: unchanged.
@@ -80,7 +80,7 @@ public:
     std::string FromServerName(const std::string& name) const;
 
 private:
-    TFTPTransfer(const TFTPTransfer& other, bool alternative);
+    TFtpSource(const TFtpSource& other, bool alternative);
     void Probe();
     std::unique_ptr<FtpConnection> NewClient(bool withProgress) const;
 };

@@ -1,4 +1,4 @@
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 #include <cerrno>
 #include <istream>
@@ -6,9 +6,9 @@
 
 #include "io/Error.h"
 #include "settings/IniFile.h"
-#include "sources/FTPTransfer.h"
-#include "sources/FileTransfer.h"
-#include "sources/HTTPTransfer.h"
+#include "sources/FtpSource.h"
+#include "sources/LocalSource.h"
+#include "sources/WebSource.h"
 
 namespace tunrax {
 
@@ -26,11 +26,11 @@ int64_t RewindForPut(std::istream& src, const std::string& context) {
     return static_cast<int64_t>(size);
 }
 
-TCustomTransfer::TCustomTransfer(bool alternative) : Alternative(alternative) {}
+TSource::TSource(bool alternative) : Alternative(alternative) {}
 
-TCustomTransfer::~TCustomTransfer() = default;
+TSource::~TSource() = default;
 
-std::string TCustomTransfer::NormalizePath(const std::string& path) const {
+std::string TSource::NormalizePath(const std::string& path) const {
     std::string slashed = path;
     for (char& c : slashed)
         if (c == '\\')
@@ -46,37 +46,37 @@ std::string TCustomTransfer::NormalizePath(const std::string& path) const {
     return result;
 }
 
-bool TCustomTransfer::GetFileToDescriptor(TBorrowedFd, const std::string&) {
+bool TSource::GetFileToDescriptor(TBorrowedFd, const std::string&) {
     return false;
 }
 
-void TCustomTransfer::PutFile(std::istream&, const std::string&) {}
+void TSource::PutFile(std::istream&, const std::string&) {}
 
-void TCustomTransfer::ListFolders(std::vector<std::string>& list, const std::string&,
+void TSource::ListFolders(std::vector<std::string>& list, const std::string&,
                                   TScanContext*) {
     list.clear();
 }
 
-int64_t TCustomTransfer::GetSizeKB(const std::vector<std::string>&) {
+int64_t TSource::GetSizeKB(const std::vector<std::string>&) {
     return 0;
 }
 
-std::unique_ptr<TScanContext> TCustomTransfer::BeginScan() {
+std::unique_ptr<TScanContext> TSource::BeginScan() {
     return nullptr;
 }
 
-std::unique_ptr<TCustomTransfer> TCustomTransfer::CloneForBackground() const {
+std::unique_ptr<TSource> TSource::CloneForBackground() const {
     return nullptr;
 }
 
-std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
+std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
                                                 ProgressDisplay* progressBar,
                                                 TIniFile& settings) {
-    std::unique_ptr<TCustomTransfer> source;
+    std::unique_ptr<TSource> source;
     switch (sourceType) {
-        case 0: source = std::make_unique<TFileTransfer>(alternative, settings); break;
-        case 1: source = std::make_unique<THTTPTransfer>(alternative, settings); break;
-        case 2: source = std::make_unique<TFTPTransfer>(alternative, settings); break;
+        case 0: source = std::make_unique<TLocalSource>(alternative, settings); break;
+        case 1: source = std::make_unique<TWebSource>(alternative, settings); break;
+        case 2: source = std::make_unique<TFtpSource>(alternative, settings); break;
         default: return nullptr;
     }
     // Set only now, so that a constructor talking to a server shows nothing.
@@ -84,9 +84,9 @@ std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative
     return source;
 }
 
-std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
+std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
                                                 ProgressDisplay* progressBar) {
-    return CreateTransfer(sourceType, alternative, progressBar, SettingsFile());
+    return CreateSource(sourceType, alternative, progressBar, SettingsFile());
 }
 
 }  // namespace tunrax

@@ -1,4 +1,4 @@
-#include "sources/HTTPTransfer.h"
+#include "sources/WebSource.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 #include "io/Error.h"
 #include "settings/IniFile.h"
 #include "sources/TransferControl.h"
-#include "sources/php_tools.h"
+#include "sources/UrlEncode.h"
 #include "support/RecordingProgress.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
@@ -115,17 +115,17 @@ std::string Failure(Action action, Clock::duration& took) {
     return message;
 }
 
-class HttpTransferTest : public ::testing::Test {
+class WebSourceTest : public ::testing::Test {
 protected:
-    THTTPTransfer Source(const std::string& address, const std::string& root = "/mp3/") {
+    TWebSource Source(const std::string& address, const std::string& root = "/mp3/") {
         settings.WriteString("Einstellungen", "Server Adresse", address);
         settings.WriteString("Einstellungen", "Root Server", root);
-        return THTTPTransfer(false, settings);
+        return TWebSource(false, settings);
     }
 
     // GetFile that must fail; returns the message, checks that the bar ended
     // hidden, and keeps what reached the stream in received.
-    std::string FailedGet(THTTPTransfer& source, const std::string& path = "\\a.mp3") {
+    std::string FailedGet(TWebSource& source, const std::string& path = "\\a.mp3") {
         RecordingProgress bar;
         source.ProgressBar = &bar;
         std::ostringstream dest;
@@ -176,9 +176,9 @@ TEST(SplitListingTest, BreaksAndEmptyLines) {
     EXPECT_EQ(SplitListing(std::string("\0\n\nb", 4)), (L{"", "b"}));
 }
 
-TEST_F(HttpTransferTest, SettingsAndRequestTargets) {
+TEST_F(WebSourceTest, SettingsAndRequestTargets) {
     TIniFile empty(tmp / "empty.ini");
-    THTTPTransfer defaults(true, empty);
+    TWebSource defaults(true, empty);
     EXPECT_EQ(defaults.Root, "/mp3/");
     EXPECT_EQ(defaults.Server, "localhost");
     EXPECT_EQ(defaults.Port, 80);
@@ -189,12 +189,12 @@ TEST_F(HttpTransferTest, SettingsAndRequestTargets) {
     EXPECT_EQ(defaults.ListTarget("\\AC DC\\Live & Loud\\"),
               "/mp3/tunrax.php?verzeichnis=\\AC%20DC\\Live%20%26%20Loud\\");
 
-    THTTPTransfer noSlash = Source("musik.example:8080", "/mp3");
+    TWebSource noSlash = Source("musik.example:8080", "/mp3");
     EXPECT_EQ(noSlash.Server, "musik.example");
     EXPECT_EQ(noSlash.Port, 8080);
     EXPECT_EQ(noSlash.FileTarget("tunrax.dat"), "/mp3tunrax.php?datei=tunrax.dat");
 
-    THTTPTransfer v6 = Source("[::1]:81");
+    TWebSource v6 = Source("[::1]:81");
     EXPECT_EQ(v6.Server, "::1");
     EXPECT_EQ(v6.Port, 81);
     EXPECT_EQ(v6.BaseUrl(), "http://[::1]:81/");
@@ -205,7 +205,7 @@ TEST_F(HttpTransferTest, SettingsAndRequestTargets) {
     }
     for (const char* bad : {"ho\r\nst", "host\x7f", "host\t:80"}) {
         SCOPED_TRACE(bad);
-        EXPECT_THROW(THTTPTransfer(false, bad, "/mp3/"), Error);
+        EXPECT_THROW(TWebSource(false, bad, "/mp3/"), Error);
     }
     // A line break in the folder would end the request line early and send
     // the rest as header lines of the user's making: refused, as by the FTP
@@ -215,7 +215,7 @@ TEST_F(HttpTransferTest, SettingsAndRequestTargets) {
           std::string("/mp3/\0/", 7), std::string("/mp\t3/"), std::string("/mp3\x7f/")}) {
         SCOPED_TRACE(bad);
         try {
-            THTTPTransfer(false, "localhost", bad);
+            TWebSource(false, "localhost", bad);
             ADD_FAILURE() << "taken";
         } catch (const Error& error) {
             EXPECT_NE(std::string(error.what()).find("Verzeichnis auf dem Server"),
@@ -227,14 +227,14 @@ TEST_F(HttpTransferTest, SettingsAndRequestTargets) {
 }
 
 // The player's source against each web server set-up of the server README.
-class HttpTransferServerTest : public HttpTransferTest,
+class WebSourceServerTest : public WebSourceTest,
                                public ::testing::WithParamInterface<WebServerKind> {};
 
-INSTANTIATE_TEST_SUITE_P(EachWebServer, HttpTransferServerTest,
+INSTANTIATE_TEST_SUITE_P(EachWebServer, WebSourceServerTest,
                          ::testing::ValuesIn(AllWebServerKinds()),
                          [](const auto& kind) { return KindName(kind.param); });
 
-TEST_P(HttpTransferServerTest, ListsAndFetchesFromTheServerScript) {
+TEST_P(WebSourceServerTest, ListsAndFetchesFromTheServerScript) {
     const std::string music = tmp / "www/mp3/";
     std::string song;
     for (int i = 0; i < 300000; ++i)
@@ -244,7 +244,7 @@ TEST_P(HttpTransferServerTest, ListsAndFetchesFromTheServerScript) {
     WriteFile(music + "AC DC/100% Live & L\xC3\xBCt #1+2?/c.wav", "");
     WriteFile(music + "tunrax.dat", "\\AC DC\\\r\n");
     WebServer server(GetParam(), tmp / "www/", tmp / "server/");
-    THTTPTransfer source = Source(server.Address());
+    TWebSource source = Source(server.Address());
     RecordingProgress bar;
     source.ProgressBar = &bar;
 
@@ -270,9 +270,9 @@ TEST_P(HttpTransferServerTest, ListsAndFetchesFromTheServerScript) {
 
     // A copy for the background reaches the same server, without the bar.
     source.ConnectTimeoutMs = 4321;
-    std::unique_ptr<TCustomTransfer> copy = source.CloneForBackground();
+    std::unique_ptr<TSource> copy = source.CloneForBackground();
     ASSERT_TRUE(copy);
-    const auto* http = dynamic_cast<const THTTPTransfer*>(copy.get());
+    const auto* http = dynamic_cast<const TWebSource*>(copy.get());
     ASSERT_NE(http, nullptr);
     EXPECT_EQ(http->BaseUrl(), source.BaseUrl());
     EXPECT_EQ(http->Root, "/mp3/");
@@ -290,9 +290,9 @@ TEST_P(HttpTransferServerTest, ListsAndFetchesFromTheServerScript) {
     EXPECT_THROW(source.ListFiles(list, "\\fehlt\\"), Error);
 }
 
-TEST_F(HttpTransferTest, SendsThePlainRequestAndReadsAListing) {
+TEST_F(WebSourceTest, SendsThePlainRequestAndReadsAListing) {
     CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: 18\r\n\r\na.mp3<br>b.mp3\r\n\r\n");
-    THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port), "/m p3/");
+    TWebSource source = Source("127.0.0.1:" + std::to_string(server.port), "/m p3/");
     std::vector<std::string> list;
     source.ListFiles(list, "\\A B\\");
     EXPECT_EQ(list, (std::vector<std::string>{"a.mp3", "b.mp3", ""}));
@@ -302,23 +302,23 @@ TEST_F(HttpTransferTest, SendsThePlainRequestAndReadsAListing) {
               std::string::npos);
 }
 
-TEST_F(HttpTransferTest, FailuresAreGermanErrors) {
+TEST_F(WebSourceTest, FailuresAreGermanErrors) {
     {
         SCOPED_TRACE("nobody listens");
-        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(FreePort()));
+        TWebSource source = Source("127.0.0.1:" + std::to_string(FreePort()));
         EXPECT_NE(FailedGet(source).find("Keine Verbindung"), std::string::npos);
     }
     {
         SCOPED_TRACE("body shorter than announced");
         CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc");
-        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        TWebSource source = Source("127.0.0.1:" + std::to_string(server.port));
         EXPECT_NE(FailedGet(source).find("abgebrochen"), std::string::npos);
     }
     {
         SCOPED_TRACE("length beyond any number, then the connection closes");
         CannedServer server(
             "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999999\r\n\r\nhallo");
-        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        TWebSource source = Source("127.0.0.1:" + std::to_string(server.port));
         EXPECT_NE(FailedGet(source).find("unmögliche Länge"), std::string::npos);
         EXPECT_EQ(received, "");
     }
@@ -328,21 +328,21 @@ TEST_F(HttpTransferTest, FailuresAreGermanErrors) {
         CannedServer server(
             "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(elsewhere.port) +
             "/anders.mp3\r\nContent-Length: 5\r\n\r\nmoved");
-        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        TWebSource source = Source("127.0.0.1:" + std::to_string(server.port));
         EXPECT_NE(FailedGet(source).find("weiter"), std::string::npos);
         EXPECT_EQ(received, "");
     }
     {
         SCOPED_TRACE("server error with a body");
         CannedServer server("HTTP/1.1 500 Oops\r\nContent-Length: 4\r\n\r\noops");
-        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        TWebSource source = Source("127.0.0.1:" + std::to_string(server.port));
         EXPECT_EQ(FailedGet(source), "Der Server meldet Fehler 500 für \"\\a.mp3\".");
         EXPECT_EQ(received, "");
     }
     {
         SCOPED_TRACE("stalled transfer");
         CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab", 10000);
-        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        TWebSource source = Source("127.0.0.1:" + std::to_string(server.port));
         source.Pace = Pace(1024, 1s);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_NE(FailedGet(source).find("zu langsam"), std::string::npos);
@@ -351,14 +351,14 @@ TEST_F(HttpTransferTest, FailuresAreGermanErrors) {
     {
         SCOPED_TRACE("the stream refuses to take the file");
         CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc");
-        THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+        TWebSource source = Source("127.0.0.1:" + std::to_string(server.port));
         std::ostringstream dest;
         dest.setstate(std::ios::badbit);
         EXPECT_THROW(source.GetFile(dest, "\\a.mp3"), Error);
     }
 }
 
-TEST_F(HttpTransferTest, ConnectTimeOut) {
+TEST_F(WebSourceTest, ConnectTimeOut) {
     // A listening socket whose one-place queue is full: further handshakes
     // are never answered.
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -377,7 +377,7 @@ TEST_F(HttpTransferTest, ConnectTimeOut) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
-    THTTPTransfer source = Source("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+    TWebSource source = Source("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
     source.ConnectTimeoutMs = 300;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_NE(FailedGet(source).find("antwortet nicht"), std::string::npos);
@@ -387,12 +387,12 @@ TEST_F(HttpTransferTest, ConnectTimeOut) {
     ::close(fd);
 }
 
-TEST_F(HttpTransferTest, SlowServersEndWithinTheirBounds) {
+TEST_F(WebSourceTest, SlowServersEndWithinTheirBounds) {
     Clock::duration took{};
     {
         SCOPED_TRACE("a body of 100 bytes a second");
         HostileHttp server("drip-body");
-        THTTPTransfer source = Source(server.Address());
+        TWebSource source = Source(server.Address());
         source.Pace = Pace(1024, 1s);
         const auto start = Clock::now();
         EXPECT_EQ(FailedGet(source),
@@ -402,7 +402,7 @@ TEST_F(HttpTransferTest, SlowServersEndWithinTheirBounds) {
     {
         SCOPED_TRACE("header lines that never end");
         HostileHttp server("drip-headers");
-        THTTPTransfer source = Source(server.Address());
+        TWebSource source = Source(server.Address());
         source.Pace = Pace(1024, 1s);
         std::vector<std::string> list;
         EXPECT_EQ(Failure([&] { source.ListFiles(list, "\\A\\"); }, took),
@@ -412,7 +412,7 @@ TEST_F(HttpTransferTest, SlowServersEndWithinTheirBounds) {
     {
         SCOPED_TRACE("fast enough, but a listing has a ceiling and a song has none");
         HostileHttp server("slow-file");
-        THTTPTransfer source = Source(server.Address());
+        TWebSource source = Source(server.Address());
         source.Pace = Pace(10, 1s, 200ms);
         std::vector<std::string> list;
         EXPECT_EQ(Failure([&] { source.ListFiles(list, "\\A\\"); }, took),
@@ -425,7 +425,7 @@ TEST_F(HttpTransferTest, SlowServersEndWithinTheirBounds) {
     {
         SCOPED_TRACE("the catalogue has a time limit of its own");
         HostileHttp server("drip-body");
-        THTTPTransfer source = Source(server.Address());
+        TWebSource source = Source(server.Address());
         source.Pace = Pace(10, 1s);
         EXPECT_EQ(Failure([&] { FetchCatalogueText(source, 1 << 20, 500ms); }, took),
                   "Das Laden des Katalogs \"tunrax.dat\" dauert zu lange (mehr als 0,5 s).");
@@ -433,9 +433,9 @@ TEST_F(HttpTransferTest, SlowServersEndWithinTheirBounds) {
     }
 }
 
-TEST_F(HttpTransferTest, CancellingEndsARunningRequestAtOnce) {
+TEST_F(WebSourceTest, CancellingEndsARunningRequestAtOnce) {
     HostileHttp server("drip-body");
-    THTTPTransfer source = Source(server.Address());
+    TWebSource source = Source(server.Address());
     RecordingProgress bar;
     source.ProgressBar = &bar;
     std::ostringstream dest;
@@ -476,13 +476,13 @@ TEST_F(HttpTransferTest, CancellingEndsARunningRequestAtOnce) {
     EXPECT_LT(took, 2s);
 }
 
-TEST_F(HttpTransferTest, ListingsAreBoundedInSizeAndSkipNamesWithZeroBytes) {
+TEST_F(WebSourceTest, ListingsAreBoundedInSizeAndSkipNamesWithZeroBytes) {
     Clock::duration took{};
     std::vector<std::string> list{"alt"};
     {
         SCOPED_TRACE("a listing that never ends");
         HostileHttp server("endless-list");
-        THTTPTransfer source = Source(server.Address());
+        TWebSource source = Source(server.Address());
         source.MaxListingBytes = 1 << 20;
         EXPECT_EQ(Failure([&] { source.ListFiles(list, "\\A\\"); }, took),
                   "Die Liste von \"\\A\\\" ist zu groß (mehr als 1 MB).");
@@ -495,7 +495,7 @@ TEST_F(HttpTransferTest, ListingsAreBoundedInSizeAndSkipNamesWithZeroBytes) {
     {
         SCOPED_TRACE("header lines that never end, for a song too");
         HostileHttp server("endless-headers");
-        THTTPTransfer source = Source(server.Address());
+        TWebSource source = Source(server.Address());
         const auto start = Clock::now();
         EXPECT_EQ(FailedGet(source),
                   "Der Server schickt für \"\\a.mp3\" zu viele Kopfzeilen (mehr als 256 KB).");
@@ -505,7 +505,7 @@ TEST_F(HttpTransferTest, ListingsAreBoundedInSizeAndSkipNamesWithZeroBytes) {
         // 100 KB of line breaks: each an empty name, counted with what it takes.
         SCOPED_TRACE("bare line breaks");
         HostileHttp server("breaks-list");
-        THTTPTransfer source = Source(server.Address());
+        TWebSource source = Source(server.Address());
         source.MaxListingBytes = 1 << 20;
         EXPECT_EQ(Failure([&] { source.ListFiles(list, "\\A\\"); }, took),
                   "Die Liste von \"\\A\\\" ist zu groß (mehr als 1 MB).");
@@ -514,7 +514,7 @@ TEST_F(HttpTransferTest, ListingsAreBoundedInSizeAndSkipNamesWithZeroBytes) {
     {
         SCOPED_TRACE("one name that never ends");
         HostileHttp server("endless-line");
-        THTTPTransfer source = Source(server.Address());
+        TWebSource source = Source(server.Address());
         EXPECT_EQ(Failure([&] { source.ListFiles(list, "\\A\\"); }, took),
                   "Ein Name in der Liste von \"\\A\\\" ist zu lang (mehr als 64 KB).");
         EXPECT_LT(took, 3s);
@@ -523,13 +523,13 @@ TEST_F(HttpTransferTest, ListingsAreBoundedInSizeAndSkipNamesWithZeroBytes) {
     {
         SCOPED_TRACE("zero bytes");
         HostileHttp server("nul-names");
-        THTTPTransfer source = Source(server.Address());
+        TWebSource source = Source(server.Address());
         source.ListFiles(list, "\\A\\");
         EXPECT_EQ(list, (std::vector<std::string>{"a.mp3", "d.mp3", "f.mp3"}));
     }
 }
 
-TEST_F(HttpTransferTest, LongListingsSplitTheSameInEveryPieceAndNamesUpToTheLimit) {
+TEST_F(WebSourceTest, LongListingsSplitTheSameInEveryPieceAndNamesUpToTheLimit) {
     // Many reads, so that breaks of every kind fall on the edges of reads.
     std::string body;
     std::vector<std::string> names;
@@ -546,7 +546,7 @@ TEST_F(HttpTransferTest, LongListingsSplitTheSameInEveryPieceAndNamesUpToTheLimi
     EXPECT_EQ(SplitListing(body), names);
     CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
                         "\r\n\r\n" + body);
-    THTTPTransfer source = Source("127.0.0.1:" + std::to_string(server.port));
+    TWebSource source = Source("127.0.0.1:" + std::to_string(server.port));
     source.MaxNameBytes = longName.size();
     // The bound holds the bytes and the bookkeeping of every name.
     source.MaxListingBytes = body.size() + names.size() * sizeof(std::string);
@@ -557,7 +557,7 @@ TEST_F(HttpTransferTest, LongListingsSplitTheSameInEveryPieceAndNamesUpToTheLimi
     SCOPED_TRACE("one byte more is too much");
     CannedServer again("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
                        "\r\n\r\n" + body);
-    THTTPTransfer smaller = Source("127.0.0.1:" + std::to_string(again.port));
+    TWebSource smaller = Source("127.0.0.1:" + std::to_string(again.port));
     smaller.MaxNameBytes = longName.size() - 1;
     Clock::duration took{};
     EXPECT_EQ(Failure([&] { smaller.ListFiles(list, "\\A\\"); }, took),

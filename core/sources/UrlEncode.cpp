@@ -1,4 +1,4 @@
-#include "sources/php_tools.h"
+#include "sources/UrlEncode.h"
 
 namespace tunrax {
 

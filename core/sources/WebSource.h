@@ -3,7 +3,7 @@
 // no sizes. Every operation opens its own connection and closes it again; no
 // redirect is followed. GetFile and ListFiles throw tunrax::Error with a German
 // message when the server cannot be reached, answers with anything but a 2xx
-// status (TNotThere for 404 and 410), stalls, or breaks off the transfer. The progress bar is not
+// status (NotFoundError for 404 and 410), stalls, or breaks off the transfer. The progress bar is not
 // owned.
 #pragma once
 
@@ -12,20 +12,20 @@
 #include <vector>
 
 #include "sources/TransferControl.h"
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 
-class THTTPTransfer : public TCustomTransfer {
+class TWebSource : public TSource {
 public:
     // Reads "Root Server" (default "/mp3/", kept exactly as written) and
     // "Server Adresse" (default "localhost"; "name:port" or "[v6]:port" sets
     // Port) of section "Einstellungen". Throws tunrax::Error for a port that is
     // not a number from 1 to 65535.
-    THTTPTransfer(bool alternative, TIniFile& settings);
+    TWebSource(bool alternative, TIniFile& settings);
     // The same with the values given: address as "Server Adresse", root as
     // "Root Server".
-    THTTPTransfer(bool alternative, const std::string& serverAddress, const std::string& root);
+    TWebSource(bool alternative, const std::string& serverAddress, const std::string& root);
 
     std::string Server;  // host name or address, without scheme or port
     int Port = 80;
@@ -44,7 +44,7 @@ public:
     void GetFile(std::ostream& dest, const std::string& path) override;
     // The entries of the script's listing for the folder (see SplitListing).
     void ListFiles(std::vector<std::string>& list, const std::string& folder) override;
-    std::unique_ptr<TCustomTransfer> CloneForBackground() const override;
+    std::unique_ptr<TSource> CloneForBackground() const override;
 
     // "http://host:port/" and the request target sent for a parameter.
     std::string BaseUrl() const;
@@ -52,7 +52,7 @@ public:
     std::string FileTarget(const std::string& path) const;
 
 private:
-    THTTPTransfer(const THTTPTransfer& other, bool alternative);
+    TWebSource(const TWebSource& other, bool alternative);
 };
 
 // The entries of a listing body: every "<BR>" (any letter case) is a line

@@ -1,4 +1,4 @@
-#include "sources/HTTPTransfer.h"
+#include "sources/WebSource.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,7 +16,7 @@
 #include "sources/CurlLibrary.h"
 #include "sources/HostAddress.h"
 #include "sources/TransferControl.h"
-#include "sources/php_tools.h"
+#include "sources/UrlEncode.h"
 
 namespace tunrax {
 
@@ -215,7 +215,7 @@ size_t ReceiveBody(char* data, size_t size, size_t count, void* user) {
 // messages call the requested thing; bounded: the transfer has a ceiling
 // (Pace.ceiling). The handle, and with it the connection, is gone when this
 // returns or throws.
-void Fetch(const THTTPTransfer& source, const std::string& target, const std::string& name,
+void Fetch(const TWebSource& source, const std::string& target, const std::string& name,
            bool bounded, const Sink& sink) {
     TTransferWatch watch("\"" + name + "\"", source.Pace, bounded);
     CurlEasy curl;
@@ -252,7 +252,7 @@ void Fetch(const THTTPTransfer& source, const std::string& target, const std::st
         const std::string message =
             "Der Server meldet Fehler " + std::to_string(status) + " für \"" + name + "\".";
         if (status == 404 || status == 410)
-            throw TNotThere(message);
+            throw NotFoundError(message);
         throw Error(message);
     }
     if (code != CURLE_OK)
@@ -355,14 +355,14 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-THTTPTransfer::THTTPTransfer(bool alternative, TIniFile& settings)
-    : THTTPTransfer(alternative,
+TWebSource::TWebSource(bool alternative, TIniFile& settings)
+    : TWebSource(alternative,
                     settings.ReadString("Einstellungen", "Server Adresse", "localhost"),
                     settings.ReadString("Einstellungen", "Root Server", "/mp3/")) {}
 
-THTTPTransfer::THTTPTransfer(bool alternative, const std::string& serverAddress,
+TWebSource::TWebSource(bool alternative, const std::string& serverAddress,
                              const std::string& root)
-    : TCustomTransfer(alternative) {
+    : TSource(alternative) {
     // The folder goes into the request line as it is: a line break would end
     // it early and send the rest as header lines.
     const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; };
@@ -384,8 +384,8 @@ THTTPTransfer::THTTPTransfer(bool alternative, const std::string& serverAddress,
     Port = parsed.Port;
 }
 
-THTTPTransfer::THTTPTransfer(const THTTPTransfer& other, bool alternative)
-    : TCustomTransfer(alternative),
+TWebSource::TWebSource(const TWebSource& other, bool alternative)
+    : TSource(alternative),
       Server(other.Server),
       Port(other.Port),
       ConnectTimeoutMs(other.ConnectTimeoutMs),
@@ -396,24 +396,24 @@ THTTPTransfer::THTTPTransfer(const THTTPTransfer& other, bool alternative)
     Capabilities = other.Capabilities;
 }
 
-std::unique_ptr<TCustomTransfer> THTTPTransfer::CloneForBackground() const {
-    return std::unique_ptr<TCustomTransfer>(new THTTPTransfer(*this, Alternative));
+std::unique_ptr<TSource> TWebSource::CloneForBackground() const {
+    return std::unique_ptr<TSource>(new TWebSource(*this, Alternative));
 }
 
-std::string THTTPTransfer::BaseUrl() const {
+std::string TWebSource::BaseUrl() const {
     const bool v6 = Server.find(':') != std::string::npos;
     return "http://" + (v6 ? "[" + Server + "]" : Server) + ":" + std::to_string(Port) + "/";
 }
 
-std::string THTTPTransfer::ListTarget(const std::string& folder) const {
+std::string TWebSource::ListTarget(const std::string& folder) const {
     return Root + "tunrax.php?verzeichnis=" + UrlEncode(folder);
 }
 
-std::string THTTPTransfer::FileTarget(const std::string& path) const {
+std::string TWebSource::FileTarget(const std::string& path) const {
     return Root + "tunrax.php?datei=" + UrlEncode(path);
 }
 
-void THTTPTransfer::GetFile(std::ostream& dest, const std::string& path) {
+void TWebSource::GetFile(std::ostream& dest, const std::string& path) {
     TShownProgress shown(ProgressBar);
     Fetch(*this, FileTarget(path), path, false, [&dest](const char* data, size_t size) {
         dest.write(data, static_cast<std::streamsize>(size));
@@ -421,7 +421,7 @@ void THTTPTransfer::GetFile(std::ostream& dest, const std::string& path) {
     });
 }
 
-void THTTPTransfer::ListFiles(std::vector<std::string>& list, const std::string& folder) {
+void TWebSource::ListFiles(std::vector<std::string>& list, const std::string& folder) {
     ListingSplitter splitter(MaxNameBytes, folder);
     size_t received = 0;
     const auto tooLarge = [&] {

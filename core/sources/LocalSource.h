@@ -7,16 +7,16 @@
 #include <utility>
 #include <vector>
 
-#include "sources/transfer.h"
+#include "sources/Source.h"
 
 namespace tunrax {
 
-class TFileTransfer : public TCustomTransfer {
+class TLocalSource : public TSource {
 public:
-    TFileTransfer(bool alternative, TIniFile& settings);
+    TLocalSource(bool alternative, TIniFile& settings);
     // A source for the folder root as it is given (no blanks trimmed, "/"
     // appended when missing), for tools that take the folder as an argument.
-    TFileTransfer(bool alternative, const std::string& root);
+    TLocalSource(bool alternative, const std::string& root);
 
     // "\" becomes "/", and runs of "/" collapse to one.
     std::string NormalizePath(const std::string& path) const override;
@@ -37,7 +37,7 @@ public:
                      TScanContext* scan) override;
     std::unique_ptr<TScanContext> BeginScan() override;
     int64_t GetSizeKB(const std::vector<std::string>& files) override;
-    std::unique_ptr<TCustomTransfer> CloneForBackground() const override;
+    std::unique_ptr<TSource> CloneForBackground() const override;
 
 private:
     std::string FullPath(const std::string& path) const;

@@ -1,4 +1,4 @@
-#include "sources/FileTransfer.h"
+#include "sources/LocalSource.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -53,27 +53,27 @@ TFileDescriptor OpenSong(const std::string& full, struct stat& st) {
 
 }  // namespace
 
-TFileTransfer::TFileTransfer(bool alternative, TIniFile& settings) : TCustomTransfer(alternative) {
+TLocalSource::TLocalSource(bool alternative, TIniFile& settings) : TSource(alternative) {
     Root =
         NormalizeFolder(settings.ReadString("Einstellungen", "Verzeichnis", DefaultMusicFolder()));
     Capabilities = CanCopy | CanRebuild | CanStoreCatalogue;
 }
 
-TFileTransfer::TFileTransfer(bool alternative, const std::string& root)
-    : TCustomTransfer(alternative) {
+TLocalSource::TLocalSource(bool alternative, const std::string& root)
+    : TSource(alternative) {
     Root = root.empty() || root.back() != '/' ? root + "/" : root;
     Capabilities = CanCopy | CanRebuild | CanStoreCatalogue;
 }
 
-std::string TFileTransfer::NormalizePath(const std::string& path) const {
+std::string TLocalSource::NormalizePath(const std::string& path) const {
     return CollapseSeparators(path);
 }
 
-std::string TFileTransfer::FullPath(const std::string& path) const {
+std::string TLocalSource::FullPath(const std::string& path) const {
     return NormalizePath(Root + path);
 }
 
-void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
+void TLocalSource::GetFile(std::ostream& dest, const std::string& path) {
     std::string full = FullPath(path);
     struct stat st;
     const TFileDescriptor fd = OpenSong(full, st);
@@ -103,13 +103,13 @@ void TFileTransfer::GetFile(std::ostream& dest, const std::string& path) {
     }
 }
 
-std::unique_ptr<TCustomTransfer> TFileTransfer::CloneForBackground() const {
-    auto clone = std::make_unique<TFileTransfer>(Alternative, Root);
+std::unique_ptr<TSource> TLocalSource::CloneForBackground() const {
+    auto clone = std::make_unique<TLocalSource>(Alternative, Root);
     clone->Capabilities = Capabilities;
     return clone;
 }
 
-bool TFileTransfer::GetFileToDescriptor(TBorrowedFd out, const std::string& path) {
+bool TLocalSource::GetFileToDescriptor(TBorrowedFd out, const std::string& path) {
     std::string full = FullPath(path);
     struct stat st;
     const TFileDescriptor fd = OpenSong(full, st);
@@ -136,7 +136,7 @@ bool TFileTransfer::GetFileToDescriptor(TBorrowedFd out, const std::string& path
     return true;
 }
 
-void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
+void TLocalSource::PutFile(std::istream& src, const std::string& path) {
     std::string full = FullPath(path);
     // A file that may not be written is refused, even though the folder
     // would let it be replaced.
@@ -168,7 +168,7 @@ void TFileTransfer::PutFile(std::istream& src, const std::string& path) {
     });
 }
 
-void TFileTransfer::ListFiles(std::vector<std::string>& list, const std::string& folder) {
+void TLocalSource::ListFiles(std::vector<std::string>& list, const std::string& folder) {
     FindFiles(list, FullPath(folder), "*.mp3", false, false);
     // A song whose name holds a line break would come back from a favourite
     // list as broken entries, so it is not listed at all.
@@ -232,11 +232,11 @@ bool OnKernelFileSystem(int dirFd, const char* name) {
 
 }  // namespace
 
-std::unique_ptr<TScanContext> TFileTransfer::BeginScan() {
+std::unique_ptr<TScanContext> TLocalSource::BeginScan() {
     return std::make_unique<TFolderScan>(NormalizePath(Root));
 }
 
-void TFileTransfer::ListFolders(std::vector<std::string>& list, const std::string& folder,
+void TLocalSource::ListFolders(std::vector<std::string>& list, const std::string& folder,
                                 TScanContext* context) {
     list.clear();
     auto* scan = dynamic_cast<TFolderScan*>(context);
@@ -296,7 +296,7 @@ void TFileTransfer::ListFolders(std::vector<std::string>& list, const std::strin
                 list.push_back(std::move(name));
 }
 
-std::vector<std::pair<dev_t, ino_t>> TFileTransfer::FolderChain(const std::string& folder) const {
+std::vector<std::pair<dev_t, ino_t>> TLocalSource::FolderChain(const std::string& folder) const {
     // Device and inode of the root and of every folder on the path below it.
     std::vector<std::pair<dev_t, ino_t>> chain;
     std::string path = NormalizePath(Root);
@@ -323,7 +323,7 @@ std::vector<std::pair<dev_t, ino_t>> TFileTransfer::FolderChain(const std::strin
     return chain;
 }
 
-int64_t TFileTransfer::GetSizeKB(const std::vector<std::string>& files) {
+int64_t TLocalSource::GetSizeKB(const std::vector<std::string>& files) {
     // Full 64-bit sizes: a file past 2 GiB must not make the sum negative.
     int64_t sum = 0;
     for (const std::string& file : files)

@@ -30,7 +30,7 @@ enum TCapability : uint8_t {
 
 // The server answered that what was asked for is not there (a web server's
 // 404 or 410, an FTP server's 550): the connection itself works.
-class TNotThere : public Error {
+class NotFoundError : public Error {
 public:
     using Error::Error;
 };
@@ -41,12 +41,12 @@ public:
     virtual ~TScanContext() = default;
 };
 
-class TCustomTransfer {
+class TSource {
 public:
-    explicit TCustomTransfer(bool alternative);
-    virtual ~TCustomTransfer();
-    TCustomTransfer(const TCustomTransfer&) = delete;
-    TCustomTransfer& operator=(const TCustomTransfer&) = delete;
+    explicit TSource(bool alternative);
+    virtual ~TSource();
+    TSource(const TSource&) = delete;
+    TSource& operator=(const TSource&) = delete;
 
     ProgressDisplay* ProgressBar = nullptr;  // not owned, may be none
     std::string Root;
@@ -79,7 +79,7 @@ public:
     // no progress display, for a transfer on another thread while this one
     // goes on; it asks the server nothing when made. None when the source
     // cannot make one (base). Does not throw.
-    virtual std::unique_ptr<TCustomTransfer> CloneForBackground() const;
+    virtual std::unique_ptr<TSource> CloneForBackground() const;
 };
 
 // Whether a name from a listing (a song, a folder, or a path of them) may be
@@ -97,9 +97,9 @@ int64_t RewindForPut(std::istream& src, const std::string& context);
 // Type 0: local folder; 1: web server; 2: FTP server; anything else: none.
 // Sources read their settings from section "Einstellungen" of settings (the
 // process's settings file by default).
-std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
+std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
                                                 ProgressDisplay* progressBar);
-std::unique_ptr<TCustomTransfer> CreateTransfer(int sourceType, bool alternative,
+std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
                                                 ProgressDisplay* progressBar,
                                                 TIniFile& settings);
 
