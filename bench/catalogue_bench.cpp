@@ -26,10 +26,10 @@
 
 #include "bench/bench_support.h"
 #include "bench/catalogue_names.h"
-#include "collection/catalogue.h"
-#include "collection/catalogue_scan.h"
-#include "collection/collation.h"
-#include "collection/songlist.h"
+#include "collection/Catalogue.h"
+#include "collection/CatalogueScan.h"
+#include "collection/Collation.h"
+#include "collection/SongNames.h"
 #include "sources/LocalSource.h"
 #include "support/TempDir.h"
 

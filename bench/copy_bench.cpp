@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "collection/copy_files.h"
+#include "collection/CopyFiles.h"
 #include "io/FileTools.h"
 #include "settings/IniFile.h"
 #include "settings/PasswordScrambling.h"

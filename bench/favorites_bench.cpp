@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "collection/favorites.h"
+#include "collection/FavoriteList.h"
 #include "settings/DisplayText.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
 #include "bench_support.h"
-#include "collection/songfile.h"
+#include "collection/SongFile.h"
 #include "sources/LocalSource.h"
 #include "support/Mp3Files.h"
 

@@ -17,8 +17,8 @@
 #include "bench_support.h"
 #include "catalogue_names.h"
 #include "collection/CatalogueSession.h"
-#include "collection/catalogue.h"
-#include "collection/collation.h"
+#include "collection/Catalogue.h"
+#include "collection/Collation.h"
 
 using namespace tunrax;
 using namespace tunrax::bench;

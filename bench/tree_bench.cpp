@@ -16,10 +16,10 @@
 #include "app/CatalogueModel.h"
 #include "app/SongListView.h"
 #include "bench_support.h"
-#include "collection/catalogue.h"
+#include "collection/Catalogue.h"
 #include "collection/CatalogueSession.h"
-#include "collection/collation.h"
-#include "collection/favorites.h"
+#include "collection/Collation.h"
+#include "collection/FavoriteList.h"
 #include "playback/SongList.h"
 #include "sources/LocalSource.h"
 

@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "collection/catalogue.h"
+#include "collection/Catalogue.h"
 #include "io/Error.h"
 #include "settings/DisplayText.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "collection/favorites.h"
+#include "collection/FavoriteList.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "collection/catalogue.h"
+#include "collection/Catalogue.h"
 #include "settings/IniFile.h"
 #include "settings/PasswordScrambling.h"
 

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "collection/catalogue.h"
-#include "collection/catalogue_scan.h"
-#include "collection/collation.h"
+#include "collection/Catalogue.h"
+#include "collection/CatalogueScan.h"
+#include "collection/Collation.h"
 #include "io/Error.h"
 #include "settings/DisplayText.h"
 #include "sources/LocalSource.h"

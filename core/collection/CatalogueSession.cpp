@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <sstream>
 
-#include "collection/catalogue_scan.h"
-#include "collection/collation.h"
+#include "collection/CatalogueScan.h"
+#include "collection/Collation.h"
 #include "io/Error.h"
 #include "sources/TransferControl.h"
 #include "sources/Source.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "collection/catalogue.h"
+#include "collection/Catalogue.h"
 
 namespace tunrax {
 

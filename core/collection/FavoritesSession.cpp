@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "collection/collation.h"
+#include "collection/Collation.h"
 #include "io/Error.h"
 #include "io/FileTools.h"
 #include "settings/UserFolders.h"

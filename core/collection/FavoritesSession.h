@@ -1,7 +1,7 @@
 // The favourite lists as the main window works with them, without any
 // widget: the names of the list files, which list is current, its songs,
 // whether they changed since they were read, and reading, writing and
-// deleting the list files (favorites.h).
+// deleting the list files (FavoriteList.h).
 //
 // Load and Save throw tunrax::Error with the messages of the file functions;
 // nothing else throws. The session owns the current list; the files are the
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "collection/favorites.h"
+#include "collection/FavoriteList.h"
 
 namespace tunrax {
 

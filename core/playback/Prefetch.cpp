@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "collection/songfile.h"
+#include "collection/SongFile.h"
 #include "settings/TempFolder.h"
 #include "sources/TransferControl.h"
 #include "sources/Source.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "collection/songlist.h"
+#include "collection/SongNames.h"
 
 namespace tunrax {
 

@@ -7,7 +7,7 @@
 
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
-#include "collection/songfile.h"
+#include "collection/SongFile.h"
 #include "io/Error.h"
 #include "io/FileTools.h"
 #include "settings/TempFolder.h"

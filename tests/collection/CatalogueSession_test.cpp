@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "collection/collation.h"
+#include "collection/Collation.h"
 #include "io/Error.h"
 #include "sources/LocalSource.h"
 #include "sources/TransferControl.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "collection/collation.h"
+#include "collection/Collation.h"
 #include "io/Error.h"
 #include "support/TempDir.h"
 

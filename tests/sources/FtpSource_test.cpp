@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "collection/copy_files.h"
+#include "collection/CopyFiles.h"
 #include "io/Error.h"
 #include "io/FileTools.h"
 #include "settings/IniFile.h"

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "collection/catalogue_scan.h"
+#include "collection/CatalogueScan.h"
 #include "io/Error.h"
 #include "settings/IniFile.h"
 #include "sources/TransferControl.h"

@@ -6,7 +6,7 @@
 #include <cctype>
 
 #include "app/CatalogueModel.h"
-#include "collection/collation.h"
+#include "collection/Collation.h"
 
 namespace tunrax {
 

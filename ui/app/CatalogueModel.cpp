@@ -3,7 +3,7 @@
 #include <QString>
 #include <string_view>
 
-#include "collection/collation.h"
+#include "collection/Collation.h"
 #include "settings/DisplayText.h"
 
 namespace tunrax {

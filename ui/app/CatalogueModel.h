@@ -14,7 +14,7 @@
 #include <string>
 
 #include "collection/CatalogueSession.h"
-#include "collection/catalogue.h"
+#include "collection/Catalogue.h"
 
 namespace tunrax {
 

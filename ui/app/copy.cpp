@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/Application.h"
-#include "collection/copy_files.h"
+#include "collection/CopyFiles.h"
 #include "sources/TransferControl.h"
 #include "sources/Source.h"
 #include "widgets/WizardPages.h"

@@ -25,7 +25,7 @@
 #include "app/QtProgress.h"
 #include "app/SongListView.h"
 #include "app/StartCaption.h"
-#include "collection/collation.h"
+#include "collection/Collation.h"
 #include "io/Error.h"
 #include "settings/IniFile.h"
 #include "settings/ProgramVersion.h"

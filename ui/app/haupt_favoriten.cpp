@@ -21,7 +21,7 @@
 #include "app/CommandRules.h"
 #include "app/SongListView.h"
 #include "app/haupt.h"
-#include "collection/collation.h"
+#include "collection/Collation.h"
 #include "io/Error.h"
 #include "settings/IniFile.h"
 #include "settings/DisplayText.h"

@@ -14,7 +14,7 @@
 #include <algorithm>
 
 #include "app/Application.h"
-#include "collection/catalogue_check.h"
+#include "collection/CatalogueCheck.h"
 #include "io/Error.h"
 #include "settings/DisplayText.h"
 #include "settings/IniFile.h"

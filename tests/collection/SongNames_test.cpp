@@ -1,4 +1,4 @@
-#include "collection/songlist.h"
+#include "collection/SongNames.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "collection/collation.h"
+#include "collection/Collation.h"
 #include "sources/Source.h"
 
 using namespace tunrax;

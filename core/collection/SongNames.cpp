@@ -1,4 +1,4 @@
-#include "collection/songlist.h"
+#include "collection/SongNames.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "collection/catalogue.h"
+#include "collection/Catalogue.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "collection/catalogue_scan.h"
-#include "collection/collation.h"
+#include "collection/CatalogueScan.h"
+#include "collection/Collation.h"
 #include "io/Error.h"
 #include "sources/LocalSource.h"
 #include "sources/TransferControl.h"

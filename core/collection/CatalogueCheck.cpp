@@ -1,9 +1,9 @@
-#include "collection/catalogue_check.h"
+#include "collection/CatalogueCheck.h"
 
 #include <vector>
 
-#include "collection/catalogue.h"
-#include "collection/catalogue_scan.h"
+#include "collection/Catalogue.h"
+#include "collection/CatalogueScan.h"
 #include "io/Error.h"
 #include "sources/Source.h"
 

@@ -1,4 +1,4 @@
-#include "collection/favorites.h"
+#include "collection/FavoriteList.h"
 
 #include <fcntl.h>
 #include <unistd.h>

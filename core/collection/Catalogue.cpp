@@ -1,4 +1,4 @@
-#include "collection/catalogue.h"
+#include "collection/Catalogue.h"
 
 #include <algorithm>
 #include <cstdint>

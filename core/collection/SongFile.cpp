@@ -1,4 +1,4 @@
-#include "collection/songfile.h"
+#include "collection/SongFile.h"
 
 #include <fcntl.h>
 #include <sys/statvfs.h>

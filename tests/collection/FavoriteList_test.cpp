@@ -1,4 +1,4 @@
-#include "collection/favorites.h"
+#include "collection/FavoriteList.h"
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "collection/songlist.h"
+#include "collection/SongNames.h"
 #include "io/Error.h"
 #include "settings/IniFile.h"
 #include "sources/LocalSource.h"

@@ -1,4 +1,4 @@
-#include "collection/collation.h"
+#include "collection/Collation.h"
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>

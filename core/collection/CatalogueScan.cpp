@@ -1,4 +1,4 @@
-#include "collection/catalogue_scan.h"
+#include "collection/CatalogueScan.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "collection/collation.h"
-#include "collection/songlist.h"
+#include "collection/Collation.h"
+#include "collection/SongNames.h"
 #include "io/Error.h"
 #include "settings/DisplayText.h"
 #include "sources/ProgressDisplay.h"

@@ -1,5 +1,5 @@
 // Fetching a song into the temporary file: nothing half-written stays behind.
-#include "collection/songfile.h"
+#include "collection/SongFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "collection/copy_files.h"
+#include "collection/CopyFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "collection/fat_names.h"
-#include "collection/songlist.h"
+#include "collection/FatNames.h"
+#include "collection/SongNames.h"
 #include "io/Error.h"
 #include "io/FileTools.h"
 #include "sources/LocalSource.h"

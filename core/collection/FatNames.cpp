@@ -1,4 +1,4 @@
-#include "collection/fat_names.h"
+#include "collection/FatNames.h"
 
 #include <algorithm>
 #include <cstddef>

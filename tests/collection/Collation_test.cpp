@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "collection/collation.h"
+#include "collection/Collation.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;

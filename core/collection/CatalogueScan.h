@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "collection/catalogue.h"
+#include "collection/Catalogue.h"
 
 namespace tunrax {
 

@@ -1,4 +1,4 @@
-#include "collection/copy_files.h"
+#include "collection/CopyFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,9 +14,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "collection/fat_names.h"
-#include "collection/favorites.h"
-#include "collection/songlist.h"
+#include "collection/FatNames.h"
+#include "collection/FavoriteList.h"
+#include "collection/SongNames.h"
 #include "io/AtomicOutputFile.h"
 #include "io/Error.h"
 #include "io/FdOutBuf.h"
