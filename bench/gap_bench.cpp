@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "audio/BassPlayer.h"
+#include "audio/Player.h"
 #include "bench_support.h"
 #include "support/Mp3Files.h"
 #include "support/SoundCheck.h"
@@ -27,7 +27,7 @@ void Sleep(int ms) {
 
 // Polls every `everyMs` until the player has stopped; the time at which it
 // told that the queued song is heard, or 0.
-double WaitForTheEnd(TBassPlayer& player, bool& overrun, int everyMs = 100) {
+double WaitForTheEnd(TPlayer& player, bool& overrun, int everyMs = 100) {
     const double until = NowMs() + 10000;
     double heard = 0;
     while (player.State() != psStopped) {
@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
                 return 0;
             }
             const std::string recording = scratch.Path() + "heard.raw";
-            auto library = CreateGStreamerLibrary();
-            TBassPlayer player(*library);
+            auto library = CreateGStreamerBackend();
+            TPlayer player(*library);
             player.Init(nullptr);
 
             double queuedWorst = 0, plainBest = 1e300, queuedSound = 0, queueCallMs = 0;

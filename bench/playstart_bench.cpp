@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "audio/BassPlayer.h"
+#include "audio/Player.h"
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
 #include "bench_support.h"
@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
     const std::string copy = scratch.Path() + "copy.mp3";
 
     TLocalSource source(false, scratch.Path());
-    auto library = CreateGStreamerLibrary("fakesink sync=true");
-    TBassPlayer player(*library);
+    auto library = CreateGStreamerBackend("fakesink sync=true");
+    TPlayer player(*library);
     player.Init(nullptr);
 
     double fetchMs = 1e300, copyMs = 1e300, startMs = 1e300;

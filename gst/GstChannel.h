@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "GstSupport.h"
-#include "audio/AudioLibrary.h"
+#include "audio/AudioBackend.h"
 
 namespace tunrax::gst {
 

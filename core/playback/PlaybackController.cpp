@@ -5,7 +5,7 @@
 
 namespace tunrax {
 
-TPlaybackController::TPlaybackController(std::unique_ptr<TAudioLibrary> library,
+TPlaybackController::TPlaybackController(std::unique_ptr<TAudioBackend> library,
                                          TSourceAccess source, TPlaybackClock& clock)
     : FLibrary(std::move(library)),
       FPlayer(*FLibrary),

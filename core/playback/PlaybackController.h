@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/AudioLibrary.h"
-#include "audio/BassPlayer.h"
+#include "audio/AudioBackend.h"
+#include "audio/Player.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackListener.h"
 #include "playback/PlaybackStatus.h"
@@ -34,7 +34,7 @@ enum class TListOrigin { None, Album, Favorites };
 
 class TPlaybackController : private TPlaybackView {
 public:
-    TPlaybackController(std::unique_ptr<TAudioLibrary> library, TSourceAccess source,
+    TPlaybackController(std::unique_ptr<TAudioBackend> library, TSourceAccess source,
                         TPlaybackClock& clock);
     ~TPlaybackController() override;
     TPlaybackController(const TPlaybackController&) = delete;
@@ -43,7 +43,7 @@ public:
     void AddListener(TPlaybackListener& listener);
     void RemoveListener(TPlaybackListener& listener);
 
-    TBassPlayer& Player() { return FPlayer; }
+    TPlayer& Player() { return FPlayer; }
     const TSongSequencer& Sequencer() const { return FSequencer; }
 
     // --- the list
@@ -147,8 +147,8 @@ private:
         TPlaybackController& Owner;
     };
 
-    std::unique_ptr<TAudioLibrary> FLibrary;
-    TBassPlayer FPlayer;
+    std::unique_ptr<TAudioBackend> FLibrary;
+    TPlayer FPlayer;
     TSongList FSongs;
     TPlaybackClock& FClock;
     std::vector<TPlaybackListener*> FListeners;

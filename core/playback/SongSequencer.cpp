@@ -47,7 +47,7 @@ void DeleteSongFile() {
     }
 }
 
-TSongSequencer::TSongSequencer(TBassPlayer& player, TSongList& songs, TPlaybackView& view,
+TSongSequencer::TSongSequencer(TPlayer& player, TSongList& songs, TPlaybackView& view,
                                TSourceAccess source)
     : FPlayer(player), FSongs(songs), FView(view), FSource(std::move(source)) {
     // Whatever changes the list changes the song that follows; an ended

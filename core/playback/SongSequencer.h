@@ -19,7 +19,7 @@
 #include <functional>
 #include <string>
 
-#include "audio/BassPlayer.h"
+#include "audio/Player.h"
 #include "playback/PlaybackListener.h"
 #include "playback/PlaybackStatus.h"
 #include "playback/Prefetch.h"
@@ -63,7 +63,7 @@ using TSourceAccess = std::function<bool(const std::function<void(TSource&)>& us
 
 class TSongSequencer {
 public:
-    TSongSequencer(TBassPlayer& player, TSongList& songs, TPlaybackView& view,
+    TSongSequencer(TPlayer& player, TSongList& songs, TPlaybackView& view,
                    TSourceAccess source);
     ~TSongSequencer();
     TSongSequencer(const TSongSequencer&) = delete;
@@ -137,7 +137,7 @@ private:
     void SelectSong(int row);
     void SetStatus(TPlaybackStatus status);
 
-    TBassPlayer& FPlayer;
+    TPlayer& FPlayer;
     TSongList& FSongs;
     TPlaybackView& FView;
     TSourceAccess FSource;

@@ -185,7 +185,7 @@ protected:
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
     const std::string music = tmp / "Musik/";
     TIniFile settings{tmp / "tunrax.ini"};
-    TfmMain form{settings, CreateGStreamerLibrary("fakesink sync=true")};
+    TfmMain form{settings, CreateGStreamerBackend("fakesink sync=true")};
     PrivateBus bus;
     std::unique_ptr<TMprisService> service;
     std::unique_ptr<QDBusConnection> client;

@@ -270,7 +270,7 @@ TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
     ScopedEnv runtime = LocalCollection();
     auto dialogs = std::make_unique<TTestDialogs>();
     TTestDialogs& standIn = *dialogs;
-    TfmMain form(settings, CreateGStreamerLibrary("fakesink"), std::move(dialogs));
+    TfmMain form(settings, CreateGStreamerBackend("fakesink"), std::move(dialogs));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     EXPECT_FALSE(Ui(form).acKopieren->isEnabled()) << "no songs listed";
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\A\\"));
@@ -374,7 +374,7 @@ TEST_F(CopyWizardTest, ShowsTheFreeSpaceAndCopiesOnlyWhatFits) {
 // the window's source), then the program.
 TEST_F(CopyWizardTest, SessionEndClosesTheWizardFirst) {
     ScopedEnv runtime = LocalCollection();
-    TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
+    TfmMain form(settings, CreateGStreamerBackend("fakesink"));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\A\\"));
     bool wizardSeen = false;

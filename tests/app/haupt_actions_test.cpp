@@ -16,7 +16,7 @@
 #include "app/haupt.h"
 #include "settings/IniFile.h"
 #include "support/LocalSource.h"
-#include "support/RecordingAudioLibrary.h"
+#include "support/RecordingAudioBackend.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
 #include "support/WindowInput.h"
@@ -75,7 +75,7 @@ protected:
     // - Alle Lieder von der Favoritenliste entfernen, ? Lied im Album finden.
     static constexpr char kColumns[] = "NLADPFSK+-?";
 
-    TfmMain form{settings, std::make_unique<TRecordingAudioLibrary>()};
+    TfmMain form{settings, std::make_unique<TRecordingAudioBackend>()};
 };
 
 class EnablingTest : public ActionsTest, public ::testing::WithParamInterface<bool> {

@@ -20,7 +20,7 @@
 #include "app/haupt.h"
 #include "settings/IniFile.h"
 #include "support/LocalSource.h"
-#include "support/RecordingAudioLibrary.h"
+#include "support/RecordingAudioBackend.h"
 #include "support/TempDir.h"
 #include "support/WindowInput.h"
 
@@ -67,7 +67,7 @@ protected:
 
 TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
     settings.WriteInteger("Favoriten", "Aktuell", 7);  // past the end: the last list
-    TfmMain form(settings, CreateGStreamerLibrary("fakesink sync=true"));
+    TfmMain form(settings, CreateGStreamerBackend("fakesink sync=true"));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     EXPECT_EQ(Chooser(form), (std::vector<std::string>{"(keine)", "Party.2012", "Rock"}));
     EXPECT_EQ(Ui(form).cbFavoriten->currentText(), QStringLiteral("Rock"));
@@ -96,7 +96,7 @@ TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
 }
 
 TEST_F(FavoritesTest, ListCommands) {
-    auto owned = std::make_unique<TRecordingAudioLibrary>();
+    auto owned = std::make_unique<TRecordingAudioBackend>();
     const std::vector<std::string>& calls = owned->Calls;
     TfmMain form(settings, std::move(owned));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
@@ -197,8 +197,8 @@ TEST_F(FavoritesTest, ListCommands) {
 
 TEST_F(FavoritesTest, FindShowsTheSongInItsAlbumWithoutStartingIt) {
     settings.WriteInteger("Favoriten", "Aktuell", 2);  // the list "Rock"
-    auto owned = std::make_unique<TRecordingAudioLibrary>();
-    TRecordingAudioLibrary& library = *owned;
+    auto owned = std::make_unique<TRecordingAudioBackend>();
+    TRecordingAudioBackend& library = *owned;
     TfmMain form(settings, std::move(owned));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     ASSERT_EQ(Ui(form).cbFavoriten->currentText(), QStringLiteral("Rock"));
@@ -236,8 +236,8 @@ TEST_F(FavoritesTest, FindShowsTheSongInItsAlbumWithoutStartingIt) {
 
 TEST_F(FavoritesTest, ArrangingAListChecksTitelNichtAbspielenAndThenNothingStarts) {
     settings.WriteInteger("Favoriten", "Aktuell", 2);  // the list "Rock"
-    auto owned = std::make_unique<TRecordingAudioLibrary>();
-    TRecordingAudioLibrary& library = *owned;
+    auto owned = std::make_unique<TRecordingAudioBackend>();
+    TRecordingAudioBackend& library = *owned;
     TfmMain form(settings, std::move(owned));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     auto started = [&] {
@@ -322,7 +322,7 @@ TEST_F(FavoritesTest, AListWhoseFileCouldNotBeReadIsNeverWrittenBack) {
         WriteFile(party, "");
         ::unlink(broken.c_str());
         WriteFile(broken, "\\Rock\\Live\\02-Song.mp3\r\n");  // readable at the start
-        TfmMain form(settings, std::make_unique<TRecordingAudioLibrary>());
+        TfmMain form(settings, std::make_unique<TRecordingAudioBackend>());
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Rock\\Live\\"));
         ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);

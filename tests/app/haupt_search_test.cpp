@@ -12,7 +12,7 @@
 
 #include "app/haupt.h"
 #include "support/LocalSource.h"
-#include "support/RecordingAudioLibrary.h"
+#include "support/RecordingAudioBackend.h"
 #include "support/TempDir.h"
 #include "support/WindowInput.h"
 
@@ -106,7 +106,7 @@ protected:
 }  // namespace
 
 TEST_F(AlbumSearchTest, CtrlFFiltersTheTreeEnterSelectsEscapeRestores) {
-    TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
+    TfmMain form(settings, CreateGStreamerBackend("fakesink"));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     QLineEdit* field = SearchField(form);
     ASSERT_NE(field, nullptr);
@@ -201,7 +201,7 @@ TEST_F(AlbumSearchTest, CtrlFFiltersTheTreeEnterSelectsEscapeRestores) {
 }
 
 TEST_F(AlbumSearchTest, TypeAheadFindsFoldersInCollapsedBranches) {
-    TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
+    TfmMain form(settings, CreateGStreamerBackend("fakesink"));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Arzte Live\\"));
     ASSERT_EQ(QApplication::focusWidget(), Ui(form).tvAlben);
@@ -241,7 +241,7 @@ TEST_F(AlbumSearchTest, TypeAheadFindsFoldersInCollapsedBranches) {
 
 TEST_F(AlbumSearchTest, TheSearchFollowsTheTreeItSearches) {
     WriteFile(lists + "Laut.favoriten", "\\Die \xC3\x84rzte\\Ger\xC3\xA4usch\\01-Laut.mp3\r\n");
-    TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
+    TfmMain form(settings, CreateGStreamerBackend("fakesink"));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     QLineEdit* field = SearchField(form);
     ASSERT_NE(field, nullptr);

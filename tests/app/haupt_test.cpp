@@ -32,7 +32,7 @@
 #include "settings/IniFile.h"
 #include "sources/Source.h"
 #include "support/LocalSource.h"
-#include "support/RecordingAudioLibrary.h"
+#include "support/RecordingAudioBackend.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
 #include "support/TestDialogs.h"
@@ -93,7 +93,7 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
     WriteFile(music + "Beatles/Help/cover.jpg", "x");
     WriteFile(lists + "Help.favoriten",
               "\\Beatles\\Help\\01_Help.MP3\r\n\\Beatles\\Help\\02-Yesterday.mp3\r\n");
-    TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
+    TfmMain form(settings, CreateGStreamerBackend(kTestSink));
     ASSERT_FALSE(form.SecondInstance());
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
 
@@ -153,7 +153,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
         SCOPED_TRACE(*broken ? "invalid level" : "missing");
         if (*broken)
             WriteFile(music + "tunrax.dat", broken);
-        TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
+        TfmMain form(settings, CreateGStreamerBackend(kTestSink));
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
         EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"A", "b", " x"}));
         EXPECT_EQ(ReadFile(music + "tunrax.dat"), "A\r\nb\r\n\tx\r\n") << "written back";
@@ -163,7 +163,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
     // "Aktualisieren" scans again on a source that can write its catalogue,
     // and with the alternative catalogue only "tunrax2.dat" is touched.
     settings.WriteBool("Einstellungen", "Alternativ", true);
-    TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
+    TfmMain form(settings, CreateGStreamerBackend(kTestSink));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     EXPECT_TRUE(Exists(music + "tunrax2.dat"));
     MakeDirs(music + "C");
@@ -174,7 +174,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
 }
 
 TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
-    TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
+    TfmMain form(settings, CreateGStreamerBackend(kTestSink));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     const std::vector<std::pair<QAction*, const char*>> actions = {
         {Ui(form).acNeuListe, "Neue Liste"},
@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
 }
 
 TEST_F(MainWindowTest, CloseHidesAndOnlyBeendenEnds) {
-    TfmMain form(settings, CreateGStreamerLibrary(kTestSink));
+    TfmMain form(settings, CreateGStreamerBackend(kTestSink));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     // The offscreen platform has no notification area: the window must stay
     // reachable, so it goes to the task bar instead of vanishing.
@@ -286,7 +286,7 @@ TEST_F(MainWindowTest, TheChooserIsFilledOnceTheCatalogueLoadsAfterAFailedStart)
         test.breakSource();
         auto dialogs = std::make_unique<TTestDialogs>();
         TTestDialogs& standIn = *dialogs;
-        TfmMain form(settings, std::make_unique<TRecordingAudioLibrary>(), std::move(dialogs));
+        TfmMain form(settings, std::make_unique<TRecordingAudioBackend>(), std::move(dialogs));
         form.show();
         ASSERT_TRUE(boxes.WaitFor(1)) << "no error shown for the failed start";
         ASSERT_TRUE(form.isVisible());

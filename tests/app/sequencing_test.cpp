@@ -33,12 +33,12 @@ namespace {
 
 // The real library, counting the files opened and queued (shared with the
 // test, as the window owns the library).
-class CountingLibrary : public TAudioLibrary {
+class CountingLibrary : public TAudioBackend {
 public:
     struct Counts {
         std::atomic<int> opened{0}, queued{0};
     };
-    CountingLibrary(std::unique_ptr<TAudioLibrary> real, Counts& counts)
+    CountingLibrary(std::unique_ptr<TAudioBackend> real, Counts& counts)
         : FReal(std::move(real)), FCounts(counts) {}
 
     uint32_t GetVersion() override { return FReal->GetVersion(); }
@@ -78,7 +78,7 @@ public:
     }
 
 private:
-    std::unique_ptr<TAudioLibrary> FReal;
+    std::unique_ptr<TAudioBackend> FReal;
     Counts& FCounts;
 };
 
@@ -145,7 +145,7 @@ protected:
     TIniFile settings{tmp / "tunrax.ini"};
     CountingLibrary::Counts counts;
     TfmMain form{settings, std::make_unique<CountingLibrary>(
-                               CreateGStreamerLibrary("fakesink sync=true"), counts)};
+                               CreateGStreamerBackend("fakesink sync=true"), counts)};
     std::vector<Shown> shown;
     // An error box would otherwise hold the test until ctest ends it.
     MessageBoxReader boxes;

@@ -202,7 +202,7 @@ TEST_F(SetupTest, SettingsThatCannotBeReadAreNamedKeptAndNotOfferedForReplacing)
     ASSERT_EQ(::truncate(file.c_str(), (off_t{64} << 20) + 1), 0);
     TIniFile tooLarge(file);
     MessageBoxReader boxes;
-    TfmMain form(tooLarge, CreateGStreamerLibrary("fakesink"));
+    TfmMain form(tooLarge, CreateGStreamerBackend("fakesink"));
     ModalAnswer<TfmSetup> wizard(Cancel);
     form.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.Texts.empty() && !form.isVisible(); }, 5000))
@@ -223,14 +223,14 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     MessageBoxReader boxes;  // an error box would hold the test
     {
         // No choice in the wizard: the program ends.
-        TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
+        TfmMain form(settings, CreateGStreamerBackend("fakesink"));
         ModalAnswer<TfmSetup> cancel(Cancel);
         form.show();
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return cancel.Count() == 1 && !form.isVisible(); }, 5000));
         EXPECT_FALSE(form.Source());
     }
-    TfmMain form(settings, CreateGStreamerLibrary("fakesink"));
+    TfmMain form(settings, CreateGStreamerBackend("fakesink"));
     {
         ModalAnswer<TfmSetup> save([&](TfmSetup& setup) {
             QTest::qWait(500);  // the playback timer ticks while the wizard is open

@@ -147,7 +147,7 @@ protected:
     TempDir tmp;
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
     TPlayLog library;
-    TBassPlayer player{library};
+    TPlayer player{library};
     TSongList songs;
     QuietView view;
     Background background;
@@ -419,7 +419,7 @@ TEST(PrefetchOverFtp, AServerThatDiesDuringThePrefetchLeavesNoFileAndTheSongStil
                         std::chrono::milliseconds(5000));
 
     TPlayLog library;
-    TBassPlayer player{library};
+    TPlayer player{library};
     TSongList songs;
     Names files{"01-Eins.mp3", "02-Zwei.mp3"};
     songs.Fill(files, "\\Album\\");

@@ -78,7 +78,7 @@ protected:
     const std::string music = tmp / "Musik/";
     Events seen;
     TPlayLog library;
-    TBassPlayer player{library};
+    TPlayer player{library};
     TSongList songs;
     RecordingView view{seen};
     std::unique_ptr<TSource> source = std::make_unique<FetchingSource>(false, music);

@@ -9,12 +9,12 @@
 #include <map>
 #include <string>
 
-#include "support/RecordingAudioLibrary.h"
+#include "support/RecordingAudioBackend.h"
 #include "support/TempDir.h"
 
 namespace tunrax::test {
 
-class TPlayLog : public TRecordingAudioLibrary {
+class TPlayLog : public TRecordingAudioBackend {
 public:
     // Told "play <content of the file>", "restart <content>" (a stream that
     // had begun starts again from its beginning), "queue <content of the
@@ -23,7 +23,7 @@ public:
 
     uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
                               uint64_t length, uint32_t flags) override {
-        TRecordingAudioLibrary::StreamCreateFile(memory, fileName, offset, length, flags);
+        TRecordingAudioBackend::StreamCreateFile(memory, fileName, offset, length, flags);
         const std::string content = ReadFile(fileName);
         Tell("play " + content);
         Activity = kActivePlaying;
@@ -37,19 +37,19 @@ public:
             Activity = kActivePlaying;
         }
         FFresh = 0;
-        return TRecordingAudioLibrary::ChannelPlay(handle, restart);
+        return TRecordingAudioBackend::ChannelPlay(handle, restart);
     }
     bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
         Tell("queue " + (fileName.empty() ? std::string() : ReadFile(fileName)));
-        return TRecordingAudioLibrary::ChannelQueueNext(handle, fileName);
+        return TRecordingAudioBackend::ChannelQueueNext(handle, fileName);
     }
     bool ChannelStop(uint32_t handle) override {
         Activity = kActiveStopped;
-        return TRecordingAudioLibrary::ChannelStop(handle);
+        return TRecordingAudioBackend::ChannelStop(handle);
     }
     uint32_t ChannelIsActive(uint32_t handle) override {
         Tell("poll");
-        return TRecordingAudioLibrary::ChannelIsActive(handle);
+        return TRecordingAudioBackend::ChannelIsActive(handle);
     }
 
 private:

@@ -50,7 +50,7 @@ const char kSettings[] = "Einstellungen";
 
 }  // namespace
 
-TfmMain::TfmMain(TIniFile& settings, std::unique_ptr<TAudioLibrary> library,
+TfmMain::TfmMain(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
                  std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
     : TVelForm(parent),
       // Held-back steps run from the event loop, their errors shown there.

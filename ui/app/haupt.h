@@ -28,7 +28,7 @@
 #include "app/Application.h"
 #include "app/MainDialogs.h"
 #include "app/MediaControl.h"
-#include "audio/BassPlayer.h"
+#include "audio/Player.h"
 #include "collection/CatalogueSession.h"
 #include "collection/FavoritesSession.h"
 #include "playback/PlaybackClock.h"
@@ -69,7 +69,7 @@ public:
     // library: the audio library to play through; none gives the desktop's
     // default output through GStreamer. dialogs: what the window opens; none
     // gives the program's own.
-    explicit TfmMain(TIniFile& settings, std::unique_ptr<TAudioLibrary> library = nullptr,
+    explicit TfmMain(TIniFile& settings, std::unique_ptr<TAudioBackend> library = nullptr,
                      std::unique_ptr<TMainDialogs> dialogs = nullptr, QWidget* parent = nullptr);
     ~TfmMain() override;
 
@@ -256,7 +256,7 @@ private:
 
     TSourceOwner FSource;
     TIniFile& FSettings;
-    std::unique_ptr<TAudioLibrary> FLibrary;
+    std::unique_ptr<TAudioBackend> FLibrary;
     std::unique_ptr<TMainDialogs> FDialogs;
     QString FSavedCaption;
     std::unique_ptr<TNameCollator> FCollator;

@@ -50,12 +50,12 @@ void TfmMain::ConnectPlayback() {
 
 void TfmMain::CreatePlayer() {
     if (!FLibrary)
-        FLibrary = CreateGStreamerLibrary();
+        FLibrary = CreateGStreamerBackend();
     FPlayback = std::make_unique<TPlaybackController>(
         std::move(FLibrary),
         [this](const std::function<void(TSource&)>& use) { return UseSource(use); },
         static_cast<TPlaybackClock&>(*this));
-    TBassPlayer& player = FPlayback->Player();
+    TPlayer& player = FPlayback->Player();
     player.OnError = [this](const std::string& text, const std::string& title) {
         QMessageBox::critical(this, QString::fromStdString(title), QString::fromStdString(text));
     };

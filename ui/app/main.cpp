@@ -7,7 +7,7 @@
 #include "app/Mpris.h"
 #include "app/StartupProbe.h"
 #include "app/haupt.h"
-#include "audio/AudioLibrary.h"
+#include "audio/AudioBackend.h"
 #include "settings/IniFile.h"
 
 #if defined(__SANITIZE_ADDRESS__)

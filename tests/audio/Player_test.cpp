@@ -1,4 +1,4 @@
-#include "audio/BassPlayer.h"
+#include "audio/Player.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "support/RecordingAudioLibrary.h"
+#include "support/RecordingAudioBackend.h"
 
 using namespace tunrax;
-using tunrax::test::TRecordingAudioLibrary;
+using tunrax::test::TRecordingAudioBackend;
 
 namespace {
 
@@ -20,17 +20,17 @@ using Calls = std::vector<std::string>;
 // Records the player's notifications by name, in order.
 struct Events {
     std::vector<std::string> Seen;
-    void Attach(TBassPlayer& player) {
-        player.OnPlay = [this](TBassPlayer*) { Seen.push_back("play"); };
-        player.OnSongChange = [this](TBassPlayer*) { Seen.push_back("songchange"); };
-        player.OnPause = [this](TBassPlayer*) { Seen.push_back("pause"); };
-        player.OnResume = [this](TBassPlayer*) { Seen.push_back("resume"); };
+    void Attach(TPlayer& player) {
+        player.OnPlay = [this](TPlayer*) { Seen.push_back("play"); };
+        player.OnSongChange = [this](TPlayer*) { Seen.push_back("songchange"); };
+        player.OnPause = [this](TPlayer*) { Seen.push_back("pause"); };
+        player.OnResume = [this](TPlayer*) { Seen.push_back("resume"); };
     }
 };
 
 }  // namespace
 
-TEST(BassPlayer, InitChecksTheLibraryVersion) {
+TEST(Player, InitChecksTheLibraryVersion) {
     struct Case {
         uint32_t version;
         bool message;
@@ -39,10 +39,10 @@ TEST(BassPlayer, InitChecksTheLibraryVersion) {
     int window = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.version);
-        TRecordingAudioLibrary lib;
+        TRecordingAudioBackend lib;
         lib.Version = c.version;
         lib.InitResult = false;  // ignored either way
-        TBassPlayer player(lib);
+        TPlayer player(lib);
         std::vector<std::string> messages;
         player.OnError = [&](const std::string& text, const std::string& title) {
             messages.push_back(title + ": " + text);
@@ -54,18 +54,18 @@ TEST(BassPlayer, InitChecksTheLibraryVersion) {
                                       : std::vector<std::string>{});
     }
     SCOPED_TRACE("no handler");
-    TRecordingAudioLibrary lib;
+    TRecordingAudioBackend lib;
     lib.Version = 0;
-    TBassPlayer player(lib);
+    TPlayer player(lib);
     player.Init(nullptr);
     EXPECT_EQ(lib.Calls.size(), 2u);
 }
 
-TEST(BassPlayer, PlayOpensAsStreamThenAsModule) {
+TEST(Player, PlayOpensAsStreamThenAsModule) {
     {
         SCOPED_TRACE("empty name does nothing, not even Stop");
-        TRecordingAudioLibrary lib;
-        TBassPlayer player(lib);
+        TRecordingAudioBackend lib;
+        TPlayer player(lib);
         Events events;
         events.Attach(player);
         player.FileName = "before.mp3";
@@ -82,9 +82,9 @@ TEST(BassPlayer, PlayOpensAsStreamThenAsModule) {
                      {"/m/noextension", "0x0"}, {"/m/e.mp4", "0x0"}};
     for (const FlagCase& c : flagCases) {
         SCOPED_TRACE(c.name);
-        TRecordingAudioLibrary lib;
+        TRecordingAudioBackend lib;
         lib.Streams = {c.name};
-        TBassPlayer player(lib);
+        TPlayer player(lib);
         Events events;
         events.Attach(player);
         player.Play(c.name);
@@ -99,9 +99,9 @@ TEST(BassPlayer, PlayOpensAsStreamThenAsModule) {
     }
     {
         SCOPED_TRACE("refused as stream, taken as module");
-        TRecordingAudioLibrary lib;
+        TRecordingAudioBackend lib;
         lib.Musics = {"song.mod"};
-        TBassPlayer player(lib);
+        TPlayer player(lib);
         Events events;
         events.Attach(player);
         player.Play("song.mod");
@@ -113,8 +113,8 @@ TEST(BassPlayer, PlayOpensAsStreamThenAsModule) {
     }
     {
         SCOPED_TRACE("refused both ways: no channel, no notification, reads stopped");
-        TRecordingAudioLibrary lib;
-        TBassPlayer player(lib);
+        TRecordingAudioBackend lib;
+        TPlayer player(lib);
         Events events;
         events.Attach(player);
         player.Play("bad.mp3");
@@ -130,9 +130,9 @@ TEST(BassPlayer, PlayOpensAsStreamThenAsModule) {
     }
     {
         SCOPED_TRACE("the next Play stops and frees the previous channel");
-        TRecordingAudioLibrary lib;
+        TRecordingAudioBackend lib;
         lib.Streams = {"a.mp3", "b.mp3"};
-        TBassPlayer player(lib);
+        TPlayer player(lib);
         player.Play("a.mp3");
         lib.Calls.clear();
         player.Play("b.mp3");
@@ -143,12 +143,12 @@ TEST(BassPlayer, PlayOpensAsStreamThenAsModule) {
     }
 }
 
-TEST(BassPlayer, EndSyncOnlyWithHandler) {
-    TRecordingAudioLibrary lib;
+TEST(Player, EndSyncOnlyWithHandler) {
+    TRecordingAudioBackend lib;
     lib.Streams = {"a.mp3", "b.mp3"};
-    TBassPlayer player(lib);
-    std::vector<TBassPlayer*> ended;
-    player.OnEnd = [&](TBassPlayer* sender) { ended.push_back(sender); };
+    TPlayer player(lib);
+    std::vector<TPlayer*> ended;
+    player.OnEnd = [&](TPlayer* sender) { ended.push_back(sender); };
     player.Play("a.mp3");
     EXPECT_EQ(lib.Calls,
               (Calls{"ChannelStop(0)", "StreamFree(0)", "StreamCreateFile(0,a.mp3,0,0,0x20000)",
@@ -157,7 +157,7 @@ TEST(BassPlayer, EndSyncOnlyWithHandler) {
     EXPECT_EQ(lib.LastSyncUser, &player);
     EXPECT_EQ(player.SyncHandle, 500u);
     lib.FireEnd(player.Channel);
-    EXPECT_EQ(ended, std::vector<TBassPlayer*>{&player});
+    EXPECT_EQ(ended, std::vector<TPlayer*>{&player});
 
     player.Stop();
     EXPECT_EQ(player.SyncHandle, 0u);
@@ -168,11 +168,11 @@ TEST(BassPlayer, EndSyncOnlyWithHandler) {
         EXPECT_EQ(call.find("ChannelSetSync"), std::string::npos) << call;
 }
 
-TEST(BassPlayer, StopPauseResumeStateAndFree) {
-    TRecordingAudioLibrary lib;
+TEST(Player, StopPauseResumeStateAndFree) {
+    TRecordingAudioBackend lib;
     lib.Streams = {"a.mp3"};
     {
-        TBassPlayer player(lib);
+        TPlayer player(lib);
         Events events;
         events.Attach(player);
         player.Play("a.mp3");
@@ -213,14 +213,14 @@ TEST(BassPlayer, StopPauseResumeStateAndFree) {
     EXPECT_EQ(lib.Calls, Calls{"Free()"});
 }
 
-TEST(BassPlayer, QueueFollowsThePlayingSong) {
-    TRecordingAudioLibrary lib;
+TEST(Player, QueueFollowsThePlayingSong) {
+    TRecordingAudioBackend lib;
     lib.Streams = {"a.mp3", "e.mp3"};
-    TBassPlayer player(lib);
+    TPlayer player(lib);
     Events events;
     events.Attach(player);
-    std::vector<TBassPlayer*> ended;
-    player.OnEnd = [&](TBassPlayer* sender) { ended.push_back(sender); };
+    std::vector<TPlayer*> ended;
+    player.OnEnd = [&](TPlayer* sender) { ended.push_back(sender); };
     {
         SCOPED_TRACE("nothing plays: nothing to follow");
         EXPECT_FALSE(player.Queue("b.mp3"));
@@ -309,7 +309,7 @@ TEST(BassPlayer, QueueFollowsThePlayingSong) {
     {
         SCOPED_TRACE("the end is still reported; Stop drops the queue");
         lib.FireEnd(101);
-        EXPECT_EQ(ended, std::vector<TBassPlayer*>{&player});
+        EXPECT_EQ(ended, std::vector<TPlayer*>{&player});
         player.Stop();
         EXPECT_EQ(player.QueuedFileName(), "");
         lib.FireNext(101);
@@ -317,12 +317,12 @@ TEST(BassPlayer, QueueFollowsThePlayingSong) {
     }
 }
 
-TEST(BassPlayer, PositionSeekAndVolumeActOnTheSongHeard) {
-    TRecordingAudioLibrary lib;
+TEST(Player, PositionSeekAndVolumeActOnTheSongHeard) {
+    TRecordingAudioBackend lib;
     lib.Streams = {"a.mp3", "b.mp3"};
     lib.Position = 5'000'000;
     lib.Length = 40'000'000;
-    TBassPlayer player(lib);
+    TPlayer player(lib);
     {
         SCOPED_TRACE("nothing plays: nothing to ask or move, the volume kept for later");
         EXPECT_EQ(player.Position(), -1);

@@ -10,25 +10,25 @@
 #include <functional>
 #include <string>
 
-#include "audio/AudioLibrary.h"
+#include "audio/AudioBackend.h"
 
 namespace tunrax {
 
 enum TPlayerState { psStopped = 0, psPlaying = 1, psStalled = 2, psPaused = 3 };
 
-class TBassPlayer {
+class TPlayer {
 public:
-    explicit TBassPlayer(TAudioLibrary& library);
-    ~TBassPlayer();  // frees the library's output
-    TBassPlayer(const TBassPlayer&) = delete;
-    TBassPlayer& operator=(const TBassPlayer&) = delete;
+    explicit TPlayer(TAudioBackend& library);
+    ~TPlayer();  // frees the library's output
+    TPlayer(const TPlayer&) = delete;
+    TPlayer& operator=(const TPlayer&) = delete;
 
     uint32_t Channel = 0;
     float Volume = 100.0f;
     std::string FileName;
     uint32_t SyncHandle = 0;
 
-    std::function<void(TBassPlayer*)> OnPlay, OnSongChange, OnPause, OnResume, OnEnd;
+    std::function<void(TPlayer*)> OnPlay, OnSongChange, OnPause, OnResume, OnEnd;
     // Shows an error message (text, title); the window gives a message box.
     std::function<void(const std::string& text, const std::string& title)> OnError;
 
@@ -74,7 +74,7 @@ public:
 private:
     static void EndSync(uint32_t sync, uint32_t channel, uint32_t data, void* user);
     static void NextSync(uint32_t sync, uint32_t channel, uint32_t data, void* user);
-    TAudioLibrary& FLibrary;
+    TAudioBackend& FLibrary;
     std::string FQueued;
     bool FParked = false;
     uint32_t FNextSyncHandle = 0;

@@ -1,4 +1,4 @@
-#include "audio/BassPlayer.h"
+#include "audio/Player.h"
 
 #include <algorithm>
 #include <cctype>
@@ -28,20 +28,20 @@ int64_t SteadyNs() {
 
 }  // namespace
 
-TBassPlayer::TBassPlayer(TAudioLibrary& library) : FLibrary(library) {}
+TPlayer::TPlayer(TAudioBackend& library) : FLibrary(library) {}
 
-TBassPlayer::~TBassPlayer() {
+TPlayer::~TPlayer() {
     FLibrary.Free();
 }
 
-void TBassPlayer::Init(void* window) {
+void TPlayer::Init(void* window) {
     const uint32_t version = FLibrary.GetVersion();
     FLibrary.Init(-1, 44100, 0, window, nullptr);
     if ((version >> 16) != (kLibraryVersion >> 16) && OnError)
         OnError("Bass 2.3 nicht gefunden", "Fehler");
 }
 
-void TBassPlayer::Play(const std::string& fileName) {
+void TPlayer::Play(const std::string& fileName) {
     if (fileName.empty())
         return;
     FileName = fileName;
@@ -51,7 +51,7 @@ void TBassPlayer::Play(const std::string& fileName) {
     if (Channel == 0)
         Channel = FLibrary.MusicLoad(false, fileName, 0, 0, kStreamPrescan | kMusicRamp, 0);
     if (OnEnd)
-        SyncHandle = FLibrary.ChannelSetSync(Channel, kSyncEnd, 0, &TBassPlayer::EndSync, this);
+        SyncHandle = FLibrary.ChannelSetSync(Channel, kSyncEnd, 0, &TPlayer::EndSync, this);
     FLibrary.ChannelSetAttribute(Channel, kAttribVolume, Volume);
     FLibrary.ChannelPlay(Channel, true);
     if (Channel != 0) {
@@ -62,7 +62,7 @@ void TBassPlayer::Play(const std::string& fileName) {
     }
 }
 
-void TBassPlayer::Stop() {
+void TPlayer::Stop() {
     FParked = false;
     FLibrary.ChannelStop(Channel);
     FLibrary.StreamFree(Channel);
@@ -74,7 +74,7 @@ void TBassPlayer::Stop() {
     FQueuedStarted = 0;
 }
 
-void TBassPlayer::Park() {
+void TPlayer::Park() {
     if (Channel == 0)
         return;
     if (!FQueued.empty())
@@ -85,7 +85,7 @@ void TBassPlayer::Park() {
     FParked = true;
 }
 
-bool TBassPlayer::Restart() {
+bool TPlayer::Restart() {
     if (!FParked || Channel == 0 || !FLibrary.ChannelPlay(Channel, true))
         return false;
     FParked = false;
@@ -96,26 +96,26 @@ bool TBassPlayer::Restart() {
     return true;
 }
 
-void TBassPlayer::Pause() {
+void TPlayer::Pause() {
     FLibrary.ChannelPause(Channel);
     if (OnPause)
         OnPause(this);
 }
 
-void TBassPlayer::Resume() {
+void TPlayer::Resume() {
     FParked = false;
     FLibrary.ChannelPlay(Channel, false);
     if (OnResume)
         OnResume(this);
 }
 
-void TBassPlayer::Rest() {
+void TPlayer::Rest() {
     if (!FParked && Channel != 0)
         Stop();
     FLibrary.Rest();
 }
 
-TPlayerState TBassPlayer::State() {
+TPlayerState TPlayer::State() {
     switch (FLibrary.ChannelIsActive(Channel)) {
         case kActivePlaying: return psPlaying;
         case kActiveStalled: return psStalled;
@@ -124,37 +124,37 @@ TPlayerState TBassPlayer::State() {
     }
 }
 
-int64_t TBassPlayer::Position() {
+int64_t TPlayer::Position() {
     return Channel == 0 ? -1 : FLibrary.ChannelGetPosition(Channel);
 }
 
-int64_t TBassPlayer::Length() {
+int64_t TPlayer::Length() {
     return Channel == 0 ? -1 : FLibrary.ChannelGetLength(Channel);
 }
 
-bool TBassPlayer::Seek(int64_t position) {
+bool TPlayer::Seek(int64_t position) {
     return Channel != 0 && position >= 0 && FLibrary.ChannelSetPosition(Channel, position);
 }
 
-void TBassPlayer::SetVolume(float volume) {
+void TPlayer::SetVolume(float volume) {
     Volume = std::clamp(volume, 0.0f, 100.0f);
     if (Channel != 0)
         FLibrary.ChannelSetAttribute(Channel, kAttribVolume, Volume);
 }
 
-bool TBassPlayer::Queue(const std::string& fileName) {
+bool TPlayer::Queue(const std::string& fileName) {
     if (Channel == 0 || (fileName.empty() && FQueued.empty()))
         return false;
     if (!fileName.empty() && FNextSyncHandle == 0)
         FNextSyncHandle =
-            FLibrary.ChannelSetSync(Channel, kSyncNext, 0, &TBassPlayer::NextSync, this);
+            FLibrary.ChannelSetSync(Channel, kSyncNext, 0, &TPlayer::NextSync, this);
     if (!FLibrary.ChannelQueueNext(Channel, fileName))
         return false;
     FQueued = fileName;
     return true;
 }
 
-bool TBassPlayer::QueuedSongStarted() {
+bool TPlayer::QueuedSongStarted() {
     const uint32_t channel = FQueuedStarted.load();
     if (channel == 0 || (channel == Channel && SteadyNs() < FQueuedHeardAt.load()))
         return false;
@@ -169,14 +169,14 @@ bool TBassPlayer::QueuedSongStarted() {
 }
 
 // data: the milliseconds until the output plays the queued file.
-void TBassPlayer::NextSync(uint32_t, uint32_t channel, uint32_t data, void* user) {
-    auto* player = static_cast<TBassPlayer*>(user);
+void TPlayer::NextSync(uint32_t, uint32_t channel, uint32_t data, void* user) {
+    auto* player = static_cast<TPlayer*>(user);
     player->FQueuedHeardAt = SteadyNs() + int64_t{data} * 1000000;
     player->FQueuedStarted = channel;
 }
 
-void TBassPlayer::EndSync(uint32_t, uint32_t, uint32_t, void* user) {
-    auto* player = static_cast<TBassPlayer*>(user);
+void TPlayer::EndSync(uint32_t, uint32_t, uint32_t, void* user) {
+    auto* player = static_cast<TPlayer*>(user);
     if (player->OnEnd)
         player->OnEnd(player);
 }

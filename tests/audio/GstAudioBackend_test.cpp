@@ -13,8 +13,8 @@
 #include <limits>
 #include <thread>
 
-#include "audio/AudioLibrary.h"
-#include "audio/BassPlayer.h"
+#include "audio/AudioBackend.h"
+#include "audio/Player.h"
 #include "support/Mp3Files.h"
 #include "support/SoundCheck.h"
 #include "support/TempDir.h"
@@ -70,18 +70,18 @@ std::string TinyModule() {
 
 }  // namespace
 
-TEST(GstAudioLibrary, PlaysPausesResumesAndEndsThroughThePlayer) {
+TEST(GstAudioBackend, PlaysPausesResumesAndEndsThroughThePlayer) {
     TempDir dir;
     const std::string song = dir / "Silent Song.mp3";
     WriteSilentMp3(song, 1.5);
-    auto lib = CreateGStreamerLibrary(kTimedSink);
+    auto lib = CreateGStreamerBackend(kTimedSink);
     EXPECT_EQ(lib->GetVersion(), kLibraryVersion);
 
-    TBassPlayer player(*lib);
+    TPlayer player(*lib);
     std::string error;
     player.OnError = [&](const std::string& text, const std::string&) { error = text; };
     std::atomic<int> ends{0};
-    player.OnEnd = [&](TBassPlayer*) { ++ends; };
+    player.OnEnd = [&](TPlayer*) { ++ends; };
     player.Init(nullptr);
     EXPECT_EQ(error, "");
 
@@ -111,11 +111,11 @@ TEST(GstAudioLibrary, PlaysPausesResumesAndEndsThroughThePlayer) {
     EXPECT_EQ(player.State(), psStopped);
 }
 
-TEST(GstAudioLibrary, ChannelCalls) {
+TEST(GstAudioBackend, ChannelCalls) {
     TempDir dir;
     const std::string song = dir / "short.mp3";
     WriteSilentMp3(song, 0.4);
-    auto lib = CreateGStreamerLibrary(kTimedSink);
+    auto lib = CreateGStreamerBackend(kTimedSink);
     EXPECT_EQ(lib->StreamCreateFile(false, song, 0, 0, 0), 0u) << "opened before Init";
     ASSERT_TRUE(lib->Init(-1, 44100, 0, nullptr, nullptr));
 
@@ -156,7 +156,7 @@ TEST(GstAudioLibrary, ChannelCalls) {
     EXPECT_EQ(lib->StreamCreateFile(false, song, 0, 0, 0), 0u) << "opened after Free";
 }
 
-TEST(GstAudioLibrary, OpensOnlyWhatItCanDecode) {
+TEST(GstAudioBackend, OpensOnlyWhatItCanDecode) {
     TempDir dir;
     std::string text;
     for (int i = 0; i < 200; ++i)
@@ -164,8 +164,8 @@ TEST(GstAudioLibrary, OpensOnlyWhatItCanDecode) {
     WriteFile(dir / "text.mp3", text);
     WriteFile(dir / "empty.mp3", "");
     WriteSilentMp3(dir / "silent.mp3", 0.5);
-    auto lib = CreateGStreamerLibrary(kTimedSink);
-    TBassPlayer player(*lib);
+    auto lib = CreateGStreamerBackend(kTimedSink);
+    TPlayer player(*lib);
     player.Init(nullptr);
     for (const char* name : {"text.mp3", "empty.mp3", "missing.mp3", ""}) {
         SCOPED_TRACE(name);
@@ -192,7 +192,7 @@ TEST(GstAudioLibrary, OpensOnlyWhatItCanDecode) {
 // The one test that proves sound comes out: a tone through the desktop's
 // default output into a PulseAudio null sink, recorded from its monitor, and
 // a second one queued after it, which the output plays on without a gap.
-TEST(GstAudioLibrary, ToneReachesTheSoundServer) {
+TEST(GstAudioBackend, ToneReachesTheSoundServer) {
     if (!PulseReachable())
         GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
     TempDir dir;
@@ -205,8 +205,8 @@ TEST(GstAudioLibrary, ToneReachesTheSoundServer) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     {
-        auto lib = CreateGStreamerLibrary();
-        TBassPlayer player(*lib);
+        auto lib = CreateGStreamerBackend();
+        TPlayer player(*lib);
         player.Init(nullptr);
         player.Play(song);
         EXPECT_NE(player.Channel, 0u);
@@ -253,7 +253,7 @@ int SinkInputs() {
 
 // An idle player keeps no stream at the sound server, which would wake it
 // many times a second; a parked song keeps its own, to start again at once.
-TEST(GstAudioLibrary, ARestingPlayerKeepsNoStreamAtTheSoundServer) {
+TEST(GstAudioBackend, ARestingPlayerKeepsNoStreamAtTheSoundServer) {
     if (!PulseReachable())
         GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
     TempDir dir;
@@ -261,8 +261,8 @@ TEST(GstAudioLibrary, ARestingPlayerKeepsNoStreamAtTheSoundServer) {
     if (!WriteToneMp3(song, 0.5, 440) || !WriteToneMp3(next, 0.5, 660))
         GTEST_SKIP() << "lame is not installed";
     const int before = SinkInputs();
-    auto lib = CreateGStreamerLibrary();
-    TBassPlayer player(*lib);
+    auto lib = CreateGStreamerBackend();
+    TPlayer player(*lib);
     player.Init(nullptr);
     player.Play(song);
     ASSERT_TRUE(WaitFor([&] { return SinkInputs() > before; }, std::chrono::seconds(3)))
@@ -289,11 +289,11 @@ TEST(GstAudioLibrary, ARestingPlayerKeepsNoStreamAtTheSoundServer) {
 // reads paused (the song would end at once on resume). When exactly the
 // sink starts is not visible from outside, so the pause comes after a
 // growing delay that sweeps past that moment.
-TEST(GstAudioLibrary, APauseAsTheSongStartsHoldsTheRest) {
+TEST(GstAudioBackend, APauseAsTheSongStartsHoldsTheRest) {
     TempDir dir;
     const std::string song = dir / "short.mp3";
     WriteSilentMp3(song, 0.12);
-    auto lib = CreateGStreamerLibrary(kTimedSink);
+    auto lib = CreateGStreamerBackend(kTimedSink);
     ASSERT_TRUE(lib->Init(-1, 44100, 0, nullptr, nullptr));
     for (int attempt = 0; attempt < 40; ++attempt) {
         const auto delay = std::chrono::microseconds(40 * attempt);
@@ -331,18 +331,18 @@ std::string RawFileSink(const std::string& path) {
 // is reported as it becomes audible, and the end only after it. The playbin
 // reads the next file about a second before the end, so the first song is
 // longer than that.
-TEST(GstAudioLibrary, AQueuedSongFollowsWithoutAGap) {
+TEST(GstAudioBackend, AQueuedSongFollowsWithoutAGap) {
     TempDir dir;
     const std::string one = dir / "one.mp3", two = dir / "two.mp3", three = dir / "three.mp3";
     if (!WriteToneMp3(one, 2.0, 440) || !WriteToneMp3(two, 0.5, 660) ||
         !WriteToneMp3(three, 0.5, 550))
         GTEST_SKIP() << "lame is not installed";
     const std::string recording = dir / "gapless.raw";
-    auto lib = CreateGStreamerLibrary(RawFileSink(recording));
-    TBassPlayer player(*lib);
+    auto lib = CreateGStreamerBackend(RawFileSink(recording));
+    TPlayer player(*lib);
     player.Init(nullptr);
     std::atomic<int> ends{0};
-    player.OnEnd = [&](TBassPlayer*) { ++ends; };
+    player.OnEnd = [&](TPlayer*) { ++ends; };
 
     player.Play(one);
     const auto start = Clock::now();  // Play returns as the song starts
@@ -475,8 +475,8 @@ std::vector<double> Runs(const std::vector<double>& positions) {
 
 // Plays the sweep, moves it to 30 s, pauses, moves it to 10 s, resumes:
 // the player's position follows every move, and so does what is heard.
-void PlaySeekPauseSeek(TAudioLibrary& lib, const std::string& song) {
-    TBassPlayer player(lib);
+void PlaySeekPauseSeek(TAudioBackend& lib, const std::string& song) {
+    TPlayer player(lib);
     player.Init(nullptr);
     player.Play(song);
     ASSERT_NE(player.Channel, 0u);
@@ -529,7 +529,7 @@ void ExpectHeardAt(const std::string& raw) {
 
 }  // namespace
 
-TEST(GstAudioLibrary, ASeekMovesWhatIsHeard) {
+TEST(GstAudioBackend, ASeekMovesWhatIsHeard) {
     TempDir dir;
     const std::string song = dir / "sweep.mp3";
     if (!WriteSweepMp3(song, kSweepSeconds, kSweepFrom, kSweepFrom + kSweepRise * kSweepSeconds))
@@ -542,7 +542,7 @@ TEST(GstAudioLibrary, ASeekMovesWhatIsHeard) {
         const int fd = ::open(recording.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
         ASSERT_GE(fd, 0);
         {
-            auto lib = CreateGStreamerLibrary(
+            auto lib = CreateGStreamerBackend(
                 "audioconvert ! audioresample ! audio/x-raw,format=S16LE,rate=44100,channels=2 ! "
                 "fdsink sync=true fd=" +
                 std::to_string(fd));
@@ -559,7 +559,7 @@ TEST(GstAudioLibrary, ASeekMovesWhatIsHeard) {
     ASSERT_TRUE(parec.Started()) << "cannot start parec";
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     {
-        auto lib = CreateGStreamerLibrary();
+        auto lib = CreateGStreamerBackend();
         ASSERT_NO_FATAL_FAILURE(PlaySeekPauseSeek(*lib, song));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -568,13 +568,13 @@ TEST(GstAudioLibrary, ASeekMovesWhatIsHeard) {
 }
 
 // After a queued song has begun, the position and length are that song's.
-TEST(GstAudioLibrary, AfterAQueuedSongBeganThePositionIsItsOwn) {
+TEST(GstAudioBackend, AfterAQueuedSongBeganThePositionIsItsOwn) {
     TempDir dir;
     const std::string one = dir / "one.mp3", two = dir / "two.mp3";
     if (!WriteToneMp3(one, 1.5, 440) || !WriteToneMp3(two, 3.0, 660))
         GTEST_SKIP() << "lame is not installed";
-    auto lib = CreateGStreamerLibrary(kTimedSink);
-    TBassPlayer player(*lib);
+    auto lib = CreateGStreamerBackend(kTimedSink);
+    TPlayer player(*lib);
     player.Init(nullptr);
     player.Play(one);
     EXPECT_NEAR(double(player.Length()), 1.5e6, 60e3);
@@ -592,15 +592,15 @@ TEST(GstAudioLibrary, AfterAQueuedSongBeganThePositionIsItsOwn) {
 // Through the sound server, whose sink takes in a file well ahead of its
 // sound: until the queued song is heard, the position is the first song's,
 // running on to its end.
-TEST(GstAudioLibrary, UntilAQueuedSongIsHeardThePositionIsTheSongBefore) {
+TEST(GstAudioBackend, UntilAQueuedSongIsHeardThePositionIsTheSongBefore) {
     if (!PulseReachable())
         GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
     TempDir dir;
     const std::string one = dir / "one.mp3", two = dir / "two.mp3";
     if (!WriteToneMp3(one, 1.5, 440) || !WriteToneMp3(two, 3.0, 660))
         GTEST_SKIP() << "lame is not installed";
-    auto lib = CreateGStreamerLibrary();
-    TBassPlayer player(*lib);
+    auto lib = CreateGStreamerBackend();
+    TPlayer player(*lib);
     player.Init(nullptr);
     player.Play(one);
     ASSERT_TRUE(player.Queue(two));
@@ -624,13 +624,13 @@ TEST(GstAudioLibrary, UntilAQueuedSongIsHeardThePositionIsTheSongBefore) {
 
 // A move back in the song after the playbin has taken the queued file: the
 // song plays on from there, and the queued one still follows at its end.
-TEST(GstAudioLibrary, AMoveBackKeepsTheQueuedSongToFollow) {
+TEST(GstAudioBackend, AMoveBackKeepsTheQueuedSongToFollow) {
     TempDir dir;
     const std::string one = dir / "one.mp3", two = dir / "two.mp3";
     if (!WriteToneMp3(one, 2.0, 440) || !WriteToneMp3(two, 1.0, 660))
         GTEST_SKIP() << "lame is not installed";
-    auto lib = CreateGStreamerLibrary(kTimedSink);
-    TBassPlayer player(*lib);
+    auto lib = CreateGStreamerBackend(kTimedSink);
+    TPlayer player(*lib);
     player.Init(nullptr);
     player.Play(one);
     ASSERT_TRUE(player.Queue(two));
@@ -654,15 +654,15 @@ TEST(GstAudioLibrary, AMoveBackKeepsTheQueuedSongToFollow) {
 // good while first, as a listener does; it must then be heard whole, from its
 // first sample (an output that waits, only prerolled, lets the sound server
 // run on, and as much of the song's start is lost as the wait was long).
-TEST(GstAudioLibrary, ASongHeldReadyIsHeardWholeAfterAWait) {
+TEST(GstAudioBackend, ASongHeldReadyIsHeardWholeAfterAWait) {
     if (!PulseReachable())
         GTEST_SKIP() << "no PulseAudio server reachable (see scripts/pulse-test-server.sh)";
     TempDir dir;
     const std::string first = dir / "first.mp3", next = dir / "next.mp3";
     if (!WriteToneMp3(first, 3.0, 440) || !WriteToneMp3(next, 1.0, 660))
         GTEST_SKIP() << "lame is not installed";
-    auto lib = CreateGStreamerLibrary();
-    TBassPlayer player(*lib);
+    auto lib = CreateGStreamerBackend();
+    TPlayer player(*lib);
     player.Init(nullptr);
     // Asks the player every 50 ms for a while, as the window's poll does.
     auto polled = [&](std::chrono::milliseconds span) {

@@ -15,7 +15,7 @@
 
 #include "GstChannel.h"
 #include "GstSupport.h"
-#include "audio/AudioLibrary.h"
+#include "audio/AudioBackend.h"
 
 namespace tunrax {
 
@@ -43,10 +43,10 @@ bool HasFactory(const char* name) {
     return factory != nullptr;
 }
 
-class TGstAudioLibrary final : public TAudioLibrary {
+class TGstAudioBackend final : public TAudioBackend {
 public:
-    explicit TGstAudioLibrary(std::string audioSink) : FAudioSink(std::move(audioSink)) {}
-    ~TGstAudioLibrary() override { Free(); }
+    explicit TGstAudioBackend(std::string audioSink) : FAudioSink(std::move(audioSink)) {}
+    ~TGstAudioBackend() override { Free(); }
 
     uint32_t GetVersion() override {
         if (!GstReady())
@@ -411,8 +411,8 @@ std::jthread PrepareGStreamer() {
     return std::jthread([] { GstReady(); });
 }
 
-std::unique_ptr<TAudioLibrary> CreateGStreamerLibrary(const std::string& audioSink) {
-    return std::make_unique<TGstAudioLibrary>(audioSink);
+std::unique_ptr<TAudioBackend> CreateGStreamerBackend(const std::string& audioSink) {
+    return std::make_unique<TGstAudioBackend>(audioSink);
 }
 
 }  // namespace tunrax

@@ -31,9 +31,9 @@ enum : uint32_t {
 // Called from the library's own thread when a sync fires.
 using TSyncProc = void (*)(uint32_t sync, uint32_t channel, uint32_t data, void* user);
 
-class TAudioLibrary {
+class TAudioBackend {
 public:
-    virtual ~TAudioLibrary() = default;
+    virtual ~TAudioBackend() = default;
     // 0x0204xxxx when the library can play MP3 files; anything else when it
     // cannot be initialised or lacks an MP3 decoder.
     virtual uint32_t GetVersion() = 0;
@@ -76,7 +76,7 @@ public:
 // output; audioSink, when not empty, is a GStreamer sink description used
 // instead (e.g. "fakesink sync=true" for tests that need real time but no
 // sound card).
-std::unique_ptr<TAudioLibrary> CreateGStreamerLibrary(const std::string& audioSink = "");
+std::unique_ptr<TAudioBackend> CreateGStreamerBackend(const std::string& audioSink = "");
 
 // Starts GStreamer (it checks its whole plugin registry) on a thread of its
 // own, so that this overlaps the program's other start-up work; the first

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "audio/AudioLibrary.h"
+#include "audio/AudioBackend.h"
 
 namespace tunrax::test {
 
-class TRecordingAudioLibrary : public TAudioLibrary {
+class TRecordingAudioBackend : public TAudioBackend {
 public:
     // The script.
     uint32_t Version = kLibraryVersion;
