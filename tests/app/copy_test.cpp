@@ -35,9 +35,9 @@
 #include "support/TestDialogs.h"
 #include "support/WindowInput.h"
 #include "widgets/TransferWait.h"
-#include "widgets/VelForm.h"
-#include "widgets/velCombo.h"
-#include "widgets/velWizard.h"
+#include "widgets/AppWindow.h"
+#include "widgets/DirectoryEdit.h"
+#include "widgets/Wizard.h"
 
 using namespace tunrax;
 using namespace tunrax::test;
@@ -225,7 +225,7 @@ TEST_F(CopyWizardTest, CancelStopsAfterTheSongUnderWay) {
 TEST_F(CopyWizardTest, AbbrechenCallsOffTheSongUnderWay) {
     // The main window behind the wizard runs the event loop while a
     // transfer waits, as it does in the program.
-    TVelForm main;
+    TAppWindow main;
     TTransferWaitWindow waiting(&main, {}, {});
     auto form = Open();
     TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));

@@ -25,8 +25,8 @@
 #include "support/Servers.h"
 #include "support/TempDir.h"
 #include "support/WindowInput.h"
-#include "widgets/velCombo.h"
-#include "widgets/velWizard.h"
+#include "widgets/DirectoryEdit.h"
+#include "widgets/Wizard.h"
 
 using namespace tunrax;
 using namespace tunrax::test;

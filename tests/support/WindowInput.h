@@ -46,8 +46,8 @@
 #include "settings/DisplayText.h"
 #include "support/TempDir.h"
 #include "widgets/TrayIcon.h"
-#include "widgets/velWizard.h"
-#include "widgets/vel_single.h"
+#include "widgets/Wizard.h"
+#include "widgets/SingleInstance.h"
 
 // Lets test failures print texts as text.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -123,7 +123,7 @@ inline void Settle() {
 inline void ShowMainWindow(TfmMain& form) {
     bool started = false;
     const auto connection =
-        QObject::connect(&form, &TVelForm::AfterCreate, &form, [&] { started = true; });
+        QObject::connect(&form, &TAppWindow::AfterCreate, &form, [&] { started = true; });
     form.show();
     const bool done = QTest::qWaitFor([&] { return started; }, 5000);
     QObject::disconnect(connection);
@@ -231,14 +231,14 @@ inline void MarkAs(QAbstractButton* box, bool on) {
 
 // Shows a form that is not the main window and waits until its start-up has
 // filled it, as a person meets it.
-inline void ShowStarted(TVelForm& form) {
+inline void ShowStarted(TAppWindow& form) {
     form.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.Started(); }, 3000)) << "no start-up";
 }
 
 // The wizard that fills a wizard window, its pages and its controls.
-inline TvelWizard* WizardOf(QWidget& form) {
-    return Find<TvelWizard>(form, "velWizard1");
+inline TWizard* WizardOf(QWidget& form) {
+    return Find<TWizard>(form, "velWizard1");
 }
 inline QWidget* PageOf(QWidget& form, const char* name) {
     return Find<QWidget>(form, name);
@@ -412,7 +412,7 @@ public:
             if (!dialog || !dialog->isVisible())
                 return;
             // A person meets a form once its start-up has filled it.
-            if constexpr (std::is_base_of_v<TVelForm, Dialog>)
+            if constexpr (std::is_base_of_v<TAppWindow, Dialog>)
                 if (!dialog->Started())
                     return;
             FTimer.stop();  // the answer may wait, and the timer must not answer again

@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "sources/TransferControl.h"
-#include "widgets/VelForm.h"
-#include "widgets/velWizard.h"
+#include "widgets/AppWindow.h"
+#include "widgets/Wizard.h"
 
 using namespace tunrax;
 using namespace std::chrono_literals;
@@ -43,7 +43,7 @@ struct BusyForm {
         form.show();
         field->setFocus();
     }
-    TVelForm form;
+    TAppWindow form;
     QMenuBar* bar;
     QMenu* menu;
     QAction* open;
@@ -127,15 +127,15 @@ TEST(TransferWait, AShortTransferLeavesTheWindowAsItIs) {
 TEST(TransferWait, AWizardsAbbrechenCallsOffTheTransferOfAPageHandler) {
     // The wizard is a window of its own over the main window.
     BusyForm main;
-    TVelForm form;
-    auto* wizard = new TvelWizard(&form);
+    TAppWindow form;
+    auto* wizard = new TWizard(&form);
     wizard->resize(410, 149);
     for (int i = 0; i < 2; ++i)
-        new QLineEdit(new TvelWizardPage(wizard));
+        new QLineEdit(new TWizardPage(wizard));
     form.show();
     wizard->Loaded();
     std::chrono::milliseconds took{0};
-    wizard->ActivePage()->OnChanging = [&](TvelWizardPage*, bool& allowChange) {
+    wizard->ActivePage()->OnChanging = [&](TWizardPage*, bool& allowChange) {
         took = TransferUntilCancelled(5s);
         allowChange = false;
     };
@@ -152,7 +152,7 @@ TEST(TransferWait, ADialogsWaitForAWhileGivesTheWindowItsOwnBackWhole) {
     {
         // A dialog's own handling for one transfer, gone as soon as it ended,
         // before its end check came round.
-        TVelForm dialog;
+        TAppWindow dialog;
         auto* field = new QLineEdit(&dialog);
         dialog.show();
         auto wait = std::make_unique<TTransferWaitWindow>(&dialog, std::vector<QWidget*>{},

@@ -4,7 +4,7 @@
 
 #include "app/copy.h"
 #include "app/setup.h"
-#include "widgets/vel_dialogs.h"
+#include "widgets/ModalDialogs.h"
 
 namespace tunrax {
 

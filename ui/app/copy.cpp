@@ -19,15 +19,15 @@
 #include "sources/TransferControl.h"
 #include "sources/Source.h"
 #include "widgets/WizardPages.h"
-#include "widgets/velAutoIni.h"
-#include "widgets/velCombo.h"
-#include "widgets/velWizard.h"
+#include "widgets/PersistentProperties.h"
+#include "widgets/DirectoryEdit.h"
+#include "widgets/Wizard.h"
 
 namespace tunrax {
 
 TfmCopy::TfmCopy(QWidget* parent, TIniFile& settings, TSourceOwner& sources,
                  std::vector<std::string> songs, std::string listName)
-    : TVelForm(parent),
+    : TAppWindow(parent),
       FSettings(settings),
       FSources(sources),
       FSongs(std::move(songs)),
@@ -37,7 +37,7 @@ TfmCopy::TfmCopy(QWidget* parent, TIniFile& settings, TSourceOwner& sources,
     setWindowTitle(QStringLiteral("Lieder auf den mobilen tunRax kopieren"));
     setWindowFlag(Qt::Tool);
     CreateControls();
-    VelFormCreate();
+    OnCreate();
     cbListe->setEnabled(!FListName.empty());
 }
 
@@ -46,7 +46,7 @@ TfmCopy::~TfmCopy() = default;
 void TfmCopy::CreateControls() {
     velWizard1 = FillWithWizard(this);
     QVBoxLayout* column = nullptr;
-    TvelWizardPage* velWizardPage1 = AddColumnPage(velWizard1, "velWizardPage1", column);
+    TWizardPage* velWizardPage1 = AddColumnPage(velWizard1, "velWizardPage1", column);
     column->addWidget(new QLabel(QStringLiteral("Verzeichnis auf dem tunRax"), velWizardPage1));
     edDir = Named(new TDirectoryEdit(velWizardPage1), "edDir");
     edDir->NewStyle = false;
@@ -67,13 +67,13 @@ void TfmCopy::CreateControls() {
     column->addStretch();
     // Errors are shown here: they must not unwind through Qt's signal code.
     // A page whose handler failed is not left.
-    velWizardPage1->OnChanging = [this](TvelWizardPage* sender, bool& allowChange) {
+    velWizardPage1->OnChanging = [this](TWizardPage* sender, bool& allowChange) {
         allowChange = false;
         ShowErrorsOf([&] { velWizardPage1Changing(sender, allowChange); });
     };
 
     QFormLayout* form = nullptr;
-    TvelWizardPage* velWizardPage2 = AddFormPage(velWizard1, "velWizardPage2", form);
+    TWizardPage* velWizardPage2 = AddFormPage(velWizard1, "velWizardPage2", form);
     edAnzahl = AddField(form, QStringLiteral("Anzahl Lieder"), "edAnzahl", true);
     edSize = AddField(form, QStringLiteral("Speicher (MB)"), "edSize", true);
     // The free space of the target stands beside the space the songs need.
@@ -102,8 +102,8 @@ void TfmCopy::CreateControls() {
     resize(velWizard1->sizeHint().expandedTo(QSize(410, 149)));
 }
 
-void TfmCopy::VelFormCreate() {
-    ini = new TvelAutoIni(this, FSettings);
+void TfmCopy::OnCreate() {
+    ini = new TPersistentProperties(this, FSettings);
     ini->Group = "mobiler tunRax";
     ini->AddItem(edDir, QStringLiteral("TEXT"), "", "Verzeichnis", QString());
     ini->AddItem(cbLoeschen, QStringLiteral("Checked"), "", "Löschen", false);
@@ -113,7 +113,7 @@ void TfmCopy::VelFormCreate() {
     ini->LoadValues();
 }
 
-void TfmCopy::velWizardPage1Changing(TvelWizardPage*, bool& allowChange) {
+void TfmCopy::velWizardPage1Changing(TWizardPage*, bool& allowChange) {
     FTargetDir = PrepareTargetFolder(edDir->text().toStdString(), cbListe->isChecked(), FListName);
     ini->SaveValues();
     int64_t kiloBytes = 0;
@@ -205,7 +205,7 @@ void TfmCopy::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    TVelForm::closeEvent(event);
+    TAppWindow::closeEvent(event);
 }
 
 void ShowCopyWizard(QWidget* parent, TSourceOwner& sources, const std::vector<std::string>& songs,

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "sources/SourceOwner.h"
-#include "widgets/VelForm.h"
+#include "widgets/AppWindow.h"
 
 class QCheckBox;
 class QLabel;
@@ -28,11 +28,11 @@ namespace tunrax {
 
 class TDirectoryEdit;
 class TIniFile;
-class TvelAutoIni;
-class TvelWizard;
-class TvelWizardPage;
+class TPersistentProperties;
+class TWizard;
+class TWizardPage;
 
-class TfmCopy : public TVelForm {
+class TfmCopy : public TAppWindow {
     Q_OBJECT
 
 public:
@@ -53,8 +53,8 @@ protected:
 
 private:
     void CreateControls();
-    void VelFormCreate();
-    void velWizardPage1Changing(TvelWizardPage* sender, bool& allowChange);
+    void OnCreate();
+    void velWizardPage1Changing(TWizardPage* sender, bool& allowChange);
     void btnStartClick();
 
     TIniFile& FSettings;
@@ -68,8 +68,8 @@ private:
     bool FCancelRequested = false;
     int FCopied = 0;
 
-    TvelWizard* velWizard1 = nullptr;
-    TvelWizardPage* wpStart = nullptr;
+    TWizard* velWizard1 = nullptr;
+    TWizardPage* wpStart = nullptr;
     TDirectoryEdit* edDir = nullptr;
     QCheckBox* cbLoeschen = nullptr;
     QCheckBox* cbOrg = nullptr;
@@ -80,7 +80,7 @@ private:
     QLabel* lbFrei = nullptr;
     QProgressBar* pbStatus = nullptr;
     QPushButton* btnStart = nullptr;
-    TvelAutoIni* ini = nullptr;
+    TPersistentProperties* ini = nullptr;
 };
 
 // Shows the copy wizard modally for the songs of the current source of

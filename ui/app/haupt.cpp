@@ -34,7 +34,7 @@
 #include "sources/Source.h"
 #include "tunrax_version.h"
 #include "widgets/TrayIcon.h"
-#include "widgets/vel_single.h"
+#include "widgets/SingleInstance.h"
 
 // The icons live in the program's resources, which a static library must
 // register itself (outside any namespace).
@@ -52,7 +52,7 @@ const char kSettings[] = "Einstellungen";
 
 TfmMain::TfmMain(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
                  std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
-    : TVelForm(parent),
+    : TAppWindow(parent),
       // Held-back steps run from the event loop, their errors shown there.
       FSource([this](TSourceOwner::Step step) {
           QTimer::singleShot(0, this, [step = std::move(step)] { ShowErrorsOf(step); });
@@ -80,7 +80,7 @@ TfmMain::TfmMain(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
     }
     CreateActions();
     CreateControls();
-    VelFormCreate();
+    OnCreate();
     NameControls();
     // The commands follow the window's state whenever the event queue has
     // drained, whatever changed it: a click, a key, a song's end, a timer.
@@ -94,11 +94,11 @@ TfmMain::TfmMain(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
                                             {Beenden1, Minimieren1});
     FTransferWait->OnBusyEnd = [this] { ShowErrorsOf([this] { UpdateActions(); }); };
     qApp->installEventFilter(this);
-    connect(this, &TVelForm::AfterCreate, this, Guarded(&TfmMain::VelFormAfterCreate));
+    connect(this, &TAppWindow::AfterCreate, this, Guarded(&TfmMain::OnAfterCreate));
 }
 
 TfmMain::~TfmMain() {
-    VelFormDestroy();
+    OnDestroy();
     // The tree outlives the session that holds its folders.
     if (FAlben)
         FAlben->Follow(nullptr);
@@ -278,7 +278,7 @@ void TfmMain::CreateControls() {
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TfmMain::VelFormCreate() {
+void TfmMain::OnCreate() {
     CreatePlayer();
     GetUserDataFolder("tunRax", "quintor");
     for (QAction* action : findChildren<QAction*>())
@@ -286,7 +286,7 @@ void TfmMain::VelFormCreate() {
             action->setToolTip(action->text());
 }
 
-void TfmMain::VelFormAfterCreate() {
+void TfmMain::OnAfterCreate() {
     // Settings that cannot be read are not settings never made: the first
     // start's wizard would only offer to replace them.
     if (const std::string unreadable = FSettings.UnreadableMessage(); !unreadable.empty()) {
@@ -344,7 +344,7 @@ bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
     // The idle timer's own tick would arm it again for ever.
     if (watched != FIdle && !FDestroyed && !FIdle->isActive())
         FIdle->start();
-    return TVelForm::eventFilter(watched, event);
+    return TAppWindow::eventFilter(watched, event);
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
@@ -354,7 +354,7 @@ void TfmMain::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
-    VelFormDestroy();
+    OnDestroy();
     QCoreApplication::quit();
 }
 
@@ -392,7 +392,7 @@ void TfmMain::Aktualisieren1Click() {
     });
 }
 
-void TfmMain::VelFormDestroy() {
+void TfmMain::OnDestroy() {
     if (FDestroyed || FSecondInstance)
         return;
     FDestroyed = true;

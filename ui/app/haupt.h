@@ -36,7 +36,7 @@
 #include "playback/SongList.h"
 #include "sources/SourceOwner.h"
 #include "widgets/TransferWait.h"
-#include "widgets/VelForm.h"
+#include "widgets/AppWindow.h"
 
 class QAction;
 class QComboBox;
@@ -62,7 +62,7 @@ class TSingleInstance;
 class TTrayIcon;
 class TIniFile;
 
-class TfmMain : public TVelForm, public TMediaControl, private TPlaybackClock {
+class TfmMain : public TAppWindow, public TMediaControl, private TPlaybackClock {
     Q_OBJECT
 
 public:
@@ -142,9 +142,9 @@ private:
     // Names every control but the commands as its field, so that tools and
     // tests find it.
     void NameControls();
-    void VelFormCreate();
-    void VelFormAfterCreate();
-    void VelFormDestroy();
+    void OnCreate();
+    void OnAfterCreate();
+    void OnDestroy();
     void Beenden1Click();
     void Einstellungen1Click();
     void Minimieren1Click();

@@ -26,7 +26,7 @@
 #include "settings/IniFile.h"
 #include "settings/DisplayText.h"
 #include "sources/Source.h"
-#include "widgets/vel_dialogs.h"
+#include "widgets/ModalDialogs.h"
 
 namespace tunrax {
 

@@ -25,8 +25,8 @@
 #include "sources/TransferControl.h"
 #include "widgets/TransferWait.h"
 #include "widgets/WizardPages.h"
-#include "widgets/velCombo.h"
-#include "widgets/velWizard.h"
+#include "widgets/DirectoryEdit.h"
+#include "widgets/Wizard.h"
 
 namespace tunrax {
 
@@ -45,13 +45,13 @@ QString Shown(const std::string& bytes) {
 
 }  // namespace
 
-TfmSetup::TfmSetup(QWidget* parent, TIniFile& settings) : TVelForm(parent), FSettings(settings) {
+TfmSetup::TfmSetup(QWidget* parent, TIniFile& settings) : TAppWindow(parent), FSettings(settings) {
     setObjectName(QStringLiteral("fmSetup"));
     setWindowTitle(QStringLiteral("Einstellungen"));
     CreateControls();
     // Errors are shown here: they must not unwind through Qt's signal code.
-    connect(this, &TVelForm::AfterCreate, this,
-            [this] { ShowErrorsOf([this] { VelFormAfterCreate(); }); });
+    connect(this, &TAppWindow::AfterCreate, this,
+            [this] { ShowErrorsOf([this] { OnAfterCreate(); }); });
 }
 
 TfmSetup::~TfmSetup() = default;
@@ -59,7 +59,7 @@ TfmSetup::~TfmSetup() = default;
 void TfmSetup::CreateControls() {
     velWizard1 = FillWithWizard(this);
     QVBoxLayout* column = nullptr;
-    TvelWizardPage* velWizardPage1 = AddColumnPage(velWizard1, "velWizardPage1", column);
+    TWizardPage* velWizardPage1 = AddColumnPage(velWizard1, "velWizardPage1", column);
     auto* rgTyp = Named(new QGroupBox(QStringLiteral(" Musik-Dateien "), velWizardPage1), "rgTyp");
     auto* items = new QVBoxLayout(rgTyp);
     FTypItems = new QButtonGroup(this);
@@ -77,7 +77,7 @@ void TfmSetup::CreateControls() {
     column->addWidget(rgTyp);
     column->addWidget(cbAltenative);
     column->addStretch();
-    velWizardPage1->OnChanging = [this](TvelWizardPage* sender, bool& allowChange) {
+    velWizardPage1->OnChanging = [this](TWizardPage* sender, bool& allowChange) {
         velWizardPage1Changing(sender, allowChange);
     };
 
@@ -121,7 +121,7 @@ void TfmSetup::CreateControls() {
     velWizard1->BtnNext.SetLast_Caption(QStringLiteral("&Speichern"));
     velWizard1->BtnNext.SetLast_TAction(true);
     velWizard1->SetStatusText(false);
-    velWizard1->OnLastAction = [this](TvelWizard*) {
+    velWizard1->OnLastAction = [this](TWizard*) {
         ShowErrorsOf([this] { velWizard1LastAction(); });
     };
     velWizard1->Loaded();
@@ -130,7 +130,7 @@ void TfmSetup::CreateControls() {
     resize(velWizard1->sizeHint().expandedTo(QSize(392, 198)));
 }
 
-void TfmSetup::AddCheck(TvelWizardPage* page, const char* suffix, QPushButton*& button,
+void TfmSetup::AddCheck(TWizardPage* page, const char* suffix, QPushButton*& button,
                         QLabel*& result) {
     auto* form = qobject_cast<QFormLayout*>(page->layout());
     button = new QPushButton(QStringLiteral("Verbindung &prüfen"), page);
@@ -210,7 +210,7 @@ void TfmSetup::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    TVelForm::closeEvent(event);
+    TAppWindow::closeEvent(event);
 }
 
 int TfmSetup::TypIndex() const {
@@ -229,7 +229,7 @@ void TfmSetup::SetTypIndex(int index) {
     FTypItems->setExclusive(true);
 }
 
-void TfmSetup::VelFormAfterCreate() {
+void TfmSetup::OnAfterCreate() {
     SetTypIndex(FSettings.ReadInteger(kSection, "Typ", 0));
     cbAltenative->setChecked(FSettings.ReadBool(kSection, "Alternativ", false));
     edIP->setText(Shown(FSettings.ReadString(kSection, "Server Adresse", "localhost")));
@@ -255,7 +255,7 @@ void TfmSetup::VelFormAfterCreate() {
                     "). Bitte geben Sie es neu ein.");
 }
 
-void TfmSetup::velWizardPage1Changing(TvelWizardPage*, bool& allowChange) {
+void TfmSetup::velWizardPage1Changing(TWizardPage*, bool& allowChange) {
     const int type = TypIndex();
     wpLokal->SetRuntimeVisible(type == 0);
     wpHTTP->SetRuntimeVisible(type == 1);

@@ -23,7 +23,7 @@
 #include <memory>
 #include <string>
 
-#include "widgets/VelForm.h"
+#include "widgets/AppWindow.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -37,10 +37,10 @@ namespace tunrax {
 class TSource;
 class TDirectoryEdit;
 class TIniFile;
-class TvelWizard;
-class TvelWizardPage;
+class TWizard;
+class TWizardPage;
 
-class TfmSetup : public TVelForm {
+class TfmSetup : public TAppWindow {
     Q_OBJECT
 
 public:
@@ -54,7 +54,7 @@ private:
     void CreateControls();
     // The button and the result label of a server page, added below its
     // fields.
-    void AddCheck(TvelWizardPage* page, const char* suffix, QPushButton*& button, QLabel*& result);
+    void AddCheck(TWizardPage* page, const char* suffix, QPushButton*& button, QLabel*& result);
     // Runs the check of a server page with the source that makeSource makes
     // from the page's values, and shows what it found in result.
     void CheckConnection(QLabel* result,
@@ -64,8 +64,8 @@ private:
     // The item index of rgTyp: 0 "lokal", 1 "HTTP", 2 "FTP" (-1 for none).
     int TypIndex() const;
     void SetTypIndex(int index);
-    void VelFormAfterCreate();
-    void velWizardPage1Changing(TvelWizardPage* sender, bool& allowChange);
+    void OnAfterCreate();
+    void velWizardPage1Changing(TWizardPage* sender, bool& allowChange);
     void velWizard1LastAction();
     // The bytes to store for a field: the stored value itself while the
     // field still shows it (names need not be UTF-8), else the typed text.
@@ -73,10 +73,10 @@ private:
 
     TIniFile& FSettings;
     QButtonGroup* FTypItems = nullptr;
-    TvelWizard* velWizard1 = nullptr;
-    TvelWizardPage* wpHTTP = nullptr;
-    TvelWizardPage* wpLokal = nullptr;
-    TvelWizardPage* wpFTP = nullptr;
+    TWizard* velWizard1 = nullptr;
+    TWizardPage* wpHTTP = nullptr;
+    TWizardPage* wpLokal = nullptr;
+    TWizardPage* wpFTP = nullptr;
     QCheckBox* cbAltenative = nullptr;
     QLineEdit* edIP = nullptr;
     QLineEdit* edRoot = nullptr;

@@ -5,26 +5,26 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "widgets/velWizard.h"
+#include "widgets/Wizard.h"
 
 namespace tunrax {
 
-TvelWizard* FillWithWizard(QWidget* form) {
+TWizard* FillWithWizard(QWidget* form) {
     auto* layout = new QVBoxLayout(form);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* wizard = Named(new TvelWizard(form), "velWizard1");
+    auto* wizard = Named(new TWizard(form), "velWizard1");
     layout->addWidget(wizard);
     return wizard;
 }
 
-TvelWizardPage* AddColumnPage(TvelWizard* wizard, const char* name, QVBoxLayout*& column) {
-    auto* page = Named(new TvelWizardPage(wizard), name);
+TWizardPage* AddColumnPage(TWizard* wizard, const char* name, QVBoxLayout*& column) {
+    auto* page = Named(new TWizardPage(wizard), name);
     column = new QVBoxLayout(page);
     return page;
 }
 
-TvelWizardPage* AddFormPage(TvelWizard* wizard, const char* name, QFormLayout*& form) {
-    auto* page = Named(new TvelWizardPage(wizard), name);
+TWizardPage* AddFormPage(TWizard* wizard, const char* name, QFormLayout*& form) {
+    auto* page = Named(new TWizardPage(wizard), name);
     form = new QFormLayout(page);
     return page;
 }

@@ -12,8 +12,8 @@ class QWidget;
 
 namespace tunrax {
 
-class TvelWizard;
-class TvelWizardPage;
+class TWizard;
+class TWizardPage;
 
 // widget, with the object name name.
 template <class Widget>
@@ -23,11 +23,11 @@ Widget* Named(Widget* widget, const char* name) {
 }
 
 // The wizard "velWizard1" that fills form, edge to edge; owned by form.
-TvelWizard* FillWithWizard(QWidget* form);
+TWizard* FillWithWizard(QWidget* form);
 // A page added to wizard whose controls stand one under the other in column.
-TvelWizardPage* AddColumnPage(TvelWizard* wizard, const char* name, QVBoxLayout*& column);
+TWizardPage* AddColumnPage(TWizard* wizard, const char* name, QVBoxLayout*& column);
 // A page added to wizard whose rows in form are a label and a field.
-TvelWizardPage* AddFormPage(TvelWizard* wizard, const char* name, QFormLayout*& form);
+TWizardPage* AddFormPage(TWizard* wizard, const char* name, QFormLayout*& form);
 // A row of a form page: the label and a one-line field; a read-only field is
 // passed by Tab.
 QLineEdit* AddField(QFormLayout* form, const QString& label, const char* name,

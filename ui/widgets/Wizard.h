@@ -25,17 +25,17 @@ class QPushButton;
 
 namespace tunrax {
 
-class TvelWizard;
+class TWizard;
 
-class TvelWizardPage : public QWidget {
+class TWizardPage : public QWidget {
     Q_OBJECT
 
 public:
     // The page joins the wizard at the end of its page list (none: no wizard).
-    explicit TvelWizardPage(TvelWizard* wizard);
-    ~TvelWizardPage() override;
+    explicit TWizardPage(TWizard* wizard);
+    ~TWizardPage() override;
 
-    TvelWizard* Wizard() const { return FWizard; }
+    TWizard* Wizard() const { return FWizard; }
     // Position in the wizard's page list (-1 without wizard). Writing moves the
     // page there, the pages between shifting by one; without a wizard the
     // value waits until the page joins one.
@@ -47,14 +47,14 @@ public:
     void SetRuntimeVisible(bool visible);
 
     // Asked before the wizard leaves the page forwards; allowChange arrives true.
-    std::function<void(TvelWizardPage* sender, bool& allowChange)> OnChanging;
+    std::function<void(TWizardPage* sender, bool& allowChange)> OnChanging;
     // Told before the wizard leaves the page backwards.
-    std::function<void(TvelWizardPage* sender)> OnChangeBack;
+    std::function<void(TWizardPage* sender)> OnChangeBack;
 
 private:
-    friend class TvelWizard;
+    friend class TWizard;
     void ChangeButtonState(bool& property, bool value);
-    TvelWizard* FWizard = nullptr;
+    TWizard* FWizard = nullptr;
     bool FEnableBack = true;
     bool FRuntimeVisible = true;
     int FPendingIndex = -1;
@@ -63,12 +63,12 @@ private:
 enum TWizardButtonKind { bkBack = 0, bkNext = 1, bkCancel = 2 };
 
 // The settings of one of the three buttons; writing a caption updates the bar.
-class TvelWizardBtn {
+class TWizardButton {
 public:
-    TvelWizardBtn(TvelWizard& wizard, TWizardButtonKind kind);
-    virtual ~TvelWizardBtn() = default;
-    TvelWizardBtn(const TvelWizardBtn&) = delete;
-    TvelWizardBtn& operator=(const TvelWizardBtn&) = delete;
+    TWizardButton(TWizard& wizard, TWizardButtonKind kind);
+    virtual ~TWizardButton() = default;
+    TWizardButton(const TWizardButton&) = delete;
+    TWizardButton& operator=(const TWizardButton&) = delete;
 
     TWizardButtonKind ButtonKind() const { return FKind; }
     QPushButton* Button() const { return FButton; }
@@ -77,7 +77,7 @@ public:
     static QString DefaultCaption(TWizardButtonKind kind);
 
 protected:
-    TvelWizard& FWizard;
+    TWizard& FWizard;
 
 private:
     TWizardButtonKind FKind;
@@ -85,9 +85,9 @@ private:
     QString FCaption;
 };
 
-class TvelWizardBtnNext : public TvelWizardBtn {
+class TWizardNextButton : public TWizardButton {
 public:
-    explicit TvelWizardBtnNext(TvelWizard& wizard) : TvelWizardBtn(wizard, bkNext) {}
+    explicit TWizardNextButton(TWizard& wizard) : TWizardButton(wizard, bkNext) {}
 
     // The caption on the last page (empty: Caption).
     const QString& Last_Caption() const { return FLastCaption; }
@@ -101,22 +101,22 @@ private:
     bool FLastAction = false;
 };
 
-class TvelWizard : public QWidget {
+class TWizard : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TvelWizard(QWidget* parent);
-    ~TvelWizard() override;
+    explicit TWizard(QWidget* parent);
+    ~TWizard() override;
 
     // Created in this order: Next, Cancel, Back (their tab order).
-    TvelWizardBtnNext BtnNext;
-    TvelWizardBtn BtnCancel;
-    TvelWizardBtn BtnBack;
+    TWizardNextButton BtnNext;
+    TWizardButton BtnCancel;
+    TWizardButton BtnBack;
 
-    const std::vector<TvelWizardPage*>& PageList() const { return FPageList; }
-    TvelWizardPage* ActivePage() const { return FActivePage; }
+    const std::vector<TWizardPage*>& PageList() const { return FPageList; }
+    TWizardPage* ActivePage() const { return FActivePage; }
     // Neither the page events nor OnChangePage fire.
-    void SetActivePage(TvelWizardPage* page) { ChangeActivePage(page); }
+    void SetActivePage(TWizardPage* page) { ChangeActivePage(page); }
     int ActivePageIndex() const;
     void SetActivePageIndex(int index);
     bool StatusText() const { return FStatusTextShown; }
@@ -124,17 +124,17 @@ public:
     QString StatusLabelText() const;
 
     // Next pressed on the last page (with Last_TAction).
-    std::function<void(TvelWizard* sender)> OnLastAction;
+    std::function<void(TWizard* sender)> OnLastAction;
     // The active page changed through Back or Next.
-    std::function<void(TvelWizard* sender)> OnChangePage;
+    std::function<void(TWizard* sender)> OnChangePage;
 
     // Once the pages are in place: shows the first RuntimeVisible page.
     void Loaded();
     // What the three buttons do when pressed.
     void ButtonClick(TWizardButtonKind kind);
 
-    TvelWizardPage* NextPage() const;
-    TvelWizardPage* PreviousPage() const;
+    TWizardPage* NextPage() const;
+    TWizardPage* PreviousPage() const;
     // The area above the button bar, which the pages fill.
     QRect PageArea() const;
 
@@ -150,18 +150,18 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    friend class TvelWizardPage;
-    void AddPage(TvelWizardPage* page);
-    void RemovePage(TvelWizardPage* page);
-    void MovePage(TvelWizardPage* page, int index);
-    void ChangeActivePage(TvelWizardPage* page);
+    friend class TWizardPage;
+    void AddPage(TWizardPage* page);
+    void RemovePage(TWizardPage* page);
+    void MovePage(TWizardPage* page, int index);
+    void ChangeActivePage(TWizardPage* page);
     void Navigate(bool forward);
     // Runs handler with Back and Next disabled, restoring their states
     // afterwards, also when it throws. Cancel stays, to call the work off.
     void WithButtonsDisabled(const std::function<void()>& handler);
 
-    std::vector<TvelWizardPage*> FPageList;
-    TvelWizardPage* FActivePage = nullptr;
+    std::vector<TWizardPage*> FPageList;
+    TWizardPage* FActivePage = nullptr;
     QFrame* FSeparator = nullptr;
     QLabel* FStatusLabel = nullptr;
     bool FStatusTextShown = true;

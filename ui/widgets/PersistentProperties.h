@@ -4,7 +4,7 @@
 // sees fit; values go to the settings file one key at a time, in the order of
 // registration.
 //
-// AddItem throws EPropertyConvertError for a property the control lacks or
+// AddItem throws PropertyConvertError for a property the control lacks or
 // whose type cannot be stored; LoadValues/SaveValues throw tunrax::Error when
 // the settings file cannot be written. The controls are not owned.
 #pragma once
@@ -17,22 +17,22 @@
 #include <vector>
 
 #include "io/Error.h"
-#include "widgets/velRTI.h"
+#include "widgets/PropertyAccess.h"
 
 namespace tunrax {
 
 class TIniFile;
 
-class EPropertyConvertError : public Error {
+class PropertyConvertError : public Error {
 public:
     using Error::Error;
 };
 
-class TvelAutoIni : public QObject {
+class TPersistentProperties : public QObject {
     Q_OBJECT
 
 public:
-    TvelAutoIni(QObject* owner, TIniFile& settings);
+    TPersistentProperties(QObject* owner, TIniFile& settings);
 
     // The section of every item registered without one of its own.
     std::string Group;
@@ -47,7 +47,7 @@ public:
     int ItemCount() const { return static_cast<int>(FItems.size()); }
 
 private:
-    struct TvelAutoIniItem {
+    struct TPersistentProperty {
         QString PropertyName;
         QPointer<QObject> Control;
         TTypeKind Kind;
@@ -56,10 +56,10 @@ private:
         QVariant Default;
         bool IsBoolean() const;
     };
-    const std::string& SectionOf(const TvelAutoIniItem& item) const;
+    const std::string& SectionOf(const TPersistentProperty& item) const;
 
     TIniFile& FSettings;
-    std::vector<TvelAutoIniItem> FItems;
+    std::vector<TPersistentProperty> FItems;
 };
 
 }  // namespace tunrax

@@ -1,4 +1,4 @@
-#include "widgets/VelForm.h"
+#include "widgets/AppWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "support/TempDir.h"
-#include "widgets/vel_dialogs.h"
+#include "widgets/ModalDialogs.h"
 
-using tunrax::TVelForm;
+using tunrax::TAppWindow;
 
 namespace {
 
@@ -47,13 +47,13 @@ private:
 
 }  // namespace
 
-TEST(VelForm, AfterCreateOnceWhenShownAndLoopRuns) {
+TEST(AppWindow, AfterCreateOnceWhenShownAndLoopRuns) {
     {
         SCOPED_TRACE("shown before the event loop runs");
-        TVelForm form;
+        TAppWindow form;
         int count = 0;
         bool visible = false, pendingDone = false, pendingBeforeEmit = false;
-        QObject::connect(&form, &TVelForm::AfterCreate, [&] {
+        QObject::connect(&form, &TAppWindow::AfterCreate, [&] {
             ++count;
             visible = form.isVisible();
             pendingBeforeEmit = pendingDone;
@@ -73,9 +73,9 @@ TEST(VelForm, AfterCreateOnceWhenShownAndLoopRuns) {
     }
     {
         SCOPED_TRACE("waits until the form is shown");
-        TVelForm form;
+        TAppWindow form;
         int count = 0;
-        QObject::connect(&form, &TVelForm::AfterCreate, [&] { ++count; });
+        QObject::connect(&form, &TAppWindow::AfterCreate, [&] { ++count; });
         QCoreApplication::processEvents();
         EXPECT_EQ(count, 0);
         form.show();
@@ -85,8 +85,8 @@ TEST(VelForm, AfterCreateOnceWhenShownAndLoopRuns) {
     {
         SCOPED_TRACE("freed before the event loop runs");
         int count = 0;
-        auto form = std::make_unique<TVelForm>();
-        QObject::connect(form.get(), &TVelForm::AfterCreate, [&] { ++count; });
+        auto form = std::make_unique<TAppWindow>();
+        QObject::connect(form.get(), &TAppWindow::AfterCreate, [&] { ++count; });
         form->show();
         form.reset();
         QCoreApplication::processEvents();
@@ -94,13 +94,13 @@ TEST(VelForm, AfterCreateOnceWhenShownAndLoopRuns) {
     }
 }
 
-TEST(VelForm, FirstActivateOnceBeforeActivationHandling) {
-    TVelForm form;
+TEST(AppWindow, FirstActivateOnceBeforeActivationHandling) {
+    TAppWindow form;
     QWidget child(&form);
     std::vector<std::string> log;
     ActivationLog filter(log);
     child.installEventFilter(&filter);
-    QObject::connect(&form, &TVelForm::FirstActivate, [&] { log.push_back("first"); });
+    QObject::connect(&form, &TAppWindow::FirstActivate, [&] { log.push_back("first"); });
     form.show();
     QCoreApplication::processEvents();
     for (int i = 0; i < 2; ++i) {
@@ -112,8 +112,8 @@ TEST(VelForm, FirstActivateOnceBeforeActivationHandling) {
     EXPECT_EQ(std::count(log.begin(), log.end(), "first"), 1);
 }
 
-TEST(VelForm, EnterActsAsTabEscapeDoesNotClose) {
-    TVelForm form;
+TEST(AppWindow, EnterActsAsTabEscapeDoesNotClose) {
+    TAppWindow form;
     auto* first = new QLineEdit(&form);
     auto* second = new QLineEdit(&form);
     auto* check = new QCheckBox(&form);
@@ -161,9 +161,9 @@ TEST(VelForm, EnterActsAsTabEscapeDoesNotClose) {
     }
     {
         SCOPED_TRACE("OnTestReturn keeps Enter, which presses the default button");
-        TVelForm* sender = nullptr;
+        TAppWindow* sender = nullptr;
         bool arrived = false;
-        form.OnTestReturn = [&](TVelForm* s, bool& replaceReturn) {
+        form.OnTestReturn = [&](TAppWindow* s, bool& replaceReturn) {
             sender = s;
             arrived = replaceReturn;
             replaceReturn = false;
@@ -194,15 +194,15 @@ TEST(VelForm, EnterActsAsTabEscapeDoesNotClose) {
 
 // The 801-pixel desktop needs a screen of that size: the test runs itself
 // again on such a screen.
-TEST(VelForm, MainFormSize) {
+TEST(AppWindow, MainFormSize) {
     const char* wide = std::getenv("TUNRAX_TEST_WIDE_DESKTOP");
-    TVelForm mainForm;
-    ASSERT_EQ(TVelForm::MainForm(), &mainForm);
+    TAppWindow mainForm;
+    ASSERT_EQ(TAppWindow::MainForm(), &mainForm);
     ASSERT_EQ(mainForm.screen()->availableGeometry().width(), wide ? 801 : 800);
     mainForm.MainFormSize = true;
     mainForm.setGeometry(40, 50, 500, 300);
     mainForm.show();
-    TVelForm secondary;
+    TAppWindow secondary;
     secondary.MainFormSize = true;
     secondary.show();
     QCoreApplication::processEvents();
@@ -227,7 +227,7 @@ TEST(VelForm, MainFormSize) {
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=VelForm.MainFormSize")});
+                {QStringLiteral("--gtest_filter=AppWindow.MainFormSize")});
     ASSERT_TRUE(child.waitForFinished(60000));
     const QString output = QString::fromLocal8Bit(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();

@@ -1,4 +1,4 @@
-#include "widgets/velCombo.h"
+#include "widgets/DirectoryEdit.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>

@@ -9,7 +9,7 @@
 //  - MainFormSize: a secondary form takes the main window's geometry when it
 //    is shown first (maximised on a desktop of 800 pixels or less).
 // The main window is the one given to SetMainForm; until one is given, the
-// first TVelForm made without a parent (while it lives).
+// first TAppWindow made without a parent (while it lives).
 // Escape does not close the form (Tunrax windows close through their
 // commands). Exceptions from AfterCreate handlers go to the application's
 // error display like any other.
@@ -21,16 +21,16 @@
 
 namespace tunrax {
 
-class TVelForm : public QDialog {
+class TAppWindow : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TVelForm(QWidget* parent = nullptr);
-    ~TVelForm() override;
+    explicit TAppWindow(QWidget* parent = nullptr);
+    ~TAppWindow() override;
 
     bool ActivReturn = true;
     // Asked before Enter becomes Tab; set replaceReturn to false to keep Enter.
-    std::function<void(TVelForm* sender, bool& replaceReturn)> OnTestReturn;
+    std::function<void(TAppWindow* sender, bool& replaceReturn)> OnTestReturn;
     QString TagString;
     bool MainFormSize = false;
 

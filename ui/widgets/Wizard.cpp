@@ -1,4 +1,4 @@
-#include "widgets/velWizard.h"
+#include "widgets/Wizard.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -48,41 +48,41 @@ QWidget* FirstFocusable(QWidget* page) {
 
 // --- pages
 
-TvelWizardPage::TvelWizardPage(TvelWizard* wizard) : QWidget(wizard) {
+TWizardPage::TWizardPage(TWizard* wizard) : QWidget(wizard) {
     QWidget::setVisible(false);
     if (wizard)
         wizard->AddPage(this);
 }
 
-TvelWizardPage::~TvelWizardPage() {
+TWizardPage::~TWizardPage() {
     if (FWizard)
         FWizard->RemovePage(this);
 }
 
-int TvelWizardPage::Index() const {
+int TWizardPage::Index() const {
     if (!FWizard)
         return -1;
     const auto& list = FWizard->FPageList;
     return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
 }
 
-void TvelWizardPage::SetIndex(int index) {
+void TWizardPage::SetIndex(int index) {
     if (FWizard)
         FWizard->MovePage(this, index);
     else
         FPendingIndex = index;
 }
 
-void TvelWizardPage::SetEnableBack(bool enable) {
+void TWizardPage::SetEnableBack(bool enable) {
     ChangeButtonState(FEnableBack, enable);
 }
 
-void TvelWizardPage::SetRuntimeVisible(bool visible) {
+void TWizardPage::SetRuntimeVisible(bool visible) {
     ChangeButtonState(FRuntimeVisible, visible);
 }
 
 // A property that decides the buttons changed: the wizard shows them anew.
-void TvelWizardPage::ChangeButtonState(bool& property, bool value) {
+void TWizardPage::ChangeButtonState(bool& property, bool value) {
     if (property == value)
         return;
     property = value;
@@ -92,7 +92,7 @@ void TvelWizardPage::ChangeButtonState(bool& property, bool value) {
 
 // --- button settings
 
-TvelWizardBtn::TvelWizardBtn(TvelWizard& wizard, TWizardButtonKind kind)
+TWizardButton::TWizardButton(TWizard& wizard, TWizardButtonKind kind)
     : FWizard(wizard), FKind(kind), FCaption(DefaultCaption(kind)) {
     FButton = new QPushButton(FCaption, &wizard);
     // None of the buttons is a default button: Enter moves on between fields,
@@ -104,7 +104,7 @@ TvelWizardBtn::TvelWizardBtn(TvelWizard& wizard, TWizardButtonKind kind)
                      [&wizard, kind] { wizard.ButtonClick(kind); });
 }
 
-QString TvelWizardBtn::DefaultCaption(TWizardButtonKind kind) {
+QString TWizardButton::DefaultCaption(TWizardButtonKind kind) {
     switch (kind) {
         case bkBack: return QStringLiteral("< &Zurück");
         case bkNext: return QStringLiteral("&Weiter >");
@@ -113,21 +113,21 @@ QString TvelWizardBtn::DefaultCaption(TWizardButtonKind kind) {
     return {};
 }
 
-void TvelWizardBtn::SetCaption(const QString& caption) {
+void TWizardButton::SetCaption(const QString& caption) {
     if (FCaption == caption)
         return;
     FCaption = caption;
     FWizard.UpdateLayout();
 }
 
-void TvelWizardBtnNext::SetLast_Caption(const QString& caption) {
+void TWizardNextButton::SetLast_Caption(const QString& caption) {
     if (FLastCaption == caption)
         return;
     FLastCaption = caption;
     FWizard.UpdateLayout();
 }
 
-void TvelWizardBtnNext::SetLast_TAction(bool lastAction) {
+void TWizardNextButton::SetLast_TAction(bool lastAction) {
     if (FLastAction == lastAction)
         return;
     FLastAction = lastAction;
@@ -136,7 +136,7 @@ void TvelWizardBtnNext::SetLast_TAction(bool lastAction) {
 
 // --- the wizard
 
-TvelWizard::TvelWizard(QWidget* parent)
+TWizard::TWizard(QWidget* parent)
     : QWidget(parent), BtnNext(*this), BtnCancel(*this, bkCancel), BtnBack(*this, bkBack) {
     FSeparator = new QFrame(this);
     FSeparator->setFrameShape(QFrame::HLine);
@@ -145,17 +145,17 @@ TvelWizard::TvelWizard(QWidget* parent)
     UpdateLayout();
 }
 
-TvelWizard::~TvelWizard() {
+TWizard::~TWizard() {
     // The pages are freed after this body, by QWidget: they must not reach
     // back into a wizard that is gone.
     FDestroying = true;
-    for (TvelWizardPage* page : FPageList)
+    for (TWizardPage* page : FPageList)
         page->FWizard = nullptr;
     FPageList.clear();
     FActivePage = nullptr;
 }
 
-void TvelWizard::AddPage(TvelWizardPage* page) {
+void TWizard::AddPage(TWizardPage* page) {
     if (std::find(FPageList.begin(), FPageList.end(), page) == FPageList.end())
         FPageList.push_back(page);
     page->FWizard = this;
@@ -167,7 +167,7 @@ void TvelWizard::AddPage(TvelWizardPage* page) {
     UpdateLayout();
 }
 
-void TvelWizard::RemovePage(TvelWizardPage* page) {
+void TWizard::RemovePage(TWizardPage* page) {
     auto it = std::find(FPageList.begin(), FPageList.end(), page);
     if (it == FPageList.end())
         return;
@@ -181,7 +181,7 @@ void TvelWizard::RemovePage(TvelWizardPage* page) {
     UpdateLayout();
 }
 
-void TvelWizard::MovePage(TvelWizardPage* page, int index) {
+void TWizard::MovePage(TWizardPage* page, int index) {
     const int from = page->Index();
     const int count = static_cast<int>(FPageList.size());
     if (from < 0 || index == from)
@@ -192,18 +192,18 @@ void TvelWizard::MovePage(TvelWizardPage* page, int index) {
     UpdateLayout();
 }
 
-int TvelWizard::ActivePageIndex() const {
+int TWizard::ActivePageIndex() const {
     if (!FActivePage)
         return -1;
     return FActivePage->Index();
 }
 
-void TvelWizard::SetActivePageIndex(int index) {
+void TWizard::SetActivePageIndex(int index) {
     if (index >= 0 && index < static_cast<int>(FPageList.size()))
         ChangeActivePage(FPageList[static_cast<size_t>(index)]);
 }
 
-void TvelWizard::SetStatusText(bool shown) {
+void TWizard::SetStatusText(bool shown) {
     if (FStatusTextShown == shown)
         return;
     FStatusTextShown = shown;
@@ -211,17 +211,17 @@ void TvelWizard::SetStatusText(bool shown) {
     FStatusLabel->setEnabled(shown);
 }
 
-QString TvelWizard::StatusLabelText() const {
+QString TWizard::StatusLabelText() const {
     return FStatusLabel->text();
 }
 
-QRect TvelWizard::PageArea() const {
+QRect TWizard::PageArea() const {
     QRect area = contentsRect();
     area.setBottom(height() - kBarHeight - 1);
     return area;
 }
 
-TvelWizardPage* TvelWizard::NextPage() const {
+TWizardPage* TWizard::NextPage() const {
     const int start = FActivePage ? ActivePageIndex() + 1 : 0;
     for (int i = start; i < static_cast<int>(FPageList.size()); ++i)
         if (FPageList[static_cast<size_t>(i)]->RuntimeVisible())
@@ -229,15 +229,15 @@ TvelWizardPage* TvelWizard::NextPage() const {
     return nullptr;
 }
 
-TvelWizardPage* TvelWizard::PreviousPage() const {
+TWizardPage* TWizard::PreviousPage() const {
     for (int i = ActivePageIndex() - 1; i >= 0; --i)
         if (FPageList[static_cast<size_t>(i)]->RuntimeVisible())
             return FPageList[static_cast<size_t>(i)];
     return nullptr;
 }
 
-void TvelWizard::Loaded() {
-    for (TvelWizardPage* page : FPageList) {
+void TWizard::Loaded() {
+    for (TWizardPage* page : FPageList) {
         if (page->RuntimeVisible()) {
             ChangeActivePage(page);
             break;
@@ -246,24 +246,24 @@ void TvelWizard::Loaded() {
     UpdateLayout();
 }
 
-void TvelWizard::UpdateLayout() {
+void TWizard::UpdateLayout() {
     if (FDestroying)
         return;
     const int w = width();
     const int h = height();
-    for (const TvelWizardBtn* settings :
-         {static_cast<const TvelWizardBtn*>(&BtnBack), static_cast<const TvelWizardBtn*>(&BtnNext),
-          static_cast<const TvelWizardBtn*>(&BtnCancel)}) {
+    for (const TWizardButton* settings :
+         {static_cast<const TWizardButton*>(&BtnBack), static_cast<const TWizardButton*>(&BtnNext),
+          static_cast<const TWizardButton*>(&BtnCancel)}) {
         settings->Button()->setGeometry(w - kButtonWidth - RightOffset(settings->ButtonKind()),
                                         h - 28, kButtonWidth, kButtonHeight);
     }
-    for (TvelWizardPage* page : FPageList)
+    for (TWizardPage* page : FPageList)
         page->setGeometry(PageArea());
     UpdateButtons();
 
     int position = 0;
     int visibleCount = 0;
-    for (const TvelWizardPage* page : FPageList) {
+    for (const TWizardPage* page : FPageList) {
         if (!page->RuntimeVisible())
             continue;
         ++visibleCount;
@@ -276,7 +276,7 @@ void TvelWizard::UpdateLayout() {
     FSeparator->setGeometry(3, BtnCancel.Button()->y() - 8, contentsRect().width() - 6, 3);
 }
 
-void TvelWizard::UpdateButtons() {
+void TWizard::UpdateButtons() {
     if (FDestroying)
         return;
     BtnCancel.Button()->setText(BtnCancel.Caption());
@@ -288,8 +288,8 @@ void TvelWizard::UpdateButtons() {
                                                                           : BtnNext.Last_Caption());
 }
 
-void TvelWizard::ShowControl(QWidget* control) {
-    for (TvelWizardPage* page : FPageList) {
+void TWizard::ShowControl(QWidget* control) {
+    for (TWizardPage* page : FPageList) {
         if (page == control || page->isAncestorOf(control)) {
             ChangeActivePage(page);
             break;
@@ -298,20 +298,20 @@ void TvelWizard::ShowControl(QWidget* control) {
     control->show();
 }
 
-QSize TvelWizard::sizeHint() const {
+QSize TWizard::sizeHint() const {
     // The three buttons need 295 pixels from the right edge.
     QSize size(kButtonWidth * 3 + 5 + 15 + 20, 0);
-    for (const TvelWizardPage* page : FPageList)
+    for (const TWizardPage* page : FPageList)
         size = size.expandedTo(page->sizeHint());
     return {size.width(), size.height() + kBarHeight};
 }
 
-void TvelWizard::resizeEvent(QResizeEvent* event) {
+void TWizard::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     UpdateLayout();
 }
 
-void TvelWizard::ButtonClick(TWizardButtonKind kind) {
+void TWizard::ButtonClick(TWizardButtonKind kind) {
     switch (kind) {
         case bkBack: Navigate(false); break;
         case bkNext:
@@ -333,7 +333,7 @@ void TvelWizard::ButtonClick(TWizardButtonKind kind) {
     }
 }
 
-void TvelWizard::WithButtonsDisabled(const std::function<void()>& handler) {
+void TWizard::WithButtonsDisabled(const std::function<void()>& handler) {
     // Guarded: a handler may close and free the window around the wizard.
     // Cancel stays: it calls off a long transfer in the handler.
     QPointer<QPushButton> buttons[] = {BtnBack.Button(), BtnNext.Button()};
@@ -356,15 +356,15 @@ void TvelWizard::WithButtonsDisabled(const std::function<void()>& handler) {
     restore();
 }
 
-void TvelWizard::Navigate(bool forward) {
+void TWizard::Navigate(bool forward) {
     const int before = ActivePageIndex();
-    QPointer<TvelWizard> alive(this);
+    QPointer<TWizard> alive(this);
     if (forward) {
         if (!NextPage())
             return;
         bool allowChange = true;
         if (FActivePage && FActivePage->OnChanging) {
-            TvelWizardPage* page = FActivePage;
+            TWizardPage* page = FActivePage;
             WithButtonsDisabled([&] { page->OnChanging(page, allowChange); });
         }
         if (!alive)
@@ -376,7 +376,7 @@ void TvelWizard::Navigate(bool forward) {
         if (!PreviousPage())
             return;
         if (FActivePage && FActivePage->OnChangeBack) {
-            TvelWizardPage* page = FActivePage;
+            TWizardPage* page = FActivePage;
             WithButtonsDisabled([&] { page->OnChangeBack(page); });
         }
         if (!alive)
@@ -387,7 +387,7 @@ void TvelWizard::Navigate(bool forward) {
         OnChangePage(this);
 }
 
-void TvelWizard::ChangeActivePage(TvelWizardPage* page) {
+void TWizard::ChangeActivePage(TWizardPage* page) {
     if ((page && page->FWizard != this) || page == FActivePage)
         return;
     QWidget* focus = QApplication::focusWidget();
@@ -407,9 +407,9 @@ void TvelWizard::ChangeActivePage(TvelWizardPage* page) {
     UpdateLayout();
 
     QWidget* target = page ? FirstFocusable(page) : nullptr;
-    for (const TvelWizardBtn* settings : {static_cast<const TvelWizardBtn*>(&BtnNext),
-                                          static_cast<const TvelWizardBtn*>(&BtnCancel),
-                                          static_cast<const TvelWizardBtn*>(&BtnBack)}) {
+    for (const TWizardButton* settings : {static_cast<const TWizardButton*>(&BtnNext),
+                                          static_cast<const TWizardButton*>(&BtnCancel),
+                                          static_cast<const TWizardButton*>(&BtnBack)}) {
         if (!target && CanTakeFocus(settings->Button()))
             target = settings->Button();
     }

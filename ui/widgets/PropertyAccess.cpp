@@ -1,4 +1,4 @@
-#include "widgets/velRTI.h"
+#include "widgets/PropertyAccess.h"
 
 #include <QMetaProperty>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "widgets/velWizard.h"
+#include "widgets/Wizard.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <stdexcept>
 
-#include "widgets/VelForm.h"
+#include "widgets/AppWindow.h"
 
 using namespace tunrax;
 
@@ -17,16 +17,16 @@ namespace {
 // A form with a wizard of `count` pages, each with one edit field.
 struct WizardForm {
     explicit WizardForm(int count) {
-        wizard = new TvelWizard(&form);
+        wizard = new TWizard(&form);
         wizard->resize(410, 149);
         for (int i = 0; i < count; ++i) {
-            pages.push_back(new TvelWizardPage(wizard));
+            pages.push_back(new TWizardPage(wizard));
             new QLineEdit(pages.back());
         }
     }
-    TVelForm form;
-    TvelWizard* wizard;
-    std::vector<TvelWizardPage*> pages;
+    TAppWindow form;
+    TWizard* wizard;
+    std::vector<TWizardPage*> pages;
 
     QPushButton* Back() const { return wizard->BtnBack.Button(); }
     QPushButton* Next() const { return wizard->BtnNext.Button(); }
@@ -35,11 +35,11 @@ struct WizardForm {
 
 }  // namespace
 
-TEST(VelWizard, HiddenPagesAreSkippedAndNotCounted) {
+TEST(Wizard, HiddenPagesAreSkippedAndNotCounted) {
     WizardForm f(4);
     f.pages[1]->SetRuntimeVisible(false);
     int changes = 0;
-    f.wizard->OnChangePage = [&](TvelWizard*) { ++changes; };
+    f.wizard->OnChangePage = [&](TWizard*) { ++changes; };
     f.wizard->Loaded();
     EXPECT_EQ(f.wizard->ActivePage(), f.pages[0]);
     EXPECT_EQ(f.wizard->StatusLabelText(), QStringLiteral("Seite 1 von 3"));
@@ -75,12 +75,12 @@ TEST(VelWizard, HiddenPagesAreSkippedAndNotCounted) {
     EXPECT_EQ(f.wizard->ActivePageIndex(), 2) << "an index out of range is ignored";
 }
 
-TEST(VelWizard, ChangingHandlerRefusesOrRedirects) {
+TEST(Wizard, ChangingHandlerRefusesOrRedirects) {
     WizardForm f(4);
     bool allow = false;
     int changes = 0;
-    f.wizard->OnChangePage = [&](TvelWizard*) { ++changes; };
-    f.pages[0]->OnChanging = [&](TvelWizardPage* sender, bool& allowChange) {
+    f.wizard->OnChangePage = [&](TWizard*) { ++changes; };
+    f.pages[0]->OnChanging = [&](TWizardPage* sender, bool& allowChange) {
         EXPECT_EQ(sender, f.pages[0]);
         allowChange = allow;
         // Like the settings wizard: only the page of the choice stays.
@@ -99,24 +99,24 @@ TEST(VelWizard, ChangingHandlerRefusesOrRedirects) {
     EXPECT_EQ(f.wizard->StatusLabelText(), QStringLiteral("Seite 2 von 2"));
 
     int backs = 0;
-    f.pages[3]->OnChangeBack = [&](TvelWizardPage*) { ++backs; };
+    f.pages[3]->OnChangeBack = [&](TWizardPage*) { ++backs; };
     f.Back()->click();
     EXPECT_EQ(backs, 1);
     EXPECT_EQ(f.wizard->ActivePage(), f.pages[0]);
 }
 
-TEST(VelWizard, BackAndNextDisabledDuringHandlerAndRestoredAfterError) {
+TEST(Wizard, BackAndNextDisabledDuringHandlerAndRestoredAfterError) {
     WizardForm f(3);
     f.wizard->Loaded();
     f.Next()->click();  // page 2: Back and Next enabled
     bool seenDisabled = false;
-    f.pages[1]->OnChanging = [&](TvelWizardPage*, bool&) {
+    f.pages[1]->OnChanging = [&](TWizardPage*, bool&) {
         // Cancel stays, to call a long transfer off.
         seenDisabled = !f.Back()->isEnabled() && !f.Next()->isEnabled() && f.Cancel()->isEnabled();
         throw std::runtime_error("Bitte ein Verzeichnis wählen");
     };
     int changes = 0;
-    f.wizard->OnChangePage = [&](TvelWizard*) { ++changes; };
+    f.wizard->OnChangePage = [&](TWizard*) { ++changes; };
     EXPECT_THROW(f.wizard->ButtonClick(bkNext), std::runtime_error);
     EXPECT_TRUE(seenDisabled);
     EXPECT_TRUE(f.Back()->isEnabled());
@@ -126,13 +126,13 @@ TEST(VelWizard, BackAndNextDisabledDuringHandlerAndRestoredAfterError) {
     EXPECT_EQ(changes, 0);
 
     // A button that was off before the handler stays off.
-    f.pages[1]->OnChanging = [&](TvelWizardPage*, bool& allowChange) { allowChange = false; };
+    f.pages[1]->OnChanging = [&](TWizardPage*, bool& allowChange) { allowChange = false; };
     f.pages[1]->SetEnableBack(false);
     f.wizard->ButtonClick(bkNext);
     EXPECT_FALSE(f.Back()->isEnabled());
 }
 
-TEST(VelWizard, LastActionOnLastPage) {
+TEST(Wizard, LastActionOnLastPage) {
     WizardForm f(2);
     f.wizard->BtnNext.SetLast_Caption(QStringLiteral("&Speichern"));
     f.wizard->Loaded();
@@ -145,12 +145,12 @@ TEST(VelWizard, LastActionOnLastPage) {
 
     std::vector<std::string> log;
     bool allow = false;
-    f.pages[1]->OnChanging = [&](TvelWizardPage*, bool& allowChange) {
+    f.pages[1]->OnChanging = [&](TWizardPage*, bool& allowChange) {
         log.push_back("changing");
         allowChange = allow;
     };
-    f.wizard->OnLastAction = [&](TvelWizard*) { log.push_back("last"); };
-    f.wizard->OnChangePage = [&](TvelWizard*) { log.push_back("page"); };
+    f.wizard->OnLastAction = [&](TWizard*) { log.push_back("last"); };
+    f.wizard->OnChangePage = [&](TWizard*) { log.push_back("page"); };
     f.Next()->click();
     allow = true;
     f.Next()->click();
@@ -162,10 +162,10 @@ TEST(VelWizard, LastActionOnLastPage) {
     EXPECT_EQ(f.Next()->text(), QStringLiteral("&Weiter >"));
 }
 
-TEST(VelWizard, AllPagesHiddenAndPagesLeaving) {
+TEST(Wizard, AllPagesHiddenAndPagesLeaving) {
     {
         WizardForm f(2);
-        for (TvelWizardPage* page : f.pages)
+        for (TWizardPage* page : f.pages)
             page->SetRuntimeVisible(false);
         f.wizard->Loaded();
         EXPECT_EQ(f.wizard->ActivePage(), nullptr);
@@ -189,7 +189,7 @@ TEST(VelWizard, AllPagesHiddenAndPagesLeaving) {
     }
 }
 
-TEST(VelWizard, CancelClosesTheDialogAndFocusGoesToThePage) {
+TEST(Wizard, CancelClosesTheDialogAndFocusGoesToThePage) {
     WizardForm f(2);
     f.wizard->Loaded();
     f.form.show();

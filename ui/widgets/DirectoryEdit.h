@@ -1,7 +1,7 @@
 // TDirectoryEdit: a one-line edit field for a folder path with a small button
 // at its right end. The button (or ClickKey, Alt+Down) opens a folder dialog
 // and puts the chosen folder into the field; with MultipleDirs it is appended
-// after ";". Enter and Escape go on to the form, so that a TVelForm moves the
+// after ";". Enter and Escape go on to the form, so that a TAppWindow moves the
 // focus on with Enter.
 //
 // The field's text is QLineEdit's "text" property. ReadOnly and DirectInput

@@ -1,4 +1,4 @@
-#include "widgets/vel_single.h"
+#include "widgets/SingleInstance.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

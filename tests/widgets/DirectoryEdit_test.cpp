@@ -1,4 +1,4 @@
-#include "widgets/velCombo.h"
+#include "widgets/DirectoryEdit.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "support/TempDir.h"
-#include "widgets/VelForm.h"
+#include "widgets/AppWindow.h"
 
 using tunrax::TDirectoryEdit;
 using tunrax::test::TempDir;
@@ -149,7 +149,7 @@ TEST(DirectoryEdit, KeysButtonReadOnlyAndDirectInput) {
 }
 
 TEST(DirectoryEdit, EnterMovesFocusInFormAndEntrySelects) {
-    tunrax::TVelForm form;
+    tunrax::TAppWindow form;
     auto* first = new TDirectoryEdit(&form);
     auto* second = new TDirectoryEdit(&form);
     auto* last = new QLineEdit(&form);

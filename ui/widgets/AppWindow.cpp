@@ -1,4 +1,4 @@
-#include "widgets/VelForm.h"
+#include "widgets/AppWindow.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -28,7 +28,7 @@ bool IsPushButton(const QWidget* widget) {
     return qobject_cast<const QPushButton*>(widget) || qobject_cast<const QToolButton*>(widget);
 }
 
-void PostAfterCreate(TVelForm* form) {
+void PostAfterCreate(TAppWindow* form) {
     // Posted, not sent: the handlers run only once the event loop runs, after
     // the constructors of derived forms have finished.
     QCoreApplication::postEvent(form, new QEvent(AfterCreateEvent()));
@@ -36,7 +36,7 @@ void PostAfterCreate(TVelForm* form) {
 
 }  // namespace
 
-TVelForm::TVelForm(QWidget* parent) : QDialog(parent) {
+TAppWindow::TAppWindow(QWidget* parent) : QDialog(parent) {
     if (!parent && !MainFormPointer())
         MainFormPointer() = this;
     PostAfterCreate(this);
@@ -45,17 +45,17 @@ TVelForm::TVelForm(QWidget* parent) : QDialog(parent) {
 
 // Events still queued for the form are discarded by QObject's destructor, so a
 // form freed before the event loop runs never emits AfterCreate.
-TVelForm::~TVelForm() = default;
+TAppWindow::~TAppWindow() = default;
 
-QWidget* TVelForm::MainForm() {
+QWidget* TAppWindow::MainForm() {
     return MainFormPointer();
 }
 
-void TVelForm::SetMainForm(QWidget* form) {
+void TAppWindow::SetMainForm(QWidget* form) {
     MainFormPointer() = form;
 }
 
-bool TVelForm::event(QEvent* event) {
+bool TAppWindow::event(QEvent* event) {
     if (event->type() == AfterCreateEvent()) {
         FAfterCreatePosted = false;
         // A form that is not on screen yet waits for its showEvent, which
@@ -63,7 +63,7 @@ bool TVelForm::event(QEvent* event) {
         if (FAfterCreateDone || !isVisible())
             return true;
         FAfterCreateDone = true;
-        QPointer<TVelForm> alive(this);
+        QPointer<TAppWindow> alive(this);
         // processEvents alone would leave the events posted in this same pass
         // (layout and paint requests among them) until after the handlers.
         QCoreApplication::sendPostedEvents();
@@ -76,7 +76,7 @@ bool TVelForm::event(QEvent* event) {
     }
     if (event->type() == QEvent::WindowActivate && !FFirstActivateDone) {
         FFirstActivateDone = true;
-        QPointer<TVelForm> alive(this);
+        QPointer<TAppWindow> alive(this);
         Q_EMIT FirstActivate();
         if (!alive)
             return true;
@@ -84,7 +84,7 @@ bool TVelForm::event(QEvent* event) {
     return QDialog::event(event);
 }
 
-void TVelForm::keyPressEvent(QKeyEvent* event) {
+void TAppWindow::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     // Tunrax windows close through their commands, never by Escape.
     if (key == Qt::Key_Escape) {
@@ -119,7 +119,7 @@ void TVelForm::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void TVelForm::showEvent(QShowEvent* event) {
+void TAppWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (MainFormSize && !FMainFormSizeApplied) {
         FMainFormSizeApplied = true;
@@ -131,7 +131,7 @@ void TVelForm::showEvent(QShowEvent* event) {
     }
 }
 
-void TVelForm::ApplyMainFormSize() {
+void TAppWindow::ApplyMainFormSize() {
     const QWidget* mainForm = MainForm();
     if (!mainForm || mainForm == this)
         return;

@@ -1,4 +1,4 @@
-#include "widgets/velAutoIni.h"
+#include "widgets/PersistentProperties.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ struct CopyOptions {
         ini.AddItem(&cbListe, QStringLiteral("CHECKED"), "", "ListenName", true);
     }
     QWidget form;
-    TvelAutoIni ini;
+    TPersistentProperties ini;
     QLineEdit edDir;
     QCheckBox cbLoeschen, cbOrg, cbListe;
 };
@@ -70,14 +70,14 @@ TEST(AutoIni, UnsupportedRegistrationsRaiseAndRegisterNothing) {
     TempDir tmp;
     TIniFile settings(tmp / "tunrax.ini");
     QWidget form;
-    TvelAutoIni ini(&form, settings);
+    TPersistentProperties ini(&form, settings);
     QCheckBox box;
     QSpinBox spin;
     QLineEdit edit;
     try {
         ini.AddItem(&box, QStringLiteral("Farbe"), "s", "k", false);
         FAIL() << "no error";
-    } catch (const EPropertyConvertError& error) {
+    } catch (const PropertyConvertError& error) {
         EXPECT_STREQ(error.what(), "Eigenschaft Farbe bei QCheckBox nicht vorhanden");
     }
     for (auto add : std::vector<std::function<void()>>{
@@ -86,7 +86,7 @@ TEST(AutoIni, UnsupportedRegistrationsRaiseAndRegisterNothing) {
         try {
             add();
             ADD_FAILURE() << "no error";
-        } catch (const EPropertyConvertError& error) {
+        } catch (const PropertyConvertError& error) {
             EXPECT_STREQ(error.what(), "Dieser Typ wird nicht unterstützt");
         }
     }

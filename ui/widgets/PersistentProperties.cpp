@@ -1,27 +1,27 @@
-#include "widgets/velAutoIni.h"
+#include "widgets/PersistentProperties.h"
 
 #include "settings/IniFile.h"
 #include "settings/DisplayText.h"
 
 namespace tunrax {
 
-TvelAutoIni::TvelAutoIni(QObject* owner, TIniFile& settings)
+TPersistentProperties::TPersistentProperties(QObject* owner, TIniFile& settings)
     : QObject(owner), FSettings(settings) {}
 
-bool TvelAutoIni::TvelAutoIniItem::IsBoolean() const {
+bool TPersistentProperties::TPersistentProperty::IsBoolean() const {
     return Kind == tkEnumeration && Default.typeId() == QMetaType::Bool;
 }
 
-const std::string& TvelAutoIni::SectionOf(const TvelAutoIniItem& item) const {
+const std::string& TPersistentProperties::SectionOf(const TPersistentProperty& item) const {
     return item.Section.empty() ? Group : item.Section;
 }
 
-void TvelAutoIni::AddItem(QObject* control, const QString& propertyName, const std::string& section,
+void TPersistentProperties::AddItem(QObject* control, const QString& propertyName, const std::string& section,
                           const std::string& key, const QVariant& defaultValue) {
     if (!HasProperty(control, propertyName, tkUnknown)) {
         const QString className =
             control ? QString::fromLatin1(control->metaObject()->className()) : QString();
-        throw EPropertyConvertError(QStringLiteral("Eigenschaft %1 bei %2 nicht vorhanden")
+        throw PropertyConvertError(QStringLiteral("Eigenschaft %1 bei %2 nicht vorhanden")
                                         .arg(propertyName, className)
                                         .toStdString());
     }
@@ -29,12 +29,12 @@ void TvelAutoIni::AddItem(QObject* control, const QString& propertyName, const s
     const bool accepted =
         (kind == tkEnumeration && defaultValue.typeId() == QMetaType::Bool) || kind == tkString;
     if (!accepted)
-        throw EPropertyConvertError("Dieser Typ wird nicht unterstützt");
+        throw PropertyConvertError("Dieser Typ wird nicht unterstützt");
     FItems.push_back({propertyName, control, kind, key, section, defaultValue});
 }
 
-void TvelAutoIni::LoadValues() {
-    for (const TvelAutoIniItem& item : FItems) {
+void TPersistentProperties::LoadValues() {
+    for (const TPersistentProperty& item : FItems) {
         if (!item.Control)
             continue;
         const std::string& section = SectionOf(item);
@@ -50,8 +50,8 @@ void TvelAutoIni::LoadValues() {
     }
 }
 
-void TvelAutoIni::SaveValues() {
-    for (const TvelAutoIniItem& item : FItems) {
+void TPersistentProperties::SaveValues() {
+    for (const TPersistentProperty& item : FItems) {
         if (!item.Control)
             continue;
         const std::string& section = SectionOf(item);

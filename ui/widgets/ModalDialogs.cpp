@@ -1,4 +1,4 @@
-#include "widgets/vel_dialogs.h"
+#include "widgets/ModalDialogs.h"
 
 #include <QMessageBox>
 #include <QPushButton>
