@@ -16,7 +16,7 @@
 #include <QTreeWidget>
 
 #include "app/Mpris.h"
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "settings/IniFile.h"
 #include "support/LocalSource.h"
 #include "support/Mp3Files.h"
@@ -185,7 +185,7 @@ protected:
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
     const std::string music = tmp / "Musik/";
     TIniFile settings{tmp / "tunrax.ini"};
-    TfmMain form{settings, CreateGStreamerBackend("fakesink sync=true")};
+    TMainWindow form{settings, CreateGStreamerBackend("fakesink sync=true")};
     PrivateBus bus;
     std::unique_ptr<TMprisService> service;
     std::unique_ptr<QDBusConnection> client;

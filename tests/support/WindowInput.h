@@ -41,7 +41,7 @@
 #include <vector>
 
 #include "app/CatalogueModel.h"
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "settings/IniFile.h"
 #include "settings/DisplayText.h"
 #include "support/TempDir.h"
@@ -67,8 +67,8 @@ T* Find(const QObject& window, const char* name) {
 
 // The main window's controls, found by their names as tools find them.
 struct MainControls {
-    explicit MainControls(const TfmMain& main) : window(main) {}
-    const TfmMain& window;
+    explicit MainControls(const TMainWindow& main) : window(main) {}
+    const TMainWindow& window;
     QMenuBar* MainMenu1 = Find<QMenuBar>(window, "MainMenu1");
     QAction* Aktualisieren1 = Find<QAction>(window, "Aktualisieren1");
     QAction* Beenden1 = Find<QAction>(window, "Beenden1");
@@ -108,7 +108,7 @@ struct MainControls {
     TCatalogueModel* FAlben = tvAlben ? qobject_cast<TCatalogueModel*>(tvAlben->model()) : nullptr;
 };
 
-inline MainControls Ui(const TfmMain& form) {
+inline MainControls Ui(const TMainWindow& form) {
     return MainControls(form);
 }
 
@@ -120,7 +120,7 @@ inline void Settle() {
 
 // Shows the window, waits until its start-up is done and makes it the active
 // window (keyboard focus and shortcuts need that).
-inline void ShowMainWindow(TfmMain& form) {
+inline void ShowMainWindow(TMainWindow& form) {
     bool started = false;
     const auto connection =
         QObject::connect(&form, &TAppWindow::AfterCreate, &form, [&] { started = true; });
@@ -267,7 +267,7 @@ inline void ClickIn(QWidget* widget, const QRect& rect) {
 
 // Clicks the folder of the album tree with this path ("\Artist\Album\"),
 // scrolling it into view first.
-inline void ClickAlbum(TfmMain& form, const std::string& path) {
+inline void ClickAlbum(TMainWindow& form, const std::string& path) {
     const TCatalogue& catalogue = Ui(form).FAlben->Catalogue();
     int32_t found = TCatalogue::kNone;
     for (int32_t node = 0; node < catalogue.Count(); ++node)
@@ -280,7 +280,7 @@ inline void ClickAlbum(TfmMain& form, const std::string& path) {
 }
 
 // Clicks the song in this row of the song list.
-inline void ClickSong(TfmMain& form, int row) {
+inline void ClickSong(TMainWindow& form, int row) {
     ASSERT_LT(row, Ui(form).lvLieder->topLevelItemCount()) << "the song list is too short";
     QTreeWidgetItem* item = Ui(form).lvLieder->topLevelItem(row);
     Ui(form).lvLieder->scrollToItem(item);
@@ -290,7 +290,7 @@ inline void ClickSong(TfmMain& form, int row) {
 // The song paths of the song list in the order shown. The list widget shows
 // captions only: each row's caption is checked against the song it stands
 // for, so that an order the widget does not show fails the test.
-inline std::vector<std::string> ShownSongPaths(const TfmMain& form) {
+inline std::vector<std::string> ShownSongPaths(const TMainWindow& form) {
     const TSongList& songs = form.Songs();
     EXPECT_EQ(Ui(form).lvLieder->topLevelItemCount(), songs.Size())
         << "rows shown and listed differ";
@@ -305,7 +305,7 @@ inline std::vector<std::string> ShownSongPaths(const TfmMain& form) {
 }
 
 // The song path of the song list's item; empty for none.
-inline std::string SongPathOf(const TfmMain& form, QTreeWidgetItem* item) {
+inline std::string SongPathOf(const TMainWindow& form, QTreeWidgetItem* item) {
     const int row = item ? Ui(form).lvLieder->indexOfTopLevelItem(item) : -1;
     return row >= 0 && row < form.Songs().Size() ? form.Songs().At(row).Path : std::string();
 }
@@ -313,7 +313,7 @@ inline std::string SongPathOf(const TfmMain& form, QTreeWidgetItem* item) {
 // A key pressed and released on the widget of the window that has the
 // keyboard focus. A window that lost the focus to a message box gets it back
 // first, as a click into it would give it.
-inline void PressKey(TfmMain& form, Qt::Key key) {
+inline void PressKey(TMainWindow& form, Qt::Key key) {
     if (!form.isActiveWindow()) {
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form, 2000));
@@ -325,14 +325,14 @@ inline void PressKey(TfmMain& form, Qt::Key key) {
 }
 
 // Clicks the tab of a page ("Alle" is 0, the list's page 1).
-inline void ClickPage(TfmMain& form, int page) {
+inline void ClickPage(TMainWindow& form, int page) {
     QTabBar* tabs = Ui(form).pcSeiten->tabBar();
     ASSERT_TRUE(tabs->isTabVisible(page)) << "the tab of page " << page << " is hidden";
     ClickIn(tabs, tabs->tabRect(page));
 }
 
 // Clicks the tool bar's button of the command.
-inline void ClickTool(TfmMain& form, QAction* action) {
+inline void ClickTool(TMainWindow& form, QAction* action) {
     QWidget* button = Ui(form).atMain->widgetForAction(action);
     ASSERT_NE(button, nullptr) << action->text().toStdString() << " has no tool button";
     ClickIn(button, button->rect());
@@ -340,7 +340,7 @@ inline void ClickTool(TfmMain& form, QAction* action) {
 
 // Opens the chooser's drop-down with a click, moves to the list named text
 // with the arrow keys and takes it with Enter (the window may still refuse it).
-inline void ChooseList(TfmMain& form, const QString& text) {
+inline void ChooseList(TMainWindow& form, const QString& text) {
     QComboBox* chooser = Ui(form).cbFavoriten;
     const int row = chooser->findText(text);
     ASSERT_GE(row, 0) << "no list " << text.toStdString() << " in the chooser";
@@ -357,7 +357,7 @@ inline void ChooseList(TfmMain& form, const QString& text) {
 
 // A right click on the song in this row, through the window system as a real
 // click comes, so that the song list's context menu opens.
-inline void OpenSongMenu(TfmMain& form, int row) {
+inline void OpenSongMenu(TMainWindow& form, int row) {
     ASSERT_LT(row, Ui(form).lvLieder->topLevelItemCount()) << "the song list is too short";
     QTreeWidgetItem* item = Ui(form).lvLieder->topLevelItem(row);
     Ui(form).lvLieder->scrollToItem(item);
@@ -377,7 +377,7 @@ inline void ClickMenuEntry(QMenu* menu, QAction* action) {
 
 // Clicks an entry of the menu bar, or of one of its menus ("Minimieren" sits
 // in a bar of its own at the right end).
-inline void ClickMainMenu(TfmMain& form, QAction* action) {
+inline void ClickMainMenu(TMainWindow& form, QAction* action) {
     if (auto* menu = qobject_cast<QMenu*>(action->parent())) {
         ASSERT_NO_FATAL_FAILURE(
             ClickIn(Ui(form).MainMenu1, Ui(form).MainMenu1->actionGeometry(menu->menuAction())));
@@ -392,7 +392,7 @@ inline void ClickMainMenu(TfmMain& form, QAction* action) {
 
 // A left click on the window's icon in the notification area, as the desktop
 // reports it through the icon (offscreen has no notification area to click).
-inline void ClickTrayIcon(TfmMain& form) {
+inline void ClickTrayIcon(TMainWindow& form) {
     auto& icon = const_cast<QSystemTrayIcon&>(Ui(form).NBA->Tray());
     Q_EMIT icon.activated(QSystemTrayIcon::Trigger);
     Settle();
@@ -456,7 +456,7 @@ inline const QColor kListSongColour(192, 220, 192);
 // For each row of the song list, whether it is drawn on kListSongColour:
 // sampled at the right end of the row, where its background shows past the
 // text. A selected row shows the selection's colour instead.
-inline std::vector<bool> DrawnHighlights(TfmMain& form) {
+inline std::vector<bool> DrawnHighlights(TMainWindow& form) {
     QTreeWidget* list = Ui(form).lvLieder;
     const QImage image = list->viewport()->grab().toImage();
     const qreal scale = image.devicePixelRatio();

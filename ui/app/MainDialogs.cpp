@@ -2,8 +2,8 @@
 
 #include <QInputDialog>
 
-#include "app/copy.h"
-#include "app/setup.h"
+#include "app/CopyWizard.h"
+#include "app/SettingsWizard.h"
 #include "widgets/ModalDialogs.h"
 
 namespace tunrax {
@@ -21,7 +21,7 @@ bool TStandardDialogs::AskListName(QWidget* parent, QString& name) {
 }
 
 int TStandardDialogs::ShowSetup(QWidget* parent, TIniFile& settings) {
-    return ShowModalForm<TfmSetup>(parent, settings);
+    return ShowModalForm<TSettingsWizard>(parent, settings);
 }
 
 void TStandardDialogs::ShowCopy(QWidget* parent, TSourceOwner& sources,

@@ -3,7 +3,7 @@
 // interface, given to its constructor, so that a test can stand in for a
 // dialog that has tests of its own.
 //
-// The dialogs throw what their handlers throw (see setup.h and copy.h); the
+// The dialogs throw what their handlers throw (see SettingsWizard.h and CopyWizard.h); the
 // window shows it. They own nothing that outlives them.
 #pragma once
 

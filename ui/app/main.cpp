@@ -6,7 +6,7 @@
 #include "app/Application.h"
 #include "app/Mpris.h"
 #include "app/StartupProbe.h"
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "audio/AudioBackend.h"
 #include "settings/IniFile.h"
 
@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
 
     int result = 0;
     {
-        tunrax::TfmMain fmMain(tunrax::SettingsFile());
+        tunrax::TMainWindow fmMain(tunrax::SettingsFile());
         if (fmMain.SecondInstance())
             return 0;
         app.SetOnSessionEnd([&fmMain] { fmMain.SessionEnd(); });

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "support/LocalSource.h"
 #include "support/RecordingAudioBackend.h"
 #include "support/TempDir.h"
@@ -51,7 +51,7 @@ protected:
 
     // The rows the tree shows, top to bottom, each indented by its depth
     // (at most limit rows).
-    static std::vector<std::string> ShownRows(const TfmMain& form, int limit = 50) {
+    static std::vector<std::string> ShownRows(const TMainWindow& form, int limit = 50) {
         QTreeView* tree = Ui(form).tvAlben;
         std::vector<std::string> rows;
         for (QModelIndex at = tree->model()->index(0, 0);
@@ -65,7 +65,7 @@ protected:
     }
 
     // The folder path of the tree's current row, as its rows show it.
-    static std::string CurrentFolder(const TfmMain& form) {
+    static std::string CurrentFolder(const TMainWindow& form) {
         std::string path;
         for (QModelIndex at = Ui(form).tvAlben->currentIndex(); at.isValid(); at = at.parent())
             path = "\\" + at.data().toString().toStdString() + path;
@@ -73,14 +73,14 @@ protected:
     }
 
     // Whether the current row is selected and shows inside the tree.
-    static bool CurrentShown(const TfmMain& form) {
+    static bool CurrentShown(const TMainWindow& form) {
         QTreeView* tree = Ui(form).tvAlben;
         const QModelIndex current = tree->currentIndex();
         return current.isValid() && tree->selectionModel()->isSelected(current) &&
                tree->viewport()->rect().contains(tree->visualRect(current));
     }
 
-    static QLineEdit* SearchField(const TfmMain& form) { return Find<QLineEdit>(form, "edSuchen"); }
+    static QLineEdit* SearchField(const TMainWindow& form) { return Find<QLineEdit>(form, "edSuchen"); }
 
     // Letters typed into the widget with the keyboard focus, one key each.
     static void Type(const QString& text) {
@@ -106,7 +106,7 @@ protected:
 }  // namespace
 
 TEST_F(AlbumSearchTest, CtrlFFiltersTheTreeEnterSelectsEscapeRestores) {
-    TfmMain form(settings, CreateGStreamerBackend("fakesink"));
+    TMainWindow form(settings, CreateGStreamerBackend("fakesink"));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     QLineEdit* field = SearchField(form);
     ASSERT_NE(field, nullptr);
@@ -201,7 +201,7 @@ TEST_F(AlbumSearchTest, CtrlFFiltersTheTreeEnterSelectsEscapeRestores) {
 }
 
 TEST_F(AlbumSearchTest, TypeAheadFindsFoldersInCollapsedBranches) {
-    TfmMain form(settings, CreateGStreamerBackend("fakesink"));
+    TMainWindow form(settings, CreateGStreamerBackend("fakesink"));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Arzte Live\\"));
     ASSERT_EQ(QApplication::focusWidget(), Ui(form).tvAlben);
@@ -241,7 +241,7 @@ TEST_F(AlbumSearchTest, TypeAheadFindsFoldersInCollapsedBranches) {
 
 TEST_F(AlbumSearchTest, TheSearchFollowsTheTreeItSearches) {
     WriteFile(lists + "Laut.favoriten", "\\Die \xC3\x84rzte\\Ger\xC3\xA4usch\\01-Laut.mp3\r\n");
-    TfmMain form(settings, CreateGStreamerBackend("fakesink"));
+    TMainWindow form(settings, CreateGStreamerBackend("fakesink"));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     QLineEdit* field = SearchField(form);
     ASSERT_NE(field, nullptr);

@@ -16,7 +16,7 @@
 #include "app/CatalogueModel.h"
 #include "app/PlaybackEvents.h"
 #include "app/SongListView.h"
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "settings/DisplayText.h"
 #include "widgets/TrayIcon.h"
 
@@ -33,13 +33,13 @@ constexpr int kTickMs = 100;
 
 }  // namespace
 
-void TfmMain::ConnectPlayback() {
+void TMainWindow::ConnectPlayback() {
     // The selection, not the current item: a mouse press makes a row current
     // before it selects it, and Tab makes a row current without selecting it.
-    connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, Guarded(&TfmMain::lvLiederChange));
+    connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, Guarded(&TMainWindow::lvLiederChange));
     mmStart = new QTimer(this);
     mmStart->setInterval(kTickMs);
-    connect(mmStart, &QTimer::timeout, this, Guarded(&TfmMain::mmStartTimer));
+    connect(mmStart, &QTimer::timeout, this, Guarded(&TMainWindow::mmStartTimer));
     FClockGrid.start();
     FIconOn = QIcon(QStringLiteral(":/CD_AN.svg"));
     FIconOff = QIcon(QStringLiteral(":/CD_AUS.svg"));
@@ -48,7 +48,7 @@ void TfmMain::ConnectPlayback() {
     FPlaybackEvents = new TPlaybackEvents(this);
 }
 
-void TfmMain::CreatePlayer() {
+void TMainWindow::CreatePlayer() {
     if (!FLibrary)
         FLibrary = CreateGStreamerBackend();
     FPlayback = std::make_unique<TPlaybackController>(
@@ -64,19 +64,19 @@ void TfmMain::CreatePlayer() {
     ConnectPlaybackEvents();
 }
 
-void TfmMain::ConnectPlaybackEvents() {
+void TMainWindow::ConnectPlaybackEvents() {
     TPlaybackEvents* events = FPlaybackEvents;
-    connect(events, &TPlaybackEvents::SongStarting, this, &TfmMain::ShowSongStarting);
-    connect(events, &TPlaybackEvents::TrackChanged, this, &TfmMain::ShowSongInfo);
-    connect(events, &TPlaybackEvents::NoSong, this, &TfmMain::ShowNoSong);
+    connect(events, &TPlaybackEvents::SongStarting, this, &TMainWindow::ShowSongStarting);
+    connect(events, &TPlaybackEvents::TrackChanged, this, &TMainWindow::ShowSongInfo);
+    connect(events, &TPlaybackEvents::NoSong, this, &TMainWindow::ShowNoSong);
     connect(events, &TPlaybackEvents::StatusChanged, this,
             [this](TPlaybackStatus status) { SetPlayIcon(status == TPlaybackStatus::Playing); });
-    connect(events, &TPlaybackEvents::ChoiceChanged, this, &TfmMain::ShowChoice);
+    connect(events, &TPlaybackEvents::ChoiceChanged, this, &TMainWindow::ShowChoice);
     connect(events, &TPlaybackEvents::AutoPlayChanged, this,
             [this](bool on) { acNoPlay->setChecked(!on); });
 }
 
-void TfmMain::SetPlayIcon(bool on) {
+void TMainWindow::SetPlayIcon(bool on) {
     // The tray is told only when the picture changes.
     if (FPlayIconSet && FPlayIconOn == on)
         return;
@@ -85,7 +85,7 @@ void TfmMain::SetPlayIcon(bool on) {
     NBA->SetIcon(on ? FIconOn : FIconOff);
 }
 
-void TfmMain::NBAClick() {
+void TMainWindow::NBAClick() {
     switch (NBA->MouseButton()) {
         case TMouseButton::mbLeft:
             switch (FPlayback->Player().State()) {
@@ -99,7 +99,7 @@ void TfmMain::NBAClick() {
     }
 }
 
-void TfmMain::ShowWindow() {
+void TMainWindow::ShowWindow() {
     if (isMinimized())
         showNormal();
     else
@@ -108,17 +108,17 @@ void TfmMain::ShowWindow() {
     activateWindow();
 }
 
-const TSongList& TfmMain::Songs() const {
+const TSongList& TMainWindow::Songs() const {
     // A second instance and an ended program list nothing.
     static const TSongList none;
     return FPlayback ? FPlayback->Songs() : none;
 }
 
-int32_t TfmMain::SelectedNode() const {
+int32_t TMainWindow::SelectedNode() const {
     return FAlben->NodeOf(tvAlben->currentIndex());
 }
 
-void TfmMain::tvAlbenChange() {
+void TMainWindow::tvAlbenChange() {
     lvLieder->setUpdatesEnabled(false);
     const auto redraw = qScopeGuard([this] { lvLieder->setUpdatesEnabled(true); });
     FPlayback->ClearList();
@@ -133,7 +133,7 @@ void TfmMain::tvAlbenChange() {
 }
 
 // The one way the playback reaches the source.
-bool TfmMain::UseSource(const std::function<void(TSource&)>& use) {
+bool TMainWindow::UseSource(const std::function<void(TSource&)>& use) {
     // Once the program is to end no new song is fetched.
     if (!FSource || FSource.EndRequested())
         return false;
@@ -142,18 +142,18 @@ bool TfmMain::UseSource(const std::function<void(TSource&)>& use) {
     return true;
 }
 
-void TfmMain::lvLiederChange() {
+void TMainWindow::lvLiederChange() {
     if (FPlayback)
         FPlayback->ChooseSong(SelectedRow(lvLieder));
 }
 
-void TfmMain::ShowSongs() {
+void TMainWindow::ShowSongs() {
     const QSignalBlocker quiet(lvLieder);
     ShowSongList(Songs(), lvLieder);
     ShowChoice();
 }
 
-void TfmMain::ShowChoice() {
+void TMainWindow::ShowChoice() {
     const int row = Songs().Selected();
     // A row only current (after Tab into the list) stays current.
     if (SelectedRow(lvLieder) == row)
@@ -168,13 +168,13 @@ void TfmMain::ShowChoice() {
     lvLieder->setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect);
 }
 
-void TfmMain::SelectSong(int row) {
+void TMainWindow::SelectSong(int row) {
     FPlayback->ChooseSong(row < Songs().Size() ? row : TSongList::kNoRow);
 }
 
 // --- the playback clock
 
-void TfmMain::mmStartTimer() {
+void TMainWindow::mmStartTimer() {
     // The first tick after a start came at the next point of the grid; the
     // others follow at the full interval.
     if (mmStart->interval() != kTickMs)
@@ -184,12 +184,12 @@ void TfmMain::mmStartTimer() {
     FPlayback->Tick();
 }
 
-void TfmMain::GiveTicksByHand() {
+void TMainWindow::GiveTicksByHand() {
     FTicksByHand = true;
     mmStart->stop();
 }
 
-void TfmMain::Run(bool on) {
+void TMainWindow::Run(bool on) {
     if (!on)
         mmStart->stop();
     else if (!FTicksByHand && !FDestroyed && !mmStart->isActive())
@@ -198,7 +198,7 @@ void TfmMain::Run(bool on) {
         mmStart->start(kTickMs - static_cast<int>(FClockGrid.elapsed() % kTickMs));
 }
 
-void TfmMain::CallSoon(std::function<void()> call) {
+void TMainWindow::CallSoon(std::function<void()> call) {
     QTimer::singleShot(0, this, [this, call = std::move(call)] {
         // A transfer under way holds the playback as it holds the ticks.
         if (FPlayback && !FDestroyed && !FSource.Busy())
@@ -208,13 +208,13 @@ void TfmMain::CallSoon(std::function<void()> call) {
 
 // --- the remote control
 
-TPlaybackStatus TfmMain::MediaStatus() const {
+TPlaybackStatus TMainWindow::MediaStatus() const {
     if (!FPlayback || FDestroyed)
         return TPlaybackStatus::Stopped;
     return FPlayback->Status();
 }
 
-TMediaTrack TfmMain::MediaTrack() const {
+TMediaTrack TMainWindow::MediaTrack() const {
     TMediaTrack track;
     if (!FPlayback)
         return track;
@@ -230,85 +230,85 @@ TMediaTrack TfmMain::MediaTrack() const {
     return track;
 }
 
-bool TfmMain::MediaCanGoNext() const {
+bool TMainWindow::MediaCanGoNext() const {
     return FPlayback && FPlayback->CanGoNext();
 }
 
-bool TfmMain::MediaCanGoPrevious() const {
+bool TMainWindow::MediaCanGoPrevious() const {
     return FPlayback && FPlayback->CanGoPrevious();
 }
 
-bool TfmMain::MediaCanPlay() const {
+bool TMainWindow::MediaCanPlay() const {
     return FSource && FPlayback && FPlayback->CanPlay();
 }
 
-int64_t TfmMain::MediaPosition() {
+int64_t TMainWindow::MediaPosition() {
     return FPlayback && !FDestroyed ? FPlayback->Position() : -1;
 }
 
-bool TfmMain::MediaSeek(int64_t position) {
+bool TMainWindow::MediaSeek(int64_t position) {
     return FPlayback && !FDestroyed && FPlayback->Seek(position);
 }
 
-double TfmMain::MediaVolume() const {
+double TMainWindow::MediaVolume() const {
     return FPlayback ? FPlayback->Volume() : 1.0;
 }
 
-void TfmMain::MediaSetVolume(double volume) {
+void TMainWindow::MediaSetVolume(double volume) {
     if (FPlayback && !FDestroyed)
         FPlayback->SetVolume(volume);
 }
 
-void TfmMain::MediaPlay() {
+void TMainWindow::MediaPlay() {
     if (FPlayback && !FDestroyed)
         FPlayback->Play();
 }
 
-void TfmMain::MediaPause() {
+void TMainWindow::MediaPause() {
     if (FPlayback && !FDestroyed)
         FPlayback->Pause();
 }
 
-void TfmMain::MediaPlayPause() {
+void TMainWindow::MediaPlayPause() {
     if (FPlayback && !FDestroyed)
         FPlayback->PlayPause();
 }
 
-void TfmMain::MediaStop() {
+void TMainWindow::MediaStop() {
     if (FPlayback && !FDestroyed)
         FPlayback->Stop();
 }
 
-void TfmMain::MediaNext() {
+void TMainWindow::MediaNext() {
     if (FPlayback && !FDestroyed)
         FPlayback->Next();
 }
 
-void TfmMain::MediaPrevious() {
+void TMainWindow::MediaPrevious() {
     if (FPlayback && !FDestroyed)
         FPlayback->Previous();
 }
 
-void TfmMain::MediaRaise() {
+void TMainWindow::MediaRaise() {
     ShowWindow();
 }
 
-void TfmMain::MediaQuit() {
+void TMainWindow::MediaQuit() {
     // After the caller's answer has gone out, as "&Beenden" does.
     QTimer::singleShot(0, Beenden1, &QAction::trigger);
 }
 
 // --- what the playback controller reports
 
-void TfmMain::ShowSongStarting(const QString& caption) {
+void TMainWindow::ShowSongStarting(const QString& caption) {
     setWindowTitle(FSavedCaption + QStringLiteral(" - ") + caption);
 }
 
-void TfmMain::ShowNoSong() {
+void TMainWindow::ShowNoSong() {
     setWindowTitle(FSavedCaption);
 }
 
-void TfmMain::ShowSongInfo() {
+void TMainWindow::ShowSongInfo() {
     const TSongTags& tags = FPlayback->Track().Tags;
     laTitel->setText(DisplayName(tags.Title));
     laInterpret->setText(DisplayName(tags.Artist));

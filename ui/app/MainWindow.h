@@ -8,9 +8,9 @@
 // controller (TPlaybackController: the list, the player, automatic playing),
 // whose events it shows.
 //
-// Its files call downwards only: haupt.cpp (layout, wiring, start and end,
-// the catalogue) uses haupt_favoriten.cpp (the lists and their commands),
-// which uses haupt_media.cpp (the song list, the playback clock, the tray
+// Its files call downwards only: MainWindow.cpp (layout, wiring, start and end,
+// the catalogue) uses MainWindowFavorites.cpp (the lists and their commands),
+// which uses MainWindowPlayback.cpp (the song list, the playback clock, the tray
 // icon and the remote control).
 //
 // Handlers may throw tunrax::Error; the application shows the message. The
@@ -62,16 +62,16 @@ class TSingleInstance;
 class TTrayIcon;
 class TIniFile;
 
-class TfmMain : public TAppWindow, public TMediaControl, private TPlaybackClock {
+class TMainWindow : public TAppWindow, public TMediaControl, private TPlaybackClock {
     Q_OBJECT
 
 public:
     // library: the audio library to play through; none gives the desktop's
     // default output through GStreamer. dialogs: what the window opens; none
     // gives the program's own.
-    explicit TfmMain(TIniFile& settings, std::unique_ptr<TAudioBackend> library = nullptr,
+    explicit TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> library = nullptr,
                      std::unique_ptr<TMainDialogs> dialogs = nullptr, QWidget* parent = nullptr);
-    ~TfmMain() override;
+    ~TMainWindow() override;
 
     // True when another instance runs: the program ends without showing this.
     bool SecondInstance() const { return FSecondInstance; }
@@ -137,7 +137,7 @@ private:
         return [this, handler] { ShowErrorsOf([this, handler] { (this->*handler)(); }); };
     }
 
-    // --- haupt.cpp: layout, wiring, start and end, the catalogue
+    // --- MainWindow.cpp: layout, wiring, start and end, the catalogue
     void CreateControls();
     // Names every control but the commands as its field, so that tools and
     // tests find it.
@@ -155,7 +155,7 @@ private:
     // Scans the source's folders and writes the catalogue back.
     void BuildCatalogue();
 
-    // --- haupt_favoriten.cpp: the favourite lists and the list commands
+    // --- MainWindowFavorites.cpp: the favourite lists and the list commands
     // The eleven commands, named as their fields.
     void CreateActions();
     QAction* MakeAction(const QString& caption, const QString& category, int image,
@@ -184,7 +184,7 @@ private:
     void acFindExecute();
     void acKopierenExecute();
 
-    // --- haupt_media.cpp: the song list, the playback clock, the tray icon
+    // --- MainWindowPlayback.cpp: the song list, the playback clock, the tray icon
     void ConnectPlayback();
     void CreatePlayer();
     void ConnectPlaybackEvents();

@@ -1,4 +1,4 @@
-#include "app/copy.h"
+#include "app/CopyWizard.h"
 
 #include <exception>
 
@@ -25,7 +25,7 @@
 
 namespace tunrax {
 
-TfmCopy::TfmCopy(QWidget* parent, TIniFile& settings, TSourceOwner& sources,
+TCopyWizard::TCopyWizard(QWidget* parent, TIniFile& settings, TSourceOwner& sources,
                  std::vector<std::string> songs, std::string listName)
     : TAppWindow(parent),
       FSettings(settings),
@@ -41,9 +41,9 @@ TfmCopy::TfmCopy(QWidget* parent, TIniFile& settings, TSourceOwner& sources,
     cbListe->setEnabled(!FListName.empty());
 }
 
-TfmCopy::~TfmCopy() = default;
+TCopyWizard::~TCopyWizard() = default;
 
-void TfmCopy::CreateControls() {
+void TCopyWizard::CreateControls() {
     velWizard1 = FillWithWizard(this);
     QVBoxLayout* column = nullptr;
     TWizardPage* velWizardPage1 = AddColumnPage(velWizard1, "velWizardPage1", column);
@@ -102,7 +102,7 @@ void TfmCopy::CreateControls() {
     resize(velWizard1->sizeHint().expandedTo(QSize(410, 149)));
 }
 
-void TfmCopy::OnCreate() {
+void TCopyWizard::OnCreate() {
     ini = new TPersistentProperties(this, FSettings);
     ini->Group = "mobiler tunRax";
     ini->AddItem(edDir, QStringLiteral("TEXT"), "", "Verzeichnis", QString());
@@ -113,7 +113,7 @@ void TfmCopy::OnCreate() {
     ini->LoadValues();
 }
 
-void TfmCopy::velWizardPage1Changing(TWizardPage*, bool& allowChange) {
+void TCopyWizard::velWizardPage1Changing(TWizardPage*, bool& allowChange) {
     FTargetDir = PrepareTargetFolder(edDir->text().toStdString(), cbListe->isChecked(), FListName);
     ini->SaveValues();
     int64_t kiloBytes = 0;
@@ -128,7 +128,7 @@ void TfmCopy::velWizardPage1Changing(TWizardPage*, bool& allowChange) {
     allowChange = true;
 }
 
-void TfmCopy::btnStartClick() {
+void TCopyWizard::btnStartClick() {
     // Whether the songs fit is known before anything is deleted or written;
     // a refusal leaves the page as it was.
     const bool keepFolders = cbOrg->isChecked();
@@ -156,7 +156,7 @@ void TfmCopy::btnStartClick() {
         bool& flag;
         ~CopyingFlag() { flag = false; }
     } copying{FCopying};
-    QPointer<TfmCopy> alive(this);
+    QPointer<TCopyWizard> alive(this);
     // The songs that lie in the target, in list order.
     std::vector<std::string> present;
     // A song that fails ends the copy; the songs before it stay, with their
@@ -197,7 +197,7 @@ void TfmCopy::btnStartClick() {
     done(FCancelRequested ? 0 : 1);
 }
 
-void TfmCopy::closeEvent(QCloseEvent* event) {
+void TCopyWizard::closeEvent(QCloseEvent* event) {
     if (FCopying) {
         // The song under way is called off; the loop then ends.
         FCancelRequested = true;
@@ -210,7 +210,7 @@ void TfmCopy::closeEvent(QCloseEvent* event) {
 
 void ShowCopyWizard(QWidget* parent, TSourceOwner& sources, const std::vector<std::string>& songs,
                     const std::string& listName, TIniFile& settings) {
-    TfmCopy form(parent, settings, sources, songs, listName);
+    TCopyWizard form(parent, settings, sources, songs, listName);
     form.exec();
 }
 

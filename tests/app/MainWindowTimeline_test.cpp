@@ -12,7 +12,7 @@
 #include <iterator>
 #include <memory>
 
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "settings/IniFile.h"
 #include "support/LocalSource.h"
 #include "support/PlayLog.h"
@@ -93,7 +93,7 @@ protected:
     TIniFile settings{tmp / "tunrax.ini"};
     std::unique_ptr<PlayLog> owned = std::make_unique<PlayLog>();
     PlayLog& library = *owned;
-    TfmMain form{settings, std::move(owned)};
+    TMainWindow form{settings, std::move(owned)};
     MessageBoxReader boxes;  // an error box would hold the test
 };
 
@@ -166,7 +166,7 @@ TEST_F(TimelineTest, RemotePlayNextAndPreviousStartTheSongAtOnce) {
 
     // Tick 0: before the playback timer has ticked at all. The songs played
     // (asking how the player does is no start).
-    const auto remote = [this](void (TfmMain::*command)()) {
+    const auto remote = [this](void (TMainWindow::*command)()) {
         library.Seen.clear();
         (form.*command)();
         QCoreApplication::processEvents();
@@ -178,19 +178,19 @@ TEST_F(TimelineTest, RemotePlayNextAndPreviousStartTheSongAtOnce) {
                      });
         return started;
     };
-    EXPECT_EQ(remote(&TfmMain::MediaNext), Events{"0 play Zwei"});
+    EXPECT_EQ(remote(&TMainWindow::MediaNext), Events{"0 play Zwei"});
     EXPECT_EQ(Selected(), 1);
     EXPECT_EQ(form.windowTitle(), Playing("Zwei"));
     EXPECT_EQ(Ticks(3), (Events{"1 poll", "2 poll", "3 poll"})) << "started once only";
-    EXPECT_EQ(remote(&TfmMain::MediaPrevious), Events{"0 play Eins"});
+    EXPECT_EQ(remote(&TMainWindow::MediaPrevious), Events{"0 play Eins"});
     EXPECT_EQ(Selected(), 0);
 
     // Play after a stop starts the chosen song at once as well; Play while a
     // song plays changes nothing.
     form.MediaStop();
     EXPECT_EQ(Ticks(2), (Events{"1 poll", "2 poll"}));
-    EXPECT_EQ(remote(&TfmMain::MediaPlay), Events{"0 restart Eins"});
-    EXPECT_EQ(remote(&TfmMain::MediaPlay), Events{});
+    EXPECT_EQ(remote(&TMainWindow::MediaPlay), Events{"0 restart Eins"});
+    EXPECT_EQ(remote(&TMainWindow::MediaPlay), Events{});
 
     // A selection of the user's keeps its pause, in which the arrow keys
     // pass over songs.

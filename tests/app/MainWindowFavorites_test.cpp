@@ -17,7 +17,7 @@
 #include <memory>
 
 #include "app/CatalogueModel.h"
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "settings/IniFile.h"
 #include "support/LocalSource.h"
 #include "support/RecordingAudioBackend.h"
@@ -43,19 +43,19 @@ protected:
 
     void TearDown() override { EXPECT_EQ(boxes.Texts, std::vector<std::string>{}); }
 
-    static void SelectAlbum(TfmMain& form) {
+    static void SelectAlbum(TMainWindow& form) {
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Rock\\Live\\"));
         ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);
     }
     // Types the name into the input box of "Neue Liste".
-    static void NewList(TfmMain& form, const char* typed) {
+    static void NewList(TMainWindow& form, const char* typed) {
         InputBoxAnswer answer(QString::fromUtf8(typed));
         ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNeuListe));
         ASSERT_EQ(answer.Count(), 1) << "not one input box";
         EXPECT_EQ(answer.Title, QStringLiteral("Neue Liste"));
     }
-    static std::vector<std::string> Shown(const TfmMain& form) { return ShownSongPaths(form); }
-    static std::vector<std::string> Chooser(const TfmMain& form) {
+    static std::vector<std::string> Shown(const TMainWindow& form) { return ShownSongPaths(form); }
+    static std::vector<std::string> Chooser(const TMainWindow& form) {
         std::vector<std::string> names;
         for (int i = 0; i < Ui(form).cbFavoriten->count(); ++i)
             names.push_back(Ui(form).cbFavoriten->itemText(i).toStdString());
@@ -67,7 +67,7 @@ protected:
 
 TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
     settings.WriteInteger("Favoriten", "Aktuell", 7);  // past the end: the last list
-    TfmMain form(settings, CreateGStreamerBackend("fakesink sync=true"));
+    TMainWindow form(settings, CreateGStreamerBackend("fakesink sync=true"));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     EXPECT_EQ(Chooser(form), (std::vector<std::string>{"(keine)", "Party.2012", "Rock"}));
     EXPECT_EQ(Ui(form).cbFavoriten->currentText(), QStringLiteral("Rock"));
@@ -98,7 +98,7 @@ TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
 TEST_F(FavoritesTest, ListCommands) {
     auto owned = std::make_unique<TRecordingAudioBackend>();
     const std::vector<std::string>& calls = owned->Calls;
-    TfmMain form(settings, std::move(owned));
+    TMainWindow form(settings, std::move(owned));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     ASSERT_NO_FATAL_FAILURE(SelectAlbum(form));
     EXPECT_TRUE(Ui(form).acNeuListe->isEnabled());
@@ -199,7 +199,7 @@ TEST_F(FavoritesTest, FindShowsTheSongInItsAlbumWithoutStartingIt) {
     settings.WriteInteger("Favoriten", "Aktuell", 2);  // the list "Rock"
     auto owned = std::make_unique<TRecordingAudioBackend>();
     TRecordingAudioBackend& library = *owned;
-    TfmMain form(settings, std::move(owned));
+    TMainWindow form(settings, std::move(owned));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     ASSERT_EQ(Ui(form).cbFavoriten->currentText(), QStringLiteral("Rock"));
     auto started = [&] {
@@ -238,7 +238,7 @@ TEST_F(FavoritesTest, ArrangingAListChecksTitelNichtAbspielenAndThenNothingStart
     settings.WriteInteger("Favoriten", "Aktuell", 2);  // the list "Rock"
     auto owned = std::make_unique<TRecordingAudioBackend>();
     TRecordingAudioBackend& library = *owned;
-    TfmMain form(settings, std::move(owned));
+    TMainWindow form(settings, std::move(owned));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     auto started = [&] {
         return std::count_if(library.Calls.begin(), library.Calls.end(), [](const std::string& c) {
@@ -322,7 +322,7 @@ TEST_F(FavoritesTest, AListWhoseFileCouldNotBeReadIsNeverWrittenBack) {
         WriteFile(party, "");
         ::unlink(broken.c_str());
         WriteFile(broken, "\\Rock\\Live\\02-Song.mp3\r\n");  // readable at the start
-        TfmMain form(settings, std::make_unique<TRecordingAudioBackend>());
+        TMainWindow form(settings, std::make_unique<TRecordingAudioBackend>());
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Rock\\Live\\"));
         ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);

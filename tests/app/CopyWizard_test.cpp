@@ -1,5 +1,5 @@
 // The copy wizard driven through its pages on real temporary folders.
-#include "app/copy.h"
+#include "app/CopyWizard.h"
 
 #include <unistd.h>
 
@@ -23,7 +23,7 @@
 #include <ostream>
 #include <utility>
 
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "io/Error.h"
 #include "io/FileTools.h"
 #include "settings/IniFile.h"
@@ -58,7 +58,7 @@ ScriptedSource& Own(TSourceOwner& owner, std::unique_ptr<ScriptedSource> source)
     return kept;
 }
 
-void Start(TfmCopy& form) {
+void Start(TCopyWizard& form) {
     Click(Find<QPushButton>(form, "btnStart"));
 }
 
@@ -73,8 +73,8 @@ protected:
     }
     // Opens the wizard on screen, as the main window does, without waiting
     // for it to close.
-    std::unique_ptr<TfmCopy> Open(const std::string& listName = "") {
-        auto form = std::make_unique<TfmCopy>(nullptr, settings, sources, songs, listName);
+    std::unique_ptr<TCopyWizard> Open(const std::string& listName = "") {
+        auto form = std::make_unique<TCopyWizard>(nullptr, settings, sources, songs, listName);
         ShowStarted(*form);
         return form;
     }
@@ -270,7 +270,7 @@ TEST_F(CopyWizardTest, MainWindowOffersTheSongsShown) {
     ScopedEnv runtime = LocalCollection();
     auto dialogs = std::make_unique<TTestDialogs>();
     TTestDialogs& standIn = *dialogs;
-    TfmMain form(settings, CreateGStreamerBackend("fakesink"), std::move(dialogs));
+    TMainWindow form(settings, CreateGStreamerBackend("fakesink"), std::move(dialogs));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     EXPECT_FALSE(Ui(form).acKopieren->isEnabled()) << "no songs listed";
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\A\\"));
@@ -374,13 +374,13 @@ TEST_F(CopyWizardTest, ShowsTheFreeSpaceAndCopiesOnlyWhatFits) {
 // the window's source), then the program.
 TEST_F(CopyWizardTest, SessionEndClosesTheWizardFirst) {
     ScopedEnv runtime = LocalCollection();
-    TfmMain form(settings, CreateGStreamerBackend("fakesink"));
+    TMainWindow form(settings, CreateGStreamerBackend("fakesink"));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\A\\"));
     bool wizardSeen = false;
     bool sourceWhenWizardWent = false;
     QTimer::singleShot(200, &form, [&] {
-        auto* wizard = form.findChild<TfmCopy*>();
+        auto* wizard = form.findChild<TCopyWizard*>();
         wizardSeen = wizard && wizard->isVisible();
         if (wizard)
             QObject::connect(wizard, &QObject::destroyed, &form,
@@ -391,7 +391,7 @@ TEST_F(CopyWizardTest, SessionEndClosesTheWizardFirst) {
     // The wizard is modal: the click returns once it has closed.
     ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acKopieren));
     EXPECT_TRUE(wizardSeen);
-    EXPECT_EQ(form.findChild<TfmCopy*>(), nullptr);
+    EXPECT_EQ(form.findChild<TCopyWizard*>(), nullptr);
     EXPECT_TRUE(sourceWhenWizardWent) << "the source went before the wizard";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 2000));
     EXPECT_FALSE(form.Source());

@@ -1,4 +1,4 @@
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -50,7 +50,7 @@ const char kSettings[] = "Einstellungen";
 
 }  // namespace
 
-TfmMain::TfmMain(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
+TMainWindow::TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
                  std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
     : TAppWindow(parent),
       // Held-back steps run from the event loop, their errors shown there.
@@ -87,24 +87,24 @@ TfmMain::TfmMain(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
     FIdle = new QTimer(this);
     FIdle->setSingleShot(true);
     FIdle->setInterval(0);
-    connect(FIdle, &QTimer::timeout, this, Guarded(&TfmMain::UpdateActions));
+    connect(FIdle, &QTimer::timeout, this, Guarded(&TMainWindow::UpdateActions));
     // A long transfer leaves the menu bar, the progress bar and the ways
     // out of the program working.
     FTransferWait = new TTransferWaitWindow(this, {MainMenu1->parentWidget(), pbStatus},
                                             {Beenden1, Minimieren1});
     FTransferWait->OnBusyEnd = [this] { ShowErrorsOf([this] { UpdateActions(); }); };
     qApp->installEventFilter(this);
-    connect(this, &TAppWindow::AfterCreate, this, Guarded(&TfmMain::OnAfterCreate));
+    connect(this, &TAppWindow::AfterCreate, this, Guarded(&TMainWindow::OnAfterCreate));
 }
 
-TfmMain::~TfmMain() {
+TMainWindow::~TMainWindow() {
     OnDestroy();
     // The tree outlives the session that holds its folders.
     if (FAlben)
         FAlben->Follow(nullptr);
 }
 
-void TfmMain::NameControls() {
+void TMainWindow::NameControls() {
     const std::pair<QObject*, const char*> controls[] = {{MainMenu1, "MainMenu1"},
                                                          {Suchen1, "Suchen1"},
                                                          {Aktualisieren1, "Aktualisieren1"},
@@ -135,7 +135,7 @@ void TfmMain::NameControls() {
         control->setObjectName(QString::fromLatin1(name));
 }
 
-void TfmMain::CreateControls() {
+void TMainWindow::CreateControls() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -165,10 +165,10 @@ void TfmMain::CreateControls() {
     menuRowLayout->addWidget(MainMenu1, 1);
     menuRowLayout->addWidget(rightBar, 0);
     layout->setMenuBar(menuRow);
-    connect(Aktualisieren1, &QAction::triggered, this, Guarded(&TfmMain::Aktualisieren1Click));
-    connect(Beenden1, &QAction::triggered, this, Guarded(&TfmMain::Beenden1Click));
-    connect(Einstellungen1, &QAction::triggered, this, Guarded(&TfmMain::Einstellungen1Click));
-    connect(Minimieren1, &QAction::triggered, this, Guarded(&TfmMain::Minimieren1Click));
+    connect(Aktualisieren1, &QAction::triggered, this, Guarded(&TMainWindow::Aktualisieren1Click));
+    connect(Beenden1, &QAction::triggered, this, Guarded(&TMainWindow::Beenden1Click));
+    connect(Einstellungen1, &QAction::triggered, this, Guarded(&TMainWindow::Einstellungen1Click));
+    connect(Minimieren1, &QAction::triggered, this, Guarded(&TMainWindow::Minimieren1Click));
 
     // Top bar: favourites chooser and tool bar.
     Panel1 = new QWidget(this);
@@ -278,7 +278,7 @@ void TfmMain::CreateControls() {
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TfmMain::OnCreate() {
+void TMainWindow::OnCreate() {
     CreatePlayer();
     GetUserDataFolder("tunRax", "quintor");
     for (QAction* action : findChildren<QAction*>())
@@ -286,7 +286,7 @@ void TfmMain::OnCreate() {
             action->setToolTip(action->text());
 }
 
-void TfmMain::OnAfterCreate() {
+void TMainWindow::OnAfterCreate() {
     // Settings that cannot be read are not settings never made: the first
     // start's wizard would only offer to replace them.
     if (const std::string unreadable = FSettings.UnreadableMessage(); !unreadable.empty()) {
@@ -317,7 +317,7 @@ void TfmMain::OnAfterCreate() {
     FillFavoriteChooser();
 }
 
-void TfmMain::Minimieren1Click() {
+void TMainWindow::Minimieren1Click() {
     // Without a notification area the window must stay reachable: it goes
     // to the task bar instead.
     if (NBA->Show())
@@ -326,7 +326,7 @@ void TfmMain::Minimieren1Click() {
         showMinimized();
 }
 
-void TfmMain::Beenden1Click() {
+void TMainWindow::Beenden1Click() {
     // A transfer under way is called off, and the copy wizard, which uses the
     // source, closes first; the program ends once they have let go.
     CancelRunningTransfers();
@@ -336,18 +336,18 @@ void TfmMain::Beenden1Click() {
     });
 }
 
-void TfmMain::SessionEnd() {
+void TMainWindow::SessionEnd() {
     Beenden1Click();
 }
 
-bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
+bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
     // The idle timer's own tick would arm it again for ever.
     if (watched != FIdle && !FDestroyed && !FIdle->isActive())
         FIdle->start();
     return TAppWindow::eventFilter(watched, event);
 }
 
-void TfmMain::closeEvent(QCloseEvent* event) {
+void TMainWindow::closeEvent(QCloseEvent* event) {
     if (!FCloseConfirmed) {
         event->ignore();
         Minimieren1Click();
@@ -358,7 +358,7 @@ void TfmMain::closeEvent(QCloseEvent* event) {
     QCoreApplication::quit();
 }
 
-void TfmMain::Einstellungen1Click() {
+void TMainWindow::Einstellungen1Click() {
     if (FDialogs->ShowSetup(this, FSettings) != 1)
         return;
     FSource.Replace([this] {
@@ -376,7 +376,7 @@ void TfmMain::Einstellungen1Click() {
     });
 }
 
-void TfmMain::Aktualisieren1Click() {
+void TMainWindow::Aktualisieren1Click() {
     FSource.Replace([this] {
         if (FSource && FSource->Can(CanRebuild) && FSource->Can(CanStoreCatalogue)) {
             FTreeChangeAttached = false;
@@ -392,7 +392,7 @@ void TfmMain::Aktualisieren1Click() {
     });
 }
 
-void TfmMain::OnDestroy() {
+void TMainWindow::OnDestroy() {
     if (FDestroyed || FSecondInstance)
         return;
     FDestroyed = true;
@@ -420,7 +420,7 @@ void TfmMain::OnDestroy() {
 
 // --- the catalogue
 
-void TfmMain::LoadCatalogue() {
+void TMainWindow::LoadCatalogue() {
     FTreeChangeAttached = false;
     const auto reattach = qScopeGuard([this] { FTreeChangeAttached = true; });
     // The song fetched ahead came from the old source.
@@ -447,7 +447,7 @@ void TfmMain::LoadCatalogue() {
         BuildCatalogue();
 }
 
-void TfmMain::BuildCatalogue() {
+void TMainWindow::BuildCatalogue() {
     TSourceLease source = FSource.Lease();
     tvAlben->setUpdatesEnabled(false);
     {
@@ -466,7 +466,7 @@ void TfmMain::BuildCatalogue() {
     FCatalogue->Store(*source);
 }
 
-void TfmMain::SetSource(std::unique_ptr<TSource> source) {
+void TMainWindow::SetSource(std::unique_ptr<TSource> source) {
     FSource.Set(std::move(source));
 }
 

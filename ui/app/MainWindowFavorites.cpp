@@ -20,7 +20,7 @@
 #include "app/CatalogueModel.h"
 #include "app/CommandRules.h"
 #include "app/SongListView.h"
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "collection/Collation.h"
 #include "io/Error.h"
 #include "settings/IniFile.h"
@@ -68,7 +68,7 @@ std::string ListName(const QComboBox* chooser, int index) {
 
 }  // namespace
 
-QAction* TfmMain::MakeAction(const QString& caption, const QString& category, int image,
+QAction* TMainWindow::MakeAction(const QString& caption, const QString& category, int image,
                              const QKeySequence& shortcut) {
     auto* action = new QAction(caption, this);
     action->setProperty("category", category);
@@ -80,7 +80,7 @@ QAction* TfmMain::MakeAction(const QString& caption, const QString& category, in
     return action;
 }
 
-void TfmMain::CreateActions() {
+void TMainWindow::CreateActions() {
     const QString favoriten = QStringLiteral("Favoriten");
     const QString lieder = QStringLiteral("Lieder");
     acNeuListe = MakeAction(QStringLiteral("Neue Liste"), favoriten, 2);
@@ -116,7 +116,7 @@ void TfmMain::CreateActions() {
         action->setObjectName(QString::fromLatin1(name));
 }
 
-void TfmMain::ConnectFavoriteCommands() {
+void TMainWindow::ConnectFavoriteCommands() {
     // Context menus of the song list and the album tree.
     PopupMenu1 = new QMenu(this);
     PopupMenu1->addAction(acAdd);
@@ -144,29 +144,29 @@ void TfmMain::ConnectFavoriteCommands() {
     imFavoriten->setAlignment(Qt::AlignCenter);
     imFavoriten->resize(240, 300);
     connect(cbFavoriten, qOverload<int>(&QComboBox::activated), this,
-            Guarded(&TfmMain::cbFavoritenChange));
+            Guarded(&TMainWindow::cbFavoritenChange));
     connect(pcSeiten, &QTabWidget::currentChanged, this, [this] {
         if (FPageChangeAttached)
             ShowErrorsOf([this] { pcSeitenChange(); });
     });
-    connect(acNeuListe, &QAction::triggered, this, Guarded(&TfmMain::acNeuListeExecute));
-    connect(acDelListe, &QAction::triggered, this, Guarded(&TfmMain::acDelListeExecute));
-    connect(acAdd, &QAction::triggered, this, Guarded(&TfmMain::acAddExecute));
-    connect(acDel, &QAction::triggered, this, Guarded(&TfmMain::acDelExecute));
-    connect(acNoPlay, &QAction::triggered, this, Guarded(&TfmMain::acNoPlayExecute));
+    connect(acNeuListe, &QAction::triggered, this, Guarded(&TMainWindow::acNeuListeExecute));
+    connect(acDelListe, &QAction::triggered, this, Guarded(&TMainWindow::acDelListeExecute));
+    connect(acAdd, &QAction::triggered, this, Guarded(&TMainWindow::acAddExecute));
+    connect(acDel, &QAction::triggered, this, Guarded(&TMainWindow::acDelExecute));
+    connect(acNoPlay, &QAction::triggered, this, Guarded(&TMainWindow::acNoPlayExecute));
     connect(acLiedFrueher, &QAction::triggered, this,
             [this] { ShowErrorsOf([this] { MoveFavorite(-1); }); });
     connect(acLiedSpaeter, &QAction::triggered, this,
             [this] { ShowErrorsOf([this] { MoveFavorite(+1); }); });
-    connect(acAddAll, &QAction::triggered, this, Guarded(&TfmMain::acAddAllExecute));
-    connect(acDelAll, &QAction::triggered, this, Guarded(&TfmMain::acDelAllExecute));
-    connect(acFind, &QAction::triggered, this, Guarded(&TfmMain::acFindExecute));
-    connect(acKopieren, &QAction::triggered, this, Guarded(&TfmMain::acKopierenExecute));
+    connect(acAddAll, &QAction::triggered, this, Guarded(&TMainWindow::acAddAllExecute));
+    connect(acDelAll, &QAction::triggered, this, Guarded(&TMainWindow::acDelAllExecute));
+    connect(acFind, &QAction::triggered, this, Guarded(&TMainWindow::acFindExecute));
+    connect(acKopieren, &QAction::triggered, this, Guarded(&TMainWindow::acKopierenExecute));
 }
 
 // --- the chooser and the current list
 
-void TfmMain::FillFavoriteChooser() {
+void TMainWindow::FillFavoriteChooser() {
     QSignalBlocker quiet(cbFavoriten);
     cbFavoriten->clear();
     cbFavoriten->addItem(QString::fromLatin1(kNone), QByteArray());
@@ -178,7 +178,7 @@ void TfmMain::FillFavoriteChooser() {
     cbFavoritenChange();
 }
 
-void TfmMain::cbFavoritenChange() {
+void TMainWindow::cbFavoritenChange() {
     int index = cbFavoriten->currentIndex();
     try {
         FFavorites.Save();
@@ -201,14 +201,14 @@ void TfmMain::cbFavoritenChange() {
         tvAlbenChange();
 }
 
-int TfmMain::FavoriteChooserIndex(const std::string& name) const {
+int TMainWindow::FavoriteChooserIndex(const std::string& name) const {
     for (int i = 1; i < cbFavoriten->count(); ++i)
         if (ListName(cbFavoriten, i) == name)
             return i;
     return 0;
 }
 
-void TfmMain::LoadFavorites() {
+void TMainWindow::LoadFavorites() {
     // The list's songs show on its page, on "Alle" its highlighting; a list
     // that could not be read shows empty.
     auto show = [this] {
@@ -227,7 +227,7 @@ void TfmMain::LoadFavorites() {
     show();
 }
 
-void TfmMain::pcSeitenChange() {
+void TMainWindow::pcSeitenChange() {
     if (pcSeiten->currentIndex() == 0) {
         tvAlbenChange();
     } else {
@@ -237,14 +237,14 @@ void TfmMain::pcSeitenChange() {
     }
 }
 
-bool TfmMain::Highlighted(int row) const {
+bool TMainWindow::Highlighted(int row) const {
     return row >= 0 && row < Songs().Size() && pcSeiten->currentIndex() == 0 &&
            FFavorites.Contains(Songs().At(row).Path);
 }
 
 // --- the commands
 
-void TfmMain::UpdateActions() {
+void TMainWindow::UpdateActions() {
     // While a long transfer runs only the ways out work; the commands are
     // brought up to date when it has ended.
     if (FTransferWait && FTransferWait->Busy())
@@ -278,12 +278,12 @@ void TfmMain::UpdateActions() {
         action->setEnabled(enabled);
 }
 
-void TfmMain::SelectNextSong() {
+void TMainWindow::SelectNextSong() {
     const int index = Songs().Selected();
     SelectSong(index + 1 < Songs().Size() ? index + 1 : -1);
 }
 
-void TfmMain::acNeuListeExecute() {
+void TMainWindow::acNeuListeExecute() {
     QCoreApplication::processEvents();
     QString input;
     if (!FDialogs->AskListName(this, input))
@@ -305,21 +305,21 @@ void TfmMain::acNeuListeExecute() {
     cbFavoritenChange();
 }
 
-void TfmMain::acDelListeExecute() {
+void TMainWindow::acDelListeExecute() {
     if (!AskYesNo(QStringLiteral("Favoritenliste wirklich löschen?"), true, this))
         return;
     if (FFavorites.DeleteCurrent())
         FillFavoriteChooser();
 }
 
-void TfmMain::acAddExecute() {
+void TMainWindow::acAddExecute() {
     FFavorites.Add(SelectedPath(Songs()));
     lvLieder->viewport()->update();
     if (!FPlayback->AutoPlay())
         SelectNextSong();
 }
 
-void TfmMain::acDelExecute() {
+void TMainWindow::acDelExecute() {
     const int row = Songs().Selected();
     FFavorites.Remove(SelectedPath(Songs()));
     if (pcSeiten->currentIndex() == 1 && row != TSongList::kNoRow) {
@@ -336,13 +336,13 @@ void TfmMain::acDelExecute() {
         SelectNextSong();
 }
 
-void TfmMain::acNoPlayExecute() {
+void TMainWindow::acNoPlayExecute() {
     // The action toggled its check mark; the controller's state follows it
     // and shows itself in the mark again.
     FPlayback->SetAutoPlay(!acNoPlay->isChecked());
 }
 
-void TfmMain::MoveFavorite(int delta) {
+void TMainWindow::MoveFavorite(int delta) {
     // The list is being arranged: nothing is to start meanwhile, and the
     // check mark says so.
     FPlayback->SetAutoPlay(false);
@@ -356,12 +356,12 @@ void TfmMain::MoveFavorite(int delta) {
     FFavorites.Rearrange(Songs().Paths());
 }
 
-void TfmMain::acAddAllExecute() {
+void TMainWindow::acAddAllExecute() {
     FFavorites.AddAll(Songs().Paths());
     lvLieder->viewport()->update();
 }
 
-void TfmMain::acDelAllExecute() {
+void TMainWindow::acDelAllExecute() {
     if (pcSeiten->currentIndex() == 1) {
         FFavorites.Clear();
         std::vector<std::string> none;
@@ -373,7 +373,7 @@ void TfmMain::acDelAllExecute() {
     }
 }
 
-void TfmMain::acKopierenExecute() {
+void TMainWindow::acKopierenExecute() {
     if (!FSource || !FSource->Can(CanCopy))
         return;
     const std::vector<std::string> songs = Songs().Paths();
@@ -383,7 +383,7 @@ void TfmMain::acKopierenExecute() {
     FDialogs->ShowCopy(this, FSource, songs, listName, FSettings);
 }
 
-void TfmMain::acFindExecute() {
+void TMainWindow::acFindExecute() {
     const std::string song = SelectedPath(Songs());
     const int32_t album = FCatalogue->AlbumOf(song);
     if (album == TCatalogue::kNone)

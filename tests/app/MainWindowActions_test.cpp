@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "settings/IniFile.h"
 #include "support/LocalSource.h"
 #include "support/RecordingAudioBackend.h"
@@ -75,7 +75,7 @@ protected:
     // - Alle Lieder von der Favoritenliste entfernen, ? Lied im Album finden.
     static constexpr char kColumns[] = "NLADPFSK+-?";
 
-    TfmMain form{settings, std::make_unique<TRecordingAudioBackend>()};
+    TMainWindow form{settings, std::make_unique<TRecordingAudioBackend>()};
 };
 
 class EnablingTest : public ActionsTest, public ::testing::WithParamInterface<bool> {

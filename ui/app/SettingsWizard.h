@@ -40,12 +40,12 @@ class TIniFile;
 class TWizard;
 class TWizardPage;
 
-class TfmSetup : public TAppWindow {
+class TSettingsWizard : public TAppWindow {
     Q_OBJECT
 
 public:
-    TfmSetup(QWidget* parent, TIniFile& settings);
-    ~TfmSetup() override;
+    TSettingsWizard(QWidget* parent, TIniFile& settings);
+    ~TSettingsWizard() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -15,7 +15,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "playback/Prefetch.h"
 #include "settings/IniFile.h"
 #include "settings/TempFolder.h"
@@ -144,7 +144,7 @@ protected:
     const std::string music = tmp / "Musik/";
     TIniFile settings{tmp / "tunrax.ini"};
     CountingLibrary::Counts counts;
-    TfmMain form{settings, std::make_unique<CountingLibrary>(
+    TMainWindow form{settings, std::make_unique<CountingLibrary>(
                                CreateGStreamerBackend("fakesink sync=true"), counts)};
     std::vector<Shown> shown;
     // An error box would otherwise hold the test until ctest ends it.

@@ -1,6 +1,6 @@
 // The main window on a real collection in a temporary folder, and the real
 // program in separate processes.
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -61,7 +61,7 @@ protected:
     void TearDown() override { EXPECT_EQ(boxes.Texts, std::vector<std::string>{}); }
 
     // The names of the album tree, in pre-order, each indented by its depth.
-    static std::vector<std::string> TreeLines(const TfmMain& form) {
+    static std::vector<std::string> TreeLines(const TMainWindow& form) {
         std::vector<std::string> lines;
         const TCatalogue& catalogue = Ui(form).FAlben->Catalogue();
         std::function<void(int32_t)> walk = [&](int32_t parent) {
@@ -75,7 +75,7 @@ protected:
         return lines;
     }
 
-    static std::vector<std::string> Captions(const TfmMain& form) {
+    static std::vector<std::string> Captions(const TMainWindow& form) {
         std::vector<std::string> captions;
         for (int i = 0; i < Ui(form).lvLieder->topLevelItemCount(); ++i)
             captions.push_back(Ui(form).lvLieder->topLevelItem(i)->text(0).toStdString());
@@ -93,7 +93,7 @@ TEST_F(MainWindowTest, StartsWithTheCatalogueAndListsAnAlbum) {
     WriteFile(music + "Beatles/Help/cover.jpg", "x");
     WriteFile(lists + "Help.favoriten",
               "\\Beatles\\Help\\01_Help.MP3\r\n\\Beatles\\Help\\02-Yesterday.mp3\r\n");
-    TfmMain form(settings, CreateGStreamerBackend(kTestSink));
+    TMainWindow form(settings, CreateGStreamerBackend(kTestSink));
     ASSERT_FALSE(form.SecondInstance());
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
 
@@ -153,7 +153,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
         SCOPED_TRACE(*broken ? "invalid level" : "missing");
         if (*broken)
             WriteFile(music + "tunrax.dat", broken);
-        TfmMain form(settings, CreateGStreamerBackend(kTestSink));
+        TMainWindow form(settings, CreateGStreamerBackend(kTestSink));
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
         EXPECT_EQ(TreeLines(form), (std::vector<std::string>{"A", "b", " x"}));
         EXPECT_EQ(ReadFile(music + "tunrax.dat"), "A\r\nb\r\n\tx\r\n") << "written back";
@@ -163,7 +163,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
     // "Aktualisieren" scans again on a source that can write its catalogue,
     // and with the alternative catalogue only "tunrax2.dat" is touched.
     settings.WriteBool("Einstellungen", "Alternativ", true);
-    TfmMain form(settings, CreateGStreamerBackend(kTestSink));
+    TMainWindow form(settings, CreateGStreamerBackend(kTestSink));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     EXPECT_TRUE(Exists(music + "tunrax2.dat"));
     MakeDirs(music + "C");
@@ -174,7 +174,7 @@ TEST_F(MainWindowTest, BuildsAMissingOrBrokenCatalogueAndRefreshes) {
 }
 
 TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
-    TfmMain form(settings, CreateGStreamerBackend(kTestSink));
+    TMainWindow form(settings, CreateGStreamerBackend(kTestSink));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     const std::vector<std::pair<QAction*, const char*>> actions = {
         {Ui(form).acNeuListe, "Neue Liste"},
@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, CommandsAndActionsAsTheyStart) {
 }
 
 TEST_F(MainWindowTest, CloseHidesAndOnlyBeendenEnds) {
-    TfmMain form(settings, CreateGStreamerBackend(kTestSink));
+    TMainWindow form(settings, CreateGStreamerBackend(kTestSink));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     // The offscreen platform has no notification area: the window must stay
     // reachable, so it goes to the task bar instead of vanishing.
@@ -286,7 +286,7 @@ TEST_F(MainWindowTest, TheChooserIsFilledOnceTheCatalogueLoadsAfterAFailedStart)
         test.breakSource();
         auto dialogs = std::make_unique<TTestDialogs>();
         TTestDialogs& standIn = *dialogs;
-        TfmMain form(settings, std::make_unique<TRecordingAudioBackend>(), std::move(dialogs));
+        TMainWindow form(settings, std::make_unique<TRecordingAudioBackend>(), std::move(dialogs));
         form.show();
         ASSERT_TRUE(boxes.WaitFor(1)) << "no error shown for the failed start";
         ASSERT_TRUE(form.isVisible());

@@ -1,4 +1,4 @@
-#include "app/setup.h"
+#include "app/SettingsWizard.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -45,7 +45,7 @@ QString Shown(const std::string& bytes) {
 
 }  // namespace
 
-TfmSetup::TfmSetup(QWidget* parent, TIniFile& settings) : TAppWindow(parent), FSettings(settings) {
+TSettingsWizard::TSettingsWizard(QWidget* parent, TIniFile& settings) : TAppWindow(parent), FSettings(settings) {
     setObjectName(QStringLiteral("fmSetup"));
     setWindowTitle(QStringLiteral("Einstellungen"));
     CreateControls();
@@ -54,9 +54,9 @@ TfmSetup::TfmSetup(QWidget* parent, TIniFile& settings) : TAppWindow(parent), FS
             [this] { ShowErrorsOf([this] { OnAfterCreate(); }); });
 }
 
-TfmSetup::~TfmSetup() = default;
+TSettingsWizard::~TSettingsWizard() = default;
 
-void TfmSetup::CreateControls() {
+void TSettingsWizard::CreateControls() {
     velWizard1 = FillWithWizard(this);
     QVBoxLayout* column = nullptr;
     TWizardPage* velWizardPage1 = AddColumnPage(velWizard1, "velWizardPage1", column);
@@ -130,7 +130,7 @@ void TfmSetup::CreateControls() {
     resize(velWizard1->sizeHint().expandedTo(QSize(392, 198)));
 }
 
-void TfmSetup::AddCheck(TWizardPage* page, const char* suffix, QPushButton*& button,
+void TSettingsWizard::AddCheck(TWizardPage* page, const char* suffix, QPushButton*& button,
                         QLabel*& result) {
     auto* form = qobject_cast<QFormLayout*>(page->layout());
     button = new QPushButton(QStringLiteral("Verbindung &prüfen"), page);
@@ -148,7 +148,7 @@ void TfmSetup::AddCheck(TWizardPage* page, const char* suffix, QPushButton*& but
     form->addRow(result);
 }
 
-void TfmSetup::CheckConnection(
+void TSettingsWizard::CheckConnection(
     QLabel* result, const std::function<std::unique_ptr<TSource>()>& makeSource) {
     if (FChecking)
         return;
@@ -187,7 +187,7 @@ void TfmSetup::CheckConnection(
     result->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
-void TfmSetup::btnPruefenHTTPClick() {
+void TSettingsWizard::btnPruefenHTTPClick() {
     CheckConnection(laPruefungHTTP, [this]() -> std::unique_ptr<TSource> {
         return std::make_unique<TWebSource>(cbAltenative->isChecked(),
                                                FieldBytes(edIP, "Server Adresse"),
@@ -195,7 +195,7 @@ void TfmSetup::btnPruefenHTTPClick() {
     });
 }
 
-void TfmSetup::btnPruefenFTPClick() {
+void TSettingsWizard::btnPruefenFTPClick() {
     CheckConnection(laPruefungFTP, [this]() -> std::unique_ptr<TSource> {
         return std::make_unique<TFtpSource>(
             cbAltenative->isChecked(), FieldBytes(edFTPServer, "FTP Adresse"),
@@ -204,7 +204,7 @@ void TfmSetup::btnPruefenFTPClick() {
     });
 }
 
-void TfmSetup::closeEvent(QCloseEvent* event) {
+void TSettingsWizard::closeEvent(QCloseEvent* event) {
     if (FChecking) {
         FCheckCalledOff = true;
         event->ignore();
@@ -213,11 +213,11 @@ void TfmSetup::closeEvent(QCloseEvent* event) {
     TAppWindow::closeEvent(event);
 }
 
-int TfmSetup::TypIndex() const {
+int TSettingsWizard::TypIndex() const {
     return FTypItems->checkedId();
 }
 
-void TfmSetup::SetTypIndex(int index) {
+void TSettingsWizard::SetTypIndex(int index) {
     if (QAbstractButton* item = FTypItems->button(index)) {
         item->setChecked(true);
         return;
@@ -229,7 +229,7 @@ void TfmSetup::SetTypIndex(int index) {
     FTypItems->setExclusive(true);
 }
 
-void TfmSetup::OnAfterCreate() {
+void TSettingsWizard::OnAfterCreate() {
     SetTypIndex(FSettings.ReadInteger(kSection, "Typ", 0));
     cbAltenative->setChecked(FSettings.ReadBool(kSection, "Alternativ", false));
     edIP->setText(Shown(FSettings.ReadString(kSection, "Server Adresse", "localhost")));
@@ -255,7 +255,7 @@ void TfmSetup::OnAfterCreate() {
                     "). Bitte geben Sie es neu ein.");
 }
 
-void TfmSetup::velWizardPage1Changing(TWizardPage*, bool& allowChange) {
+void TSettingsWizard::velWizardPage1Changing(TWizardPage*, bool& allowChange) {
     const int type = TypIndex();
     wpLokal->SetRuntimeVisible(type == 0);
     wpHTTP->SetRuntimeVisible(type == 1);
@@ -263,13 +263,13 @@ void TfmSetup::velWizardPage1Changing(TWizardPage*, bool& allowChange) {
     allowChange = true;
 }
 
-std::string TfmSetup::FieldBytes(const QLineEdit* field, const std::string& key) const {
+std::string TSettingsWizard::FieldBytes(const QLineEdit* field, const std::string& key) const {
     const std::string stored = FSettings.ReadString(kSection, key, "");
     const std::string typed = field->text().toStdString();
     return DisplayText(stored) == typed ? stored : typed;
 }
 
-void TfmSetup::velWizard1LastAction() {
+void TSettingsWizard::velWizard1LastAction() {
     // Read before the section is erased.
     const std::string ip = FieldBytes(edIP, "Server Adresse");
     const std::string root = FieldBytes(edRoot, "Root Server");

@@ -1,5 +1,5 @@
 // The settings wizard on real settings files, and how the main window uses it.
-#include "app/setup.h"
+#include "app/SettingsWizard.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -15,7 +15,7 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "app/haupt.h"
+#include "app/MainWindow.h"
 #include "io/Error.h"
 #include "io/FileTools.h"
 #include "settings/IniFile.h"
@@ -34,34 +34,34 @@ using namespace tunrax::test;
 namespace {
 
 // The choice of "Musik-Dateien" shown: 0 "lokal", 1 "HTTP", 2 "FTP", -1 none.
-int TypShown(TfmSetup& form) {
+int TypShown(TSettingsWizard& form) {
     const char* const items[] = {"lokal", "HTTP", "FTP"};
     for (int i = 0; i < 3; ++i)
         if (Find<QRadioButton>(form, items[i])->isChecked())
             return i;
     return -1;
 }
-void ChooseTyp(TfmSetup& form, const char* item) {
+void ChooseTyp(TSettingsWizard& form, const char* item) {
     ClickMark(Find<QRadioButton>(form, item));
 }
 
-class SetupTest : public ::testing::Test {
+class SettingsWizardTest : public ::testing::Test {
 protected:
-    SetupTest() { MakeDirs(home + "Musik/"); }
+    SettingsWizardTest() { MakeDirs(home + "Musik/"); }
 
     // Opens the wizard and waits until it shows what it started with.
-    std::unique_ptr<TfmSetup> Open() {
-        auto form = std::make_unique<TfmSetup>(nullptr, settings);
+    std::unique_ptr<TSettingsWizard> Open() {
+        auto form = std::make_unique<TSettingsWizard>(nullptr, settings);
         ShowStarted(*form);
         return form;
     }
 
     // Stores settings, then opens the wizard and goes on to the page of the
     // kind of place they choose.
-    std::unique_ptr<TfmSetup> OpenOnServerPage(const std::string& stored) {
+    std::unique_ptr<TSettingsWizard> OpenOnServerPage(const std::string& stored) {
         WriteFile(file, stored);
         FStored = std::make_unique<TIniFile>(file);
-        auto form = std::make_unique<TfmSetup>(nullptr, *FStored);
+        auto form = std::make_unique<TSettingsWizard>(nullptr, *FStored);
         ShowStarted(*form);
         ClickNext(*form);
         return form;
@@ -79,7 +79,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SetupTest, FirstOpenShowsDefaultsAndSavesTheChosenType) {
+TEST_F(SettingsWizardTest, FirstOpenShowsDefaultsAndSavesTheChosenType) {
     auto form = Open();
     EXPECT_EQ(TypShown(*form), 0);
     EXPECT_EQ(FieldOf(*form, "edIP")->text(), QStringLiteral("localhost"));
@@ -117,7 +117,7 @@ TEST_F(SetupTest, FirstOpenShowsDefaultsAndSavesTheChosenType) {
                   password + "\r\nFTP UTF8=0\r\nAlternativ=0\r\nTyp=1\r\n");
 }
 
-TEST_F(SetupTest, PasswordAndFolderRoundTripAndCancelKeepsTheFile) {
+TEST_F(SettingsWizardTest, PasswordAndFolderRoundTripAndCancelKeepsTheFile) {
     {
         // The folder typed on the page "lokal", then FTP chosen and saved.
         auto form = Open();
@@ -149,14 +149,14 @@ TEST_F(SetupTest, PasswordAndFolderRoundTripAndCancelKeepsTheFile) {
     EXPECT_EQ(ReadFile(file), saved);
 }
 
-TEST_F(SetupTest, UnreadableStoredValuesKeepTheirBytes) {
+TEST_F(SettingsWizardTest, UnreadableStoredValuesKeepTheirBytes) {
     // A folder name from another system (Latin-1 "Ä") and a damaged password.
     WriteFile(file,
               "[Einstellungen]\r\nTyp=2\r\nVerzeichnis=/srv/\xC4/\r\nFTP Passwort=XYZ\r\n"
               "Root FTP=/lieder/\r\nFTP UTF8=1\r\n");
     TIniFile reopened(file);
     MessageBoxReader boxes;
-    TfmSetup form(nullptr, reopened);
+    TSettingsWizard form(nullptr, reopened);
     form.show();
     ASSERT_TRUE(boxes.WaitFor(1)) << "no error for the damaged password";
     EXPECT_NE(boxes.Texts[0].find("FTP-Paßwort"), std::string::npos);
@@ -178,7 +178,7 @@ namespace {
 // Answers the settings wizard opened by the main window as a person does:
 // "lokal" as chosen, on to its page, the folder typed over the one shown,
 // "&Speichern".
-void SaveLocalFolder(TfmSetup& setup, const std::string& folder) {
+void SaveLocalFolder(TSettingsWizard& setup, const std::string& folder) {
     ASSERT_EQ(TypShown(setup), 0);
     QTest::mouseClick(WizardOf(setup)->BtnNext.Button(), Qt::LeftButton);
     ASSERT_EQ(WizardOf(setup)->ActivePage(), PageOf(setup, "wpLokal"));
@@ -187,13 +187,13 @@ void SaveLocalFolder(TfmSetup& setup, const std::string& folder) {
     QTest::mouseClick(WizardOf(setup)->BtnNext.Button(), Qt::LeftButton);
 }
 
-void Cancel(TfmSetup& setup) {
+void Cancel(TSettingsWizard& setup) {
     QTest::mouseClick(WizardOf(setup)->BtnCancel.Button(), Qt::LeftButton);
 }
 
 }  // namespace
 
-TEST_F(SetupTest, SettingsThatCannotBeReadAreNamedKeptAndNotOfferedForReplacing) {
+TEST_F(SettingsWizardTest, SettingsThatCannotBeReadAreNamedKeptAndNotOfferedForReplacing) {
     // Larger than any settings file: refused unread (sparse, it costs nothing).
     {
         std::ofstream out(file, std::ios::binary);
@@ -202,8 +202,8 @@ TEST_F(SetupTest, SettingsThatCannotBeReadAreNamedKeptAndNotOfferedForReplacing)
     ASSERT_EQ(::truncate(file.c_str(), (off_t{64} << 20) + 1), 0);
     TIniFile tooLarge(file);
     MessageBoxReader boxes;
-    TfmMain form(tooLarge, CreateGStreamerBackend("fakesink"));
-    ModalAnswer<TfmSetup> wizard(Cancel);
+    TMainWindow form(tooLarge, CreateGStreamerBackend("fakesink"));
+    ModalAnswer<TSettingsWizard> wizard(Cancel);
     form.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.Texts.empty() && !form.isVisible(); }, 5000))
         << "the program went on";
@@ -216,23 +216,23 @@ TEST_F(SetupTest, SettingsThatCannotBeReadAreNamedKeptAndNotOfferedForReplacing)
     EXPECT_EQ(FileSizeOf(file), (int64_t{64} << 20) + 1) << "the file was touched";
 }
 
-TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
+TEST_F(SettingsWizardTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     const std::string collection = tmp / "Sammlung/";
     WriteFile(collection + "tunrax.dat", "Album\r\n");
     WriteFile(collection + "Album/01-Alt.mp3", "x");
     MessageBoxReader boxes;  // an error box would hold the test
     {
         // No choice in the wizard: the program ends.
-        TfmMain form(settings, CreateGStreamerBackend("fakesink"));
-        ModalAnswer<TfmSetup> cancel(Cancel);
+        TMainWindow form(settings, CreateGStreamerBackend("fakesink"));
+        ModalAnswer<TSettingsWizard> cancel(Cancel);
         form.show();
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return cancel.Count() == 1 && !form.isVisible(); }, 5000));
         EXPECT_FALSE(form.Source());
     }
-    TfmMain form(settings, CreateGStreamerBackend("fakesink"));
+    TMainWindow form(settings, CreateGStreamerBackend("fakesink"));
     {
-        ModalAnswer<TfmSetup> save([&](TfmSetup& setup) {
+        ModalAnswer<TSettingsWizard> save([&](TSettingsWizard& setup) {
             QTest::qWait(500);  // the playback timer ticks while the wizard is open
             SaveLocalFolder(setup, collection);
         });
@@ -251,7 +251,7 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
     ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 1);
     {
-        ModalAnswer<TfmSetup> save([&](TfmSetup& setup) { SaveLocalFolder(setup, other); });
+        ModalAnswer<TSettingsWizard> save([&](TSettingsWizard& setup) { SaveLocalFolder(setup, other); });
         ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Einstellungen1));
         EXPECT_EQ(save.Count(), 1);
     }
@@ -262,7 +262,7 @@ TEST_F(SetupTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     // Cancelled: the source stays.
     TSource* before = form.Source().Get();
     {
-        ModalAnswer<TfmSetup> cancel(Cancel);
+        ModalAnswer<TSettingsWizard> cancel(Cancel);
         ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Einstellungen1));
         EXPECT_EQ(cancel.Count(), 1);
     }
@@ -286,7 +286,7 @@ QString CannotBeMade(const char* name) {
 // Presses "Verbindung prüfen" of a page (with the mouse, or with the space
 // bar when it has the focus) and gives what the page then says; the check
 // runs to its end inside the press.
-QString Check(TfmSetup& form, const char* page, bool withKeys = false) {
+QString Check(TSettingsWizard& form, const char* page, bool withKeys = false) {
     const std::string suffix = std::string(page).substr(2);
     auto* button = Find<QPushButton>(form, ("btnPruefen" + suffix).c_str());
     auto* result = Find<QLabel>(form, ("laPruefung" + suffix).c_str());
@@ -312,12 +312,12 @@ QString Check(TfmSetup& form, const char* page, bool withKeys = false) {
 
 }  // namespace
 
-TEST_F(SetupTest, AHostWithoutEndNeitherFillsTheFieldNorGrowsTheWindow) {
+TEST_F(SettingsWizardTest, AHostWithoutEndNeitherFillsTheFieldNorGrowsTheWindow) {
     const std::string endless(100000, 'a');
     MessageBoxReader boxes;
     auto opened = OpenOnServerPage("[Einstellungen]\r\nTyp=1\r\nServer Adresse=" + endless +
                                    "\r\nRoot Server=/" + endless + "/\r\n");
-    TfmSetup& form = *opened;
+    TSettingsWizard& form = *opened;
     EXPECT_LE(FieldOf(form, "edIP")->text().size(), 261);
     EXPECT_LE(FieldOf(form, "edRoot")->text().size(), 1024);
     const int before = form.height();
@@ -331,7 +331,7 @@ TEST_F(SetupTest, AHostWithoutEndNeitherFillsTheFieldNorGrowsTheWindow) {
     EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
 }
 
-TEST_F(SetupTest, ConnectionCheckOnTheWebServerPageSaysWhatItFoundAndSavesNothing) {
+TEST_F(SettingsWizardTest, ConnectionCheckOnTheWebServerPageSaysWhatItFoundAndSavesNothing) {
     TempDir withCatalogue;
     WriteFile(withCatalogue / "mp3/tunrax.dat", "Album\r\n");
     PhpServer full(withCatalogue.Path(), "mp3/");
@@ -340,7 +340,7 @@ TEST_F(SetupTest, ConnectionCheckOnTheWebServerPageSaysWhatItFoundAndSavesNothin
     const std::string stored = "[Einstellungen]\r\nTyp=1\r\nServer Adresse=woanders.example\r\n";
     MessageBoxReader boxes;
     auto opened = OpenOnServerPage(stored);
-    TfmSetup& form = *opened;
+    TSettingsWizard& form = *opened;
 
     TypeOver(FieldOf(form, "edIP"), QString::fromStdString(full.Address()));
     EXPECT_EQ(Check(form, "wpHTTP"), kFound);
@@ -375,7 +375,7 @@ TEST_F(SetupTest, ConnectionCheckOnTheWebServerPageSaysWhatItFoundAndSavesNothin
               std::string::npos);
 }
 
-TEST_F(SetupTest, ConnectionCheckOnTheFtpPageTellsAWritableServerFromAReadOnlyOne) {
+TEST_F(SettingsWizardTest, ConnectionCheckOnTheFtpPageTellsAWritableServerFromAReadOnlyOne) {
     TempDir served;
     MakeDirs(served / "mp3/");
     WriteFile(served / "mit/tunrax.dat", "Album\r\n\tCD1\r\n");
@@ -383,7 +383,7 @@ TEST_F(SetupTest, ConnectionCheckOnTheFtpPageTellsAWritableServerFromAReadOnlyOn
     const std::string stored = "[Einstellungen]\r\nTyp=2\r\nFTP Adresse=woanders.example\r\n";
     MessageBoxReader boxes;
     auto opened = OpenOnServerPage(stored);
-    TfmSetup& form = *opened;
+    TSettingsWizard& form = *opened;
 
     TypeOver(FieldOf(form, "edFTPServer"), QString::fromStdString(server.Address()));
     TypeOver(FieldOf(form, "edFTPNutzer"), QStringLiteral("schreiber"));
@@ -422,7 +422,7 @@ TEST_F(SetupTest, ConnectionCheckOnTheFtpPageTellsAWritableServerFromAReadOnlyOn
     EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
 }
 
-TEST_F(SetupTest, CancelCallsARunningConnectionCheckOffAndKeepsTheWizard) {
+TEST_F(SettingsWizardTest, CancelCallsARunningConnectionCheckOffAndKeepsTheWizard) {
     // A server that sends a header line every 0.1 s: a check would wait 20 s.
     ServerProcess dripping;
     const int port = FreePort();
@@ -433,7 +433,7 @@ TEST_F(SetupTest, CancelCallsARunningConnectionCheckOffAndKeepsTheWizard) {
     const std::string stored = "[Einstellungen]\r\nTyp=1\r\n";
     MessageBoxReader boxes;
     auto opened = OpenOnServerPage(stored);
-    TfmSetup& form = *opened;
+    TSettingsWizard& form = *opened;
     TypeOver(FieldOf(form, "edIP"), QStringLiteral("127.0.0.1:%1").arg(port));
 
     QPushButton* next = WizardOf(form)->BtnNext.Button();

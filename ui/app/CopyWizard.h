@@ -32,15 +32,15 @@ class TPersistentProperties;
 class TWizard;
 class TWizardPage;
 
-class TfmCopy : public TAppWindow {
+class TCopyWizard : public TAppWindow {
     Q_OBJECT
 
 public:
     // songs: song paths, in order, of the source of sources; the check box
     // "Listenname als Verzeichnis" is enabled only with a list name.
-    TfmCopy(QWidget* parent, TIniFile& settings, TSourceOwner& sources,
+    TCopyWizard(QWidget* parent, TIniFile& settings, TSourceOwner& sources,
             std::vector<std::string> songs, std::string listName);
-    ~TfmCopy() override;
+    ~TCopyWizard() override;
 
     // The folder the songs go to, made when the first page was left.
     const std::string& TargetDir() const { return FTargetDir; }
