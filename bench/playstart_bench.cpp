@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "audio/Player.h"
 #include "audio/ID3v1.h"
 #include "audio/ID3v2.h"
+#include "audio/Player.h"
 #include "bench_support.h"
 #include "collection/SongFile.h"
 #include "sources/LocalSource.h"

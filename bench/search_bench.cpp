@@ -16,8 +16,8 @@
 #include "app/CatalogueModel.h"
 #include "bench_support.h"
 #include "catalogue_names.h"
-#include "collection/CatalogueSession.h"
 #include "collection/Catalogue.h"
+#include "collection/CatalogueSession.h"
 #include "collection/Collation.h"
 
 using namespace tunrax;

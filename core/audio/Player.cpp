@@ -146,8 +146,7 @@ bool TPlayer::Queue(const std::string& fileName) {
     if (Channel == 0 || (fileName.empty() && FQueued.empty()))
         return false;
     if (!fileName.empty() && FNextSyncHandle == 0)
-        FNextSyncHandle =
-            FLibrary.ChannelSetSync(Channel, kSyncNext, 0, &TPlayer::NextSync, this);
+        FNextSyncHandle = FLibrary.ChannelSetSync(Channel, kSyncNext, 0, &TPlayer::NextSync, this);
     if (!FLibrary.ChannelQueueNext(Channel, fileName))
         return false;
     FQueued = fileName;

@@ -13,8 +13,8 @@
 #include "io/Error.h"
 #include "settings/DisplayText.h"
 #include "sources/ProgressDisplay.h"
-#include "sources/TransferControl.h"
 #include "sources/Source.h"
+#include "sources/TransferControl.h"
 
 namespace tunrax {
 

@@ -6,8 +6,8 @@
 #include "collection/CatalogueScan.h"
 #include "collection/Collation.h"
 #include "io/Error.h"
-#include "sources/TransferControl.h"
 #include "sources/Source.h"
+#include "sources/TransferControl.h"
 
 namespace tunrax {
 

@@ -77,7 +77,6 @@ public:
     void Replace(TCatalogue& catalogue);
 
 private:
-
     const TNameCollator& FCollator;
     TCatalogue FCatalogue;
     TCatalogueListener* FListener = nullptr;

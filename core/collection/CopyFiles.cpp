@@ -23,8 +23,8 @@
 #include "io/FileDescriptor.h"
 #include "io/FileTools.h"
 #include "io/FolderBelow.h"
-#include "sources/TransferControl.h"
 #include "sources/Source.h"
+#include "sources/TransferControl.h"
 
 namespace tunrax {
 

@@ -11,8 +11,8 @@
 #include "io/Error.h"
 #include "io/FdOutBuf.h"
 #include "io/FileDescriptor.h"
-#include "sources/TransferControl.h"
 #include "sources/Source.h"
+#include "sources/TransferControl.h"
 
 namespace tunrax {
 

@@ -7,8 +7,8 @@
 
 #include "collection/SongFile.h"
 #include "settings/TempFolder.h"
-#include "sources/TransferControl.h"
 #include "sources/Source.h"
+#include "sources/TransferControl.h"
 
 namespace tunrax {
 

@@ -63,8 +63,7 @@ using TSourceAccess = std::function<bool(const std::function<void(TSource&)>& us
 
 class TSongSequencer {
 public:
-    TSongSequencer(TPlayer& player, TSongList& songs, TPlaybackView& view,
-                   TSourceAccess source);
+    TSongSequencer(TPlayer& player, TSongList& songs, TPlaybackView& view, TSourceAccess source);
     ~TSongSequencer();
     TSongSequencer(const TSongSequencer&) = delete;
     TSongSequencer& operator=(const TSongSequencer&) = delete;

@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "io/Error.h"
-#include "sources/TransferControl.h"
 #include "sources/Source.h"
+#include "sources/TransferControl.h"
 
 namespace tunrax {
 

@@ -532,8 +532,8 @@ TFtpSource::TFtpSource(bool alternative, TIniFile& settings) : TSource(alternati
 }
 
 TFtpSource::TFtpSource(bool alternative, const std::string& host, const std::string& user,
-                           const std::string& password, const std::string& root, bool utf8Names,
-                           std::chrono::milliseconds timeout, const TPaceLimits& pace)
+                       const std::string& password, const std::string& root, bool utf8Names,
+                       std::chrono::milliseconds timeout, const TPaceLimits& pace)
     : TSource(alternative) {
     Host = host;
     User = user;
@@ -625,7 +625,7 @@ void TFtpSource::ListFiles(std::vector<std::string>& list, const std::string& fo
 }
 
 void TFtpSource::ListFolders(std::vector<std::string>& list, const std::string& folder,
-                               TScanContext* scan) {
+                             TScanContext* scan) {
     list.clear();
     const std::string path = ToServerName(NormalizePath(Root + folder));
     RequireSafe(path);

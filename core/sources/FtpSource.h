@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "sources/FtpProtocol.h"
-#include "sources/TransferControl.h"
 #include "sources/Source.h"
+#include "sources/TransferControl.h"
 
 namespace tunrax {
 
@@ -40,8 +40,8 @@ public:
     // The same with the values given; host is read by ParseHostAddress (port
     // 21 when none is given; "[::1]:2121" for an IPv6 address with a port).
     TFtpSource(bool alternative, const std::string& host, const std::string& user,
-                 const std::string& password, const std::string& root, bool utf8Names,
-                 std::chrono::milliseconds timeout = kDefaultTimeout, const TPaceLimits& pace = {});
+               const std::string& password, const std::string& root, bool utf8Names,
+               std::chrono::milliseconds timeout = kDefaultTimeout, const TPaceLimits& pace = {});
     ~TFtpSource() override;
 
     std::string Host;

@@ -59,8 +59,7 @@ TLocalSource::TLocalSource(bool alternative, TIniFile& settings) : TSource(alter
     Capabilities = CanCopy | CanRebuild | CanStoreCatalogue;
 }
 
-TLocalSource::TLocalSource(bool alternative, const std::string& root)
-    : TSource(alternative) {
+TLocalSource::TLocalSource(bool alternative, const std::string& root) : TSource(alternative) {
     Root = root.empty() || root.back() != '/' ? root + "/" : root;
     Capabilities = CanCopy | CanRebuild | CanStoreCatalogue;
 }
@@ -237,7 +236,7 @@ std::unique_ptr<TScanContext> TLocalSource::BeginScan() {
 }
 
 void TLocalSource::ListFolders(std::vector<std::string>& list, const std::string& folder,
-                                TScanContext* context) {
+                               TScanContext* context) {
     list.clear();
     auto* scan = dynamic_cast<TFolderScan*>(context);
     std::string full = NormalizeFolder(FullPath(folder));

@@ -52,8 +52,7 @@ bool TSource::GetFileToDescriptor(TBorrowedFd, const std::string&) {
 
 void TSource::PutFile(std::istream&, const std::string&) {}
 
-void TSource::ListFolders(std::vector<std::string>& list, const std::string&,
-                                  TScanContext*) {
+void TSource::ListFolders(std::vector<std::string>& list, const std::string&, TScanContext*) {
     list.clear();
 }
 
@@ -70,8 +69,7 @@ std::unique_ptr<TSource> TSource::CloneForBackground() const {
 }
 
 std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
-                                                ProgressDisplay* progressBar,
-                                                TIniFile& settings) {
+                                      ProgressDisplay* progressBar, TIniFile& settings) {
     std::unique_ptr<TSource> source;
     switch (sourceType) {
         case 0: source = std::make_unique<TLocalSource>(alternative, settings); break;
@@ -85,7 +83,7 @@ std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
 }
 
 std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
-                                                ProgressDisplay* progressBar) {
+                                      ProgressDisplay* progressBar) {
     return CreateSource(sourceType, alternative, progressBar, SettingsFile());
 }
 

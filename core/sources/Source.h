@@ -98,9 +98,8 @@ int64_t RewindForPut(std::istream& src, const std::string& context);
 // Sources read their settings from section "Einstellungen" of settings (the
 // process's settings file by default).
 std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
-                                                ProgressDisplay* progressBar);
+                                      ProgressDisplay* progressBar);
 std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
-                                                ProgressDisplay* progressBar,
-                                                TIniFile& settings);
+                                      ProgressDisplay* progressBar, TIniFile& settings);
 
 }  // namespace tunrax

@@ -356,12 +356,10 @@ std::string Trimmed(const std::string& text) {
 }  // namespace
 
 TWebSource::TWebSource(bool alternative, TIniFile& settings)
-    : TWebSource(alternative,
-                    settings.ReadString("Einstellungen", "Server Adresse", "localhost"),
-                    settings.ReadString("Einstellungen", "Root Server", "/mp3/")) {}
+    : TWebSource(alternative, settings.ReadString("Einstellungen", "Server Adresse", "localhost"),
+                 settings.ReadString("Einstellungen", "Root Server", "/mp3/")) {}
 
-TWebSource::TWebSource(bool alternative, const std::string& serverAddress,
-                             const std::string& root)
+TWebSource::TWebSource(bool alternative, const std::string& serverAddress, const std::string& root)
     : TSource(alternative) {
     // The folder goes into the request line as it is: a line break would end
     // it early and send the rest as header lines.

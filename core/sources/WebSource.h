@@ -3,16 +3,16 @@
 // no sizes. Every operation opens its own connection and closes it again; no
 // redirect is followed. GetFile and ListFiles throw tunrax::Error with a German
 // message when the server cannot be reached, answers with anything but a 2xx
-// status (NotFoundError for 404 and 410), stalls, or breaks off the transfer. The progress bar is not
-// owned.
+// status (NotFoundError for 404 and 410), stalls, or breaks off the transfer. The progress bar is
+// not owned.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "sources/TransferControl.h"
 #include "sources/Source.h"
+#include "sources/TransferControl.h"
 
 namespace tunrax {
 

@@ -27,16 +27,16 @@
 #include "io/Error.h"
 #include "io/FileTools.h"
 #include "settings/IniFile.h"
-#include "sources/TransferControl.h"
 #include "sources/Source.h"
+#include "sources/TransferControl.h"
 #include "support/LocalSource.h"
 #include "support/ScriptedSource.h"
 #include "support/TempDir.h"
 #include "support/TestDialogs.h"
 #include "support/WindowInput.h"
-#include "widgets/TransferWait.h"
 #include "widgets/AppWindow.h"
 #include "widgets/DirectoryEdit.h"
+#include "widgets/TransferWait.h"
 #include "widgets/Wizard.h"
 
 using namespace tunrax;

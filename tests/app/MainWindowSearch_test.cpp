@@ -80,7 +80,9 @@ protected:
                tree->viewport()->rect().contains(tree->visualRect(current));
     }
 
-    static QLineEdit* SearchField(const TMainWindow& form) { return Find<QLineEdit>(form, "edSuchen"); }
+    static QLineEdit* SearchField(const TMainWindow& form) {
+        return Find<QLineEdit>(form, "edSuchen");
+    }
 
     // Letters typed into the widget with the keyboard focus, one key each.
     static void Type(const QString& text) {

@@ -15,8 +15,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "app/Mpris.h"
 #include "app/MainWindow.h"
+#include "app/Mpris.h"
 #include "settings/IniFile.h"
 #include "support/LocalSource.h"
 #include "support/Mp3Files.h"

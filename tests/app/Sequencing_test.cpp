@@ -145,7 +145,7 @@ protected:
     TIniFile settings{tmp / "tunrax.ini"};
     CountingLibrary::Counts counts;
     TMainWindow form{settings, std::make_unique<CountingLibrary>(
-                               CreateGStreamerBackend("fakesink sync=true"), counts)};
+                                   CreateGStreamerBackend("fakesink sync=true"), counts)};
     std::vector<Shown> shown;
     // An error box would otherwise hold the test until ctest ends it.
     MessageBoxReader boxes;

@@ -251,7 +251,8 @@ TEST_F(SettingsWizardTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
     ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 1);
     {
-        ModalAnswer<TSettingsWizard> save([&](TSettingsWizard& setup) { SaveLocalFolder(setup, other); });
+        ModalAnswer<TSettingsWizard> save(
+            [&](TSettingsWizard& setup) { SaveLocalFolder(setup, other); });
         ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Einstellungen1));
         EXPECT_EQ(save.Count(), 1);
     }

@@ -416,7 +416,7 @@ TEST(PrefetchOverFtp, AServerThatDiesDuringThePrefetchLeavesNoFileAndTheSongStil
     server->Start(
         {"/usr/bin/python3", tmp / "server.py", std::to_string(port), tmp / "ftp", "65536"}, port);
     TFtpSource source(false, "127.0.0.1:" + std::to_string(port), "leser", "", "/mp3/", false,
-                        std::chrono::milliseconds(5000));
+                      std::chrono::milliseconds(5000));
 
     TPlayLog library;
     TPlayer player{library};

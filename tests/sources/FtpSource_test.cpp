@@ -172,7 +172,7 @@ protected:
 
     static std::unique_ptr<TFtpSource> Writer(bool utf8 = false) {
         return std::make_unique<TFtpSource>(false, Server->Address(), "schreiber", "geheim",
-                                              "/mp3/", utf8, 5s);
+                                            "/mp3/", utf8, 5s);
     }
 
     static inline std::unique_ptr<TempDir> Files;
@@ -571,8 +571,8 @@ TEST(FtpSourceHostile, AGreetingThatWaitsForEverEndsAtTheLoginBound) {
     pace.minBytes = 10;
     pace.login = 2s;
     const auto start = std::chrono::steady_clock::now();
-    const std::string message = ErrorOf(
-        [&] { TFtpSource(false, waiting.Address(), "u", "p", "/mp3/", false, 5s, pace); });
+    const std::string message =
+        ErrorOf([&] { TFtpSource(false, waiting.Address(), "u", "p", "/mp3/", false, 5s, pace); });
     EXPECT_NE(message.find("dauert zu lange (mehr als 2 s)"), std::string::npos) << message;
     EXPECT_LT(Since(start), 4s);
     EXPECT_EQ(TPaceLimits{}.login, 60s);

@@ -228,7 +228,7 @@ TEST_F(WebSourceTest, SettingsAndRequestTargets) {
 
 // The player's source against each web server set-up of the server README.
 class WebSourceServerTest : public WebSourceTest,
-                               public ::testing::WithParamInterface<WebServerKind> {};
+                            public ::testing::WithParamInterface<WebServerKind> {};
 
 INSTANTIATE_TEST_SUITE_P(EachWebServer, WebSourceServerTest,
                          ::testing::ValuesIn(AllWebServerKinds()),

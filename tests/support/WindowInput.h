@@ -42,12 +42,12 @@
 
 #include "app/CatalogueModel.h"
 #include "app/MainWindow.h"
-#include "settings/IniFile.h"
 #include "settings/DisplayText.h"
+#include "settings/IniFile.h"
 #include "support/TempDir.h"
+#include "widgets/SingleInstance.h"
 #include "widgets/TrayIcon.h"
 #include "widgets/Wizard.h"
-#include "widgets/SingleInstance.h"
 
 // Lets test failures print texts as text.
 inline void PrintTo(const QString& text, std::ostream* out) {

@@ -13,8 +13,8 @@
 #include <span>
 #include <string>
 
-#include "collection/CatalogueSession.h"
 #include "collection/Catalogue.h"
+#include "collection/CatalogueSession.h"
 
 namespace tunrax {
 

@@ -16,17 +16,17 @@
 
 #include "app/Application.h"
 #include "collection/CopyFiles.h"
-#include "sources/TransferControl.h"
 #include "sources/Source.h"
-#include "widgets/WizardPages.h"
-#include "widgets/PersistentProperties.h"
+#include "sources/TransferControl.h"
 #include "widgets/DirectoryEdit.h"
+#include "widgets/PersistentProperties.h"
 #include "widgets/Wizard.h"
+#include "widgets/WizardPages.h"
 
 namespace tunrax {
 
 TCopyWizard::TCopyWizard(QWidget* parent, TIniFile& settings, TSourceOwner& sources,
-                 std::vector<std::string> songs, std::string listName)
+                         std::vector<std::string> songs, std::string listName)
     : TAppWindow(parent),
       FSettings(settings),
       FSources(sources),

@@ -39,7 +39,7 @@ public:
     // songs: song paths, in order, of the source of sources; the check box
     // "Listenname als Verzeichnis" is enabled only with a list name.
     TCopyWizard(QWidget* parent, TIniFile& settings, TSourceOwner& sources,
-            std::vector<std::string> songs, std::string listName);
+                std::vector<std::string> songs, std::string listName);
     ~TCopyWizard() override;
 
     // The folder the songs go to, made when the first page was left.

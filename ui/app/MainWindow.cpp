@@ -30,11 +30,11 @@
 #include "settings/IniFile.h"
 #include "settings/ProgramVersion.h"
 #include "settings/UserFolders.h"
-#include "sources/TransferControl.h"
 #include "sources/Source.h"
+#include "sources/TransferControl.h"
 #include "tunrax_version.h"
-#include "widgets/TrayIcon.h"
 #include "widgets/SingleInstance.h"
+#include "widgets/TrayIcon.h"
 
 // The icons live in the program's resources, which a static library must
 // register itself (outside any namespace).
@@ -51,7 +51,7 @@ const char kSettings[] = "Einstellungen";
 }  // namespace
 
 TMainWindow::TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
-                 std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
+                         std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
     : TAppWindow(parent),
       // Held-back steps run from the event loop, their errors shown there.
       FSource([this](TSourceOwner::Step step) {

@@ -35,8 +35,8 @@
 #include "playback/PlaybackController.h"
 #include "playback/SongList.h"
 #include "sources/SourceOwner.h"
-#include "widgets/TransferWait.h"
 #include "widgets/AppWindow.h"
+#include "widgets/TransferWait.h"
 
 class QAction;
 class QComboBox;
@@ -70,7 +70,8 @@ public:
     // default output through GStreamer. dialogs: what the window opens; none
     // gives the program's own.
     explicit TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> library = nullptr,
-                     std::unique_ptr<TMainDialogs> dialogs = nullptr, QWidget* parent = nullptr);
+                         std::unique_ptr<TMainDialogs> dialogs = nullptr,
+                         QWidget* parent = nullptr);
     ~TMainWindow() override;
 
     // True when another instance runs: the program ends without showing this.

@@ -19,12 +19,12 @@
 
 #include "app/CatalogueModel.h"
 #include "app/CommandRules.h"
-#include "app/SongListView.h"
 #include "app/MainWindow.h"
+#include "app/SongListView.h"
 #include "collection/Collation.h"
 #include "io/Error.h"
-#include "settings/IniFile.h"
 #include "settings/DisplayText.h"
+#include "settings/IniFile.h"
 #include "sources/Source.h"
 #include "widgets/ModalDialogs.h"
 
@@ -69,7 +69,7 @@ std::string ListName(const QComboBox* chooser, int index) {
 }  // namespace
 
 QAction* TMainWindow::MakeAction(const QString& caption, const QString& category, int image,
-                             const QKeySequence& shortcut) {
+                                 const QKeySequence& shortcut) {
     auto* action = new QAction(caption, this);
     action->setProperty("category", category);
     if (image >= 0)

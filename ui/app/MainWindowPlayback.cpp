@@ -14,9 +14,9 @@
 #include <QTreeWidget>
 
 #include "app/CatalogueModel.h"
+#include "app/MainWindow.h"
 #include "app/PlaybackEvents.h"
 #include "app/SongListView.h"
-#include "app/MainWindow.h"
 #include "settings/DisplayText.h"
 #include "widgets/TrayIcon.h"
 
@@ -36,7 +36,8 @@ constexpr int kTickMs = 100;
 void TMainWindow::ConnectPlayback() {
     // The selection, not the current item: a mouse press makes a row current
     // before it selects it, and Tab makes a row current without selecting it.
-    connect(lvLieder, &QTreeWidget::itemSelectionChanged, this, Guarded(&TMainWindow::lvLiederChange));
+    connect(lvLieder, &QTreeWidget::itemSelectionChanged, this,
+            Guarded(&TMainWindow::lvLiederChange));
     mmStart = new QTimer(this);
     mmStart->setInterval(kTickMs);
     connect(mmStart, &QTimer::timeout, this, Guarded(&TMainWindow::mmStartTimer));

@@ -21,12 +21,12 @@
 #include "settings/PasswordScrambling.h"
 #include "settings/UserFolders.h"
 #include "sources/FtpSource.h"
-#include "sources/WebSource.h"
 #include "sources/TransferControl.h"
-#include "widgets/TransferWait.h"
-#include "widgets/WizardPages.h"
+#include "sources/WebSource.h"
 #include "widgets/DirectoryEdit.h"
+#include "widgets/TransferWait.h"
 #include "widgets/Wizard.h"
+#include "widgets/WizardPages.h"
 
 namespace tunrax {
 
@@ -45,7 +45,8 @@ QString Shown(const std::string& bytes) {
 
 }  // namespace
 
-TSettingsWizard::TSettingsWizard(QWidget* parent, TIniFile& settings) : TAppWindow(parent), FSettings(settings) {
+TSettingsWizard::TSettingsWizard(QWidget* parent, TIniFile& settings)
+    : TAppWindow(parent), FSettings(settings) {
     setObjectName(QStringLiteral("fmSetup"));
     setWindowTitle(QStringLiteral("Einstellungen"));
     CreateControls();
@@ -131,7 +132,7 @@ void TSettingsWizard::CreateControls() {
 }
 
 void TSettingsWizard::AddCheck(TWizardPage* page, const char* suffix, QPushButton*& button,
-                        QLabel*& result) {
+                               QLabel*& result) {
     auto* form = qobject_cast<QFormLayout*>(page->layout());
     button = new QPushButton(QStringLiteral("Verbindung &prüfen"), page);
     button->setObjectName(QStringLiteral("btnPruefen") + QLatin1String(suffix));
@@ -148,8 +149,8 @@ void TSettingsWizard::AddCheck(TWizardPage* page, const char* suffix, QPushButto
     form->addRow(result);
 }
 
-void TSettingsWizard::CheckConnection(
-    QLabel* result, const std::function<std::unique_ptr<TSource>()>& makeSource) {
+void TSettingsWizard::CheckConnection(QLabel* result,
+                                      const std::function<std::unique_ptr<TSource>()>& makeSource) {
     if (FChecking)
         return;
     FChecking = true;
@@ -190,8 +191,8 @@ void TSettingsWizard::CheckConnection(
 void TSettingsWizard::btnPruefenHTTPClick() {
     CheckConnection(laPruefungHTTP, [this]() -> std::unique_ptr<TSource> {
         return std::make_unique<TWebSource>(cbAltenative->isChecked(),
-                                               FieldBytes(edIP, "Server Adresse"),
-                                               FieldBytes(edRoot, "Root Server"));
+                                            FieldBytes(edIP, "Server Adresse"),
+                                            FieldBytes(edRoot, "Root Server"));
     });
 }
 

@@ -4,9 +4,9 @@
 #include <QTreeView>
 
 #include "app/Application.h"
+#include "app/MainWindow.h"
 #include "app/Mpris.h"
 #include "app/StartupProbe.h"
-#include "app/MainWindow.h"
 #include "audio/AudioBackend.h"
 #include "settings/IniFile.h"
 

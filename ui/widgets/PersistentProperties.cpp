@@ -1,7 +1,7 @@
 #include "widgets/PersistentProperties.h"
 
-#include "settings/IniFile.h"
 #include "settings/DisplayText.h"
+#include "settings/IniFile.h"
 
 namespace tunrax {
 
@@ -16,14 +16,15 @@ const std::string& TPersistentProperties::SectionOf(const TPersistentProperty& i
     return item.Section.empty() ? Group : item.Section;
 }
 
-void TPersistentProperties::AddItem(QObject* control, const QString& propertyName, const std::string& section,
-                          const std::string& key, const QVariant& defaultValue) {
+void TPersistentProperties::AddItem(QObject* control, const QString& propertyName,
+                                    const std::string& section, const std::string& key,
+                                    const QVariant& defaultValue) {
     if (!HasProperty(control, propertyName, tkUnknown)) {
         const QString className =
             control ? QString::fromLatin1(control->metaObject()->className()) : QString();
         throw PropertyConvertError(QStringLiteral("Eigenschaft %1 bei %2 nicht vorhanden")
-                                        .arg(propertyName, className)
-                                        .toStdString());
+                                       .arg(propertyName, className)
+                                       .toStdString());
     }
     const TTypeKind kind = GetPropertyKind(control, propertyName);
     const bool accepted =
