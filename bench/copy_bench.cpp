@@ -33,6 +33,7 @@
 #include "settings/PasswordScrambling.h"
 #include "sources/LocalSource.h"
 #include "sources/Source.h"
+#include "sources/SourceSettings.h"
 #include "support/Servers.h"
 
 namespace {
@@ -194,9 +195,12 @@ int main(int argc, char** argv) {
         settings.WriteString("Einstellungen", "FTP Nutzer", "bench");
         settings.WriteString("Einstellungen", "FTP Passwort", EncodePassword("bench", PasswordKey));
         settings.WriteString("Einstellungen", "Root FTP", "/");
-        std::unique_ptr<TSource> ftp = CreateSource(2, false, nullptr, settings);
+        TSourceSettings chosen = TSourceSettings::Read(settings);
+        chosen.Type = static_cast<int>(TSourceKind::Ftp);
+        std::unique_ptr<TSource> ftp = CreateSource(chosen, nullptr);
         if (!ftp)
             throw std::runtime_error("no FTP source");
+        ftp->Connect();
         auto ftpOurs = [&] { WizardLoop(*ftp, c, target); };
         auto ftpCurl = [&] {
             for (size_t i = 0; i < c.songs.size(); ++i) {

@@ -183,12 +183,8 @@ int Run(int argc, char** argv) {
         c.folders, c.files, c.songs, c.flatFiles, c.flatSongs, createMs);
     std::printf("  best of %d runs each, warm caches; ratio = Tunrax / baseline\n\n", rounds);
 
-    TIniFile treeIni(scratch.Path() + "tree.ini");
-    treeIni.WriteString("Einstellungen", "Verzeichnis", c.tree);
-    TLocalSource tree(false, treeIni);
-    TIniFile flatIni(scratch.Path() + "flat.ini");
-    flatIni.WriteString("Einstellungen", "Verzeichnis", c.flat);
-    TLocalSource flat(false, flatIni);
+    TLocalSource tree(false, NormalizeFolder(c.tree));
+    TLocalSource flat(false, NormalizeFolder(c.flat));
 
     const std::vector<std::string> findFolders = {"find", c.tree, "-type", "d"};
     const std::vector<std::string> findSongs = {"find", c.tree, "-iname", "*.mp3"};

@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
         const std::string address = "127.0.0.1:" + std::to_string(port);
 
         TFtpSource source(false, address, "bench", "bench", "/mp3/", false);
+        source.Connect();
         const std::string ours = scratch.Path() + "ours.mp3";
         const std::string theirs = scratch.Path() + "curl.mp3";
         const std::string url = "ftp://bench:bench@" + address + "/mp3/big.mp3";

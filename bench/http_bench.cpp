@@ -64,10 +64,7 @@ int main(int argc, char** argv) try {
     std::printf("  best of %d runs each; ratio = Tunrax / curl(1)\n\n", rounds);
 
     test::PhpServer server(root);
-    TIniFile settings(scratch.Path() + "settings.ini");
-    settings.WriteString("Einstellungen", "Server Adresse", server.Address());
-    settings.WriteString("Einstellungen", "Root Server", "/");
-    TWebSource source(false, settings);
+    TWebSource source(false, server.Address(), "/");
     CountingBar bar;
     source.ProgressBar = &bar;
 

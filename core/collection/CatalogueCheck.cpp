@@ -10,6 +10,8 @@
 namespace tunrax {
 
 std::string CheckCatalogue(TSource& source) {
+    // What the server allows decides what is said below.
+    source.Connect();
     // The root's listing shows that the server answers for this folder,
     // before the missing catalogue is taken for an empty collection.
     try {

@@ -8,7 +8,7 @@ namespace tunrax {
 
 class TSource;
 
-// Lists the collection's root folder and loads the catalogue as the program's
+// Connects the source, lists the collection's root folder and loads the catalogue as the program's
 // start does (FetchCatalogueText, ParseCatalogue, with the same bounds), and
 // says in German what it found: the catalogue; none, but the source may scan
 // and store one (CanRebuild and CanStoreCatalogue); or none that can be made.

@@ -521,16 +521,6 @@ public:
 
 }  // namespace
 
-TFtpSource::TFtpSource(bool alternative, TIniFile& settings) : TSource(alternative) {
-    Host = settings.ReadString("Einstellungen", "FTP Adresse", "localhost");
-    User = settings.ReadString("Einstellungen", "FTP Nutzer", "tunrax");
-    Password =
-        DecodePassword(settings.ReadString("Einstellungen", "FTP Passwort", ""), PasswordKey);
-    Root = settings.ReadString("Einstellungen", "Root FTP", "/mp3/");
-    Utf8Names = settings.ReadBool("Einstellungen", "FTP UTF8", false);
-    Probe();
-}
-
 TFtpSource::TFtpSource(bool alternative, const std::string& host, const std::string& user,
                        const std::string& password, const std::string& root, bool utf8Names,
                        std::chrono::milliseconds timeout, const TPaceLimits& pace)
@@ -542,26 +532,15 @@ TFtpSource::TFtpSource(bool alternative, const std::string& host, const std::str
     Utf8Names = utf8Names;
     Timeout = timeout;
     Pace = pace;
-    Probe();
-}
-
-TFtpSource::TFtpSource(const TFtpSource& other, bool alternative)
-    : TSource(alternative),
-      Host(other.Host),
-      User(other.User),
-      Password(other.Password),
-      Utf8Names(other.Utf8Names),
-      Timeout(other.Timeout),
-      Pace(other.Pace),
-      MaxListing(other.MaxListing) {
-    Root = other.Root;
-    Capabilities = other.Capabilities;
+    SplitHost(Host);  // an address that is none is refused now
 }
 
 TFtpSource::~TFtpSource() = default;
 
 std::unique_ptr<TSource> TFtpSource::CloneForBackground() const {
-    return std::unique_ptr<TSource>(new TFtpSource(*this, Alternative));
+    auto clone = std::unique_ptr<TFtpSource>(new TFtpSource(*this));
+    clone->ProgressBar = nullptr;
+    return clone;
 }
 
 std::unique_ptr<FtpConnection> TFtpSource::NewClient(bool withProgress) const {
@@ -569,7 +548,7 @@ std::unique_ptr<FtpConnection> TFtpSource::NewClient(bool withProgress) const {
                                            withProgress ? ProgressBar : nullptr);
 }
 
-void TFtpSource::Probe() {
+void TFtpSource::Connect() {
     auto client = NewClient(false);
     // The marker names go to the server as they are.
     if (client->Size(NormalizePath(Root + "tunrax.copy")) == 0)

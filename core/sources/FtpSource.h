@@ -1,7 +1,7 @@
 // The FTP server source. Every operation opens its own connection (log-in,
 // binary transfers, passive data connections), except that one scan keeps one
 // connection for all its ListFolders calls. What the server allows is found
-// out once, in the constructor, from two marker files in Root: an empty
+// out once, by Connect, from two marker files in Root: an empty
 // "tunrax.copy" gives CanCopy, a successful upload of an empty "tunrax.ro"
 // gives CanRebuild and CanStoreCatalogue.
 //
@@ -34,11 +34,9 @@ class TFtpSource : public TSource {
 public:
     static constexpr std::chrono::milliseconds kDefaultTimeout{30000};
 
-    // Reads "FTP Adresse", "FTP Nutzer", "FTP Passwort", "Root FTP" and
-    // "FTP UTF8" of section "Einstellungen", then probes the server.
-    TFtpSource(bool alternative, TIniFile& settings);
-    // The same with the values given; host is read by ParseHostAddress (port
-    // 21 when none is given; "[::1]:2121" for an IPv6 address with a port).
+    // Talks to nobody until Connect or an operation; host is read by
+    // ParseHostAddress (port 21 when none is given; "[::1]:2121" for an IPv6
+    // address with a port), which throws for an address that is none.
     TFtpSource(bool alternative, const std::string& host, const std::string& user,
                const std::string& password, const std::string& root, bool utf8Names,
                std::chrono::milliseconds timeout = kDefaultTimeout, const TPaceLimits& pace = {});
@@ -79,9 +77,11 @@ public:
     // UTF-8 name n (a server that announces UTF-8 names gives no others).
     std::string FromServerName(const std::string& name) const;
 
+    // Finds out what the server allows from the two marker files.
+    void Connect() override;
+
 private:
-    TFtpSource(const TFtpSource& other, bool alternative);
-    void Probe();
+    TFtpSource(const TFtpSource&) = default;
     std::unique_ptr<FtpConnection> NewClient(bool withProgress) const;
 };
 

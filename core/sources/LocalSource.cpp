@@ -53,12 +53,6 @@ TFileDescriptor OpenSong(const std::string& full, struct stat& st) {
 
 }  // namespace
 
-TLocalSource::TLocalSource(bool alternative, TIniFile& settings) : TSource(alternative) {
-    Root =
-        NormalizeFolder(settings.ReadString("Einstellungen", "Verzeichnis", DefaultMusicFolder()));
-    Capabilities = CanCopy | CanRebuild | CanStoreCatalogue;
-}
-
 TLocalSource::TLocalSource(bool alternative, const std::string& root) : TSource(alternative) {
     Root = root.empty() || root.back() != '/' ? root + "/" : root;
     Capabilities = CanCopy | CanRebuild | CanStoreCatalogue;
@@ -103,8 +97,8 @@ void TLocalSource::GetFile(std::ostream& dest, const std::string& path) {
 }
 
 std::unique_ptr<TSource> TLocalSource::CloneForBackground() const {
-    auto clone = std::make_unique<TLocalSource>(Alternative, Root);
-    clone->Capabilities = Capabilities;
+    auto clone = std::unique_ptr<TLocalSource>(new TLocalSource(*this));
+    clone->ProgressBar = nullptr;
     return clone;
 }
 

@@ -13,9 +13,9 @@ namespace tunrax {
 
 class TLocalSource : public TSource {
 public:
-    TLocalSource(bool alternative, TIniFile& settings);
     // A source for the folder root as it is given (no blanks trimmed, "/"
-    // appended when missing), for tools that take the folder as an argument.
+    // appended when missing); the settings' folder is trimmed by
+    // NormalizeFolder before (CreateSource).
     TLocalSource(bool alternative, const std::string& root);
 
     // "\" becomes "/", and runs of "/" collapse to one.

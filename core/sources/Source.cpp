@@ -2,12 +2,15 @@
 
 #include <cerrno>
 #include <istream>
+#include <optional>
 #include <string_view>
 
 #include "io/Error.h"
-#include "settings/IniFile.h"
+#include "io/FileTools.h"
+#include "settings/PasswordScrambling.h"
 #include "sources/FtpSource.h"
 #include "sources/LocalSource.h"
+#include "sources/SourceSettings.h"
 #include "sources/WebSource.h"
 
 namespace tunrax {
@@ -64,27 +67,36 @@ std::unique_ptr<TScanContext> TSource::BeginScan() {
     return nullptr;
 }
 
+void TSource::Connect() {}
+
 std::unique_ptr<TSource> TSource::CloneForBackground() const {
     return nullptr;
 }
 
-std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
-                                      ProgressDisplay* progressBar, TIniFile& settings) {
+std::unique_ptr<TSource> CreateSource(const TSourceSettings& settings,
+                                      ProgressDisplay* progressBar) {
+    const std::optional<TSourceKind> kind = settings.Kind();
+    if (!kind)
+        return nullptr;
     std::unique_ptr<TSource> source;
-    switch (sourceType) {
-        case 0: source = std::make_unique<TLocalSource>(alternative, settings); break;
-        case 1: source = std::make_unique<TWebSource>(alternative, settings); break;
-        case 2: source = std::make_unique<TFtpSource>(alternative, settings); break;
-        default: return nullptr;
+    switch (*kind) {
+        case TSourceKind::Local:
+            source = std::make_unique<TLocalSource>(settings.Alternative,
+                                                    NormalizeFolder(settings.Folder));
+            break;
+        case TSourceKind::Web:
+            source = std::make_unique<TWebSource>(settings.Alternative, settings.WebAddress,
+                                                  settings.WebRoot);
+            break;
+        case TSourceKind::Ftp:
+            source = std::make_unique<TFtpSource>(
+                settings.Alternative, settings.FtpAddress, settings.FtpUser,
+                DecodePassword(settings.FtpPasswordScrambled, PasswordKey), settings.FtpRoot,
+                settings.FtpUtf8);
+            break;
     }
-    // Set only now, so that a constructor talking to a server shows nothing.
     source->ProgressBar = progressBar;
     return source;
-}
-
-std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
-                                      ProgressDisplay* progressBar) {
-    return CreateSource(sourceType, alternative, progressBar, SettingsFile());
 }
 
 }  // namespace tunrax

@@ -20,7 +20,7 @@
 
 namespace tunrax {
 
-class TIniFile;
+struct TSourceSettings;
 
 enum TCapability : uint8_t {
     CanCopy = 1,            // songs may be copied to a portable player
@@ -45,7 +45,6 @@ class TSource {
 public:
     explicit TSource(bool alternative);
     virtual ~TSource();
-    TSource(const TSource&) = delete;
     TSource& operator=(const TSource&) = delete;
 
     ProgressDisplay* ProgressBar = nullptr;  // not owned, may be none
@@ -54,6 +53,12 @@ public:
     bool Alternative = false;
 
     bool Can(TCapability capability) const { return (Capabilities & capability) != 0; }
+
+    // Finds out what the server allows (the capabilities): the one step
+    // that talks to a server before anything is asked for, so that making a
+    // source never blocks. Throws like the operations (server unreachable,
+    // log-in refused). Base: nothing.
+    virtual void Connect();
 
     // "\" becomes "/", then each "//" becomes "/" in one pass.
     virtual std::string NormalizePath(const std::string& path) const;
@@ -80,6 +85,11 @@ public:
     // goes on; it asks the server nothing when made. None when the source
     // cannot make one (base). Does not throw.
     virtual std::unique_ptr<TSource> CloneForBackground() const;
+
+protected:
+    // For the clones: every setting is copied, the progress display too
+    // (a clone for the background then lets it go).
+    TSource(const TSource&) = default;
 };
 
 // Whether a name from a listing (a song, a folder, or a path of them) may be
@@ -94,12 +104,11 @@ bool IsListableName(const std::string& name);
 // new content, or by nothing.
 int64_t RewindForPut(std::istream& src, const std::string& context);
 
-// Type 0: local folder; 1: web server; 2: FTP server; anything else: none.
-// Sources read their settings from section "Einstellungen" of settings (the
-// process's settings file by default).
-std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
+// The source the settings choose, with progressBar (not owned, may be none),
+// not yet connected: nothing here talks to a server. None when the settings
+// name no kind. Throws tunrax::Error for a value the source cannot take (an
+// address that is no address, a stored FTP password that cannot be read).
+std::unique_ptr<TSource> CreateSource(const TSourceSettings& settings,
                                       ProgressDisplay* progressBar);
-std::unique_ptr<TSource> CreateSource(int sourceType, bool alternative,
-                                      ProgressDisplay* progressBar, TIniFile& settings);
 
 }  // namespace tunrax

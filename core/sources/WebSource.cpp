@@ -12,7 +12,6 @@
 #include <utility>
 
 #include "io/Error.h"
-#include "settings/IniFile.h"
 #include "sources/CurlLibrary.h"
 #include "sources/HostAddress.h"
 #include "sources/TransferControl.h"
@@ -355,10 +354,6 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-TWebSource::TWebSource(bool alternative, TIniFile& settings)
-    : TWebSource(alternative, settings.ReadString("Einstellungen", "Server Adresse", "localhost"),
-                 settings.ReadString("Einstellungen", "Root Server", "/mp3/")) {}
-
 TWebSource::TWebSource(bool alternative, const std::string& serverAddress, const std::string& root)
     : TSource(alternative) {
     // The folder goes into the request line as it is: a line break would end
@@ -382,20 +377,10 @@ TWebSource::TWebSource(bool alternative, const std::string& serverAddress, const
     Port = parsed.Port;
 }
 
-TWebSource::TWebSource(const TWebSource& other, bool alternative)
-    : TSource(alternative),
-      Server(other.Server),
-      Port(other.Port),
-      ConnectTimeoutMs(other.ConnectTimeoutMs),
-      Pace(other.Pace),
-      MaxListingBytes(other.MaxListingBytes),
-      MaxNameBytes(other.MaxNameBytes) {
-    Root = other.Root;
-    Capabilities = other.Capabilities;
-}
-
 std::unique_ptr<TSource> TWebSource::CloneForBackground() const {
-    return std::unique_ptr<TSource>(new TWebSource(*this, Alternative));
+    auto clone = std::unique_ptr<TWebSource>(new TWebSource(*this));
+    clone->ProgressBar = nullptr;
+    return clone;
 }
 
 std::string TWebSource::BaseUrl() const {

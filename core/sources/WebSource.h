@@ -18,13 +18,10 @@ namespace tunrax {
 
 class TWebSource : public TSource {
 public:
-    // Reads "Root Server" (default "/mp3/", kept exactly as written) and
-    // "Server Adresse" (default "localhost"; "name:port" or "[v6]:port" sets
-    // Port) of section "Einstellungen". Throws tunrax::Error for a port that is
-    // not a number from 1 to 65535.
-    TWebSource(bool alternative, TIniFile& settings);
-    // The same with the values given: address as "Server Adresse", root as
-    // "Root Server".
+    // The address as "Server Adresse" holds it ("name:port" or "[v6]:port"
+    // sets Port), the root as "Root Server" (kept exactly as written).
+    // Throws tunrax::Error for a port that is not a number from 1 to 65535
+    // or a control character in either.
     TWebSource(bool alternative, const std::string& serverAddress, const std::string& root);
 
     std::string Server;  // host name or address, without scheme or port
@@ -52,7 +49,7 @@ public:
     std::string FileTarget(const std::string& path) const;
 
 private:
-    TWebSource(const TWebSource& other, bool alternative);
+    TWebSource(const TWebSource&) = default;
 };
 
 // The entries of a listing body: every "<BR>" (any letter case) is a line

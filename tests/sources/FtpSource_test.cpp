@@ -1,5 +1,6 @@
 #include "sources/FtpSource.h"
 #include "sources/HostLookup.h"
+#include "sources/SourceSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -171,8 +172,10 @@ protected:
     }
 
     static std::unique_ptr<TFtpSource> Writer(bool utf8 = false) {
-        return std::make_unique<TFtpSource>(false, Server->Address(), "schreiber", "geheim",
-                                            "/mp3/", utf8, 5s);
+        auto writer = std::make_unique<TFtpSource>(false, Server->Address(), "schreiber", "geheim",
+                                                   "/mp3/", utf8, 5s);
+        writer->Connect();
+        return writer;
     }
 
     static inline std::unique_ptr<TempDir> Files;
@@ -185,6 +188,7 @@ TEST_F(FtpSourceTest, CapabilitiesFollowTheServersRights) {
 
     // Empty password, no rights to write.
     TFtpSource reader(false, Server->Address(), "leser", "", "/mp3/", false, 5s);
+    reader.Connect();
     EXPECT_EQ(reader.Capabilities, CanCopy);
 
     // A "tunrax.copy" with content gives no copying.
@@ -192,7 +196,20 @@ TEST_F(FtpSourceTest, CapabilitiesFollowTheServersRights) {
     WriteFile(other / "mp3/tunrax.copy", "x");
     FtpServer second(other.Path());
     TFtpSource source(false, second.Address(), "leser", "", "/mp3/", false, 5s);
+    source.Connect();
     EXPECT_EQ(source.Capabilities, 0);
+}
+
+// The FTP source that the settings file chooses, as the program makes it.
+std::unique_ptr<TFtpSource> FtpSourceOf(TIniFile& settings) {
+    TSourceSettings chosen = TSourceSettings::Read(settings);
+    chosen.Type = static_cast<int>(TSourceKind::Ftp);
+    std::unique_ptr<TSource> made = CreateSource(chosen, nullptr);
+    auto* ftp = dynamic_cast<TFtpSource*>(made.get());
+    if (!ftp)
+        throw std::runtime_error("no FTP source");
+    made.release();
+    return std::unique_ptr<TFtpSource>(ftp);
 }
 
 TEST_F(FtpSourceTest, SettingsAndRefusedLogin) {
@@ -203,7 +220,9 @@ TEST_F(FtpSourceTest, SettingsAndRefusedLogin) {
     settings.WriteString("Einstellungen", "FTP Passwort",
                          EncodePasswordWithStart("geheim", PasswordKey, 7));
     settings.WriteString("Einstellungen", "Root FTP", "/mp3/win/");
-    TFtpSource source(false, settings);
+    std::unique_ptr<TFtpSource> made = FtpSourceOf(settings);
+    TFtpSource& source = *made;
+    source.Connect();
     EXPECT_EQ(source.Password, "geheim");
     EXPECT_EQ(source.Root, "/mp3/win/");
     EXPECT_FALSE(source.Utf8Names);
@@ -216,7 +235,7 @@ TEST_F(FtpSourceTest, SettingsAndRefusedLogin) {
     settings.WriteString("Einstellungen", "FTP Passwort",
                          EncodePasswordWithStart("falsch", PasswordKey, 7));
     try {
-        TFtpSource refused(false, settings);
+        FtpSourceOf(settings)->Connect();
         FAIL() << "login accepted";
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("lehnt die Anmeldung als \"schreiber\" ab"),
@@ -225,8 +244,9 @@ TEST_F(FtpSourceTest, SettingsAndRefusedLogin) {
     }
     // Nobody listens on the port any more.
     int port = FreePort();
-    EXPECT_THROW(TFtpSource(false, "127.0.0.1:" + std::to_string(port), "x", "", "/", false, 5s),
-                 Error);
+    EXPECT_THROW(
+        TFtpSource(false, "127.0.0.1:" + std::to_string(port), "x", "", "/", false, 5s).Connect(),
+        Error);
     // Addresses are read as the web source reads them; the message says which.
     for (const std::string bad : {"127.0.0.1:", "[::1", "a b", "127.0.0.1:0000021"}) {
         try {
@@ -306,6 +326,7 @@ TEST_F(FtpSourceTest, TransfersFilesWithProgress) {
     EXPECT_THROW(source->GetFile(song, "\\short.mp3"), Error);
     EXPECT_FALSE(bar.Visible);
     TFtpSource reader(false, Server->Address(), "leser", "", "/mp3/", false, 5s);
+    reader.Connect();
     std::istringstream data("x");
     EXPECT_THROW(reader.PutFile(data, "\\tunrax.dat"), Error);
 }
@@ -423,6 +444,7 @@ TEST(FtpSourceFailure, ServerThatDiesOrHangsIsAnError) {
     {
         FtpServer server(files.Path());
         TFtpSource source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+        source.Connect();
         source.ProgressBar = &bar;
         bar.OnPosition = [&](int64_t position) {
             if (position > 0 && server.Pid() > 0)
@@ -443,6 +465,7 @@ TEST(FtpSourceFailure, ServerThatDiesOrHangsIsAnError) {
     {
         FtpServer server(files.Path());
         TFtpSource source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 1s);
+        source.Connect();
         source.ProgressBar = &bar;
         bar.OnPosition = [&](int64_t position) {
             if (position > 0)
@@ -474,7 +497,8 @@ TEST(FtpSourceFailure, ServerThatDiesOrHangsIsAnError) {
         ::kill(server.Pid(), SIGSTOP);
         start = std::chrono::steady_clock::now();
         try {
-            TFtpSource(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 1s);
+            TFtpSource(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 1s)
+                .Connect();
             FAIL() << "no time-out";
         } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()).find("antwortet nicht"), std::string::npos) << e.what();
@@ -488,6 +512,7 @@ TEST(FtpSourceFailure, ServerThatDiesOrHangsIsAnError) {
 TEST(FtpSourceFailure, DataGoesOnlyToTheControlConnectionsPeer) {
     HostileFtpServer server({"decoy"});
     TFtpSource source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    source.Connect();
     std::ostringstream song;
     source.GetFile(song, "\\a.mp3");
     EXPECT_EQ(song.str(), "hallo");
@@ -504,6 +529,7 @@ TEST(FtpSourceFailure, SizeThatDoesNotFitIsAnError) {
     // 28 digits, 5 more than a multiple of 2^64.
     HostileFtpServer server({"size=1000000006930898827444486149"});
     TFtpSource source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    source.Connect();
     std::ostringstream song;
     try {
         source.GetFile(song, "\\a.mp3");
@@ -518,6 +544,7 @@ TEST(FtpSourceFailure, SizeThatDoesNotFitIsAnError) {
     // stays the largest number instead of turning negative.
     HostileFtpServer largest({"size=9223372036854775807"});
     TFtpSource huge(false, largest.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    huge.Connect();
     names.assign(1100, "\\a.mp3");
     EXPECT_EQ(huge.GetSizeKB(names), INT64_MAX);
 }
@@ -549,15 +576,17 @@ std::chrono::steady_clock::duration Since(std::chrono::steady_clock::time_point 
 TEST(FtpSourceHostile, GreetingThatDripsOrNeverEndsIsAnError) {
     HostileFtpServer drip({"greeting=drip"});
     auto start = std::chrono::steady_clock::now();
-    std::string message = ErrorOf(
-        [&] { TFtpSource(false, drip.Address(), "u", "p", "/mp3/", false, 5s, QuickPace()); });
+    std::string message = ErrorOf([&] {
+        TFtpSource(false, drip.Address(), "u", "p", "/mp3/", false, 5s, QuickPace()).Connect();
+    });
     EXPECT_NE(message.find("zu langsam"), std::string::npos) << message;
     EXPECT_LT(Since(start), 3s);
 
     HostileFtpServer endless({"greeting=endless"});
     start = std::chrono::steady_clock::now();
-    message = ErrorOf(
-        [&] { TFtpSource(false, endless.Address(), "u", "p", "/mp3/", false, 5s, QuickPace()); });
+    message = ErrorOf([&] {
+        TFtpSource(false, endless.Address(), "u", "p", "/mp3/", false, 5s, QuickPace()).Connect();
+    });
     EXPECT_NE(message.find("Antwort von mehr als 1 MB"), std::string::npos) << message;
     EXPECT_LT(Since(start), 5s);
 }
@@ -571,8 +600,9 @@ TEST(FtpSourceHostile, AGreetingThatWaitsForEverEndsAtTheLoginBound) {
     pace.minBytes = 10;
     pace.login = 2s;
     const auto start = std::chrono::steady_clock::now();
-    const std::string message =
-        ErrorOf([&] { TFtpSource(false, waiting.Address(), "u", "p", "/mp3/", false, 5s, pace); });
+    const std::string message = ErrorOf([&] {
+        TFtpSource(false, waiting.Address(), "u", "p", "/mp3/", false, 5s, pace).Connect();
+    });
     EXPECT_NE(message.find("dauert zu lange (mehr als 2 s)"), std::string::npos) << message;
     EXPECT_LT(Since(start), 4s);
     EXPECT_EQ(TPaceLimits{}.login, 60s);
@@ -585,6 +615,7 @@ TEST(FtpSourceHostile, ServerThatThinksBeforeEachReplyIsNotCutOff) {
     TPaceLimits pace;
     pace.window = 500ms;
     TFtpSource source(false, server.Address(), "u", "p", "/mp3/", false, 5s, pace);
+    source.Connect();
     std::ostringstream song;
     source.GetFile(song, "\\a.mp3");
     EXPECT_EQ(song.str(), "hallo");
@@ -597,6 +628,7 @@ TEST(FtpSourceHostile, EndingTheProgramEndsADrippingDownload) {
     EXPECT_EXIT(
         {
             TFtpSource source(false, server.Address(), "u", "p", "/mp3/", false, 5s);
+            source.Connect();
             std::thread ender([] {
                 std::this_thread::sleep_for(1s);
                 EndAllTransfers();
@@ -624,14 +656,15 @@ TEST(FtpSourceHostile, ALookupThatNeverEndsIsCalledOffAtOnce) {
         CancelRunningTransfers();
     });
     auto start = std::chrono::steady_clock::now();
-    std::string message =
-        ErrorOf([&] { TFtpSource(false, "stumm.example", "u", "p", "/mp3/", false, 5s); });
+    std::string message = ErrorOf(
+        [&] { TFtpSource(false, "stumm.example", "u", "p", "/mp3/", false, 5s).Connect(); });
     canceller.join();
     EXPECT_EQ(message, "abgebrochen");
     EXPECT_LT(Since(start), 1s);
 
     start = std::chrono::steady_clock::now();
-    message = ErrorOf([&] { TFtpSource(false, "stumm.example", "u", "p", "/mp3/", false, 1s); });
+    message = ErrorOf(
+        [&] { TFtpSource(false, "stumm.example", "u", "p", "/mp3/", false, 1s).Connect(); });
     EXPECT_NE(message.find("Der Name \"stumm.example\" wurde nicht innerhalb von 1 s aufgelöst"),
               std::string::npos)
         << message;
@@ -642,6 +675,7 @@ TEST(FtpSourceHostile, ALookupThatNeverEndsIsCalledOffAtOnce) {
 TEST(FtpSourceHostile, UploadThatDripsIsTooSlow) {
     HostileFtpServer server({"stor=drip"});
     TFtpSource source(false, server.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    source.Connect();
     std::istringstream upload(std::string(24 << 20, 'x'));
     const auto start = std::chrono::steady_clock::now();
     const std::string message = ErrorOf([&] { source.PutFile(upload, "\\tunrax.dat"); });
@@ -652,6 +686,7 @@ TEST(FtpSourceHostile, UploadThatDripsIsTooSlow) {
 TEST(FtpSourceHostile, DrippingDownloadIsTooSlowOrCalledOff) {
     HostileFtpServer server({"retr=drip"});
     TFtpSource source(false, server.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    source.Connect();
     std::ostringstream song;
     auto start = std::chrono::steady_clock::now();
     std::string message = ErrorOf([&] { source.GetFile(song, "\\a.mp3"); });
@@ -674,12 +709,14 @@ TEST(FtpSourceHostile, DrippingDownloadIsTooSlowOrCalledOff) {
 TEST(FtpSourceHostile, ListingsAreBoundedInSizeAndTime) {
     HostileFtpServer longLine({"nlst=longline"});
     TFtpSource source(false, longLine.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    source.Connect();
     std::vector<std::string> files;
     std::string message = ErrorOf([&] { source.ListFiles(files, "\\"); });
     EXPECT_NE(message.find("länger als 64 KB"), std::string::npos) << message;
 
     HostileFtpServer endless({"nlst=endless"});
     TFtpSource many(false, endless.Address(), "u", "p", "/mp3/", false, 5s, QuickPace());
+    many.Connect();
     many.MaxListing = 1 << 20;
     message = ErrorOf([&] { many.ListFolders(files, "\\", nullptr); });
     EXPECT_NE(message.find("größer als 1 MB"), std::string::npos) << message;
@@ -696,6 +733,7 @@ TEST(FtpSourceHostile, ListingsAreBoundedInSizeAndTime) {
 TEST(FtpSourceHostile, NamesWithLineBreaksAreNeitherListedNorSent) {
     HostileFtpServer server({"nlst=odd"});
     TFtpSource source(false, server.Address(), "u", "p", "/mp3/", false, 5s);
+    source.Connect();
     std::vector<std::string> names;
     source.ListFiles(names, "\\");
     EXPECT_EQ(names, std::vector<std::string>{"ok.mp3"});
@@ -731,6 +769,7 @@ TEST(FtpSourceFailure, CopyThatFailsHalfWayLeavesNoPartialSong) {
     WriteFile(files / "mp3/A/02.mp3", std::string(24 << 20, 'x'));
     FtpServer server(files.Path());
     TFtpSource source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
+    source.Connect();
     RecordingProgress bar;
     source.ProgressBar = &bar;
     EXPECT_TRUE(CopySong(source, "\\A\\01.mp3", player / "001-01.mp3"));

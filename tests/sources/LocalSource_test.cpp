@@ -1,4 +1,5 @@
 #include "sources/LocalSource.h"
+#include "sources/SourceSettings.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -56,6 +57,11 @@ protected:
         settings.WriteString("Einstellungen", "Verzeichnis", "  " + tmp.Path() + "Musik  ");
     }
 
+    // The source as the program makes it from the settings.
+    TLocalSource FromSettings() const {
+        return TLocalSource(false, NormalizeFolder(TSourceSettings::Read(settings).Folder));
+    }
+
     TempDir tmp;
     const std::string music = tmp / "Musik/";
     TIniFile settings{tmp / "settings.ini"};
@@ -64,7 +70,7 @@ protected:
 }  // namespace
 
 TEST_F(LocalSourceTest, RootAndPaths) {
-    TLocalSource source(false, settings);
+    TLocalSource source = FromSettings();
     EXPECT_EQ(source.Root, music);
     EXPECT_EQ(source.NormalizePath("/a//b\\\\c///d\\"), "/a/b/c/d/");
     EXPECT_EQ(source.NormalizePath(music + "\\Album\\x.mp3"), music + "Album/x.mp3");
@@ -74,12 +80,14 @@ TEST_F(LocalSourceTest, RootAndPaths) {
     ScopedEnv config("XDG_CONFIG_HOME", (tmp / "config").c_str());
     MakeDirs(tmp / "home/Musik");
     TIniFile empty(tmp / "empty.ini");
-    EXPECT_EQ(TLocalSource(false, empty).Root, NormalizeFolder(DefaultMusicFolder()));
+    TSourceSettings chosen = TSourceSettings::Read(empty);
+    chosen.Type = static_cast<int>(TSourceKind::Local);
+    EXPECT_EQ(CreateSource(chosen, nullptr)->Root, NormalizeFolder(DefaultMusicFolder()));
     EXPECT_EQ(DefaultMusicFolder(), tmp / "home/Musik/");
 }
 
 TEST_F(LocalSourceTest, ListsSongsAndFolders) {
-    TLocalSource source(false, settings);
+    TLocalSource source = FromSettings();
     for (const char* name :
          {"a.mp3", "b.MP3", "c.wav", "sub/d.mp3", ".hidden/e.mp3", "\xE4lbum/\xF6.mp3"})
         WriteFile(music + name, "x");
@@ -106,7 +114,7 @@ TEST_F(LocalSourceTest, ListsSongsAndFolders) {
 TEST_F(LocalSourceTest, NamesWithLineBreaksAreNotListed) {
     // Linux takes CR and LF in names; the line-based catalogue and favourite
     // lists would split them, so neither songs nor folders with them show.
-    TLocalSource source(false, settings);
+    TLocalSource source = FromSettings();
     for (const char* name : {"Album/gut.mp3", "Album/zwei\nZeilen.mp3", "Album/Wagen\rLauf.mp3",
                              "Album/beides\r\n.mp3", "Album/\n.mp3"})
         WriteFile(music + name, "x");
@@ -120,7 +128,7 @@ TEST_F(LocalSourceTest, NamesWithLineBreaksAreNotListed) {
 }
 
 TEST_F(LocalSourceTest, GetFileAppendsTheWholeFile) {
-    TLocalSource source(false, settings);
+    TLocalSource source = FromSettings();
     std::string bytes;
     for (int i = 0; i < 300000; ++i)
         bytes += static_cast<char>(i * 31 % 251);
@@ -151,7 +159,7 @@ TEST_F(LocalSourceTest, GetFileAppendsTheWholeFile) {
 }
 
 TEST_F(LocalSourceTest, OddFilesAreRefusedAsCatalogueAndSong) {
-    TLocalSource source(false, settings);
+    TLocalSource source = FromSettings();
     MakeDirs(music + "Album");
     MakeFifo(music + "tunrax.dat");
     MakeFifo(music + "Album/fifo.mp3");
@@ -189,7 +197,7 @@ TEST_F(LocalSourceTest, OddFilesAreRefusedAsCatalogueAndSong) {
 }
 
 TEST_F(LocalSourceTest, PutFileWritesTheWholeStream) {
-    TLocalSource source(false, settings);
+    TLocalSource source = FromSettings();
     const std::string bytes("neu\0\r\n\xFF", 7);
     WriteFile(music + "Album/tunrax.dat", "old catalogue, longer than the new one");
     std::istringstream src(bytes);
@@ -217,7 +225,7 @@ TEST_F(LocalSourceTest, PutFileKeepsTheOldFileWhenTheStreamCannotStartOver) {
     // Its start cannot be found again, so writing would store only what is
     // left of it, or nothing.
     ForwardOnlyStream src("neu");
-    TLocalSource source(false, settings);
+    TLocalSource source = FromSettings();
     WriteFile(music + "tunrax.dat", "alter Katalog");
     EXPECT_THROW(source.PutFile(src, "\\tunrax.dat"), Error);
     EXPECT_EQ(ReadFile(music + "tunrax.dat"), "alter Katalog");
@@ -225,7 +233,7 @@ TEST_F(LocalSourceTest, PutFileKeepsTheOldFileWhenTheStreamCannotStartOver) {
 }
 
 TEST_F(LocalSourceTest, PutFileWritesThroughALinkedCatalogue) {
-    TLocalSource source(false, settings);
+    TLocalSource source = FromSettings();
     const std::string link = music + "tunrax.dat", target = tmp / "Kataloge/echt.dat";
     WriteFile(target, "alter Katalog");
     ::chmod(target.c_str(), 0640);
@@ -260,7 +268,7 @@ TEST_F(LocalSourceTest, PutFileWritesThroughALinkedCatalogue) {
 }
 
 TEST_F(LocalSourceTest, SizeInKilobytes) {
-    TLocalSource source(false, settings);
+    TLocalSource source = FromSettings();
     WriteFile(music + "kurz.mp3", std::string(1023, 'a'));
     WriteFile(music + "genau.mp3", std::string(1024, 'b'));
     EXPECT_EQ(source.GetSizeKB({"\\kurz.mp3", "\\genau.mp3", "\\fehlt.mp3"}), 1 + 2 + 1);
@@ -288,7 +296,7 @@ TEST_F(LocalSourceTest, LinkedFoldersAreFollowedButNeverInACircle) {
     fs::create_directory_symlink("../..", music + "Artist/Album/up");
     fs::create_directory_symlink("../../Artist", music + "Other/Album/sideways");
     fs::create_directory_symlink(tmp / "Elsewhere", music + "Linked");
-    TLocalSource source(false, settings);
+    TLocalSource source = FromSettings();
 
     std::set<std::string> seen;
     Scan(source, "", seen);
@@ -310,7 +318,7 @@ TEST_F(LocalSourceTest, ACopyCalledOffStopsAndLeavesTheOldFile) {
         ASSERT_EQ(::ftruncate(fd.Get(), 64 << 20), 0);
     }
     WriteFile(music + "tunrax.dat", "alt\r\n");
-    TLocalSource source(false, settings);
+    TLocalSource source = FromSettings();
     // The window's event loop, where "Beenden" is clicked during the copy.
     int turns = 0;
     SetTransferWaitHook([&turns] {

@@ -1,4 +1,5 @@
 #include "sources/WebSource.h"
+#include "sources/SourceSettings.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -120,7 +121,8 @@ protected:
     TWebSource Source(const std::string& address, const std::string& root = "/mp3/") {
         settings.WriteString("Einstellungen", "Server Adresse", address);
         settings.WriteString("Einstellungen", "Root Server", root);
-        return TWebSource(false, settings);
+        const TSourceSettings chosen = TSourceSettings::Read(settings);
+        return TWebSource(false, chosen.WebAddress, chosen.WebRoot);
     }
 
     // GetFile that must fail; returns the message, checks that the bar ended
@@ -178,7 +180,8 @@ TEST(SplitListingTest, BreaksAndEmptyLines) {
 
 TEST_F(WebSourceTest, SettingsAndRequestTargets) {
     TIniFile empty(tmp / "empty.ini");
-    TWebSource defaults(true, empty);
+    const TSourceSettings stored = TSourceSettings::Read(empty);
+    TWebSource defaults(true, stored.WebAddress, stored.WebRoot);
     EXPECT_EQ(defaults.Root, "/mp3/");
     EXPECT_EQ(defaults.Server, "localhost");
     EXPECT_EQ(defaults.Port, 80);

@@ -31,6 +31,7 @@
 #include "settings/ProgramVersion.h"
 #include "settings/UserFolders.h"
 #include "sources/Source.h"
+#include "sources/SourceSettings.h"
 #include "sources/TransferControl.h"
 #include "tunrax_version.h"
 #include "widgets/SingleInstance.h"
@@ -426,13 +427,17 @@ void TMainWindow::LoadCatalogue() {
     // The song fetched ahead came from the old source.
     FPlayback->CancelPrefetch();
     FSource.Set(nullptr);
-    bool alternative = FSettings.ReadBool(kSettings, "Alternativ", false);
-    int type = FSettings.ReadInteger(kSettings, "Typ", 0);
+    TSourceSettings chosen = TSourceSettings::Read(FSettings);
+    if (chosen.Type == -1)
+        chosen.Type = static_cast<int>(TSourceKind::Local);
     {
-        // An FTP source talks to its server already when made: the end of the
-        // program waits for that as for any transfer.
-        TSourceLease making = FSource.Lease();
-        FSource.Set(CreateSource(type, alternative, FProgress.get(), FSettings));
+        // An FTP source asks its server what it may do before it is taken:
+        // the end of the program waits for that as for any transfer.
+        TSourceLease connecting = FSource.Lease();
+        std::unique_ptr<TSource> made = CreateSource(chosen, FProgress.get());
+        if (made)
+            made->Connect();
+        FSource.Set(std::move(made));
     }
     FCatalogue->Clear();
     // The songs listed from the old tree stay shown but no longer play.

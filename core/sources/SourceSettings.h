@@ -1,0 +1,53 @@
+// Where the music comes from, as the settings file keeps it (section
+// "Einstellungen"): the kind of source and the values of each kind, read
+// and written in this one place, so that the keys and their defaults are
+// spelled once. Values are the stored bytes as they are; the FTP password
+// stays in its scrambled stored form (PasswordScrambling.h).
+//
+// Read never throws for a value it cannot use (a missing or odd "Typ" has no
+// kind); Write throws what TIniFile throws, with the file unchanged.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tunrax {
+
+class TIniFile;
+
+// The values are those of the key "Typ".
+enum class TSourceKind { Local = 0, Web = 1, Ftp = 2 };
+
+inline constexpr const char* kSourceSection = "Einstellungen";
+
+struct TSourceSettings {
+    // "Typ" as stored; -1 when the key is missing (the first start).
+    int Type = -1;
+    bool Alternative = false;          // "Alternativ"
+    std::string Folder;                // "Verzeichnis"; default: the user's music folder
+    std::string WebAddress;            // "Server Adresse"
+    std::string WebRoot;               // "Root Server"
+    std::string FtpAddress;            // "FTP Adresse"
+    std::string FtpUser;               // "FTP Nutzer"
+    std::string FtpPasswordScrambled;  // "FTP Passwort"
+    std::string FtpRoot;               // "Root FTP"
+    bool FtpUtf8 = false;              // "FTP UTF8"
+
+    // The kind that Type names; none for a missing or unknown value.
+    std::optional<TSourceKind> Kind() const;
+
+    static TSourceSettings Read(const TIniFile& settings);
+    // Replaces the section with these values in one update of the file. The
+    // folder is written only when it is not the default, so that a default
+    // follows the user's music folder.
+    void Write(TIniFile& settings) const;
+};
+
+// The defaults that Read gives for missing keys.
+inline constexpr const char* kDefaultWebAddress = "localhost";
+inline constexpr const char* kDefaultWebRoot = "/mp3/";
+inline constexpr const char* kDefaultFtpAddress = "localhost";
+inline constexpr const char* kDefaultFtpUser = "tunrax";
+inline constexpr const char* kDefaultFtpRoot = "/mp3/";
+
+}  // namespace tunrax
