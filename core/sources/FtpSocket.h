@@ -1,0 +1,146 @@
+// The control and data sockets of the FTP source, and the reasons an
+// operation on them fails. A socket never blocks longer than kTransferSlice,
+// so that a transfer can be called off and bounded (TransferControl.h).
+// Internal to the FTP source.
+#pragma once
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <Poco/Net/SocketAddress.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <utility>
+
+#include "io/Error.h"
+#include "sources/FtpProtocol.h"
+#include "sources/TransferControl.h"
+
+namespace tunrax::ftp {
+
+using Clock = std::chrono::steady_clock;
+
+// Why an operation failed; FtpConnection::Fail makes German messages of them.
+struct NoAnswer {};
+struct LostConnection {
+    std::string Text;
+};
+// The server said no; the connection can go on.
+struct Refusal {
+    TFtpReply Reply;
+};
+
+// The source speaks the few commands it needs itself: a library client waits
+// in blocking calls that nothing can call off and reads replies without bound.
+
+// A socket that never blocks longer than kTransferSlice: between the slices
+// the watch gives the program its turn and ends the wait when called off or
+// too slow; Timeout bounds a wait with no progress at all.
+class FtpSocket {
+public:
+    FtpSocket() = default;
+    ~FtpSocket() { Close(); }
+    FtpSocket(FtpSocket&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
+    FtpSocket& operator=(FtpSocket&& other) noexcept {
+        if (this != &other) {
+            Close();
+            FFd = std::exchange(other.FFd, -1);
+        }
+        return *this;
+    }
+
+    void Close() {
+        if (FFd >= 0)
+            ::close(FFd);
+        FFd = -1;
+    }
+
+    void Connect(const Poco::Net::SocketAddress& address, TTransferWatch& watch,
+                 std::chrono::milliseconds timeout) {
+        Close();
+        FFd = ::socket(address.af(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (FFd < 0)
+            throw LostConnection{SystemErrorText(errno)};
+        if (::connect(FFd, address.addr(), address.length()) == 0)
+            return;
+        if (errno != EINPROGRESS)
+            throw LostConnection{SystemErrorText(errno)};
+        Wait(POLLOUT, watch, timeout);
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (::getsockopt(FFd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+            error = errno;
+        if (error != 0)
+            throw LostConnection{SystemErrorText(error)};
+    }
+
+    // At most size bytes, at least one; 0 at the end of the data.
+    size_t Receive(char* buffer, size_t size, TTransferWatch& watch,
+                   std::chrono::milliseconds timeout) {
+        for (;;) {
+            watch.Check();
+            const ssize_t got = ::recv(FFd, buffer, size, MSG_DONTWAIT);
+            if (got >= 0) {
+                watch.Moved(static_cast<uint64_t>(got));
+                return static_cast<size_t>(got);
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                Wait(POLLIN, watch, timeout);
+            else if (errno != EINTR)
+                throw LostConnection{SystemErrorText(errno)};
+        }
+    }
+
+    void Send(const char* data, size_t size, TTransferWatch& watch,
+              std::chrono::milliseconds timeout) {
+        while (size > 0) {
+            watch.Check();
+            const ssize_t sent = ::send(FFd, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (sent >= 0) {
+                watch.Moved(static_cast<uint64_t>(sent));
+                data += sent;
+                size -= static_cast<size_t>(sent);
+            } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                Wait(POLLOUT, watch, timeout);
+            } else if (errno != EINTR) {
+                throw LostConnection{SystemErrorText(errno)};
+            }
+        }
+    }
+
+    Poco::Net::SocketAddress Peer() const {
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        if (::getpeername(FFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw LostConnection{SystemErrorText(errno)};
+        return Poco::Net::SocketAddress(reinterpret_cast<const sockaddr*>(&address), length);
+    }
+
+private:
+    void Wait(short events, TTransferWatch& watch, std::chrono::milliseconds timeout) {
+        const Clock::time_point end = Clock::now() + timeout;
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+            if (left <= std::chrono::milliseconds::zero())
+                throw NoAnswer{};
+            pollfd entry{FFd, events, 0};
+            const int ready =
+                ::poll(&entry, 1, static_cast<int>(std::min(left, kTransferSlice).count()));
+            if (ready > 0)
+                return;
+            if (ready < 0 && errno != EINTR)
+                throw LostConnection{SystemErrorText(errno)};
+            watch.Check();
+        }
+    }
+
+    int FFd = -1;
+};
+
+}  // namespace tunrax::ftp
