@@ -97,7 +97,7 @@ TEST(TransferWait, ALongTransferGreysTheWindowButBeendenCallsItOff) {
     // Once the transfer has ended, all is as before, the focus included.
     int ends = 0;
     f.wait->OnBusyEnd = [&ends] { ++ends; };
-    QTest::qWait(200);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ends > 0; }, 2000));
     EXPECT_FALSE(f.wait->Busy());
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(f.field->isEnabled());
@@ -120,8 +120,7 @@ TEST(TransferWait, AShortTransferLeavesTheWindowAsItIs) {
         }
     }
     EXPECT_TRUE(stillEnabled);
-    QTest::qWait(100);
-    EXPECT_FALSE(f.wait->Busy());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.wait->Busy(); }, 2000));
 }
 
 TEST(TransferWait, AWizardsAbbrechenCallsOffTheTransferOfAPageHandler) {
