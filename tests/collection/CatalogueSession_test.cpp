@@ -10,6 +10,7 @@
 #include "io/Error.h"
 #include "sources/LocalSource.h"
 #include "sources/TransferControl.h"
+#include "support/CataloguePaths.h"
 #include "support/RecordingProgress.h"
 #include "support/ScriptedSource.h"
 #include "support/TempDir.h"
@@ -20,13 +21,6 @@ using namespace tunrax::test;
 namespace {
 
 using Names = std::vector<std::string>;
-
-Names Paths(const TCatalogue& catalogue) {
-    Names paths;
-    for (int32_t node = 0; node < catalogue.Count(); ++node)
-        paths.push_back(NodePath(catalogue, node));
-    return paths;
-}
 
 // Records what the session tells, with the folders it holds at that time.
 class RecordingListener : public TCatalogueListener {

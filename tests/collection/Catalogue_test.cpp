@@ -22,6 +22,7 @@
 #include "io/Error.h"
 #include "sources/LocalSource.h"
 #include "sources/TransferControl.h"
+#include "support/CataloguePaths.h"
 #include "support/MemoryLimit.h"
 #include "support/RecordingProgress.h"
 #include "support/ScriptedSource.h"
@@ -35,14 +36,6 @@ using namespace tunrax::test;
 namespace {
 
 using Names = std::vector<std::string>;
-
-// Every node's folder path, in index order (pre-order for a parsed tree).
-Names Paths(const TCatalogue& catalogue) {
-    Names paths;
-    for (int32_t i = 0; i < catalogue.Count(); ++i)
-        paths.push_back(NodePath(catalogue, i));
-    return paths;
-}
 
 Names Parsed(const std::string& text) {
     TCatalogue catalogue;
