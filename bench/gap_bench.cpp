@@ -12,6 +12,7 @@
 
 #include "audio/Player.h"
 #include "bench_support.h"
+#include "gst/GstAudioBackend.h"
 #include "support/Mp3Files.h"
 #include "support/SoundCheck.h"
 #include "support/TempDir.h"
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
             const std::string recording = scratch.Path() + "heard.raw";
             auto library = CreateGStreamerBackend();
             TPlayer player(*library);
-            player.Init(nullptr);
+            player.Init();
 
             double queuedWorst = 0, plainBest = 1e300, queuedSound = 0, queueCallMs = 0;
             double toldEarliest = 1e300, toldLatest = 0;

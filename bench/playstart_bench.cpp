@@ -15,6 +15,7 @@
 #include "audio/Player.h"
 #include "bench_support.h"
 #include "collection/SongFile.h"
+#include "gst/GstAudioBackend.h"
 #include "sources/LocalSource.h"
 #include "support/Mp3Files.h"
 
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
     TLocalSource source(false, scratch.Path());
     auto library = CreateGStreamerBackend("fakesink sync=true");
     TPlayer player(*library);
-    player.Init(nullptr);
+    player.Init();
 
     double fetchMs = 1e300, copyMs = 1e300, startMs = 1e300;
     std::string title;

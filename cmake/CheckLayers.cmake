@@ -47,3 +47,9 @@ endfunction()
 function(tunrax_check_no_qt target)
     tunrax_check_includes(${target} REACHABLE FORBID "<Q" "<qt" "<gst/" "widgets/" "app/")
 endfunction()
+
+# The GStreamer backend: no Qt, no window header. Its files only: what it
+# includes of the core is the core's own check.
+function(tunrax_check_no_windows target)
+    tunrax_check_includes(${target} FORBID "<Q" "<qt" "widgets/" "app/")
+endfunction()

@@ -1,21 +1,23 @@
-// The audio library over GStreamer: each channel (GstChannel.h) is a
-// pipeline of its own. Opening a file prerolls it (PAUSED), so a file
-// GStreamer cannot decode is refused at once, as the player expects. A
-// freed playbin waits at READY for the next stream, and the file queued to
-// follow waits prerolled on the real output: a song starts without a new
-// connection to the sound server, and going on early is heard at once.
+// The audio library over GStreamer: each stream holds a channel
+// (GstChannel.h), a pipeline of its own. Opening a file prerolls it
+// (PAUSED), so a file GStreamer cannot decode is refused at once, as the
+// player expects. A closed playbin waits at READY for the next stream, and
+// the file queued to follow waits prerolled on the real output: a song
+// starts without a new connection to the sound server, and going on early is
+// heard at once.
+#include "gst/GstAudioBackend.h"
+
 #include <gst/gst.h>
 #include <sys/stat.h>
 
 #include <chrono>
-#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "GstChannel.h"
 #include "GstSupport.h"
-#include "audio/AudioBackend.h"
 
 namespace tunrax {
 
@@ -43,182 +45,119 @@ bool HasFactory(const char* name) {
     return factory != nullptr;
 }
 
+class TGstAudioBackend;
+
+// A stream: its channel, while the backend has not been freed. Closing it
+// hands the channel back to the backend, which winds it down later.
+class TGstStream final : public TAudioStream {
+public:
+    TGstStream(TGstAudioBackend& owner, std::unique_ptr<TChannel> channel);
+    ~TGstStream() override;
+    TGstStream(const TGstStream&) = delete;
+    TGstStream& operator=(const TGstStream&) = delete;
+
+    bool Play() override { return FChannel && FChannel->Play(true); }
+    bool Pause() override { return FChannel && FChannel->Pause(); }
+    bool Resume() override { return FChannel && FChannel->Play(false); }
+    void Stop() override {
+        if (FChannel)
+            FChannel->Stop();
+    }
+    TStreamState State() override {
+        return FChannel ? FChannel->Activity() : TStreamState::Stopped;
+    }
+    void SetVolume(float volume) override {
+        if (FChannel)
+            FChannel->SetVolume(volume);
+    }
+    bool Queue(const std::string& fileName) override;
+    int64_t Position() override { return FChannel ? FChannel->Position() : -1; }
+    int64_t Length() override { return FChannel ? FChannel->Length() : -1; }
+    bool Seek(int64_t position) override { return FChannel && FChannel->Seek(position); }
+    void SetOnEnd(std::function<void()> onEnd) override {
+        if (FChannel)
+            FChannel->SetOnEnd(std::move(onEnd));
+    }
+    void SetOnNext(std::function<void(uint32_t)> onNext) override {
+        if (FChannel)
+            FChannel->SetOnNext(std::move(onNext));
+    }
+
+    // The backend is freed: the channel goes now, silent for good.
+    void Detach() {
+        FChannel.reset();
+        FOwner = nullptr;
+    }
+
+private:
+    TGstAudioBackend* FOwner;
+    std::unique_ptr<TChannel> FChannel;
+};
+
 class TGstAudioBackend final : public TAudioBackend {
 public:
     explicit TGstAudioBackend(std::string audioSink) : FAudioSink(std::move(audioSink)) {}
     ~TGstAudioBackend() override { Free(); }
 
-    uint32_t GetVersion() override {
-        if (!GstReady())
-            return 0;
-        // Without the MP3 path the player must tell the user.
-        if (!HasFactory("mpegaudioparse") || !HasFactory("mpg123audiodec"))
-            return 0x01000000;
-        return kLibraryVersion;
-    }
-
-    bool Init(int, uint32_t, uint32_t, void*, const void*) override {
+    bool Start() override {
         FInitialised = GstReady();
-        return FInitialised;
+        // Without the MP3 path the player must tell the user.
+        return FInitialised && HasFactory("mpegaudioparse") && HasFactory("mpg123audiodec");
     }
 
-    bool Free() override {
-        FChannels.clear();
+    void Free() override {
+        for (TGstStream* stream : FStreams)
+            stream->Detach();
+        FStreams.clear();
         FRetiring.clear();
         if (FSpare)
             gst_element_set_state(FSpare.get(), GST_STATE_NULL);
         FSpare.reset();
         DropStandby();
-        const bool was = FInitialised;
         FInitialised = false;
-        return was;
     }
 
-    uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
-                              uint64_t length, uint32_t) override {
-        if (!FInitialised || memory || offset != 0 || length != 0)
-            return 0;
-        CharPtr uri(gst_filename_to_uri(fileName.c_str(), nullptr));
-        if (!uri)
-            return 0;
-        if (ElementPtr ready = TakeStandby(fileName)) {
-            // Its uri stays as it is: set on a prerolled playbin, a uri would
-            // be taken for a song to follow this one.
-            GstElement* volume = ready.get();
-            if (const uint32_t handle = Open(std::move(ready), volume, uri.get()))
-                return handle;
-        }
+    std::unique_ptr<TAudioStream> Open(const std::string& fileName) override {
+        if (!FInitialised)
+            return nullptr;
+        if (std::unique_ptr<TChannel> stream = OpenStream(fileName))
+            return Adopt(std::move(stream));
+        if (std::unique_ptr<TChannel> module = OpenModule(fileName))
+            return Adopt(std::move(module));
+        return nullptr;
+    }
+
+    // Nothing plays soon: closed channels are wound down now rather than at
+    // the next poll, which may not come, and neither they nor the song held
+    // ready to follow keep a stream at the sound server.
+    void Rest() override {
         WindDown();
-        if (FSpare) {
-            ElementPtr playbin = std::move(FSpare);
-            g_object_set(playbin.get(), "uri", uri.get(), "volume", 1.0, nullptr);
-            GstElement* volume = playbin.get();
-            if (const uint32_t handle = Open(std::move(playbin), volume, uri.get()))
-                return handle;
-            // A file it cannot decode goes to a new playbin too, which says so
-            // in the same way; a spare that no longer works is gone.
-        }
-        ElementPtr playbin = Own(gst_element_factory_make("playbin", nullptr));
-        const bool chosen = !FSinkFactory.empty();
-        GstElement* sink = MakeSink();
-        if (!playbin || !sink) {
-            if (sink)
-                gst_object_unref(gst_object_ref_sink(sink));
-            return 0;
-        }
-        // Soft volume keeps the volume ours, not the sound server's stream
-        // setting that it may remember for the next run.
-        gst_util_set_object_arg(G_OBJECT(playbin.get()), "flags", "audio+soft-volume");
-        g_object_set(playbin.get(), "uri", uri.get(), "audio-sink", sink, nullptr);
-        GstElement* volume = playbin.get();
-        const uint32_t handle = Open(std::move(playbin), volume, uri.get());
-        if (handle == 0 && chosen) {
-            // The output chosen before may be gone (a sound server ended):
-            // the desktop's default is looked for again.
-            FSinkFactory.clear();
-            return StreamCreateFile(memory, fileName, offset, length, 0);
-        }
-        if (handle != 0 && FAudioSink.empty() && !chosen)
-            FSinkFactory = ChosenOutput(sink);
-        return handle;
+        DropStandby();
     }
 
-    // Modules go through the tracker-module decoder only, so a file opens
-    // here exactly when it is a module (StreamCreateFile takes the rest).
-    uint32_t MusicLoad(bool memory, const std::string& fileName, uint64_t offset, uint32_t length,
-                       uint32_t, uint32_t) override {
-        if (!FInitialised || memory || offset != 0 || length != 0)
-            return 0;
-        ElementPtr pipeline = Own(gst_pipeline_new(nullptr));
-        GstElement* src = gst_element_factory_make("filesrc", nullptr);
-        GstElement* dec = gst_element_factory_make("openmptdec", nullptr);
-        GstElement* conv = gst_element_factory_make("audioconvert", nullptr);
-        GstElement* resample = gst_element_factory_make("audioresample", nullptr);
-        GstElement* volume = gst_element_factory_make("volume", nullptr);
-        GstElement* sink = MakeSink();
-        bool ok = true;
-        for (GstElement* e : {src, dec, conv, resample, volume, sink}) {
-            if (e)
-                gst_bin_add(GST_BIN(pipeline.get()), e);  // takes the floating ref
-            else
-                ok = false;
-        }
-        if (!ok || !gst_element_link_many(src, dec, conv, resample, volume, sink, nullptr))
-            return 0;
-        g_object_set(src, "location", fileName.c_str(), nullptr);
-        return Open(std::move(pipeline), volume, "");
-    }
-
-    // The channel goes silent and tells nothing more at once; its pipeline
-    // is wound down at the next poll or start, so that a song that follows
-    // on a command does not wait for it.
-    bool StreamFree(uint32_t handle) override {
-        auto it = FChannels.find(handle);
-        if (it == FChannels.end())
-            return false;
-        std::unique_ptr<TChannel> channel = std::move(it->second);
-        FChannels.erase(it);
+    // A stream closed: silent at once and told nothing more; its pipeline is
+    // wound down at the next poll or start, so that a song that follows on a
+    // command does not wait for it.
+    void Close(TGstStream* stream, std::unique_ptr<TChannel> channel) {
+        FStreams.erase(stream);
+        channel->Stop();
         channel->Silence();
         FRetiring.push_back(std::move(channel));
-        return true;
     }
 
-    bool ChannelPlay(uint32_t handle, bool restart) override {
-        TChannel* c = Find(handle);
-        return c && c->Play(restart);
-    }
-    bool ChannelStop(uint32_t handle) override {
-        TChannel* c = Find(handle);
-        if (c)
-            c->Stop();
-        return c != nullptr;
-    }
-    bool ChannelPause(uint32_t handle) override {
-        TChannel* c = Find(handle);
-        return c && c->Pause();
-    }
-    uint32_t ChannelIsActive(uint32_t handle) override {
+    // The standby's muted moment ends, and closed channels are wound down.
+    void Poll() override {
         ServiceStandby(false);
         WindDown();
-        TChannel* c = Find(handle);
-        return c ? c->Activity() : kActiveStopped;
     }
-    bool ChannelSetAttribute(uint32_t handle, uint32_t attribute, float value) override {
-        TChannel* c = Find(handle);
-        if (!c || attribute != kAttribVolume)
-            return false;
-        c->SetVolume(value);
-        return true;
-    }
-    uint32_t ChannelSetSync(uint32_t handle, uint32_t type, uint64_t, TSyncProc proc,
-                            void* user) override {
-        TChannel* c = Find(handle);
-        if (!c || (type != kSyncEnd && type != kSyncNext) || !proc)
-            return 0;
-        const uint32_t sync = FNextSync++;
-        c->AddSync(sync, type, proc, user);
-        return sync;
-    }
-    int64_t ChannelGetPosition(uint32_t handle) override {
-        TChannel* c = Find(handle);
-        return c ? c->Position() : -1;
-    }
-    int64_t ChannelGetLength(uint32_t handle) override {
-        TChannel* c = Find(handle);
-        return c ? c->Length() : -1;
-    }
-    bool ChannelSetPosition(uint32_t handle, int64_t position) override {
-        TChannel* c = Find(handle);
-        return c && c->Seek(position);
-    }
-    bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
-        TChannel* c = Find(handle);
-        if (!c || !c->CanQueue())
+
+    bool QueueOn(TChannel& channel, const std::string& fileName) {
+        if (!channel.CanQueue())
             return false;
         if (fileName.empty())
-            return c->Queue("");
+            return channel.Queue("");
         CharPtr uri(gst_filename_to_uri(fileName.c_str(), nullptr));
-        return uri && PrepareStandby(fileName, uri.get()) && c->Queue(uri.get());
+        return uri && PrepareStandby(fileName, uri.get()) && channel.Queue(uri.get());
     }
 
 private:
@@ -299,15 +238,7 @@ private:
         }
         g_object_set(FStandby.get(), "mute", FALSE, nullptr);
     }
-    // Nothing plays soon: freed channels are wound down now rather than at
-    // the next poll, which may not come, and neither they nor the song held
-    // ready to follow keep a stream at the sound server.
-    void Rest() override {
-        WindDown();
-        DropStandby();
-    }
-
-    // Freed channels: their playbin waits at READY for the next stream.
+    // Closed channels: their playbin waits at READY for the next stream.
     void WindDown() {
         for (std::unique_ptr<TChannel>& channel : FRetiring)
             if (ElementPtr spare = channel->Retire()) {
@@ -353,21 +284,90 @@ private:
         return sink;
     }
 
-    uint32_t Open(ElementPtr pipeline, GstElement* volume, std::string uri) {
-        const uint32_t handle = FNextChannel;
-        auto channel =
-            std::make_unique<TChannel>(handle, std::move(pipeline), volume, std::move(uri));
+    // The pipeline prerolled at the start of its file; none when it cannot
+    // decode the file.
+    static std::unique_ptr<TChannel> Preroll(ElementPtr pipeline, GstElement* volume,
+                                             std::string uri) {
+        auto channel = std::make_unique<TChannel>(std::move(pipeline), volume, std::move(uri));
         if (!channel->Preroll())
-            return 0;
+            return nullptr;
         channel->MarkAtStart();
-        ++FNextChannel;  // handles of refused files are never handed out
-        FChannels.emplace(handle, std::move(channel));
-        return handle;
+        return channel;
     }
 
-    TChannel* Find(uint32_t handle) {
-        auto it = FChannels.find(handle);
-        return it == FChannels.end() ? nullptr : it->second.get();
+    std::unique_ptr<TAudioStream> Adopt(std::unique_ptr<TChannel> channel) {
+        auto stream = std::make_unique<TGstStream>(*this, std::move(channel));
+        FStreams.insert(stream.get());
+        return stream;
+    }
+
+    std::unique_ptr<TChannel> OpenStream(const std::string& fileName) {
+        CharPtr uri(gst_filename_to_uri(fileName.c_str(), nullptr));
+        if (!uri)
+            return nullptr;
+        if (ElementPtr ready = TakeStandby(fileName)) {
+            // Its uri stays as it is: set on a prerolled playbin, a uri would
+            // be taken for a song to follow this one.
+            GstElement* volume = ready.get();
+            if (auto channel = Preroll(std::move(ready), volume, uri.get()))
+                return channel;
+        }
+        WindDown();
+        if (FSpare) {
+            ElementPtr playbin = std::move(FSpare);
+            g_object_set(playbin.get(), "uri", uri.get(), "volume", 1.0, nullptr);
+            GstElement* volume = playbin.get();
+            if (auto channel = Preroll(std::move(playbin), volume, uri.get()))
+                return channel;
+            // A file it cannot decode goes to a new playbin too, which says so
+            // in the same way; a spare that no longer works is gone.
+        }
+        ElementPtr playbin = Own(gst_element_factory_make("playbin", nullptr));
+        const bool chosen = !FSinkFactory.empty();
+        GstElement* sink = MakeSink();
+        if (!playbin || !sink) {
+            if (sink)
+                gst_object_unref(gst_object_ref_sink(sink));
+            return nullptr;
+        }
+        // Soft volume keeps the volume ours, not the sound server's stream
+        // setting that it may remember for the next run.
+        gst_util_set_object_arg(G_OBJECT(playbin.get()), "flags", "audio+soft-volume");
+        g_object_set(playbin.get(), "uri", uri.get(), "audio-sink", sink, nullptr);
+        GstElement* volume = playbin.get();
+        auto channel = Preroll(std::move(playbin), volume, uri.get());
+        if (!channel && chosen) {
+            // The output chosen before may be gone (a sound server ended):
+            // the desktop's default is looked for again.
+            FSinkFactory.clear();
+            return OpenStream(fileName);
+        }
+        if (channel && FAudioSink.empty() && !chosen)
+            FSinkFactory = ChosenOutput(sink);
+        return channel;
+    }
+
+    // Modules go through the tracker-module decoder only, so a file opens
+    // here exactly when it is a module (OpenStream takes the rest).
+    std::unique_ptr<TChannel> OpenModule(const std::string& fileName) {
+        ElementPtr pipeline = Own(gst_pipeline_new(nullptr));
+        GstElement* src = gst_element_factory_make("filesrc", nullptr);
+        GstElement* dec = gst_element_factory_make("openmptdec", nullptr);
+        GstElement* conv = gst_element_factory_make("audioconvert", nullptr);
+        GstElement* resample = gst_element_factory_make("audioresample", nullptr);
+        GstElement* volume = gst_element_factory_make("volume", nullptr);
+        GstElement* sink = MakeSink();
+        bool ok = true;
+        for (GstElement* e : {src, dec, conv, resample, volume, sink}) {
+            if (e)
+                gst_bin_add(GST_BIN(pipeline.get()), e);  // takes the floating ref
+            else
+                ok = false;
+        }
+        if (!ok || !gst_element_link_many(src, dec, conv, resample, volume, sink, nullptr))
+            return nullptr;
+        g_object_set(src, "location", fileName.c_str(), nullptr);
+        return Preroll(std::move(pipeline), volume, "");
     }
 
     // The output element that the desktop's default turned out to be. Made
@@ -399,11 +399,21 @@ private:
     bool FStandbyWarming = false;  // still playing muted
     std::chrono::steady_clock::time_point FStandbyWarmUntil;
     bool FInitialised = false;
-    uint32_t FNextChannel = 1;
-    uint32_t FNextSync = 1;
-    std::map<uint32_t, std::unique_ptr<TChannel>> FChannels;
-    std::vector<std::unique_ptr<TChannel>> FRetiring;  // freed, not yet wound down
+    std::set<TGstStream*> FStreams;                    // open
+    std::vector<std::unique_ptr<TChannel>> FRetiring;  // closed, not yet wound down
 };
+
+TGstStream::TGstStream(TGstAudioBackend& owner, std::unique_ptr<TChannel> channel)
+    : FOwner(&owner), FChannel(std::move(channel)) {}
+
+TGstStream::~TGstStream() {
+    if (FOwner && FChannel)
+        FOwner->Close(this, std::move(FChannel));
+}
+
+bool TGstStream::Queue(const std::string& fileName) {
+    return FOwner && FChannel && FOwner->QueueOn(*FChannel, fileName);
+}
 
 }  // namespace
 

@@ -4,9 +4,8 @@
 
 namespace tunrax::gst {
 
-TChannel::TChannel(uint32_t handle, ElementPtr pipeline, GstElement* volume, std::string uri)
-    : FHandle(handle),
-      FPipeline(std::move(pipeline)),
+TChannel::TChannel(ElementPtr pipeline, GstElement* volume, std::string uri)
+    : FPipeline(std::move(pipeline)),
       FVolume(volume),
       FCanQueue(!uri.empty()),
       FCurrentUri(std::move(uri)) {
@@ -46,9 +45,9 @@ void TChannel::Silence() {
     if (FMode == Mode::Playing)
         gst_element_set_state(FPipeline.get(), GST_STATE_PAUSED);
     FMode = Mode::Stopped;
-    std::lock_guard lock(FSyncMutex);
-    FSyncs.clear();
-    FNextSyncs.clear();
+    std::lock_guard lock(FHandlerMutex);
+    FOnEnd = nullptr;
+    FOnNext = nullptr;
 }
 
 bool TChannel::Play(bool restart) {
@@ -120,7 +119,7 @@ void TChannel::Stop() {
     FMode = Mode::Stopped;
 }
 
-uint32_t TChannel::Activity() {
+TStreamState TChannel::Activity() {
     PollBus();
     if (FRewind && FMode == Mode::Stopped) {
         FRewind = false;
@@ -129,10 +128,10 @@ uint32_t TChannel::Activity() {
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
     }
     if (FMode == Mode::Stopped || FEnded)
-        return kActiveStopped;
+        return TStreamState::Stopped;
     if (FMode == Mode::Paused)
-        return kActivePaused;
-    return FBuffering ? kActiveStalled : kActivePlaying;
+        return TStreamState::Paused;
+    return FBuffering ? TStreamState::Stalled : TStreamState::Playing;
 }
 
 void TChannel::SetVolume(float value) {
@@ -140,9 +139,14 @@ void TChannel::SetVolume(float value) {
     g_object_set(FVolume, "volume", v, nullptr);
 }
 
-void TChannel::AddSync(uint32_t handle, uint32_t type, TSyncProc proc, void* user) {
-    std::lock_guard lock(FSyncMutex);
-    (type == kSyncNext ? FNextSyncs : FSyncs).push_back({handle, proc, user});
+void TChannel::SetOnEnd(std::function<void()> onEnd) {
+    std::lock_guard lock(FHandlerMutex);
+    FOnEnd = std::move(onEnd);
+}
+
+void TChannel::SetOnNext(std::function<void(uint32_t)> onNext) {
+    std::lock_guard lock(FHandlerMutex);
+    FOnNext = std::move(onNext);
 }
 
 int64_t TChannel::Position() {
@@ -276,14 +280,26 @@ void TChannel::OnAboutToFinish(GstElement* playbin, gpointer data) {
     self->FQueuedUri.clear();
 }
 
-void TChannel::FireSyncs(const std::vector<TSync>& list, uint32_t data) {
-    std::vector<TSync> syncs;
+// The handler is called outside the lock, so that it may take its time;
+// Silence waits for nobody.
+void TChannel::FireEnd() {
+    std::function<void()> handler;
     {
-        std::lock_guard lock(FSyncMutex);
-        syncs = list;
+        std::lock_guard lock(FHandlerMutex);
+        handler = FOnEnd;
     }
-    for (const TSync& s : syncs)
-        s.Proc(s.Handle, FHandle, data, s.User);
+    if (handler)
+        handler();
+}
+
+void TChannel::FireNext(uint32_t heardInMs) {
+    std::function<void(uint32_t)> handler;
+    {
+        std::lock_guard lock(FHandlerMutex);
+        handler = FOnNext;
+    }
+    if (handler)
+        handler(heardInMs);
 }
 
 uint32_t TChannel::MsStillToPlay(gint64 duration) {
@@ -299,7 +315,7 @@ GstBusSyncReply TChannel::OnBusSync(GstBus*, GstMessage* msg, gpointer data) {
     if (GST_MESSAGE_SRC(msg) != GST_OBJECT(self->FPipeline.get()))
         return GST_BUS_PASS;
     if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS) {
-        self->FireSyncs(self->FSyncs, 0);
+        self->FireEnd();
     } else if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_STREAM_START) {
         // The sinks post their stream start as the new file's first data
         // reaches them, that is after the last of the file before.
@@ -324,7 +340,7 @@ GstBusSyncReply TChannel::OnBusSync(GstBus*, GstMessage* msg, gpointer data) {
                 self->FHeardAtNs = SteadyNs() + int64_t{ms} * 1000000;
             }
             self->FAwaitingData = true;
-            self->FireSyncs(self->FNextSyncs, ms);
+            self->FireNext(ms);
         }
     }
     // The message stays on the bus for PollBus.

@@ -1,7 +1,7 @@
 // One open stream or module of the GStreamer audio library: a playbin for
 // streams, filesrc ! openmptdec for tracker modules. End and errors are read
-// from its bus by polling (Activity); end syncs fire from a bus sync handler,
-// that is on the GStreamer streaming thread that posts the end. A file queued
+// from its bus by polling (Activity); the end handler runs from a bus sync
+// handler, that is on the GStreamer streaming thread that posts the end. A file queued
 // to follow is handed to the playbin from "about-to-finish", so the decoder
 // goes on into it without a gap; the sink's stream start tells when it
 // becomes audible.
@@ -9,27 +9,21 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "GstSupport.h"
 #include "audio/AudioBackend.h"
 
 namespace tunrax::gst {
 
-struct TSync {
-    uint32_t Handle;
-    TSyncProc Proc;
-    void* User;
-};
-
 // The pipeline is brought to NULL before the bus handler and the object go,
 // so no streaming thread still sees them.
 class TChannel {
 public:
     // uri is the playbin's, empty for other pipelines (they cannot queue).
-    TChannel(uint32_t handle, ElementPtr pipeline, GstElement* volume, std::string uri);
+    TChannel(ElementPtr pipeline, GstElement* volume, std::string uri);
     ~TChannel();
     TChannel(const TChannel&) = delete;
     TChannel& operator=(const TChannel&) = delete;
@@ -42,7 +36,7 @@ public:
     // Prerolls; false when the file cannot be decoded within the time-out.
     bool Preroll();
 
-    // Freed: silent at once, and no sync of it runs any more.
+    // Freed: silent at once, and no handler of it is called any more.
     void Silence();
 
     // A new pipeline, prerolled: it stands at the start of its file.
@@ -52,11 +46,12 @@ public:
     bool Pause();
     void Stop();
 
-    uint32_t Activity();
+    TStreamState Activity();
 
     void SetVolume(float value);
 
-    void AddSync(uint32_t handle, uint32_t type, TSyncProc proc, void* user);
+    void SetOnEnd(std::function<void()> onEnd);
+    void SetOnNext(std::function<void(uint32_t)> onNext);
 
     bool CanQueue() const { return FCanQueue; }
 
@@ -95,7 +90,8 @@ private:
     // On the streaming thread, when the decoder has read all of the file.
     static void OnAboutToFinish(GstElement* playbin, gpointer data);
 
-    void FireSyncs(const std::vector<TSync>& list, uint32_t data);
+    void FireEnd();
+    void FireNext(uint32_t heardInMs);
 
     // How long the sink still plays the file before: an audio sink takes in
     // its data a good deal ahead of the sound (some 150 ms with PulseAudio).
@@ -125,7 +121,6 @@ private:
     // (position true) or length, in microseconds; else -1.
     int64_t HeardBefore(bool position);
 
-    const uint32_t FHandle;
     ElementPtr FPipeline;
     BusPtr FBus;
     GstElement* FVolume;  // the pipeline itself or an element inside it
@@ -136,9 +131,9 @@ private:
     bool FBroken = false;   // an error stopped it
     bool FAtStart = false;  // prerolled at the start of the file, not yet played
     bool FRewind = false;   // stopped, paused where it was: to go to the start
-    std::mutex FSyncMutex;
-    std::vector<TSync> FSyncs;      // at the end
-    std::vector<TSync> FNextSyncs;  // as a queued file becomes audible
+    std::mutex FHandlerMutex;
+    std::function<void()> FOnEnd;           // at the end
+    std::function<void(uint32_t)> FOnNext;  // as a queued file becomes audible
     // The queue, shared with the streaming threads.
     std::mutex FQueueMutex;
     std::string FCurrentUri;                 // what plays now

@@ -1,13 +1,15 @@
-// Plays one file at a time through an audio library: opens it as a stream
-// (or else as a tracker module), starts, pauses, resumes and stops it, and
-// reports its state. A file the library refuses gives no channel and reads
-// psStopped; nothing is reported. A second file may be queued to follow the
-// playing one without a gap. The player does not own the library.
+// Plays one file at a time through an audio library: opens a stream for it
+// (the library takes a tracker module the same way), starts, pauses,
+// resumes and stops it, and reports its state. A file the library refuses
+// gives no stream and reads psStopped; nothing is reported. A second file
+// may be queued to follow the playing one without a gap. The player owns its
+// stream, not the library.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "audio/AudioBackend.h"
@@ -23,19 +25,26 @@ public:
     TPlayer(const TPlayer&) = delete;
     TPlayer& operator=(const TPlayer&) = delete;
 
-    uint32_t Channel = 0;
-    float Volume = 100.0f;
-    std::string FileName;
-    uint32_t SyncHandle = 0;
+    // The file of the song heard (the last one asked to play, or a queued
+    // one once heard). SetFileName tells the player that the file heard now
+    // goes by another name (it was moved while it plays).
+    const std::string& FileName() const { return FFileName; }
+    void SetFileName(std::string fileName) { FFileName = std::move(fileName); }
+    // Which stream the song plays in: a new number for every file opened, 0
+    // while none is open.
+    uint32_t StreamId() const { return FStream ? FStreamId : 0; }
+    // The volume (0 to 100) of the song playing and of every song after it.
+    float Volume() const { return FVolume; }
 
     std::function<void(TPlayer*)> OnPlay, OnSongChange, OnPause, OnResume, OnEnd;
     // Shows an error message (text, title); the window gives a message box.
     std::function<void(const std::string& text, const std::string& title)> OnError;
 
-    void Init(void* window);
+    // Starts the library; tells OnError when it cannot play MP3 files.
+    void Init();
     void Play(const std::string& fileName);
     void Stop();
-    // Stops the song but keeps its channel, to start it again from its
+    // Stops the song but keeps its stream, to start it again from its
     // beginning with Restart() at once; Play and Stop let it go.
     void Park();
     bool Parked() const { return FParked; }
@@ -46,7 +55,7 @@ public:
     void Resume();
     TPlayerState State();
     // Nothing is to play soon, and the song has ended (or was parked): an
-    // ended song's channel goes, a parked one stays, and the library lets go
+    // ended song's stream goes, a parked one stays, and the library lets go
     // of what it keeps for a quick next start.
     void Rest();
 
@@ -57,7 +66,6 @@ public:
     // Moves the song to position (microseconds); false when nothing plays
     // or the library cannot.
     bool Seek(int64_t position);
-    // The volume (0 to 100) of the song playing and of every song after it.
     void SetVolume(float volume);
 
     // Queues fileName to follow the playing song without a gap; "" calls off
@@ -68,17 +76,19 @@ public:
     // The queued song, until it has begun or is called off.
     const std::string& QueuedFileName() const { return FQueued; }
     // For the caller's poll, like State(): true once when the queued song has
-    // become audible; FileName then names it and OnSongChange has been raised.
+    // become audible; FileName() then names it and OnSongChange has been
+    // raised.
     bool QueuedSongStarted();
 
 private:
-    static void EndSync(uint32_t sync, uint32_t channel, uint32_t data, void* user);
-    static void NextSync(uint32_t sync, uint32_t channel, uint32_t data, void* user);
     TAudioBackend& FLibrary;
+    std::unique_ptr<TAudioStream> FStream;
+    uint32_t FStreamId = 0;
+    std::string FFileName;
+    float FVolume = 100.0f;
     std::string FQueued;
     bool FParked = false;
-    uint32_t FNextSyncHandle = 0;
-    // Set from the library's thread: the channel whose queued file began,
+    // Set from the library's thread: the stream whose queued file began,
     // and when it is heard (steady clock, nanoseconds).
     std::atomic<uint32_t> FQueuedStarted{0};
     std::atomic<int64_t> FQueuedHeardAt{0};

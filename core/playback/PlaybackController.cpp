@@ -178,7 +178,7 @@ bool TPlaybackController::Seek(int64_t position) {
 }
 
 double TPlaybackController::Volume() const {
-    return FPlayer.Volume / 100.0;
+    return FPlayer.Volume() / 100.0;
 }
 
 void TPlaybackController::SetVolume(double volume) {

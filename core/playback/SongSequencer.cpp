@@ -266,7 +266,7 @@ void TSongSequencer::GoOnToQueued() {
     // (the player reads on from the open file).
     const std::string fileName = TempFileName();
     if (FPrefetch.TakeInto(path, fileName))
-        FPlayer.FileName = fileName;
+        FPlayer.SetFileName(fileName);
     else
         DeleteSongFile();
     // The song is heard already: the selection follows it without a new
@@ -277,7 +277,7 @@ void TSongSequencer::GoOnToQueued() {
     ++FSerial;
     FSongCaption = caption;
     FLoadedPath = path;
-    FLoadedTags = ReadSongTags(FPlayer.FileName);
+    FLoadedTags = ReadSongTags(FPlayer.FileName());
     FView.ShowSongInfo(FLoadedTags);
     SetStatus(TPlaybackStatus::Playing);
     FSource([&](TSource& source) { PrefetchNext(source, path); });

@@ -13,8 +13,8 @@
 #include <limits>
 #include <thread>
 
-#include "audio/AudioBackend.h"
 #include "audio/Player.h"
+#include "gst/GstAudioBackend.h"
 #include "support/Mp3Files.h"
 #include "support/SoundCheck.h"
 #include "support/TempDir.h"
@@ -75,20 +75,19 @@ TEST(GstAudioBackend, PlaysPausesResumesAndEndsThroughThePlayer) {
     const std::string song = dir / "Silent Song.mp3";
     WriteSilentMp3(song, 1.5);
     auto lib = CreateGStreamerBackend(kTimedSink);
-    EXPECT_EQ(lib->GetVersion(), kLibraryVersion);
+    EXPECT_TRUE(lib->Start()) << "cannot play MP3 files";
 
     TPlayer player(*lib);
     std::string error;
     player.OnError = [&](const std::string& text, const std::string&) { error = text; };
     std::atomic<int> ends{0};
     player.OnEnd = [&](TPlayer*) { ++ends; };
-    player.Init(nullptr);
+    player.Init();
     EXPECT_EQ(error, "");
 
     const auto start = Clock::now();
     player.Play(song);
-    ASSERT_NE(player.Channel, 0u);
-    EXPECT_NE(player.SyncHandle, 0u);
+    ASSERT_NE(player.StreamId(), 0u);
     EXPECT_EQ(player.State(), psPlaying);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     player.Pause();
@@ -102,58 +101,56 @@ TEST(GstAudioBackend, PlaysPausesResumesAndEndsThroughThePlayer) {
     EXPECT_GT(Seconds(start), 1.9);
     EXPECT_EQ(ends.load(), 1);
 
-    const uint32_t first = player.Channel;
+    const uint32_t first = player.StreamId();
     player.Play(song);
-    EXPECT_NE(player.Channel, 0u);
-    EXPECT_NE(player.Channel, first);  // handles are not reused
+    EXPECT_NE(player.StreamId(), 0u);
+    EXPECT_NE(player.StreamId(), first);  // a stream of its own
     EXPECT_EQ(player.State(), psPlaying);
     player.Stop();
     EXPECT_EQ(player.State(), psStopped);
 }
 
-TEST(GstAudioBackend, ChannelCalls) {
+TEST(GstAudioBackend, StreamCalls) {
     TempDir dir;
     const std::string song = dir / "short.mp3";
     WriteSilentMp3(song, 0.4);
     auto lib = CreateGStreamerBackend(kTimedSink);
-    EXPECT_EQ(lib->StreamCreateFile(false, song, 0, 0, 0), 0u) << "opened before Init";
-    ASSERT_TRUE(lib->Init(-1, 44100, 0, nullptr, nullptr));
+    EXPECT_EQ(lib->Open(song), nullptr) << "opened before Start";
+    ASSERT_TRUE(lib->Start());
 
-    const uint32_t h = lib->StreamCreateFile(false, song, 0, 0, kStreamPrescan);
-    ASSERT_NE(h, 0u);
-    EXPECT_EQ(lib->ChannelIsActive(h), kActiveStopped) << "opened, not yet played";
-    EXPECT_TRUE(lib->ChannelSetAttribute(h, kAttribVolume, 100.0f));
-    EXPECT_TRUE(lib->ChannelSetAttribute(h, kAttribVolume, 250.0f));  // clamped
-    EXPECT_FALSE(lib->ChannelSetAttribute(h, 99, 1.0f));
+    std::unique_ptr<TAudioStream> stream = lib->Open(song);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(stream->State(), TStreamState::Stopped) << "opened, not yet played";
+    stream->SetVolume(100.0f);
+    stream->SetVolume(250.0f);  // clamped
+    EXPECT_FALSE(stream->Pause()) << "paused before it played";
     for (int run = 0; run < 2; ++run) {
-        SCOPED_TRACE(run == 0 ? "first run" : "restart after the end");
-        ASSERT_TRUE(lib->ChannelPlay(h, true));
-        EXPECT_EQ(lib->ChannelIsActive(h), kActivePlaying);
-        EXPECT_TRUE(WaitFor([&] { return lib->ChannelIsActive(h) == kActiveStopped; },
+        SCOPED_TRACE(run == 0 ? "first run" : "again after the end");
+        ASSERT_TRUE(stream->Play());
+        EXPECT_EQ(stream->State(), TStreamState::Playing);
+        EXPECT_TRUE(WaitFor([&] { return stream->State() == TStreamState::Stopped; },
                             std::chrono::seconds(3)));
     }
-    ASSERT_TRUE(lib->ChannelPlay(h, true));
-    EXPECT_TRUE(lib->ChannelStop(h));
-    EXPECT_EQ(lib->ChannelIsActive(h), kActiveStopped);
-    EXPECT_TRUE(lib->StreamFree(h));
+    ASSERT_TRUE(stream->Play());
+    stream->Stop();
+    EXPECT_EQ(stream->State(), TStreamState::Stopped);
+    stream.reset();
 
-    SCOPED_TRACE("a freed or unknown handle");
-    for (uint32_t bad : {h, 0u, 12345u}) {
-        EXPECT_FALSE(lib->StreamFree(bad));
-        EXPECT_FALSE(lib->ChannelPlay(bad, true));
-        EXPECT_FALSE(lib->ChannelPause(bad));
-        EXPECT_FALSE(lib->ChannelStop(bad));
-        EXPECT_EQ(lib->ChannelIsActive(bad), kActiveStopped);
-        EXPECT_FALSE(lib->ChannelSetAttribute(bad, kAttribVolume, 100.0f));
-        EXPECT_EQ(lib->ChannelSetSync(
-                      bad, kSyncEnd, 0, [](uint32_t, uint32_t, uint32_t, void*) {}, nullptr),
-                  0u);
-    }
-    const uint32_t again = lib->StreamCreateFile(false, song, 0, 0, 0);
-    EXPECT_GT(again, h);
-    EXPECT_TRUE(lib->Free());
-    EXPECT_EQ(lib->ChannelIsActive(again), kActiveStopped);
-    EXPECT_EQ(lib->StreamCreateFile(false, song, 0, 0, 0), 0u) << "opened after Free";
+    SCOPED_TRACE("a stream the library let go");
+    std::unique_ptr<TAudioStream> again = lib->Open(song);
+    ASSERT_NE(again, nullptr);
+    ASSERT_TRUE(again->Play());
+    lib->Free();
+    EXPECT_EQ(again->State(), TStreamState::Stopped);
+    EXPECT_FALSE(again->Play());
+    EXPECT_FALSE(again->Pause());
+    EXPECT_FALSE(again->Resume());
+    EXPECT_FALSE(again->Seek(0));
+    EXPECT_EQ(again->Position(), -1);
+    EXPECT_FALSE(again->Queue(song));
+    EXPECT_EQ(lib->Open(song), nullptr) << "opened after Free";
+    lib.reset();
+    again.reset();  // outlives its library
 }
 
 TEST(GstAudioBackend, OpensOnlyWhatItCanDecode) {
@@ -166,27 +163,24 @@ TEST(GstAudioBackend, OpensOnlyWhatItCanDecode) {
     WriteSilentMp3(dir / "silent.mp3", 0.5);
     auto lib = CreateGStreamerBackend(kTimedSink);
     TPlayer player(*lib);
-    player.Init(nullptr);
+    player.Init();
     for (const char* name : {"text.mp3", "empty.mp3", "missing.mp3", ""}) {
         SCOPED_TRACE(name);
         const auto start = Clock::now();
-        EXPECT_EQ(lib->StreamCreateFile(false, dir / name, 0, 0, kStreamPrescan), 0u);
-        EXPECT_EQ(lib->MusicLoad(false, dir / name, 0, 0, kStreamPrescan | kMusicRamp, 0), 0u);
+        EXPECT_EQ(lib->Open(dir / name), nullptr);
         EXPECT_LT(Seconds(start), 1.5) << "refusing should not wait for the time-out";
         player.Play(dir / name);
-        EXPECT_EQ(player.Channel, 0u);
+        EXPECT_EQ(player.StreamId(), 0u);
         EXPECT_EQ(player.State(), psStopped);
     }
-    SCOPED_TRACE("a module opens through MusicLoad, an MP3 does not");
+    SCOPED_TRACE("a module opens as a song does, and plays");
     WriteFile(dir / "tiny.mod", TinyModule());
-    const uint32_t module =
-        lib->MusicLoad(false, dir / "tiny.mod", 0, 0, kStreamPrescan | kMusicRamp, 0);
-    EXPECT_NE(module, 0u);
-    EXPECT_TRUE(lib->ChannelPlay(module, true));
-    EXPECT_EQ(lib->ChannelIsActive(module), kActivePlaying);
-    EXPECT_TRUE(lib->ChannelSetAttribute(module, kAttribVolume, 50.0f));
-    EXPECT_EQ(lib->MusicLoad(false, dir / "silent.mp3", 0, 0, kStreamPrescan | kMusicRamp, 0), 0u);
-    EXPECT_NE(lib->StreamCreateFile(false, dir / "silent.mp3", 0, 0, kStreamPrescan), 0u);
+    std::unique_ptr<TAudioStream> module = lib->Open(dir / "tiny.mod");
+    ASSERT_NE(module, nullptr);
+    EXPECT_TRUE(module->Play());
+    EXPECT_EQ(module->State(), TStreamState::Playing);
+    module->SetVolume(50.0f);
+    EXPECT_NE(lib->Open(dir / "silent.mp3"), nullptr);
 }
 
 // The one test that proves sound comes out: a tone through the desktop's
@@ -207,9 +201,9 @@ TEST(GstAudioBackend, ToneReachesTheSoundServer) {
     {
         auto lib = CreateGStreamerBackend();
         TPlayer player(*lib);
-        player.Init(nullptr);
+        player.Init();
         player.Play(song);
-        EXPECT_NE(player.Channel, 0u);
+        EXPECT_NE(player.StreamId(), 0u);
         EXPECT_TRUE(player.Queue(next));
         EXPECT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(5)));
     }
@@ -263,7 +257,7 @@ TEST(GstAudioBackend, ARestingPlayerKeepsNoStreamAtTheSoundServer) {
     const int before = SinkInputs();
     auto lib = CreateGStreamerBackend();
     TPlayer player(*lib);
-    player.Init(nullptr);
+    player.Init();
     player.Play(song);
     ASSERT_TRUE(WaitFor([&] { return SinkInputs() > before; }, std::chrono::seconds(3)))
         << "the song never reached the sound server";
@@ -271,11 +265,11 @@ TEST(GstAudioBackend, ARestingPlayerKeepsNoStreamAtTheSoundServer) {
     player.Rest();
     EXPECT_TRUE(WaitFor([&] { return SinkInputs() == before; }, std::chrono::seconds(2)))
         << "an ended song keeps its stream: " << SinkInputs() << " against " << before;
-    EXPECT_EQ(player.Channel, 0u);
+    EXPECT_EQ(player.StreamId(), 0u);
 
     // The next start takes the output kept ready, and a parked song stays.
     player.Play(next);
-    ASSERT_NE(player.Channel, 0u);
+    ASSERT_NE(player.StreamId(), 0u);
     player.Park();
     player.Rest();
     EXPECT_TRUE(player.Parked());
@@ -294,23 +288,22 @@ TEST(GstAudioBackend, APauseAsTheSongStartsHoldsTheRest) {
     const std::string song = dir / "short.mp3";
     WriteSilentMp3(song, 0.12);
     auto lib = CreateGStreamerBackend(kTimedSink);
-    ASSERT_TRUE(lib->Init(-1, 44100, 0, nullptr, nullptr));
+    ASSERT_TRUE(lib->Start());
     for (int attempt = 0; attempt < 40; ++attempt) {
         const auto delay = std::chrono::microseconds(40 * attempt);
         SCOPED_TRACE("paused " + std::to_string(delay.count()) + " microseconds after the start");
-        const uint32_t h = lib->StreamCreateFile(false, song, 0, 0, kStreamPrescan);
-        ASSERT_NE(h, 0u);
-        ASSERT_TRUE(lib->ChannelPlay(h, true));
+        std::unique_ptr<TAudioStream> stream = lib->Open(song);
+        ASSERT_NE(stream, nullptr);
+        ASSERT_TRUE(stream->Play());
         const auto until = Clock::now() + delay;
         while (Clock::now() < until) {
         }
-        ASSERT_TRUE(lib->ChannelPause(h));
+        ASSERT_TRUE(stream->Pause());
         std::this_thread::sleep_for(std::chrono::milliseconds(160));  // longer than the song
-        ASSERT_EQ(lib->ChannelIsActive(h), kActivePaused);
-        ASSERT_TRUE(lib->ChannelPlay(h, false));
+        ASSERT_EQ(stream->State(), TStreamState::Paused);
+        ASSERT_TRUE(stream->Resume());
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        ASSERT_EQ(lib->ChannelIsActive(h), kActivePlaying) << "the rest of the song was lost";
-        EXPECT_TRUE(lib->StreamFree(h));
+        ASSERT_EQ(stream->State(), TStreamState::Playing) << "the rest of the song was lost";
     }
 }
 
@@ -340,13 +333,13 @@ TEST(GstAudioBackend, AQueuedSongFollowsWithoutAGap) {
     const std::string recording = dir / "gapless.raw";
     auto lib = CreateGStreamerBackend(RawFileSink(recording));
     TPlayer player(*lib);
-    player.Init(nullptr);
+    player.Init();
     std::atomic<int> ends{0};
     player.OnEnd = [&](TPlayer*) { ++ends; };
 
     player.Play(one);
     const auto start = Clock::now();  // Play returns as the song starts
-    ASSERT_NE(player.Channel, 0u);
+    ASSERT_NE(player.StreamId(), 0u);
     ASSERT_TRUE(player.Queue(two));
     double startedAfter = 0;
     int told = 0;
@@ -369,7 +362,7 @@ TEST(GstAudioBackend, AQueuedSongFollowsWithoutAGap) {
     EXPECT_FALSE(player.Queue(three)) << "after the end nothing can follow";
     const TSignalShape shape = ShapeOf(ReadFile(recording));
     EXPECT_EQ(told, thirdTaken ? 2 : 1);
-    EXPECT_EQ(player.FileName, thirdTaken ? three : two);
+    EXPECT_EQ(player.FileName(), thirdTaken ? three : two);
     EXPECT_NEAR(shape.SoundMs, thirdTaken ? 3000 : 2500, 60);
     EXPECT_LE(shape.LongestGapMs, 5.0);
 
@@ -388,7 +381,7 @@ TEST(GstAudioBackend, AQueuedSongFollowsWithoutAGap) {
         EXPECT_GT(Seconds(begun), 1.95) << "cut short";
         EXPECT_LT(Seconds(begun), 2.5);
         EXPECT_EQ(ends.load(), 1);
-        EXPECT_EQ(player.FileName, one);
+        EXPECT_EQ(player.FileName(), one);
     };
     {
         SCOPED_TRACE("called off");
@@ -477,9 +470,9 @@ std::vector<double> Runs(const std::vector<double>& positions) {
 // the player's position follows every move, and so does what is heard.
 void PlaySeekPauseSeek(TAudioBackend& lib, const std::string& song) {
     TPlayer player(lib);
-    player.Init(nullptr);
+    player.Init();
     player.Play(song);
-    ASSERT_NE(player.Channel, 0u);
+    ASSERT_NE(player.StreamId(), 0u);
     EXPECT_NEAR(double(player.Length()), kSweepSeconds * 1e6, 60e3);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const int64_t before = player.Position();
@@ -575,7 +568,7 @@ TEST(GstAudioBackend, AfterAQueuedSongBeganThePositionIsItsOwn) {
         GTEST_SKIP() << "lame is not installed";
     auto lib = CreateGStreamerBackend(kTimedSink);
     TPlayer player(*lib);
-    player.Init(nullptr);
+    player.Init();
     player.Play(one);
     EXPECT_NEAR(double(player.Length()), 1.5e6, 60e3);
     ASSERT_TRUE(player.Queue(two));
@@ -586,7 +579,7 @@ TEST(GstAudioBackend, AfterAQueuedSongBeganThePositionIsItsOwn) {
     EXPECT_NEAR(double(player.Position()), 0.5e6, 200e3);
     ASSERT_TRUE(player.Seek(2'000'000));
     EXPECT_NEAR(double(player.Position()), 2e6, 100e3) << "the move is within the second song";
-    EXPECT_EQ(player.FileName, two);
+    EXPECT_EQ(player.FileName(), two);
 }
 
 // Through the sound server, whose sink takes in a file well ahead of its
@@ -601,7 +594,7 @@ TEST(GstAudioBackend, UntilAQueuedSongIsHeardThePositionIsTheSongBefore) {
         GTEST_SKIP() << "lame is not installed";
     auto lib = CreateGStreamerBackend();
     TPlayer player(*lib);
-    player.Init(nullptr);
+    player.Init();
     player.Play(one);
     ASSERT_TRUE(player.Queue(two));
     int64_t last = -1;
@@ -631,7 +624,7 @@ TEST(GstAudioBackend, AMoveBackKeepsTheQueuedSongToFollow) {
         GTEST_SKIP() << "lame is not installed";
     auto lib = CreateGStreamerBackend(kTimedSink);
     TPlayer player(*lib);
-    player.Init(nullptr);
+    player.Init();
     player.Play(one);
     ASSERT_TRUE(player.Queue(two));
     // By now the playbin holds the second song: it reads a short file whole
@@ -640,11 +633,11 @@ TEST(GstAudioBackend, AMoveBackKeepsTheQueuedSongToFollow) {
     ASSERT_TRUE(player.Seek(500'000));
     const auto moved = Clock::now();
     EXPECT_NEAR(double(player.Position()), 0.5e6, 100e3);
-    EXPECT_EQ(player.FileName, one);
+    EXPECT_EQ(player.FileName(), one);
     ASSERT_TRUE(WaitFor([&] { return player.QueuedSongStarted() || player.State() == psStopped; },
                         std::chrono::seconds(4)));
     EXPECT_NEAR(Seconds(moved), 1.5, 0.25) << "the rest of the first song played";
-    EXPECT_EQ(player.FileName, two);
+    EXPECT_EQ(player.FileName(), two);
     EXPECT_EQ(player.State(), psPlaying);
 }
 
@@ -663,7 +656,7 @@ TEST(GstAudioBackend, ASongHeldReadyIsHeardWholeAfterAWait) {
         GTEST_SKIP() << "lame is not installed";
     auto lib = CreateGStreamerBackend();
     TPlayer player(*lib);
-    player.Init(nullptr);
+    player.Init();
     // Asks the player every 50 ms for a while, as the window's poll does.
     auto polled = [&](std::chrono::milliseconds span) {
         const auto end = Clock::now() + span;
@@ -694,7 +687,7 @@ TEST(GstAudioBackend, ASongHeldReadyIsHeardWholeAfterAWait) {
         const TSignalShape shape = heard("next", [&] { player.Play(next); });
         EXPECT_NEAR(shape.SoundMs, 1000, 60);
         EXPECT_LE(shape.LongestGapMs, 5.0);
-        EXPECT_EQ(player.FileName, next);
+        EXPECT_EQ(player.FileName(), next);
     }
     {
         SCOPED_TRACE("started again after a stop");

@@ -30,120 +30,94 @@ struct Events {
 
 }  // namespace
 
-TEST(Player, InitChecksTheLibraryVersion) {
-    struct Case {
-        uint32_t version;
-        bool message;
-    } cases[] = {{0x02040000, false}, {0x0204FFFF, false}, {0x02030000, true},
-                 {0x01000000, true},  {0, true},           {0x02050000, true}};
-    int window = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.version);
+TEST(Player, InitTellsWhenTheLibraryCannotPlayMp3Files) {
+    for (const bool ready : {true, false}) {
+        SCOPED_TRACE(ready);
         TRecordingAudioBackend lib;
-        lib.Version = c.version;
-        lib.InitResult = false;  // ignored either way
+        lib.StartResult = ready;
         TPlayer player(lib);
         std::vector<std::string> messages;
         player.OnError = [&](const std::string& text, const std::string& title) {
             messages.push_back(title + ": " + text);
         };
-        player.Init(&window);
-        EXPECT_EQ(lib.Calls, (Calls{"GetVersion()", "Init(-1,44100,0,ptr,null)"}));
-        EXPECT_EQ(lib.LastWindow, &window);
-        EXPECT_EQ(messages, c.message ? std::vector<std::string>{"Fehler: Bass 2.3 nicht gefunden"}
-                                      : std::vector<std::string>{});
+        player.Init();
+        EXPECT_EQ(lib.Calls, Calls{"Start()"});
+        EXPECT_EQ(messages, ready ? std::vector<std::string>{}
+                                  : std::vector<std::string>{"Fehler: Bass 2.3 nicht gefunden"});
     }
     SCOPED_TRACE("no handler");
     TRecordingAudioBackend lib;
-    lib.Version = 0;
+    lib.StartResult = false;
     TPlayer player(lib);
-    player.Init(nullptr);
-    EXPECT_EQ(lib.Calls.size(), 2u);
+    player.Init();
+    EXPECT_EQ(lib.Calls, Calls{"Start()"});
 }
 
-TEST(Player, PlayOpensAsStreamThenAsModule) {
+TEST(Player, PlayOpensAStreamForTheFile) {
     {
         SCOPED_TRACE("empty name does nothing, not even Stop");
         TRecordingAudioBackend lib;
+        lib.Streams = {"a.mp3"};
         TPlayer player(lib);
         Events events;
         events.Attach(player);
-        player.FileName = "before.mp3";
+        player.Play("a.mp3");
+        lib.Calls.clear();
+        events.Seen.clear();
+        player.SetFileName("before.mp3");
         player.Play("");
         EXPECT_TRUE(lib.Calls.empty());
-        EXPECT_EQ(player.FileName, "before.mp3");
+        EXPECT_EQ(player.FileName(), "before.mp3");
+        EXPECT_EQ(player.State(), psPlaying) << "the song playing was stopped";
         EXPECT_TRUE(events.Seen.empty());
     }
-    struct FlagCase {
-        const char* name;
-        const char* flags;
-    } flagCases[] = {{"x.MP3", "0x20000"},      {"/m/a.mp2", "0x20000"}, {"/m/b.Mp1", "0x20000"},
-                     {"x.ogg", "0x0"},          {"/m/c.mp3.wav", "0x0"}, {"/m/d.mp3/song", "0x0"},
-                     {"/m/noextension", "0x0"}, {"/m/e.mp4", "0x0"}};
-    for (const FlagCase& c : flagCases) {
-        SCOPED_TRACE(c.name);
+    // Streams and tracker modules alike: the library tells them apart.
+    for (const char* name : {"x.MP3", "/m/a.mp2", "/m/b.Mp1", "x.ogg", "/m/c.mp3.wav",
+                             "/m/d.mp3/song", "/m/noextension", "/m/e.mp4", "song.mod"}) {
+        SCOPED_TRACE(name);
         TRecordingAudioBackend lib;
-        lib.Streams = {c.name};
+        lib.Streams = {name};
         TPlayer player(lib);
         Events events;
         events.Attach(player);
-        player.Play(c.name);
-        const std::string open =
-            std::string("StreamCreateFile(0,") + c.name + ",0,0," + c.flags + ")";
-        EXPECT_EQ(lib.Calls, (Calls{"ChannelStop(0)", "StreamFree(0)", open,
-                                    "ChannelSetAttribute(100,2,100)", "ChannelPlay(100,1)"}));
-        EXPECT_EQ(player.Channel, 100u);
-        EXPECT_EQ(player.FileName, c.name);
-        EXPECT_EQ(events.Seen, (std::vector<std::string>{"play", "songchange"}));
-        EXPECT_EQ(player.SyncHandle, 0u);
-    }
-    {
-        SCOPED_TRACE("refused as stream, taken as module");
-        TRecordingAudioBackend lib;
-        lib.Musics = {"song.mod"};
-        TPlayer player(lib);
-        Events events;
-        events.Attach(player);
-        player.Play("song.mod");
+        player.Play(name);
         EXPECT_EQ(lib.Calls,
-                  (Calls{"ChannelStop(0)", "StreamFree(0)", "StreamCreateFile(0,song.mod,0,0,0x0)",
-                         "MusicLoad(0,song.mod,0,0,0x20200,0)", "ChannelSetAttribute(100,2,100)",
-                         "ChannelPlay(100,1)"}));
+                  (Calls{std::string("Open(") + name + ")", "SetVolume(100,100)", "Play(100)"}));
+        EXPECT_NE(player.StreamId(), 0u);
+        EXPECT_EQ(player.FileName(), name);
         EXPECT_EQ(events.Seen, (std::vector<std::string>{"play", "songchange"}));
+        EXPECT_EQ(player.State(), psPlaying);
     }
     {
-        SCOPED_TRACE("refused both ways: no channel, no notification, reads stopped");
+        SCOPED_TRACE("refused: no stream, no notification, reads stopped");
         TRecordingAudioBackend lib;
         TPlayer player(lib);
         Events events;
         events.Attach(player);
         player.Play("bad.mp3");
-        EXPECT_EQ(lib.Calls, (Calls{"ChannelStop(0)", "StreamFree(0)",
-                                    "StreamCreateFile(0,bad.mp3,0,0,0x20000)",
-                                    "MusicLoad(0,bad.mp3,0,0,0x20200,0)",
-                                    "ChannelSetAttribute(0,2,100)", "ChannelPlay(0,1)"}));
-        EXPECT_EQ(player.Channel, 0u);
-        EXPECT_EQ(player.FileName, "bad.mp3");
+        EXPECT_EQ(lib.Calls, Calls{"Open(bad.mp3)"});
+        EXPECT_EQ(player.StreamId(), 0u);
+        EXPECT_EQ(player.FileName(), "bad.mp3");
         EXPECT_TRUE(events.Seen.empty());
-        lib.Activity = kActiveStopped;
-        EXPECT_EQ(player.State(), psStopped);
+        EXPECT_EQ(player.State(), psStopped) << "a player without a stream plays nothing";
     }
     {
-        SCOPED_TRACE("the next Play stops and frees the previous channel");
+        SCOPED_TRACE("the next Play closes the stream before");
         TRecordingAudioBackend lib;
         lib.Streams = {"a.mp3", "b.mp3"};
         TPlayer player(lib);
         player.Play("a.mp3");
+        const uint32_t first = player.StreamId();
         lib.Calls.clear();
         player.Play("b.mp3");
-        ASSERT_GE(lib.Calls.size(), 3u);
-        EXPECT_EQ(lib.Calls[0], "ChannelStop(100)");
-        EXPECT_EQ(lib.Calls[1], "StreamFree(100)");
-        EXPECT_EQ(player.Channel, 101u);
+        EXPECT_EQ(lib.Calls,
+                  (Calls{"Close(100)", "Open(b.mp3)", "SetVolume(101,100)", "Play(101)"}));
+        EXPECT_NE(player.StreamId(), 0u);
+        EXPECT_NE(player.StreamId(), first);
     }
 }
 
-TEST(Player, EndSyncOnlyWithHandler) {
+TEST(Player, EndIsAskedForOnlyWithAHandler) {
     TRecordingAudioBackend lib;
     lib.Streams = {"a.mp3", "b.mp3"};
     TPlayer player(lib);
@@ -151,21 +125,18 @@ TEST(Player, EndSyncOnlyWithHandler) {
     player.OnEnd = [&](TPlayer* sender) { ended.push_back(sender); };
     player.Play("a.mp3");
     EXPECT_EQ(lib.Calls,
-              (Calls{"ChannelStop(0)", "StreamFree(0)", "StreamCreateFile(0,a.mp3,0,0,0x20000)",
-                     "ChannelSetSync(100,2,0,1,ptr)", "ChannelSetAttribute(100,2,100)",
-                     "ChannelPlay(100,1)"}));
-    EXPECT_EQ(lib.LastSyncUser, &player);
-    EXPECT_EQ(player.SyncHandle, 500u);
-    lib.FireEnd(player.Channel);
+              (Calls{"Open(a.mp3)", "SetOnEnd(100)", "SetVolume(100,100)", "Play(100)"}));
+    lib.FireEnd(100);
     EXPECT_EQ(ended, std::vector<TPlayer*>{&player});
 
     player.Stop();
-    EXPECT_EQ(player.SyncHandle, 0u);
     player.OnEnd = nullptr;
     lib.Calls.clear();
     player.Play("b.mp3");
     for (const std::string& call : lib.Calls)
-        EXPECT_EQ(call.find("ChannelSetSync"), std::string::npos) << call;
+        EXPECT_EQ(call.find("SetOnEnd"), std::string::npos) << call;
+    lib.FireEnd(101);
+    EXPECT_EQ(ended.size(), 1u);
 }
 
 TEST(Player, StopPauseResumeStateAndFree) {
@@ -181,36 +152,45 @@ TEST(Player, StopPauseResumeStateAndFree) {
 
         player.Pause();
         player.Resume();
-        EXPECT_EQ(lib.Calls, (Calls{"ChannelPause(100)", "ChannelPlay(100,0)"}));
+        EXPECT_EQ(lib.Calls, (Calls{"Pause(100)", "Resume(100)"}));
         EXPECT_EQ(events.Seen, (std::vector<std::string>{"pause", "resume"}));
 
-        const std::pair<uint32_t, TPlayerState> states[] = {{kActiveStopped, psStopped},
-                                                            {kActivePlaying, psPlaying},
-                                                            {kActiveStalled, psStalled},
-                                                            {kActivePaused, psPaused},
-                                                            {4, psStopped},
-                                                            {7, psStopped},
-                                                            {0xFFFFFFFF, psStopped}};
-        for (const auto& [code, state] : states) {
-            SCOPED_TRACE(code);
-            lib.Activity = code;
+        const std::pair<TStreamState, TPlayerState> states[] = {{TStreamState::Stopped, psStopped},
+                                                                {TStreamState::Playing, psPlaying},
+                                                                {TStreamState::Stalled, psStalled},
+                                                                {TStreamState::Paused, psPaused}};
+        for (const auto& [activity, state] : states) {
+            SCOPED_TRACE(static_cast<int>(activity));
+            lib.Activity = activity;
             lib.Calls.clear();
             EXPECT_EQ(player.State(), state);
-            EXPECT_EQ(lib.Calls, Calls{"ChannelIsActive(100)"});
+            EXPECT_EQ(lib.Calls, (Calls{"Poll()", "State(100)"}));
         }
 
         lib.Calls.clear();
         player.Stop();
-        EXPECT_EQ(lib.Calls, (Calls{"ChannelStop(100)", "StreamFree(100)"}));
-        EXPECT_EQ(player.Channel, 0u);
+        EXPECT_EQ(lib.Calls, Calls{"Close(100)"});
+        EXPECT_EQ(player.StreamId(), 0u);
         EXPECT_EQ(events.Seen.size(), 2u);  // Stop raises nothing
 
         lib.Calls.clear();
-        player.Pause();  // with no channel: still called, on handle 0
-        EXPECT_EQ(lib.Calls, Calls{"ChannelPause(0)"});
+        lib.Activity = TStreamState::Playing;
+        player.Pause();  // with no stream: told, but nothing reaches the library
+        EXPECT_TRUE(lib.Calls.empty());
+        EXPECT_EQ(events.Seen.back(), "pause");
+        EXPECT_EQ(player.State(), psStopped);
+        EXPECT_EQ(lib.Calls, Calls{"Poll()"}) << "the library's own work waits for a stream";
         lib.Calls.clear();
     }
     EXPECT_EQ(lib.Calls, Calls{"Free()"});
+    SCOPED_TRACE("a stream still open goes before the library is freed");
+    lib.Calls.clear();
+    {
+        TPlayer player(lib);
+        player.Play("a.mp3");
+        lib.Calls.clear();
+    }
+    EXPECT_EQ(lib.Calls, (Calls{"Close(101)", "Free()"}));
 }
 
 TEST(Player, QueueFollowsThePlayingSong) {
@@ -228,28 +208,27 @@ TEST(Player, QueueFollowsThePlayingSong) {
         EXPECT_EQ(player.QueuedFileName(), "");
     }
     player.Play("a.mp3");
+    const uint32_t first = player.StreamId();
     lib.Calls.clear();
     events.Seen.clear();
     {
         SCOPED_TRACE("queued, not yet audible");
         EXPECT_TRUE(player.Queue("b.mp3"));
-        EXPECT_EQ(lib.Calls,
-                  (Calls{"ChannelSetSync(100,256,0,1,ptr)", "ChannelQueueNext(100,b.mp3)"}));
-        EXPECT_EQ(lib.LastNextUser, &player);
+        EXPECT_EQ(lib.Calls, Calls{"Queue(100,b.mp3)"});
         EXPECT_EQ(player.QueuedFileName(), "b.mp3");
         EXPECT_FALSE(player.QueuedSongStarted());
-        EXPECT_EQ(player.FileName, "a.mp3");
+        EXPECT_EQ(player.FileName(), "a.mp3");
     }
     {
         SCOPED_TRACE("audible: reported once, from the poll, with the new name");
         lib.FireNext(100);
         EXPECT_TRUE(events.Seen.empty()) << "nothing is raised on the library's thread";
         EXPECT_TRUE(player.QueuedSongStarted());
-        EXPECT_EQ(player.FileName, "b.mp3");
+        EXPECT_EQ(player.FileName(), "b.mp3");
         EXPECT_EQ(player.QueuedFileName(), "");
         EXPECT_EQ(events.Seen, std::vector<std::string>{"songchange"});
         EXPECT_FALSE(player.QueuedSongStarted());
-        EXPECT_EQ(player.Channel, 100u);
+        EXPECT_EQ(player.StreamId(), first) << "the queued song plays in the same stream";
     }
     {
         SCOPED_TRACE("taken in by the output ahead of the sound: reported when heard");
@@ -257,23 +236,23 @@ TEST(Player, QueueFollowsThePlayingSong) {
         const auto fired = std::chrono::steady_clock::now();
         lib.FireNext(100, 150);
         EXPECT_FALSE(player.QueuedSongStarted());
-        EXPECT_EQ(player.FileName, "b.mp3");
+        EXPECT_EQ(player.FileName(), "b.mp3");
         while (!player.QueuedSongStarted() &&
                std::chrono::steady_clock::now() - fired < std::chrono::seconds(1))
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         EXPECT_GE(std::chrono::steady_clock::now() - fired, std::chrono::milliseconds(150));
-        EXPECT_EQ(player.FileName, "b2.mp3");
+        EXPECT_EQ(player.FileName(), "b2.mp3");
     }
     {
-        SCOPED_TRACE("the next queue reuses the sync; a call-off forgets the song");
+        SCOPED_TRACE("a call-off forgets the song");
         lib.Calls.clear();
         EXPECT_TRUE(player.Queue("c.mp3"));
         EXPECT_TRUE(player.Queue(""));
-        EXPECT_EQ(lib.Calls, (Calls{"ChannelQueueNext(100,c.mp3)", "ChannelQueueNext(100,)"}));
+        EXPECT_EQ(lib.Calls, (Calls{"Queue(100,c.mp3)", "Queue(100,)"}));
         EXPECT_EQ(player.QueuedFileName(), "");
         lib.FireNext(100);
         EXPECT_FALSE(player.QueuedSongStarted());
-        EXPECT_EQ(player.FileName, "b2.mp3");
+        EXPECT_EQ(player.FileName(), "b2.mp3");
         lib.Calls.clear();
         EXPECT_FALSE(player.Queue("")) << "nothing to call off";
         EXPECT_TRUE(lib.Calls.empty());
@@ -291,20 +270,22 @@ TEST(Player, QueueFollowsThePlayingSong) {
         lib.QueueResult = true;
     }
     {
-        SCOPED_TRACE("Play drops the queue; a late sync of the old channel is ignored");
+        SCOPED_TRACE("Play drops the queue; a late handler of the old stream is ignored");
         lib.FireNext(100);
         player.Play("e.mp3");
         EXPECT_EQ(player.QueuedFileName(), "");
         EXPECT_FALSE(player.QueuedSongStarted());
-        EXPECT_EQ(player.FileName, "e.mp3");
+        EXPECT_EQ(player.FileName(), "e.mp3");
         lib.Calls.clear();
         EXPECT_TRUE(player.Queue("f.mp3"));
-        EXPECT_EQ(lib.Calls,
-                  (Calls{"ChannelSetSync(101,256,0,1,ptr)", "ChannelQueueNext(101,f.mp3)"}))
-            << "a new channel needs its own sync";
+        EXPECT_EQ(lib.Calls, Calls{"Queue(101,f.mp3)"});
         lib.FireNext(100);
         EXPECT_FALSE(player.QueuedSongStarted());
         EXPECT_EQ(player.QueuedFileName(), "f.mp3");
+        lib.FireNext(101);
+        EXPECT_TRUE(player.QueuedSongStarted()) << "the new stream's own handler was not set";
+        EXPECT_EQ(player.FileName(), "f.mp3");
+        EXPECT_TRUE(player.Queue("g.mp3"));
     }
     {
         SCOPED_TRACE("the end is still reported; Stop drops the queue");
@@ -314,6 +295,7 @@ TEST(Player, QueueFollowsThePlayingSong) {
         EXPECT_EQ(player.QueuedFileName(), "");
         lib.FireNext(101);
         EXPECT_FALSE(player.QueuedSongStarted());
+        EXPECT_EQ(player.FileName(), "f.mp3");
     }
 }
 
@@ -332,9 +314,8 @@ TEST(Player, PositionSeekAndVolumeActOnTheSongHeard) {
         EXPECT_TRUE(lib.Calls.empty()) << lib.Calls.front();
     }
     player.Play("a.mp3");
-    EXPECT_NE(std::find(lib.Calls.begin(), lib.Calls.end(), "ChannelSetAttribute(100,2,40)"),
-              lib.Calls.end())
-        << "the new song took the volume";
+    EXPECT_EQ(lib.Calls, (Calls{"Open(a.mp3)", "SetVolume(100,40)", "Play(100)"}))
+        << "the new song did not take the volume before it began";
     lib.Calls.clear();
     EXPECT_EQ(player.Position(), 5'000'000);
     EXPECT_EQ(player.Length(), 40'000'000);
@@ -343,19 +324,19 @@ TEST(Player, PositionSeekAndVolumeActOnTheSongHeard) {
     EXPECT_FALSE(player.Seek(-1)) << "before the start";
     lib.SeekResult = false;
     EXPECT_FALSE(player.Seek(2'000'000)) << "refused by the library";
-    EXPECT_EQ(lib.Calls, (Calls{"ChannelGetPosition(100)", "ChannelGetLength(100)",
-                                "ChannelSetPosition(100,30000000)", "ChannelGetPosition(100)",
-                                "ChannelSetPosition(100,2000000)"}));
+    EXPECT_EQ(lib.Calls, (Calls{"Position(100)", "Length(100)", "Seek(100,30000000)",
+                                "Position(100)", "Seek(100,2000000)"}));
 
     lib.Calls.clear();
     player.SetVolume(50.0f);
     player.SetVolume(130.0f);
     player.SetVolume(-3.0f);
-    EXPECT_EQ(lib.Calls, (Calls{"ChannelSetAttribute(100,2,50)", "ChannelSetAttribute(100,2,100)",
-                                "ChannelSetAttribute(100,2,0)"}));
+    EXPECT_EQ(lib.Calls, (Calls{"SetVolume(100,50)", "SetVolume(100,100)", "SetVolume(100,0)"}));
     player.SetVolume(50.0f);
+    lib.Calls.clear();
     player.Play("b.mp3");
-    EXPECT_EQ(player.Volume, 50.0f) << "the volume stays for the next song";
+    EXPECT_EQ(player.Volume(), 50.0f) << "the volume stays for the next song";
+    EXPECT_EQ(lib.Calls, (Calls{"Close(100)", "Open(b.mp3)", "SetVolume(101,50)", "Play(101)"}));
     player.Stop();
     EXPECT_EQ(player.Position(), -1);
 }

@@ -97,7 +97,7 @@ protected:
         EXPECT_FALSE(clock.Running) << "the clock runs on with nothing to do";
         return seen;
     }
-    void EndSong() { log.Activity = kActiveStopped; }
+    void EndSong() { log.Activity = TStreamState::Stopped; }
 
     TempDir tmp;
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
@@ -153,7 +153,7 @@ TEST_F(PlaybackControllerTest, AResumeResumesThePausedSongWhateverWasChosenMeanw
     controller.ChooseSong(0);
     Ticks(4);
     controller.Pause();
-    log.Activity = kActivePaused;
+    log.Activity = TStreamState::Paused;
     EXPECT_EQ(controller.Status(), TPlaybackStatus::Paused);
     // "Titel nicht abspielen", another song clicked, then play (the tray
     // icon's left click, a media key).
@@ -161,7 +161,7 @@ TEST_F(PlaybackControllerTest, AResumeResumesThePausedSongWhateverWasChosenMeanw
     controller.ChooseSong(2);
     seen.clear();
     controller.Play();
-    log.Activity = kActivePlaying;
+    log.Activity = TStreamState::Playing;
     clock.RunSoon();
     EXPECT_EQ(seen, Events{"playing"}) << "not the paused song resumed";
     EXPECT_EQ(controller.Track().Caption, "Eins");
@@ -226,7 +226,7 @@ TEST_F(PlaybackControllerTest, AutomaticPlayingAndItsMarkAgreeAndAnEndedSongIsRe
 
 TEST_F(PlaybackControllerTest, TheClockRunsOnlyWhileATickCanChangeSomething) {
     // At first: the ticks find nothing to play, show so, and stop.
-    log.Activity = kActiveStopped;
+    log.Activity = TStreamState::Stopped;
     EXPECT_TRUE(clock.Running);
     EXPECT_EQ(TicksUntilQuiet(), (Events{"no song"}));
     // Listed songs start from the first one when the list is over.
@@ -238,10 +238,10 @@ TEST_F(PlaybackControllerTest, TheClockRunsOnlyWhileATickCanChangeSomething) {
               (Events{"choice 0", "starting Eins", "track 1 Eins -1", "playing", "play Eins"}));
     // Playing and paused: it runs.
     controller.Pause();
-    log.Activity = kActivePaused;
+    log.Activity = TStreamState::Paused;
     EXPECT_TRUE(clock.Running);
     controller.Play();
-    log.Activity = kActivePlaying;
+    log.Activity = TStreamState::Playing;
     clock.RunSoon();
     // Stopped by a remote control: quiet once the player is found stopped.
     controller.Stop();

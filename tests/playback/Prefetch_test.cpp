@@ -125,7 +125,7 @@ protected:
     }
     // The playing song ends; the next one is selected and starts.
     void EndSongAndGoOn() {
-        library.Activity = kActiveStopped;
+        library.Activity = TStreamState::Stopped;
         Ticks(4);
     }
     Names TempFiles() const { return FolderEntries(GetTempFolder()); }
@@ -180,7 +180,7 @@ TEST_F(PrefetchTest, ASongFetchedAheadPlaysWithoutASecondFetchAndNothingIsLeftAt
     EXPECT_EQ(background.Fetched(), (Names{zwei, drei}));
     EXPECT_EQ(source.Fetched, Names{eins});
 
-    library.Activity = kActiveStopped;
+    library.Activity = TStreamState::Stopped;
     Ticks(1);
     EXPECT_EQ(TempFiles(), Names{}) << "files left at the list's end";
 }
@@ -190,7 +190,7 @@ TEST_F(PrefetchTest, ASongNotFetchedWholeInTimeIsFetchedAsUsualWithoutWaiting) {
     ASSERT_TRUE(WaitUntil([&] { return background.Fetched() == Names{zwei}; }));
 
     // The server is slow: the song's turn comes while its prefetch hangs.
-    library.Activity = kActiveStopped;
+    library.Activity = TStreamState::Stopped;
     Ticks(2);
     EXPECT_EQ(sequencer->PrefetchPath(), zwei) << "going on to the song fetched ahead dropped it";
     const auto start = Clock::now();
@@ -206,7 +206,7 @@ TEST_F(PrefetchTest, ASongNotFetchedWholeInTimeIsFetchedAsUsualWithoutWaiting) {
     EndSongAndGoOn();
     EXPECT_EQ(Played(), drei);
     EXPECT_EQ(source.Fetched, (Names{eins, zwei, drei}));
-    library.Activity = kActiveStopped;
+    library.Activity = TStreamState::Stopped;
     Ticks(1);
     EXPECT_EQ(TempFiles(), Names{});
 }
@@ -288,7 +288,7 @@ TEST_F(PrefetchTest, ASongFetchedAheadFollowsInThePlayerAndTheListMovesOnWhenItI
     view.Seen.clear();
     events.clear();
     background.release = false;  // Drei is not queued before the checks below
-    library.FireNext(player.Channel);
+    library.FireNext(library.LastStream());
     Ticks(1);
     EXPECT_EQ(view.Seen, (Names{"select 1", "caption Zwei", "info", "icon on"}));
     EXPECT_EQ(songs.Selected(), 1);
@@ -307,14 +307,14 @@ TEST_F(PrefetchTest, ASongFetchedAheadFollowsInThePlayerAndTheListMovesOnWhenItI
     Ticks(1);
     EXPECT_EQ(events, Names{"queue " + drei});
     EXPECT_EQ(TempFiles(), (Names{"tunrax-naechstes.mp3", "tunrax.mp3"}));
-    library.FireNext(player.Channel);
+    library.FireNext(library.LastStream());
     Ticks(1);
     EXPECT_EQ(songs.Selected(), 2);
     EXPECT_EQ(sequencer->Serial(), 3);
     EXPECT_EQ(TempFiles(), Names{"tunrax.mp3"}) << "the finished song's file stayed";
     EXPECT_EQ(sequencer->PrefetchPath(), "");
     view.Seen.clear();
-    library.Activity = kActiveStopped;
+    library.Activity = TStreamState::Stopped;
     Ticks(1);
     EXPECT_EQ(view.Seen, (Names{"no song", "icon off"}));
     EXPECT_EQ(TempFiles(), Names{}) << "files left at the list's end";
@@ -352,7 +352,7 @@ TEST_F(PrefetchTest, ARefusedQueueOrAChangedPlanLeavesTheSongToTheOrdinaryStart)
     sequencer->SongChosen();
     EXPECT_EQ(events, Names{"queue "}) << "the queued song was not called off";
     EXPECT_EQ(player.QueuedFileName(), "");
-    library.FireNext(player.Channel);
+    library.FireNext(library.LastStream());
     Ticks(2);
     EXPECT_EQ(events, (Names{"queue ", "play " + eins})) << "the user's choice did not start";
     EXPECT_EQ(songs.Selected(), 0);
@@ -445,7 +445,7 @@ TEST(PrefetchOverFtp, AServerThatDiesDuringThePrefetchLeavesNoFileAndTheSongStil
     // The server is back: the song is fetched the ordinary way and plays.
     server = std::make_unique<ServerProcess>();
     server->Start({"/usr/bin/python3", tmp / "server.py", std::to_string(port), tmp / "ftp"}, port);
-    library.Activity = kActiveStopped;
+    library.Activity = TStreamState::Stopped;
     for (int i = 0; i < 3; ++i)
         sequencer.Tick();
     EXPECT_EQ(songs.Selected(), 1);

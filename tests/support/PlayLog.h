@@ -1,12 +1,12 @@
 // A recording audio library for the sequencing tests: tells which song each
 // stream was opened for (by the content of the file it was given) and when
-// the player's state was asked. It reports playing from the start (as while a
-// song of another album plays) until the test ends a song or the player is
-// stopped.
+// the player's state was asked. Its streams report playing from the start
+// until the test ends a song or a stream is stopped or closed.
 #pragma once
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 #include "support/RecordingAudioBackend.h"
@@ -21,40 +21,48 @@ public:
     // file>" ("" for a call-off) and "poll".
     std::function<void(const std::string& event)> OnEvent;
 
-    uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
-                              uint64_t length, uint32_t flags) override {
-        TRecordingAudioBackend::StreamCreateFile(memory, fileName, offset, length, flags);
+    // Every file opens.
+    std::unique_ptr<TAudioStream> Open(const std::string& fileName) override {
+        Streams.insert(fileName);
+        const uint32_t id = NextId;
         const std::string content = ReadFile(fileName);
+        auto stream = TRecordingAudioBackend::Open(fileName);
         Tell("play " + content);
-        Activity = kActivePlaying;
-        FContent[NextHandle] = content;
-        FFresh = NextHandle;
-        return NextHandle++;
+        Activity = TStreamState::Playing;
+        FContent[id] = content;
+        return stream;
     }
-    bool ChannelPlay(uint32_t handle, bool restart) override {
-        if (restart && handle != FFresh && FContent.count(handle)) {
-            Tell("restart " + FContent[handle]);
-            Activity = kActivePlaying;
-        }
-        FFresh = 0;
-        return TRecordingAudioBackend::ChannelPlay(handle, restart);
-    }
-    bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
-        Tell("queue " + (fileName.empty() ? std::string() : ReadFile(fileName)));
-        return TRecordingAudioBackend::ChannelQueueNext(handle, fileName);
-    }
-    bool ChannelStop(uint32_t handle) override {
-        Activity = kActiveStopped;
-        return TRecordingAudioBackend::ChannelStop(handle);
-    }
-    uint32_t ChannelIsActive(uint32_t handle) override {
+
+    void Poll() override {
         Tell("poll");
-        return TRecordingAudioBackend::ChannelIsActive(handle);
+        TRecordingAudioBackend::Poll();
+    }
+
+protected:
+    bool StreamPlay(uint32_t id) override {
+        if (FBegun.count(id)) {
+            Tell("restart " + FContent[id]);
+            Activity = TStreamState::Playing;
+        }
+        FBegun.insert(id);
+        return TRecordingAudioBackend::StreamPlay(id);
+    }
+    bool StreamQueue(uint32_t id, const std::string& fileName) override {
+        Tell("queue " + (fileName.empty() ? std::string() : ReadFile(fileName)));
+        return TRecordingAudioBackend::StreamQueue(id, fileName);
+    }
+    void StreamStop(uint32_t id) override {
+        Activity = TStreamState::Stopped;
+        TRecordingAudioBackend::StreamStop(id);
+    }
+    void StreamClose(uint32_t id) override {
+        Activity = TStreamState::Stopped;
+        TRecordingAudioBackend::StreamClose(id);
     }
 
 private:
     std::map<uint32_t, std::string> FContent;  // what each stream was opened for
-    uint32_t FFresh = 0;                       // opened, not yet started
+    std::set<uint32_t> FBegun;                 // played at least once
     void Tell(const std::string& event) {
         if (OnEvent)
             OnEvent(event);

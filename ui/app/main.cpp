@@ -7,7 +7,7 @@
 #include "app/MainWindow.h"
 #include "app/Mpris.h"
 #include "app/StartupProbe.h"
-#include "audio/AudioBackend.h"
+#include "gst/GstAudioBackend.h"
 #include "settings/IniFile.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
 
     int result = 0;
     {
-        tunrax::TMainWindow fmMain(tunrax::SettingsFile());
+        tunrax::TMainWindow fmMain(tunrax::SettingsFile(), tunrax::CreateGStreamerBackend());
         if (fmMain.SecondInstance())
             return 0;
         app.SetOnSessionEnd([&fmMain] { fmMain.SessionEnd(); });
