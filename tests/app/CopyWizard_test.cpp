@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "app/MainWindow.h"
+#include "gst/GstAudioBackend.h"
 #include "io/Error.h"
 #include "io/FileTools.h"
 #include "settings/IniFile.h"

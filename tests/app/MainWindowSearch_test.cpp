@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/MainWindow.h"
+#include "gst/GstAudioBackend.h"
 #include "support/LocalSource.h"
 #include "support/RecordingAudioBackend.h"
 #include "support/TempDir.h"

@@ -46,7 +46,8 @@ class TimelineTest : public ::testing::Test {
 protected:
     TimelineTest() {
         ChooseLocalSource(settings, music);
-        WriteFile(music + "tunrax.dat", "Album\r\n");
+        WriteFile(music + "tunrax.dat", "Album\r\nAnderes\r\n");
+        WriteFile(music + "Anderes/01-Vorher.mp3", "Vorher");
         WriteFile(music + "Album/01-Eins.mp3", "Eins");
         WriteFile(music + "Album/02-Zwei.mp3", "Zwei");
         WriteFile(music + "Album/03-Drei.mp3", "Drei");
@@ -55,6 +56,10 @@ protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
         form.GiveTicksByHand();  // the test gives the ticks
+        // A song of another album plays.
+        ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Anderes\\"));
+        ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
+        ASSERT_EQ(Ticks(2), Events{"2 play Vorher"});
         ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Album\\"));
         ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 3);
         // However far the count was, it now polls every tick.
@@ -131,12 +136,12 @@ TEST_F(TimelineTest, TabAndSpaceStartTheListWhichPlaysEverySongToItsEnd) {
     // ticks after that, and none is passed over.
     for (const char* next : {"Zwei", "Drei"}) {
         SCOPED_TRACE(next);
-        library.Activity = kActiveStopped;
+        library.Activity = TStreamState::Stopped;
         EXPECT_EQ(Ticks(5), (Events{"1 poll", std::string("3 play ") + next, "5 poll"}));
         EXPECT_EQ(form.windowTitle(), Playing(next));
     }
     EXPECT_EQ(Selected(), 2);
-    library.Activity = kActiveStopped;
+    library.Activity = TStreamState::Stopped;
     EXPECT_EQ(Ticks(3), (Events{"1 poll", "2 poll", "3 poll"})) << "the list has ended";
     EXPECT_EQ(form.windowTitle(), form.SavedCaption());
     EXPECT_EQ(Selected(), 2);

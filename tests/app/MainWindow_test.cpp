@@ -28,6 +28,7 @@
 
 #include "app/CatalogueModel.h"
 #include "app/StartCaption.h"
+#include "gst/GstAudioBackend.h"
 #include "io/Error.h"
 #include "settings/IniFile.h"
 #include "sources/Source.h"

@@ -17,6 +17,7 @@
 
 #include "app/MainWindow.h"
 #include "app/Mpris.h"
+#include "gst/GstAudioBackend.h"
 #include "settings/IniFile.h"
 #include "support/LocalSource.h"
 #include "support/Mp3Files.h"

@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 #include "app/MainWindow.h"
+#include "gst/GstAudioBackend.h"
 #include "playback/Prefetch.h"
 #include "settings/IniFile.h"
 #include "settings/TempFolder.h"
@@ -41,43 +42,45 @@ public:
     CountingLibrary(std::unique_ptr<TAudioBackend> real, Counts& counts)
         : FReal(std::move(real)), FCounts(counts) {}
 
-    uint32_t GetVersion() override { return FReal->GetVersion(); }
-    bool Init(int device, uint32_t frequency, uint32_t flags, void* window,
-              const void* classId) override {
-        return FReal->Init(device, frequency, flags, window, classId);
-    }
-    bool Free() override { return FReal->Free(); }
-    uint32_t StreamCreateFile(bool memory, const std::string& fileName, uint64_t offset,
-                              uint64_t length, uint32_t flags) override {
+    bool Start() override { return FReal->Start(); }
+    void Free() override { FReal->Free(); }
+    std::unique_ptr<TAudioStream> Open(const std::string& fileName) override {
         ++FCounts.opened;
-        return FReal->StreamCreateFile(memory, fileName, offset, length, flags);
+        std::unique_ptr<TAudioStream> real = FReal->Open(fileName);
+        return real ? std::make_unique<Stream>(std::move(real), FCounts) : nullptr;
     }
-    uint32_t MusicLoad(bool memory, const std::string& fileName, uint64_t offset, uint32_t length,
-                       uint32_t flags, uint32_t frequency) override {
-        return FReal->MusicLoad(memory, fileName, offset, length, flags, frequency);
-    }
-    bool StreamFree(uint32_t handle) override { return FReal->StreamFree(handle); }
-    bool ChannelPlay(uint32_t handle, bool restart) override {
-        return FReal->ChannelPlay(handle, restart);
-    }
-    bool ChannelStop(uint32_t handle) override { return FReal->ChannelStop(handle); }
-    bool ChannelPause(uint32_t handle) override { return FReal->ChannelPause(handle); }
-    uint32_t ChannelIsActive(uint32_t handle) override { return FReal->ChannelIsActive(handle); }
-    bool ChannelSetAttribute(uint32_t handle, uint32_t attribute, float value) override {
-        return FReal->ChannelSetAttribute(handle, attribute, value);
-    }
-    uint32_t ChannelSetSync(uint32_t handle, uint32_t type, uint64_t parameter, TSyncProc proc,
-                            void* user) override {
-        return FReal->ChannelSetSync(handle, type, parameter, proc, user);
-    }
-    bool ChannelQueueNext(uint32_t handle, const std::string& fileName) override {
-        const bool taken = FReal->ChannelQueueNext(handle, fileName);
-        if (taken && !fileName.empty())
-            ++FCounts.queued;
-        return taken;
-    }
+    void Rest() override { FReal->Rest(); }
 
 private:
+    class Stream : public TAudioStream {
+    public:
+        Stream(std::unique_ptr<TAudioStream> real, Counts& counts)
+            : FReal(std::move(real)), FCounts(counts) {}
+        bool Play() override { return FReal->Play(); }
+        bool Pause() override { return FReal->Pause(); }
+        bool Resume() override { return FReal->Resume(); }
+        void Stop() override { FReal->Stop(); }
+        TStreamState State() override { return FReal->State(); }
+        void SetVolume(float volume) override { FReal->SetVolume(volume); }
+        bool Queue(const std::string& fileName) override {
+            const bool taken = FReal->Queue(fileName);
+            if (taken && !fileName.empty())
+                ++FCounts.queued;
+            return taken;
+        }
+        int64_t Position() override { return FReal->Position(); }
+        int64_t Length() override { return FReal->Length(); }
+        bool Seek(int64_t position) override { return FReal->Seek(position); }
+        void SetOnEnd(std::function<void()> onEnd) override { FReal->SetOnEnd(std::move(onEnd)); }
+        void SetOnNext(std::function<void(uint32_t)> onNext) override {
+            FReal->SetOnNext(std::move(onNext));
+        }
+
+    private:
+        std::unique_ptr<TAudioStream> FReal;
+        Counts& FCounts;
+    };
+
     std::unique_ptr<TAudioBackend> FReal;
     Counts& FCounts;
 };

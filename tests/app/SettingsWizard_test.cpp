@@ -16,6 +16,7 @@
 #include <QTreeView>
 
 #include "app/MainWindow.h"
+#include "gst/GstAudioBackend.h"
 #include "io/Error.h"
 #include "io/FileTools.h"
 #include "settings/IniFile.h"

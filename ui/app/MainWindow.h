@@ -66,10 +66,9 @@ class TMainWindow : public TAppWindow, public TMediaControl, private TPlaybackCl
     Q_OBJECT
 
 public:
-    // library: the audio library to play through; none gives the desktop's
-    // default output through GStreamer. dialogs: what the window opens; none
-    // gives the program's own.
-    explicit TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> library = nullptr,
+    // library: the audio library to play through. dialogs: what the window
+    // opens; none gives the program's own.
+    explicit TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
                          std::unique_ptr<TMainDialogs> dialogs = nullptr,
                          QWidget* parent = nullptr);
     ~TMainWindow() override;

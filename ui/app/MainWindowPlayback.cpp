@@ -50,8 +50,6 @@ void TMainWindow::ConnectPlayback() {
 }
 
 void TMainWindow::CreatePlayer() {
-    if (!FLibrary)
-        FLibrary = CreateGStreamerBackend();
     FPlayback = std::make_unique<TPlaybackController>(
         std::move(FLibrary),
         [this](const std::function<void(TSource&)>& use) { return UseSource(use); },
@@ -60,7 +58,7 @@ void TMainWindow::CreatePlayer() {
     player.OnError = [this](const std::string& text, const std::string& title) {
         QMessageBox::critical(this, QString::fromStdString(title), QString::fromStdString(text));
     };
-    player.Init(reinterpret_cast<void*>(winId()));
+    player.Init();
     FPlayback->AddListener(*FPlaybackEvents);
     ConnectPlaybackEvents();
 }
