@@ -38,101 +38,100 @@ TCopyWizard::TCopyWizard(QWidget* parent, TIniFile& settings, TSourceOwner& sour
     setWindowFlag(Qt::Tool);
     CreateControls();
     OnCreate();
-    cbListe->setEnabled(!FListName.empty());
+    FListAsFolder->setEnabled(!FListName.empty());
 }
 
 TCopyWizard::~TCopyWizard() = default;
 
 void TCopyWizard::CreateControls() {
-    velWizard1 = FillWithWizard(this);
+    FWizard = FillWithWizard(this);
     QVBoxLayout* column = nullptr;
-    TWizardPage* velWizardPage1 = AddColumnPage(velWizard1, "velWizardPage1", column);
-    column->addWidget(new QLabel(QStringLiteral("Verzeichnis auf dem tunRax"), velWizardPage1));
-    edDir = Named(new TDirectoryEdit(velWizardPage1), "edDir");
-    edDir->NewStyle = false;
-    column->addWidget(edDir);
-    cbLoeschen =
-        Named(new QCheckBox(QStringLiteral("mp3-Dateien im Verzeichnis löschen ?"), velWizardPage1),
+    TWizardPage* targetPage = AddColumnPage(FWizard, "velWizardPage1", column);
+    column->addWidget(new QLabel(QStringLiteral("Verzeichnis auf dem tunRax"), targetPage));
+    FTargetFolder = Named(new TDirectoryEdit(targetPage), "edDir");
+    FTargetFolder->NewStyle = false;
+    column->addWidget(FTargetFolder);
+    FClearTarget =
+        Named(new QCheckBox(QStringLiteral("mp3-Dateien im Verzeichnis löschen ?"), targetPage),
               "cbLoeschen");
-    cbOrg = Named(new QCheckBox(QStringLiteral("in originaler Verzeichnisstruktur speichern?"),
-                                velWizardPage1),
-                  "cbOrg");
-    cbListe = Named(new QCheckBox(QStringLiteral("Listenname als Verzeichnis"), velWizardPage1),
-                    "cbListe");
-    cbWiedergabeliste =
-        Named(new QCheckBox(QStringLiteral("Wiedergabeliste anlegen"), velWizardPage1),
-              "cbWiedergabeliste");
-    for (QCheckBox* box : {cbLoeschen, cbOrg, cbListe, cbWiedergabeliste})
+    FKeepFolders = Named(
+        new QCheckBox(QStringLiteral("in originaler Verzeichnisstruktur speichern?"), targetPage),
+        "cbOrg");
+    FListAsFolder =
+        Named(new QCheckBox(QStringLiteral("Listenname als Verzeichnis"), targetPage), "cbListe");
+    FWritePlaylist = Named(new QCheckBox(QStringLiteral("Wiedergabeliste anlegen"), targetPage),
+                           "cbWiedergabeliste");
+    for (QCheckBox* box : {FClearTarget, FKeepFolders, FListAsFolder, FWritePlaylist})
         column->addWidget(box);
     column->addStretch();
     // Errors are shown here: they must not unwind through Qt's signal code.
     // A page whose handler failed is not left.
-    velWizardPage1->OnChanging = [this](TWizardPage* sender, bool& allowChange) {
+    targetPage->OnChanging = [this](TWizardPage* sender, bool& allowChange) {
         allowChange = false;
-        ShowErrorsOf([&] { velWizardPage1Changing(sender, allowChange); });
+        ShowErrorsOf([&] { OnTargetChosen(sender, allowChange); });
     };
 
     QFormLayout* form = nullptr;
-    TWizardPage* velWizardPage2 = AddFormPage(velWizard1, "velWizardPage2", form);
-    edAnzahl = AddField(form, QStringLiteral("Anzahl Lieder"), "edAnzahl", true);
-    edSize = AddField(form, QStringLiteral("Speicher (MB)"), "edSize", true);
+    TWizardPage* sizePage = AddFormPage(FWizard, "velWizardPage2", form);
+    FSongCount = AddField(form, QStringLiteral("Anzahl Lieder"), "edAnzahl", true);
+    FSongSize = AddField(form, QStringLiteral("Speicher (MB)"), "edSize", true);
     // The free space of the target stands beside the space the songs need.
-    lbFrei = Named(new QLabel(velWizardPage2), "lbFrei");
+    FFreeSpace = Named(new QLabel(sizePage), "lbFrei");
     auto* sizeRow = new QHBoxLayout;
     int row = 0;
-    form->getWidgetPosition(edSize, &row, nullptr);
-    form->removeWidget(edSize);
-    sizeRow->addWidget(edSize, 1);
-    sizeRow->addWidget(lbFrei);
+    form->getWidgetPosition(FSongSize, &row, nullptr);
+    form->removeWidget(FSongSize);
+    sizeRow->addWidget(FSongSize, 1);
+    sizeRow->addWidget(FFreeSpace);
     form->setLayout(row, QFormLayout::FieldRole, sizeRow);
 
-    wpStart = AddColumnPage(velWizard1, "wpStart", column);
-    pbStatus = Named(new QProgressBar(wpStart), "pbStatus");
-    pbStatus->setTextVisible(false);
-    pbStatus->hide();
-    btnStart = Named(new QPushButton(QStringLiteral("Start"), wpStart), "btnStart");
-    btnStart->setAutoDefault(false);
+    FCopyPage = AddColumnPage(FWizard, "wpStart", column);
+    FProgress = Named(new QProgressBar(FCopyPage), "pbStatus");
+    FProgress->setTextVisible(false);
+    FProgress->hide();
+    FStart = Named(new QPushButton(QStringLiteral("Start"), FCopyPage), "btnStart");
+    FStart->setAutoDefault(false);
     column->addStretch();
-    column->addWidget(pbStatus);
-    column->addWidget(btnStart, 0, Qt::AlignHCenter);
+    column->addWidget(FProgress);
+    column->addWidget(FStart, 0, Qt::AlignHCenter);
     column->addStretch();
-    connect(btnStart, &QPushButton::clicked, this,
-            [this] { ShowErrorsOf([this] { btnStartClick(); }); });
-    velWizard1->Loaded();
-    resize(velWizard1->sizeHint().expandedTo(QSize(410, 149)));
+    connect(FStart, &QPushButton::clicked, this, [this] { ShowErrorsOf([this] { CopySongs(); }); });
+    FWizard->Loaded();
+    resize(FWizard->sizeHint().expandedTo(QSize(410, 149)));
 }
 
 void TCopyWizard::OnCreate() {
-    ini = new TPersistentProperties(this, FSettings);
-    ini->Group = "mobiler tunRax";
-    ini->AddItem(edDir, QStringLiteral("TEXT"), "", "Verzeichnis", QString());
-    ini->AddItem(cbLoeschen, QStringLiteral("Checked"), "", "Löschen", false);
-    ini->AddItem(cbOrg, QStringLiteral("Checked"), "", "Org_Alben", false);
-    ini->AddItem(cbListe, QStringLiteral("Checked"), "", "ListenName", true);
-    ini->AddItem(cbWiedergabeliste, QStringLiteral("Checked"), "", "Wiedergabeliste", false);
-    ini->LoadValues();
+    FStoredValues = new TPersistentProperties(this, FSettings);
+    FStoredValues->Group = "mobiler tunRax";
+    FStoredValues->AddItem(FTargetFolder, QStringLiteral("TEXT"), "", "Verzeichnis", QString());
+    FStoredValues->AddItem(FClearTarget, QStringLiteral("Checked"), "", "Löschen", false);
+    FStoredValues->AddItem(FKeepFolders, QStringLiteral("Checked"), "", "Org_Alben", false);
+    FStoredValues->AddItem(FListAsFolder, QStringLiteral("Checked"), "", "ListenName", true);
+    FStoredValues->AddItem(FWritePlaylist, QStringLiteral("Checked"), "", "Wiedergabeliste", false);
+    FStoredValues->LoadValues();
 }
 
-void TCopyWizard::velWizardPage1Changing(TWizardPage*, bool& allowChange) {
-    FTargetDir = PrepareTargetFolder(edDir->text().toStdString(), cbListe->isChecked(), FListName);
-    ini->SaveValues();
+void TCopyWizard::OnTargetChosen(TWizardPage*, bool& allowChange) {
+    FTargetDir = PrepareTargetFolder(FTargetFolder->text().toStdString(),
+                                     FListAsFolder->isChecked(), FListName);
+    FStoredValues->SaveValues();
     int64_t kiloBytes = 0;
     {
         TSourceLease source = FSources.Lease();
         kiloBytes = source->GetSizeKB(FSongs);
     }
-    edAnzahl->setText(QString::number(FSongs.size()));
-    edSize->setText(QString::fromStdString(SizeMBText(kiloBytes)));
-    lbFrei->setText(QStringLiteral("frei: %1 MB")
-                        .arg(QString::fromStdString(FreeMBText(FreeSpace(FTargetDir)))));
+    FSongCount->setText(QString::number(FSongs.size()));
+    FSongSize->setText(QString::fromStdString(SizeMBText(kiloBytes)));
+    FFreeSpace->setText(QStringLiteral("frei: %1 MB")
+                            .arg(QString::fromStdString(FreeMBText(FreeSpace(FTargetDir)))));
     allowChange = true;
 }
 
-void TCopyWizard::btnStartClick() {
+void TCopyWizard::CopySongs() {
     // Whether the songs fit is known before anything is deleted or written;
     // a refusal leaves the page as it was.
-    const bool keepFolders = cbOrg->isChecked();
-    const TCopyPlan plan = PlanCopy(FTargetDir, FSongs, keepFolders, cbLoeschen->isChecked());
+    const bool keepFolders = FKeepFolders->isChecked();
+    const TCopyPlan plan = PlanCopy(FTargetDir, FSongs, keepFolders, FClearTarget->isChecked());
     if (!plan.toCopy.empty()) {
         int64_t kiloBytes = 0;
         {
@@ -142,11 +141,11 @@ void TCopyWizard::btnStartClick() {
         CheckSongsFit(kiloBytes, plan.toCopy.size(), FreeSpace(FTargetDir), plan.freedBytes);
     }
 
-    wpStart->SetEnableBack(false);
-    btnStart->setEnabled(false);
-    pbStatus->show();
-    pbStatus->setMaximum(static_cast<int>(FSongs.size()));
-    pbStatus->setValue(0);
+    FCopyPage->SetEnableBack(false);
+    FStart->setEnabled(false);
+    FProgress->show();
+    FProgress->setMaximum(static_cast<int>(FSongs.size()));
+    FProgress->setValue(0);
     ClearFiles(FTargetDir, plan.toClear);
 
     FCopying = true;
@@ -179,7 +178,7 @@ void TCopyWizard::btnStartClick() {
             failure = std::current_exception();
             break;
         }
-        pbStatus->setValue(static_cast<int>(i + 1));
+        FProgress->setValue(static_cast<int>(i + 1));
         // Repaints, and lets Cancel through between songs.
         QCoreApplication::processEvents();
         if (!alive)
@@ -187,7 +186,7 @@ void TCopyWizard::btnStartClick() {
         if (FCancelRequested)
             break;
     }
-    if (cbWiedergabeliste->isChecked() && !present.empty())
+    if (FWritePlaylist->isChecked() && !present.empty())
         WritePlaylist(FTargetDir, PlaylistName(FListName, FSongs), present);
     // A player may be unplugged as soon as the wizard has gone.
     SyncTargetFolder(FTargetDir);

@@ -54,8 +54,8 @@ protected:
 private:
     void CreateControls();
     void OnCreate();
-    void velWizardPage1Changing(TWizardPage* sender, bool& allowChange);
-    void btnStartClick();
+    void OnTargetChosen(TWizardPage* sender, bool& allowChange);
+    void CopySongs();
 
     TIniFile& FSettings;
     TSourceOwner& FSources;
@@ -68,19 +68,19 @@ private:
     bool FCancelRequested = false;
     int FCopied = 0;
 
-    TWizard* velWizard1 = nullptr;
-    TWizardPage* wpStart = nullptr;
-    TDirectoryEdit* edDir = nullptr;
-    QCheckBox* cbLoeschen = nullptr;
-    QCheckBox* cbOrg = nullptr;
-    QCheckBox* cbListe = nullptr;
-    QCheckBox* cbWiedergabeliste = nullptr;
-    QLineEdit* edAnzahl = nullptr;
-    QLineEdit* edSize = nullptr;
-    QLabel* lbFrei = nullptr;
-    QProgressBar* pbStatus = nullptr;
-    QPushButton* btnStart = nullptr;
-    TPersistentProperties* ini = nullptr;
+    TWizard* FWizard = nullptr;
+    TWizardPage* FCopyPage = nullptr;
+    TDirectoryEdit* FTargetFolder = nullptr;
+    QCheckBox* FClearTarget = nullptr;
+    QCheckBox* FKeepFolders = nullptr;
+    QCheckBox* FListAsFolder = nullptr;
+    QCheckBox* FWritePlaylist = nullptr;
+    QLineEdit* FSongCount = nullptr;
+    QLineEdit* FSongSize = nullptr;
+    QLabel* FFreeSpace = nullptr;
+    QProgressBar* FProgress = nullptr;
+    QPushButton* FStart = nullptr;
+    TPersistentProperties* FStoredValues = nullptr;
 };
 
 // Shows the copy wizard modally for the songs of the current source of

@@ -58,77 +58,74 @@ TSettingsWizard::TSettingsWizard(QWidget* parent, TIniFile& settings)
 TSettingsWizard::~TSettingsWizard() = default;
 
 void TSettingsWizard::CreateControls() {
-    velWizard1 = FillWithWizard(this);
+    FWizard = FillWithWizard(this);
     QVBoxLayout* column = nullptr;
-    TWizardPage* velWizardPage1 = AddColumnPage(velWizard1, "velWizardPage1", column);
-    auto* rgTyp = Named(new QGroupBox(QStringLiteral(" Musik-Dateien "), velWizardPage1), "rgTyp");
-    auto* items = new QVBoxLayout(rgTyp);
-    FTypItems = new QButtonGroup(this);
+    TWizardPage* kindPage = AddColumnPage(FWizard, "velWizardPage1", column);
+    auto* kinds = Named(new QGroupBox(QStringLiteral(" Musik-Dateien "), kindPage), "rgTyp");
+    auto* items = new QVBoxLayout(kinds);
+    FSourceKinds = new QButtonGroup(this);
     int id = 0;
     for (const QString& caption :
          {QStringLiteral("lokal"), QStringLiteral("HTTP"), QStringLiteral("FTP")}) {
-        auto* item = new QRadioButton(caption, rgTyp);
+        auto* item = new QRadioButton(caption, kinds);
         item->setObjectName(caption);
-        FTypItems->addButton(item, id++);
+        FSourceKinds->addButton(item, id++);
         items->addWidget(item);
     }
-    cbAltenative = Named(
-        new QCheckBox(QStringLiteral("alternatives Inhaltsverzeichnis nutzen"), velWizardPage1),
-        "cbAltenative");
-    column->addWidget(rgTyp);
-    column->addWidget(cbAltenative);
+    FAlternativeCatalogue =
+        Named(new QCheckBox(QStringLiteral("alternatives Inhaltsverzeichnis nutzen"), kindPage),
+              "cbAltenative");
+    column->addWidget(kinds);
+    column->addWidget(FAlternativeCatalogue);
     column->addStretch();
-    velWizardPage1->OnChanging = [this](TWizardPage* sender, bool& allowChange) {
-        velWizardPage1Changing(sender, allowChange);
+    kindPage->OnChanging = [this](TWizardPage* sender, bool& allowChange) {
+        OnSourceKindChosen(sender, allowChange);
     };
 
     QFormLayout* form = nullptr;
-    wpHTTP = AddFormPage(velWizard1, "wpHTTP", form);
-    edIP = AddField(form, QStringLiteral("Server (Name oder IP)"), "edIP");
-    edRoot = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), "edRoot");
-    AddCheck(wpHTTP, "HTTP", btnPruefenHTTP, laPruefungHTTP);
-    connect(btnPruefenHTTP, &QPushButton::clicked, this,
-            [this] { ShowErrorsOf([this] { btnPruefenHTTPClick(); }); });
+    FWebPage = AddFormPage(FWizard, "wpHTTP", form);
+    FWebServer = AddField(form, QStringLiteral("Server (Name oder IP)"), "edIP");
+    FWebRoot = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), "edRoot");
+    AddCheck(FWebPage, "HTTP", FCheckWeb, FWebResult);
+    connect(FCheckWeb, &QPushButton::clicked, this,
+            [this] { ShowErrorsOf([this] { CheckWebServer(); }); });
 
-    wpLokal = AddColumnPage(velWizard1, "wpLokal", column);
-    edDir = Named(new TDirectoryEdit(wpLokal), "edDir");
-    edDir->NewStyle = true;
-    column->addWidget(new QLabel(QStringLiteral("Verzeichnis der Musik-Dateien"), wpLokal));
-    column->addWidget(edDir);
+    FLocalPage = AddColumnPage(FWizard, "wpLokal", column);
+    FMusicFolder = Named(new TDirectoryEdit(FLocalPage), "edDir");
+    FMusicFolder->NewStyle = true;
+    column->addWidget(new QLabel(QStringLiteral("Verzeichnis der Musik-Dateien"), FLocalPage));
+    column->addWidget(FMusicFolder);
     column->addStretch();
 
-    wpFTP = AddFormPage(velWizard1, "wpFTP", form);
-    edFTPServer = AddField(form, QStringLiteral("Server (Name oder IP)"), "edFTPServer");
-    edFTPNutzer = AddField(form, QStringLiteral("FTP-Nutzer"), "edFTPNutzer");
-    edFTPPasswort = AddField(form, QStringLiteral("Paßwort"), "edFTPPasswort");
-    edFTPPasswort->setEchoMode(QLineEdit::Password);
-    edFTPPasswort->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
-    edFTPVerzeichnis =
-        AddField(form, QStringLiteral("Verzeichnis auf dem Server"), "edFTPVerzeichnis");
-    cbFTPUTF8 = Named(new QCheckBox(QStringLiteral("UTF8 (Server)"), wpFTP), "cbFTPUTF8");
-    form->addRow(QString(), cbFTPUTF8);
-    AddCheck(wpFTP, "FTP", btnPruefenFTP, laPruefungFTP);
-    connect(btnPruefenFTP, &QPushButton::clicked, this,
-            [this] { ShowErrorsOf([this] { btnPruefenFTPClick(); }); });
+    FFtpPage = AddFormPage(FWizard, "wpFTP", form);
+    FFtpServer = AddField(form, QStringLiteral("Server (Name oder IP)"), "edFTPServer");
+    FFtpUser = AddField(form, QStringLiteral("FTP-Nutzer"), "edFTPNutzer");
+    FFtpPassword = AddField(form, QStringLiteral("Paßwort"), "edFTPPasswort");
+    FFtpPassword->setEchoMode(QLineEdit::Password);
+    FFtpPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    FFtpRoot = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), "edFTPVerzeichnis");
+    FFtpUtf8 = Named(new QCheckBox(QStringLiteral("UTF8 (Server)"), FFtpPage), "cbFTPUTF8");
+    form->addRow(QString(), FFtpUtf8);
+    AddCheck(FFtpPage, "FTP", FCheckFtp, FFtpResult);
+    connect(FCheckFtp, &QPushButton::clicked, this,
+            [this] { ShowErrorsOf([this] { CheckFtpServer(); }); });
 
     // A host name has at most 253 characters; with a port, or brackets
     // around an IPv6 address, a few more. Folders and names get room enough
     // for any real one, so that no value can grow the window without end.
-    for (QLineEdit* host : {edIP, edFTPServer})
+    for (QLineEdit* host : {FWebServer, FFtpServer})
         host->setMaxLength(kMaxHostField);
-    for (QLineEdit* text : {edRoot, edFTPNutzer, edFTPPasswort, edFTPVerzeichnis})
+    for (QLineEdit* text : {FWebRoot, FFtpUser, FFtpPassword, FFtpRoot})
         text->setMaxLength(kMaxTextField);
 
-    velWizard1->BtnNext.SetLast_Caption(QStringLiteral("&Speichern"));
-    velWizard1->BtnNext.SetLast_TAction(true);
-    velWizard1->SetStatusText(false);
-    velWizard1->OnLastAction = [this](TWizard*) {
-        ShowErrorsOf([this] { velWizard1LastAction(); });
-    };
-    velWizard1->Loaded();
+    FWizard->BtnNext.SetLast_Caption(QStringLiteral("&Speichern"));
+    FWizard->BtnNext.SetLast_TAction(true);
+    FWizard->SetStatusText(false);
+    FWizard->OnLastAction = [this](TWizard*) { ShowErrorsOf([this] { Save(); }); };
+    FWizard->Loaded();
 
     // The desktop's font may need more room than the classic 392 x 198.
-    resize(velWizard1->sizeHint().expandedTo(QSize(392, 198)));
+    resize(FWizard->sizeHint().expandedTo(QSize(392, 198)));
 }
 
 void TSettingsWizard::AddCheck(TWizardPage* page, const char* suffix, QPushButton*& button,
@@ -161,7 +158,7 @@ void TSettingsWizard::CheckConnection(QLabel* result,
     {
         // A slow server greys the wizard out but for "Abbrechen", which calls
         // the check off (closeEvent).
-        TTransferWaitWindow wait(velWizard1, {velWizard1->BtnCancel.Button()}, {});
+        TTransferWaitWindow wait(FWizard, {FWizard->BtnCancel.Button()}, {});
         TTransferCancelScope calledOff(FCheckCalledOff);
         try {
             const std::unique_ptr<TSource> source = makeSource();
@@ -188,20 +185,20 @@ void TSettingsWizard::CheckConnection(QLabel* result,
     result->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
-void TSettingsWizard::btnPruefenHTTPClick() {
-    CheckConnection(laPruefungHTTP, [this]() -> std::unique_ptr<TSource> {
-        return std::make_unique<TWebSource>(cbAltenative->isChecked(),
-                                            FieldBytes(edIP, "Server Adresse"),
-                                            FieldBytes(edRoot, "Root Server"));
+void TSettingsWizard::CheckWebServer() {
+    CheckConnection(FWebResult, [this]() -> std::unique_ptr<TSource> {
+        return std::make_unique<TWebSource>(FAlternativeCatalogue->isChecked(),
+                                            FieldBytes(FWebServer, "Server Adresse"),
+                                            FieldBytes(FWebRoot, "Root Server"));
     });
 }
 
-void TSettingsWizard::btnPruefenFTPClick() {
-    CheckConnection(laPruefungFTP, [this]() -> std::unique_ptr<TSource> {
+void TSettingsWizard::CheckFtpServer() {
+    CheckConnection(FFtpResult, [this]() -> std::unique_ptr<TSource> {
         return std::make_unique<TFtpSource>(
-            cbAltenative->isChecked(), FieldBytes(edFTPServer, "FTP Adresse"),
-            FieldBytes(edFTPNutzer, "FTP Nutzer"), edFTPPasswort->text().toStdString(),
-            FieldBytes(edFTPVerzeichnis, "Root FTP"), cbFTPUTF8->isChecked());
+            FAlternativeCatalogue->isChecked(), FieldBytes(FFtpServer, "FTP Adresse"),
+            FieldBytes(FFtpUser, "FTP Nutzer"), FFtpPassword->text().toStdString(),
+            FieldBytes(FFtpRoot, "Root FTP"), FFtpUtf8->isChecked());
     });
 }
 
@@ -214,53 +211,54 @@ void TSettingsWizard::closeEvent(QCloseEvent* event) {
     TAppWindow::closeEvent(event);
 }
 
-int TSettingsWizard::TypIndex() const {
-    return FTypItems->checkedId();
+int TSettingsWizard::SourceKind() const {
+    return FSourceKinds->checkedId();
 }
 
-void TSettingsWizard::SetTypIndex(int index) {
-    if (QAbstractButton* item = FTypItems->button(index)) {
+void TSettingsWizard::SetSourceKind(int index) {
+    if (QAbstractButton* item = FSourceKinds->button(index)) {
         item->setChecked(true);
         return;
     }
     // An index that names no item leaves none chosen.
-    FTypItems->setExclusive(false);
-    for (QAbstractButton* item : FTypItems->buttons())
+    FSourceKinds->setExclusive(false);
+    for (QAbstractButton* item : FSourceKinds->buttons())
         item->setChecked(false);
-    FTypItems->setExclusive(true);
+    FSourceKinds->setExclusive(true);
 }
 
 void TSettingsWizard::OnAfterCreate() {
-    SetTypIndex(FSettings.ReadInteger(kSection, "Typ", 0));
-    cbAltenative->setChecked(FSettings.ReadBool(kSection, "Alternativ", false));
-    edIP->setText(Shown(FSettings.ReadString(kSection, "Server Adresse", "localhost")));
-    edRoot->setText(Shown(FSettings.ReadString(kSection, "Root Server", "/mp3/")));
-    edDir->setText(Shown(FSettings.ReadString(kSection, "Verzeichnis", DefaultMusicFolder())));
-    edFTPServer->setText(Shown(FSettings.ReadString(kSection, "FTP Adresse", "localhost")));
-    edFTPNutzer->setText(Shown(FSettings.ReadString(kSection, "FTP Nutzer", "tunrax")));
+    SetSourceKind(FSettings.ReadInteger(kSection, "Typ", 0));
+    FAlternativeCatalogue->setChecked(FSettings.ReadBool(kSection, "Alternativ", false));
+    FWebServer->setText(Shown(FSettings.ReadString(kSection, "Server Adresse", "localhost")));
+    FWebRoot->setText(Shown(FSettings.ReadString(kSection, "Root Server", "/mp3/")));
+    FMusicFolder->setText(
+        Shown(FSettings.ReadString(kSection, "Verzeichnis", DefaultMusicFolder())));
+    FFtpServer->setText(Shown(FSettings.ReadString(kSection, "FTP Adresse", "localhost")));
+    FFtpUser->setText(Shown(FSettings.ReadString(kSection, "FTP Nutzer", "tunrax")));
     // A stored password that cannot be read is reported, but only after the
     // other fields are filled: saving then keeps them rather than blanking
     // them.
     std::string passwordError;
     try {
-        edFTPPasswort->setText(
+        FFtpPassword->setText(
             Shown(DecodePassword(FSettings.ReadString(kSection, "FTP Passwort", ""), PasswordKey)));
     } catch (const Error& error) {
-        edFTPPasswort->clear();
+        FFtpPassword->clear();
         passwordError = error.what();
     }
-    edFTPVerzeichnis->setText(Shown(FSettings.ReadString(kSection, "Root FTP", "/mp3/")));
-    cbFTPUTF8->setChecked(FSettings.ReadBool(kSection, "FTP UTF8", false));
+    FFtpRoot->setText(Shown(FSettings.ReadString(kSection, "Root FTP", "/mp3/")));
+    FFtpUtf8->setChecked(FSettings.ReadBool(kSection, "FTP UTF8", false));
     if (!passwordError.empty())
         throw Error("Das gespeicherte FTP-Paßwort ist ungültig (" + passwordError +
                     "). Bitte geben Sie es neu ein.");
 }
 
-void TSettingsWizard::velWizardPage1Changing(TWizardPage*, bool& allowChange) {
-    const int type = TypIndex();
-    wpLokal->SetRuntimeVisible(type == 0);
-    wpHTTP->SetRuntimeVisible(type == 1);
-    wpFTP->SetRuntimeVisible(type == 2);
+void TSettingsWizard::OnSourceKindChosen(TWizardPage*, bool& allowChange) {
+    const int type = SourceKind();
+    FLocalPage->SetRuntimeVisible(type == 0);
+    FWebPage->SetRuntimeVisible(type == 1);
+    FFtpPage->SetRuntimeVisible(type == 2);
     allowChange = true;
 }
 
@@ -270,16 +268,16 @@ std::string TSettingsWizard::FieldBytes(const QLineEdit* field, const std::strin
     return DisplayText(stored) == typed ? stored : typed;
 }
 
-void TSettingsWizard::velWizard1LastAction() {
+void TSettingsWizard::Save() {
     // Read before the section is erased.
-    const std::string ip = FieldBytes(edIP, "Server Adresse");
-    const std::string root = FieldBytes(edRoot, "Root Server");
-    const std::string ftpServer = FieldBytes(edFTPServer, "FTP Adresse");
-    const std::string ftpRoot = FieldBytes(edFTPVerzeichnis, "Root FTP");
-    const std::string ftpUser = FieldBytes(edFTPNutzer, "FTP Nutzer");
-    const std::string password = EncodePassword(edFTPPasswort->text().toStdString(), PasswordKey);
-    std::string folder = FieldBytes(edDir, "Verzeichnis");
-    if (edDir->text().toStdString() == DisplayText(DefaultMusicFolder()))
+    const std::string ip = FieldBytes(FWebServer, "Server Adresse");
+    const std::string root = FieldBytes(FWebRoot, "Root Server");
+    const std::string ftpServer = FieldBytes(FFtpServer, "FTP Adresse");
+    const std::string ftpRoot = FieldBytes(FFtpRoot, "Root FTP");
+    const std::string ftpUser = FieldBytes(FFtpUser, "FTP Nutzer");
+    const std::string password = EncodePassword(FFtpPassword->text().toStdString(), PasswordKey);
+    std::string folder = FieldBytes(FMusicFolder, "Verzeichnis");
+    if (FMusicFolder->text().toStdString() == DisplayText(DefaultMusicFolder()))
         folder = DefaultMusicFolder();
 
     // One replacement of the file: a failed save leaves the old settings
@@ -292,11 +290,11 @@ void TSettingsWizard::velWizard1LastAction() {
     FSettings.WriteString(kSection, "Root FTP", ftpRoot);
     FSettings.WriteString(kSection, "FTP Nutzer", ftpUser);
     FSettings.WriteString(kSection, "FTP Passwort", password);
-    FSettings.WriteBool(kSection, "FTP UTF8", cbFTPUTF8->isChecked());
+    FSettings.WriteBool(kSection, "FTP UTF8", FFtpUtf8->isChecked());
     if (folder != DefaultMusicFolder())
         FSettings.WriteString(kSection, "Verzeichnis", folder);
-    FSettings.WriteBool(kSection, "Alternativ", cbAltenative->isChecked());
-    FSettings.WriteInteger(kSection, "Typ", TypIndex());
+    FSettings.WriteBool(kSection, "Alternativ", FAlternativeCatalogue->isChecked());
+    FSettings.WriteInteger(kSection, "Typ", SourceKind());
     update.Commit();
     done(1);
 }

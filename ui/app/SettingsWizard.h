@@ -59,37 +59,37 @@ private:
     // from the page's values, and shows what it found in result.
     void CheckConnection(QLabel* result,
                          const std::function<std::unique_ptr<TSource>()>& makeSource);
-    void btnPruefenHTTPClick();
-    void btnPruefenFTPClick();
-    // The item index of rgTyp: 0 "lokal", 1 "HTTP", 2 "FTP" (-1 for none).
-    int TypIndex() const;
-    void SetTypIndex(int index);
+    void CheckWebServer();
+    void CheckFtpServer();
+    // The source chosen in "rgTyp": 0 "lokal", 1 "HTTP", 2 "FTP" (-1 for none).
+    int SourceKind() const;
+    void SetSourceKind(int index);
     void OnAfterCreate();
-    void velWizardPage1Changing(TWizardPage* sender, bool& allowChange);
-    void velWizard1LastAction();
+    void OnSourceKindChosen(TWizardPage* sender, bool& allowChange);
+    void Save();
     // The bytes to store for a field: the stored value itself while the
     // field still shows it (names need not be UTF-8), else the typed text.
     std::string FieldBytes(const QLineEdit* field, const std::string& key) const;
 
     TIniFile& FSettings;
-    QButtonGroup* FTypItems = nullptr;
-    TWizard* velWizard1 = nullptr;
-    TWizardPage* wpHTTP = nullptr;
-    TWizardPage* wpLokal = nullptr;
-    TWizardPage* wpFTP = nullptr;
-    QCheckBox* cbAltenative = nullptr;
-    QLineEdit* edIP = nullptr;
-    QLineEdit* edRoot = nullptr;
-    TDirectoryEdit* edDir = nullptr;
-    QLineEdit* edFTPServer = nullptr;
-    QLineEdit* edFTPNutzer = nullptr;
-    QLineEdit* edFTPPasswort = nullptr;
-    QLineEdit* edFTPVerzeichnis = nullptr;
-    QCheckBox* cbFTPUTF8 = nullptr;
-    QPushButton* btnPruefenHTTP = nullptr;
-    QLabel* laPruefungHTTP = nullptr;
-    QPushButton* btnPruefenFTP = nullptr;
-    QLabel* laPruefungFTP = nullptr;
+    QButtonGroup* FSourceKinds = nullptr;
+    TWizard* FWizard = nullptr;
+    TWizardPage* FWebPage = nullptr;
+    TWizardPage* FLocalPage = nullptr;
+    TWizardPage* FFtpPage = nullptr;
+    QCheckBox* FAlternativeCatalogue = nullptr;
+    QLineEdit* FWebServer = nullptr;
+    QLineEdit* FWebRoot = nullptr;
+    TDirectoryEdit* FMusicFolder = nullptr;
+    QLineEdit* FFtpServer = nullptr;
+    QLineEdit* FFtpUser = nullptr;
+    QLineEdit* FFtpPassword = nullptr;
+    QLineEdit* FFtpRoot = nullptr;
+    QCheckBox* FFtpUtf8 = nullptr;
+    QPushButton* FCheckWeb = nullptr;
+    QLabel* FWebResult = nullptr;
+    QPushButton* FCheckFtp = nullptr;
+    QLabel* FFtpResult = nullptr;
     bool FChecking = false;
     std::atomic<bool> FCheckCalledOff{false};
 };
