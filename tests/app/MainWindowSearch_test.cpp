@@ -174,7 +174,7 @@ TEST_F(AlbumSearchTest, CtrlFFiltersTheTreeEnterSelectsEscapeRestores) {
         << "the tree shows all its top-level folders, the folder expanded before the search "
            "and the selection's sisters";
     EXPECT_EQ(ShownSongPaths(form).size(), 2u);
-    EXPECT_FALSE(Ui(form).FAlben->Filtered()) << "the filter stays on after the search";
+    EXPECT_FALSE(Ui(form).AlbumModel->Filtered()) << "the filter stays on after the search";
 
     // From the menu; a folder found that was selected already stays, and
     // Escape keeps a selection that the search had hidden.

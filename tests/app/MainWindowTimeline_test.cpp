@@ -157,7 +157,7 @@ TEST_F(TimelineTest, AClickOnTheCurrentSongOrAfterARemoteStopStartsIt) {
 
     // Stopped by the desktop's sound menu: the list holds, until a song is
     // chosen in the window.
-    form.MediaStop();
+    form.MediaControl().MediaStop();
     EXPECT_EQ(Ticks(3), (Events{"1 poll", "2 poll", "3 poll"}));
     EXPECT_EQ(form.windowTitle(), form.SavedCaption());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
@@ -171,9 +171,9 @@ TEST_F(TimelineTest, RemotePlayNextAndPreviousStartTheSongAtOnce) {
 
     // Tick 0: before the playback timer has ticked at all. The songs played
     // (asking how the player does is no start).
-    const auto remote = [this](void (TMainWindow::*command)()) {
+    const auto remote = [this](void (TMediaControl::*command)()) {
         library.Seen.clear();
-        (form.*command)();
+        (form.MediaControl().*command)();
         QCoreApplication::processEvents();
         Events started;
         std::copy_if(library.Seen.begin(), library.Seen.end(), std::back_inserter(started),
@@ -183,19 +183,19 @@ TEST_F(TimelineTest, RemotePlayNextAndPreviousStartTheSongAtOnce) {
                      });
         return started;
     };
-    EXPECT_EQ(remote(&TMainWindow::MediaNext), Events{"0 play Zwei"});
+    EXPECT_EQ(remote(&TMediaControl::MediaNext), Events{"0 play Zwei"});
     EXPECT_EQ(Selected(), 1);
     EXPECT_EQ(form.windowTitle(), Playing("Zwei"));
     EXPECT_EQ(Ticks(3), (Events{"1 poll", "2 poll", "3 poll"})) << "started once only";
-    EXPECT_EQ(remote(&TMainWindow::MediaPrevious), Events{"0 play Eins"});
+    EXPECT_EQ(remote(&TMediaControl::MediaPrevious), Events{"0 play Eins"});
     EXPECT_EQ(Selected(), 0);
 
     // Play after a stop starts the chosen song at once as well; Play while a
     // song plays changes nothing.
-    form.MediaStop();
+    form.MediaControl().MediaStop();
     EXPECT_EQ(Ticks(2), (Events{"1 poll", "2 poll"}));
-    EXPECT_EQ(remote(&TMainWindow::MediaPlay), Events{"0 restart Eins"});
-    EXPECT_EQ(remote(&TMainWindow::MediaPlay), Events{});
+    EXPECT_EQ(remote(&TMediaControl::MediaPlay), Events{"0 restart Eins"});
+    EXPECT_EQ(remote(&TMediaControl::MediaPlay), Events{});
 
     // A selection of the user's keeps its pause, in which the arrow keys
     // pass over songs.

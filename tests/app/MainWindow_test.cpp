@@ -64,7 +64,7 @@ protected:
     // The names of the album tree, in pre-order, each indented by its depth.
     static std::vector<std::string> TreeLines(const TMainWindow& form) {
         std::vector<std::string> lines;
-        const TCatalogue& catalogue = Ui(form).FAlben->Catalogue();
+        const TCatalogue& catalogue = Ui(form).AlbumModel->Catalogue();
         std::function<void(int32_t)> walk = [&](int32_t parent) {
             for (int32_t node : catalogue.ChildrenOf(parent)) {
                 lines.push_back(std::string(static_cast<size_t>(catalogue.At(node).Level), ' ') +

@@ -342,7 +342,7 @@ TEST_F(SequencingTest, WithoutAutomaticPlayingTheSongEndsAndNothingClaimsToPlay)
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psStopped; }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.PlayIconOn(); }, 1000))
         << "the tray icon still shows a song playing";
-    EXPECT_EQ(form.MediaStatus(), TPlaybackStatus::Stopped);
+    EXPECT_EQ(form.MediaControl().MediaStatus(), TPlaybackStatus::Stopped);
     EXPECT_EQ(form.windowTitle(), form.SavedCaption());
     QTest::qWait(400);
     EXPECT_EQ(counts.opened.load(), opened) << "the next song followed";

@@ -259,7 +259,7 @@ TEST_F(SettingsWizardTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     }
     EXPECT_EQ(Ui(form).lvLieder->topLevelItemCount(), 0) << "songs of the old source stay listed";
     EXPECT_EQ(form.Source()->Root, other);
-    EXPECT_EQ(Ui(form).FAlben->Catalogue().Count(), 2);
+    EXPECT_EQ(Ui(form).AlbumModel->Catalogue().Count(), 2);
     EXPECT_EQ(Ui(form).tvAlben->model()->rowCount(), 2) << "the album tree of the old source stays";
     // Cancelled: the source stays.
     TSource* before = form.Source().Get();

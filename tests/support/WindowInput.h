@@ -105,7 +105,8 @@ struct MainControls {
     QAction* acDelAll = Find<QAction>(window, "acDelAll");
     QAction* acFind = Find<QAction>(window, "acFind");
     // The model behind the album tree.
-    TCatalogueModel* FAlben = tvAlben ? qobject_cast<TCatalogueModel*>(tvAlben->model()) : nullptr;
+    TCatalogueModel* AlbumModel =
+        tvAlben ? qobject_cast<TCatalogueModel*>(tvAlben->model()) : nullptr;
 };
 
 inline MainControls Ui(const TMainWindow& form) {
@@ -268,13 +269,13 @@ inline void ClickIn(QWidget* widget, const QRect& rect) {
 // Clicks the folder of the album tree with this path ("\Artist\Album\"),
 // scrolling it into view first.
 inline void ClickAlbum(TMainWindow& form, const std::string& path) {
-    const TCatalogue& catalogue = Ui(form).FAlben->Catalogue();
+    const TCatalogue& catalogue = Ui(form).AlbumModel->Catalogue();
     int32_t found = TCatalogue::kNone;
     for (int32_t node = 0; node < catalogue.Count(); ++node)
         if (NodePath(catalogue, node) == path)
             found = node;
     ASSERT_NE(found, TCatalogue::kNone) << "no folder " << path << " in the tree";
-    const QModelIndex index = Ui(form).FAlben->IndexOf(found);
+    const QModelIndex index = Ui(form).AlbumModel->IndexOf(found);
     Ui(form).tvAlben->scrollTo(index);
     ClickIn(Ui(form).tvAlben->viewport(), Ui(form).tvAlben->visualRect(index));
 }

@@ -3,27 +3,30 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
-#include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QScopeGuard>
 #include <QScreen>
-#include <QTabWidget>
 #include <QTimer>
-#include <QToolBar>
 #include <QTreeView>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/AlbumTree.h"
+#include "app/AlbumPage.h"
+#include "app/CatalogueLoader.h"
 #include "app/CatalogueModel.h"
-#include "app/QtProgress.h"
-#include "app/SongListView.h"
+#include "app/FavoriteCommands.h"
+#include "app/FavoritesBar.h"
+#include "app/FavoritesChooser.h"
+#include "app/MainActions.h"
+#include "app/MainMenu.h"
+#include "app/PlaybackEvents.h"
+#include "app/PlaybackRemote.h"
+#include "app/PlaybackTimer.h"
+#include "app/PlayerTray.h"
+#include "app/SidePages.h"
+#include "app/SongPanel.h"
 #include "app/StartCaption.h"
 #include "collection/Collation.h"
 #include "io/Error.h"
@@ -31,11 +34,10 @@
 #include "settings/ProgramVersion.h"
 #include "settings/UserFolders.h"
 #include "sources/Source.h"
-#include "sources/SourceSettings.h"
 #include "sources/TransferControl.h"
 #include "tunrax_version.h"
 #include "widgets/SingleInstance.h"
-#include "widgets/TrayIcon.h"
+#include "widgets/TransferWait.h"
 
 // The icons live in the program's resources, which a static library must
 // register itself (outside any namespace).
@@ -45,11 +47,7 @@ static void InitResources() {
 
 namespace tunrax {
 
-namespace {
-
 const char kSettings[] = "Einstellungen";
-
-}  // namespace
 
 TMainWindow::TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
                          std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
@@ -72,17 +70,22 @@ TMainWindow::TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> libr
     // A normal top-level window with only a close box; it may be resized.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::CustomizeWindowHint);
+    FPlaybackEvents = new TPlaybackEvents(this);
+    FRemote = std::make_unique<TPlaybackRemote>(
+        FSource, *FPlaybackEvents, [this] { ShowWindow(); },
+        // After the caller's answer has gone out, as "&Beenden" does.
+        [this] { QTimer::singleShot(0, FMenu->Quit(), &QAction::trigger); });
 
-    SingleInstance1 = new TSingleInstance(this);
-    SingleInstance1->TestOnlyDir = false;
-    if (!SingleInstance1->Loaded()) {
+    FSingleInstance = new TSingleInstance(this);
+    FSingleInstance->setObjectName(QStringLiteral("SingleInstance1"));
+    FSingleInstance->TestOnlyDir = false;
+    if (!FSingleInstance->Loaded()) {
         FSecondInstance = true;
         return;
     }
-    CreateActions();
+    FActions = new TMainActions(this);
     CreateControls();
     OnCreate();
-    NameControls();
     // The commands follow the window's state whenever the event queue has
     // drained, whatever changed it: a click, a key, a song's end, a timer.
     FIdle = new QTimer(this);
@@ -91,8 +94,8 @@ TMainWindow::TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> libr
     connect(FIdle, &QTimer::timeout, this, Guarded(&TMainWindow::UpdateActions));
     // A long transfer leaves the menu bar, the progress bar and the ways
     // out of the program working.
-    FTransferWait = new TTransferWaitWindow(this, {MainMenu1->parentWidget(), pbStatus},
-                                            {Beenden1, Minimieren1});
+    FTransferWait = new TTransferWaitWindow(this, {FMenu, FSongPanel->ProgressBar()},
+                                            {FMenu->Quit(), FMenu->HideToTray()});
     FTransferWait->OnBusyEnd = [this] { ShowErrorsOf([this] { UpdateActions(); }); };
     qApp->installEventFilter(this);
     connect(this, &TAppWindow::AfterCreate, this, Guarded(&TMainWindow::OnAfterCreate));
@@ -101,102 +104,22 @@ TMainWindow::TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> libr
 TMainWindow::~TMainWindow() {
     OnDestroy();
     // The tree outlives the session that holds its folders.
-    if (FAlben)
-        FAlben->Follow(nullptr);
-}
-
-void TMainWindow::NameControls() {
-    const std::pair<QObject*, const char*> controls[] = {{MainMenu1, "MainMenu1"},
-                                                         {Suchen1, "Suchen1"},
-                                                         {Aktualisieren1, "Aktualisieren1"},
-                                                         {Beenden1, "Beenden1"},
-                                                         {Einstellungen1, "Einstellungen1"},
-                                                         {Minimieren1, "Minimieren1"},
-                                                         {Panel1, "Panel1"},
-                                                         {Label1, "Label1"},
-                                                         {cbFavoriten, "cbFavoriten"},
-                                                         {atMain, "atMain"},
-                                                         {pcSeiten, "pcSeiten"},
-                                                         {tsAlle, "tsAlle"},
-                                                         {tsFavoriten, "tsFavoriten"},
-                                                         {imFavoriten, "imFavoriten"},
-                                                         {tvAlben, "tvAlben"},
-                                                         {edSuchen, "edSuchen"},
-                                                         {lvLieder, "lvLieder"},
-                                                         {laTitel, "laTitel"},
-                                                         {laInterpret, "laInterpret"},
-                                                         {laAlbum, "laAlbum"},
-                                                         {pbStatus, "pbStatus"},
-                                                         {mmStart, "mmStart"},
-                                                         {NBA, "NBA"},
-                                                         {SingleInstance1, "SingleInstance1"},
-                                                         {PopupMenu1, "PopupMenu1"},
-                                                         {PopupMenu2, "PopupMenu2"}};
-    for (const auto& [control, name] : controls)
-        control->setObjectName(QString::fromLatin1(name));
+    if (FAlbumPage)
+        FAlbumPage->Model()->Follow(nullptr);
 }
 
 void TMainWindow::CreateControls() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-
-    // Menu bar: "&Datei" with its commands, two commands on the bar itself,
-    // "Minimieren" at the bar's right end.
-    MainMenu1 = new QMenuBar(this);
-    QMenu* datei = MainMenu1->addMenu(QStringLiteral("&Datei"));
-    Suchen1 = datei->addAction(QStringLiteral("Suchen"));
-    Suchen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    Aktualisieren1 = datei->addAction(QStringLiteral("Aktualisieren"));
-    datei->addSeparator();
-    Beenden1 = datei->addAction(QStringLiteral("&Beenden"));
-    Einstellungen1 = MainMenu1->addAction(QStringLiteral("&Einstellungen"));
-    // "Minimieren" lives in a bar of its own at the right end. Both bars sit
-    // side by side in one row rather than one in the other's corner: a bar in
-    // a corner is not on the accessibility bus, so a screen reader would
-    // never reach the command.
-    auto* menuRow = new QWidget(this);
-    auto* menuRowLayout = new QHBoxLayout(menuRow);
-    menuRowLayout->setContentsMargins(0, 0, 0, 0);
-    menuRowLayout->setSpacing(0);
-    auto* rightBar = new QMenuBar(menuRow);
-    rightBar->setObjectName(QStringLiteral("MainMenu1Rechts"));
-    Minimieren1 = rightBar->addAction(QStringLiteral("Minimieren"));
-    MainMenu1->setParent(menuRow);
-    menuRowLayout->addWidget(MainMenu1, 1);
-    menuRowLayout->addWidget(rightBar, 0);
-    layout->setMenuBar(menuRow);
-    connect(Aktualisieren1, &QAction::triggered, this, Guarded(&TMainWindow::Aktualisieren1Click));
-    connect(Beenden1, &QAction::triggered, this, Guarded(&TMainWindow::Beenden1Click));
-    connect(Einstellungen1, &QAction::triggered, this, Guarded(&TMainWindow::Einstellungen1Click));
-    connect(Minimieren1, &QAction::triggered, this, Guarded(&TMainWindow::Minimieren1Click));
+    FMenu = new TMainMenu(this);
+    layout->setMenuBar(FMenu);
+    ConnectMenu();
 
     // Top bar: favourites chooser and tool bar.
-    Panel1 = new QWidget(this);
-    Panel1->setFixedHeight(28);
-    auto* panelLayout = new QHBoxLayout(Panel1);
-    panelLayout->setContentsMargins(4, 0, 4, 0);
-    Label1 = new QLabel(QStringLiteral("Favoriten"), Panel1);
-    cbFavoriten = new QComboBox(Panel1);
-    cbFavoriten->setEditable(false);
-    cbFavoriten->setMinimumWidth(160);
-    atMain = new QToolBar(Panel1);
-    atMain->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    atMain->setIconSize(QSize(16, 16));
-    for (QAction* action :
-         {acNeuListe, acDelListe, static_cast<QAction*>(nullptr), acAdd, acDel,
-          static_cast<QAction*>(nullptr), acLiedFrueher, acLiedSpaeter,
-          static_cast<QAction*>(nullptr), acNoPlay, static_cast<QAction*>(nullptr), acKopieren}) {
-        if (action)
-            atMain->addAction(action);
-        else
-            atMain->addSeparator();
-    }
-    panelLayout->addWidget(Label1);
-    panelLayout->addWidget(cbFavoriten);
-    panelLayout->addWidget(atMain);
-    panelLayout->addStretch(1);
-    layout->addWidget(Panel1);
+    auto* topBar = new TFavoritesBar(*FActions, this);
+    FFavoritesChooser = topBar->Chooser();
+    layout->addWidget(topBar);
 
     auto* body = new QHBoxLayout;
     body->setContentsMargins(0, 0, 0, 0);
@@ -204,79 +127,35 @@ void TMainWindow::CreateControls() {
     layout->addLayout(body, 1);
 
     // Pages with their tabs on the left: "Alle" (album tree), "Favoriten".
-    pcSeiten = new QTabWidget(this);
-    pcSeiten->setTabPosition(QTabWidget::West);
-    pcSeiten->setFixedWidth(289);
-    tsAlle = new QWidget(pcSeiten);
-    auto* alleLayout = new QVBoxLayout(tsAlle);
-    alleLayout->setContentsMargins(0, 0, 0, 0);
-    auto* albumTree = new TAlbumTree(*FCollator, tsAlle);
-    FAlben = albumTree->Model();
-    FAlben->Follow(FCatalogue.get());
-    tvAlben = albumTree;
-    tvAlben->setHeaderHidden(true);
-    tvAlben->setUniformRowHeights(true);
-    tvAlben->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tvAlben->setSelectionMode(QAbstractItemView::SingleSelection);
-    tvAlben->setMouseTracking(true);  // hot tracking
-    tvAlben->setContextMenuPolicy(Qt::CustomContextMenu);
-    KeepSelectionVisible(tvAlben);
-    edSuchen = new TAlbumSearch(albumTree, FAlben, *FCollator, tsAlle);
-    alleLayout->addWidget(edSuchen);
-    alleLayout->addWidget(tvAlben);
-    // The search belongs to the page of the tree: leaving it ends the search,
-    // so that the tree is whole when a command comes back to it.
-    connect(pcSeiten, &QTabWidget::currentChanged, edSuchen, [this](int page) {
-        if (page != 0)
-            edSuchen->Close();
-    });
-    connect(Suchen1, &QAction::triggered, this, [this] {
-        pcSeiten->setCurrentIndex(0);  // the tree's page, as a click on its tab
-        edSuchen->Open();
-    });
-    tsFavoriten = new QWidget(pcSeiten);
-    pcSeiten->addTab(tsAlle, QStringLiteral("Alle"));
-    pcSeiten->addTab(tsFavoriten, QStringLiteral("Favoriten"));
-    pcSeiten->setTabVisible(1, false);  // until a favourite list is chosen
-    body->addWidget(pcSeiten);
-    connect(tvAlben->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid())
-                    tvAlben->expand(current);
+    FPages = new TSidePages(*FCollator, FCatalogue.get(), this);
+    FAlbumPage = FPages->AlbumPage();
+    connect(FMenu->FindAlbum(), &QAction::triggered, FPages, &TSidePages::OpenSearch);
+    body->addWidget(FPages);
+    connect(FAlbumPage->Tree()->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] {
                 if (FTreeChangeAttached)
-                    ShowErrorsOf([this] { tvAlbenChange(); });
+                    ShowErrorsOf([this] { OnAlbumSelected(); });
             });
 
-    auto* right = new QVBoxLayout;
-    right->setSpacing(1);
-    lvLieder = CreateSongListWidget(this);
-    right->addWidget(lvLieder, 1);
-    for (QLabel** label : {&laTitel, &laInterpret, &laAlbum}) {
-        *label = new QLabel(this);
-        (*label)->setAlignment(Qt::AlignCenter);
-        (*label)->setTextFormat(Qt::PlainText);
-        right->addWidget(*label);
-    }
-    pbStatus = new QProgressBar(this);
-    pbStatus->setRange(0, 1000);
-    pbStatus->setTextVisible(false);
-    pbStatus->setFixedHeight(12);
-    pbStatus->hide();
-    // Keep the space of the bar so that the labels do not jump when it shows.
-    QSizePolicy keep = pbStatus->sizePolicy();
-    keep.setRetainSizeWhenHidden(true);
-    pbStatus->setSizePolicy(keep);
-    right->addWidget(pbStatus);
-    body->addLayout(right, 1);
-    FProgress = std::make_unique<TProgressBarDisplay>(pbStatus);
+    FSongPanel = new TSongPanel(this);
+    body->addLayout(FSongPanel, 1);
+    FCatalogueLoader = std::make_unique<TCatalogueLoader>(
+        FSource, FSettings, *FCatalogue, FSongPanel->ProgressBar(), FAlbumPage->Tree());
 
     ConnectPlayback();
     ConnectFavoriteCommands();
 
-    resize(575, 377 + MainMenu1->sizeHint().height());
+    resize(575, 377 + FMenu->Bar()->sizeHint().height());
     setMinimumSize(575, 300);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+void TMainWindow::ConnectMenu() {
+    connect(FMenu->Reload(), &QAction::triggered, this, Guarded(&TMainWindow::ReloadCatalogue));
+    connect(FMenu->Quit(), &QAction::triggered, this, Guarded(&TMainWindow::Quit));
+    connect(FMenu->Settings(), &QAction::triggered, this, Guarded(&TMainWindow::OpenSettings));
+    connect(FMenu->HideToTray(), &QAction::triggered, this, Guarded(&TMainWindow::HideToTray));
 }
 
 void TMainWindow::OnCreate() {
@@ -306,7 +185,7 @@ void TMainWindow::OnAfterCreate() {
             return;
         }
     }
-    SetPlayIcon(false);
+    FTrayIcon->ShowPlaying(false);
     FSavedCaption = StartCaption(windowTitle(), QString::fromUtf8(GetFileVersionString("")),
                                  QString::fromUtf8(kBuildDate));
     setWindowTitle(FSavedCaption);
@@ -315,19 +194,19 @@ void TMainWindow::OnAfterCreate() {
         SessionEnd();
         return;
     }
-    FillFavoriteChooser();
+    FFavoriteCommands->FillChooser();
 }
 
-void TMainWindow::Minimieren1Click() {
+void TMainWindow::HideToTray() {
     // Without a notification area the window must stay reachable: it goes
     // to the task bar instead.
-    if (NBA->Show())
+    if (FTrayIcon->Show())
         hide();
     else
         showMinimized();
 }
 
-void TMainWindow::Beenden1Click() {
+void TMainWindow::Quit() {
     // A transfer under way is called off, and the copy wizard, which uses the
     // source, closes first; the program ends once they have let go.
     CancelRunningTransfers();
@@ -338,7 +217,7 @@ void TMainWindow::Beenden1Click() {
 }
 
 void TMainWindow::SessionEnd() {
-    Beenden1Click();
+    Quit();
 }
 
 bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -351,7 +230,7 @@ bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
 void TMainWindow::closeEvent(QCloseEvent* event) {
     if (!FCloseConfirmed) {
         event->ignore();
-        Minimieren1Click();
+        HideToTray();
         return;
     }
     event->accept();
@@ -359,37 +238,37 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
     QCoreApplication::quit();
 }
 
-void TMainWindow::Einstellungen1Click() {
+void TMainWindow::OpenSettings() {
     if (FDialogs->ShowSetup(this, FSettings) != 1)
         return;
     FSource.Replace([this] {
         // The songs listed came from the old source: on page "Alle" the list
         // follows the new tree, where no album is chosen yet.
-        if (pcSeiten->currentIndex() == 0) {
+        if (FPages->currentIndex() == 0) {
             FPlayback->ClearList();
             ShowSongs();
         }
         LoadCatalogue();
-        if (FFavoriteChooserFilled)
-            cbFavoritenChange();
+        if (FFavoriteCommands->ChooserFilled())
+            FFavoriteCommands->ShowChosenList();
         else
-            FillFavoriteChooser();  // the start's load had failed
+            FFavoriteCommands->FillChooser();  // the start's load had failed
     });
 }
 
-void TMainWindow::Aktualisieren1Click() {
+void TMainWindow::ReloadCatalogue() {
     FSource.Replace([this] {
         if (FSource && FSource->Can(CanRebuild) && FSource->Can(CanStoreCatalogue)) {
             FTreeChangeAttached = false;
             const auto reattach = qScopeGuard([this] { FTreeChangeAttached = true; });
-            BuildCatalogue();
+            FCatalogueLoader->Build(*FPlayback);
         } else {
             LoadCatalogue();
         }
         // After a failed start the chooser is filled by the first load that
         // works.
-        if (!FFavoriteChooserFilled && FSource)
-            FillFavoriteChooser();
+        if (!FFavoriteCommands->ChooserFilled() && FSource)
+            FFavoriteCommands->FillChooser();
     });
 }
 
@@ -397,18 +276,20 @@ void TMainWindow::OnDestroy() {
     if (FDestroyed || FSecondInstance)
         return;
     FDestroyed = true;
+    FRemote->Attach(nullptr);
+    FFavoriteCommands->Attach(nullptr);
     qApp->removeEventFilter(this);
     FIdle->stop();
-    mmStart->stop();
+    FPlaybackTimer->Halt();
     DeleteSongFile();
     if (FPlayback)
         FPlayback->CancelPrefetch();
     // The chooser's position is stored only once the chooser was filled, so
     // that an unfilled chooser never overwrites the stored list.
-    if (FFavoriteChooserFilled) {
+    if (FFavoriteCommands->ChooserFilled()) {
         try {
             FFavorites.Save();
-            FSettings.WriteInteger("Favoriten", "aktuell", cbFavoriten->currentIndex());
+            FSettings.WriteInteger("Favoriten", "aktuell", FFavoritesChooser->currentIndex());
         } catch (const Error& error) {
             QMessageBox::critical(nullptr, QStringLiteral("Tunrax"),
                                   QString::fromUtf8(error.what()));
@@ -424,51 +305,32 @@ void TMainWindow::OnDestroy() {
 void TMainWindow::LoadCatalogue() {
     FTreeChangeAttached = false;
     const auto reattach = qScopeGuard([this] { FTreeChangeAttached = true; });
-    // The song fetched ahead came from the old source.
-    FPlayback->CancelPrefetch();
-    FSource.Set(nullptr);
-    TSourceSettings chosen = TSourceSettings::Read(FSettings);
-    if (chosen.Type == -1)
-        chosen.Type = static_cast<int>(TSourceKind::Local);
-    {
-        // An FTP source asks its server what it may do before it is taken:
-        // the end of the program waits for that as for any transfer.
-        TSourceLease connecting = FSource.Lease();
-        std::unique_ptr<TSource> made = CreateSource(chosen, FProgress.get());
-        if (made)
-            made->Connect();
-        FSource.Set(std::move(made));
-    }
-    FCatalogue->Clear();
-    // The songs listed from the old tree stay shown but no longer play.
-    FPlayback->ForgetAlbum();
-    if (!FSource || FSource.EndRequested())
-        return;
-
-    TSourceLease source = FSource.Lease();
-    tvAlben->setUpdatesEnabled(false);
-    const auto redraw = qScopeGuard([this] { tvAlben->setUpdatesEnabled(true); });
-    if (!FCatalogue->Load(*source))
-        BuildCatalogue();
+    FCatalogueLoader->Load(*FPlayback);
 }
 
-void TMainWindow::BuildCatalogue() {
-    TSourceLease source = FSource.Lease();
-    tvAlben->setUpdatesEnabled(false);
-    {
-        const auto cleanUp = qScopeGuard([&] {
-            // The songs listed from the old tree no longer play.
-            FPlayback->ForgetAlbum();
-            FProgress->Hide();
-            tvAlben->setUpdatesEnabled(true);
-        });
-        FProgress->Show();
-        FProgress->SetPosition(0);
-        FCatalogue->Scan(*source, FProgress.get());
-    }
-    if (FSource.EndRequested())
-        return;  // the program ends; the scan is not written back half-way
-    FCatalogue->Store(*source);
+// --- the pages and the list commands
+
+void TMainWindow::ConnectFavoriteCommands() {
+    FActions->AttachMenus(this, FSongPanel->List(), FAlbumPage->Tree());
+    FFavoriteCommands = new TFavoriteCommands(
+        {this, FActions, FFavoritesChooser, FPages, FSongPanel, &FFavorites, FCatalogue.get(),
+         &FSource, FDialogs.get(), FCollator.get(), &FSettings},
+        [this] { OnAlbumSelected(); });
+    FPages->OnPageChosen = [this] { ShowErrorsOf([this] { OnPageChanged(); }); };
+}
+
+void TMainWindow::OnPageChanged() {
+    if (FPages->AllShown())
+        OnAlbumSelected();
+    else
+        FFavoriteCommands->ShowListSongs();
+}
+
+void TMainWindow::UpdateActions() {
+    // While a long transfer runs only the ways out work; the commands are
+    // brought up to date when it has ended.
+    if (!FTransferWait || !FTransferWait->Busy())
+        FFavoriteCommands->UpdateEnabled();
 }
 
 void TMainWindow::SetSource(std::unique_ptr<TSource> source) {

@@ -1,0 +1,46 @@
+// Makes the source that the settings name (TSourceSettings) and shows its
+// catalogue in the album tree: the catalogue file read, or, where there is
+// none, the collection scanned, with the progress bar moving, and written
+// back.
+//
+// The songs listed from the old tree stay shown but no longer play; the song
+// fetched ahead from the old source is called off. The window's parts passed
+// in outlive the loader. Load and Build throw tunrax::Error (a source that
+// cannot be made or read, a catalogue that cannot be written).
+#pragma once
+
+#include <memory>
+
+class QProgressBar;
+class QWidget;
+
+namespace tunrax {
+
+class TCatalogueSession;
+class TIniFile;
+class TPlaybackController;
+class TProgressBarDisplay;
+class TSourceOwner;
+
+class TCatalogueLoader {
+public:
+    // tree: drawn again only when the catalogue has been loaded.
+    TCatalogueLoader(TSourceOwner& source, TIniFile& settings, TCatalogueSession& catalogue,
+                     QProgressBar* progress, QWidget* tree);
+    ~TCatalogueLoader();
+
+    // Makes the source and shows its catalogue (scanned when it cannot be
+    // read and the source can scan).
+    void Load(TPlaybackController& playback);
+    // Scans the source's folders and writes the catalogue back.
+    void Build(TPlaybackController& playback);
+
+private:
+    TSourceOwner& FSource;
+    TIniFile& FSettings;
+    TCatalogueSession& FCatalogue;
+    std::unique_ptr<TProgressBarDisplay> FProgress;
+    QWidget* FTree;
+};
+
+}  // namespace tunrax
