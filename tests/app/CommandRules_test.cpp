@@ -11,17 +11,13 @@ namespace {
 // The enabled commands by name, in the tool bar's order, for readable
 // failures.
 std::string Enabled(const TCommandEnabling& on) {
-    const std::pair<bool, const char*> commands[] = {{on.NeuListe, "NeuListe"},
-                                                     {on.DelListe, "DelListe"},
-                                                     {on.Add, "Add"},
-                                                     {on.Del, "Del"},
-                                                     {on.NoPlay, "NoPlay"},
-                                                     {on.LiedFrueher, "LiedFrueher"},
-                                                     {on.LiedSpaeter, "LiedSpaeter"},
-                                                     {on.Kopieren, "Kopieren"},
-                                                     {on.AddAll, "AddAll"},
-                                                     {on.DelAll, "DelAll"},
-                                                     {on.Find, "Find"}};
+    const std::pair<bool, const char*> commands[] = {
+        {on.NewList, "NewList"},           {on.DeleteList, "DeleteList"},
+        {on.AddSong, "AddSong"},           {on.RemoveSong, "RemoveSong"},
+        {on.NoAutoPlay, "NoAutoPlay"},     {on.MoveSongUp, "MoveSongUp"},
+        {on.MoveSongDown, "MoveSongDown"}, {on.CopySongs, "CopySongs"},
+        {on.AddAllSongs, "AddAllSongs"},   {on.RemoveAllSongs, "RemoveAllSongs"},
+        {on.FindSong, "FindSong"}};
     std::string names;
     for (const auto& [enabled, name] : commands)
         if (enabled)
@@ -71,28 +67,31 @@ TCommandState Copyable(TCommandState s) {
 }
 
 const Row kRows[] = {
-    {"NothingAtTheStart", All(), "NeuListe NoPlay"},
-    {"AlbumListedNoListChosen", Chosen(All(), -1, 3, false), "NeuListe NoPlay"},
-    {"AlbumSongChosenNoList", Chosen(All(), 0, 3, false), "NeuListe NoPlay"},
+    {"NothingAtTheStart", All(), "NewList NoAutoPlay"},
+    {"AlbumListedNoListChosen", Chosen(All(), -1, 3, false), "NewList NoAutoPlay"},
+    {"AlbumSongChosenNoList", Chosen(All(), 0, 3, false), "NewList NoAutoPlay"},
     {"AlbumSongChosenForAnEmptyList", Chosen(With(All(), true, true, true), 1, 3, false),
-     "NeuListe DelListe Add NoPlay AddAll"},
+     "NewList DeleteList AddSong NoAutoPlay AddAllSongs"},
     {"AlbumSongAlreadyInTheList", Chosen(With(All(), true, true, false), 1, 3, true),
-     "NeuListe DelListe Del NoPlay AddAll DelAll"},
+     "NewList DeleteList RemoveSong NoAutoPlay AddAllSongs RemoveAllSongs"},
     {"AlbumSongOfANoLongerCurrentList", Chosen(With(All(), false, false, false), 1, 3, true),
-     "NeuListe Del NoPlay DelAll"},
+     "NewList RemoveSong NoAutoPlay RemoveAllSongs"},
     {"ListFileUnreadable", Chosen(With(All(), true, false, true), 0, 3, false),
-     "NeuListe DelListe NoPlay"},
+     "NewList DeleteList NoAutoPlay"},
     {"ChosenSongWithoutPath", Chosen(With(All(), true, true, false), 0, 3, false, false),
-     "NeuListe DelListe NoPlay AddAll DelAll"},
-    {"AlbumCopyable", Copyable(Chosen(All(), -1, 3, false)), "NeuListe NoPlay Kopieren"},
-    {"NothingListedToCopy", Copyable(All()), "NeuListe NoPlay"},
-    {"ListPageNothingChosen", Chosen(ListPage(), -1, 3, false), "NoPlay DelAll"},
-    {"ListPageFirstSong", Chosen(ListPage(), 0, 3, true), "Del NoPlay LiedSpaeter DelAll Find"},
+     "NewList DeleteList NoAutoPlay AddAllSongs RemoveAllSongs"},
+    {"AlbumCopyable", Copyable(Chosen(All(), -1, 3, false)), "NewList NoAutoPlay CopySongs"},
+    {"NothingListedToCopy", Copyable(All()), "NewList NoAutoPlay"},
+    {"ListPageNothingChosen", Chosen(ListPage(), -1, 3, false), "NoAutoPlay RemoveAllSongs"},
+    {"ListPageFirstSong", Chosen(ListPage(), 0, 3, true),
+     "RemoveSong NoAutoPlay MoveSongDown RemoveAllSongs FindSong"},
     {"ListPageMiddleSong", Copyable(Chosen(ListPage(), 1, 3, true)),
-     "Del NoPlay LiedFrueher LiedSpaeter Kopieren DelAll Find"},
-    {"ListPageLastSong", Chosen(ListPage(), 2, 3, true), "Del NoPlay LiedFrueher DelAll Find"},
-    {"ListPageOnlySong", Chosen(ListPage(), 0, 1, true), "Del NoPlay DelAll Find"},
-    {"ListPageEmptied", Chosen(With(ListPage(), true, true, true), -1, 0, false), "NoPlay"},
+     "RemoveSong NoAutoPlay MoveSongUp MoveSongDown CopySongs RemoveAllSongs FindSong"},
+    {"ListPageLastSong", Chosen(ListPage(), 2, 3, true),
+     "RemoveSong NoAutoPlay MoveSongUp RemoveAllSongs FindSong"},
+    {"ListPageOnlySong", Chosen(ListPage(), 0, 1, true),
+     "RemoveSong NoAutoPlay RemoveAllSongs FindSong"},
+    {"ListPageEmptied", Chosen(With(ListPage(), true, true, true), -1, 0, false), "NoAutoPlay"},
 };
 
 class CommandRules : public ::testing::TestWithParam<Row> {};

@@ -103,8 +103,8 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(bus.Address.isEmpty()) << "dbus-daemon did not start";
         QDBusConnection server = QDBusConnection::connectToBus(bus.Address, QStringLiteral("srv"));
-        service =
-            std::make_unique<TMprisService>(form, QStringLiteral("de.quintor.tunrax"), server);
+        service = std::make_unique<TMprisService>(form.MediaControl(),
+                                                  QStringLiteral("de.quintor.tunrax"), server);
         ASSERT_TRUE(service->Registered());
         client = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(bus.Address, QStringLiteral("cli")));

@@ -134,13 +134,13 @@ TEST(Wizard, BackAndNextDisabledDuringHandlerAndRestoredAfterError) {
 
 TEST(Wizard, LastActionOnLastPage) {
     WizardForm f(2);
-    f.wizard->BtnNext.SetLast_Caption(QStringLiteral("&Speichern"));
+    f.wizard->BtnNext.SetLastCaption(QStringLiteral("&Speichern"));
     f.wizard->Loaded();
     EXPECT_EQ(f.Next()->text(), QStringLiteral("&Weiter >"));
     f.Next()->click();
     EXPECT_EQ(f.Next()->text(), QStringLiteral("&Speichern"));
     EXPECT_FALSE(f.Next()->isEnabled());
-    f.wizard->BtnNext.SetLast_TAction(true);
+    f.wizard->BtnNext.SetLastActs(true);
     EXPECT_TRUE(f.Next()->isEnabled());
 
     std::vector<std::string> log;
@@ -158,7 +158,7 @@ TEST(Wizard, LastActionOnLastPage) {
     EXPECT_EQ(f.wizard->ActivePage(), f.pages[1]);
 
     // An empty last caption leaves the ordinary one.
-    f.wizard->BtnNext.SetLast_Caption(QString());
+    f.wizard->BtnNext.SetLastCaption(QString());
     EXPECT_EQ(f.Next()->text(), QStringLiteral("&Weiter >"));
 }
 
@@ -173,7 +173,7 @@ TEST(Wizard, AllPagesHiddenAndPagesLeaving) {
         EXPECT_FALSE(f.Back()->isEnabled());
         EXPECT_FALSE(f.Next()->isEnabled());
         EXPECT_EQ(f.wizard->StatusLabelText(), QStringLiteral("Seite 0 von 0"));
-        f.wizard->BtnNext.SetLast_TAction(true);
+        f.wizard->BtnNext.SetLastActs(true);
         EXPECT_TRUE(f.Next()->isEnabled());
     }
     {

@@ -31,17 +31,17 @@ struct TCommandState {
 
 // The commands, named as their actions, each true when it may be used.
 struct TCommandEnabling {
-    bool NeuListe = false;
-    bool DelListe = false;
-    bool Add = false;
-    bool Del = false;
-    bool NoPlay = false;
-    bool LiedFrueher = false;
-    bool LiedSpaeter = false;
-    bool Kopieren = false;
-    bool AddAll = false;
-    bool DelAll = false;
-    bool Find = false;
+    bool NewList = false;
+    bool DeleteList = false;
+    bool AddSong = false;
+    bool RemoveSong = false;
+    bool NoAutoPlay = false;
+    bool MoveSongUp = false;
+    bool MoveSongDown = false;
+    bool CopySongs = false;
+    bool AddAllSongs = false;
+    bool RemoveAllSongs = false;
+    bool FindSong = false;
 
     bool operator==(const TCommandEnabling&) const = default;
 };

@@ -98,10 +98,12 @@ void TMainActions::AttachMenus(QWidget* window, QTreeWidget* songs, QTreeView* a
 
 void TMainActions::Enable(const TCommandEnabling& on) {
     const std::pair<QAction*, bool> actions[] = {
-        {FNewList, on.NeuListe},         {FDeleteList, on.DelListe}, {FAddSong, on.Add},
-        {FRemoveSong, on.Del},           {FNoAutoPlay, on.NoPlay},   {FMoveSongUp, on.LiedFrueher},
-        {FMoveSongDown, on.LiedSpaeter}, {FCopySongs, on.Kopieren},  {FAddAllSongs, on.AddAll},
-        {FRemoveAllSongs, on.DelAll},    {FFindSong, on.Find}};
+        {FNewList, on.NewList},           {FDeleteList, on.DeleteList},
+        {FAddSong, on.AddSong},           {FRemoveSong, on.RemoveSong},
+        {FNoAutoPlay, on.NoAutoPlay},     {FMoveSongUp, on.MoveSongUp},
+        {FMoveSongDown, on.MoveSongDown}, {FCopySongs, on.CopySongs},
+        {FAddAllSongs, on.AddAllSongs},   {FRemoveAllSongs, on.RemoveAllSongs},
+        {FFindSong, on.FindSong}};
     for (const auto& [action, enabled] : actions)
         action->setEnabled(enabled);
 }

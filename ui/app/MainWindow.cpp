@@ -34,6 +34,7 @@
 #include "settings/ProgramVersion.h"
 #include "settings/UserFolders.h"
 #include "sources/Source.h"
+#include "sources/SourceSettings.h"
 #include "sources/TransferControl.h"
 #include "tunrax_version.h"
 #include "widgets/SingleInstance.h"
@@ -46,8 +47,6 @@ static void InitResources() {
 }
 
 namespace tunrax {
-
-const char kSettings[] = "Einstellungen";
 
 TMainWindow::TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
                          std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
@@ -176,11 +175,11 @@ void TMainWindow::OnAfterCreate() {
         SessionEnd();
         return;
     }
-    if (FSettings.ReadInteger(kSettings, "Typ", -1) == -1) {
+    if (TSourceSettings::Read(FSettings).Type == -1) {
         // First start: without a source chosen in the wizard there is nothing
         // to play.
         FDialogs->ShowSetup(this, FSettings);
-        if (FSettings.ReadInteger(kSettings, "Typ", -1) == -1) {
+        if (TSourceSettings::Read(FSettings).Type == -1) {
             SessionEnd();
             return;
         }

@@ -70,9 +70,8 @@ public:
     // The session ends or a terminating signal came: end as "&Beenden" does.
     void SessionEnd();
     // The window under a remote control (media keys, the desktop's sound
-    // menu); also where the program hands the window to one.
+    // menu), as the program hands it to MPRIS.
     TMediaControl& MediaControl() { return *FRemote; }
-    operator TMediaControl&() { return *FRemote; }
 
     // --- state
     // The current source: each transfer holds a lease, and replacing the

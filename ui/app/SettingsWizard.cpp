@@ -21,6 +21,7 @@
 #include "settings/PasswordScrambling.h"
 #include "settings/UserFolders.h"
 #include "sources/FtpSource.h"
+#include "sources/SourceSettings.h"
 #include "sources/TransferControl.h"
 #include "sources/WebSource.h"
 #include "widgets/DirectoryEdit.h"
@@ -32,7 +33,6 @@ namespace tunrax {
 
 namespace {
 
-const std::string kSection = "Einstellungen";
 // Field lengths: a host name (253) with a port or IPv6 brackets; any other
 // value. And the characters of a check's result that the page shows.
 constexpr int kMaxHostField = 261;
@@ -118,8 +118,8 @@ void TSettingsWizard::CreateControls() {
     for (QLineEdit* text : {FWebRoot, FFtpUser, FFtpPassword, FFtpRoot})
         text->setMaxLength(kMaxTextField);
 
-    FWizard->BtnNext.SetLast_Caption(QStringLiteral("&Speichern"));
-    FWizard->BtnNext.SetLast_TAction(true);
+    FWizard->BtnNext.SetLastCaption(QStringLiteral("&Speichern"));
+    FWizard->BtnNext.SetLastActs(true);
     FWizard->SetStatusText(false);
     FWizard->OnLastAction = [this](TWizard*) { ShowErrorsOf([this] { Save(); }); };
     FWizard->Loaded();
@@ -187,18 +187,20 @@ void TSettingsWizard::CheckConnection(QLabel* result,
 
 void TSettingsWizard::CheckWebServer() {
     CheckConnection(FWebResult, [this]() -> std::unique_ptr<TSource> {
+        const TSourceSettings stored = TSourceSettings::Read(FSettings);
         return std::make_unique<TWebSource>(FAlternativeCatalogue->isChecked(),
-                                            FieldBytes(FWebServer, "Server Adresse"),
-                                            FieldBytes(FWebRoot, "Root Server"));
+                                            FieldBytes(FWebServer, stored.WebAddress),
+                                            FieldBytes(FWebRoot, stored.WebRoot));
     });
 }
 
 void TSettingsWizard::CheckFtpServer() {
     CheckConnection(FFtpResult, [this]() -> std::unique_ptr<TSource> {
+        const TSourceSettings stored = TSourceSettings::Read(FSettings);
         return std::make_unique<TFtpSource>(
-            FAlternativeCatalogue->isChecked(), FieldBytes(FFtpServer, "FTP Adresse"),
-            FieldBytes(FFtpUser, "FTP Nutzer"), FFtpPassword->text().toStdString(),
-            FieldBytes(FFtpRoot, "Root FTP"), FFtpUtf8->isChecked());
+            FAlternativeCatalogue->isChecked(), FieldBytes(FFtpServer, stored.FtpAddress),
+            FieldBytes(FFtpUser, stored.FtpUser), FFtpPassword->text().toStdString(),
+            FieldBytes(FFtpRoot, stored.FtpRoot), FFtpUtf8->isChecked());
     });
 }
 
@@ -228,27 +230,26 @@ void TSettingsWizard::SetSourceKind(int index) {
 }
 
 void TSettingsWizard::OnAfterCreate() {
-    SetSourceKind(FSettings.ReadInteger(kSection, "Typ", 0));
-    FAlternativeCatalogue->setChecked(FSettings.ReadBool(kSection, "Alternativ", false));
-    FWebServer->setText(Shown(FSettings.ReadString(kSection, "Server Adresse", "localhost")));
-    FWebRoot->setText(Shown(FSettings.ReadString(kSection, "Root Server", "/mp3/")));
-    FMusicFolder->setText(
-        Shown(FSettings.ReadString(kSection, "Verzeichnis", DefaultMusicFolder())));
-    FFtpServer->setText(Shown(FSettings.ReadString(kSection, "FTP Adresse", "localhost")));
-    FFtpUser->setText(Shown(FSettings.ReadString(kSection, "FTP Nutzer", "tunrax")));
+    const TSourceSettings stored = TSourceSettings::Read(FSettings);
+    SetSourceKind(stored.Type == -1 ? static_cast<int>(TSourceKind::Local) : stored.Type);
+    FAlternativeCatalogue->setChecked(stored.Alternative);
+    FWebServer->setText(Shown(stored.WebAddress));
+    FWebRoot->setText(Shown(stored.WebRoot));
+    FMusicFolder->setText(Shown(stored.Folder));
+    FFtpServer->setText(Shown(stored.FtpAddress));
+    FFtpUser->setText(Shown(stored.FtpUser));
     // A stored password that cannot be read is reported, but only after the
     // other fields are filled: saving then keeps them rather than blanking
     // them.
     std::string passwordError;
     try {
-        FFtpPassword->setText(
-            Shown(DecodePassword(FSettings.ReadString(kSection, "FTP Passwort", ""), PasswordKey)));
+        FFtpPassword->setText(Shown(DecodePassword(stored.FtpPasswordScrambled, PasswordKey)));
     } catch (const Error& error) {
         FFtpPassword->clear();
         passwordError = error.what();
     }
-    FFtpRoot->setText(Shown(FSettings.ReadString(kSection, "Root FTP", "/mp3/")));
-    FFtpUtf8->setChecked(FSettings.ReadBool(kSection, "FTP UTF8", false));
+    FFtpRoot->setText(Shown(stored.FtpRoot));
+    FFtpUtf8->setChecked(stored.FtpUtf8);
     if (!passwordError.empty())
         throw Error("Das gespeicherte FTP-Paßwort ist ungültig (" + passwordError +
                     "). Bitte geben Sie es neu ein.");
@@ -262,40 +263,27 @@ void TSettingsWizard::OnSourceKindChosen(TWizardPage*, bool& allowChange) {
     allowChange = true;
 }
 
-std::string TSettingsWizard::FieldBytes(const QLineEdit* field, const std::string& key) const {
-    const std::string stored = FSettings.ReadString(kSection, key, "");
+std::string TSettingsWizard::FieldBytes(const QLineEdit* field, const std::string& stored) const {
     const std::string typed = field->text().toStdString();
     return DisplayText(stored) == typed ? stored : typed;
 }
 
 void TSettingsWizard::Save() {
-    // Read before the section is erased.
-    const std::string ip = FieldBytes(FWebServer, "Server Adresse");
-    const std::string root = FieldBytes(FWebRoot, "Root Server");
-    const std::string ftpServer = FieldBytes(FFtpServer, "FTP Adresse");
-    const std::string ftpRoot = FieldBytes(FFtpRoot, "Root FTP");
-    const std::string ftpUser = FieldBytes(FFtpUser, "FTP Nutzer");
-    const std::string password = EncodePassword(FFtpPassword->text().toStdString(), PasswordKey);
-    std::string folder = FieldBytes(FMusicFolder, "Verzeichnis");
+    const TSourceSettings stored = TSourceSettings::Read(FSettings);
+    TSourceSettings chosen;
+    chosen.Type = SourceKind();
+    chosen.Alternative = FAlternativeCatalogue->isChecked();
+    chosen.WebAddress = FieldBytes(FWebServer, stored.WebAddress);
+    chosen.WebRoot = FieldBytes(FWebRoot, stored.WebRoot);
+    chosen.FtpAddress = FieldBytes(FFtpServer, stored.FtpAddress);
+    chosen.FtpRoot = FieldBytes(FFtpRoot, stored.FtpRoot);
+    chosen.FtpUser = FieldBytes(FFtpUser, stored.FtpUser);
+    chosen.FtpPasswordScrambled = EncodePassword(FFtpPassword->text().toStdString(), PasswordKey);
+    chosen.FtpUtf8 = FFtpUtf8->isChecked();
+    chosen.Folder = FieldBytes(FMusicFolder, stored.Folder);
     if (FMusicFolder->text().toStdString() == DisplayText(DefaultMusicFolder()))
-        folder = DefaultMusicFolder();
-
-    // One replacement of the file: a failed save leaves the old settings
-    // whole instead of an erased section.
-    TIniFile::UpdateScope update(FSettings);
-    FSettings.EraseSection(kSection);
-    FSettings.WriteString(kSection, "Server Adresse", ip);
-    FSettings.WriteString(kSection, "Root Server", root);
-    FSettings.WriteString(kSection, "FTP Adresse", ftpServer);
-    FSettings.WriteString(kSection, "Root FTP", ftpRoot);
-    FSettings.WriteString(kSection, "FTP Nutzer", ftpUser);
-    FSettings.WriteString(kSection, "FTP Passwort", password);
-    FSettings.WriteBool(kSection, "FTP UTF8", FFtpUtf8->isChecked());
-    if (folder != DefaultMusicFolder())
-        FSettings.WriteString(kSection, "Verzeichnis", folder);
-    FSettings.WriteBool(kSection, "Alternativ", FAlternativeCatalogue->isChecked());
-    FSettings.WriteInteger(kSection, "Typ", SourceKind());
-    update.Commit();
+        chosen.Folder = DefaultMusicFolder();
+    chosen.Write(FSettings);
     done(1);
 }
 

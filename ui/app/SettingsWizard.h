@@ -69,7 +69,7 @@ private:
     void Save();
     // The bytes to store for a field: the stored value itself while the
     // field still shows it (names need not be UTF-8), else the typed text.
-    std::string FieldBytes(const QLineEdit* field, const std::string& key) const;
+    std::string FieldBytes(const QLineEdit* field, const std::string& stored) const;
 
     TIniFile& FSettings;
     QButtonGroup* FSourceKinds = nullptr;

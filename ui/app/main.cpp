@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
                                     fmMain.findChild<QTreeView*>(QStringLiteral("tvAlben")));
         // Media keys and the desktop's sound menu; without a session bus the
         // program runs without them.
-        tunrax::TMprisService mpris(fmMain, QStringLiteral("de.quintor.tunrax"));
+        tunrax::TMprisService mpris(fmMain.MediaControl(), QStringLiteral("de.quintor.tunrax"));
         fmMain.show();
         result = tunrax::TApplication::exec();
         app.SetOnSessionEnd(nullptr);

@@ -120,14 +120,14 @@ void TWizardButton::SetCaption(const QString& caption) {
     FWizard.UpdateLayout();
 }
 
-void TWizardNextButton::SetLast_Caption(const QString& caption) {
+void TWizardNextButton::SetLastCaption(const QString& caption) {
     if (FLastCaption == caption)
         return;
     FLastCaption = caption;
     FWizard.UpdateLayout();
 }
 
-void TWizardNextButton::SetLast_TAction(bool lastAction) {
+void TWizardNextButton::SetLastActs(bool lastAction) {
     if (FLastAction == lastAction)
         return;
     FLastAction = lastAction;
@@ -283,9 +283,9 @@ void TWizard::UpdateButtons() {
     BtnBack.Button()->setEnabled(PreviousPage() && FActivePage && FActivePage->EnableBack());
     BtnBack.Button()->setText(BtnBack.Caption());
     const bool hasNext = NextPage() != nullptr;
-    BtnNext.Button()->setEnabled(hasNext || BtnNext.Last_TAction());
-    BtnNext.Button()->setText(hasNext || BtnNext.Last_Caption().isEmpty() ? BtnNext.Caption()
-                                                                          : BtnNext.Last_Caption());
+    BtnNext.Button()->setEnabled(hasNext || BtnNext.LastActs());
+    BtnNext.Button()->setText(hasNext || BtnNext.LastCaption().isEmpty() ? BtnNext.Caption()
+                                                                         : BtnNext.LastCaption());
 }
 
 void TWizard::ShowControl(QWidget* control) {
@@ -317,7 +317,7 @@ void TWizard::ButtonClick(TWizardButtonKind kind) {
         case bkNext:
             if (NextPage()) {
                 Navigate(true);
-            } else if (BtnNext.Last_TAction()) {
+            } else if (BtnNext.LastActs()) {
                 bool allowChange = true;
                 if (FActivePage && FActivePage->OnChanging)
                     FActivePage->OnChanging(FActivePage, allowChange);

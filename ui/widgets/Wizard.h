@@ -5,7 +5,7 @@
 // RuntimeVisible is false. Before moving forward the page being left is asked
 // (OnChanging): it may refuse, and it may change which later pages are
 // visible, which decides where the wizard goes. Next on the last page does not
-// move but runs OnLastAction when Last_TAction is set. Cancel asks the window
+// move but runs OnLastAction when LastActs is set. Cancel asks the window
 // to close.
 //
 // Handlers may throw; the buttons' enabled states are restored, the page stays
@@ -90,11 +90,11 @@ public:
     explicit TWizardNextButton(TWizard& wizard) : TWizardButton(wizard, bkNext) {}
 
     // The caption on the last page (empty: Caption).
-    const QString& Last_Caption() const { return FLastCaption; }
-    void SetLast_Caption(const QString& caption);
+    const QString& LastCaption() const { return FLastCaption; }
+    void SetLastCaption(const QString& caption);
     // Next stays enabled on the last page and runs OnLastAction there.
-    bool Last_TAction() const { return FLastAction; }
-    void SetLast_TAction(bool lastAction);
+    bool LastActs() const { return FLastAction; }
+    void SetLastActs(bool lastAction);
 
 private:
     QString FLastCaption;
@@ -123,7 +123,7 @@ public:
     void SetStatusText(bool shown);
     QString StatusLabelText() const;
 
-    // Next pressed on the last page (with Last_TAction).
+    // Next pressed on the last page (with LastActs).
     std::function<void(TWizard* sender)> OnLastAction;
     // The active page changed through Back or Next.
     std::function<void(TWizard* sender)> OnChangePage;
