@@ -13,7 +13,7 @@ packages=(
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev clang-format
+    clang libclang-rt-14-dev clang-format clang-tidy
     lame sox libtag1-dev pulseaudio pulseaudio-utils locales
     php-cli python3-pyftpdlib curl
     nginx apache2 libapache2-mod-php php-fpm
