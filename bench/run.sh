@@ -34,5 +34,5 @@ for program in fs_bench settings_bench catalogue_bench tags_bench tree_bench sea
     echo
 done
 echo "== idle_cpu"
-sh "$repo/bench/idle_cpu.sh" "$build" || status=$?
+bash "$repo/bench/idle_cpu.sh" "$build" || status=$?
 exit $status
