@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <filesystem>
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -347,9 +348,12 @@ class SlowFolders : public TLocalSource {
 public:
     using TLocalSource::TLocalSource;
     std::chrono::milliseconds Delay{20};
+    // How many listings have been made, for a test on another thread.
+    std::atomic<int> Listed{0};
     void ListFolders(std::vector<std::string>& list, const std::string& folder,
                      TScanContext* scan) override {
         TLocalSource::ListFolders(list, folder, scan);
+        ++Listed;
         std::this_thread::sleep_for(Delay);
     }
 };
@@ -368,9 +372,13 @@ TEST(CatalogueScan, CancellingEndsTheScanBetweenFoldersAndLeavesTheFile) {
     const TNameCollator collator("de_DE");
     TCatalogue catalogue;
 
+    // Called off once the scan is well under way (ten folders listed), not
+    // after a fixed time that a busy machine could stretch past its start.
     Clock::time_point cancelled;
-    std::thread other([&cancelled] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::thread other([&cancelled, &source] {
+        const auto giveUp = Clock::now() + std::chrono::seconds(10);
+        while (source.Listed < 10 && Clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         cancelled = Clock::now();
         CancelRunningTransfers();
     });
