@@ -31,7 +31,7 @@ void Sleep(int ms) {
 double WaitForTheEnd(TPlayer& player, bool& overrun, int everyMs = 100) {
     const double until = NowMs() + 10000;
     double heard = 0;
-    while (player.State() != psStopped) {
+    while (player.State() != TStreamState::Stopped) {
         if (NowMs() > until) {
             overrun = true;
             break;

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     std::printf("  a 10 MB song (%lld bytes), best of %d runs\n",
                 static_cast<long long>(std::filesystem::file_size(song)), rounds);
     std::printf("     playing after the start: %s, title \"%s\"\n",
-                player.State() == psPlaying ? "yes" : "NO", title.c_str());
+                player.State() == TStreamState::Playing ? "yes" : "NO", title.c_str());
     std::printf("     fetch into the temporary file       %7.1f ms\n", fetchMs);
     std::printf(
         "     plain copy of the file              %7.1f ms   ratio %5.2f   "

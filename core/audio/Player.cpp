@@ -107,17 +107,9 @@ void TPlayer::Rest() {
     FLibrary.Rest();
 }
 
-TPlayerState TPlayer::State() {
+TStreamState TPlayer::State() {
     FLibrary.Poll();
-    if (!FStream)
-        return psStopped;
-    switch (FStream->State()) {
-        case TStreamState::Playing: return psPlaying;
-        case TStreamState::Stalled: return psStalled;
-        case TStreamState::Paused: return psPaused;
-        case TStreamState::Stopped: break;
-    }
-    return psStopped;
+    return FStream ? FStream->State() : TStreamState::Stopped;
 }
 
 int64_t TPlayer::Position() {

@@ -1,7 +1,7 @@
 // Plays one file at a time through an audio library: opens a stream for it
 // (the library takes a tracker module the same way), starts, pauses,
 // resumes and stops it, and reports its state. A file the library refuses
-// gives no stream and reads psStopped; nothing is reported. A second file
+// gives no stream and reads TStreamState::Stopped; nothing is reported. A second file
 // may be queued to follow the playing one without a gap. The player owns its
 // stream, not the library.
 #pragma once
@@ -15,8 +15,6 @@
 #include "audio/AudioBackend.h"
 
 namespace tunrax {
-
-enum TPlayerState { psStopped = 0, psPlaying = 1, psStalled = 2, psPaused = 3 };
 
 class TPlayer {
 public:
@@ -53,7 +51,7 @@ public:
     bool Restart();
     void Pause();
     void Resume();
-    TPlayerState State();
+    TStreamState State();
     // Nothing is to play soon, and the song has ended (or was parked): an
     // ended song's stream goes, a parked one stays, and the library lets go
     // of what it keeps for a quick next start.

@@ -207,7 +207,7 @@ void TSongSequencer::PollPlayer() {
         GoOnToQueued();
         return;
     }
-    if (FPlayer.State() != psStopped) {
+    if (FPlayer.State() != TStreamState::Stopped) {
         QueueNext();
         return;
     }
@@ -233,7 +233,7 @@ void TSongSequencer::PollPlayer() {
 void TSongSequencer::WatchEnd() {
     // Nothing follows; only the song heard is seen to its end, so that
     // nobody is told it plays once it has stopped.
-    if (FStatus != TPlaybackStatus::Playing || FPlayer.State() != psStopped)
+    if (FStatus != TPlaybackStatus::Playing || FPlayer.State() != TStreamState::Stopped)
         return;
     DeleteSongFile();
     FView.ShowNoSong();
@@ -312,15 +312,15 @@ bool TSongSequencer::CanGoPrevious() const {
 
 void TSongSequencer::Play() {
     switch (FPlayer.State()) {
-        case psPaused:
+        case TStreamState::Paused:
             // The song paused goes on, whatever was chosen meanwhile.
             FPlayer.Resume();
             FSettled = false;
             SetStatus(TPlaybackStatus::Playing);
             return;
-        case psPlaying:
-        case psStalled: return;
-        case psStopped: break;
+        case TStreamState::Playing:
+        case TStreamState::Stalled: return;
+        case TStreamState::Stopped: break;
     }
     if (Status() == TPlaybackStatus::Playing)
         return;  // the next song of the list is on its way
@@ -335,7 +335,7 @@ void TSongSequencer::Play() {
 }
 
 void TSongSequencer::Pause() {
-    if (FPlayer.State() == psPlaying) {
+    if (FPlayer.State() == TStreamState::Playing) {
         FPlayer.Pause();
         SetStatus(TPlaybackStatus::Paused);
     }

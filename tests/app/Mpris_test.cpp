@@ -220,9 +220,9 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 1"); }, 5000));
 
     // Pause holds the song as a click on the tray icon does.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psPlaying; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == TStreamState::Playing; }, 3000));
     Player("PlayPause");
-    EXPECT_EQ(form.PlayerState(), psPaused);
+    EXPECT_EQ(form.PlayerState(), TStreamState::Paused);
     EXPECT_EQ(Status(), QStringLiteral("Paused"));
     EXPECT_FALSE(form.PlayIconOn());
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));  // the tray resumes it

@@ -187,21 +187,21 @@ TEST_F(SequencingTest, NothingStartsWhileTheTimerIsOff) {
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
     QTest::qWait(600);
     EXPECT_EQ(form.windowTitle(), form.SavedCaption());
-    EXPECT_EQ(form.PlayerState(), psStopped);
+    EXPECT_EQ(form.PlayerState(), TStreamState::Stopped);
 }
 
 TEST_F(SequencingTest, PausingFromTheTrayHoldsTheList) {
     ASSERT_NO_FATAL_FAILURE(Start());
     Record();
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psPlaying; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == TStreamState::Playing; }, 3000));
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
-    EXPECT_EQ(form.PlayerState(), psPaused);
+    EXPECT_EQ(form.PlayerState(), TStreamState::Paused);
     EXPECT_FALSE(form.PlayIconOn());
     QTest::qWait(static_cast<int>(kSeconds * 1000) + 500);
     EXPECT_EQ(form.windowTitle(), Playing("Lied 1")) << "a paused song holds the list";
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
-    EXPECT_EQ(form.PlayerState(), psPlaying);
+    EXPECT_EQ(form.PlayerState(), TStreamState::Playing);
     EXPECT_TRUE(form.PlayIconOn());
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 2"); }, 3000));
 }
@@ -317,9 +317,9 @@ TEST_F(SequencingTest, TheTrayIconResumesThePausedSongWhateverWasClickedMeanwhil
             "Lied_" + std::to_string(i), "Band", "Album");
     ASSERT_NO_FATAL_FAILURE(Start());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psPlaying; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == TStreamState::Playing; }, 3000));
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
-    ASSERT_EQ(form.PlayerState(), psPaused);
+    ASSERT_EQ(form.PlayerState(), TStreamState::Paused);
     const int opened = counts.opened.load();
 
     // "Titel nicht abspielen", another song clicked, then the tray icon.
@@ -327,7 +327,7 @@ TEST_F(SequencingTest, TheTrayIconResumesThePausedSongWhateverWasClickedMeanwhil
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 2));
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
     QTest::qWait(400);
-    EXPECT_EQ(form.PlayerState(), psPlaying) << "the paused song was not resumed";
+    EXPECT_EQ(form.PlayerState(), TStreamState::Playing) << "the paused song was not resumed";
     EXPECT_EQ(counts.opened.load(), opened) << "another song was started";
     EXPECT_EQ(form.windowTitle(), Playing("Lied 1"));
     EXPECT_TRUE(form.PlayIconOn());
@@ -336,10 +336,10 @@ TEST_F(SequencingTest, TheTrayIconResumesThePausedSongWhateverWasClickedMeanwhil
 TEST_F(SequencingTest, WithoutAutomaticPlayingTheSongEndsAndNothingClaimsToPlay) {
     ASSERT_NO_FATAL_FAILURE(Start());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psPlaying; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == TStreamState::Playing; }, 3000));
     ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));
     const int opened = counts.opened.load();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == psStopped; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PlayerState() == TStreamState::Stopped; }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.PlayIconOn(); }, 1000))
         << "the tray icon still shows a song playing";
     EXPECT_EQ(form.MediaControl().MediaStatus(), TPlaybackStatus::Stopped);

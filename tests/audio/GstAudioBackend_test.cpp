@@ -88,15 +88,16 @@ TEST(GstAudioBackend, PlaysPausesResumesAndEndsThroughThePlayer) {
     const auto start = Clock::now();
     player.Play(song);
     ASSERT_NE(player.StreamId(), 0u);
-    EXPECT_EQ(player.State(), psPlaying);
+    EXPECT_EQ(player.State(), TStreamState::Playing);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     player.Pause();
-    EXPECT_EQ(player.State(), psPaused);
+    EXPECT_EQ(player.State(), TStreamState::Paused);
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    EXPECT_EQ(player.State(), psPaused);  // a pause holds the song
+    EXPECT_EQ(player.State(), TStreamState::Paused);  // a pause holds the song
     player.Resume();
-    EXPECT_EQ(player.State(), psPlaying);
-    ASSERT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(4)));
+    EXPECT_EQ(player.State(), TStreamState::Playing);
+    ASSERT_TRUE(
+        WaitFor([&] { return player.State() == TStreamState::Stopped; }, std::chrono::seconds(4)));
     // 1.5 s of song plus 0.6 s of pause: it really played in real time.
     EXPECT_GT(Seconds(start), 1.9);
     EXPECT_EQ(ends.load(), 1);
@@ -105,9 +106,9 @@ TEST(GstAudioBackend, PlaysPausesResumesAndEndsThroughThePlayer) {
     player.Play(song);
     EXPECT_NE(player.StreamId(), 0u);
     EXPECT_NE(player.StreamId(), first);  // a stream of its own
-    EXPECT_EQ(player.State(), psPlaying);
+    EXPECT_EQ(player.State(), TStreamState::Playing);
     player.Stop();
-    EXPECT_EQ(player.State(), psStopped);
+    EXPECT_EQ(player.State(), TStreamState::Stopped);
 }
 
 TEST(GstAudioBackend, StreamCalls) {
@@ -171,7 +172,7 @@ TEST(GstAudioBackend, OpensOnlyWhatItCanDecode) {
         EXPECT_LT(Seconds(start), 1.5) << "refusing should not wait for the time-out";
         player.Play(dir / name);
         EXPECT_EQ(player.StreamId(), 0u);
-        EXPECT_EQ(player.State(), psStopped);
+        EXPECT_EQ(player.State(), TStreamState::Stopped);
     }
     SCOPED_TRACE("a module opens as a song does, and plays");
     WriteFile(dir / "tiny.mod", TinyModule());
@@ -205,7 +206,8 @@ TEST(GstAudioBackend, ToneReachesTheSoundServer) {
         player.Play(song);
         EXPECT_NE(player.StreamId(), 0u);
         EXPECT_TRUE(player.Queue(next));
-        EXPECT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(5)));
+        EXPECT_TRUE(WaitFor([&] { return player.State() == TStreamState::Stopped; },
+                            std::chrono::seconds(5)));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     parec.Stop();
@@ -261,7 +263,8 @@ TEST(GstAudioBackend, ARestingPlayerKeepsNoStreamAtTheSoundServer) {
     player.Play(song);
     ASSERT_TRUE(WaitFor([&] { return SinkInputs() > before; }, std::chrono::seconds(3)))
         << "the song never reached the sound server";
-    ASSERT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(5)));
+    ASSERT_TRUE(
+        WaitFor([&] { return player.State() == TStreamState::Stopped; }, std::chrono::seconds(5)));
     player.Rest();
     EXPECT_TRUE(WaitFor([&] { return SinkInputs() == before; }, std::chrono::seconds(2)))
         << "an ended song keeps its stream: " << SinkInputs() << " against " << before;
@@ -274,7 +277,8 @@ TEST(GstAudioBackend, ARestingPlayerKeepsNoStreamAtTheSoundServer) {
     player.Rest();
     EXPECT_TRUE(player.Parked());
     EXPECT_TRUE(player.Restart()) << "the parked song went with the rest";
-    EXPECT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(5)));
+    EXPECT_TRUE(
+        WaitFor([&] { return player.State() == TStreamState::Stopped; }, std::chrono::seconds(5)));
 }
 
 // A pause that comes just as the song starts must hold the rest of it: the
@@ -352,7 +356,7 @@ TEST(GstAudioBackend, AQueuedSongFollowsWithoutAGap) {
                 // one is refused, or else it must be heard.
                 thirdTaken = player.Queue(three);
             }
-            return player.State() == psStopped;
+            return player.State() == TStreamState::Stopped;
         },
         std::chrono::seconds(5)));
     EXPECT_GT(startedAfter, 1.8) << "the second song was reported too early";
@@ -375,7 +379,7 @@ TEST(GstAudioBackend, AQueuedSongFollowsWithoutAGap) {
         ASSERT_TRUE(WaitFor(
             [&] {
                 EXPECT_FALSE(player.QueuedSongStarted());
-                return player.State() == psStopped;
+                return player.State() == TStreamState::Stopped;
             },
             std::chrono::seconds(3)));
         EXPECT_GT(Seconds(begun), 1.95) << "cut short";
@@ -485,15 +489,15 @@ void PlaySeekPauseSeek(TAudioBackend& lib, const std::string& song) {
     EXPECT_LT(moved, 30'200'000);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_NEAR(double(player.Position()), 30.5e6, 250e3) << "plays on after the move";
-    EXPECT_EQ(player.State(), psPlaying);
+    EXPECT_EQ(player.State(), TStreamState::Playing);
 
     // A place too far to count in nanoseconds is refused, not overflowed.
     EXPECT_FALSE(player.Seek(std::numeric_limits<int64_t>::max()));
-    EXPECT_EQ(player.State(), psPlaying);
+    EXPECT_EQ(player.State(), TStreamState::Playing);
 
     player.Pause();
     ASSERT_TRUE(player.Seek(10'000'000));
-    EXPECT_EQ(player.State(), psPaused) << "a move keeps the pause";
+    EXPECT_EQ(player.State(), TStreamState::Paused) << "a move keeps the pause";
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_NEAR(double(player.Position()), 10e6, 20e3) << "moved while paused, and held";
     player.Resume();
@@ -634,11 +638,12 @@ TEST(GstAudioBackend, AMoveBackKeepsTheQueuedSongToFollow) {
     const auto moved = Clock::now();
     EXPECT_NEAR(double(player.Position()), 0.5e6, 100e3);
     EXPECT_EQ(player.FileName(), one);
-    ASSERT_TRUE(WaitFor([&] { return player.QueuedSongStarted() || player.State() == psStopped; },
-                        std::chrono::seconds(4)));
+    ASSERT_TRUE(WaitFor(
+        [&] { return player.QueuedSongStarted() || player.State() == TStreamState::Stopped; },
+        std::chrono::seconds(4)));
     EXPECT_NEAR(Seconds(moved), 1.5, 0.25) << "the rest of the first song played";
     EXPECT_EQ(player.FileName(), two);
-    EXPECT_EQ(player.State(), psPlaying);
+    EXPECT_EQ(player.State(), TStreamState::Playing);
 }
 
 // A song the output holds ready, so that a command is heard at once: the song
@@ -672,7 +677,8 @@ TEST(GstAudioBackend, ASongHeldReadyIsHeardWholeAfterAWait) {
         EXPECT_TRUE(parec.Started()) << "cannot start parec";
         polled(std::chrono::milliseconds(400));
         start();
-        EXPECT_TRUE(WaitFor([&] { return player.State() == psStopped; }, std::chrono::seconds(4)));
+        EXPECT_TRUE(WaitFor([&] { return player.State() == TStreamState::Stopped; },
+                            std::chrono::seconds(4)));
         polled(std::chrono::milliseconds(300));
         parec.Stop();
         return ShapeOf(ReadFile(recording));
@@ -695,7 +701,7 @@ TEST(GstAudioBackend, ASongHeldReadyIsHeardWholeAfterAWait) {
         polled(std::chrono::milliseconds(500));
         player.Park();
         EXPECT_TRUE(player.Parked());
-        EXPECT_EQ(player.State(), psStopped);
+        EXPECT_EQ(player.State(), TStreamState::Stopped);
         const TSignalShape shape = heard("again", [&] { EXPECT_TRUE(player.Restart()); });
         EXPECT_NEAR(shape.SoundMs, 3000, 60) << "not from its beginning, or not whole";
         EXPECT_LE(shape.LongestGapMs, 5.0) << "heard while it was held";

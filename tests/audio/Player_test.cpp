@@ -68,7 +68,7 @@ TEST(Player, PlayOpensAStreamForTheFile) {
         player.Play("");
         EXPECT_TRUE(lib.Calls.empty());
         EXPECT_EQ(player.FileName(), "before.mp3");
-        EXPECT_EQ(player.State(), psPlaying) << "the song playing was stopped";
+        EXPECT_EQ(player.State(), TStreamState::Playing) << "the song playing was stopped";
         EXPECT_TRUE(events.Seen.empty());
     }
     // Streams and tracker modules alike: the library tells them apart.
@@ -86,7 +86,7 @@ TEST(Player, PlayOpensAStreamForTheFile) {
         EXPECT_NE(player.StreamId(), 0u);
         EXPECT_EQ(player.FileName(), name);
         EXPECT_EQ(events.Seen, (std::vector<std::string>{"play", "songchange"}));
-        EXPECT_EQ(player.State(), psPlaying);
+        EXPECT_EQ(player.State(), TStreamState::Playing);
     }
     {
         SCOPED_TRACE("refused: no stream, no notification, reads stopped");
@@ -99,7 +99,8 @@ TEST(Player, PlayOpensAStreamForTheFile) {
         EXPECT_EQ(player.StreamId(), 0u);
         EXPECT_EQ(player.FileName(), "bad.mp3");
         EXPECT_TRUE(events.Seen.empty());
-        EXPECT_EQ(player.State(), psStopped) << "a player without a stream plays nothing";
+        EXPECT_EQ(player.State(), TStreamState::Stopped)
+            << "a player without a stream plays nothing";
     }
     {
         SCOPED_TRACE("the next Play closes the stream before");
@@ -155,10 +156,11 @@ TEST(Player, StopPauseResumeStateAndFree) {
         EXPECT_EQ(lib.Calls, (Calls{"Pause(100)", "Resume(100)"}));
         EXPECT_EQ(events.Seen, (std::vector<std::string>{"pause", "resume"}));
 
-        const std::pair<TStreamState, TPlayerState> states[] = {{TStreamState::Stopped, psStopped},
-                                                                {TStreamState::Playing, psPlaying},
-                                                                {TStreamState::Stalled, psStalled},
-                                                                {TStreamState::Paused, psPaused}};
+        const std::pair<TStreamState, TStreamState> states[] = {
+            {TStreamState::Stopped, TStreamState::Stopped},
+            {TStreamState::Playing, TStreamState::Playing},
+            {TStreamState::Stalled, TStreamState::Stalled},
+            {TStreamState::Paused, TStreamState::Paused}};
         for (const auto& [activity, state] : states) {
             SCOPED_TRACE(static_cast<int>(activity));
             lib.Activity = activity;
@@ -178,7 +180,7 @@ TEST(Player, StopPauseResumeStateAndFree) {
         player.Pause();  // with no stream: told, but nothing reaches the library
         EXPECT_TRUE(lib.Calls.empty());
         EXPECT_EQ(events.Seen.back(), "pause");
-        EXPECT_EQ(player.State(), psStopped);
+        EXPECT_EQ(player.State(), TStreamState::Stopped);
         EXPECT_EQ(lib.Calls, Calls{"Poll()"}) << "the library's own work waits for a stream";
         lib.Calls.clear();
     }

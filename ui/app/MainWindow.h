@@ -82,8 +82,10 @@ public:
     void SetSource(std::unique_ptr<TSource> source);
     // The caption without a song: "Tunrax (version vom date)" once started.
     const QString& SavedCaption() const { return FSavedCaption; }
-    // How the player does (psStopped in a second instance and once ended).
-    TPlayerState PlayerState() const { return FPlayback ? FPlayback->Player().State() : psStopped; }
+    // How the player does (TStreamState::Stopped in a second instance and once ended).
+    TStreamState PlayerState() const {
+        return FPlayback ? FPlayback->Player().State() : TStreamState::Stopped;
+    }
     bool PlayIconOn() const;
     // The current favourite list: its name (empty for none) and songs.
     const std::string& FavoriteName() const { return FFavorites.Name(); }

@@ -79,8 +79,8 @@ void TMainWindow::OnTrayClicked(TMouseButton button) {
     switch (button) {
         case TMouseButton::mbLeft:
             switch (FPlayback->Player().State()) {
-                case psPlaying: FRemote->MediaPause(); break;
-                case psPaused: FRemote->MediaPlay(); break;  // resumes the song paused
+                case TStreamState::Playing: FRemote->MediaPause(); break;
+                case TStreamState::Paused: FRemote->MediaPlay(); break;  // resumes the song paused
                 default: ShowWindow(); break;
             }
             break;
