@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <utility>
+
 #include "playback/PlaybackListener.h"
 
 namespace tunrax {
@@ -17,13 +19,15 @@ public:
     using QObject::QObject;
 
     void OnSongStarting(const std::string& caption) override;
-    void OnTrackChanged(const TTrack& track) override;
-    void OnNoSong() override;
-    void OnStatusChanged(TPlaybackStatus status) override;
-    void OnChoiceChanged(int row) override;
-    void OnListChanged() override;
-    void OnAutoPlayChanged(bool on) override;
-    void OnVolumeChanged(double volume) override;
+    void OnTrackChanged(const TTrack&) override { Tell(&TPlaybackEvents::TrackChanged); }
+    void OnNoSong() override { Tell(&TPlaybackEvents::NoSong); }
+    void OnStatusChanged(TPlaybackStatus status) override {
+        Tell(&TPlaybackEvents::StatusChanged, status);
+    }
+    void OnChoiceChanged(int row) override { Tell(&TPlaybackEvents::ChoiceChanged, row); }
+    void OnListChanged() override { Tell(&TPlaybackEvents::ListChanged); }
+    void OnAutoPlayChanged(bool on) override { Tell(&TPlaybackEvents::AutoPlayChanged, on); }
+    void OnVolumeChanged(double volume) override { Tell(&TPlaybackEvents::VolumeChanged, volume); }
 
 Q_SIGNALS:
     void SongStarting(const QString& caption);
@@ -35,6 +39,14 @@ Q_SIGNALS:
     void AutoPlayChanged(bool on);
     void VolumeChanged(double volume);
     void Changed();
+
+private:
+    // Emits the signal, then Changed.
+    template <typename... Params, typename... Args>
+    void Tell(void (TPlaybackEvents::*signal)(Params...), Args&&... args) {
+        Q_EMIT(this->*signal)(std::forward<Args>(args)...);
+        Q_EMIT Changed();
+    }
 };
 
 }  // namespace tunrax

@@ -67,34 +67,33 @@ void TPlaybackRemote::MediaSetVolume(double volume) {
         FPlayback->SetVolume(volume);
 }
 
-void TPlaybackRemote::MediaPlay() {
+void TPlaybackRemote::Command(void (TPlaybackController::*command)()) {
     if (FPlayback)
-        FPlayback->Play();
+        (FPlayback->*command)();
+}
+
+void TPlaybackRemote::MediaPlay() {
+    Command(&TPlaybackController::Play);
 }
 
 void TPlaybackRemote::MediaPause() {
-    if (FPlayback)
-        FPlayback->Pause();
+    Command(&TPlaybackController::Pause);
 }
 
 void TPlaybackRemote::MediaPlayPause() {
-    if (FPlayback)
-        FPlayback->PlayPause();
+    Command(&TPlaybackController::PlayPause);
 }
 
 void TPlaybackRemote::MediaStop() {
-    if (FPlayback)
-        FPlayback->Stop();
+    Command(&TPlaybackController::Stop);
 }
 
 void TPlaybackRemote::MediaNext() {
-    if (FPlayback)
-        FPlayback->Next();
+    Command(&TPlaybackController::Next);
 }
 
 void TPlaybackRemote::MediaPrevious() {
-    if (FPlayback)
-        FPlayback->Previous();
+    Command(&TPlaybackController::Previous);
 }
 
 void TPlaybackRemote::MediaRaise() {

@@ -49,6 +49,9 @@ public:
     TPlaybackEvents& MediaEvents() override { return FEvents; }
 
 private:
+    // Carries a command out on the controller; detached, it does nothing.
+    void Command(void (TPlaybackController::*command)());
+
     const TSourceOwner& FSource;
     TPlaybackEvents& FEvents;
     std::function<void()> FRaise, FQuit;

@@ -68,28 +68,25 @@ bool TTrayIcon::Available() {
 }
 
 void TTrayIcon::HandleActivation(QSystemTrayIcon::ActivationReason reason) {
-    const auto press = [this] {
+    // A press of this button: the press handler, else the click handler.
+    const auto press = [this](TMouseButton button) {
+        FMouseButton = button;
         if (OnMouseDown)
             OnMouseDown(this);
         else if (OnClick)
             OnClick(this);
     };
     switch (reason) {
-        case QSystemTrayIcon::Trigger:
-            FMouseButton = TMouseButton::mbLeft;
-            press();
-            break;
+        case QSystemTrayIcon::Trigger: press(TMouseButton::mbLeft); break;
         case QSystemTrayIcon::Context:
+            if (!FPopupMenu) {
+                press(TMouseButton::mbRight);
+                break;
+            }
             FMouseButton = TMouseButton::mbRight;
-            if (FPopupMenu)
-                FPopupMenu->popup(QCursor::pos());
-            else
-                press();
+            FPopupMenu->popup(QCursor::pos());
             break;
-        case QSystemTrayIcon::MiddleClick:
-            FMouseButton = TMouseButton::mbMiddle;
-            press();
-            break;
+        case QSystemTrayIcon::MiddleClick: press(TMouseButton::mbMiddle); break;
         case QSystemTrayIcon::DoubleClick:
             // Its first press came as a Trigger already.
             FMouseButton = TMouseButton::mbLeft;
