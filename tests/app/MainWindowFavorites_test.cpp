@@ -172,7 +172,7 @@ TEST_F(FavoritesTest, ListCommands) {
     EXPECT_EQ(Ui(form).tvAlben->currentIndex().data().toString(), QStringLiteral("Live"));
     EXPECT_EQ(SongPathOf(form, Ui(form).lvLieder->currentItem()), "\\Rock\\Live\\03-Ende.mp3");
     EXPECT_EQ(form.Sequencer().TickCount(), 3) << "the found song is not started";
-    QTest::qWait(500);
+    LetPlaybackTicksPass(5);
     EXPECT_EQ(started(), startedBefore) << "the found song was started";
 
     // A list that cannot be stored stays current with its changes.
@@ -228,7 +228,7 @@ TEST_F(FavoritesTest, FindShowsTheSongInItsAlbumWithoutStartingIt) {
         const QList<QTreeWidgetItem*> selected = Ui(form).lvLieder->selectedItems();
         ASSERT_EQ(selected.size(), 1);
         EXPECT_EQ(SongPathOf(form, selected.first()), "\\Rock\\Live\\03-Ende.mp3");
-        QTest::qWait(500);
+        LetPlaybackTicksPass(5);
         EXPECT_EQ(started(), before) << "the song found was started";
     }
 }
@@ -250,12 +250,12 @@ TEST_F(FavoritesTest, ArrangingAListChecksTitelNichtAbspielenAndThenNothingStart
     ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acLiedFrueher));
     EXPECT_TRUE(Ui(form).acNoPlay->isChecked()) << "\"Lied früher\" leaves the mark unset";
     const auto before = started();
-    QTest::qWait(400);
+    LetPlaybackTicksPass(4);
     EXPECT_EQ(started(), before) << "the song moved started";
     // What the mark says holds: a song clicked now does not start, nor after
     // "Lied im Album finden".
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
-    QTest::qWait(400);
+    LetPlaybackTicksPass(4);
     EXPECT_EQ(started(), before) << "a song started although the mark is set";
     ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acLiedSpaeter));
     ASSERT_NO_FATAL_FAILURE(OpenSongMenu(form, 0));
@@ -263,7 +263,7 @@ TEST_F(FavoritesTest, ArrangingAListChecksTitelNichtAbspielenAndThenNothingStart
     ASSERT_EQ(Ui(form).pcSeiten->currentIndex(), 0);
     EXPECT_TRUE(Ui(form).acNoPlay->isChecked());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
-    QTest::qWait(400);
+    LetPlaybackTicksPass(4);
     EXPECT_EQ(started(), before) << "a song started after the find although the mark is set";
 
     // The mark cleared: the song clicked plays.

@@ -374,6 +374,21 @@ protected:
         return QTest::qWaitFor([&] { return Exists(tmp / "Musik/tunrax.dat"); }, 10000);
     }
 
+    // Until the process holds the single-instance lock: a lock file in the
+    // runtime folder that names its process id.
+    bool WaitUntilLockHeldBy(const QProcess& process) {
+        const std::string pid = std::to_string(process.processId());
+        return QTest::qWaitFor(
+            [&] {
+                for (const auto& entry : std::filesystem::directory_iterator(tmp / "runtime"))
+                    if (entry.path().extension() == ".lock" &&
+                        ReadFile(entry.path().string()).rfind(pid + "\n", 0) == 0)
+                        return true;
+                return false;
+            },
+            10000);
+    }
+
     TempDir tmp;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 };
@@ -405,7 +420,7 @@ TEST_F(ProgramTest, TerminationSignalEndsLikeBeenden) {
     // A killed instance leaves its lock behind; the next start is not blocked.
     QProcess killed, next;
     Launch(killed);
-    QTest::qWait(1500);
+    ASSERT_TRUE(WaitUntilLockHeldBy(killed)) << "the instance took no lock";
     killed.kill();
     killed.waitForFinished(5000);
     Launch(next);
@@ -428,7 +443,9 @@ TEST_F(ProgramTest, TerminationSignalEndsTheProgramWhileTheCatalogueDrips) {
         "[Einstellungen]\r\nTyp=1\r\nServer Adresse=127.0.0.1:" + std::to_string(port) + "\r\n");
     QProcess program;
     Launch(program);
-    QTest::qWait(1500);  // well into the load
+    // The load is under way once the program is connected to the server.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return TcpConnectedTo(port); }, 10000))
+        << "the program never asked the server for the catalogue";
     ASSERT_EQ(program.state(), QProcess::Running);
     QElapsedTimer took;
     took.start();

@@ -234,7 +234,7 @@ TEST_F(SettingsWizardTest, MainWindowAsksOnFirstStartAndReloadsAfterSaving) {
     TMainWindow form(settings, CreateGStreamerBackend("fakesink"));
     {
         ModalAnswer<TSettingsWizard> save([&](TSettingsWizard& setup) {
-            QTest::qWait(500);  // the playback timer ticks while the wizard is open
+            LetPlaybackTicksPass(5);  // the playback timer ticks while the wizard is open
             SaveLocalFolder(setup, collection);
         });
         ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));

@@ -7,6 +7,7 @@
 #include <Poco/Net/NetException.h>
 #include <signal.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <fstream>
@@ -24,10 +25,12 @@
 #include "settings/IniFile.h"
 #include "settings/PasswordScrambling.h"
 #include "sources/TransferControl.h"
+#include "support/ArrivingStream.h"
 #include "support/ForwardOnlyStream.h"
 #include "support/RecordingProgress.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 using namespace tunrax;
 using namespace tunrax::test;
@@ -629,12 +632,13 @@ TEST(FtpSourceHostile, EndingTheProgramEndsADrippingDownload) {
         {
             TFtpSource source(false, server.Address(), "u", "p", "/mp3/", false, 5s);
             source.Connect();
-            std::thread ender([] {
-                std::this_thread::sleep_for(1s);
+            ArrivingStream song;
+            // The program ends once the song is coming in.
+            std::thread ender([&song] {
+                WaitUntil([&song] { return song.Arrived() > 0; });
                 EndAllTransfers();
             });
             const auto start = std::chrono::steady_clock::now();
-            std::ostringstream song;
             const std::string message = ErrorOf([&] { source.GetFile(song, "\\a.mp3"); });
             ender.join();
             std::exit(message == "abgebrochen" && Since(start) < 2s ? 0 : 1);
@@ -647,12 +651,15 @@ TEST(FtpSourceHostile, EndingTheProgramEndsADrippingDownload) {
 // connection's bound when nobody calls it off.
 TEST(FtpSourceHostile, ALookupThatNeverEndsIsCalledOffAtOnce) {
     const THostResolver system = HostResolver();
+    static std::atomic<bool> asked{false};
     HostResolver() = [](const std::string&, uint16_t) -> Poco::Net::SocketAddress {
-        std::this_thread::sleep_for(10s);
+        asked = true;
+        std::this_thread::sleep_for(10s);  // the name server that never answers
         throw Poco::Net::HostNotFoundException("stumm.example");
     };
+    // Called off once the lookup is under way.
     std::thread canceller([] {
-        std::this_thread::sleep_for(300ms);
+        WaitUntil([] { return asked.load(); });
         CancelRunningTransfers();
     });
     auto start = std::chrono::steady_clock::now();
@@ -693,14 +700,16 @@ TEST(FtpSourceHostile, DrippingDownloadIsTooSlowOrCalledOff) {
     EXPECT_NE(message.find("zu langsam (weniger als 1 KB in 1 s)"), std::string::npos) << message;
     EXPECT_LT(Since(start), 3s);
 
-    // With the real bounds, called off by another thread in the middle.
+    // With the real bounds, called off by another thread while the song is
+    // coming in.
     source.Pace = TPaceLimits();
-    std::thread canceller([] {
-        std::this_thread::sleep_for(1500ms);
+    ArrivingStream coming;
+    std::thread canceller([&coming] {
+        WaitUntil([&coming] { return coming.Arrived() > 0; });
         CancelRunningTransfers();
     });
     start = std::chrono::steady_clock::now();
-    message = ErrorOf([&] { source.GetFile(song, "\\a.mp3"); });
+    message = ErrorOf([&] { source.GetFile(coming, "\\a.mp3"); });
     canceller.join();
     EXPECT_EQ(message, "abgebrochen");
     EXPECT_LT(Since(start), 2500ms);

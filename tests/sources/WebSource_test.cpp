@@ -18,9 +18,11 @@
 #include "settings/IniFile.h"
 #include "sources/TransferControl.h"
 #include "sources/UrlEncode.h"
+#include "support/ArrivingStream.h"
 #include "support/RecordingProgress.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 #include "support/WebServers.h"
 
 using namespace tunrax;
@@ -378,7 +380,9 @@ TEST_F(WebSourceTest, ConnectTimeOut) {
         ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
         fillers.push_back(filler);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // The queue is full once the first handshake is through.
+    pollfd first{fillers.front(), POLLOUT, 0};
+    ASSERT_EQ(::poll(&first, 1, 2000), 1) << "no filler got into the queue";
 
     TWebSource source = Source("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
     source.ConnectTimeoutMs = 300;
@@ -441,10 +445,11 @@ TEST_F(WebSourceTest, CancellingEndsARunningRequestAtOnce) {
     TWebSource source = Source(server.Address());
     RecordingProgress bar;
     source.ProgressBar = &bar;
-    std::ostringstream dest;
+    ArrivingStream dest;
     Clock::time_point cancelled;
-    std::thread other([&cancelled] {
-        std::this_thread::sleep_for(500ms);
+    // Called off once the body is running.
+    std::thread other([&cancelled, &dest] {
+        WaitUntil([&dest] { return dest.Arrived() > 0; });
         cancelled = Clock::now();
         CancelRunningTransfers();
     });
@@ -461,7 +466,7 @@ TEST_F(WebSourceTest, CancellingEndsARunningRequestAtOnce) {
     other.join();
     EXPECT_LT(end - cancelled, 1s);
     EXPECT_LT(end - start, 2s);
-    EXPECT_FALSE(dest.str().empty()) << "the body was running";
+    EXPECT_FALSE(dest.Text().empty()) << "the body was running";
     EXPECT_EQ(bar.Letters.back(), 'H');
 
     SCOPED_TRACE("the window's turn: a click on \"Beenden\" there ends the listing");

@@ -8,7 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -60,6 +63,26 @@ bool WaitForPort(int port, std::chrono::milliseconds timeout) {
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
+
+bool TcpConnectedTo(int port) {
+    char local[8];
+    std::snprintf(local, sizeof local, ":%04X", port);
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line);  // the column heads
+        while (std::getline(in, line)) {
+            // sl local_address rem_address st ...; state 01 is ESTABLISHED.
+            std::istringstream fields(line);
+            std::string slot, localAddress, remoteAddress, state;
+            fields >> slot >> localAddress >> remoteAddress >> state;
+            if (state == "01" && localAddress.size() > 5 &&
+                localAddress.compare(localAddress.size() - 5, 5, local) == 0)
+                return true;
+        }
+    }
     return false;
 }
 

@@ -19,6 +19,10 @@ int FreePort();
 // True once a connection to 127.0.0.1:port succeeds within the time-out.
 bool WaitForPort(int port, std::chrono::milliseconds timeout);
 
+// True while a client holds an established TCP connection to the local port
+// (IPv4 or IPv6), as the kernel lists it.
+bool TcpConnectedTo(int port);
+
 // One child process, stopped (SIGTERM, then SIGKILL) when the object goes.
 class ServerProcess {
 public:

@@ -114,9 +114,24 @@ inline MainControls Ui(const TMainWindow& form) {
 }
 
 // Lets the event loop run until what the input set off is done, as between
-// two inputs of a person; far less than a playback tick is needed for that.
+// two inputs of a person: until the events already posted and the zero-time
+// timers already started (the window's idle update, deferred steps) have been
+// handled, and what those posted in turn, a few rounds deep. Fails the test
+// when the loop does not get there within two seconds.
 inline void Settle() {
-    QTest::qWait(50);
+    for (int round = 0; round < 3; ++round) {
+        bool reached = false;
+        QTimer::singleShot(0, [&reached] { reached = true; });
+        ASSERT_TRUE(QTest::qWaitFor([&reached] { return reached; }, 2000))
+            << "the event loop does not come to rest";
+    }
+}
+
+// That nothing happens (no song starts, say) can only be seen by letting time
+// pass: as long as the playback clock takes for this many of its 100 ms ticks.
+// A chosen song starts on the second tick, so four are more than enough.
+inline void LetPlaybackTicksPass(int ticks) {
+    QTest::qWait(ticks * 100);
 }
 
 // Shows the window, waits until its start-up is done and makes it the active
