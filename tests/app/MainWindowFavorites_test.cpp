@@ -98,7 +98,7 @@ TEST_F(FavoritesTest, ChooserPagesAndHighlighting) {
 
 TEST_F(FavoritesTest, ListCommands) {
     auto owned = std::make_unique<TRecordingAudioBackend>();
-    const std::vector<std::string>& calls = owned->Calls;
+    const TRecordingAudioBackend& library = *owned;
     TMainWindow form(settings, std::move(owned));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     ASSERT_NO_FATAL_FAILURE(SelectAlbum(form));
@@ -162,10 +162,7 @@ TEST_F(FavoritesTest, ListCommands) {
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
     ASSERT_NO_FATAL_FAILURE(OpenSongMenu(form, 1));
     ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(Ui(form).PopupMenu1, Ui(form).acFind));
-    auto started = [&] {
-        return std::count_if(calls.begin(), calls.end(),
-                             [](const std::string& call) { return call.starts_with("Open("); });
-    };
+    auto started = [&] { return library.SongsOpened(); };
     const auto startedBefore = started();
     EXPECT_EQ(Ui(form).pcSeiten->currentIndex(), 0);
     EXPECT_EQ(form.SelectedNode(), 1) << "the album Rock\\Live";
@@ -202,10 +199,7 @@ TEST_F(FavoritesTest, FindShowsTheSongInItsAlbumWithoutStartingIt) {
     TMainWindow form(settings, std::move(owned));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
     ASSERT_EQ(Ui(form).cbFavoriten->currentText(), QStringLiteral("Rock"));
-    auto started = [&] {
-        return std::count_if(library.Calls.begin(), library.Calls.end(),
-                             [](const std::string& c) { return c.starts_with("Open("); });
-    };
+    auto started = [&] { return library.SongsOpened(); };
 
     // The album tree shows another album, or already the song's album.
     for (const char* album : {"\\Pop\\", "\\Rock\\Live\\"}) {
@@ -239,10 +233,7 @@ TEST_F(FavoritesTest, ArrangingAListChecksTitelNichtAbspielenAndThenNothingStart
     TRecordingAudioBackend& library = *owned;
     TMainWindow form(settings, std::move(owned));
     ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
-    auto started = [&] {
-        return std::count_if(library.Calls.begin(), library.Calls.end(),
-                             [](const std::string& c) { return c.starts_with("Open("); });
-    };
+    auto started = [&] { return library.SongsOpened(); };
     ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
     ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 2);
     ASSERT_FALSE(Ui(form).acNoPlay->isChecked());

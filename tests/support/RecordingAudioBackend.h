@@ -34,6 +34,13 @@ public:
     std::vector<std::string> Calls;
     // The number of the stream opened last (NextId - 1).
     uint32_t LastStream() const { return NextId - 1; }
+    // How many times a song was opened (to be played or queued).
+    size_t SongsOpened() const {
+        size_t opened = 0;
+        for (const std::string& call : Calls)
+            opened += call.starts_with("Open(") ? 1 : 0;
+        return opened;
+    }
 
     // Runs the end handler of stream id as the library would when it ends.
     // A closed stream's handler still runs: one can be under way on the
