@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <thread>
@@ -35,6 +36,12 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
+}
+
+// Lets real time go by on purpose: a pause that must hold, a position that
+// must run on with the clock. Waiting for something to happen is WaitFor's.
+void LetTimePass(std::chrono::milliseconds span) {
+    std::this_thread::sleep_for(span);
 }
 
 double Seconds(Clock::time_point since) {
@@ -89,10 +96,11 @@ TEST(GstAudioBackend, PlaysPausesResumesAndEndsThroughThePlayer) {
     player.Play(song);
     ASSERT_NE(player.StreamId(), 0u);
     EXPECT_EQ(player.State(), TStreamState::Playing);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(WaitFor([&] { return player.Position() > 200'000; }, std::chrono::seconds(3)))
+        << "the song is not under way";
     player.Pause();
     EXPECT_EQ(player.State(), TStreamState::Paused);
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    LetTimePass(std::chrono::milliseconds(600));
     EXPECT_EQ(player.State(), TStreamState::Paused);  // a pause holds the song
     player.Resume();
     EXPECT_EQ(player.State(), TStreamState::Playing);
@@ -184,6 +192,32 @@ TEST(GstAudioBackend, OpensOnlyWhatItCanDecode) {
     EXPECT_NE(lib->Open(dir / "silent.mp3"), nullptr);
 }
 
+namespace {
+
+// How much sound a monitor recording holds, in milliseconds.
+double RecordedMs(const std::string& path) {
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(path, error);
+    return error ? 0 : double(bytes) / (44100 * 4) * 1000;
+}
+
+// Waits until the recording has taken in another span of what the sink
+// plays: once started, the silence before a song; after a song's end, the
+// last of its sound. meanwhile runs at every look.
+bool RecordOn(
+    const std::string& path, std::chrono::milliseconds span,
+    const std::function<void()>& meanwhile = [] {}) {
+    const double until = RecordedMs(path) + double(span.count());
+    return WaitFor(
+        [&] {
+            meanwhile();
+            return RecordedMs(path) >= until;
+        },
+        std::chrono::seconds(5) + span);
+}
+
+}  // namespace
+
 // The one test that proves sound comes out: a tone through the desktop's
 // default output into a PulseAudio null sink, recorded from its monitor, and
 // a second one queued after it, which the output plays on without a gap.
@@ -197,7 +231,7 @@ TEST(GstAudioBackend, ToneReachesTheSoundServer) {
     const std::string recording = dir / "rec.raw";
     TMonitorRecording parec(TestSinkMonitor(), recording);
     ASSERT_TRUE(parec.Started()) << "cannot start parec";
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(RecordOn(recording, std::chrono::milliseconds(100))) << "parec records nothing";
 
     {
         auto lib = CreateGStreamerBackend();
@@ -209,7 +243,7 @@ TEST(GstAudioBackend, ToneReachesTheSoundServer) {
         EXPECT_TRUE(WaitFor([&] { return player.State() == TStreamState::Stopped; },
                             std::chrono::seconds(5)));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(RecordOn(recording, std::chrono::milliseconds(300)));
     parec.Stop();
 
     const std::string raw = ReadFile(recording);
@@ -303,10 +337,11 @@ TEST(GstAudioBackend, APauseAsTheSongStartsHoldsTheRest) {
         while (Clock::now() < until) {
         }
         ASSERT_TRUE(stream->Pause());
-        std::this_thread::sleep_for(std::chrono::milliseconds(160));  // longer than the song
+        LetTimePass(std::chrono::milliseconds(160));  // longer than the song: it must hold
         ASSERT_EQ(stream->State(), TStreamState::Paused);
         ASSERT_TRUE(stream->Resume());
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // Long enough for an end at once to show, well short of the rest.
+        LetTimePass(std::chrono::milliseconds(20));
         ASSERT_EQ(stream->State(), TStreamState::Playing) << "the rest of the song was lost";
     }
 }
@@ -401,7 +436,8 @@ TEST(GstAudioBackend, AQueuedSongFollowsWithoutAGap) {
         SCOPED_TRACE("called off after the playbin took it");
         playsAlone([&] {
             ASSERT_TRUE(player.Queue(two));
-            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            ASSERT_TRUE(
+                WaitFor([&] { return player.Position() >= 1'200'000; }, std::chrono::seconds(3)));
             ASSERT_TRUE(player.Queue(""));
             EXPECT_EQ(player.QueuedFileName(), "");
         });
@@ -478,7 +514,9 @@ void PlaySeekPauseSeek(TAudioBackend& lib, const std::string& song) {
     player.Play(song);
     ASSERT_NE(player.StreamId(), 0u);
     EXPECT_NEAR(double(player.Length()), kSweepSeconds * 1e6, 60e3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Each span lets the song run on, or hold, for a known time: the position
+    // and what is heard must follow the clock.
+    LetTimePass(std::chrono::milliseconds(500));
     const int64_t before = player.Position();
     EXPECT_GT(before, 300'000) << "the song did not play on";
     EXPECT_LT(before, 900'000);
@@ -487,7 +525,7 @@ void PlaySeekPauseSeek(TAudioBackend& lib, const std::string& song) {
     const int64_t moved = player.Position();
     EXPECT_GE(moved, 29'990'000);
     EXPECT_LT(moved, 30'200'000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    LetTimePass(std::chrono::milliseconds(500));
     EXPECT_NEAR(double(player.Position()), 30.5e6, 250e3) << "plays on after the move";
     EXPECT_EQ(player.State(), TStreamState::Playing);
 
@@ -498,10 +536,10 @@ void PlaySeekPauseSeek(TAudioBackend& lib, const std::string& song) {
     player.Pause();
     ASSERT_TRUE(player.Seek(10'000'000));
     EXPECT_EQ(player.State(), TStreamState::Paused) << "a move keeps the pause";
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    LetTimePass(std::chrono::milliseconds(300));
     EXPECT_NEAR(double(player.Position()), 10e6, 20e3) << "moved while paused, and held";
     player.Resume();
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    LetTimePass(std::chrono::milliseconds(500));
     EXPECT_NEAR(double(player.Position()), 10.5e6, 250e3);
     EXPECT_FALSE(player.Seek(-5)) << "before the start";
     player.Stop();
@@ -554,12 +592,12 @@ TEST(GstAudioBackend, ASeekMovesWhatIsHeard) {
     const std::string recording = dir / "sink.raw";
     TMonitorRecording parec(TestSinkMonitor(), recording);
     ASSERT_TRUE(parec.Started()) << "cannot start parec";
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(RecordOn(recording, std::chrono::milliseconds(100))) << "parec records nothing";
     {
         auto lib = CreateGStreamerBackend();
         ASSERT_NO_FATAL_FAILURE(PlaySeekPauseSeek(*lib, song));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(RecordOn(recording, std::chrono::milliseconds(300)));
     parec.Stop();
     ExpectHeardAt(ReadFile(recording));
 }
@@ -579,7 +617,7 @@ TEST(GstAudioBackend, AfterAQueuedSongBeganThePositionIsItsOwn) {
     ASSERT_TRUE(WaitFor([&] { return player.QueuedSongStarted(); }, std::chrono::seconds(3)));
     EXPECT_LT(player.Position(), 200'000) << "still the first song's position";
     EXPECT_NEAR(double(player.Length()), 3e6, 60e3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    LetTimePass(std::chrono::milliseconds(500));  // the second song's position runs on from 0
     EXPECT_NEAR(double(player.Position()), 0.5e6, 200e3);
     ASSERT_TRUE(player.Seek(2'000'000));
     EXPECT_NEAR(double(player.Position()), 2e6, 100e3) << "the move is within the second song";
@@ -631,9 +669,9 @@ TEST(GstAudioBackend, AMoveBackKeepsTheQueuedSongToFollow) {
     player.Init();
     player.Play(one);
     ASSERT_TRUE(player.Queue(two));
-    // By now the playbin holds the second song: it reads a short file whole
+    // By 1.7 s the playbin holds the second song: it reads a short file whole
     // long before its end.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1700));
+    ASSERT_TRUE(WaitFor([&] { return player.Position() >= 1'700'000; }, std::chrono::seconds(4)));
     ASSERT_TRUE(player.Seek(500'000));
     const auto moved = Clock::now();
     EXPECT_NEAR(double(player.Position()), 0.5e6, 100e3);
@@ -662,7 +700,8 @@ TEST(GstAudioBackend, ASongHeldReadyIsHeardWholeAfterAWait) {
     auto lib = CreateGStreamerBackend();
     TPlayer player(*lib);
     player.Init();
-    // Asks the player every 50 ms for a while, as the window's poll does.
+    // Asks the player every 50 ms for a while, as the window's poll does; the
+    // while is a listener's wait, on purpose.
     auto polled = [&](std::chrono::milliseconds span) {
         const auto end = Clock::now() + span;
         while (Clock::now() < end) {
@@ -675,11 +714,14 @@ TEST(GstAudioBackend, ASongHeldReadyIsHeardWholeAfterAWait) {
         const std::string recording = dir / (name + ".raw");
         TMonitorRecording parec(TestSinkMonitor(), recording);
         EXPECT_TRUE(parec.Started()) << "cannot start parec";
+        auto poll = [&] { player.State(); };
+        EXPECT_TRUE(RecordOn(recording, std::chrono::milliseconds(100), poll))
+            << "parec records nothing";
         polled(std::chrono::milliseconds(400));
         start();
         EXPECT_TRUE(WaitFor([&] { return player.State() == TStreamState::Stopped; },
                             std::chrono::seconds(4)));
-        polled(std::chrono::milliseconds(300));
+        EXPECT_TRUE(RecordOn(recording, std::chrono::milliseconds(300), poll));
         parec.Stop();
         return ShapeOf(ReadFile(recording));
     };
