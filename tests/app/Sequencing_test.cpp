@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -185,7 +186,7 @@ TEST_F(SequencingTest, NothingStartsWhileTheTimerIsOff) {
     ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));  // "Titel nicht abspielen"
     ASSERT_FALSE(Ui(form).mmStart->isActive());
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 0));
-    QTest::qWait(600);
+    LetPlaybackTicksPass(6);
     EXPECT_EQ(form.windowTitle(), form.SavedCaption());
     EXPECT_EQ(form.PlayerState(), TStreamState::Stopped);
 }
@@ -198,7 +199,8 @@ TEST_F(SequencingTest, PausingFromTheTrayHoldsTheList) {
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
     EXPECT_EQ(form.PlayerState(), TStreamState::Paused);
     EXPECT_FALSE(form.PlayIconOn());
-    QTest::qWait(static_cast<int>(kSeconds * 1000) + 500);
+    // Longer than the song: a pause that did not hold would let the list go on.
+    LetPlaybackTicksPass(static_cast<int>(kSeconds * 10) + 5);
     EXPECT_EQ(form.windowTitle(), Playing("Lied 1")) << "a paused song holds the list";
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
     EXPECT_EQ(form.PlayerState(), TStreamState::Playing);
@@ -277,7 +279,7 @@ TEST_F(SequencingTest, ASongFetchedAheadFollowsWithoutAStartOfItsOwnAndIsShownWh
     EXPECT_TRUE(ReadFile(TempFileName()) == ReadFile(music + "Album/02-Lied 2.mp3"))
         << "the song heard did not take the finished song's file";
     // The selection moved by the sequencer does not start the song again.
-    QTest::qWait(400);
+    LetPlaybackTicksPass(4);
     EXPECT_EQ(counts.opened.load(), 1) << "the song heard was started again";
 
     // The list goes on to its end as before.
@@ -296,10 +298,13 @@ TEST_F(SequencingTest, TheSearchHidesTheAlbumWhileItsListPlaysOnAndAClickedSongS
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == Playing("Lied 1"); }, 3000));
     // A search that the album playing does not match hides it in the tree.
     QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
-    Settle();
-    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Anderes"));
-    Settle();
-    ASSERT_EQ(Ui(form).tvAlben->model()->rowCount(), 1) << "the search did not filter";
+    auto* field = Find<QLineEdit>(form, "edSuchen");
+    ASSERT_NE(field, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == field; }, 3000))
+        << "Ctrl+F did not open the search field";
+    QTest::keyClicks(field, QStringLiteral("Anderes"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ui(form).tvAlben->model()->rowCount() == 1; }, 3000))
+        << "the search did not filter";
     ASSERT_EQ(Ui(form).lvLieder->topLevelItemCount(), 5) << "the search changed the song list";
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() == form.SavedCaption(); }, 8000));
     EXPECT_EQ(Captions(), WholeList()) << "the search stopped the list";
@@ -326,7 +331,7 @@ TEST_F(SequencingTest, TheTrayIconResumesThePausedSongWhateverWasClickedMeanwhil
     ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 2));
     ASSERT_NO_FATAL_FAILURE(ClickTrayIcon(form));
-    QTest::qWait(400);
+    LetPlaybackTicksPass(4);  // for another song to start, were it to
     EXPECT_EQ(form.PlayerState(), TStreamState::Playing) << "the paused song was not resumed";
     EXPECT_EQ(counts.opened.load(), opened) << "another song was started";
     EXPECT_EQ(form.windowTitle(), Playing("Lied 1"));
@@ -344,7 +349,7 @@ TEST_F(SequencingTest, WithoutAutomaticPlayingTheSongEndsAndNothingClaimsToPlay)
         << "the tray icon still shows a song playing";
     EXPECT_EQ(form.MediaControl().MediaStatus(), TPlaybackStatus::Stopped);
     EXPECT_EQ(form.windowTitle(), form.SavedCaption());
-    QTest::qWait(400);
+    LetPlaybackTicksPass(4);
     EXPECT_EQ(counts.opened.load(), opened) << "the next song followed";
     EXPECT_FALSE(Exists(TempFileName())) << "the temporary file stayed";
 }
