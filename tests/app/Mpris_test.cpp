@@ -232,7 +232,7 @@ TEST_F(MprisTest, PlayNextPreviousPauseAndStopActAsTheWindowDoes) {
     Player("Stop");
     EXPECT_EQ(Status(), QStringLiteral("Stopped"));
     EXPECT_EQ(form.windowTitle(), form.SavedCaption());
-    QTest::qWait(800);
+    LetPlaybackTicksPass(8);
     EXPECT_EQ(form.windowTitle(), form.SavedCaption()) << "the list went on after Stop";
     EXPECT_EQ(Ui(form).lvLieder->currentItem(), Ui(form).lvLieder->topLevelItem(0));
     EXPECT_FALSE(Exists(TempFileName()));
@@ -318,10 +318,11 @@ TEST_F(MprisTest, EveryChangeIsAnnouncedWithinATickAndNothingWhileIdle) {
     EXPECT_EQ(Property("org.mpris.MediaPlayer2.Player", "PlaybackStatus").toString(),
               QStringLiteral("Stopped"));
 
-    // Idle: nothing more is said.
-    QTest::qWait(200);
+    // Idle: nothing more is said, once the stop's own changes have been said
+    // (within a tick or two).
+    LetPlaybackTicksPass(2);
     recorder.Changes.clear();
-    QTest::qWait(700);
+    LetPlaybackTicksPass(7);
     EXPECT_TRUE(recorder.Changes.empty()) << "announcements while nothing changes";
 }
 
@@ -358,7 +359,10 @@ TEST_F(MprisTest, ExtremeMovesAndVolumesStayInBounds) {
     EXPECT_EQ(Property("org.mpris.MediaPlayer2.Player", "Volume").toDouble(), 1.0);
     SetProperty("Volume", -3.0);
     EXPECT_EQ(Property("org.mpris.MediaPlayer2.Player", "Volume").toDouble(), 0.0);
-    QTest::qWait(300);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !recorder.Announced(QStringLiteral("Volume")).isEmpty(); }, 3000))
+        << "the volume was not announced";
+    LetPlaybackTicksPass(3);  // a second announcement would come by now
     EXPECT_EQ(recorder.Announced(QStringLiteral("Volume")), QVariantList{0.0});
 }
 
@@ -368,10 +372,19 @@ TEST_F(MprisTest, PositionSeekAndVolumeOfTheSongHeard) {
     WriteSilentMp3(music + "Album/01-Lied 1.mp3", 20, "Titel 1", "Band", "Platte");
     ChangeRecorder recorder;
     ASSERT_NO_FATAL_FAILURE(Listen(recorder));
+    // A move over the bus, and the Seeked signal that tells where it went.
     auto seekTo = [&](const char* method, const QVariantList& args) {
         recorder.Seeks.clear();
         Call(kPlayer, QString::fromLatin1(method), args);
-        QTest::qWait(100);  // for a signal to come
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !recorder.Seeks.empty(); }, 3000))
+            << method << " told no Seeked signal";
+    };
+    // A move that must not happen: a Seeked signal is given the time to come.
+    auto seekNowhere = [&](const char* method, const QVariantList& args) {
+        recorder.Seeks.clear();
+        Call(kPlayer, QString::fromLatin1(method), args);
+        LetPlaybackTicksPass(1);
+        EXPECT_TRUE(recorder.Seeks.empty()) << method;
     };
     auto canSeek = [&] { return Property("org.mpris.MediaPlayer2.Player", "CanSeek").toBool(); };
     EXPECT_FALSE(canSeek()) << "nothing plays";
@@ -393,7 +406,7 @@ TEST_F(MprisTest, PositionSeekAndVolumeOfTheSongHeard) {
     const auto track = metadata.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>();
     ASSERT_FALSE(track.path().isEmpty());
     const qlonglong early = Position();
-    QTest::qWait(500);
+    QTest::qWait(500);  // on purpose: the position must run on with the clock
     EXPECT_NEAR(Position() - early, 500e3, 200e3) << "the position runs with the song";
 
     {
@@ -411,11 +424,12 @@ TEST_F(MprisTest, PositionSeekAndVolumeOfTheSongHeard) {
     }
     {
         SCOPED_TRACE("SetPosition for another song or outside this one does nothing");
-        seekTo("SetPosition",
-               {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/de/quintor/tunrax/Song/99"))),
-                qlonglong(12'000'000)});
-        seekTo("SetPosition", {QVariant::fromValue(track), qlonglong(25'000'000)});
-        seekTo("SetPosition", {QVariant::fromValue(track), qlonglong(-1)});
+        seekNowhere(
+            "SetPosition",
+            {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/de/quintor/tunrax/Song/99"))),
+             qlonglong(12'000'000)});
+        seekNowhere("SetPosition", {QVariant::fromValue(track), qlonglong(25'000'000)});
+        seekNowhere("SetPosition", {QVariant::fromValue(track), qlonglong(-1)});
         EXPECT_TRUE(recorder.Seeks.empty());
         EXPECT_LT(Position(), 1'000'000);
         EXPECT_EQ(Title(), QStringLiteral("Titel 1"));
@@ -445,7 +459,7 @@ TEST_F(MprisTest, PositionSeekAndVolumeOfTheSongHeard) {
     }
     {
         SCOPED_TRACE("a Seek past the end goes on to the next song");
-        seekTo("Seek", {qlonglong(5'000'000)});
+        seekNowhere("Seek", {qlonglong(5'000'000)});
         EXPECT_TRUE(recorder.Seeks.empty());
         EXPECT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 3"); }, 3000));
     }
@@ -457,7 +471,7 @@ TEST_F(MprisTest, PositionSeekAndVolumeOfTheSongHeard) {
             return recorder.Announced(QStringLiteral("CanSeek")) == (QVariantList{true, false});
         },
         2000));
-    seekTo("Seek", {qlonglong(1'000'000)});
+    seekNowhere("Seek", {qlonglong(1'000'000)});
     EXPECT_TRUE(recorder.Seeks.empty()) << "nothing to move";
     ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
 }
