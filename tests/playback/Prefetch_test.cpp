@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -24,6 +23,7 @@
 #include "support/ScriptedSource.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 using namespace tunrax;
 using namespace tunrax::test;
@@ -77,6 +77,8 @@ public:
             FState.fetched.push_back(path);
         }
         TTransferWatch watch("\"" + path + "\"");
+        // Looks at the release, and through the watch at a call-off, as a
+        // transfer looks between its slices.
         while (!FState.release.load()) {
             watch.Check();
             std::this_thread::sleep_for(2ms);
@@ -89,16 +91,6 @@ public:
 private:
     Background& FState;
 };
-
-bool WaitUntil(const std::function<bool()>& done) {
-    const auto end = Clock::now() + 5s;
-    while (!done()) {
-        if (Clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 class PrefetchTest : public ::testing::Test {
 protected:
