@@ -117,6 +117,8 @@ TEST_P(EnablingTest, CommandsFollowWhatIsShownAndSelected) {
         {"Up to the third song (in it)", key(Qt::Key_Up), "NL.DP..K+-."},
         {"an album without songs", album("\\Pop\\"), "NL..P......"},
         {"the album again, nothing selected", album("\\Rock\\Live\\"), "NL..P..K+-."},
+        // Tab makes a song current without choosing it: still none chosen.
+        {"Tab into the songs", key(Qt::Key_Tab), "NL..P..K+-."},
         // The list's page: its order may change, its songs may be found.
         {"the page of the list", page(1), "....P..K.-."},
         {"its first song", song(0), "...DP.SK.-?"},
@@ -185,4 +187,45 @@ TEST_F(ActionsTest, KeysMenuAndToolBarActOnTheClickedSong) {
 
     ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
     EXPECT_EQ(ReadFile(lists + "Party.favoriten"), song + "\r\n" + ende + "\r\n");
+}
+
+// Insert adds the chosen song. With "Titel nicht abspielen" checked the next
+// song is chosen, to add one after the other; while songs play the choice
+// stays, so that nothing else starts.
+TEST_P(EnablingTest, InsertChoosesTheNextSongOnlyWhileNothingIsToPlay) {
+    ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Rock\\Live\\"));
+    ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Leer")));
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
+    ASSERT_EQ(Enabled(), "NLA.P..K+..") << "columns " << kColumns;
+    ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Insert));
+    const QList<QTreeWidgetItem*> selected = Ui(form).lvLieder->selectedItems();
+    ASSERT_EQ(selected.size(), 1);
+    const bool noPlay = GetParam();
+    EXPECT_EQ(Ui(form).lvLieder->indexOfTopLevelItem(selected.first()), noPlay ? 2 : 1);
+    // The song chosen now is the next, not in the list, or the one just added.
+    EXPECT_EQ(Enabled(), noPlay ? "NLA.P..K+-." : "NL.DP..K+-.") << "columns " << kColumns;
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
+    EXPECT_EQ(ReadFile(lists + "Leer.favoriten"), "\\Rock\\Live\\02-Song.mp3\r\n");
+}
+
+// "Alle Lieder von der Favoritenliste entfernen" on "Alle" takes the songs
+// listed out of the list and keeps its others; on the list's page it
+// empties the list.
+TEST_F(ActionsTest, RemovingAllSongsOnAlleKeepsTheListsOtherSongs) {
+    WriteFile(lists + "Gemischt.favoriten",
+              "\\Rock\\Live\\01-Intro.mp3\r\n\\Pop\\Fremd.mp3\r\n\\Rock\\Live\\04-Zugabe.mp3\r\n");
+    ASSERT_NO_FATAL_FAILURE(Start(true));
+    ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Rock\\Live\\"));
+    ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Gemischt")));
+    ASSERT_NO_FATAL_FAILURE(OpenSongMenu(form, 1));
+    ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(Ui(form).PopupMenu1, Ui(form).acDelAll));
+    EXPECT_EQ(DrawnHighlights(form), (std::vector<bool>{false, false, false, false}));
+    ASSERT_NO_FATAL_FAILURE(ClickPage(form, 1));
+    EXPECT_EQ(Shown(), std::vector<std::string>{"\\Pop\\Fremd.mp3"});
+
+    ASSERT_NO_FATAL_FAILURE(OpenSongMenu(form, 0));
+    ASSERT_NO_FATAL_FAILURE(ClickMenuEntry(Ui(form).PopupMenu1, Ui(form).acDelAll));
+    EXPECT_EQ(Shown(), std::vector<std::string>{});
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
+    EXPECT_EQ(ReadFile(lists + "Gemischt.favoriten"), "");
 }

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeView>
+#include <QTreeWidget>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -285,4 +287,34 @@ TEST_F(AlbumSearchTest, TheSearchFollowsTheTreeItSearches) {
     EXPECT_EQ(CurrentFolder(form), "\\Die Ärzte\\Geräusch\\");
     EXPECT_TRUE(CurrentShown(form));
     EXPECT_EQ(ShownSongPaths(form).size(), 2u);
+}
+
+// The song list belongs to the album chosen before the search: typing and
+// Escape leave it as it is, the song chosen in it and the song fetched ahead
+// with it.
+TEST_F(AlbumSearchTest, TypingAndEscapeLeaveTheSongListAndItsChosenSong) {
+    TMainWindow form(settings, std::make_unique<TRecordingAudioBackend>());
+    ASSERT_NO_FATAL_FAILURE(ShowMainWindow(form));
+    ASSERT_NO_FATAL_FAILURE(ClickTool(form, Ui(form).acNoPlay));  // nothing to play here
+    ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Die \xC3\x84rzte\\Ger\xC3\xA4usch\\"));
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
+    QTreeWidgetItem* const chosen = Ui(form).lvLieder->topLevelItem(1);
+    // A list shown anew has new rows: the row object tells.
+    const auto unchanged = [&] {
+        const QList<QTreeWidgetItem*> selected = Ui(form).lvLieder->selectedItems();
+        return Ui(form).lvLieder->topLevelItem(1) == chosen && selected.size() == 1 &&
+               selected.first() == chosen;
+    };
+
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+    Settle();
+    for (const char* text : {"g", "e", "r", "\xC3\xA4"}) {
+        SCOPED_TRACE(text);
+        ASSERT_NO_FATAL_FAILURE(Type(QString::fromUtf8(text)));
+        EXPECT_TRUE(unchanged()) << "a key in the search field listed the songs anew";
+    }
+    QTest::keyClick(SearchField(form), Qt::Key_Escape);
+    Settle();
+    EXPECT_FALSE(SearchField(form)->isVisible());
+    EXPECT_TRUE(unchanged()) << "Escape listed the songs anew";
 }
