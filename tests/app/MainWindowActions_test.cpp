@@ -189,10 +189,10 @@ TEST_F(ActionsTest, KeysMenuAndToolBarActOnTheClickedSong) {
     EXPECT_EQ(ReadFile(lists + "Party.favoriten"), song + "\r\n" + ende + "\r\n");
 }
 
-// Insert adds the chosen song. With "Titel nicht abspielen" checked the next
-// song is chosen, to add one after the other; while songs play the choice
-// stays, so that nothing else starts.
-TEST_P(EnablingTest, InsertChoosesTheNextSongOnlyWhileNothingIsToPlay) {
+// Insert adds the chosen song, Delete removes it. With "Titel nicht
+// abspielen" checked the next song is chosen, to go through an album song by
+// song; while songs play the choice stays, so that nothing else starts.
+TEST_P(EnablingTest, InsertAndDeleteChooseTheNextSongOnlyWhileNothingIsToPlay) {
     ASSERT_NO_FATAL_FAILURE(ClickAlbum(form, "\\Rock\\Live\\"));
     ASSERT_NO_FATAL_FAILURE(ChooseList(form, QStringLiteral("Leer")));
     ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
@@ -204,8 +204,18 @@ TEST_P(EnablingTest, InsertChoosesTheNextSongOnlyWhileNothingIsToPlay) {
     EXPECT_EQ(Ui(form).lvLieder->indexOfTopLevelItem(selected.first()), noPlay ? 2 : 1);
     // The song chosen now is the next, not in the list, or the one just added.
     EXPECT_EQ(Enabled(), noPlay ? "NLA.P..K+-." : "NL.DP..K+-.") << "columns " << kColumns;
+
+    // Delete the same way: the choice moves on only while nothing is to play.
+    ASSERT_NO_FATAL_FAILURE(ClickSong(form, 1));
+    ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Delete));
+    const QList<QTreeWidgetItem*> after = Ui(form).lvLieder->selectedItems();
+    ASSERT_EQ(after.size(), 1);
+    EXPECT_EQ(Ui(form).lvLieder->indexOfTopLevelItem(after.first()), noPlay ? 2 : 1);
+    EXPECT_EQ(Ui(form).lvLieder->topLevelItemCount(), 4) << "the album keeps its songs";
+    ASSERT_NO_FATAL_FAILURE(PressKey(form, Qt::Key_Insert));
     ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
-    EXPECT_EQ(ReadFile(lists + "Leer.favoriten"), "\\Rock\\Live\\02-Song.mp3\r\n");
+    EXPECT_EQ(ReadFile(lists + "Leer.favoriten"),
+              std::string("\\Rock\\Live\\0") + (noPlay ? "3-Ende" : "2-Song") + ".mp3\r\n");
 }
 
 // "Alle Lieder von der Favoritenliste entfernen" on "Alle" takes the songs
