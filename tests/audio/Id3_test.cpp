@@ -325,6 +325,28 @@ TEST_F(Id3Test, ID3v2FrameSizes) {
     }
 }
 
+// Each size byte carries seven bits: sizes just below and at each step to
+// the next byte (a cover picture easily takes 16 KB or more), in the tag
+// header and in the frames of version 4; version 3 frames count all eight.
+TEST_F(Id3Test, ID3v2SizesAtByteBoundaries) {
+    const uint32_t sizes[] = {127,     128, 255, 256, 16383, 16384, 65535, 65536, (1u << 21) - 1,
+                              1u << 21};
+    for (uint32_t size : sizes) {
+        SCOPED_TRACE(size);
+        const std::string title = Frame(3, "TIT2", Text0("Titel"));
+        const TID3v2 tag = Read2(Tag2(3, title + std::string(size - title.size(), '\0')));
+        EXPECT_EQ(tag.TagSize(), static_cast<int>(size) + 10);
+        EXPECT_EQ(tag.Title(), "Titel");
+        for (int major : {3, 4}) {
+            // A picture of that size, then the title, and nothing behind the
+            // tag: a size read too large or too small loses the title.
+            const std::string body = Frame(major, "APIC", std::string(size, '\0')) +
+                                     Frame(major, "TIT2", Text0("Nach dem Bild"));
+            EXPECT_EQ(Read2(Tag2(major, body)).Title(), "Nach dem Bild") << "version " << major;
+        }
+    }
+}
+
 #ifdef TUNRAX_TAGS
 // Runs the tool with its output in files; the exit status.
 int RunTags(const TempDir& tmp, std::vector<std::string> args, std::string& out, std::string& err) {
