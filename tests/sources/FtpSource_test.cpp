@@ -510,20 +510,37 @@ TEST(FtpSourceFailure, ServerThatDiesOrHangsIsAnError) {
     }
 }
 
-// A PASV reply may name any host; the data must still go only to the server
-// we are talking to.
+// A PASV reply may name any host, and a name may stand for another address
+// each time it is looked up (round robin); the data must still go only to
+// the server we are talking to. The name here finds the server at its first
+// lookup in each operation and the decoy's address after that.
 TEST(FtpSourceFailure, DataGoesOnlyToTheControlConnectionsPeer) {
-    HostileFtpServer server({"decoy"});
-    TFtpSource source(false, server.Address(), "schreiber", "geheim", "/mp3/", false, 5s);
-    source.Connect();
-    std::ostringstream song;
-    source.GetFile(song, "\\a.mp3");
-    EXPECT_EQ(song.str(), "hallo");
-    std::istringstream upload("neu");
-    source.PutFile(upload, "\\tunrax.dat");
-    EXPECT_EQ(server.Count("<- PASV"), 3);  // probe, download, upload
-    EXPECT_EQ(server.Count("data connection"), 3);
-    EXPECT_EQ(server.Count("decoy connection"), 0);
+    static std::atomic<int> lookups{0};
+    struct Resolver {
+        THostResolver system = HostResolver();
+        ~Resolver() { HostResolver() = system; }
+    } restore;
+    HostResolver() = [](const std::string&, uint16_t port) {
+        return Poco::Net::SocketAddress(lookups++ == 0 ? "127.0.0.1" : "127.0.0.2", port);
+    };
+    for (const std::string host : {"127.0.0.1", "wechselnd.example"}) {
+        SCOPED_TRACE(host);
+        HostileFtpServer server({"decoy"});
+        const std::string address = host + server.Address().substr(server.Address().find(':'));
+        TFtpSource source(false, address, "schreiber", "geheim", "/mp3/", false, 5s);
+        lookups = 0;
+        source.Connect();
+        std::ostringstream song;
+        lookups = 0;
+        source.GetFile(song, "\\a.mp3");
+        EXPECT_EQ(song.str(), "hallo");
+        std::istringstream upload("neu");
+        lookups = 0;
+        source.PutFile(upload, "\\tunrax.dat");
+        EXPECT_EQ(server.Count("<- PASV"), 3);  // probe, download, upload
+        EXPECT_EQ(server.Count("data connection"), 3);
+        EXPECT_EQ(server.Count("decoy connection"), 0);
+    }
 }
 
 // A SIZE answer beyond any file size is an error, even one that would wrap
