@@ -24,6 +24,7 @@
 #include "support/MemoryLimit.h"
 #include "support/Mp3Files.h"
 #include "support/OddFiles.h"
+#include "support/SyncBeforeRename.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -376,4 +377,19 @@ TEST(FavoriteList, EditsKeepTheIndex) {
     list.Clear();
     EXPECT_TRUE(list.Empty());
     EXPECT_FALSE(list.Contains("\\cover.jpg"));
+}
+
+// A power cut must not leave an empty list: the new one is on the disk
+// before it takes the name.
+TEST(Favorites, WriteIsSyncedBeforeItTakesTheName) {
+    TempDir tmp;
+    const std::string file = tmp / "l.favoriten";
+    WriteFavorites(file, {"\\A\\alt.mp3"});
+    std::string why;
+    const std::string seen = SyncBeforeRename(
+        file, [&] { WriteFavorites(file, {"\\A\\neu.mp3"}); }, why);
+    if (seen.empty())
+        GTEST_SKIP() << why;
+    EXPECT_EQ(seen, "synced, then renamed");
+    EXPECT_EQ(ReadFavorites(file), Lines{"\\A\\neu.mp3"});
 }

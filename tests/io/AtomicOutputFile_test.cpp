@@ -11,10 +11,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "io/Error.h"
+#include "io/FileTools.h"
+#include "support/SyncBeforeRename.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -365,4 +368,38 @@ TEST(AtomicOutputFile, MovesWithoutReplacingBetweenOpenFolders) {
         EXPECT_TRUE(FolderEntries(tmp / "von").empty());
     }
     EXPECT_FALSE(Exists(tmp / "nach/fehlt.mp3"));
+}
+
+// The data reaches the disk before the name does, or a power cut may leave
+// the name on an empty file: for a new file and for one replaced, and through
+// ReplaceFileContents, which the settings and the favourite lists use. A
+// writer that syncs the whole device later (the copy) is only renamed.
+TEST(AtomicOutputFile, SyncsTheDataBeforeTheRename) {
+    TempDir tmp;
+    TAtomicOptions unsynced;
+    unsynced.sync = false;
+    const std::string fresh = "synced, then renamed";
+    const struct {
+        std::string file;
+        std::function<void(const std::string&)> write;
+        std::string seen;
+    } cases[] = {
+        {"neu.ini", [](const std::string& f) { WriteFileAtomically(f, "a", TAtomicOptions{}); },
+         fresh},
+        {"alt.ini", [](const std::string& f) { WriteFileAtomically(f, "b", TAtomicOptions{}); },
+         fresh},
+        {"liste.favoriten", [](const std::string& f) { ReplaceFileContents(f, "c"); }, fresh},
+        {"lied.mp3", [&](const std::string& f) { WriteFileAtomically(f, "d", unsynced); },
+         "renamed unsynced"},
+    };
+    WriteFile(tmp / "alt.ini", "alt");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string why;
+        const std::string seen = SyncBeforeRename(
+            tmp / c.file, [&] { c.write(tmp / c.file); }, why);
+        if (seen.empty())
+            GTEST_SKIP() << why;
+        EXPECT_EQ(seen, c.seen);
+    }
 }

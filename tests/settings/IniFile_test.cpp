@@ -12,6 +12,7 @@
 #include "settings/UserFolders.h"
 #include "support/MemoryLimit.h"
 #include "support/OddFiles.h"
+#include "support/SyncBeforeRename.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -249,4 +250,20 @@ TEST(IniFile, UpdateScopeWritesAllOrNothing) {
     EXPECT_THROW(update.Commit(), Error);
     EXPECT_EQ(ini.ReadInteger("Einstellungen", "Typ", -1), 1);
     EXPECT_EQ(ini.ReadString("Einstellungen", "FTP Adresse", ""), "neu");
+}
+
+// A power cut must not leave an empty settings file: the new one is on the
+// disk before it takes the name.
+TEST(IniFile, WritesAreSyncedBeforeTheyTakeTheName) {
+    TempDir tmp;
+    const std::string file = tmp / "t.ini";
+    WriteFile(file, "[A]\r\nx=1\r\n");
+    TIniFile ini(file);
+    std::string why;
+    const std::string seen = SyncBeforeRename(
+        file, [&] { ini.WriteString("A", "x", "2"); }, why);
+    if (seen.empty())
+        GTEST_SKIP() << why;
+    EXPECT_EQ(seen, "synced, then renamed");
+    EXPECT_EQ(TIniFile(file).ReadString("A", "x", ""), "2");
 }

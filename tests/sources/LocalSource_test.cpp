@@ -22,6 +22,7 @@
 #include "sources/TransferControl.h"
 #include "support/ForwardOnlyStream.h"
 #include "support/OddFiles.h"
+#include "support/SyncBeforeRename.h"
 #include "support/TempDir.h"
 
 using namespace tunrax;
@@ -348,4 +349,19 @@ TEST_F(LocalSourceTest, ACopyCalledOffStopsAndLeavesTheOldFile) {
     std::istringstream catalogue(std::string(8 << 20, 'x'));
     EXPECT_THROW(source.PutFile(catalogue, "tunrax.dat"), TransferCancelled);
     EXPECT_TRUE(ReadFile(music + "tunrax.dat") == "alt\r\n");
+}
+
+// The catalogue written back to the folder is on the disk before it takes
+// the name: a power cut must not leave an empty catalogue.
+TEST_F(LocalSourceTest, PutFileSyncsBeforeTheFileTakesTheName) {
+    TLocalSource source = FromSettings();
+    WriteFile(music + "tunrax.dat", "Alt\r\n");
+    std::istringstream catalogue("Rock\r\n\tLive\r\n");
+    std::string why;
+    const std::string seen = SyncBeforeRename(
+        music + "tunrax.dat", [&] { source.PutFile(catalogue, "\\tunrax.dat"); }, why);
+    if (seen.empty())
+        GTEST_SKIP() << why;
+    EXPECT_EQ(seen, "synced, then renamed");
+    EXPECT_EQ(ReadFile(music + "tunrax.dat"), "Rock\r\n\tLive\r\n");
 }
