@@ -715,3 +715,53 @@ TEST(CopyFiles, FreeSpaceAndWhatFits) {
     EXPECT_NO_THROW(CheckSongsFit(900, 1, half, plan.freedBytes)) << "clearing frees alt.mp3";
     EXPECT_NE(ErrorOf([&] { CheckSongsFit(1100, 1, half, plan.freedBytes); }), "(kein Fehler)");
 }
+
+// Refreshing a player that the songs of the list nearly fill: the songs
+// already on it are not fetched again and need no room, so adding one more
+// fits; clearing a flat copy fetches all again into the room it frees. A
+// small tmpfs, which only root may mount.
+TEST(CopyFiles, RefreshingANearlyFullPlayerFits) {
+    TempDir tmp;
+    std::vector<std::string> songs = {"\\A\\1.mp3", "\\A\\2.mp3", "\\B\\3.mp3"};
+    for (const std::string& song : songs)
+        WriteFile(tmp / "musik" + CollapseSeparators(song), std::string(300 << 10, 'm'));
+    WriteFile(tmp / "musik/B/neu.mp3", std::string(60 << 10, 'n'));
+    TLocalSource source(false, tmp / "musik");
+    const std::string player = tmp / "spieler/";
+    MakeDirs(player);
+    if (::geteuid() != 0 ||
+        ::system(("mount -t tmpfs -o size=1m tmpfs '" + player + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { [[maybe_unused]] int rc = ::system(("umount '" + path + "'").c_str()); }
+    } unmount{player};
+    const std::vector<std::string> refresh = {songs[0], songs[1], songs[2], "\\B\\neu.mp3"};
+    const struct {
+        bool keepFolders;
+        bool clear;
+        size_t fetched;
+    } cases[] = {{false, false, 1}, {true, false, 1}, {true, true, 1}, {false, true, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.keepFolders ? "folders" : "flat") +
+                     (c.clear ? ", cleared" : ""));
+        for (const auto& entry : std::filesystem::directory_iterator(player))
+            std::filesystem::remove_all(entry);
+        const TCopyPlan first = PlanCopy(player, songs, c.keepFolders, false);
+        for (size_t i = 0; i < songs.size(); ++i)
+            ASSERT_TRUE(CopySong(source, songs[i], first.targets[i], player));
+
+        const TCopyPlan plan = PlanCopy(player, refresh, c.keepFolders, c.clear);
+        EXPECT_EQ(plan.toCopy.size(), c.fetched);
+        EXPECT_EQ(ErrorOf([&] {
+                      CheckSongsFit(source.GetSizeKB(plan.toCopy), plan.toCopy.size(),
+                                    FreeSpace(player), plan.freedBytes);
+                  }),
+                  "(kein Fehler)");
+        ClearFiles(player, plan.toClear);
+        for (size_t i = 0; i < refresh.size(); ++i)
+            EXPECT_NO_THROW(CopySong(source, refresh[i], plan.targets[i], player));
+        for (const std::string& target : plan.targets)
+            EXPECT_TRUE(Exists(target)) << target;
+    }
+}
