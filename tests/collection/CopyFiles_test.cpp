@@ -714,6 +714,15 @@ TEST(CopyFiles, FreeSpaceAndWhatFits) {
     const TCopyPlan plan = PlanCopy(player.Path(), {"\\A\\neu.mp3"}, false, true);
     EXPECT_NO_THROW(CheckSongsFit(900, 1, half, plan.freedBytes)) << "clearing frees alt.mp3";
     EXPECT_NE(ErrorOf([&] { CheckSongsFit(1100, 1, half, plan.freedBytes); }), "(kein Fehler)");
+
+    // What the plan counts as freed is what the clearing frees: whole blocks,
+    // which small files take as well.
+    for (int i = 0; i < 20; ++i)
+        WriteFile(player / ("klein" + std::to_string(i) + ".mp3"), "x");
+    const std::optional<TFreeSpace> before = FreeSpace(player.Path());
+    const TCopyPlan clearing = PlanCopy(player.Path(), {"\\A\\neu.mp3"}, false, true);
+    ClearFiles(player.Path(), clearing.toClear);
+    EXPECT_EQ(FreeSpace(player.Path())->bytes, before->bytes + clearing.freedBytes);
 }
 
 // Refreshing a player that the songs of the list nearly fill: the songs
