@@ -267,3 +267,13 @@ TEST(IniFile, WritesAreSyncedBeforeTheyTakeTheName) {
     EXPECT_EQ(seen, "synced, then renamed");
     EXPECT_EQ(TIniFile(file).ReadString("A", "x", ""), "2");
 }
+
+// The settings hold the sources' passwords, only scrambled: a new settings
+// file is readable by the user alone, whatever the umask.
+TEST(IniFile, ANewFileIsTheUsersAlone) {
+    TempDir tmp;
+    const mode_t oldMask = ::umask(0);
+    TIniFile(tmp / "neu.ini").WriteString("Einstellungen", "FTP Passwort", "x");
+    ::umask(oldMask);
+    EXPECT_EQ(ModeOf(tmp / "neu.ini"), 0600u);
+}
