@@ -81,6 +81,7 @@ TEST(CopyFiles, TargetNames) {
     EXPECT_EQ(FlatTargetName("\\B\\03 Third.mp3", 3), "003-Third.mp3");
     EXPECT_EQ(FlatTargetName("\\B\\Band-Song.mp3", 4), "004-Band-Song.mp3");
     EXPECT_EQ(FlatTargetName("\\C\\1-x.mp3", 5), "005-x.mp3");
+    EXPECT_EQ(FlatTargetName("\\C\\1-x.mp3", 42), "042-x.mp3");
     EXPECT_EQ(FlatTargetName("\\C\\1-x.mp3", 1000), "1000-x.mp3");
     // Positions count characters: the "-" is the fourth one.
     EXPECT_EQ(FlatTargetName("\\C\\ÄÖÜ-Lied.mp3", 6), "006-Lied.mp3");
@@ -649,6 +650,11 @@ TEST(CopyFiles, PlanOfACopy) {
     EXPECT_EQ(plan.toCopy, songs);
     EXPECT_EQ(PlanCopy(target, songs, false, false).toCopy,
               std::vector<std::string>{"\\A\\Neu.mp3"});
+
+    // A dangling link in a song's place is an entry the copy leaves as it is:
+    // nothing is fetched for it.
+    ASSERT_EQ(::symlink("fehlt", (target + "A/Neu.mp3").c_str()), 0);
+    EXPECT_TRUE(PlanCopy(target, songs, true, false).toCopy.empty());
 }
 
 TEST(CopyFiles, PlaylistFile) {
