@@ -11,6 +11,7 @@
 #include <ostream>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <streambuf>
 #include <thread>
 
@@ -226,6 +227,21 @@ TEST_F(LocalSourceTest, PutFileKeepsTheOldFileWhenTheStreamCannotStartOver) {
     // Its start cannot be found again, so writing would store only what is
     // left of it, or nothing.
     ForwardOnlyStream src("neu");
+    TLocalSource source = FromSettings();
+    WriteFile(music + "tunrax.dat", "alter Katalog");
+    EXPECT_THROW(source.PutFile(src, "\\tunrax.dat"), Error);
+    EXPECT_EQ(ReadFile(music + "tunrax.dat"), "alter Katalog");
+    EXPECT_EQ(FolderEntries(music), std::vector<std::string>{"tunrax.dat"});
+}
+
+TEST_F(LocalSourceTest, PutFileKeepsTheOldFileWhenTheStreamFailsWhileRead) {
+    // A catalogue whose stream breaks off (its reader fails after the bytes
+    // it had) is not stored: it might be cut short.
+    struct Failing : std::stringbuf {
+        using std::stringbuf::stringbuf;
+        int_type underflow() override { throw std::runtime_error("Lesefehler"); }
+    } buffer("Rock\r\n");
+    std::istream src(&buffer);
     TLocalSource source = FromSettings();
     WriteFile(music + "tunrax.dat", "alter Katalog");
     EXPECT_THROW(source.PutFile(src, "\\tunrax.dat"), Error);
