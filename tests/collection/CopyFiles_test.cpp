@@ -780,3 +780,27 @@ TEST(CopyFiles, RefreshingANearlyFullPlayerFits) {
             EXPECT_TRUE(Exists(target)) << target;
     }
 }
+
+// The blocks a file system keeps for root are no room for the user's songs:
+// an ext4 image with half of its blocks reserved, which only root may make
+// and mount (skipped otherwise).
+TEST(CopyFiles, FreeSpaceLeavesOutWhatIsReservedForRoot) {
+    TempDir tmp;
+    const std::string image = tmp / "ext4.img";
+    const std::string player = tmp / "spieler";
+    MakeDirs(player);
+    std::string out, err;
+    if (::geteuid() != 0 ||
+        RunProgram({"/sbin/mkfs.ext4", "-q", "-m", "50", "-F", image, "8M"}, tmp.Path(), out,
+                   err) != 0 ||
+        ::system(("mount -o loop '" + image + "' '" + player + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "cannot make and mount an ext4 image here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { [[maybe_unused]] int rc = ::system(("umount '" + path + "'").c_str()); }
+    } unmount{player};
+    const std::optional<TFreeSpace> free = FreeSpace(player);
+    ASSERT_TRUE(free);
+    EXPECT_GT(free->bytes, 1 << 20);
+    EXPECT_LT(free->bytes, 4 << 20) << "half of the 8 MB is root's";
+}
