@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <ostream>
 #include <unordered_map>
@@ -372,13 +373,18 @@ void CheckSongsFit(int64_t kiloBytes, size_t files, const std::optional<TFreeSpa
                    int64_t freedBytes) {
     if (kiloBytes <= 0 || !free)
         return;
-    const int64_t needed = kiloBytes * 1024 + static_cast<int64_t>(files) * free->blockSize;
+    // Sizes that a broken or hostile server reports may add up past any
+    // number: such songs do not fit, rather than wrapping round to fit.
+    int64_t needed = 0;
+    if (__builtin_mul_overflow(kiloBytes, int64_t{1024}, &needed) ||
+        __builtin_add_overflow(needed, static_cast<int64_t>(files) * free->blockSize, &needed))
+        needed = std::numeric_limits<int64_t>::max();
     const int64_t available = free->bytes + freedBytes;
     if (needed <= available)
         return;
     constexpr int64_t kMB = 1 << 20;
     throw Error("Die Lieder passen nicht auf den Datenträger: Sie brauchen " +
-                std::to_string((needed + kMB - 1) / kMB) + " MB, frei sind nur " +
+                std::to_string(needed / kMB + (needed % kMB != 0)) + " MB, frei sind nur " +
                 std::to_string(available / kMB) + " MB. Es wurde nichts kopiert.");
 }
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -689,6 +690,12 @@ TEST(CopyFiles, FreeSpaceAndWhatFits) {
     EXPECT_EQ(FreeMBText(std::nullopt), "???");
     EXPECT_NO_THROW(CheckSongsFit(0, 3, TFreeSpace{0, 4096}, 0)) << "unknown size";
     EXPECT_NO_THROW(CheckSongsFit(1 << 20, 3, std::nullopt, 0)) << "unknown free space";
+    // Sizes that add up past any number (a server's INT64_MAX) never fit.
+    EXPECT_NE(ErrorOf([] {
+                  CheckSongsFit(std::numeric_limits<int64_t>::max(), 3,
+                                TFreeSpace{int64_t{1} << 40, 4096}, 0);
+              }),
+              "(kein Fehler)");
 
     TempDir player;
     if (::geteuid() != 0 ||
