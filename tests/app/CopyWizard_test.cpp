@@ -369,6 +369,23 @@ TEST_F(CopyWizardTest, ShowsTheFreeSpaceAndCopiesOnlyWhatFits) {
     EXPECT_EQ(form->result(), 1);
     EXPECT_EQ(FolderEntries(small),
               (std::vector<std::string>{"001-Title.mp3", "002- Next.mp3", "003-Third.mp3"}));
+
+    // The player, nearly full, refreshed with the same songs: they are there
+    // already and need no room, although they would not fit a second time.
+    // (Without clearing: a flat folder that is cleared gets all its songs
+    // anew.)
+    WriteFile(small + "notizen.txt", std::string(2 << 20, 'n'));
+    form = Open();
+    TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(small));
+    MarkAs(BoxOf(*form, "cbLoeschen"), false);
+    ClickNext(*form);
+    EXPECT_EQ(Find<QLabel>(*form, "lbFrei")->text(), QStringLiteral("frei: 0 MB"));
+    ClickNext(*form);
+    Start(*form);
+    EXPECT_EQ(ErrorsShown(), std::vector<std::string>{});
+    EXPECT_EQ(form->result(), 1);
+    EXPECT_EQ(FolderEntries(small), (std::vector<std::string>{"001-Title.mp3", "002- Next.mp3",
+                                                              "003-Third.mp3", "notizen.txt"}));
 }
 
 // The session ends while the wizard is open: the wizard goes first (it uses
