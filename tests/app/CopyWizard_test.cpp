@@ -31,6 +31,7 @@
 #include "sources/Source.h"
 #include "sources/TransferControl.h"
 #include "support/LocalSource.h"
+#include "support/ScopedMount.h"
 #include "support/ScriptedSource.h"
 #include "support/TempDir.h"
 #include "support/TestDialogs.h"
@@ -335,13 +336,9 @@ TEST_F(CopyWizardTest, WritesThePlaylistInListOrderAndRemembersTheOption) {
 TEST_F(CopyWizardTest, ShowsTheFreeSpaceAndCopiesOnlyWhatFits) {
     const std::string small = tmp / "klein/";
     MakeDirs(small);
-    if (::geteuid() != 0 ||
-        ::system(("mount -t tmpfs -o size=3m tmpfs '" + small + "' 2>/dev/null").c_str()) != 0)
+    const ScopedMount mount = ScopedMount::Tmpfs(small, "3m");
+    if (!mount.Mounted())
         GTEST_SKIP() << "cannot mount a small file system here";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { [[maybe_unused]] int rc = ::system(("umount '" + path + "'").c_str()); }
-    } unmount{small};
     WriteFile(small + "alt.mp3", std::string(2 << 20, 'a'));
 
     auto form = Open();

@@ -21,6 +21,7 @@
 #include "io/Error.h"
 #include "io/FileTools.h"
 #include "sources/LocalSource.h"
+#include "support/ScopedMount.h"
 #include "support/ScriptedSource.h"
 #include "support/StopAtCalls.h"
 #include "support/TempDir.h"
@@ -413,14 +414,9 @@ TEST(CopyFiles, FailuresLeaveNoFile) {
 // does not fit leaves nothing, the ones before stay.
 TEST(CopyFiles, FullTargetLeavesNoPartialSong) {
     TempDir collection, player;
-    if (::geteuid() != 0 ||
-        ::system(
-            ("mount -t tmpfs -o size=160k tmpfs '" + player.Path() + "' 2>/dev/null").c_str()) != 0)
+    const ScopedMount mount = ScopedMount::Tmpfs(player.Path(), "160k");
+    if (!mount.Mounted())
         GTEST_SKIP() << "cannot mount a small file system here";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { [[maybe_unused]] int rc = ::system(("umount '" + path + "'").c_str()); }
-    } unmount{player.Path()};
     const std::string song(64 << 10, 's');
     for (const char* name : {"1.mp3", "2.mp3", "3.mp3"})
         WriteFile(collection / "A/" + name, song);
@@ -698,14 +694,9 @@ TEST(CopyFiles, FreeSpaceAndWhatFits) {
               "(kein Fehler)");
 
     TempDir player;
-    if (::geteuid() != 0 ||
-        ::system(("mount -t tmpfs -o size=1m tmpfs '" + player.Path() + "' 2>/dev/null").c_str()) !=
-            0)
+    const ScopedMount mount = ScopedMount::Tmpfs(player.Path(), "1m");
+    if (!mount.Mounted())
         GTEST_SKIP() << "cannot mount a small file system here";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { [[maybe_unused]] int rc = ::system(("umount '" + path + "'").c_str()); }
-    } unmount{player.Path()};
     const std::optional<TFreeSpace> empty = FreeSpace(player.Path());
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty->bytes, 1 << 20);
@@ -751,13 +742,9 @@ TEST(CopyFiles, RefreshingANearlyFullPlayerFits) {
     TLocalSource source(false, tmp / "musik");
     const std::string player = tmp / "spieler/";
     MakeDirs(player);
-    if (::geteuid() != 0 ||
-        ::system(("mount -t tmpfs -o size=1m tmpfs '" + player + "' 2>/dev/null").c_str()) != 0)
+    const ScopedMount mount = ScopedMount::Tmpfs(player, "1m");
+    if (!mount.Mounted())
         GTEST_SKIP() << "cannot mount a small file system here";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { [[maybe_unused]] int rc = ::system(("umount '" + path + "'").c_str()); }
-    } unmount{player};
     const std::vector<std::string> refresh = {songs[0], songs[1], songs[2], "\\B\\neu.mp3"};
     const struct {
         bool keepFolders;
@@ -797,15 +784,12 @@ TEST(CopyFiles, FreeSpaceLeavesOutWhatIsReservedForRoot) {
     const std::string player = tmp / "spieler";
     MakeDirs(player);
     std::string out, err;
-    if (::geteuid() != 0 ||
-        RunProgram({"/sbin/mkfs.ext4", "-q", "-m", "50", "-F", image, "8M"}, tmp.Path(), out,
-                   err) != 0 ||
-        ::system(("mount -o loop '" + image + "' '" + player + "' 2>/dev/null").c_str()) != 0)
-        GTEST_SKIP() << "cannot make and mount an ext4 image here";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { [[maybe_unused]] int rc = ::system(("umount '" + path + "'").c_str()); }
-    } unmount{player};
+    if (::geteuid() != 0 || RunProgram({"/sbin/mkfs.ext4", "-q", "-m", "50", "-F", image, "8M"},
+                                       tmp.Path(), out, err) != 0)
+        GTEST_SKIP() << "cannot make an ext4 image here";
+    const ScopedMount mount = ScopedMount::Image(image, player);
+    if (!mount.Mounted())
+        GTEST_SKIP() << "cannot mount an ext4 image here";
     const std::optional<TFreeSpace> free = FreeSpace(player);
     ASSERT_TRUE(free);
     EXPECT_GT(free->bytes, 1 << 20);
