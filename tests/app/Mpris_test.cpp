@@ -16,7 +16,10 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
+#include <QSlider>
+#include <QStyleOptionSlider>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include "app/MainWindow.h"
@@ -514,3 +517,89 @@ TEST_F(MprisTest, PositionSeekAndVolumeOfTheSongHeard) {
 }
 
 #include "Mpris_test.moc"
+
+// The player bar gives the remote control's commands: what the bar does, the
+// desktop's sound menu reports, and what comes over the bus, the bar shows.
+TEST_F(MprisTest, ThePlayerBarAndTheSoundMenuAgree) {
+    WriteSilentMp3(music + "Album/01-Lied 1.mp3", 20, "Titel 1", "Band", "Platte");
+    const MainControls ui = Ui(form);
+    QToolButton* playPause = BarButton(form, ui.acAbspielen);
+    QToolButton* stop = BarButton(form, ui.acStopp);
+    ASSERT_TRUE(playPause && stop);
+    EXPECT_FALSE(playPause->isEnabled()) << "nothing listed, nothing to play";
+    EXPECT_EQ(ui.laZeit->text(), QStringLiteral("0:00 / 0:00"));
+
+    // A click on the bar's play button starts the list; the bar and the bus
+    // say so.
+    ASSERT_NO_FATAL_FAILURE(SelectAlbum());
+    Settle();
+    ASSERT_TRUE(playPause->isEnabled());
+    EXPECT_FALSE(stop->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(ClickIn(playPause, playPause->rect()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 1"); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == QStringLiteral("Playing"); }, 3000));
+    EXPECT_EQ(playPause->text(), QStringLiteral("Pause"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui.laZeit->text().endsWith(u"/ 0:20"); }, 3000))
+        << ui.laZeit->text().toStdString();
+
+    // Ctrl+Right goes on to the next song, Ctrl+Left back; keys work from
+    // the song list as from anywhere in the window.
+    ui.lvLieder->setFocus();
+    QTest::keyClick(ui.lvLieder, Qt::Key_Right, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 2"); }, 5000));
+    QTest::keyClick(ui.lvLieder, Qt::Key_Left, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QStringLiteral("Titel 1"); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == QStringLiteral("Playing"); }, 3000));
+
+    // Ctrl+Space pauses; the sound menu's PlayPause resumes, and the bar's
+    // button follows.
+    QTest::keyClick(ui.lvLieder, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(Status(), QStringLiteral("Paused"));
+    EXPECT_EQ(playPause->text(), QStringLiteral("Abspielen"));
+    Player("PlayPause");
+    EXPECT_EQ(Status(), QStringLiteral("Playing"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return playPause->text() == QStringLiteral("Pause"); }, 2000));
+
+    // Dragging the position slider moves within the song where it is let go.
+    QSlider* slider = ui.tbPosition;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return slider->isEnabled() && slider->maximum() > 0; }, 3000));
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = Qt::Horizontal;
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option,
+                                                         QStyle::SC_SliderHandle, slider);
+    const QRect groove = slider->style()->subControlRect(QStyle::CC_Slider, &option,
+                                                         QStyle::SC_SliderGroove, slider);
+    QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, handle.center());
+    const QPoint threeQuarters(groove.left() + groove.width() * 3 / 4, handle.center().y());
+    QMouseEvent drag(QEvent::MouseMove, threeQuarters, slider->mapToGlobal(threeQuarters),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(slider, &drag);
+    QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, threeQuarters);
+    Settle();
+    EXPECT_NEAR(Position(), 15e6, 2e6) << "not moved to three quarters of 20 s";
+    EXPECT_NEAR(slider->value(), 15000, 2000);
+
+    // Ctrl+Down turns the volume down a step; the bus's volume moves the
+    // bar's slider.
+    QTest::keyClick(ui.lvLieder, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_NEAR(Property("org.mpris.MediaPlayer2.Player", "Volume").toDouble(), 0.95, 0.001);
+    EXPECT_EQ(ui.tbLautstaerke->value(), 95);
+    SetProperty("Volume", 0.5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui.tbLautstaerke->value() == 50; }, 2000));
+    EXPECT_EQ(Ui(form).lvLieder->currentItem(), Ui(form).lvLieder->topLevelItem(0))
+        << "Ctrl+Down moved in the list as well";
+
+    // Stop from the bar.
+    ASSERT_NO_FATAL_FAILURE(ClickIn(stop, stop->rect()));
+    EXPECT_EQ(Status(), QStringLiteral("Stopped"));
+    EXPECT_EQ(ui.laZeit->text(), QStringLiteral("0:00 / 0:00"));
+    EXPECT_FALSE(ui.tbPosition->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(ClickMainMenu(form, Ui(form).Beenden1));
+}

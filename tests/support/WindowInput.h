@@ -22,6 +22,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
+#include <QSplitter>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QSystemTrayIcon>
@@ -30,6 +32,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QWindow>
@@ -45,6 +48,7 @@
 #include "settings/DisplayText.h"
 #include "settings/IniFile.h"
 #include "support/TempDir.h"
+#include "widgets/ListedColour.h"
 #include "widgets/SingleInstance.h"
 #include "widgets/TrayIcon.h"
 #include "widgets/Wizard.h"
@@ -104,6 +108,17 @@ struct MainControls {
     QAction* acAddAll = Find<QAction>(window, "acAddAll");
     QAction* acDelAll = Find<QAction>(window, "acDelAll");
     QAction* acFind = Find<QAction>(window, "acFind");
+    QSplitter* spTeiler = Find<QSplitter>(window, "spTeiler");
+    QWidget* pnWiedergabe = Find<QWidget>(window, "pnWiedergabe");
+    QAction* acAbspielen = Find<QAction>(window, "acAbspielen");
+    QAction* acStopp = Find<QAction>(window, "acStopp");
+    QAction* acNaechstes = Find<QAction>(window, "acNaechstes");
+    QAction* acVorheriges = Find<QAction>(window, "acVorheriges");
+    QAction* acLauter = Find<QAction>(window, "acLauter");
+    QAction* acLeiser = Find<QAction>(window, "acLeiser");
+    QSlider* tbPosition = Find<QSlider>(window, "tbPosition");
+    QSlider* tbLautstaerke = Find<QSlider>(window, "tbLautstaerke");
+    QLabel* laZeit = Find<QLabel>(window, "laZeit");
     // The model behind the album tree.
     TCatalogueModel* AlbumModel =
         tvAlben ? qobject_cast<TCatalogueModel*>(tvAlben->model()) : nullptr;
@@ -347,6 +362,14 @@ inline void ClickPage(TMainWindow& form, int page) {
     ClickIn(tabs, tabs->tabRect(page));
 }
 
+// The player bar's button of the command (null when there is none).
+inline QToolButton* BarButton(const TMainWindow& form, QAction* action) {
+    for (QToolButton* button : Ui(form).pnWiedergabe->findChildren<QToolButton*>())
+        if (button->defaultAction() == action)
+            return button;
+    return nullptr;
+}
+
 // Clicks the tool bar's button of the command.
 inline void ClickTool(TMainWindow& form, QAction* action) {
     QWidget* button = Ui(form).atMain->widgetForAction(action);
@@ -466,12 +489,10 @@ public:
     QString Title;  // of the last box answered
 };
 
-// The colour on which the song list draws the songs of the current list.
-inline const QColor kListSongColour(192, 220, 192);
-
-// For each row of the song list, whether it is drawn on kListSongColour:
-// sampled at the right end of the row, where its background shows past the
-// text. A selected row shows the selection's colour instead.
+// For each row of the song list, whether it is drawn on the palette's tint
+// for the songs of the current list (ListedRowColour): sampled at the right
+// end of the row, where its background shows past the text. A selected row
+// shows the selection's colour instead.
 inline std::vector<bool> DrawnHighlights(TMainWindow& form) {
     QTreeWidget* list = Ui(form).lvLieder;
     const QImage image = list->viewport()->grab().toImage();
@@ -480,7 +501,8 @@ inline std::vector<bool> DrawnHighlights(TMainWindow& form) {
     for (int row = 0; row < list->topLevelItemCount(); ++row) {
         const QRect rect = list->visualItemRect(list->topLevelItem(row));
         const QPoint at(rect.right() - 2, rect.center().y());
-        marks.push_back(!rect.isEmpty() && image.pixelColor(at * scale) == kListSongColour);
+        marks.push_back(!rect.isEmpty() &&
+                        image.pixelColor(at * scale) == ListedRowColour(list->palette()));
     }
     return marks;
 }

@@ -5,6 +5,7 @@
 #include "app/AlbumTree.h"
 #include "app/CatalogueModel.h"
 #include "app/SongListView.h"
+#include "widgets/WholeGlyphs.h"
 
 namespace tunrax {
 
@@ -15,6 +16,8 @@ TAlbumPage::TAlbumPage(const TNameCollator& collator, TCatalogueSession* catalog
     column->setContentsMargins(0, 0, 0, 0);
     FTree = new TAlbumTree(collator, this);
     FTree->setObjectName(QStringLiteral("tvAlben"));
+    FTree->setAccessibleName(QStringLiteral("Alben"));
+    FTree->setItemDelegate(new TWholeGlyphsDelegate(FTree));
     FModel = FTree->Model();
     FModel->Follow(catalogue);
     FTree->setHeaderHidden(true);

@@ -11,12 +11,13 @@ namespace tunrax {
 
 TFavoritesBar::TFavoritesBar(const TMainActions& actions, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Panel1"));
-    setFixedHeight(28);
+    setMinimumHeight(28);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 0, 4, 0);
     auto* label = new QLabel(QStringLiteral("Favoriten"), this);
     label->setObjectName(QStringLiteral("Label1"));
     FChooser = new TFavoritesChooser(this);
+    label->setBuddy(FChooser);
     auto* toolBar = new QToolBar(this);
     toolBar->setObjectName(QStringLiteral("atMain"));
     toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);

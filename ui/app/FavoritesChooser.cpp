@@ -21,6 +21,7 @@ QString DisplayName(const std::string& bytes) {
 
 TFavoritesChooser::TFavoritesChooser(QWidget* parent) : QComboBox(parent) {
     setObjectName(QStringLiteral("cbFavoriten"));
+    setAccessibleName(QStringLiteral("Favoriten"));
     setEditable(false);
     setMinimumWidth(160);
 }

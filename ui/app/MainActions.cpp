@@ -73,6 +73,12 @@ void TMainActions::FillToolBar(QToolBar* bar) const {
     }
 }
 
+QList<QAction*> TMainActions::MenuActions() const {
+    return {FNewList,    FDeleteList,     nullptr,    FAddSong,    FAddAllSongs,
+            FRemoveSong, FRemoveAllSongs, nullptr,    FMoveSongUp, FMoveSongDown,
+            nullptr,     FNoAutoPlay,     FCopySongs, FFindSong};
+}
+
 void TMainActions::AttachMenus(QWidget* window, QTreeWidget* songs, QTreeView* albums) {
     FSongMenu = new QMenu(window);
     FSongMenu->setObjectName(QStringLiteral("PopupMenu1"));

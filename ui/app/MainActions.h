@@ -8,6 +8,7 @@
 // throws.
 #pragma once
 
+#include <QList>
 #include <QObject>
 
 class QAction;
@@ -42,6 +43,8 @@ public:
 
     // Puts the commands with a picture into bar, in groups.
     void FillToolBar(QToolBar* bar) const;
+    // Every command, in groups for the menu "&Favoriten" (null: a separator).
+    QList<QAction*> MenuActions() const;
     // Makes the context menus of songs and albums, which open them on a
     // right click.
     void AttachMenus(QWidget* window, QTreeWidget* songs, QTreeView* albums);

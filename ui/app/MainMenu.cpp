@@ -31,4 +31,29 @@ TMainMenu::TMainMenu(QWidget* parent) : QWidget(parent) {
         control->setObjectName(QString::fromLatin1(name));
 }
 
+namespace {
+
+QMenu* MenuOf(const QString& title, const QList<QAction*>& actions, const char* name,
+              QWidget* parent) {
+    auto* menu = new QMenu(title, parent);
+    menu->setObjectName(QString::fromLatin1(name));
+    for (QAction* action : actions) {
+        if (action)
+            menu->addAction(action);
+        else
+            menu->addSeparator();
+    }
+    return menu;
+}
+
+}  // namespace
+
+void TMainMenu::AddListMenu(const QList<QAction*>& actions) {
+    FBar->insertMenu(FSettings, MenuOf(QStringLiteral("&Favoriten"), actions, "mnFavoriten", FBar));
+}
+
+void TMainMenu::AddPlaybackMenu(const QList<QAction*>& actions) {
+    FBar->addMenu(MenuOf(QStringLiteral("&Wiedergabe"), actions, "mnWiedergabe", FBar));
+}
+
 }  // namespace tunrax

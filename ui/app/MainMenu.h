@@ -1,5 +1,7 @@
 // The menu row of the main window: the bar "MainMenu1" with "&Datei"
-// ("Suchen1" Ctrl+F, "Aktualisieren1", "Beenden1") and "Einstellungen1", and
+// ("Suchen1" Ctrl+F, "Aktualisieren1", "Beenden1"), "&Favoriten" (the list
+// commands of the tool bar, so that each is reachable from the keyboard with
+// its key), "Einstellungen1" and "&Wiedergabe" (the player bar's commands), and
 // at the row's right end a bar of its own ("MainMenu1Rechts") with
 // "Minimieren1". Both bars sit side by side rather than one in the other's
 // corner: a bar in a corner is not on the accessibility bus, so a screen
@@ -9,6 +11,7 @@
 // belong to the menus. Nothing here throws.
 #pragma once
 
+#include <QList>
 #include <QWidget>
 
 class QAction;
@@ -26,6 +29,11 @@ public:
     QAction* Quit() const { return FQuit; }
     QAction* Settings() const { return FSettings; }
     QAction* HideToTray() const { return FHideToTray; }
+
+    // Adds the menus "&Favoriten" (before "&Einstellungen") and "&Wiedergabe"
+    // (after it) with these actions; a null action stands for a separator.
+    void AddListMenu(const QList<QAction*>& actions);
+    void AddPlaybackMenu(const QList<QAction*>& actions);
 
 private:
     QMenuBar* FBar;

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,6 +10,7 @@
 #include <QProgressBar>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSplitter>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -24,6 +26,7 @@
 #include "app/PlaybackEvents.h"
 #include "app/PlaybackRemote.h"
 #include "app/PlaybackTimer.h"
+#include "app/PlayerBar.h"
 #include "app/PlayerTray.h"
 #include "app/SidePages.h"
 #include "app/SongPanel.h"
@@ -48,6 +51,21 @@ static void InitResources() {
 
 namespace tunrax {
 
+namespace {
+
+// The album pages' width at the first start.
+constexpr int kAlbumPagesWidth = 289;
+
+// The main window is a dialog to the toolkit (it may run modally like every
+// Tunrax window), but to a screen reader it is the program's frame.
+QAccessibleInterface* MainWindowAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("tunrax::TMainWindow") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
+}  // namespace
+
 TMainWindow::TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
                          std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
     : TAppWindow(parent),
@@ -61,6 +79,11 @@ TMainWindow::TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> libr
       FCollator(std::make_unique<TNameCollator>()),
       FCatalogue(std::make_unique<TCatalogueSession>(*FCollator)) {
     InitResources();
+    static const bool accessibleAsFrame = [] {
+        QAccessible::installFactory(MainWindowAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessibleAsFrame);
     setWindowTitle(QStringLiteral("Tunrax"));
     // The playback timer restores this caption; it runs already while the
     // first-start wizard is open, before the full caption is made.
@@ -120,32 +143,44 @@ void TMainWindow::CreateControls() {
     FFavoritesChooser = topBar->Chooser();
     layout->addWidget(topBar);
 
-    auto* body = new QHBoxLayout;
-    body->setContentsMargins(0, 0, 0, 0);
-    body->setSpacing(2);
-    layout->addLayout(body, 1);
+    // The album pages and the song column share the width as the user drags
+    // the splitter between them.
+    FSplitter = new QSplitter(Qt::Horizontal, this);
+    FSplitter->setObjectName(QStringLiteral("spTeiler"));
+    FSplitter->setChildrenCollapsible(false);
+    layout->addWidget(FSplitter, 1);
 
     // Pages with their tabs on the left: "Alle" (album tree), "Favoriten".
-    FPages = new TSidePages(*FCollator, FCatalogue.get(), this);
+    FPages = new TSidePages(*FCollator, FCatalogue.get(), FSplitter);
     FAlbumPage = FPages->AlbumPage();
     connect(FMenu->FindAlbum(), &QAction::triggered, FPages, &TSidePages::OpenSearch);
-    body->addWidget(FPages);
+    FSplitter->addWidget(FPages);
     connect(FAlbumPage->Tree()->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] {
                 if (FTreeChangeAttached)
                     ShowErrorsOf([this] { OnAlbumSelected(); });
             });
 
-    FSongPanel = new TSongPanel(this);
-    body->addLayout(FSongPanel, 1);
+    auto* songColumn = new QWidget(FSplitter);
+    songColumn->setObjectName(QStringLiteral("pnLieder"));
+    FSongPanel = new TSongPanel(songColumn);
+    songColumn->setLayout(FSongPanel);
+    FSplitter->addWidget(songColumn);
+    FSplitter->setStretchFactor(1, 1);
     FCatalogueLoader = std::make_unique<TCatalogueLoader>(
         FSource, FSettings, *FCatalogue, FSongPanel->ProgressBar(), FAlbumPage->Tree());
+
+    FPlayerBar = new TPlayerBar(*FRemote, this);
+    layout->addWidget(FPlayerBar);
+    FMenu->AddListMenu(FActions->MenuActions());
+    FMenu->AddPlaybackMenu(FPlayerBar->MenuActions());
 
     ConnectPlayback();
     ConnectFavoriteCommands();
 
-    resize(575, 377 + FMenu->Bar()->sizeHint().height());
+    resize(575, 377 + FMenu->Bar()->sizeHint().height() + FPlayerBar->sizeHint().height());
     setMinimumSize(575, 300);
+    FSplitter->setSizes({kAlbumPagesWidth, width() - kAlbumPagesWidth});
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -328,8 +363,10 @@ void TMainWindow::OnPageChanged() {
 void TMainWindow::UpdateActions() {
     // While a long transfer runs only the ways out work; the commands are
     // brought up to date when it has ended.
-    if (!FTransferWait || !FTransferWait->Busy())
+    if (!FTransferWait || !FTransferWait->Busy()) {
         FFavoriteCommands->UpdateEnabled();
+        FPlayerBar->UpdateEnabled();
+    }
 }
 
 void TMainWindow::SetSource(std::unique_ptr<TSource> source) {

@@ -33,6 +33,7 @@
 #include "sources/SourceOwner.h"
 #include "widgets/AppWindow.h"
 
+class QSplitter;
 class QTimer;
 
 namespace tunrax {
@@ -46,6 +47,7 @@ class TMainMenu;
 class TNameCollator;
 class TPlaybackEvents;
 class TPlaybackTimer;
+class TPlayerBar;
 class TPlayerTray;
 class TSidePages;
 class TSingleInstance;
@@ -160,6 +162,8 @@ private:
     TAlbumPage* FAlbumPage = nullptr;
     TFavoriteCommands* FFavoriteCommands = nullptr;
     TSongPanel* FSongPanel = nullptr;
+    QSplitter* FSplitter = nullptr;
+    TPlayerBar* FPlayerBar = nullptr;
     TPlaybackTimer* FPlaybackTimer = nullptr;
     std::unique_ptr<TPlayerTray> FTrayIcon;
     TTransferWaitWindow* FTransferWait = nullptr;

@@ -10,7 +10,7 @@ TSidePages::TSidePages(const TNameCollator& collator, TCatalogueSession* catalog
     : QTabWidget(parent) {
     setObjectName(QStringLiteral("pcSeiten"));
     setTabPosition(QTabWidget::West);
-    setFixedWidth(289);
+    setMinimumWidth(160);
     FAlbumPage = new TAlbumPage(collator, catalogue, this);
     connect(this, &QTabWidget::currentChanged, this, &TSidePages::OnCurrentChanged);
     auto* listPage = new QWidget(this);

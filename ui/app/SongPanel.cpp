@@ -5,45 +5,60 @@
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
+#include <tuple>
 
 #include "app/SongListView.h"
 #include "playback/SongList.h"
+#include "widgets/ListedColour.h"
+#include "widgets/WholeGlyphs.h"
 
 namespace tunrax {
 
-namespace {
-
-const QColor kHighlight(192, 220, 192);
-
-// Draws the rows that highlighted picks on the highlight colour.
-class THighlightDelegate : public QStyledItemDelegate {
+// Draws the rows that highlighted picks in bold on a tint of the palette,
+// rows tall enough for whole letters.
+class THighlightDelegate : public TWholeGlyphsDelegate {
 public:
-    THighlightDelegate(std::function<bool(int)> highlighted, QTreeWidget* list)
-        : QStyledItemDelegate(list), FHighlighted(std::move(highlighted)) {}
+    using TWholeGlyphsDelegate::TWholeGlyphsDelegate;
+
+    std::function<bool(int)> Highlighted;
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (FHighlighted(index.row()))
-            option->backgroundBrush = kHighlight;
+        TWholeGlyphsDelegate::initStyleOption(option, index);
+        if (Highlighted && Highlighted(index.row())) {
+            option->backgroundBrush = ListedRowColour(option->palette);
+            option->font.setBold(true);
+        }
     }
-
-private:
-    std::function<bool(int)> FHighlighted;
 };
+
+namespace {
+
+// What a screen reader says of a song of the current favourite list.
+const QString kListedDescription = QStringLiteral("in der Favoritenliste");
+// The property that holds what a tag label shows, for its accessible name.
+const char* const kCaption = "caption";
 
 }  // namespace
 
 TSongPanel::TSongPanel(QWidget* window) {
+    setContentsMargins(0, 0, 0, 0);
     setSpacing(1);
     FList = CreateSongListWidget(window);
     FList->setObjectName(QStringLiteral("lvLieder"));
+    FList->setAccessibleName(QStringLiteral("Lieder"));
+    FDelegate = new THighlightDelegate(FList);
+    FList->setItemDelegate(FDelegate);
     addWidget(FList, 1);
-    const std::pair<QLabel**, const char*> labels[] = {
-        {&FTitle, "laTitel"}, {&FArtist, "laInterpret"}, {&FAlbum, "laAlbum"}};
-    for (const auto& [label, name] : labels) {
-        *label = new QLabel(window);
+    const std::tuple<QLabel**, const char*, const char*> labels[] = {
+        {&FTitle, "laTitel", "Titel"},
+        {&FArtist, "laInterpret", "Interpret"},
+        {&FAlbum, "laAlbum", "Album"}};
+    for (const auto& [label, name, caption] : labels) {
+        *label = new TWholeGlyphsLabel(window);
         (*label)->setObjectName(QString::fromLatin1(name));
+        (*label)->setProperty(kCaption, QString::fromLatin1(caption));
+        (*label)->setAccessibleName(QString::fromLatin1(caption));
         (*label)->setAlignment(Qt::AlignCenter);
         (*label)->setTextFormat(Qt::PlainText);
         addWidget(*label);
@@ -62,16 +77,23 @@ TSongPanel::TSongPanel(QWidget* window) {
 }
 
 void TSongPanel::Highlight(std::function<bool(int row)> highlighted) {
-    FList->setItemDelegate(new THighlightDelegate(std::move(highlighted), FList));
+    FDelegate->Highlighted = std::move(highlighted);
+    Redraw();
 }
 
 void TSongPanel::Redraw() {
+    const QSignalBlocker quiet(FList);
+    for (int row = 0; row < FList->topLevelItemCount(); ++row)
+        FList->topLevelItem(row)->setData(
+            0, Qt::AccessibleDescriptionRole,
+            FDelegate->Highlighted && FDelegate->Highlighted(row) ? kListedDescription : QString());
     FList->viewport()->update();
 }
 
 void TSongPanel::ShowSongs(const TSongList& songs) {
     const QSignalBlocker quiet(FList);
     ShowSongList(songs, FList);
+    Redraw();
     ShowChoice(songs.Selected());
 }
 
@@ -107,9 +129,15 @@ int TSongPanel::SelectedRow() const {
 }
 
 void TSongPanel::ShowTags(const QString& title, const QString& artist, const QString& album) {
-    FTitle->setText(title);
-    FArtist->setText(artist);
-    FAlbum->setText(album);
+    // A screen reader says what each line is, then what it shows.
+    const std::pair<QLabel*, const QString&> lines[] = {
+        {FTitle, title}, {FArtist, artist}, {FAlbum, album}};
+    for (const auto& [label, text] : lines) {
+        label->setText(text);
+        label->setAccessibleName(text.isEmpty() ? label->property(kCaption).toString()
+                                                : label->property(kCaption).toString() +
+                                                      QStringLiteral(": ") + text);
+    }
 }
 
 }  // namespace tunrax

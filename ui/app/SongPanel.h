@@ -21,6 +21,7 @@ class QWidget;
 namespace tunrax {
 
 class TSongList;
+class THighlightDelegate;
 
 class TSongPanel : public QVBoxLayout {
 public:
@@ -31,7 +32,8 @@ public:
     QTreeWidget* List() const { return FList; }
     QProgressBar* ProgressBar() const { return FProgressBar; }
 
-    // Rows for which highlighted is true are drawn on the list colour.
+    // Rows for which highlighted is true are drawn in bold on a tint of the
+    // palette and described to screen readers as "in der Favoritenliste".
     void Highlight(std::function<bool(int row)> highlighted);
     // Draws the rows again (their highlighting changed).
     void Redraw();
@@ -50,6 +52,7 @@ public:
     void ShowTags(const QString& title, const QString& artist, const QString& album);
 
 private:
+    THighlightDelegate* FDelegate;
     QTreeWidget* FList;
     QLabel* FTitle;
     QLabel* FArtist;

@@ -63,17 +63,30 @@ void TTransferWaitWindow::Enter() {
         return;
     FBusy = true;
     FFocus = QApplication::focusWidget();
-    for (QWidget* child : FWindow->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child->isWindow() || !child->isEnabled() || Contains(FKeep, child))
-            continue;
-        child->setEnabled(false);
-        FGreyed.emplace_back(child);
-    }
+    GreyOutChildrenOf(FWindow);
     for (QAction* action : FWindow->findChildren<QAction*>()) {
         if (!action->isEnabled() || action->menu() || Contains(FKeepActions, action))
             continue;
         action->setEnabled(false);
         FSwitchedOff.emplace_back(action);
+    }
+}
+
+void TTransferWaitWindow::GreyOutChildrenOf(QWidget* parent) {
+    for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() || !child->isEnabled() || Contains(FKeep, child))
+            continue;
+        // A widget that holds one to keep (a splitter's pane holding the
+        // progress bar) stays; its other children grey out.
+        const bool holdsKept = std::any_of(
+            FKeep.begin(), FKeep.end(),
+            [child](const QPointer<QWidget>& kept) { return kept && child->isAncestorOf(kept); });
+        if (holdsKept) {
+            GreyOutChildrenOf(child);
+            continue;
+        }
+        child->setEnabled(false);
+        FGreyed.emplace_back(child);
     }
 }
 

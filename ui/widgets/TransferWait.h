@@ -26,8 +26,9 @@ class TTransferWaitWindow : public QObject {
 public:
     // Installs the wait hook for the program (one window does; a dialog may
     // for a while, and the hook before it is back when it goes). window's
-    // direct child widgets but keep grey out while busy, and its commands but
-    // keepActions are switched off; all is as before once it goes.
+    // widgets but keep grey out while busy (a widget that holds one of keep
+    // stays, its other children grey out), and its commands but keepActions
+    // are switched off; all is as before once it goes.
     TTransferWaitWindow(QWidget* window, std::vector<QWidget*> keep,
                         std::vector<QAction*> keepActions);
     ~TTransferWaitWindow() override;
@@ -44,6 +45,8 @@ public:
 private:
     void Waiting();
     void Enter();
+    // Greys out parent's children but those kept and those holding one.
+    void GreyOutChildrenOf(QWidget* parent);
     void Leave();
     void LookForEnd();
 
