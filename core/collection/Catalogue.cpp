@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 #include "io/Error.h"
@@ -65,6 +66,32 @@ std::string NodePath(const TCatalogue& catalogue, int32_t node) {
         path += '\\';
     }
     return path;
+}
+
+namespace {
+
+// The folder below parent that rest ("name\name\…\") leads to.
+int32_t NodeBelow(const TCatalogue& catalogue, int32_t parent, std::string_view rest) {
+    if (rest.empty())
+        return parent;
+    for (const int32_t child : catalogue.ChildrenOf(parent)) {
+        const std::string& name = catalogue.At(child).Name;
+        if (rest.size() > name.size() && rest.compare(0, name.size(), name) == 0 &&
+            rest[name.size()] == '\\') {
+            const int32_t found = NodeBelow(catalogue, child, rest.substr(name.size() + 1));
+            if (found != TCatalogue::kNone)
+                return found;
+        }
+    }
+    return TCatalogue::kNone;
+}
+
+}  // namespace
+
+int32_t NodeAtPath(const TCatalogue& catalogue, const std::string& path) {
+    if (path.size() < 2 || path.front() != '\\')
+        return TCatalogue::kNone;
+    return NodeBelow(catalogue, TCatalogue::kNone, std::string_view(path).substr(1));
 }
 
 void ParseCatalogue(const std::string& text, TCatalogue& catalogue, int32_t maxFolders) {

@@ -43,6 +43,9 @@ private:
 // "\" + names from the top-level ancestor down to node, each followed by "\";
 // "" for kNone.
 std::string NodePath(const TCatalogue& catalogue, int32_t node);
+// The folder whose NodePath is path; kNone when there is none. A name may
+// hold "\" itself: every way of reading the path is tried.
+int32_t NodeAtPath(const TCatalogue& catalogue, const std::string& path);
 
 // Builds the tree from catalogue text: lines end in CR, LF or CR LF; a zero
 // byte ends the text; each leading TAB or space is one level; a line break at

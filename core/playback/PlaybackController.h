@@ -55,6 +55,9 @@ public:
     void ShowFavorites(std::vector<std::string>& entries);
     // No songs, nothing to play.
     void ClearList();
+    // The songs listed wait for the user's choice: none starts by itself
+    // (see TSongSequencer::WaitForChoice).
+    void WaitForChoice() { FSequencer.WaitForChoice(); }
     // The album tree was made anew: the album's songs stay listed but no
     // longer play (a favourite list plays on).
     void ForgetAlbum();

@@ -54,6 +54,7 @@ TSongSequencer::TSongSequencer(TPlayer& player, TSongList& songs, TPlaybackView&
     // list with new rows starts again from their first.
     FSongs.SetChangeHook([this] {
         FSettled = false;
+        FWaitsForChoice = false;
         CancelPrefetch();
     });
 }
@@ -79,6 +80,7 @@ void TSongSequencer::Tick() {
 void TSongSequencer::SongChosen() {
     FTickCount = 0;
     FStopped = false;
+    FWaitsForChoice = false;
     FSettled = false;
     FStartWanted = false;
     // Whatever was chosen starts anew; a song queued would follow the wrong one.
@@ -212,7 +214,7 @@ void TSongSequencer::PollPlayer() {
         return;
     }
     DeleteSongFile();
-    if (FStopped) {
+    if (FStopped || FWaitsForChoice) {
         FSettled = true;
         FPlayer.Rest();
         return;

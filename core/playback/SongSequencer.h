@@ -103,6 +103,10 @@ public:
     void Play();
     void Pause();
     void Stop();
+    // The list shown waits for the user: nothing starts by itself until a
+    // song is chosen, playing is asked for or the list changes (the album
+    // shown again at start).
+    void WaitForChoice() { FWaitsForChoice = true; }
     void Next();
     void Previous();
     TPlaybackStatus Status() const;
@@ -144,6 +148,7 @@ private:
     // Stopped by a remote control: the list does not go on to the next song
     // until a song is chosen or playing is asked for again.
     bool FStopped = false;
+    bool FWaitsForChoice = false;
     TPlaybackStatus FStatus = TPlaybackStatus::Stopped;
     bool FListPlays = true;
     bool FGoesOn = true;

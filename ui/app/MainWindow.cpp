@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "app/AlbumPage.h"
 #include "app/CatalogueLoader.h"
@@ -31,11 +33,13 @@
 #include "app/SidePages.h"
 #include "app/SongPanel.h"
 #include "app/StartCaption.h"
+#include "collection/Catalogue.h"
 #include "collection/Collation.h"
 #include "io/Error.h"
 #include "settings/IniFile.h"
 #include "settings/ProgramVersion.h"
 #include "settings/UserFolders.h"
+#include "settings/WindowSettings.h"
 #include "sources/Source.h"
 #include "sources/SourceSettings.h"
 #include "sources/TransferControl.h"
@@ -183,6 +187,55 @@ void TMainWindow::CreateControls() {
     FSplitter->setSizes({kAlbumPagesWidth, width() - kAlbumPagesWidth});
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    RestorePlace();
+}
+
+void TMainWindow::RestorePlace() {
+    const TWindowSettings stored = TWindowSettings::Read(FSettings);
+    if (stored.PlaceKnown()) {
+        const QRect place(stored.Left, stored.Top, stored.Width, stored.Height);
+        // A place on a screen that is gone (a second monitor unplugged) is
+        // not taken: the window would open where nobody sees it.
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        const bool seen = std::any_of(screens.begin(), screens.end(), [&](QScreen* screen) {
+            const QRect common = screen->availableGeometry().intersected(place);
+            return common.width() >= 100 && common.height() >= 50;
+        });
+        if (seen)
+            setGeometry(place);
+        else
+            resize(place.size().expandedTo(minimumSize()));
+    }
+    if (stored.Splitter.size() == 2)
+        FSplitter->setSizes({stored.Splitter[0], stored.Splitter[1]});
+    if (stored.Maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TMainWindow::RestoreAlbum() {
+    const std::string path = TWindowSettings::Read(FSettings).Album;
+    const int32_t node = NodeAtPath(FCatalogue->Catalogue(), path);
+    if (node == TCatalogue::kNone || !FPages->AllShown())
+        return;
+    // Listed as the user left it, but not started: that is the user's to do.
+    FAlbumPage->ChooseAtTop(node);
+    FPlayback->WaitForChoice();
+}
+
+void TMainWindow::StorePlace() {
+    TWindowSettings place = TWindowSettings::Read(FSettings);
+    const QRect normal = isMaximized() ? normalGeometry() : geometry();
+    place.Left = normal.left();
+    place.Top = normal.top();
+    place.Width = normal.width();
+    place.Height = normal.height();
+    place.Maximized = isMaximized();
+    const QList<int> sides = FSplitter->sizes();
+    place.Splitter.assign(sides.begin(), sides.end());
+    if (FPlayback)
+        place.Volume = static_cast<int32_t>(std::lround(FPlayback->Volume() * 100));
+    place.Album = NodePath(FCatalogue->Catalogue(), SelectedNode());
+    place.Write(FSettings);
 }
 
 void TMainWindow::ConnectMenu() {
@@ -229,6 +282,7 @@ void TMainWindow::OnAfterCreate() {
         return;
     }
     FFavoriteCommands->FillChooser();
+    RestoreAlbum();
 }
 
 void TMainWindow::HideToTray() {
@@ -320,14 +374,16 @@ void TMainWindow::OnDestroy() {
         FPlayback->CancelPrefetch();
     // The chooser's position is stored only once the chooser was filled, so
     // that an unfilled chooser never overwrites the stored list.
-    if (FFavoriteCommands->ChooserFilled()) {
-        try {
+    try {
+        if (FFavoriteCommands->ChooserFilled()) {
             FFavorites.Save();
             FSettings.WriteInteger("Favoriten", "aktuell", FFavoritesChooser->currentIndex());
-        } catch (const Error& error) {
-            QMessageBox::critical(nullptr, QStringLiteral("Tunrax"),
-                                  QString::fromUtf8(error.what()));
         }
+        // Settings that could not be read are never written (see OnAfterCreate).
+        if (FSettings.UnreadableMessage().empty() && isVisible())
+            StorePlace();
+    } catch (const Error& error) {
+        QMessageBox::critical(nullptr, QStringLiteral("Tunrax"), QString::fromUtf8(error.what()));
     }
     FFavorites.Forget();
     FSource.Set(nullptr);

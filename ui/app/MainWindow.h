@@ -119,6 +119,12 @@ private:
     // --- MainWindow.cpp: layout, wiring, start and end, the catalogue
     void CreateControls();
     void ConnectMenu();
+    // The place, size and splitter of the last run ([Fenster]), and at its
+    // end the same with the volume and the album selected.
+    void RestorePlace();
+    void StorePlace();
+    // Selects the album of the last run without starting a song.
+    void RestoreAlbum();
     void OnCreate();
     void OnAfterCreate();
     void OnDestroy();

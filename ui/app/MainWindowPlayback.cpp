@@ -15,6 +15,7 @@
 #include "app/PlayerTray.h"
 #include "app/SongPanel.h"
 #include "settings/DisplayText.h"
+#include "settings/WindowSettings.h"
 #include "widgets/TrayIcon.h"
 
 namespace tunrax {
@@ -50,6 +51,7 @@ void TMainWindow::CreatePlayer() {
         QMessageBox::critical(this, QString::fromStdString(title), QString::fromStdString(text));
     };
     player.Init();
+    FPlayback->SetVolume(TWindowSettings::Read(FSettings).Volume / 100.0);
     FPlayback->AddListener(*FPlaybackEvents);
     FRemote->Attach(FPlayback.get());
     FFavoriteCommands->Attach(FPlayback.get());
