@@ -14,6 +14,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "collection/FatNames.h"
@@ -98,13 +99,24 @@ TEST(CopyFiles, TargetNames) {
     for (const std::string name :
          {"01-Title", "01 - Title", "1 Title", "A-ha - Take On Me", "ÄÖ-Titel", "Ä Titel",
           "ÄÖ Titel", "\xC4\xD6-Titel", "\xC4\xD6 Titel", "\xC3\x84\xC3\x96\xDC-Lied",
-          "ÄÖÜßx-Titel", "\xC4\xD6\xDC\xDF\xC3\x84-x", "\x80\x81\x8D-x"}) {
+          "ÄÖÜßx-Titel", "\xC4\xD6\xDC\xDF\xC3\x84-x", "\x80\x81\x8D-x", "05 Teil 1: Anfang",
+          "Live: 2001", "1:2-Lied"}) {
         EXPECT_EQ(FlatTargetName("\\A\\" + name + ".mp3", 2),
                   "002-" + SongDisplayName(name + ".mp3") + ".mp3")
             << "listed and copied alike: " << name;
     }
     // A "/" in a name cannot lead out of the folder.
     EXPECT_EQ(FlatTargetName("\\C\\x/../../Lied.mp3", 7), "007-Lied.mp3");
+
+    // A ":" belongs to the name; only on the player it becomes what FAT takes.
+    EXPECT_EQ(FlatTargetName("\\A\\05 Teil 1: Anfang.mp3", 1), "001-Teil 1: Anfang.mp3");
+    const std::pair<bool, const char*> colonTargets[] = {
+        {false, "/m/001-Teil 1_ Anfang.mp3"},
+        {true, "/m/Band_ Live/CD_2/05 Teil 1_ Anfang.mp3"},
+    };
+    for (const auto& [keepFolders, target] : colonTargets)
+        EXPECT_EQ(CopyTargetFile("/m", "\\Band: Live\\CD:2\\05 Teil 1: Anfang.mp3", 1, keepFolders),
+                  target);
 
     EXPECT_EQ(CollapseSeparators("/m\\\\A//B\\\\\\c.mp3"), "/m/A/B/c.mp3");
     EXPECT_EQ(CopyTargetFile("/m/Musik/", "\\Artist\\Album\\01-Title.mp3", 3, true),
