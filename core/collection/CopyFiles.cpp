@@ -24,6 +24,7 @@
 #include "io/FileDescriptor.h"
 #include "io/FileTools.h"
 #include "io/FolderBelow.h"
+#include "settings/DisplayText.h"
 #include "sources/Source.h"
 #include "sources/TransferControl.h"
 
@@ -340,6 +341,45 @@ TCopyPlan PlanCopy(const std::string& targetDir, const std::vector<std::string>&
             plan.toCopy.push_back(songs[i]);
     }
     return plan;
+}
+
+TClearCount CountClearing(const std::vector<std::string>& toClear,
+                          const std::vector<std::string>& targets) {
+    std::unordered_set<std::string> copiedAgain;
+    copiedAgain.reserve(targets.size());
+    for (const std::string& target : targets)
+        copiedAgain.insert(FavoriteKey(target));
+    std::unordered_set<std::string> folders;
+    TClearCount count;
+    for (const std::string& file : toClear) {
+        // A flat target's own songs are cleared too, and come back at once.
+        if (copiedAgain.count(FavoriteKey(file)) != 0)
+            continue;
+        ++count.files;
+        folders.insert(FolderOf(file));
+    }
+    count.folders = folders.size();
+    return count;
+}
+
+std::string ClearQuestion(const TClearCount& count) {
+    const bool one = count.files == 1;
+    return std::string("Im Zielverzeichnis ") + (one ? "wird " : "werden ") +
+           std::to_string(count.files) + (one ? " mp3-Datei in " : " mp3-Dateien in ") +
+           std::to_string(count.folders) + (count.folders == 1 ? " Ordner" : " Ordnern") +
+           " gelöscht, die nicht in der Liste " + (one ? "steht" : "stehen") +
+           ". Löschen und kopieren?";
+}
+
+std::string CopyFailureMessage(int copied, size_t total, const std::string& songPath,
+                               const std::string& reason) {
+    // "/" cannot be part of a Linux name: it separates folders as "\" does.
+    std::string path = songPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return std::to_string(copied) + " von " + std::to_string(total) +
+           (total == 1 ? " Lied " : " Liedern ") + (copied == 1 ? "wurde" : "wurden") +
+           " kopiert. Beim Lied „" + DisplayText(SongDisplayName(path)) +
+           "“ trat ein Fehler auf:\n" + reason;
 }
 
 std::optional<TFreeSpace> FreeSpace(const std::string& folder) {

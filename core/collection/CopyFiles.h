@@ -86,6 +86,28 @@ struct TCopyPlan {
 TCopyPlan PlanCopy(const std::string& targetDir, const std::vector<std::string>& songs,
                    bool keepFolders, bool clear);
 
+// What clearing takes from the user: the files of toClear that the copy does
+// not write again (those not among targets, compared without regard to case
+// as FAT compares names), and the distinct folders they lie in.
+struct TClearCount {
+    size_t files = 0;
+    size_t folders = 0;
+};
+TClearCount CountClearing(const std::vector<std::string>& toClear,
+                          const std::vector<std::string>& targets);
+
+// The question before clearing, in singular or plural: "Im Zielverzeichnis
+// werden 12 mp3-Dateien in 3 Ordnern gelöscht, die nicht in der Liste stehen.
+// Löschen und kopieren?"
+std::string ClearQuestion(const TClearCount& count);
+
+// The message of a copy that ended at a failing song: how many of all songs
+// were copied, the song's display name (SongDisplayName) and reason on a line
+// of its own: "3 von 10 Liedern wurden kopiert. Beim Lied „Titel“ trat ein
+// Fehler auf:\n…".
+std::string CopyFailureMessage(int copied, size_t total, const std::string& songPath,
+                               const std::string& reason);
+
 // The space the user may still write on a file system, and its block size.
 struct TFreeSpace {
     int64_t bytes = 0;

@@ -43,8 +43,15 @@ void TFavoritesSession::Load(const std::string& name) {
 void TFavoritesSession::Save() {
     if (FName.empty() || FChanges == 0 || FUnreadable)
         return;
-    WriteFavorites(FavoriteFileName(FName), FList.Entries());
+    Flush();
     FName.clear();
+}
+
+void TFavoritesSession::Flush() {
+    if (FName.empty() || FChanges == 0 || FUnreadable)
+        return;
+    WriteFavorites(FavoriteFileName(FName), FList.Entries());
+    FChanges = 0;
 }
 
 void TFavoritesSession::Add(const std::string& path) {

@@ -46,6 +46,11 @@ public:
     // is current until the next Load. A list whose file could not be read
     // is not written. On error the list stays current with its changes.
     void Save();
+    // Writes a current list that has changes to its file, as Save does, but
+    // the list stays current and editable with no changes left: written
+    // back while the user works on. A list whose file could not be read is
+    // not written. On error the list keeps its changes.
+    void Flush();
     // Empties the list without counting a change (the program ends).
     void Forget() { FList.Clear(); }
 

@@ -10,9 +10,10 @@ namespace tunrax {
 
 namespace {
 
-// Start of the file name: after the last "\" or ":".
+// Start of the file name: after the last "\". On Linux ":" is an ordinary
+// character of a name ("Teil 1: Anfang.mp3"), never a drive.
 size_t NameStart(const std::string& entry) {
-    const size_t separator = entry.find_last_of("\\:");
+    const size_t separator = entry.rfind('\\');
     return separator == std::string::npos ? 0 : separator + 1;
 }
 

@@ -12,8 +12,8 @@ struct TSongItem {
     std::string Path;     // song path: folder + entry, "\" separated
 };
 
-// The extension (from the last "." after the last "\" or ":"), lower-cased,
-// is ".mp3".
+// The extension (from the last "." after the last "\"), lower-cased, is
+// ".mp3". A ":" is part of the name like any other character.
 bool IsSongEntry(const std::string& entry);
 
 // The track-number rule of the song list and the copy wizard: when the first
@@ -23,8 +23,9 @@ bool IsSongEntry(const std::string& entry);
 // (DisplayText); the result keeps the name's own bytes.
 std::string WithoutTrackNumber(const std::string& name);
 
-// File name without folder and extension, "_" as space, then
-// WithoutTrackNumber.
+// File name (after the last "\") without extension, "_" as space, then
+// WithoutTrackNumber. A ":" stays: "05 Teil 1: Anfang.mp3" shows as
+// "Teil 1: Anfang".
 std::string SongDisplayName(const std::string& entry);
 
 // Turns every "/" of the entries into "\" (the list itself is changed) and

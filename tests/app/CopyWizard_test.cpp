@@ -17,6 +17,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -331,6 +332,89 @@ TEST_F(CopyWizardTest, WritesThePlaylistInListOrderAndRemembersTheOption) {
     EXPECT_FALSE(settings.ReadBool("mobiler tunRax", "Wiedergabeliste", true));
 }
 
+// "mp3-Dateien im Verzeichnis löschen ?" deletes only what the user agreed
+// to: the question counts the files the copy does not bring back, in every
+// folder below the target; its default "Nein" leaves everything as it was.
+TEST_F(CopyWizardTest, AsksBeforeClearingAndNeinChangesNothing) {
+    const std::vector<std::string> others = {"A/alt.mp3", "Fremd/x.mp3", "Fremd/y.mp3", "z.mp3"};
+    for (const std::string& file : others)
+        WriteFile(player + file, "alt");
+    WriteFile(player + "A/01-Title.mp3", "schon da");
+    WriteFile(player + "notiz.txt", "bleibt");
+    int fetched = 0;
+    source.BeforeGet = [&](const std::string&) { ++fetched; };
+    const std::string question =
+        "Im Zielverzeichnis werden 4 mp3-Dateien in 3 Ordnern gelöscht, die nicht in der Liste "
+        "stehen. Löschen und kopieren?";
+    auto files = [&] {
+        std::vector<std::string> found;
+        FindFiles(found, player, "*", false, true);
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const std::vector<std::string> before = files();
+
+    auto form = Open();
+    MarkAs(BoxOf(*form, "cbOrg"), true);
+    MarkAs(BoxOf(*form, "cbLoeschen"), true);
+    TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));
+    ClickNext(*form);
+    ClickNext(*form);
+    Start(*form);
+    EXPECT_EQ(ErrorsShown(), std::vector<std::string>{question});
+    EXPECT_EQ(files(), before);
+    for (const std::string& file : others)
+        EXPECT_EQ(ReadFile(player + file), "alt") << file;
+    EXPECT_EQ(fetched, 0) << "a song was fetched";
+    EXPECT_EQ(form->CopiedCount(), 0);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(WizardOf(*form)->ActivePage(), PageOf(*form, "wpStart"));
+    EXPECT_TRUE(Find<QPushButton>(*form, "btnStart")->isEnabled());
+    EXPECT_TRUE(WizardOf(*form)->BtnBack.Button()->isEnabled()) << "the user may untick";
+
+    boxes.Answers.push_back(QStringLiteral("&Ja"));
+    Start(*form);
+    EXPECT_EQ(ErrorsShown(), std::vector<std::string>{question});
+    EXPECT_EQ(form->result(), 1);
+    EXPECT_EQ(form->CopiedCount(), 2);
+    EXPECT_EQ(files(), (std::vector<std::string>{"A\\01-Title.mp3", "A\\02 - Next.mp3",
+                                                 "B\\03 Third.mp3", "notiz.txt"}));
+    EXPECT_EQ(ReadFile(player + "A/01-Title.mp3"), "schon da");
+
+    // Nothing that the copy does not bring back: no question.
+    form = Open();
+    EXPECT_TRUE(BoxOf(*form, "cbLoeschen")->isChecked());
+    ClickNext(*form);
+    ClickNext(*form);
+    Start(*form);
+    EXPECT_EQ(ErrorsShown(), std::vector<std::string>{});
+    EXPECT_EQ(form->result(), 1);
+}
+
+// A song that fails: the message says how many songs came across and names
+// the failing one as the song list shows it.
+TEST_F(CopyWizardTest, AFailureSaysHowManySongsWereCopiedAndWhichFailed) {
+    songs = {"\\A\\01-Eins.mp3", "\\A\\02-Zwei.mp3", "\\A\\05 Teil 1: Anfang.mp3",
+             "\\A\\06-Ende.mp3"};
+    source.BeforeGet = [](const std::string& path) {
+        if (path.find("Teil") != std::string::npos)
+            throw Error("Die Verbindung zum Server ist abgebrochen.");
+    };
+    auto form = Open();
+    TypeOver(FieldOf(*form, "edDir"), QString::fromStdString(player));
+    ClickNext(*form);
+    ClickNext(*form);
+    Start(*form);
+    const std::vector<std::string> shown = ErrorsShown();
+    ASSERT_EQ(shown.size(), 1u);
+    const std::string summary =
+        "2 von 4 Liedern wurden kopiert. Beim Lied „Teil 1: Anfang“ trat ein Fehler auf:\n";
+    EXPECT_EQ(shown[0].substr(0, summary.size()), summary) << shown[0];
+    EXPECT_NE(shown[0].find("Die Verbindung zum Server ist abgebrochen."), std::string::npos)
+        << "the reason is lost: " << shown[0];
+    EXPECT_EQ(FolderEntries(player), (std::vector<std::string>{"001-Eins.mp3", "002-Zwei.mp3"}));
+}
+
 // The target's free space on page 2, and "Start" refusing songs that do not
 // fit, unless clearing makes room. A small tmpfs, which only root may mount.
 TEST_F(CopyWizardTest, ShowsTheFreeSpaceAndCopiesOnlyWhatFits) {
@@ -356,13 +440,17 @@ TEST_F(CopyWizardTest, ShowsTheFreeSpaceAndCopiesOnlyWhatFits) {
     EXPECT_TRUE(Find<QPushButton>(*form, "btnStart")->isEnabled()) << "the options may change";
     EXPECT_TRUE(WizardOf(*form)->BtnBack.Button()->isEnabled());
 
-    // Clearing the folder first makes room.
+    // Clearing the folder first makes room, once the user agrees.
     ClickBack(*form);
     ClickBack(*form);
     MarkAs(BoxOf(*form, "cbLoeschen"), true);
     ClickNext(*form);
     ClickNext(*form);
+    boxes.Answers.push_back(QStringLiteral("&Ja"));
     Start(*form);
+    EXPECT_EQ(ErrorsShown(), std::vector<std::string>{
+                                 "Im Zielverzeichnis wird 1 mp3-Datei in 1 Ordner gelöscht, die "
+                                 "nicht in der Liste steht. Löschen und kopieren?"});
     EXPECT_EQ(form->result(), 1);
     EXPECT_EQ(FolderEntries(small),
               (std::vector<std::string>{"001-Title.mp3", "002- Next.mp3", "003-Third.mp3"}));

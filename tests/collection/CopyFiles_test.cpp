@@ -14,6 +14,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "collection/FatNames.h"
@@ -98,13 +99,24 @@ TEST(CopyFiles, TargetNames) {
     for (const std::string name :
          {"01-Title", "01 - Title", "1 Title", "A-ha - Take On Me", "ÄÖ-Titel", "Ä Titel",
           "ÄÖ Titel", "\xC4\xD6-Titel", "\xC4\xD6 Titel", "\xC3\x84\xC3\x96\xDC-Lied",
-          "ÄÖÜßx-Titel", "\xC4\xD6\xDC\xDF\xC3\x84-x", "\x80\x81\x8D-x"}) {
+          "ÄÖÜßx-Titel", "\xC4\xD6\xDC\xDF\xC3\x84-x", "\x80\x81\x8D-x", "05 Teil 1: Anfang",
+          "Live: 2001", "1:2-Lied"}) {
         EXPECT_EQ(FlatTargetName("\\A\\" + name + ".mp3", 2),
                   "002-" + SongDisplayName(name + ".mp3") + ".mp3")
             << "listed and copied alike: " << name;
     }
     // A "/" in a name cannot lead out of the folder.
     EXPECT_EQ(FlatTargetName("\\C\\x/../../Lied.mp3", 7), "007-Lied.mp3");
+
+    // A ":" belongs to the name; only on the player it becomes what FAT takes.
+    EXPECT_EQ(FlatTargetName("\\A\\05 Teil 1: Anfang.mp3", 1), "001-Teil 1: Anfang.mp3");
+    const std::pair<bool, const char*> colonTargets[] = {
+        {false, "/m/001-Teil 1_ Anfang.mp3"},
+        {true, "/m/Band_ Live/CD_2/05 Teil 1_ Anfang.mp3"},
+    };
+    for (const auto& [keepFolders, target] : colonTargets)
+        EXPECT_EQ(CopyTargetFile("/m", "\\Band: Live\\CD:2\\05 Teil 1: Anfang.mp3", 1, keepFolders),
+                  target);
 
     EXPECT_EQ(CollapseSeparators("/m\\\\A//B\\\\\\c.mp3"), "/m/A/B/c.mp3");
     EXPECT_EQ(CopyTargetFile("/m/Musik/", "\\Artist\\Album\\01-Title.mp3", 3, true),
@@ -127,6 +139,64 @@ TEST(CopyFiles, TargetNames) {
     EXPECT_EQ(SizeMBText(100), "1");
     EXPECT_EQ(SizeMBText(3584), "4");  // 4.5 goes to 4
     EXPECT_EQ(SizeMBText(0), "???");
+}
+
+TEST(CopyFiles, WhatClearingTakesIsCountedAndAskedFor) {
+    using Paths = std::vector<std::string>;
+    const struct {
+        Paths toClear;
+        Paths targets;
+        size_t files;
+        size_t folders;
+    } counts[] = {
+        {{}, {"/p/001-a.mp3"}, 0, 0},
+        {{"/p/alt.mp3"}, {}, 1, 1},
+        {{"/p/A/x.mp3", "/p/A/y.mp3", "/p/Fremd/z.mp3", "/p/alt.mp3"}, {"/p/A/01-a.mp3"}, 4, 3},
+        {{"/p/A/x.mp3", "/p/B/A/x.mp3", "/p/a:b/x.mp3", "/p/a_b/x.mp3"}, {}, 4, 4},
+        // Flat: the target's own songs are cleared and written again.
+        {{"/p/001-Title.mp3", "/p/ALT.mp3", "/p/002-next.MP3"},
+         {"/p/001-Title.mp3", "/p/002-Next.mp3", "/p/003-Third.mp3"},
+         1,
+         1},
+        {{"/p/001-Title.mp3"}, {"/p/001-Title.mp3"}, 0, 0},
+    };
+    for (const auto& [toClear, targets, files, folders] : counts) {
+        SCOPED_TRACE(toClear.empty() ? "nothing" : toClear.front());
+        const TClearCount count = CountClearing(toClear, targets);
+        EXPECT_EQ(count.files, files);
+        EXPECT_EQ(count.folders, folders);
+    }
+
+    const std::pair<TClearCount, const char*> questions[] = {
+        {{12, 3},
+         "Im Zielverzeichnis werden 12 mp3-Dateien in 3 Ordnern gelöscht, die nicht in der "
+         "Liste stehen. Löschen und kopieren?"},
+        {{1, 1},
+         "Im Zielverzeichnis wird 1 mp3-Datei in 1 Ordner gelöscht, die nicht in der Liste "
+         "steht. Löschen und kopieren?"},
+        {{2, 1},
+         "Im Zielverzeichnis werden 2 mp3-Dateien in 1 Ordner gelöscht, die nicht in der "
+         "Liste stehen. Löschen und kopieren?"},
+    };
+    for (const auto& [count, question] : questions)
+        EXPECT_EQ(ClearQuestion(count), question);
+
+    const struct {
+        int copied;
+        size_t total;
+        const char* song;
+        const char* message;
+    } failures[] = {
+        {3, 10, "\\A\\05 Teil 1: Anfang.mp3",
+         "3 von 10 Liedern wurden kopiert. Beim Lied „Teil 1: Anfang“ trat ein Fehler "
+         "auf:\nGrund"},
+        {1, 2, "/B/01-Eins.mp3",
+         "1 von 2 Liedern wurde kopiert. Beim Lied „Eins“ trat ein Fehler auf:\nGrund"},
+        {0, 1, "\\C\\G\xE4nse_Lied.mp3",
+         "0 von 1 Lied wurden kopiert. Beim Lied „Gänse Lied“ trat ein Fehler auf:\nGrund"},
+    };
+    for (const auto& [copied, total, song, message] : failures)
+        EXPECT_EQ(CopyFailureMessage(copied, total, song, "Grund"), message);
 }
 
 TEST(CopyFiles, PrepareTargetFolder) {

@@ -1,9 +1,12 @@
 #include "collection/FavoritesSession.h"
 
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -133,4 +136,109 @@ TEST_F(FavoritesSessionTest, NamesSortedAndAListDeleted) {
     EXPECT_FALSE(session.DeleteCurrent()) << "a list without a file";
     EXPECT_EQ(session.Name(), "fehlt") << "a list not deleted stays current";
     EXPECT_EQ(FolderEntries(folder), (Lines{"Zeta.favoriten", "b.favoriten", "keine.txt"}));
+}
+
+// Written back while the user works on: the same bytes as Save, and the list
+// stays current and editable with nothing left to write.
+TEST_F(FavoritesSessionTest, FlushWritesWhatSaveWritesAndKeepsTheList) {
+    WriteFile(folder + "Gespeichert.favoriten", "\\a.mp3\r\n");
+    WriteFile(folder + "Laufend.favoriten", "\\a.mp3\r\n");
+    const auto edit = [](TFavoritesSession& list) {
+        list.AddAll({"\\Band: Live\\05 Teil 1: Anfang.mp3", "\\c.mp3", "\\d.mp3"});
+        list.Remove("\\c.mp3");
+        list.Rearrange({"\\d.mp3", "\\a.mp3", "\\Band: Live\\05 Teil 1: Anfang.mp3"});
+    };
+    TFavoritesSession saved;
+    saved.Load("Gespeichert");
+    edit(saved);
+    saved.Save();
+    session.Load("Laufend");
+    edit(session);
+    session.Flush();
+    const std::string written = ReadFile(folder + "Laufend.favoriten");
+    EXPECT_EQ(written, ReadFile(folder + "Gespeichert.favoriten"));
+    EXPECT_EQ(written, "\\d.mp3\r\n\\a.mp3\r\n\\Band: Live\\05 Teil 1: Anfang.mp3\r\n");
+    EXPECT_EQ(session.Name(), "Laufend");
+    EXPECT_TRUE(session.Editable());
+    EXPECT_EQ(session.Changes(), 0);
+    EXPECT_EQ(session.List().Entries(),
+              (Lines{"\\d.mp3", "\\a.mp3", "\\Band: Live\\05 Teil 1: Anfang.mp3"}));
+    EXPECT_EQ(FolderEntries(folder), (Lines{"Gespeichert.favoriten", "Laufend.favoriten"}))
+        << "no temporary file left";
+
+    SCOPED_TRACE("nothing changed since: nothing written, by Flush or by Save");
+    WriteFile(folder + "Laufend.favoriten", "anders\r\n");
+    session.Flush();
+    session.Save();
+    EXPECT_EQ(ReadFile(folder + "Laufend.favoriten"), "anders\r\n");
+
+    SCOPED_TRACE("the next change is written by the next Flush");
+    session.Remove("\\a.mp3");
+    session.Flush();
+    EXPECT_EQ(ReadFile(folder + "Laufend.favoriten"),
+              "\\d.mp3\r\n\\Band: Live\\05 Teil 1: Anfang.mp3\r\n");
+    EXPECT_TRUE(session.Editable());
+}
+
+TEST_F(FavoritesSessionTest, FlushNeverWritesAnUnreadableListAndKeepsFailedChanges) {
+    MakeDirs(folder + "Kaputt.favoriten");
+    EXPECT_THROW(session.Load("Kaputt"), Error);
+    session.Add("\\a.mp3");
+    EXPECT_NO_THROW(session.Flush());
+    EXPECT_EQ(FolderEntries(folder + "Kaputt.favoriten"), Lines{}) << "the folder was touched";
+
+    ASSERT_EQ(::symlink((tmp / "fehlt/Ziel.favoriten").c_str(), (folder + "Weg.favoriten").c_str()),
+              0);
+    session.Load("Weg");
+    session.Add("\\a.mp3");
+    EXPECT_THROW(session.Flush(), Error);
+    EXPECT_EQ(session.Name(), "Weg");
+    EXPECT_TRUE(session.Editable());
+    EXPECT_EQ(session.Changes(), 1) << "the change is still to be written";
+    MakeDirs(tmp / "fehlt/");
+    session.Flush();
+    EXPECT_EQ(ReadFile(tmp / "fehlt/Ziel.favoriten"), "\\a.mp3\r\n");
+}
+
+// A process that flushed its list and then dies by SIGKILL, before any orderly
+// end, leaves the list file whole with what was flushed.
+TEST_F(FavoritesSessionTest, AFlushedListSurvivesKillNine) {
+    WriteFile(folder + "Party.favoriten", "\\a.mp3\r\n");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        char said = 'E';
+        try {
+            TFavoritesSession list;
+            list.Load("Party");
+            list.Add("\\Band: Live\\05 Teil 1: Anfang.mp3");
+            list.Flush();
+            // A change still unwritten when the end comes.
+            list.Add("\\nicht geschrieben.mp3");
+            said = 'F';
+        } catch (...) {
+        }
+        if (::write(ready[1], &said, 1) != 1)
+            ::_exit(1);
+        for (;;)
+            ::pause();
+    }
+    ::close(ready[1]);
+    pollfd wait{ready[0], POLLIN, 0};
+    const bool answered = ::poll(&wait, 1, 10000) == 1;
+    char said = 0;
+    const bool read = answered && ::read(ready[0], &said, 1) == 1;
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(read) << "the child did not get to its flush";
+    ASSERT_EQ(said, 'F') << "the child's flush failed";
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(ReadFile(folder + "Party.favoriten"),
+              "\\a.mp3\r\n\\Band: Live\\05 Teil 1: Anfang.mp3\r\n");
+    EXPECT_EQ(FolderEntries(folder), Lines{"Party.favoriten"}) << "no temporary file left";
 }

@@ -44,7 +44,16 @@ TEST(SongList, DisplayNames) {
         {"01_-_My_Song.mp3", " My Song"},
         {"Title.Remix.mp3", "Title.Remix"},
         {"\\Artist\\Album\\02-Zwei.mp3", "Zwei"},
-        {"C:01-Eins.mp3", "Eins"},
+        // ":" is a character of a Linux name, no separator.
+        {"C:01-Eins.mp3", "C:01-Eins"},
+        {"05 Teil 1: Anfang.mp3", "Teil 1: Anfang"},
+        {"05_Teil_1:_Anfang.mp3", "Teil 1: Anfang"},
+        {"Live: 2001.mp3", "Live: 2001"},
+        {"1:2-Lied.mp3", "Lied"},
+        {"12:30 Uhr.mp3", "12:30 Uhr"},
+        {"Akt 1:.mp3", "Akt 1:"},
+        {"\\Band: Live\\CD:2\\05 Teil 1: Anfang.mp3", "Teil 1: Anfang"},
+        {"\\A:B\\Lied.mp3", "Lied"},
         {"\\a.b\\c", "c"},
         {".mp3", ""},
         {"G\xE4nse_bl\xFC"
@@ -68,10 +77,11 @@ TEST(SongList, DisplayNames) {
         EXPECT_EQ(SongDisplayName(entry), shown);
     }
 
-    for (const char* song : {"a.mp3", "a.MP3", "b.Mp3", ".mp3", "x.y.mp3", "\\Album.wav\\a.mp3"})
+    for (const char* song : {"a.mp3", "a.MP3", "b.Mp3", ".mp3", "x.y.mp3", "\\Album.wav\\a.mp3",
+                             "Live: 2001.mp3", "a:b.MP3", "\\A:B\\x.mp3", "Ende:.mp3"})
         EXPECT_TRUE(IsSongEntry(song)) << song;
     for (const char* other : {"Song.wav", "mp3", "a.mp33", "a.mp", "a.mp3 ", "a.mp3.bak",
-                              "\\Album.mp3\\cover", "Album.mp3:cover", ""})
+                              "\\Album.mp3\\cover", "Album.mp3:cover", "x.mp3:", "a.mp3:1", ""})
         EXPECT_FALSE(IsSongEntry(other)) << other;
 }
 
@@ -98,6 +108,22 @@ TEST(SongList, ItemsCarryFolderAndEntryInListOrder) {
         EXPECT_EQ(items[0].Path, "\\Rock\\Best\\01-Eins.mp3");
         EXPECT_EQ(items[0].Caption, "Eins");
         EXPECT_EQ(items[1].Path, "\\Pop\\x.mp3");
+    }
+    {
+        SCOPED_TRACE("names with \":\" in an album and on a favourite list");
+        Names entries = {"05 Teil 1: Anfang.mp3", "sub/Live: 2001.mp3", "Album.mp3:cover"};
+        const auto items = MakeSongItems(entries, "\\Band: Live\\");
+        ASSERT_EQ(items.size(), 2u);
+        EXPECT_EQ(items[0].Caption, "Teil 1: Anfang");
+        EXPECT_EQ(items[0].Path, "\\Band: Live\\05 Teil 1: Anfang.mp3");
+        EXPECT_EQ(items[1].Caption, "Live: 2001");
+        EXPECT_EQ(items[1].Path, "\\Band: Live\\sub\\Live: 2001.mp3");
+        Names listed = {"/Band: Live/05 Teil 1: Anfang.mp3", "\\C:\\02-Zwei.mp3"};
+        const auto favorites = MakeSongItems(listed, "");
+        ASSERT_EQ(favorites.size(), 2u);
+        EXPECT_EQ(favorites[0].Caption, "Teil 1: Anfang");
+        EXPECT_EQ(favorites[0].Path, "\\Band: Live\\05 Teil 1: Anfang.mp3");
+        EXPECT_EQ(favorites[1].Caption, "Zwei");
     }
     {
         SCOPED_TRACE("a folder listed as b.mp3, A.mp3, a.MP3: sorted, case duplicate dropped");

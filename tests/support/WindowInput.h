@@ -36,6 +36,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QWindow>
+#include <deque>
 #include <functional>
 #include <ostream>
 #include <stdexcept>
@@ -165,7 +166,8 @@ inline void ShowMainWindow(TMainWindow& form) {
 }
 
 // Reads every message box that opens while it lives and closes it with its
-// default button, as a person would.
+// default button, as a person would, or with the button named next in
+// Answers.
 class MessageBoxReader {
 public:
     MessageBoxReader() {
@@ -175,7 +177,17 @@ public:
             if (!box || !box->isVisible())
                 return;
             Texts.push_back(box->text().toStdString());
-            QAbstractButton* button = box->defaultButton();
+            QAbstractButton* button = nullptr;
+            if (!Answers.empty()) {
+                for (QAbstractButton* offered : box->buttons())
+                    if (offered->text() == Answers.front())
+                        button = offered;
+                EXPECT_NE(button, nullptr) << "no button " << Answers.front().toStdString()
+                                           << " on the box " << Texts.back();
+                Answers.pop_front();
+            }
+            if (!button)
+                button = box->defaultButton();
             if (!button && !box->buttons().isEmpty())
                 button = box->buttons().first();
             if (button)
@@ -190,6 +202,8 @@ public:
         return QTest::qWaitFor([&] { return Texts.size() >= count; }, 3000);
     }
     std::vector<std::string> Texts;
+    // The texts of the buttons ("&Ja") that answer the next boxes, one each.
+    std::deque<QString> Answers;
 
 private:
     QTimer FTimer;

@@ -1,6 +1,7 @@
 #include "app/CopyWizard.h"
 
-#include <exception>
+#include <optional>
+#include <string>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -16,9 +17,11 @@
 
 #include "app/Application.h"
 #include "collection/CopyFiles.h"
+#include "io/Error.h"
 #include "sources/Source.h"
 #include "sources/TransferControl.h"
 #include "widgets/DirectoryEdit.h"
+#include "widgets/ModalDialogs.h"
 #include "widgets/PersistentProperties.h"
 #include "widgets/Wizard.h"
 #include "widgets/WizardPages.h"
@@ -140,6 +143,12 @@ void TCopyWizard::CopySongs() {
         }
         CheckSongsFit(kiloBytes, plan.toCopy.size(), FreeSpace(FTargetDir), plan.freedBytes);
     }
+    // Nothing is deleted that the user has not agreed to lose; "Nein" leaves
+    // the page as it was, to untick the clearing or choose another folder.
+    const TClearCount clearing = CountClearing(plan.toClear, plan.targets);
+    if (clearing.files > 0 &&
+        !AskYesNo(QString::fromUtf8(ClearQuestion(clearing).c_str()), true, this))
+        return;
 
     FCopyPage->SetEnableBack(false);
     FStart->setEnabled(false);
@@ -160,7 +169,7 @@ void TCopyWizard::CopySongs() {
     std::vector<std::string> present;
     // A song that fails ends the copy; the songs before it stay, with their
     // playlist, and are written to the device before the message shows.
-    std::exception_ptr failure;
+    std::optional<std::string> failure;
     for (size_t i = 0; i < FSongs.size(); ++i) {
         try {
             TSourceLease source = FSources.Lease();
@@ -174,8 +183,8 @@ void TCopyWizard::CopySongs() {
                 return;
             FCancelRequested = true;
             break;
-        } catch (const Error&) {
-            failure = std::current_exception();
+        } catch (const Error& error) {
+            failure = CopyFailureMessage(FCopied, FSongs.size(), FSongs[i], error.what());
             break;
         }
         FProgress->setValue(static_cast<int>(i + 1));
@@ -191,7 +200,7 @@ void TCopyWizard::CopySongs() {
     // A player may be unplugged as soon as the wizard has gone.
     SyncTargetFolder(FTargetDir);
     if (failure)
-        std::rethrow_exception(failure);
+        throw Error(*failure);
     FCopying = false;
     done(FCancelRequested ? 0 : 1);
 }

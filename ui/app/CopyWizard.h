@@ -3,7 +3,10 @@
 // options, number and size of the songs, then the copy itself.
 //
 // Handlers throw tunrax::Error (no folder chosen, a folder that cannot be
-// made, a song that cannot be fetched); the application shows the message.
+// made, a song that cannot be fetched); the application shows the message. A
+// copy that ends at a failing song says how many songs were copied and which
+// one failed. Before clearing deletes files the copy does not bring back, the
+// wizard asks (default "Nein", which deletes and copies nothing).
 // The wizard borrows the source from its owner while it is open (the program
 // ends only after it has closed) and leases it for each transfer; it keeps
 // its own copy of the song list. Its controls carry object names ("edDir",

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <utility>
 
 #include "app/AlbumPage.h"
 #include "app/Application.h"
@@ -49,13 +50,36 @@ TFavoriteCommands::TFavoriteCommands(const TParts& parts, std::function<void()> 
         {actions.FindSong(), &TFavoriteCommands::FindSongInAlbum},
         {actions.CopySongs(), &TFavoriteCommands::CopySongs}};
     for (const auto& command : commands)
-        connect(command.first, &QAction::triggered, this, [this, handler = command.second] {
-            ShowErrorsOf([this, handler] { (this->*handler)(); });
-        });
+        connect(command.first, &QAction::triggered, this,
+                [this, handler = command.second] { Run([this, handler] { (this->*handler)(); }); });
     connect(actions.MoveSongUp(), &QAction::triggered, this,
-            [this] { ShowErrorsOf([this] { MoveSong(-1); }); });
+            [this] { Run([this] { MoveSong(-1); }); });
     connect(actions.MoveSongDown(), &QAction::triggered, this,
-            [this] { ShowErrorsOf([this] { MoveSong(+1); }); });
+            [this] { Run([this] { MoveSong(+1); }); });
+    FWriteBack.setSingleShot(true);
+    FWriteBack.setInterval(kWriteBackDelay);
+    connect(&FWriteBack, &QTimer::timeout, this, [this] { WriteBack(); });
+}
+
+void TFavoriteCommands::Run(const std::function<void()>& command) {
+    const int32_t changes = FLists.Changes();
+    ShowErrorsOf(command);
+    // A command that chose another list has stored the old one already and
+    // starts the new one with no changes.
+    if (FLists.Changes() > 0 && FLists.Changes() != changes)
+        FWriteBack.start();
+}
+
+void TFavoriteCommands::WriteBack() {
+    try {
+        FLists.Flush();
+        FWriteBackFailed = false;
+    } catch (const Error& error) {
+        // Said once: a box at every change while the disk stays full or the
+        // folder unwritable would keep the user from working.
+        if (!std::exchange(FWriteBackFailed, true))
+            TApplication::ShowError(QString::fromUtf8(error.what()));
+    }
 }
 
 const TSongList& TFavoriteCommands::Songs() const {
@@ -76,6 +100,9 @@ void TFavoriteCommands::ShowChosenList() {
     TFavoritesChooser& chooser = *FParts.chooser;
     TSidePages& pages = *FParts.pages;
     const int index = chooser.currentIndex();
+    // Choosing a list stores the current one at once.
+    FWriteBack.stop();
+    FWriteBackFailed = false;
     try {
         FLists.Save();
     } catch (const Error&) {

@@ -5,6 +5,11 @@
 // finding a song's album; copying the songs listed; and when each command
 // may be used.
 //
+// A changed list is written back to its file about a second after the last
+// change (kWriteBackDelay), and stays current; a failing write shows its
+// error once until a write succeeds again, keeps the changes and is tried
+// again at the next change, the next list chosen and the program's end.
+//
 // It works on the window's parts, sessions and source, all of which outlive
 // it, and on the songs of the playback controller once one is attached. Its
 // handlers show their errors (tunrax::Error) where they happen; FillChooser
@@ -12,6 +17,8 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -32,6 +39,8 @@ class TSourceOwner;
 
 class TFavoriteCommands : public QObject {
 public:
+    static constexpr std::chrono::milliseconds kWriteBackDelay{1000};
+
     // What the commands work on.
     struct TParts {
         QWidget* window;  // the parent of the dialogs
@@ -65,6 +74,9 @@ private:
     const TSongList& Songs() const;
     bool Highlighted(int row) const;
     void LoadChosenList();
+    // Runs a command; a change to the list starts the wait for writing it.
+    void Run(const std::function<void()>& command);
+    void WriteBack();
     void SelectNextSong();
     void NewList();
     void DeleteList();
@@ -82,6 +94,11 @@ private:
     std::function<void()> FListAlbum;
     TPlaybackController* FPlayback = nullptr;
     bool FChooserFilled = false;
+    // Single shot, started anew by each change.
+    QTimer FWriteBack;
+    // The last write-back failed and said so: no further box until one
+    // succeeds or another list is chosen.
+    bool FWriteBackFailed = false;
 };
 
 }  // namespace tunrax
