@@ -202,6 +202,22 @@ TEST(Catalogue, WritesAndReadsBack) {
     EXPECT_EQ(Parsed(WriteCatalogue(blank)), (Names{"\\A\\", "\\A\\X\\"}));
 }
 
+// Every folder is found again by its path, also where a name holds "\\"
+// itself or is a prefix of its sibling's.
+TEST(Catalogue, EveryFolderIsFoundByItsPath) {
+    TCatalogue catalogue;
+    const int32_t a = catalogue.Add(TCatalogue::kNone, "A");
+    const int32_t ab = catalogue.Add(TCatalogue::kNone, "A\\C");
+    const int32_t aB = catalogue.Add(a, "B");
+    const int32_t empty = catalogue.Add(aB, "");
+    const int32_t prefix = catalogue.Add(a, "Bx");
+    for (int32_t node : {a, ab, aB, empty, prefix})
+        EXPECT_EQ(NodeAtPath(catalogue, NodePath(catalogue, node)), node)
+            << NodePath(catalogue, node);
+    for (const char* missing : {"", "\\", "A\\", "\\A", "\\C\\", "\\A\\D\\", "\\A\\B\\X\\"})
+        EXPECT_EQ(NodeAtPath(catalogue, missing), TCatalogue::kNone) << missing;
+}
+
 TEST(CatalogueScan, ScansAFolderTreeSortedWithoutCaseDuplicates) {
     TempDir tmp;
     const std::string music = tmp / "Musik/";
