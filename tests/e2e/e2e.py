@@ -312,16 +312,13 @@ def message_box():
 
 
 def song_list():
-    """The song list: the tree that lies right in the main window."""
-    window = main_window()
-    trees = [acc for acc in find_all("tree", root=window) if acc.parent == window]
-    return trees[0] if trees else None
+    """The song list, by its accessible name."""
+    return find("tree", "Lieder", main_window())
 
 
 def album_tree():
-    window = main_window()
-    trees = [acc for acc in find_all("tree", root=window) if acc.parent != window]
-    return trees[0] if trees else None
+    """The album tree, by its accessible name (None while another page shows)."""
+    return find("tree", "Alben", main_window())
 
 
 def cells(tree):
@@ -522,6 +519,41 @@ def context_menu_last_entry(acc):
 
 def chooser_entries(combo):
     return [acc.name for acc in find_all("list item", root=combo, visible=False)]
+
+
+# --- what is drawn
+
+def screen_gray(box):
+    """The screen's grey values (0..255) within box, as a list of rows."""
+    png = subprocess.run(["import", "-window", "root", "png:-"], capture_output=True,
+                         timeout=30).stdout
+    raw = subprocess.run(["convert", "png:-", "-crop", f"{box.width}x{box.height}+{box.x}+{box.y}",
+                          "+repage", "-depth", "8", "gray:-"], input=png, capture_output=True,
+                         timeout=30).stdout
+    return [list(raw[row * box.width:(row + 1) * box.width]) for row in range(box.height)]
+
+
+def first_glyph_has_mark_above(box):
+    """Whether the first letter drawn in box carries a mark above it, as the
+    dots of an "Ö" are: a column of that letter crosses ink three times (the
+    dot, the top and the bottom of the "O"); a bare "O" gives two. The ground
+    is the colour of the box's first column."""
+    rows = screen_gray(box)
+    if not rows or not rows[0]:
+        return False
+    ground = sorted(row[0] for row in rows)[len(rows) // 2]
+    ink = [[abs(value - ground) > 90 for value in row] for row in rows]
+    columns = range(len(ink[0]))
+    inked = [any(row[x] for row in ink) for x in columns]
+    start = next((x for x in columns if inked[x]), None)
+    if start is None:
+        return False
+    end = next((x for x in range(start, len(inked)) if not inked[x]), len(inked))
+    for x in range(start, end):
+        runs = sum(1 for y in range(len(ink)) if ink[y][x] and (y == 0 or not ink[y - 1][x]))
+        if runs >= 3:
+            return True
+    return False
 
 
 # --- X windows, MPRIS, sound

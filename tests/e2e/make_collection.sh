@@ -8,7 +8,8 @@
 # FOLDER/Musik: long songs (40 s, for pausing, hiding and favourites, and one
 # that grows loud at 30 s, for moving within a song) and
 # short ones (2.5 s, to hear songs follow one another);
-# FOLDER/Zweite: another collection, to change to in the settings.
+# FOLDER/Zweite: another collection, to change to in the settings;
+# FOLDER/Umlaute: umlauts and ":" in names (see its end).
 set -euo pipefail
 folder="${1:?folder}"
 song() {  # collection folder file seconds frequency title artist album
@@ -35,3 +36,8 @@ sox -q -V1 "$folder/quiet.wav" "$folder/loud.wav" -t wav - |
     lame --quiet -b 64 --tt "Signal" --ta "Sirene" --tl "Weckruf" - \
         "$folder/Musik/Sirene/Weckruf/01-Signal.mp3"
 rm "$folder/quiet.wav" "$folder/loud.wav"
+# FOLDER/Umlaute: names as a German collection has them, capital umlauts and a
+# ":" in a song's name, for what is drawn and read aloud.
+song Umlaute "Ölzeug/Neue Überall" "05 Teil 1: Anfang.mp3" 20 440 "Übermut" "Ölzeug" "Neue Überall"
+song Umlaute "Ölzeug/Neue Überall" "06 Teil 2: Ende.mp3" 20 660 "Ärger" "Ölzeug" "Neue Überall"
+song Umlaute "Ärzte/Ödland" "01-Öl.mp3" 3 523 "Öl" "Ärzte" "Ödland"

@@ -1,14 +1,15 @@
 #!/usr/bin/python3
 """Copying a favourite list to a portable player: the copy wizard started
-from the list's page clears the MP3 files in the target folder first,
+from the list's page asks before it clears the MP3 files in the target
+folder ("Nein", the default, changes nothing), clears them on "Ja",
 numbers the songs in the list's order, shows the free space of the target
 and writes a playlist of the songs beside them."""
 import os
 
-from e2e import (button, cell, checked, click, collection, dialog, enabled, field_beside,
-                 file_bytes, find, find_all, fresh_home, key, new_list, open_album, open_list_page,
-                 require, run, scratch, shot, song_list, start, step, text_of, type_text,
-                 wait_for)
+from e2e import (app_root, button, cell, checked, click, collection, dialog, enabled,
+                 field_beside, file_bytes, find, find_all, fresh_home, key, new_list, open_album,
+                 open_list_page, require, run, scratch, shot, showing, song_list, start, step,
+                 text_of, type_text, wait_for)
 
 WIZARD = "Lieder auf den mobilen tunRax kopieren"
 OPTIONS = {"mp3-Dateien im Verzeichnis löschen ?": True,
@@ -34,6 +35,19 @@ def free_label():
     """The label "frei: N MB" of the wizard's second page."""
     return next((acc for acc in find_all("label", root=wizard())
                  if acc.name.startswith("frei: ") and acc.name.endswith(" MB")), None)
+
+
+def question():
+    """A showing box that asks "Ja" or "Nein", and its text."""
+    root = app_root()
+    for i in range(root.childCount if root else 0):
+        window = root.getChildAtIndex(i)
+        if window is None or not showing(window):
+            continue
+        buttons = {b.name.replace("&", "") for b in find_all("push button", root=window)}
+        if {"Ja", "Nein"} <= buttons:
+            return window, " ".join(l.name for l in find_all("label", root=window) if l.name)
+    return None
 
 
 def scenario():
@@ -82,6 +96,22 @@ def scenario():
     start_button = wait_for(lambda: find("push button", "Start", wizard()), 5)
     require("the last page offers 'Start'", start_button is not None)
     click(start_button)
+    # Before the old song goes, the wizard asks; Enter takes "Nein", which
+    # changes nothing.
+    asked = wait_for(question, 5)
+    require("the wizard asks before it deletes", asked is not None)
+    step("it says how many files in how many folders go",
+         "1 mp3-Datei in 1 Ordner gelöscht" in asked[1], asked[1])
+    shot("kopieren-frage")
+    key("Return")
+    step("Enter answers 'Nein': the question closes", wait_for(lambda: question() is None, 5))
+    step("'Nein' deletes nothing and copies nothing",
+         sorted(os.listdir(target)) == ["alt.mp3", "notiz.txt"], sorted(os.listdir(target)))
+    step("the wizard stays open", wizard() is not None)
+    click(find("push button", "Start", wizard()))
+    asked = wait_for(question, 5)
+    require("'Start' asks again", asked is not None)
+    click(find("push button", "Ja", asked[0]) or find("push button", "&Ja", asked[0]))
     require("the wizard closes when the songs are copied", wait_for(lambda: wizard() is None, 20))
 
     album = os.path.join(folder, "Kammerton", "Stimmgabel")

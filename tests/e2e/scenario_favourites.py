@@ -2,7 +2,8 @@
 """Favourite lists: a new list with a name that needs mending, songs added
 with Insert while "Titel nicht abspielen" keeps them from playing, the list
 reordered on its page and stored, a duplicate name refused, the list current
-again after a restart, and a listed song found in its album."""
+again after a restart, a listed song found in its album, and a change that
+survives kill -9."""
 import os
 
 from e2e import (CaptionLog, album_tree, button, cell, cells, checked, choose, chooser,
@@ -124,7 +125,21 @@ def scenario():
          stays(lambda: "Das e" not in captions.songs(), 1.0), captions.songs())
     shot("im-album")
     captions.stop()
-    step("'Beenden' ends the program again", tunrax.quit() == 0)
+
+    # A change is written about a second after it is made: a crash (kill -9)
+    # right after that loses nothing.
+    key("Delete")
+    step("Delete takes the song off the list: it is no longer described as listed",
+         wait_for(lambda: cell(song_list(), "Das e").description == "", 3))
+    crashed = b"".join(PATHS[song].encode() + b"\r\n" for song in ("Das d", "Das a"))
+    step("the change is in the list file within 2 s, no other list chosen",
+         wait_for(lambda: file_bytes(list_file) == crashed, 2), file_bytes(list_file))
+    tunrax.kill()
+    step("after kill -9 the list file holds the change", file_bytes(list_file) == crashed,
+         file_bytes(list_file))
+    step("and no half-written file is left beside it",
+         sorted(os.listdir(tunrax.lists_folder)) == ["Rock_Pop.favoriten"],
+         os.listdir(tunrax.lists_folder))
 
 
 if __name__ == "__main__":
