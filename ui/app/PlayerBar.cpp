@@ -1,16 +1,17 @@
 #include "app/PlayerBar.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <cmath>
 
 #include "app/MediaControl.h"
+#include "app/MediaGlyphs.h"
 #include "app/PlaybackEvents.h"
 #include "widgets/WholeGlyphs.h"
 
@@ -19,6 +20,8 @@ namespace tunrax {
 namespace {
 
 constexpr int kClockMs = 250;
+// Whether the play/pause command shows the pause glyph.
+const char* const kShowsPause = "showsPause";
 // Arrow keys on the position slider move by 5 s, Page keys by 30 s.
 constexpr int kSeekStepMs = 5000;
 constexpr int kSeekPageMs = 30000;
@@ -39,9 +42,8 @@ TPlayerBar::TPlayerBar(TMediaControl& control, QWidget* parent)
     : QWidget(parent), FControl(control) {
     setObjectName(QStringLiteral("pnWiedergabe"));
     setAccessibleName(QStringLiteral("Wiedergabe"));
-    const auto make = [this](const char* caption, QStyle::StandardPixmap icon, QKeySequence keys,
-                             const char* name) {
-        auto* action = new QAction(style()->standardIcon(icon), QString::fromUtf8(caption), this);
+    const auto make = [this](const char* caption, QKeySequence keys, const char* name) {
+        auto* action = new QAction(QString::fromUtf8(caption), this);
         action->setShortcut(keys);
         action->setShortcutContext(Qt::WindowShortcut);
         action->setObjectName(QString::fromLatin1(name));
@@ -49,17 +51,12 @@ TPlayerBar::TPlayerBar(TMediaControl& control, QWidget* parent)
                            keys.toString(QKeySequence::NativeText) + QLatin1Char(')'));
         return action;
     };
-    FPrevious = make("Vorheriges Lied", QStyle::SP_MediaSkipBackward,
-                     QKeySequence(Qt::CTRL | Qt::Key_Left), "acVorheriges");
-    FPlayPause = make("Abspielen", QStyle::SP_MediaPlay, QKeySequence(Qt::CTRL | Qt::Key_Space),
-                      "acAbspielen");
-    FNext = make("Nächstes Lied", QStyle::SP_MediaSkipForward,
-                 QKeySequence(Qt::CTRL | Qt::Key_Right), "acNaechstes");
-    FStop = make("Stopp", QStyle::SP_MediaStop, QKeySequence(), "acStopp");
-    FLouder =
-        make("Lauter", QStyle::SP_MediaVolume, QKeySequence(Qt::CTRL | Qt::Key_Up), "acLauter");
-    FQuieter =
-        make("Leiser", QStyle::SP_MediaVolume, QKeySequence(Qt::CTRL | Qt::Key_Down), "acLeiser");
+    FPrevious = make("Vorheriges Lied", QKeySequence(Qt::CTRL | Qt::Key_Left), "acVorheriges");
+    FPlayPause = make("Abspielen", QKeySequence(Qt::CTRL | Qt::Key_Space), "acAbspielen");
+    FNext = make("Nächstes Lied", QKeySequence(Qt::CTRL | Qt::Key_Right), "acNaechstes");
+    FStop = make("Stopp", QKeySequence(), "acStopp");
+    FLouder = make("Lauter", QKeySequence(Qt::CTRL | Qt::Key_Up), "acLauter");
+    FQuieter = make("Leiser", QKeySequence(Qt::CTRL | Qt::Key_Down), "acLeiser");
     connect(FPrevious, &QAction::triggered, this, [this] { FControl.MediaPrevious(); });
     connect(FPlayPause, &QAction::triggered, this, [this] { FControl.MediaPlayPause(); });
     connect(FNext, &QAction::triggered, this, [this] { FControl.MediaNext(); });
@@ -90,9 +87,8 @@ TPlayerBar::TPlayerBar(TMediaControl& control, QWidget* parent)
         row->addWidget(ButtonFor(action, this));
     row->addWidget(FPosition, 1);
     row->addWidget(FTime);
-    auto* speaker = new QLabel(this);
-    speaker->setPixmap(style()->standardIcon(QStyle::SP_MediaVolume).pixmap(16, 16));
-    row->addWidget(speaker);
+    FSpeaker = new QLabel(this);
+    row->addWidget(FSpeaker);
     row->addWidget(FVolume);
 
     // The user's moves: a drag ends where the slider is let go; a click on
@@ -111,8 +107,31 @@ TPlayerBar::TPlayerBar(TMediaControl& control, QWidget* parent)
     FClock->setInterval(kClockMs);
     connect(FClock, &QTimer::timeout, this, &TPlayerBar::ShowState);
     connect(&FControl.MediaEvents(), &TPlaybackEvents::Changed, this, &TPlayerBar::ShowState);
+    PaintGlyphs();
     ShowState();
     UpdateEnabled();
+}
+
+void TPlayerBar::PaintGlyphs() {
+    const QColor colour = palette().color(QPalette::Active, QPalette::ButtonText);
+    const qreal ratio = devicePixelRatioF();
+    const bool pause = FPlayPause->property(kShowsPause).toBool();
+    const std::pair<QAction*, TMediaGlyph> glyphs[] = {
+        {FPrevious, TMediaGlyph::Previous},
+        {FPlayPause, pause ? TMediaGlyph::Pause : TMediaGlyph::Play},
+        {FNext, TMediaGlyph::Next},
+        {FStop, TMediaGlyph::Stop}};
+    for (const auto& [action, glyph] : glyphs)
+        action->setIcon(MediaGlyphIcon(glyph, colour, ratio));
+    FSpeaker->setPixmap(
+        MediaGlyphIcon(TMediaGlyph::Speaker, colour, ratio).pixmap(QSize(16, 16), ratio));
+}
+
+void TPlayerBar::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A new theme (light to dark) or a move to a screen of another scale.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        PaintGlyphs();
 }
 
 QList<QAction*> TPlayerBar::MenuActions() const {
@@ -131,8 +150,10 @@ void TPlayerBar::ShowState() {
     const TPlaybackStatus status = FControl.MediaStatus();
     const bool playing = status == TPlaybackStatus::Playing;
     FPlayPause->setText(playing ? QStringLiteral("Pause") : QStringLiteral("Abspielen"));
-    FPlayPause->setIcon(
-        style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    if (playing != FPlayPause->property(kShowsPause).toBool()) {
+        FPlayPause->setProperty(kShowsPause, playing);
+        PaintGlyphs();
+    }
     if (playing != FClock->isActive())
         playing ? FClock->start() : FClock->stop();
 

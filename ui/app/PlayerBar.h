@@ -38,7 +38,12 @@ public:
     // "m:ss" (or "h:mm:ss") for microseconds; "0:00" for an unknown time.
     static QString TimeText(int64_t microseconds);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // The pictures in the palette's colour.
+    void PaintGlyphs();
     // Caption, time, position and volume as the controller reports them.
     void ShowState();
     void ShowTime(int64_t position, int64_t length);
@@ -55,6 +60,7 @@ private:
     QSlider* FPosition;
     QLabel* FTime;
     QSlider* FVolume;
+    QLabel* FSpeaker;
     // Moves the position slider on while a song plays.
     QTimer* FClock;
 };
