@@ -32,7 +32,7 @@ runtime="$XDG_RUNTIME_DIR"
 # -noreset: without it the server resets whenever its last client leaves (the
 # first xdpyinfo, say), and a program that connects meanwhile is refused.
 exec 5>"$runtime/display"
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -noreset >"$runtime/xvfb.log" 2>&1 &
+Xvfb -displayfd 5 -screen 0 "${TUNRAX_E2E_SCREEN:-1024x768x24}" -nolisten tcp -noreset >"$runtime/xvfb.log" 2>&1 &
 pids+=($!)
 exec 5>&-
 for _ in $(seq 100); do [ "$(wc -l <"$runtime/display")" -ge 1 ] && break; sleep 0.1; done
