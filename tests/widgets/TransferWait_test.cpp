@@ -8,7 +8,9 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -176,4 +178,32 @@ TEST(TransferWait, ADialogsWaitForAWhileGivesTheWindowItsOwnBackWhole) {
     });
     TransferUntilCancelled(5s);
     EXPECT_TRUE(mainBusy) << "the main window's wait hook was not put back";
+}
+
+// The progress bar to keep may lie deep in the window (a splitter's pane):
+// it stays usable while everything around it greys out.
+TEST(TransferWait, AKeptWidgetInsideAPaneStaysWhileItsNeighboursGreyOut) {
+    TAppWindow form;
+    auto* layout = new QVBoxLayout(&form);
+    auto* splitter = new QSplitter(&form);
+    auto* left = new QLineEdit(splitter);
+    auto* pane = new QWidget(splitter);
+    auto* column = new QVBoxLayout(pane);
+    auto* list = new QPushButton(QStringLiteral("Lieder"), pane);
+    auto* progress = new QProgressBar(pane);
+    column->addWidget(list);
+    column->addWidget(progress);
+    layout->addWidget(splitter);
+    new TTransferWaitWindow(&form, {progress}, {});
+    form.show();
+    bool keptOn = false, neighboursOff = false;
+    QTimer::singleShot(TTransferWaitWindow::kBusyAfterMs + 200, [&] {
+        keptOn = progress->isEnabled();
+        neighboursOff = !left->isEnabled() && !list->isEnabled();
+        CancelRunningTransfers();
+    });
+    TransferUntilCancelled(5s);
+    EXPECT_TRUE(keptOn);
+    EXPECT_TRUE(neighboursOff);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return left->isEnabled() && list->isEnabled(); }, 2000));
 }
