@@ -604,6 +604,15 @@ def playerctl(*args):
     return sh("playerctl", "--player=tunrax", *args)
 
 
+def position():
+    """Where the song heard stands, in seconds, as playerctl reads it (-1:
+    nothing plays)."""
+    try:
+        return float(playerctl("position"))
+    except ValueError:
+        return -1.0
+
+
 def sound_level(seconds=0.6):
     """Peak sample of what reaches the null sink (0..32767)."""
     rec = subprocess.run(

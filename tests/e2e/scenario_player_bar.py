@@ -6,8 +6,8 @@ slider, the volume, stop; what is heard follows, and the desktop's sound menu
 import time
 
 from e2e import (activate, click, collection, extents, find, find_all, fresh_home, heard, key,
-                 main_window, main_window_id, open_album, playerctl, playing_song, require, run,
-                 sh, shot, silent, sound_level, start, step, wait_for)
+                 main_window, main_window_id, open_album, playerctl, playing_song, position,
+                 require, run, sh, shot, silent, sound_level, start, step, wait_for)
 
 
 def bar_button(*names):
@@ -24,13 +24,6 @@ def time_shown():
     label = next((acc for acc in find_all("label", root=main_window()) if " / " in acc.name),
                  None)
     return label.name if label else ""
-
-
-def position():
-    try:
-        return float(playerctl("position"))
-    except ValueError:
-        return -1.0
 
 
 def scenario():

@@ -5,11 +5,12 @@ names; every command is in a menu; capital umlauts keep their dots in the
 tree and the labels at 96 dpi; a song named "05 Teil 1: Anfang.mp3" is shown
 whole; a song of the current list is described as such. All with the
 keyboard only."""
-from e2e import (album_tree, cell, cells, collection, find, find_all, first_glyph_has_mark_above,
-                 extents, focused, fresh_home, key, main_window, main_window_id, activate,
-                 new_list, playing_song, selected, require, run, shot, song_list, start, step, tab_to,
-                 wait_for)
 import pyatspi
+
+from e2e import (activate, album_tree, cell, cells, collection, extents, find, find_all,
+                 first_glyph_has_mark_above, focused, fresh_home, key, main_window,
+                 main_window_id, new_list, playing_song, require, run, selected, shot, song_list,
+                 start, step, tab_to, wait_for)
 
 
 def labelled_by(acc):

@@ -5,16 +5,9 @@ song that plays to 30 s, where it grows loud, and the sound follows;
 0.5` halves what is heard. The song's length is in its metadata, and
 playerctl reads the position back."""
 from e2e import (cell, click, collection, fresh_home, open_album, playerctl, playing_song,
-                 require, run, shot, song_list, sound_level, start, step, wait_for)
+                 position, require, run, shot, song_list, sound_level, start, step, wait_for)
 
 QUIET = 1638  # the song's peak up to 30 s (5 % of full scale); then 16383
-
-
-def position():
-    try:
-        return float(playerctl("position"))
-    except ValueError:
-        return -1.0
 
 
 def scenario():
