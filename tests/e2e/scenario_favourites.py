@@ -2,15 +2,17 @@
 """Favourite lists: a new list with a name that needs mending, songs added
 with Insert while "Titel nicht abspielen" keeps them from playing, the list
 reordered on its page and stored, a duplicate name refused, the list current
-again after a restart, a listed song found in its album, and a change that
+again after a restart (with the window's size and the album of the last run,
+which does not start by itself), a listed song found in its album, and a change that
 survives kill -9."""
 import os
 
 from e2e import (CaptionLog, album_tree, button, cell, cells, checked, choose, chooser,
                  chooser_entries, click, collection, context_menu_last_entry, current_tab,
-                 enabled, file_bytes, find, fresh_home, key, main_window, message_box, new_list,
-                 open_album, open_list_page, playerctl, require, run, selected, shot,
-                 song_list, start, stays, step, tab_shown, wait_for)
+                 enabled, file_bytes, find, fresh_home, geometry, key, main_window,
+                 main_window_id, message_box, new_list, open_album, open_list_page, playerctl,
+                 require, run, selected, sh, shot, song_list, start, stays, step, tab_shown,
+                 wait_for)
 
 ALBUM = ["Das a", "Das e", "Das d"]
 PATHS = {song: f"\\Kammerton\\Stimmgabel\\{n:02d}-{song}.mp3" for n, song in enumerate(ALBUM, 1)}
@@ -92,6 +94,10 @@ def scenario():
         wait_for(lambda: message_box() is None, 3)
     step("the refused name changes nothing", lists() == before, f"{before} -> {lists()}")
     captions.stop()
+    sh("xdotool", "windowsize", str(main_window_id()), "700", "500")
+    step("the window is made larger",
+         wait_for(lambda: geometry(main_window_id())["WIDTH"] == 700, 3),
+         geometry(main_window_id()))
 
     status = tunrax.quit()
     step("'Beenden' ends the program with status 0", status == 0, f"status {status}")
@@ -105,6 +111,16 @@ def scenario():
     step("and the list has its tab", tab_shown("Rock_Pop"))
     box = find("check box", "Titel nicht abspielen", main_window())
     step("'Titel nicht abspielen' starts off", not checked(box))
+    restarted = CaptionLog()
+    step("the window has the size it was left with",
+         geometry(main_window_id())["WIDTH"] == 700, geometry(main_window_id()))
+    step("the album of the last run is selected again, its songs listed",
+         wait_for(lambda: selected(album_tree()) == ["Stimmgabel"]
+                  and cells(song_list()) == ALBUM, 3),
+         f"{selected(album_tree())}: {cells(song_list())}")
+    step("but nothing starts by itself", stays(lambda: not restarted.songs(), 1.5),
+         restarted.songs())
+    restarted.stop()
     no_play(True)
     open_album("Kammerton", "Stimmgabel", ALBUM)
     captions = CaptionLog()
