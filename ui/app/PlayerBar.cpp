@@ -8,6 +8,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 
 #include "app/MediaControl.h"
@@ -185,7 +186,9 @@ void TPlayerBar::SeekTo(int milliseconds) {
 }
 
 void TPlayerBar::ChangeVolume(int steps) {
-    FVolume->setValue(FVolume->value() + steps * kVolumeStep);
+    // From the controller's volume, not the slider's: the slider only shows it.
+    const double percent = std::round(FControl.MediaVolume() * 100) + steps * kVolumeStep;
+    FControl.MediaSetVolume(std::clamp(percent, 0.0, 100.0) / 100.0);
 }
 
 QString TPlayerBar::TimeText(int64_t microseconds) {
