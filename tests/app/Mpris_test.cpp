@@ -585,6 +585,11 @@ TEST_F(MprisTest, ThePlayerBarAndTheSoundMenuAgree) {
     Settle();
     EXPECT_NEAR(Position(), 15e6, 2e6) << "not moved to three quarters of 20 s";
     EXPECT_NEAR(slider->value(), 15000, 2000);
+    // The arrow keys on the slider move by 5 s.
+    const qlonglong dragged = Position();
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_Left);
+    EXPECT_NEAR(dragged - Position(), 5e6, 1e6) << "Left on the slider";
 
     // Ctrl+Down turns the volume down a step; the bus's volume moves the
     // bar's slider.
