@@ -9,13 +9,13 @@ packages=(
     qt6-base-dev qt6-translations-l10n libgl-dev libicu-dev qt6-svg-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-pulseaudio
-    libcurl4-openssl-dev libpoco-dev
+    libcurl4-openssl-dev libpoco-dev libssl-dev
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format clang-tidy
     lame sox libtag1-dev pulseaudio pulseaudio-utils locales
-    php-cli python3-pyftpdlib curl
+    php-cli python3-pyftpdlib curl python3-cryptography
     nginx apache2 libapache2-mod-php php-fpm
     desktop-file-utils appstream debootstrap
     dbus-daemon xvfb x11-utils xdotool trayer imagemagick playerctl

@@ -14,12 +14,34 @@
 #include "io/Error.h"
 #include "sources/CurlLibrary.h"
 #include "sources/HostAddress.h"
+#include "sources/TlsTrust.h"
 #include "sources/TransferControl.h"
 #include "sources/UrlEncode.h"
 
 namespace tunrax {
 
 namespace {
+
+// The message for a secure connection to server that failed other than
+// by a refused certificate; never a fall back to plain HTTP.
+std::string SecureFailure(const std::string& server, const std::string& detail) {
+    if (detail.find("wrong version number") != std::string::npos ||
+        detail.find("packet length too long") != std::string::npos)
+        return "Der Server \"" + server + "\" antwortet nicht verschlüsselt (kein HTTPS).";
+    // Closed in the handshake: a plain server that gave up on what it read.
+    if (detail.find("SSL_ERROR_SYSCALL") != std::string::npos ||
+        detail.find("unexpected eof") != std::string::npos)
+        return "Der Server \"" + server +
+               "\" hat die verschlüsselte Verbindung nicht angenommen; spricht er HTTPS?";
+    return "Die sichere Verbindung zum Server \"" + server + "\" ist gescheitert" +
+           (detail.empty() ? std::string(".") : ": " + detail);
+}
+
+// Hands libcurl's TLS context to the check of the source's certificate.
+CURLcode WatchTls(CURL*, void* context, void* trust) {
+    static_cast<TTlsTrust*>(trust)->Watch(static_cast<SSL_CTX*>(context));
+    return CURLE_OK;
+}
 
 // Owns one curl easy handle; option failures and failed transfers become
 // tunrax::Error with a German message.
@@ -29,6 +51,8 @@ public:
         FHandle = Curl().EasyInit();
         if (!FHandle)
             throw Error("Die HTTP-Verbindung konnte nicht angelegt werden.");
+        // What a failed certificate check says, for the message.
+        Set(CURLOPT_ERRORBUFFER, static_cast<char*>(FDetail));
     }
     ~CurlEasy() { Curl().EasyCleanup(FHandle); }
     CurlEasy(const CurlEasy&) = delete;
@@ -56,8 +80,8 @@ public:
 
     // The German message for a failed transfer of name from server. Slow
     // transfers are the watch's to end: curl times out only a connect.
-    [[noreturn]] void Fail(CURLcode code, const std::string& server,
-                           const std::string& name) const {
+    [[noreturn]] void Fail(CURLcode code, const std::string& server, const std::string& name,
+                           const TTlsTrust& trust) const {
         const std::string quoted = "\"" + name + "\"";
         switch (code) {
             case CURLE_COULDNT_RESOLVE_HOST:
@@ -75,6 +99,12 @@ public:
                 throw Error("Die Übertragung von " + quoted + " ist abgebrochen.");
             case CURLE_WRITE_ERROR:
                 throw Error("Die Daten von " + quoted + " konnten nicht geschrieben werden.");
+            case CURLE_PEER_FAILED_VERIFICATION:
+            case CURLE_SSL_CONNECT_ERROR:
+            case CURLE_SSL_CERTPROBLEM:
+            case CURLE_SSL_CACERT_BADFILE:
+                trust.ThrowIfRefused(server, FDetail);
+                throw Error(SecureFailure(server, FDetail));
             default:
                 throw Error("Fehler bei der Übertragung von " + quoted + ": " +
                             Curl().EasyStrerror(code));
@@ -85,6 +115,7 @@ public:
 
 private:
     CURL* FHandle = nullptr;
+    char FDetail[CURL_ERROR_SIZE] = {};
 };
 
 // Runs one easy handle through a multi handle of its own, so that the
@@ -222,9 +253,22 @@ void Fetch(const TWebSource& source, const std::string& target, const std::strin
     curl.Set(CURLOPT_URL, source.BaseUrl().c_str());
     // Sent exactly as composed: Root is used as stored, "\" goes raw.
     curl.Set(CURLOPT_REQUEST_TARGET, target.c_str());
+    // Only the scheme asked for: an HTTPS source never speaks plain HTTP.
 #if LIBCURL_VERSION_NUM >= 0x075500
-    curl.Set(CURLOPT_PROTOCOLS_STR, "http");
+    curl.Set(CURLOPT_PROTOCOLS_STR, source.Secure ? "https" : "http");
 #endif
+    TTlsTrust trust(source.TrustedCertificate);
+    if (source.Secure) {
+        // A certificate the user trusted is checked by its fingerprint alone,
+        // in the handshake, before anything is sent; libcurl's own checks
+        // would refuse it for its issuer or name.
+        curl.Set(CURLOPT_SSL_VERIFYPEER, trust.Pinned() ? 0L : 1L);
+        curl.Set(CURLOPT_SSL_VERIFYHOST, trust.Pinned() ? 0L : 2L);
+        curl.Set(CURLOPT_SSL_CTX_FUNCTION, &WatchTls);
+        curl.Set(CURLOPT_SSL_CTX_DATA, static_cast<void*>(&trust));
+        if (!source.TrustedAuthorities.empty())
+            curl.Set(CURLOPT_CAINFO, source.TrustedAuthorities.c_str());
+    }
     curl.Set(CURLOPT_FOLLOWLOCATION, 0L);
     curl.Set(CURLOPT_PROXY, "");
     curl.Set(CURLOPT_NOSIGNAL, 1L);
@@ -255,7 +299,7 @@ void Fetch(const TWebSource& source, const std::string& target, const std::strin
         throw Error(message);
     }
     if (code != CURLE_OK)
-        curl.Fail(code, source.Server, name);
+        curl.Fail(code, source.Server, name, trust);
     if (status < 200)
         throw Error("Der Server gibt auf \"" + name + "\" keine gültige Antwort.");
 }
@@ -368,7 +412,22 @@ TWebSource::TWebSource(bool alternative, const std::string& serverAddress, const
     }
     Root = root;
     const std::string address = Trimmed(serverAddress);
-    const THostAddress parsed = ParseHostAddress(address, 80);
+    std::string hostPart = address;
+    if (const size_t scheme = address.find("://"); scheme != std::string::npos) {
+        std::string name = address.substr(0, scheme);
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (name != "http" && name != "https")
+            throw Error("Die Server Adresse \"" + address +
+                        "\" beginnt mit einem unbekannten Protokoll; möglich sind \"http://\" "
+                        "und \"https://\".");
+        Secure = name == "https";
+        hostPart = address.substr(scheme + 3);
+        // "https://host/" as a browser shows it: the slash names no folder.
+        if (!hostPart.empty() && hostPart.back() == '/')
+            hostPart.pop_back();
+    }
+    const THostAddress parsed = ParseHostAddress(hostPart, Secure ? 443 : 80);
     if (parsed.Fault == TAddressFault::Port)
         throw Error("Ungültige Portnummer in der Server Adresse \"" + address + "\".");
     if (parsed.Fault == TAddressFault::Host)
@@ -385,7 +444,8 @@ std::unique_ptr<TSource> TWebSource::CloneForBackground() const {
 
 std::string TWebSource::BaseUrl() const {
     const bool v6 = Server.find(':') != std::string::npos;
-    return "http://" + (v6 ? "[" + Server + "]" : Server) + ":" + std::to_string(Port) + "/";
+    return (Secure ? "https://" : "http://") + (v6 ? "[" + Server + "]" : Server) + ":" +
+           std::to_string(Port) + "/";
 }
 
 std::string TWebSource::ListTarget(const std::string& folder) const {

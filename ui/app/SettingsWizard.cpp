@@ -85,6 +85,7 @@ void TSettingsWizard::CreateControls() {
     QFormLayout* form = nullptr;
     FWebPage = AddFormPage(FWizard, "wpHTTP", form);
     FWebServer = AddField(form, QStringLiteral("Server (Name oder IP)"), "edIP");
+    FWebServer->setPlaceholderText(QStringLiteral("musik.example oder https://musik.example"));
     FWebRoot = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), "edRoot");
     AddCheck(FWebPage, "HTTP", FCheckWeb, FWebResult);
     connect(FCheckWeb, &QPushButton::clicked, this,

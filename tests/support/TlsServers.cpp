@@ -1,0 +1,62 @@
+#include "support/TlsServers.h"
+
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace tunrax::test {
+
+namespace {
+
+std::string Script() {
+    return std::string(TUNRAX_SOURCE_DIR) + "/tests/support/tls_server.py";
+}
+
+}  // namespace
+
+TestCertificates::TestCertificates() {
+    char folder[] = "/tmp/tunrax-tls-XXXXXX";
+    if (!mkdtemp(folder))
+        throw std::runtime_error("no folder for the test certificates");
+    FFolder = std::string(folder) + "/";
+    // /usr/bin/python3: the one with Debian's python3-cryptography.
+    const std::string command = "/usr/bin/python3 '" + Script() + "' make '" + FFolder + "'";
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("the test certificates could not be made: " + command);
+}
+
+TestCertificates::~TestCertificates() {
+    std::error_code ignored;
+    std::filesystem::remove_all(FFolder, ignored);
+}
+
+const TestCertificates& TestCertificates::Get() {
+    static const TestCertificates made;
+    return made;
+}
+
+std::string TestCertificates::Fingerprint(const std::string& kind) const {
+    std::ifstream in(FFolder + kind + ".sha256");
+    std::string text;
+    std::getline(in, text);
+    return text;
+}
+
+TlsFront::TlsFront(int backendPort, const std::string& kind, int port) {
+    const TestCertificates& certificates = TestCertificates::Get();
+    if (port == 0)
+        port = FreePort();
+    FProcess.Start(
+        {"/usr/bin/python3", Script(), "serve", std::to_string(port), std::to_string(backendPort),
+         certificates.Certificate(kind), certificates.Key(kind)},
+        port);
+}
+
+std::string TlsFront::Address() const {
+    return "https://127.0.0.1:" + std::to_string(Port());
+}
+
+}  // namespace tunrax::test
