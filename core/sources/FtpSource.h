@@ -52,6 +52,11 @@ public:
     TPaceLimits Pace;
     // The most bytes one listing may take.
     uint64_t MaxListing = kFtpMaxListing;
+    // Explicit TLS on the control and every data connection; the
+    // certificate is checked as the web source checks it (TlsTrust.h).
+    bool Secure = false;
+    std::string TrustedAuthorities;
+    std::string TrustedCertificate;
 
     void GetFile(std::ostream& dest, const std::string& path) override;
     void PutFile(std::istream& src, const std::string& path) override;

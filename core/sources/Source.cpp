@@ -84,16 +84,25 @@ std::unique_ptr<TSource> CreateSource(const TSourceSettings& settings,
             source = std::make_unique<TLocalSource>(settings.Alternative,
                                                     NormalizeFolder(settings.Folder));
             break;
-        case TSourceKind::Web:
-            source = std::make_unique<TWebSource>(settings.Alternative, settings.WebAddress,
-                                                  settings.WebRoot);
+        case TSourceKind::Web: {
+            auto web = std::make_unique<TWebSource>(settings.Alternative, settings.WebAddress,
+                                                    settings.WebRoot);
+            web->TrustedCertificate =
+                TrustedFingerprint(settings.WebCertificate, settings.WebAddress);
+            source = std::move(web);
             break;
-        case TSourceKind::Ftp:
-            source = std::make_unique<TFtpSource>(
+        }
+        case TSourceKind::Ftp: {
+            auto ftp = std::make_unique<TFtpSource>(
                 settings.Alternative, settings.FtpAddress, settings.FtpUser,
                 DecodePassword(settings.FtpPasswordScrambled, PasswordKey), settings.FtpRoot,
                 settings.FtpUtf8);
+            ftp->Secure = settings.FtpTls;
+            ftp->TrustedCertificate =
+                TrustedFingerprint(settings.FtpCertificate, settings.FtpAddress);
+            source = std::move(ftp);
             break;
+        }
     }
     source->ProgressBar = progressBar;
     return source;

@@ -27,6 +27,9 @@ TSourceSettings TSourceSettings::Read(const TIniFile& settings) {
     read.FtpPasswordScrambled = settings.ReadString(s, "FTP Passwort", "");
     read.FtpRoot = settings.ReadString(s, "Root FTP", kDefaultFtpRoot);
     read.FtpUtf8 = settings.ReadBool(s, "FTP UTF8", false);
+    read.FtpTls = settings.ReadBool(s, "FTP TLS", false);
+    read.WebCertificate = settings.ReadString(s, "Server Zertifikat", "");
+    read.FtpCertificate = settings.ReadString(s, "FTP Zertifikat", "");
     return read;
 }
 
@@ -43,11 +46,40 @@ void TSourceSettings::Write(TIniFile& settings) const {
     settings.WriteString(s, "FTP Nutzer", FtpUser);
     settings.WriteString(s, "FTP Passwort", FtpPasswordScrambled);
     settings.WriteBool(s, "FTP UTF8", FtpUtf8);
+    // New keys only where used: a file without them stays as it was.
+    if (FtpTls)
+        settings.WriteBool(s, "FTP TLS", true);
+    if (!WebCertificate.empty())
+        settings.WriteString(s, "Server Zertifikat", WebCertificate);
+    if (!FtpCertificate.empty())
+        settings.WriteString(s, "FTP Zertifikat", FtpCertificate);
     if (Folder != DefaultMusicFolder())
         settings.WriteString(s, "Verzeichnis", Folder);
     settings.WriteBool(s, "Alternativ", Alternative);
     settings.WriteInteger(s, "Typ", Type);
     update.Commit();
+}
+
+namespace {
+
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+}  // namespace
+
+std::string TrustEntry(const std::string& address, const std::string& fingerprint) {
+    return Trim(address) + " " + fingerprint;
+}
+
+std::string TrustedFingerprint(const std::string& entry, const std::string& address) {
+    const size_t space = entry.rfind(' ');
+    if (space == std::string::npos || Trim(entry.substr(0, space)) != Trim(address))
+        return std::string();
+    return entry.substr(space + 1);
 }
 
 }  // namespace tunrax

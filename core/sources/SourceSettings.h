@@ -32,6 +32,11 @@ struct TSourceSettings {
     std::string FtpPasswordScrambled;  // "FTP Passwort"
     std::string FtpRoot;               // "Root FTP"
     bool FtpUtf8 = false;              // "FTP UTF8"
+    bool FtpTls = false;               // "FTP TLS"; stored only when on
+    // The one certificate the user trusted for each server, as
+    // "ADDRESS FINGERPRINT" (TrustEntry); stored only when there is one.
+    std::string WebCertificate;  // "Server Zertifikat"
+    std::string FtpCertificate;  // "FTP Zertifikat"
 
     // The kind that Type names; none for a missing or unknown value.
     std::optional<TSourceKind> Kind() const;
@@ -42,6 +47,13 @@ struct TSourceSettings {
     // follows the user's music folder.
     void Write(TIniFile& settings) const;
 };
+
+// A trusted certificate as the settings keep it: the address as typed (trimmed)
+// and the SHA-256 fingerprint.
+std::string TrustEntry(const std::string& address, const std::string& fingerprint);
+// The fingerprint of entry when it was trusted for address (compared
+// trimmed); empty otherwise, so that a changed address trusts nothing.
+std::string TrustedFingerprint(const std::string& entry, const std::string& address);
 
 // The defaults that Read gives for missing keys.
 inline constexpr const char* kDefaultWebAddress = "localhost";

@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "app/Application.h"
+#include "app/CertificateTrust.h"
 #include "collection/CatalogueCheck.h"
 #include "io/Error.h"
 #include "settings/DisplayText.h"
@@ -22,6 +23,7 @@
 #include "settings/UserFolders.h"
 #include "sources/FtpSource.h"
 #include "sources/SourceSettings.h"
+#include "sources/TlsTrust.h"
 #include "sources/TransferControl.h"
 #include "sources/WebSource.h"
 #include "widgets/DirectoryEdit.h"
@@ -87,8 +89,10 @@ void TSettingsWizard::CreateControls() {
     FWebServer = AddField(form, QStringLiteral("Server (Name oder IP)"), "edIP");
     FWebServer->setPlaceholderText(QStringLiteral("musik.example oder https://musik.example"));
     FWebRoot = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), "edRoot");
-    AddCheck(FWebPage, "HTTP", FCheckWeb, FWebResult);
+    AddCheck(FWebPage, "HTTP", FCheckWeb, FWebResult, FWebTrust);
     connect(FCheckWeb, &QPushButton::clicked, this,
+            [this] { ShowErrorsOf([this] { CheckWebServer(); }); });
+    connect(FWebTrust, &TCertificateTrust::Trusted, this,
             [this] { ShowErrorsOf([this] { CheckWebServer(); }); });
 
     FLocalPage = AddColumnPage(FWizard, "wpLokal", column);
@@ -107,8 +111,12 @@ void TSettingsWizard::CreateControls() {
     FFtpRoot = AddField(form, QStringLiteral("Verzeichnis auf dem Server"), "edFTPVerzeichnis");
     FFtpUtf8 = Named(new QCheckBox(QStringLiteral("UTF8 (Server)"), FFtpPage), "cbFTPUTF8");
     form->addRow(QString(), FFtpUtf8);
-    AddCheck(FFtpPage, "FTP", FCheckFtp, FFtpResult);
+    FFtpTls = Named(new QCheckBox(QStringLiteral("Verschlüsselung (&TLS)"), FFtpPage), "cbFTPTLS");
+    form->addRow(QString(), FFtpTls);
+    AddCheck(FFtpPage, "FTP", FCheckFtp, FFtpResult, FFtpTrust);
     connect(FCheckFtp, &QPushButton::clicked, this,
+            [this] { ShowErrorsOf([this] { CheckFtpServer(); }); });
+    connect(FFtpTrust, &TCertificateTrust::Trusted, this,
             [this] { ShowErrorsOf([this] { CheckFtpServer(); }); });
 
     // A host name has at most 253 characters; with a port, or brackets
@@ -130,7 +138,7 @@ void TSettingsWizard::CreateControls() {
 }
 
 void TSettingsWizard::AddCheck(TWizardPage* page, const char* suffix, QPushButton*& button,
-                               QLabel*& result) {
+                               QLabel*& result, TCertificateTrust*& trust) {
     auto* form = qobject_cast<QFormLayout*>(page->layout());
     button = new QPushButton(QStringLiteral("Verbindung &prüfen"), page);
     button->setObjectName(QStringLiteral("btnPruefen") + QLatin1String(suffix));
@@ -145,12 +153,17 @@ void TSettingsWizard::AddCheck(TWizardPage* page, const char* suffix, QPushButto
     result->setMinimumHeight(4 * result->fontMetrics().lineSpacing());
     result->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     form->addRow(result);
+    trust = new TCertificateTrust(page, suffix);
+    form->addRow(trust);
 }
 
-void TSettingsWizard::CheckConnection(QLabel* result,
+void TSettingsWizard::CheckConnection(QLabel* result, TCertificateTrust* trust,
+                                      const std::string& address,
                                       const std::function<std::unique_ptr<TSource>()>& makeSource) {
     if (FChecking)
         return;
+    trust->Withdraw();
+    std::string refusedCertificate;
     FChecking = true;
     FCheckCalledOff = false;
     result->setTextInteractionFlags(Qt::NoTextInteraction);
@@ -166,6 +179,9 @@ void TSettingsWizard::CheckConnection(QLabel* result,
             found = CheckCatalogue(*source);
         } catch (const TransferCancelled&) {
             found = "Prüfung abgebrochen.";
+        } catch (const TUntrustedCertificate& refused) {
+            found = refused.what();
+            refusedCertificate = refused.Fingerprint();
         } catch (const Error& error) {
             found = error.what();
         }
@@ -176,6 +192,12 @@ void TSettingsWizard::CheckConnection(QLabel* result,
     QString shown = Shown(found);
     if (shown.size() > kMaxResultShown)
         shown = shown.left(kMaxResultShown) + QStringLiteral(" …");
+    // The fingerprint to compare with the server's own before trusting it.
+    if (!refusedCertificate.empty()) {
+        shown +=
+            QStringLiteral("\nFingerabdruck (SHA-256):\n") + FingerprintLines(refusedCertificate);
+        trust->Offer(address, refusedCertificate);
+    }
     result->setText(shown);
     const int missing = result->heightForWidth(result->width()) - result->height();
     const QScreen* screen = this->screen();
@@ -187,21 +209,27 @@ void TSettingsWizard::CheckConnection(QLabel* result,
 }
 
 void TSettingsWizard::CheckWebServer() {
-    CheckConnection(FWebResult, [this]() -> std::unique_ptr<TSource> {
-        const TSourceSettings stored = TSourceSettings::Read(FSettings);
-        return std::make_unique<TWebSource>(FAlternativeCatalogue->isChecked(),
-                                            FieldBytes(FWebServer, stored.WebAddress),
-                                            FieldBytes(FWebRoot, stored.WebRoot));
+    const TSourceSettings stored = TSourceSettings::Read(FSettings);
+    const std::string address = FieldBytes(FWebServer, stored.WebAddress);
+    CheckConnection(FWebResult, FWebTrust, address, [&]() -> std::unique_ptr<TSource> {
+        auto source = std::make_unique<TWebSource>(FAlternativeCatalogue->isChecked(), address,
+                                                   FieldBytes(FWebRoot, stored.WebRoot));
+        source->TrustedCertificate = FWebTrust->FingerprintFor(address);
+        return source;
     });
 }
 
 void TSettingsWizard::CheckFtpServer() {
-    CheckConnection(FFtpResult, [this]() -> std::unique_ptr<TSource> {
-        const TSourceSettings stored = TSourceSettings::Read(FSettings);
-        return std::make_unique<TFtpSource>(
-            FAlternativeCatalogue->isChecked(), FieldBytes(FFtpServer, stored.FtpAddress),
-            FieldBytes(FFtpUser, stored.FtpUser), FFtpPassword->text().toStdString(),
-            FieldBytes(FFtpRoot, stored.FtpRoot), FFtpUtf8->isChecked());
+    const TSourceSettings stored = TSourceSettings::Read(FSettings);
+    const std::string address = FieldBytes(FFtpServer, stored.FtpAddress);
+    CheckConnection(FFtpResult, FFtpTrust, address, [&]() -> std::unique_ptr<TSource> {
+        auto source = std::make_unique<TFtpSource>(
+            FAlternativeCatalogue->isChecked(), address, FieldBytes(FFtpUser, stored.FtpUser),
+            FFtpPassword->text().toStdString(), FieldBytes(FFtpRoot, stored.FtpRoot),
+            FFtpUtf8->isChecked());
+        source->Secure = FFtpTls->isChecked();
+        source->TrustedCertificate = FFtpTrust->FingerprintFor(address);
+        return source;
     });
 }
 
@@ -251,6 +279,9 @@ void TSettingsWizard::OnAfterCreate() {
     }
     FFtpRoot->setText(Shown(stored.FtpRoot));
     FFtpUtf8->setChecked(stored.FtpUtf8);
+    FFtpTls->setChecked(stored.FtpTls);
+    FWebTrust->Load(stored.WebCertificate);
+    FFtpTrust->Load(stored.FtpCertificate);
     if (!passwordError.empty())
         throw Error("Das gespeicherte FTP-Paßwort ist ungültig (" + passwordError +
                     "). Bitte geben Sie es neu ein.");
@@ -281,6 +312,9 @@ void TSettingsWizard::Save() {
     chosen.FtpUser = FieldBytes(FFtpUser, stored.FtpUser);
     chosen.FtpPasswordScrambled = EncodePassword(FFtpPassword->text().toStdString(), PasswordKey);
     chosen.FtpUtf8 = FFtpUtf8->isChecked();
+    chosen.FtpTls = FFtpTls->isChecked();
+    chosen.WebCertificate = FWebTrust->EntryFor(chosen.WebAddress);
+    chosen.FtpCertificate = FFtpTrust->EntryFor(chosen.FtpAddress);
     chosen.Folder = FieldBytes(FMusicFolder, stored.Folder);
     if (FMusicFolder->text().toStdString() == DisplayText(DefaultMusicFolder()))
         chosen.Folder = DefaultMusicFolder();

@@ -9,13 +9,14 @@
 // Its controls carry object names: the group "rgTyp" of the radio buttons
 // "lokal", "HTTP", "FTP", "cbAltenative", "edIP", "edRoot", "edDir",
 // "edFTPServer", "edFTPNutzer", "edFTPPasswort", "edFTPVerzeichnis",
-// "cbFTPUTF8"; the pages "velWizardPage1", "wpHTTP", "wpLokal", "wpFTP".
+// "cbFTPUTF8", "cbFTPTLS"; the pages "velWizardPage1", "wpHTTP", "wpLokal", "wpFTP".
 //
 // The server pages check the values typed before anything is saved: the
 // buttons "btnPruefenHTTP" and "btnPruefenFTP" ("Verbindung prüfen") talk to
 // the server as the source does when it starts, and the labels
 // "laPruefungHTTP" and "laPruefungFTP" say what was found. "Abbrechen" during
-// a check calls the check off and keeps the window.
+// a check calls the check off and keeps the window. A certificate that a
+// check refuses can be trusted by its fingerprint (CertificateTrust.h).
 #pragma once
 
 #include <atomic>
@@ -34,6 +35,7 @@ class QPushButton;
 
 namespace tunrax {
 
+class TCertificateTrust;
 class TSource;
 class TDirectoryEdit;
 class TIniFile;
@@ -54,10 +56,12 @@ private:
     void CreateControls();
     // The button and the result label of a server page, added below its
     // fields.
-    void AddCheck(TWizardPage* page, const char* suffix, QPushButton*& button, QLabel*& result);
+    void AddCheck(TWizardPage* page, const char* suffix, QPushButton*& button, QLabel*& result,
+                  TCertificateTrust*& trust);
     // Runs the check of a server page with the source that makeSource makes
-    // from the page's values, and shows what it found in result.
-    void CheckConnection(QLabel* result,
+    // from the page's values, and shows what it found in result; a refused
+    // certificate of address is offered to trust.
+    void CheckConnection(QLabel* result, TCertificateTrust* trust, const std::string& address,
                          const std::function<std::unique_ptr<TSource>()>& makeSource);
     void CheckWebServer();
     void CheckFtpServer();
@@ -86,6 +90,9 @@ private:
     QLineEdit* FFtpPassword = nullptr;
     QLineEdit* FFtpRoot = nullptr;
     QCheckBox* FFtpUtf8 = nullptr;
+    QCheckBox* FFtpTls = nullptr;
+    TCertificateTrust* FWebTrust = nullptr;
+    TCertificateTrust* FFtpTrust = nullptr;
     QPushButton* FCheckWeb = nullptr;
     QLabel* FWebResult = nullptr;
     QPushButton* FCheckFtp = nullptr;
