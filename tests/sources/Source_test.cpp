@@ -108,6 +108,19 @@ TEST(Transfer, SourceSettingsKeepTheStoredKeys) {
     chosen.Folder = tmp / "woanders/";
     chosen.Write(settings);
     EXPECT_EQ(TSourceSettings::Read(settings).Folder, tmp / "woanders/");
+
+    // TLS and a trusted certificate come back; the certificate only for the
+    // address it was trusted for.
+    chosen.FtpTls = true;
+    chosen.FtpCertificate = TrustEntry(" ftp.example:2121 ", "AB:CD");
+    chosen.Write(settings);
+    const TSourceSettings secure = TSourceSettings::Read(settings);
+    EXPECT_TRUE(secure.FtpTls);
+    EXPECT_EQ(secure.FtpCertificate, "ftp.example:2121 AB:CD");
+    EXPECT_EQ(TrustedFingerprint(secure.FtpCertificate, "ftp.example:2121"), "AB:CD");
+    EXPECT_EQ(TrustedFingerprint(secure.FtpCertificate, "ftp.example"), "");
+    EXPECT_EQ(TrustedFingerprint(secure.FtpCertificate, "anderer.example:2121"), "");
+    EXPECT_EQ(TrustedFingerprint("", "ftp.example:2121"), "");
 }
 
 TEST(Transfer, BaseClassJoinsWithSlashes) {

@@ -92,8 +92,12 @@ void TSettingsWizard::CreateControls() {
     AddCheck(FWebPage, "HTTP", FCheckWeb, FWebResult, FWebTrust);
     connect(FCheckWeb, &QPushButton::clicked, this,
             [this] { ShowErrorsOf([this] { CheckWebServer(); }); });
-    connect(FWebTrust, &TCertificateTrust::Trusted, this,
-            [this] { ShowErrorsOf([this] { CheckWebServer(); }); });
+    // The offer's button is gone: the focus goes to the check, not on to
+    // "Vertrauen entfernen".
+    connect(FWebTrust, &TCertificateTrust::Trusted, this, [this] {
+        FCheckWeb->setFocus();
+        ShowErrorsOf([this] { CheckWebServer(); });
+    });
 
     FLocalPage = AddColumnPage(FWizard, "wpLokal", column);
     FMusicFolder = Named(new TDirectoryEdit(FLocalPage), "edDir");
@@ -116,8 +120,10 @@ void TSettingsWizard::CreateControls() {
     AddCheck(FFtpPage, "FTP", FCheckFtp, FFtpResult, FFtpTrust);
     connect(FCheckFtp, &QPushButton::clicked, this,
             [this] { ShowErrorsOf([this] { CheckFtpServer(); }); });
-    connect(FFtpTrust, &TCertificateTrust::Trusted, this,
-            [this] { ShowErrorsOf([this] { CheckFtpServer(); }); });
+    connect(FFtpTrust, &TCertificateTrust::Trusted, this, [this] {
+        FCheckFtp->setFocus();
+        ShowErrorsOf([this] { CheckFtpServer(); });
+    });
 
     // A host name has at most 253 characters; with a port, or brackets
     // around an IPv6 address, a few more. Folders and names get room enough
