@@ -22,6 +22,7 @@
 #include "support/RecordingProgress.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
+#include "support/TlsServers.h"
 #include "support/WaitUntil.h"
 #include "support/WebServers.h"
 
@@ -87,6 +88,7 @@ public:
             port);
     }
     std::string Address() const { return "127.0.0.1:" + std::to_string(FProcess.Port()); }
+    int Port() const { return FProcess.Port(); }
 
 private:
     ServerProcess FProcess;
@@ -448,17 +450,44 @@ TEST_F(WebSourceTest, ConnectTimeOut) {
     ::close(fd);
 }
 
+// Each refusal comes the same in plain HTTP and over TLS.
 void WebSourceTest::ExpectRefusals(const std::vector<Refusal>& refusals) {
     for (const Refusal& refusal : refusals) {
-        SCOPED_TRACE(refusal.Trace);
         HostileHttp server(refusal.Mode);
-        TWebSource source = Source(server.Address());
-        if (refusal.SetUp)
-            refusal.SetUp(source);
-        Clock::duration took{};
-        EXPECT_EQ(Failure([&] { refusal.Ask(source); }, took), refusal.Message);
-        EXPECT_LT(took, refusal.Bound);
+        const TlsFront front(server.Port(), "good");
+        for (const bool secure : {false, true}) {
+            SCOPED_TRACE(std::string(refusal.Trace) + (secure ? " (HTTPS)" : ""));
+            TWebSource source(false, secure ? front.Address() : server.Address(), "/mp3/");
+            source.TrustedAuthorities = TestCertificates::Get().Authority();
+            if (refusal.SetUp)
+                refusal.SetUp(source);
+            Clock::duration took{};
+            EXPECT_EQ(Failure([&] { refusal.Ask(source); }, took), refusal.Message);
+            EXPECT_LT(took, refusal.Bound);
+        }
     }
+}
+
+// A server that begins the TLS handshake and never ends it is bounded by the
+// time allowed for connecting, and a cancel ends it at once.
+TEST_F(WebSourceTest, ADrippingTlsHandshakeIsBounded) {
+    HostileHttp server("drip-handshake");
+    TWebSource source(false, "https://" + server.Address(), "/mp3/");
+    source.ConnectTimeoutMs = 500;
+    auto start = Clock::now();
+    EXPECT_EQ(FailedGet(source), "Der Server \"127.0.0.1\" antwortet nicht.");
+    EXPECT_LT(Clock::now() - start, 2s);
+
+    source.ConnectTimeoutMs = 10000;
+    int turns = 0;
+    SetTransferWaitHook([&turns] {
+        if (++turns == 3)
+            CancelRunningTransfers();
+    });
+    start = Clock::now();
+    EXPECT_EQ(FailedGet(source), "Die Übertragung wurde abgebrochen.");
+    SetTransferWaitHook(nullptr);
+    EXPECT_LT(Clock::now() - start, 2s);
 }
 
 TEST_F(WebSourceTest, SlowServersEndWithinTheirBounds) {

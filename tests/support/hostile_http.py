@@ -12,6 +12,8 @@
 # endless-line     one listed name that never ends
 # breaks-list      a listing of 100,000 bare line breaks (empty names)
 # nul-names        a short listing where some names hold a zero byte
+# drip-handshake   for a client that begins TLS: a record header, then a
+#                  byte of the handshake every 0.1 s
 #
 # Nothing dripping or endless goes on for more than 20 s, so that a client
 # that never gives up cannot hold a test for ever.
@@ -49,6 +51,10 @@ def endless(conn, piece):
 
 
 def serve(conn):
+    if mode == "drip-handshake":
+        conn.sendall(b"\x16\x03\x03\x40\x00")
+        drip(conn, b"\x02")
+        return
     if not read_request(conn):
         return
     if mode == "drip-body":
