@@ -11,8 +11,8 @@ namespace tunrax::test {
 
 namespace {
 
-std::string Script() {
-    return std::string(TUNRAX_SOURCE_DIR) + "/tests/support/tls_server.py";
+std::string Script(const std::string& name = "tls_server.py") {
+    return std::string(TUNRAX_SOURCE_DIR) + "/tests/support/" + name;
 }
 
 }  // namespace
@@ -57,6 +57,28 @@ TlsFront::TlsFront(int backendPort, const std::string& kind, int port) {
 
 std::string TlsFront::Address() const {
     return "https://127.0.0.1:" + std::to_string(Port());
+}
+
+FtpTlsServer::FtpTlsServer(const std::string& root, const std::string& kind) {
+    const TestCertificates& certificates = TestCertificates::Get();
+    const int port = FreePort();
+    FProcess.Start({"/usr/bin/python3", Script("ftp_tls_server.py"), std::to_string(port), root,
+                    certificates.Certificate(kind), certificates.Key(kind)},
+                   port, FFolder / "ftp.log");
+}
+
+std::string FtpTlsServer::Address() const {
+    return "127.0.0.1:" + std::to_string(FProcess.Port());
+}
+
+int FtpTlsServer::Count(const std::string& text) const {
+    std::ifstream log(FFolder / "ftp.log");
+    std::string line;
+    int count = 0;
+    while (std::getline(log, line))
+        if (line.find(text) != std::string::npos)
+            ++count;
+    return count;
 }
 
 }  // namespace tunrax::test

@@ -1,0 +1,47 @@
+#!/usr/bin/python3
+"""FTP with explicit TLS on loopback, for the tests and benchmarks.
+
+    ftp_tls_server.py PORT ROOT CERT KEY
+
+pyftpdlib serving ROOT on 127.0.0.1:PORT to "schreiber" (password "geheim",
+may write) and "leser" (empty password, may only read). TLS is required on
+the control connection before USER and PASS and on every data connection
+(PROT P). A data connection must resume the control connection's TLS
+session, as vsftpd and proftpd demand: one that does not is logged as
+"data connection without the control session" and closed. Every command
+shows on stderr as "<- COMMAND".
+"""
+import logging
+import sys
+
+from OpenSSL import SSL
+from OpenSSL._util import lib
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+class DataHandler(TLS_DTPHandler):
+    def handle_ssl_established(self):
+        if not lib.SSL_session_reused(self.socket._ssl):
+            self.cmd_channel.log("data connection without the control session")
+            self.close()
+
+
+port, root, cert, key = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+logging.basicConfig(level=logging.DEBUG)
+authorizer = DummyAuthorizer()
+authorizer.add_user("schreiber", "geheim", root, perm="elradfmwMT")
+authorizer.add_user("leser", "", root, perm="elr")
+context = SSL.Context(SSL.TLS_SERVER_METHOD)
+context.use_certificate_chain_file(cert)
+context.use_privatekey_file(key)
+context.set_options(SSL.OP_NO_COMPRESSION)
+context.set_session_id(b"tunrax-ftp")
+TLS_FTPHandler.ssl_context = context
+TLS_FTPHandler.authorizer = authorizer
+TLS_FTPHandler.dtp_handler = DataHandler
+TLS_FTPHandler.tls_control_required = True
+TLS_FTPHandler.tls_data_required = True
+TLS_FTPHandler.auth_failed_timeout = 0
+FTPServer(("127.0.0.1", port), TLS_FTPHandler).serve_forever()
