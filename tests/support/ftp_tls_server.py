@@ -22,6 +22,16 @@ from pyftpdlib.servers import FTPServer
 
 
 class DataHandler(TLS_DTPHandler):
+    # pyftpdlib closes a data connection that has something to read before
+    # the transfer command came, so a client that starts TLS at once (curl)
+    # would never get its handshake; here it does.
+    def readable(self):
+        if self._ssl_accepting:
+            return True
+        if self._ssl_established and not self._initialized and not self.receive:
+            return False
+        return super().readable()
+
     def handle_ssl_established(self):
         if not lib.SSL_session_reused(self.socket._ssl):
             self.cmd_channel.log("data connection without the control session")
