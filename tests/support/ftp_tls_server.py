@@ -32,6 +32,15 @@ class DataHandler(TLS_DTPHandler):
             return False
         return super().readable()
 
+    # A data connection dropped before its command (the client's own after a
+    # refusal) goes as pyftpdlib drops it without TLS: without a reply that
+    # would answer the client's next command.
+    def handle_close(self):
+        if not self._initialized and not self.receive:
+            self.close()
+        else:
+            super().handle_close()
+
     def handle_ssl_established(self):
         if not lib.SSL_session_reused(self.socket._ssl):
             self.cmd_channel.log("data connection without the control session")
