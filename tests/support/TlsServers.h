@@ -5,6 +5,8 @@
 // std::runtime_error.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 #include "support/Servers.h"
@@ -32,6 +34,7 @@ public:
 private:
     TestCertificates();
     std::string FFolder;
+    pid_t FMaker = 0;
 };
 
 // TLS with the certificate of kind on a free loopback port (or port), in front
