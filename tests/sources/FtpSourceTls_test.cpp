@@ -217,3 +217,19 @@ TEST(FtpSourceTlsHostile, NoLoginWithoutTlsAndAHandshakeThatDripsIsBounded) {
         EXPECT_EQ(logged("PASS"), 0);
     }
 }
+
+// Without PROT P the data would go in clear text: no data connection is
+// opened, no song fetched.
+TEST(FtpSourceTlsHostile, AServerThatWillNotProtectTheDataGetsNoTransfer) {
+    TempDir files;
+    WriteFile(files / "mp3/a.mp3", "ID3");
+    FtpTlsServer server(files.Path(), "good", {"prot=refuse"});
+    std::ostringstream song;
+    const std::string message =
+        ErrorOf([&] { SecureSource(server.Address())->GetFile(song, "\\a.mp3"); });
+    EXPECT_NE(message.find("verschlüsselt die Datenverbindungen nicht: 521 PROT P nicht möglich"),
+              std::string::npos)
+        << message;
+    EXPECT_EQ(song.str(), "");
+    EXPECT_EQ(server.Count("<- EPSV") + server.Count("<- PASV") + server.Count("<- RETR"), 0);
+}

@@ -65,12 +65,18 @@ std::string TlsFront::Address() const {
     return "https://127.0.0.1:" + std::to_string(Port());
 }
 
-FtpTlsServer::FtpTlsServer(const std::string& root, const std::string& kind) {
+FtpTlsServer::FtpTlsServer(const std::string& root, const std::string& kind,
+                           const std::vector<std::string>& options) {
     const TestCertificates& certificates = TestCertificates::Get();
     const int port = FreePort();
-    FProcess.Start({"/usr/bin/python3", Script("ftp_tls_server.py"), std::to_string(port), root,
-                    certificates.Certificate(kind), certificates.Key(kind)},
-                   port, FFolder / "ftp.log");
+    std::vector<std::string> argv{"/usr/bin/python3",
+                                  Script("ftp_tls_server.py"),
+                                  std::to_string(port),
+                                  root,
+                                  certificates.Certificate(kind),
+                                  certificates.Key(kind)};
+    argv.insert(argv.end(), options.begin(), options.end());
+    FProcess.Start(argv, port, FFolder / "ftp.log");
 }
 
 std::string FtpTlsServer::Address() const {

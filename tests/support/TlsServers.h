@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 #include "support/Servers.h"
 #include "support/TempDir.h"
@@ -55,10 +56,11 @@ private:
 // certificate of kind on a free loopback port, serving root to the users of
 // FtpTestServer. It requires TLS on the control connection before the
 // log-in, on every data connection, and that each data connection resumes
-// the control connection's TLS session.
+// the control connection's TLS session. options go to the script.
 class FtpTlsServer {
 public:
-    FtpTlsServer(const std::string& root, const std::string& kind);
+    FtpTlsServer(const std::string& root, const std::string& kind,
+                 const std::vector<std::string>& options = {});
 
     // "127.0.0.1:PORT", as the "FTP Adresse" setting takes it.
     std::string Address() const;

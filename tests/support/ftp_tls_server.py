@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """FTP with explicit TLS on loopback, for the tests and benchmarks.
 
-    ftp_tls_server.py PORT ROOT CERT KEY
+    ftp_tls_server.py PORT ROOT CERT KEY [prot=refuse]
 
 pyftpdlib serving ROOT on 127.0.0.1:PORT to "schreiber" (password "geheim",
 may write) and "leser" (empty password, may only read). TLS is required on
@@ -9,7 +9,8 @@ the control connection before USER and PASS and on every data connection
 (PROT P). A data connection must resume the control connection's TLS
 session, as vsftpd and proftpd demand: one that does not is logged as
 "data connection without the control session" and closed. Every command
-shows on stderr as "<- COMMAND".
+shows on stderr as "<- COMMAND". With prot=refuse, PROT P is refused (521)
+and the data would go in clear text.
 """
 import logging
 import sys
@@ -47,6 +48,14 @@ class DataHandler(TLS_DTPHandler):
             self.close()
 
 
+class ControlHandler(TLS_FTPHandler):
+    def ftp_PROT(self, line):
+        if "prot=refuse" in sys.argv[5:]:
+            self.respond("521 PROT P nicht möglich")
+        else:
+            super().ftp_PROT(line)
+
+
 port, root, cert, key = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
 logging.basicConfig(level=logging.DEBUG)
 authorizer = DummyAuthorizer()
@@ -57,10 +66,10 @@ context.use_certificate_chain_file(cert)
 context.use_privatekey_file(key)
 context.set_options(SSL.OP_NO_COMPRESSION)
 context.set_session_id(b"tunrax-ftp")
-TLS_FTPHandler.ssl_context = context
-TLS_FTPHandler.authorizer = authorizer
-TLS_FTPHandler.dtp_handler = DataHandler
-TLS_FTPHandler.tls_control_required = True
-TLS_FTPHandler.tls_data_required = True
-TLS_FTPHandler.auth_failed_timeout = 0
-FTPServer(("127.0.0.1", port), TLS_FTPHandler).serve_forever()
+ControlHandler.ssl_context = context
+ControlHandler.authorizer = authorizer
+ControlHandler.dtp_handler = DataHandler
+ControlHandler.tls_control_required = True
+ControlHandler.tls_data_required = True
+ControlHandler.auth_failed_timeout = 0
+FTPServer(("127.0.0.1", port), ControlHandler).serve_forever()
