@@ -16,7 +16,7 @@ build=${1:-"$repo/build-release"}
 [ $# -gt 0 ] && shift
 
 status=0
-for program in fs_bench settings_bench catalogue_bench tags_bench tree_bench search_bench playstart_bench gap_bench http_bench ftp_bench favorites_bench copy_bench start_bench; do
+for program in fs_bench settings_bench catalogue_bench tags_bench tree_bench search_bench playstart_bench gap_bench http_bench https_bench ftp_bench favorites_bench copy_bench start_bench; do
     exe="$build/bench/$program"
     if [ ! -x "$exe" ]; then
         echo "$exe is missing; build first, e.g.:" >&2

@@ -15,7 +15,7 @@ test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format clang-tidy
     lame sox libtag1-dev pulseaudio pulseaudio-utils locales
-    php-cli python3-pyftpdlib curl python3-cryptography
+    php-cli python3-pyftpdlib python3-openssl curl python3-cryptography
     nginx apache2 libapache2-mod-php php-fpm
     desktop-file-utils appstream debootstrap
     dbus-daemon xvfb x11-utils xdotool trayer imagemagick playerctl

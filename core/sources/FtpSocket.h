@@ -1,9 +1,11 @@
 // The control and data sockets of the FTP source, and the reasons an
 // operation on them fails. A socket never blocks longer than kTransferSlice,
-// so that a transfer can be called off and bounded (TransferControl.h).
-// Internal to the FTP source.
+// so that a transfer can be called off and bounded (TransferControl.h); with
+// TLS (StartTls) the handshake, reading, writing and the goodbye wait in the
+// same slices. Internal to the FTP source.
 #pragma once
 
+#include <openssl/types.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -30,6 +32,10 @@ struct NoAnswer {};
 struct LostConnection {
     std::string Text;
 };
+// The TLS handshake failed; Detail is what OpenSSL said.
+struct TlsRefused {
+    std::string Detail;
+};
 // The server said no; the connection can go on.
 struct Refusal {
     TFtpReply Reply;
@@ -45,20 +51,30 @@ class FtpSocket {
 public:
     FtpSocket() = default;
     ~FtpSocket() { Close(); }
-    FtpSocket(FtpSocket&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
+    FtpSocket(FtpSocket&& other) noexcept
+        : FFd(std::exchange(other.FFd, -1)), FTls(std::exchange(other.FTls, nullptr)) {}
     FtpSocket& operator=(FtpSocket&& other) noexcept {
         if (this != &other) {
             Close();
             FFd = std::exchange(other.FFd, -1);
+            FTls = std::exchange(other.FTls, nullptr);
         }
         return *this;
     }
 
-    void Close() {
-        if (FFd >= 0)
-            ::close(FFd);
-        FFd = -1;
-    }
+    // Sends nothing more, not even TLS's goodbye: after a cancel or a broken
+    // connection nothing may wait a second time.
+    void Close();
+
+    // Speaks TLS over this connection from now on, tls (owned from here on)
+    // made for it; throws TlsRefused when the handshake fails.
+    void StartTls(SSL* tls, TTransferWatch& watch, std::chrono::milliseconds timeout);
+    SSL* Tls() const { return FTls; }
+    // Closes a data connection once its transfer is done. With TLS it says
+    // goodbye (close_notify) and waits for the server's, so that the server
+    // knows an upload is whole and no unread byte turns the close into a
+    // reset that could cost the server the upload's end.
+    void Finish(TTransferWatch& watch, std::chrono::milliseconds timeout);
 
     void Connect(const Poco::Net::SocketAddress& address, TTransferWatch& watch,
                  std::chrono::milliseconds timeout) {
@@ -82,6 +98,8 @@ public:
     // At most size bytes, at least one; 0 at the end of the data.
     size_t Receive(char* buffer, size_t size, TTransferWatch& watch,
                    std::chrono::milliseconds timeout) {
+        if (FTls)
+            return ReceiveTls(buffer, size, watch, timeout);
         for (;;) {
             watch.Check();
             const ssize_t got = ::recv(FFd, buffer, size, MSG_DONTWAIT);
@@ -98,6 +116,8 @@ public:
 
     void Send(const char* data, size_t size, TTransferWatch& watch,
               std::chrono::milliseconds timeout) {
+        if (FTls)
+            return SendTls(data, size, watch, timeout);
         while (size > 0) {
             watch.Check();
             const ssize_t sent = ::send(FFd, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -122,6 +142,15 @@ public:
     }
 
 private:
+    size_t ReceiveTls(char* buffer, size_t size, TTransferWatch& watch,
+                      std::chrono::milliseconds timeout);
+    void SendTls(const char* data, size_t size, TTransferWatch& watch,
+                 std::chrono::milliseconds timeout);
+    // Waits as OpenSSL asks after a call that returned result; false when
+    // the call failed for good.
+    bool WaitForTls(int result, TTransferWatch& watch, std::chrono::milliseconds timeout);
+    void AwaitGoodbye(TTransferWatch& watch, std::chrono::milliseconds timeout);
+
     void Wait(short events, TTransferWatch& watch, std::chrono::milliseconds timeout) {
         const Clock::time_point end = Clock::now() + timeout;
         for (;;) {
@@ -141,6 +170,7 @@ private:
     }
 
     int FFd = -1;
+    SSL* FTls = nullptr;
 };
 
 }  // namespace tunrax::ftp

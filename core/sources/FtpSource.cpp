@@ -1,7 +1,9 @@
 #include "sources/FtpSource.h"
 
 #include <Poco/Exception.h>
+#include <Poco/Net/IPAddress.h>
 #include <Poco/Net/SocketAddress.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -25,6 +27,7 @@
 #include "sources/FtpSocket.h"
 #include "sources/HostAddress.h"
 #include "sources/HostLookup.h"
+#include "sources/TlsTrust.h"
 
 namespace tunrax {
 
@@ -87,6 +90,18 @@ using ftp::FtpSocket;
 using ftp::LostConnection;
 using ftp::NoAnswer;
 using ftp::Refusal;
+using ftp::TlsRefused;
+
+// What a connection needs for TLS; no TLS when Secure is false.
+struct TFtpTls {
+    bool Secure = false;
+    std::string Authorities;
+    std::string Pinned;
+};
+
+struct TContextFree {
+    void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
+};
 
 }  // namespace
 
@@ -97,13 +112,15 @@ class FtpConnection {
 public:
     FtpConnection(const std::string& address, const std::string& user, const std::string& password,
                   std::chrono::milliseconds timeout, const TPaceLimits& pace, uint64_t maxListing,
-                  ProgressDisplay* progress)
+                  ProgressDisplay* progress, const TFtpTls& tls)
         : FAddress(address),
           FTimeout(timeout),
           FPace(pace),
           FMaxListing(maxListing),
-          FProgress(progress) {
+          FProgress(progress),
+          FTrust(tls.Pinned) {
         const THostAddress host = SplitHost(address);
+        FHost = host.Host;
         // Each reply has a window of its own; the way in as a whole has a
         // bound too, or a server could greet for ever.
         const TTransferDeadline loggingIn(FPace.login, "Die Anmeldung am FTP-Server \"" + address +
@@ -119,6 +136,8 @@ public:
             if (greeting.Code / 100 != 2)
                 throw Refusal{greeting};
         });
+        if (tls.Secure)
+            StartTls(tls.Authorities);
         Guarded("Anmeldung am FTP-Server \"" + address + "\" gescheitert", [&] {
             TTransferWatch watch(ControlWhat(), FPace);
             TFtpReply reply = Command("USER", user, watch);
@@ -132,6 +151,8 @@ public:
             if (reply.Code / 100 != 2)
                 throw Refusal{reply};
         });
+        if (tls.Secure)
+            ProtectData();
     }
 
     ~FtpConnection() {
@@ -181,7 +202,7 @@ public:
                                       data.Receive(buffer.data(), buffer.size(), watch, FTimeout))
                                reader.Feed(buffer.data(), got);
                            reader.Finish();
-                           data.Close();
+                           data.Finish(watch, FTimeout);
                            if (Reply(watch).Code / 100 != 2) {
                                names.clear();
                                return false;
@@ -226,7 +247,7 @@ public:
                 if (FProgress)
                     FProgress->SetPosition(received);
             }
-            data.Close();
+            data.Finish(watch, FTimeout);
             EndOfData(watch);
         });
         if (expected >= 0 && received != expected) {
@@ -257,13 +278,79 @@ public:
                 FBroken = true;
                 throw CompleteError(what + ": Die Quelle kann nicht gelesen werden");
             }
-            // Closing tells the server that the file is whole.
-            data.Close();
+            // Closing (with TLS: its goodbye) tells the server that the file
+            // is whole.
+            data.Finish(watch, FTimeout);
             EndOfData(watch);
         });
     }
 
 private:
+    // AUTH TLS and the handshake on the control connection. Nothing else is
+    // sent before the handshake: a server that says no gets no log-in in
+    // clear text.
+    void StartTls(const std::string& authorities) {
+        Guarded("Keine sichere Verbindung zum FTP-Server \"" + FAddress + "\"", [&] {
+            FContext.reset(SSL_CTX_new(TLS_client_method()));
+            if (!FContext)
+                throw LostConnection{"OpenSSL steht nicht zur Verfügung"};
+            SSL_CTX_set_min_proto_version(FContext.get(), TLS1_2_VERSION);
+            TTlsTrust::LoadAuthorities(FContext.get(), authorities);
+            FTrust.Watch(FContext.get());
+            TTransferWatch watch(ControlWhat(), FPace);
+            const TFtpReply reply = Command("AUTH", "TLS", watch);
+            if (reply.Code != 234)
+                throw CompleteError(
+                    "Der FTP-Server \"" + FAddress +
+                    "\" bietet keine verschlüsselte Verbindung (TLS) an: " + reply.Summary());
+            // Bytes sent after the 234 but before the handshake came in
+            // clear text; taken as a reply they would be anyone's words.
+            if (!FPending.empty())
+                throw LostConnection{"Der FTP-Server sendet nach AUTH TLS unverschlüsselte Daten"};
+            FControl.StartTls(NewTls(), watch, FTimeout);
+        });
+    }
+
+    // PBSZ 0 and PROT P: the data connections are TLS too, or none is made.
+    void ProtectData() {
+        Guarded("Keine sichere Verbindung zum FTP-Server \"" + FAddress + "\"", [&] {
+            TTransferWatch watch(ControlWhat(), FPace);
+            TFtpReply reply = Command("PBSZ", "0", watch);
+            if (reply.Code / 100 == 2)
+                reply = Command("PROT", "P", watch);
+            if (reply.Code / 100 != 2)
+                throw CompleteError(
+                    "Der FTP-Server \"" + FAddress +
+                    "\" verschlüsselt die Datenverbindungen nicht: " + reply.Summary());
+        });
+    }
+
+    // A TLS connection of our context that checks the server's name (and
+    // names it, for servers with several).
+    SSL* NewTls() {
+        SSL* tls = SSL_new(FContext.get());
+        if (!tls)
+            throw LostConnection{"OpenSSL steht nicht zur Verfügung"};
+        FTrust.ExpectName(tls, FHost);
+        Poco::Net::IPAddress ignored;
+        if (!Poco::Net::IPAddress::tryParse(FHost, ignored))
+            SSL_set_tlsext_host_name(tls, FHost.c_str());
+        return tls;
+    }
+
+    // Data connections go on the control connection's TLS session: servers
+    // take that as proof that the data comes from the one who logged in.
+    // Its session tickets have arrived by now, with the first reply read
+    // after the handshake.
+    SSL* NewDataTls() {
+        SSL* tls = NewTls();
+        if (SSL_SESSION* session = SSL_get1_session(FControl.Tls())) {
+            SSL_set_session(tls, session);
+            SSL_SESSION_free(session);
+        }
+        return tls;
+    }
+
     std::string ControlWhat() const { return "den Antworten des FTP-Servers \"" + FAddress + "\""; }
 
     // Runs body; its failure leaves as an error that starts with what.
@@ -305,6 +392,10 @@ private:
         } catch (const LostConnection& lost) {
             FBroken = true;
             throw Error(what + ": " + lost.Text);
+        } catch (const TlsRefused& refused) {
+            FBroken = true;
+            FTrust.ThrowIfRefused(FHost, refused.Detail);
+            throw Error(what + ": Der TLS-Handshake ist gescheitert (" + refused.Detail + ")");
         } catch (const Poco::Exception& e) {
             FBroken = true;
             throw Error(what + ": " + e.displayText());
@@ -374,6 +465,9 @@ private:
         const TFtpReply reply = Command(command, argument, watch);
         if (reply.Code / 100 != 1)
             throw Refusal{reply};
+        // The server starts TLS once it has said yes to the command.
+        if (FControl.Tls())
+            data.StartTls(NewDataTls(), watch, FTimeout);
         return data;
     }
 
@@ -389,6 +483,10 @@ private:
     TPaceLimits FPace;
     uint64_t FMaxListing;
     ProgressDisplay* FProgress;
+    std::string FHost;
+    // The context lives as long as the connections made of it.
+    TTlsTrust FTrust;
+    std::unique_ptr<SSL_CTX, TContextFree> FContext;
     FtpSocket FControl;
     TFtpReplyReader FReader;
     // Bytes of the control connection that belong to the next reply.
@@ -433,7 +531,8 @@ std::unique_ptr<TSource> TFtpSource::CloneForBackground() const {
 
 std::unique_ptr<FtpConnection> TFtpSource::NewClient(bool withProgress) const {
     return std::make_unique<FtpConnection>(Host, User, Password, Timeout, Pace, MaxListing,
-                                           withProgress ? ProgressBar : nullptr);
+                                           withProgress ? ProgressBar : nullptr,
+                                           TFtpTls{Secure, TrustedAuthorities, TrustedCertificate});
 }
 
 void TFtpSource::Connect() {

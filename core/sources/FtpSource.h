@@ -10,7 +10,11 @@
 // Pace allows, a listing past Pace.ceiling or MaxListing, a reply or name
 // past its bound (FtpProtocol.h), a folder that cannot be entered, a name
 // holding CR, LF or NUL, a download or upload that fails (also half-way); a
-// 550 answer (no such file or folder) is a NotFoundError. A
+// 550 answer (no such file or folder) is a NotFoundError. With Secure every
+// connection is TLS (explicit: AUTH TLS after the greeting, PROT P for the
+// data) or none is made: a server that refuses TLS or its protection of the
+// data is an error before the log-in is sent, a certificate that is not
+// trusted a TUntrustedCertificate (TlsTrust.h). A
 // listing that the server refuses is an empty listing. A cancel (see
 // TransferControl.h) ends any operation within kTransferSlice with
 // TransferCancelled; its connection sends nothing more.
@@ -52,10 +56,14 @@ public:
     TPaceLimits Pace;
     // The most bytes one listing may take.
     uint64_t MaxListing = kFtpMaxListing;
-    // Explicit TLS on the control and every data connection; the
-    // certificate is checked as the web source checks it (TlsTrust.h).
+    // TLS on the control and every data connection; nothing, the log-in
+    // least of all, goes in clear text after the greeting.
     bool Secure = false;
+    // A PEM file of the authorities to trust instead of the system's (empty:
+    // the system's store).
     std::string TrustedAuthorities;
+    // The fingerprint of the one certificate the user trusted for this
+    // server (TlsTrust.h), accepted in place of the authorities' word.
     std::string TrustedCertificate;
 
     void GetFile(std::ostream& dest, const std::string& path) override;

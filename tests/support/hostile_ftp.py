@@ -12,6 +12,11 @@
 # greeting=drip     one "220-" line every 0.2 s, for ever.
 # greeting=endless  "220-" lines as fast as they go, for ever.
 # greeting=wait     "120 gleich" every 0.1 s, for ever (each a whole reply).
+# auth=drip         AUTH TLS is answered 234, then the start of a TLS
+#                   handshake comes one byte every 0.2 s, for ever.
+# auth=inject       AUTH TLS is answered 234 with a "230" reply right behind
+#                   it in clear text, as a man in the middle would add it.
+#                   (Without auth=, AUTH gets "502 unbekannt".)
 # retr=drip         RETR sends one byte every 0.2 s, for ever.
 # stor=drip         STOR reads one byte every 0.2 s.
 # slow              every reply after the greeting comes 0.2 s late.
@@ -140,7 +145,16 @@ def serve(conn):
         command, _, argument = line.partition(" ")
         command = command.upper()
         log("<- " + line)
-        if command == "USER":
+        if command == "AUTH" and modes.get("auth") == "drip":
+            reply("234 weiter")
+            # A TLS record header of a ServerHello, then a byte at a time.
+            for byte in b"\x16\x03\x03\x10\x00\x02" + b"\x00" * 4096:
+                conn.sendall(bytes([byte]))
+                time.sleep(0.2)
+            return
+        elif command == "AUTH" and modes.get("auth") == "inject":
+            conn.sendall(b"234 weiter\r\n230 angemeldet\r\n")
+        elif command == "USER":
             reply("331 Passwort bitte")
         elif command == "PASS":
             reply("230 angemeldet")
