@@ -16,6 +16,12 @@
 // the server as the source does when it starts, and the labels
 // "laPruefungHTTP" and "laPruefungFTP" say what was found. "Abbrechen" during
 // a check calls the check off and keeps the window.
+//
+// The FTP password goes into the keyring given (TPasswordStore, under the
+// FTP user and address) and the settings file keeps none; where no keyring
+// answers, or none is given, it is kept scrambled in the file as before, and
+// the line "laSchluesselbund" on the FTP page says so. A scrambled password
+// of an older file moves into the keyring on the next "&Speichern".
 #pragma once
 
 #include <atomic>
@@ -37,6 +43,7 @@ namespace tunrax {
 class TSource;
 class TDirectoryEdit;
 class TIniFile;
+class TPasswordStore;
 class TWizard;
 class TWizardPage;
 
@@ -44,7 +51,8 @@ class TSettingsWizard : public TAppWindow {
     Q_OBJECT
 
 public:
-    TSettingsWizard(QWidget* parent, TIniFile& settings);
+    // passwords: not owned, may be none.
+    TSettingsWizard(QWidget* parent, TIniFile& settings, TPasswordStore* passwords = nullptr);
     ~TSettingsWizard() override;
 
 protected:
@@ -72,6 +80,7 @@ private:
     std::string FieldBytes(const QLineEdit* field, const std::string& stored) const;
 
     TIniFile& FSettings;
+    TPasswordStore* FPasswords;
     QButtonGroup* FSourceKinds = nullptr;
     TWizard* FWizard = nullptr;
     TWizardPage* FWebPage = nullptr;
@@ -90,6 +99,7 @@ private:
     QLabel* FWebResult = nullptr;
     QPushButton* FCheckFtp = nullptr;
     QLabel* FFtpResult = nullptr;
+    QLabel* FNoKeyring = nullptr;
     bool FChecking = false;
     std::atomic<bool> FCheckCalledOff{false};
 };
