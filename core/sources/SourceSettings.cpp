@@ -74,10 +74,13 @@ std::string ReadFtpPassword(const TSourceSettings& settings, TPasswordStore* pas
 
 bool StoreFtpPassword(TSourceSettings& settings, const std::string& password,
                       TPasswordStore* passwords) {
-    if (passwords && passwords->Available()) {
+    // No password, and none was in the keyring: the keyring is not asked, so
+    // that saving a local folder never wakes or unlocks it.
+    const bool needed = !password.empty() || settings.FtpPasswordInKeyring;
+    if (needed && passwords && passwords->Available()) {
         const std::string key = FtpPasswordKey(settings.FtpUser, settings.FtpAddress);
         try {
-            // No entry for no password: nothing lies in the keyring for it.
+            // No entry for no password: the old one would outlive its use.
             if (password.empty())
                 passwords->Remove(key);
             else

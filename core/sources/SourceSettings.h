@@ -58,6 +58,8 @@ std::string ReadFtpPassword(const TSourceSettings& settings, TPasswordStore* pas
 // Puts password where settings will keep it: into passwords under the key of
 // settings' user and address, the file's "FTP Passwort" left empty; where no
 // keyring answers (or passwords is none), scrambled into settings as before.
+// An empty password removes the keyring's entry where settings say it held
+// one (FtpPasswordInKeyring as stored before), and else asks no keyring.
 // Call it after the user and address are set. True when the keyring took it.
 // Throws tunrax::Error only for a password the scrambling cannot carry.
 bool StoreFtpPassword(TSourceSettings& settings, const std::string& password,

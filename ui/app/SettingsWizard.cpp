@@ -292,6 +292,7 @@ void TSettingsWizard::Save() {
     chosen.FtpUser = FieldBytes(FFtpUser, stored.FtpUser);
     chosen.FtpUtf8 = FFtpUtf8->isChecked();
     // After user and address: the keyring's entry is named by them.
+    chosen.FtpPasswordInKeyring = stored.FtpPasswordInKeyring;
     StoreFtpPassword(chosen, FFtpPassword->text().toStdString(), FPasswords);
     chosen.Folder = FieldBytes(FMusicFolder, stored.Folder);
     if (FMusicFolder->text().toStdString() == DisplayText(DefaultMusicFolder()))
