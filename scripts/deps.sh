@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-translations-l10n libgl-dev libicu-dev qt6-svg-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-pulseaudio
-    libcurl4-openssl-dev libpoco-dev libssl-dev
+    libcurl4-openssl-dev libpoco-dev libssl-dev qtkeychain-qt6-dev libsecret-1-0
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -20,6 +20,7 @@ test_packages=(
     desktop-file-utils appstream debootstrap
     dbus-daemon xvfb x11-utils xdotool trayer imagemagick playerctl
     at-spi2-core python3-pyatspi python3-xlib
+    gnome-keyring libsecret-tools
 )
 if [ "${1:-}" = "--test" ]; then
     packages+=("${test_packages[@]}")

@@ -7,7 +7,6 @@
 
 #include "io/Error.h"
 #include "io/FileTools.h"
-#include "settings/PasswordScrambling.h"
 #include "sources/FtpSource.h"
 #include "sources/LocalSource.h"
 #include "sources/SourceSettings.h"
@@ -73,8 +72,8 @@ std::unique_ptr<TSource> TSource::CloneForBackground() const {
     return nullptr;
 }
 
-std::unique_ptr<TSource> CreateSource(const TSourceSettings& settings,
-                                      ProgressDisplay* progressBar) {
+std::unique_ptr<TSource> CreateSource(const TSourceSettings& settings, ProgressDisplay* progressBar,
+                                      TPasswordStore* passwords) {
     const std::optional<TSourceKind> kind = settings.Kind();
     if (!kind)
         return nullptr;
@@ -95,8 +94,7 @@ std::unique_ptr<TSource> CreateSource(const TSourceSettings& settings,
         case TSourceKind::Ftp: {
             auto ftp = std::make_unique<TFtpSource>(
                 settings.Alternative, settings.FtpAddress, settings.FtpUser,
-                DecodePassword(settings.FtpPasswordScrambled, PasswordKey), settings.FtpRoot,
-                settings.FtpUtf8);
+                ReadFtpPassword(settings, passwords), settings.FtpRoot, settings.FtpUtf8);
             ftp->Secure = settings.FtpTls;
             ftp->TrustedCertificate =
                 TrustedFingerprint(settings.FtpCertificate, settings.FtpAddress);

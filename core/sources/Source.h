@@ -21,6 +21,7 @@
 namespace tunrax {
 
 struct TSourceSettings;
+class TPasswordStore;
 
 enum TCapability : uint8_t {
     CanCopy = 1,            // songs may be copied to a portable player
@@ -105,10 +106,12 @@ bool IsListableName(const std::string& name);
 int64_t RewindForPut(std::istream& src, const std::string& context);
 
 // The source the settings choose, with progressBar (not owned, may be none),
-// not yet connected: nothing here talks to a server. None when the settings
-// name no kind. Throws tunrax::Error for a value the source cannot take (an
-// address that is no address, a stored FTP password that cannot be read).
-std::unique_ptr<TSource> CreateSource(const TSourceSettings& settings,
-                                      ProgressDisplay* progressBar);
+// not yet connected: nothing here talks to a server. The FTP password comes
+// from ReadFtpPassword with passwords (not owned, may be none), which only an
+// FTP source asks. None when the settings name no kind. Throws tunrax::Error
+// for a value the source cannot take (an address that is no address, a stored
+// FTP password that cannot be read, a keyring holding it that does not answer).
+std::unique_ptr<TSource> CreateSource(const TSourceSettings& settings, ProgressDisplay* progressBar,
+                                      TPasswordStore* passwords = nullptr);
 
 }  // namespace tunrax

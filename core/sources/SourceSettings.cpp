@@ -1,6 +1,8 @@
 #include "sources/SourceSettings.h"
 
 #include "settings/IniFile.h"
+#include "settings/PasswordScrambling.h"
+#include "settings/PasswordStore.h"
 #include "settings/UserFolders.h"
 
 namespace tunrax {
@@ -25,6 +27,7 @@ TSourceSettings TSourceSettings::Read(const TIniFile& settings) {
     read.FtpAddress = settings.ReadString(s, "FTP Adresse", kDefaultFtpAddress);
     read.FtpUser = settings.ReadString(s, "FTP Nutzer", kDefaultFtpUser);
     read.FtpPasswordScrambled = settings.ReadString(s, "FTP Passwort", "");
+    read.FtpPasswordInKeyring = settings.ReadBool(s, "FTP Schluesselbund", false);
     read.FtpRoot = settings.ReadString(s, "Root FTP", kDefaultFtpRoot);
     read.FtpUtf8 = settings.ReadBool(s, "FTP UTF8", false);
     read.FtpTls = settings.ReadBool(s, "FTP TLS", false);
@@ -44,7 +47,11 @@ void TSourceSettings::Write(TIniFile& settings) const {
     settings.WriteString(s, "FTP Adresse", FtpAddress);
     settings.WriteString(s, "Root FTP", FtpRoot);
     settings.WriteString(s, "FTP Nutzer", FtpUser);
+    // The key stays, empty while the keyring holds the password: every
+    // version reads an empty key as an empty password, without an error.
     settings.WriteString(s, "FTP Passwort", FtpPasswordScrambled);
+    if (FtpPasswordInKeyring)
+        settings.WriteBool(s, "FTP Schluesselbund", true);
     settings.WriteBool(s, "FTP UTF8", FtpUtf8);
     // New keys only where used: a file without them stays as it was.
     if (FtpTls)
@@ -58,6 +65,47 @@ void TSourceSettings::Write(TIniFile& settings) const {
     settings.WriteBool(s, "Alternativ", Alternative);
     settings.WriteInteger(s, "Typ", Type);
     update.Commit();
+}
+
+std::string ReadFtpPassword(const TSourceSettings& settings, TPasswordStore* passwords) {
+    if (!settings.FtpPasswordScrambled.empty() || !settings.FtpPasswordInKeyring)
+        return DecodePassword(settings.FtpPasswordScrambled, PasswordKey);
+    const char* const unanswered =
+        "Das FTP-Paßwort liegt im Schlüsselbund, aber kein Schlüsselbund antwortet";
+    if (!passwords || !passwords->Available())
+        throw Error(std::string(unanswered) + ".");
+    try {
+        return passwords->Read(FtpPasswordKey(settings.FtpUser, settings.FtpAddress))
+            .value_or(std::string());
+    } catch (const PasswordStoreError& error) {
+        throw Error(std::string(unanswered) + " (" + error.what() + ").");
+    }
+}
+
+bool StoreFtpPassword(TSourceSettings& settings, const std::string& password,
+                      TPasswordStore* passwords) {
+    // No password, and none was in the keyring: the keyring is not asked, so
+    // that saving a local folder never wakes or unlocks it.
+    const bool needed = !password.empty() || settings.FtpPasswordInKeyring;
+    if (needed && passwords && passwords->Available()) {
+        const std::string key = FtpPasswordKey(settings.FtpUser, settings.FtpAddress);
+        try {
+            // No entry for no password: the old one would outlive its use.
+            if (password.empty())
+                passwords->Remove(key);
+            else
+                passwords->Write(key, password);
+            settings.FtpPasswordScrambled.clear();
+            settings.FtpPasswordInKeyring = !password.empty();
+            return true;
+        } catch (const PasswordStoreError&) {
+            // Refused (the user did not unlock it, say): kept scrambled, as
+            // where there is no keyring, rather than lost.
+        }
+    }
+    settings.FtpPasswordScrambled = EncodePassword(password, PasswordKey);
+    settings.FtpPasswordInKeyring = false;
+    return false;
 }
 
 namespace {

@@ -15,9 +15,10 @@ namespace tunrax {
 
 TCatalogueLoader::TCatalogueLoader(TSourceOwner& source, TIniFile& settings,
                                    TCatalogueSession& catalogue, QProgressBar* progress,
-                                   QWidget* tree)
+                                   QWidget* tree, TPasswordStore* passwords)
     : FSource(source),
       FSettings(settings),
+      FPasswords(passwords),
       FCatalogue(catalogue),
       FProgress(std::make_unique<TProgressBarDisplay>(progress)),
       FTree(tree) {}
@@ -35,7 +36,7 @@ void TCatalogueLoader::Load(TPlaybackController& playback) {
         // An FTP source asks its server what it may do before it is taken:
         // the end of the program waits for that as for any transfer.
         TSourceLease connecting = FSource.Lease();
-        std::unique_ptr<TSource> made = CreateSource(chosen, FProgress.get());
+        std::unique_ptr<TSource> made = CreateSource(chosen, FProgress.get(), FPasswords);
         if (made)
             made->Connect();
         FSource.Set(std::move(made));

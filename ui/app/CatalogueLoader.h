@@ -18,15 +18,17 @@ namespace tunrax {
 
 class TCatalogueSession;
 class TIniFile;
+class TPasswordStore;
 class TPlaybackController;
 class TProgressBarDisplay;
 class TSourceOwner;
 
 class TCatalogueLoader {
 public:
-    // tree: drawn again only when the catalogue has been loaded.
+    // tree: drawn again only when the catalogue has been loaded. passwords:
+    // the keyring of the FTP password, may be none.
     TCatalogueLoader(TSourceOwner& source, TIniFile& settings, TCatalogueSession& catalogue,
-                     QProgressBar* progress, QWidget* tree);
+                     QProgressBar* progress, QWidget* tree, TPasswordStore* passwords);
     ~TCatalogueLoader();
 
     // Makes the source and shows its catalogue (scanned when it cannot be
@@ -38,6 +40,7 @@ public:
 private:
     TSourceOwner& FSource;
     TIniFile& FSettings;
+    TPasswordStore* FPasswords;
     TCatalogueSession& FCatalogue;
     std::unique_ptr<TProgressBarDisplay> FProgress;
     QWidget* FTree;

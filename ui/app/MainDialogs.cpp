@@ -21,7 +21,7 @@ bool TStandardDialogs::AskListName(QWidget* parent, QString& name) {
 }
 
 int TStandardDialogs::ShowSetup(QWidget* parent, TIniFile& settings) {
-    return ShowModalForm<TSettingsWizard>(parent, settings);
+    return ShowModalForm<TSettingsWizard>(parent, settings, FPasswords);
 }
 
 void TStandardDialogs::ShowCopy(QWidget* parent, TSourceOwner& sources,

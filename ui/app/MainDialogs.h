@@ -17,6 +17,7 @@ namespace tunrax {
 
 class TSourceOwner;
 class TIniFile;
+class TPasswordStore;
 
 class TMainDialogs {
 public:
@@ -35,10 +36,16 @@ public:
 // The program's own dialogs.
 class TStandardDialogs : public TMainDialogs {
 public:
+    // passwords: where the settings wizard keeps the FTP password (not
+    // owned); none keeps it scrambled in the settings file.
+    explicit TStandardDialogs(TPasswordStore* passwords = nullptr) : FPasswords(passwords) {}
     bool AskListName(QWidget* parent, QString& name) override;
     int ShowSetup(QWidget* parent, TIniFile& settings) override;
     void ShowCopy(QWidget* parent, TSourceOwner& sources, const std::vector<std::string>& songs,
                   const std::string& listName, TIniFile& settings) override;
+
+private:
+    TPasswordStore* FPasswords;
 };
 
 }  // namespace tunrax

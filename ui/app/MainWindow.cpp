@@ -71,15 +71,17 @@ QAccessibleInterface* MainWindowAccessible(const QString& className, QObject* ob
 }  // namespace
 
 TMainWindow::TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
-                         std::unique_ptr<TMainDialogs> dialogs, QWidget* parent)
+                         std::unique_ptr<TMainDialogs> dialogs, QWidget* parent,
+                         TPasswordStore* passwords)
     : TAppWindow(parent),
       // Held-back steps run from the event loop, their errors shown there.
       FSource([this](TSourceOwner::Step step) {
           QTimer::singleShot(0, this, [step = std::move(step)] { ShowErrorsOf(step); });
       }),
       FSettings(settings),
+      FPasswords(passwords),
       FLibrary(std::move(library)),
-      FDialogs(dialogs ? std::move(dialogs) : std::make_unique<TStandardDialogs>()),
+      FDialogs(dialogs ? std::move(dialogs) : std::make_unique<TStandardDialogs>(passwords)),
       FCollator(std::make_unique<TNameCollator>()),
       FCatalogue(std::make_unique<TCatalogueSession>(*FCollator)) {
     InitResources();
@@ -172,7 +174,7 @@ void TMainWindow::CreateControls() {
     FSplitter->addWidget(songColumn);
     FSplitter->setStretchFactor(1, 1);
     FCatalogueLoader = std::make_unique<TCatalogueLoader>(
-        FSource, FSettings, *FCatalogue, FSongPanel->ProgressBar(), FAlbumPage->Tree());
+        FSource, FSettings, *FCatalogue, FSongPanel->ProgressBar(), FAlbumPage->Tree(), FPasswords);
 
     FPlayerBar = new TPlayerBar(*FRemote, this);
     layout->addWidget(FPlayerBar);

@@ -14,7 +14,8 @@
 //
 // Handlers may throw tunrax::Error; the application shows the message. The
 // window owns the source, both sessions, the playback controller, the
-// collator, its parts and every control.
+// collator, its parts and every control; the password store it is given
+// outlives it.
 #pragma once
 
 #include <QString>
@@ -53,6 +54,7 @@ class TSidePages;
 class TSingleInstance;
 class TSongPanel;
 class TIniFile;
+class TPasswordStore;
 class TTransferWaitWindow;
 enum class TMouseButton;
 
@@ -61,10 +63,11 @@ class TMainWindow : public TAppWindow {
 
 public:
     // library: the audio library to play through. dialogs: what the window
-    // opens; none gives the program's own.
+    // opens; none gives the program's own. passwords: the keyring that holds
+    // the FTP password; none keeps it scrambled in the settings file.
     explicit TMainWindow(TIniFile& settings, std::unique_ptr<TAudioBackend> library,
-                         std::unique_ptr<TMainDialogs> dialogs = nullptr,
-                         QWidget* parent = nullptr);
+                         std::unique_ptr<TMainDialogs> dialogs = nullptr, QWidget* parent = nullptr,
+                         TPasswordStore* passwords = nullptr);
     ~TMainWindow() override;
 
     // True when another instance runs: the program ends without showing this.
@@ -179,6 +182,7 @@ private:
 
     TSourceOwner FSource;
     TIniFile& FSettings;
+    TPasswordStore* FPasswords;
     std::unique_ptr<TAudioBackend> FLibrary;
     std::unique_ptr<TMainDialogs> FDialogs;
     QString FSavedCaption;

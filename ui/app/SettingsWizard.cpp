@@ -19,7 +19,7 @@
 #include "io/Error.h"
 #include "settings/DisplayText.h"
 #include "settings/IniFile.h"
-#include "settings/PasswordScrambling.h"
+#include "settings/PasswordStore.h"
 #include "settings/UserFolders.h"
 #include "sources/FtpSource.h"
 #include "sources/SourceSettings.h"
@@ -47,8 +47,8 @@ QString Shown(const std::string& bytes) {
 
 }  // namespace
 
-TSettingsWizard::TSettingsWizard(QWidget* parent, TIniFile& settings)
-    : TAppWindow(parent), FSettings(settings) {
+TSettingsWizard::TSettingsWizard(QWidget* parent, TIniFile& settings, TPasswordStore* passwords)
+    : TAppWindow(parent), FSettings(settings), FPasswords(passwords) {
     setObjectName(QStringLiteral("fmSetup"));
     setWindowTitle(QStringLiteral("Einstellungen"));
     CreateControls();
@@ -117,6 +117,14 @@ void TSettingsWizard::CreateControls() {
     form->addRow(QString(), FFtpUtf8);
     FFtpTls = Named(new QCheckBox(QStringLiteral("Verschlüsselung (&TLS)"), FFtpPage), "cbFTPTLS");
     form->addRow(QString(), FFtpTls);
+    const QString noKeyring = QStringLiteral(
+        "Kein Schlüsselbund gefunden: das Paßwort bleibt verschleiert in tunrax.ini.");
+    FNoKeyring = new QLabel(noKeyring, FFtpPage);
+    FNoKeyring->setObjectName(QStringLiteral("laSchluesselbund"));
+    FNoKeyring->setAccessibleName(noKeyring);
+    FNoKeyring->setWordWrap(true);
+    FNoKeyring->hide();
+    form->addRow(FNoKeyring);
     AddCheck(FFtpPage, "FTP", FCheckFtp, FFtpResult, FFtpTrust);
     connect(FCheckFtp, &QPushButton::clicked, this,
             [this] { ShowErrorsOf([this] { CheckFtpServer(); }); });
@@ -273,15 +281,20 @@ void TSettingsWizard::OnAfterCreate() {
     FMusicFolder->setText(Shown(stored.Folder));
     FFtpServer->setText(Shown(stored.FtpAddress));
     FFtpUser->setText(Shown(stored.FtpUser));
+    // Where no keyring answers, the FTP page says where the password stays.
+    FNoKeyring->setVisible(!FPasswords || !FPasswords->Available());
     // A stored password that cannot be read is reported, but only after the
     // other fields are filled: saving then keeps them rather than blanking
     // them.
     std::string passwordError;
     try {
-        FFtpPassword->setText(Shown(DecodePassword(stored.FtpPasswordScrambled, PasswordKey)));
+        FFtpPassword->setText(Shown(ReadFtpPassword(stored, FPasswords)));
     } catch (const Error& error) {
         FFtpPassword->clear();
-        passwordError = error.what();
+        passwordError = stored.FtpPasswordScrambled.empty()
+                            ? std::string(error.what()) + " Bitte geben Sie es neu ein."
+                            : "Das gespeicherte FTP-Paßwort ist ungültig (" +
+                                  std::string(error.what()) + "). Bitte geben Sie es neu ein.";
     }
     FFtpRoot->setText(Shown(stored.FtpRoot));
     FFtpUtf8->setChecked(stored.FtpUtf8);
@@ -289,8 +302,7 @@ void TSettingsWizard::OnAfterCreate() {
     FWebTrust->Load(stored.WebCertificate);
     FFtpTrust->Load(stored.FtpCertificate);
     if (!passwordError.empty())
-        throw Error("Das gespeicherte FTP-Paßwort ist ungültig (" + passwordError +
-                    "). Bitte geben Sie es neu ein.");
+        throw Error(passwordError);
 }
 
 void TSettingsWizard::OnSourceKindChosen(TWizardPage*, bool& allowChange) {
@@ -316,11 +328,13 @@ void TSettingsWizard::Save() {
     chosen.FtpAddress = FieldBytes(FFtpServer, stored.FtpAddress);
     chosen.FtpRoot = FieldBytes(FFtpRoot, stored.FtpRoot);
     chosen.FtpUser = FieldBytes(FFtpUser, stored.FtpUser);
-    chosen.FtpPasswordScrambled = EncodePassword(FFtpPassword->text().toStdString(), PasswordKey);
     chosen.FtpUtf8 = FFtpUtf8->isChecked();
     chosen.FtpTls = FFtpTls->isChecked();
     chosen.WebCertificate = FWebTrust->EntryFor(chosen.WebAddress);
     chosen.FtpCertificate = FFtpTrust->EntryFor(chosen.FtpAddress);
+    // After user and address: the keyring's entry is named by them.
+    chosen.FtpPasswordInKeyring = stored.FtpPasswordInKeyring;
+    StoreFtpPassword(chosen, FFtpPassword->text().toStdString(), FPasswords);
     chosen.Folder = FieldBytes(FMusicFolder, stored.Folder);
     if (FMusicFolder->text().toStdString() == DisplayText(DefaultMusicFolder()))
         chosen.Folder = DefaultMusicFolder();

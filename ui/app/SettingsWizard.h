@@ -17,6 +17,12 @@
 // "laPruefungHTTP" and "laPruefungFTP" say what was found. "Abbrechen" during
 // a check calls the check off and keeps the window. A certificate that a
 // check refuses can be trusted by its fingerprint (CertificateTrust.h).
+//
+// The FTP password goes into the keyring given (TPasswordStore, under the
+// FTP user and address) and the settings file keeps none; where no keyring
+// answers, or none is given, it is kept scrambled in the file as before, and
+// the line "laSchluesselbund" on the FTP page says so. A scrambled password
+// of an older file moves into the keyring on the next "&Speichern".
 #pragma once
 
 #include <atomic>
@@ -39,6 +45,7 @@ class TCertificateTrust;
 class TSource;
 class TDirectoryEdit;
 class TIniFile;
+class TPasswordStore;
 class TWizard;
 class TWizardPage;
 
@@ -46,7 +53,8 @@ class TSettingsWizard : public TAppWindow {
     Q_OBJECT
 
 public:
-    TSettingsWizard(QWidget* parent, TIniFile& settings);
+    // passwords: not owned, may be none.
+    TSettingsWizard(QWidget* parent, TIniFile& settings, TPasswordStore* passwords = nullptr);
     ~TSettingsWizard() override;
 
 protected:
@@ -76,6 +84,7 @@ private:
     std::string FieldBytes(const QLineEdit* field, const std::string& stored) const;
 
     TIniFile& FSettings;
+    TPasswordStore* FPasswords;
     QButtonGroup* FSourceKinds = nullptr;
     TWizard* FWizard = nullptr;
     TWizardPage* FWebPage = nullptr;
@@ -97,6 +106,7 @@ private:
     QLabel* FWebResult = nullptr;
     QPushButton* FCheckFtp = nullptr;
     QLabel* FFtpResult = nullptr;
+    QLabel* FNoKeyring = nullptr;
     bool FChecking = false;
     std::atomic<bool> FCheckCalledOff{false};
 };

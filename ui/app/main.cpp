@@ -8,6 +8,7 @@
 #include "app/Mpris.h"
 #include "app/StartupProbe.h"
 #include "gst/GstAudioBackend.h"
+#include "keyring/KeyringPasswordStore.h"
 #include "settings/IniFile.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -37,7 +38,10 @@ int main(int argc, char* argv[]) {
 
     int result = 0;
     {
-        tunrax::TMainWindow fmMain(tunrax::SettingsFile(), tunrax::CreateGStreamerBackend());
+        // The FTP password lies in the desktop's keyring where one answers.
+        tunrax::TKeyringPasswordStore keyring;
+        tunrax::TMainWindow fmMain(tunrax::SettingsFile(), tunrax::CreateGStreamerBackend(),
+                                   nullptr, nullptr, &keyring);
         if (fmMain.SecondInstance())
             return 0;
         app.SetOnSessionEnd([&fmMain] { fmMain.SessionEnd(); });
