@@ -4,9 +4,11 @@
 // address, and the program then uses it; "Vertrauen entfernen" gives it up.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <sstream>
 
 #include "app/SettingsWizard.h"
 #include "io/FileTools.h"
@@ -108,5 +110,54 @@ TEST(SettingsWizardTrust, ASelfSignedServerIsTrustedByItsFingerprintKeptAndGiven
         ClickNext(form);
     }
     EXPECT_EQ(ReadFile(file).find("Zertifikat"), std::string::npos) << ReadFile(file);
+    EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
+}
+
+// The FTP page: "Verschlüsselung (TLS)" on, a self-signed server trusted, and
+// the program's source from the saved settings logs in over TLS with it (the
+// server takes no log-in without TLS).
+TEST(SettingsWizardTrust, AnFtpServerWithTlsIsTrustedAndSavedWithIt) {
+    TempDir tmp;
+    ScopedEnv home{"HOME", tmp.Path().c_str()};
+    WriteFile(tmp / "ftp/mp3/tunrax.dat", "Band\r\n");
+    FtpTlsServer server(tmp / "ftp", "self-signed");
+    const std::string fingerprint = TestCertificates::Get().Fingerprint("self-signed");
+    const std::string file = tmp / "tunrax.ini";
+    WriteFile(file, "[Einstellungen]\r\nTyp=2\r\nFTP Adresse=" + server.Address() +
+                        "\r\nFTP Nutzer=schreiber\r\n");
+    TIniFile settings(file);
+    MessageBoxReader boxes;
+    {
+        TSettingsWizard form(nullptr, settings);
+        ShowStarted(form);
+        ClickNext(form);
+        TypeOver(FieldOf(form, "edFTPPasswort"), QStringLiteral("geheim"));
+        auto* tls = BoxOf(form, "cbFTPTLS");
+        EXPECT_FALSE(tls->isChecked()) << "TLS on in a file without the key";
+        EXPECT_EQ(tls->text().remove(QLatin1Char('&')), QStringLiteral("Verschlüsselung (TLS)"));
+        MarkAs(tls, true);
+        Press(form, "btnPruefenFTP");
+        EXPECT_TRUE(Find<QLabel>(form, "laPruefungFTP")
+                        ->text()
+                        .endsWith(QStringLiteral("ist selbst ausgestellt; ihm wird nicht "
+                                                 "vertraut.\nFingerabdruck (SHA-256):\n") +
+                                  Pairs(fingerprint)))
+            << Find<QLabel>(form, "laPruefungFTP")->text().toStdString();
+        Press(form, "btnVertrauenFTP");
+        EXPECT_EQ(Find<QLabel>(form, "laPruefungFTP")->text(),
+                  QStringLiteral("Verbindung in Ordnung, Katalog gefunden"));
+        ClickNext(form);
+        EXPECT_EQ(form.result(), 1);
+    }
+    const std::string saved = ReadFile(file);
+    EXPECT_NE(saved.find("FTP TLS=1\r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("FTP Zertifikat=" + server.Address() + " " + fingerprint + "\r\n"),
+              std::string::npos)
+        << saved;
+    const std::unique_ptr<TSource> source = CreateSource(TSourceSettings::Read(settings), nullptr);
+    source->Connect();
+    std::ostringstream catalogue;
+    source->GetFile(catalogue, "tunrax.dat");
+    EXPECT_EQ(catalogue.str(), "Band\r\n");
     EXPECT_EQ(boxes.Texts, std::vector<std::string>{});
 }
