@@ -116,6 +116,17 @@ double BestOf(int rounds, F&& work) {
     return best;
 }
 
+// A file of megabytes MB of bytes that do not compress, as a song for the
+// transfer benchmarks.
+inline void WriteSongFile(const std::string& path, int megabytes) {
+    std::ofstream song(path, std::ios::binary);
+    std::string block(1024 * 1024, '\0');
+    for (size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>(i * 131 % 251);
+    for (int i = 0; i < megabytes; ++i)
+        song.write(block.data(), static_cast<std::streamsize>(block.size()));
+}
+
 // The resident memory of this process (VmRSS), in KiB; -1 when unknown.
 inline long ResidentKiB() {
     std::ifstream status("/proc/self/status");

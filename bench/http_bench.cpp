@@ -49,15 +49,8 @@ int main(int argc, char** argv) try {
     ScratchFolder scratch("tunrax-http-bench");
     const std::string root = scratch.Path() + "www/";
     const size_t size = static_cast<size_t>(megabytes) * 1024 * 1024;
-    {
-        std::filesystem::create_directories(root);
-        std::ofstream song(root + "song.mp3", std::ios::binary);
-        std::string block(1024 * 1024, '\0');
-        for (size_t i = 0; i < block.size(); ++i)
-            block[i] = static_cast<char>(i * 131 % 251);
-        for (int i = 0; i < megabytes; ++i)
-            song.write(block.data(), static_cast<std::streamsize>(block.size()));
-    }
+    std::filesystem::create_directories(root);
+    WriteSongFile(root + "song.mp3", megabytes);
 
     std::printf("Tunrax web-server source benchmark\n");
     std::printf("  one file of %d MB over loopback from php -S and our server script\n", megabytes);

@@ -83,15 +83,8 @@ int main(int argc, char** argv) try {
     ScratchFolder scratch("tunrax-https-bench");
     const std::string root = scratch.Path() + "www/";
     const size_t size = static_cast<size_t>(megabytes) * 1024 * 1024;
-    {
-        std::filesystem::create_directories(root);
-        std::ofstream song(root + "song.mp3", std::ios::binary);
-        std::string block(1024 * 1024, '\0');
-        for (size_t i = 0; i < block.size(); ++i)
-            block[i] = static_cast<char>(i * 131 % 251);
-        for (int i = 0; i < megabytes; ++i)
-            song.write(block.data(), static_cast<std::streamsize>(block.size()));
-    }
+    std::filesystem::create_directories(root);
+    WriteSongFile(root + "song.mp3", megabytes);
     if (RunQuiet({"curl", "--version"}) != 0) {
         std::printf("  curl(1) could not be run; no baseline, nothing measured\n");
         return 0;

@@ -19,6 +19,7 @@ import array
 import http.server
 import os
 import shutil
+import socket
 import socketserver
 import subprocess
 import sys
@@ -723,6 +724,22 @@ class _Dripping(http.server.BaseHTTPRequestHandler):
 
 class _ThreadedServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
+
+
+def free_port():
+    """A loopback port that nobody listens on now."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def connects(port):
+    """Whether a server listens on the loopback port."""
+    try:
+        with socket.create_connection(("127.0.0.1", port), 0.2):
+            return True
+    except OSError:
+        return False
 
 
 def dripping_web_server():

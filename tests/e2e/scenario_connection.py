@@ -7,7 +7,6 @@ it; cancelling the wizard afterwards leaves the settings file as it was."""
 import logging
 import os
 import shutil
-import socket
 import subprocess
 import threading
 import time
@@ -16,9 +15,10 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-from e2e import (activate, click, collection, dialog, dripping_web_server, enabled, file_bytes,
-                 find, focused, fresh_home, key, main_window_id, require, run, scratch, shot,
-                 showing, start, step, tab_to, text_of, type_text, wait_for, walk)
+from e2e import (activate, click, collection, connects, dialog, dripping_web_server, enabled,
+                 file_bytes, find, focused, free_port, fresh_home, key, main_window_id, require,
+                 run, scratch, shot, showing, start, step, tab_to, text_of, type_text, wait_for,
+                 walk)
 
 FOUND = "Verbindung in Ordnung, Katalog gefunden"
 MISSING = ('Verbindung in Ordnung, aber kein Katalog "tunrax.dat": er kann hier nicht erstellt '
@@ -26,12 +26,6 @@ MISSING = ('Verbindung in Ordnung, aber kein Katalog "tunrax.dat": er kann hier 
 WILL_BE_MADE = "Verbindung in Ordnung, kein Katalog: er wird beim ersten Start erstellt"
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "server",
                       "tunrax.php")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def web_server(root):
@@ -57,14 +51,6 @@ def ftp_server(root):
     server = FTPServer(("127.0.0.1", 0), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server, f"127.0.0.1:{server.address[1]}"
-
-
-def connects(port):
-    try:
-        with socket.create_connection(("127.0.0.1", port), 0.2):
-            return True
-    except OSError:
-        return False
 
 
 def wizard():

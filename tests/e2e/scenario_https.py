@@ -5,31 +5,16 @@ server's own; "Diesem Zertifikat vertrauen" takes it, "Speichern" keeps it,
 and the songs list and play from that server."""
 import os
 import shutil
-import socket
 import subprocess
 import sys
 
-from e2e import (activate, cell, click, collection, dialog, find, fresh_home, heard, key,
-                 main_window_id, open_album, require, run, scratch, shot, showing, song_list, start,
-                 step, text_of, type_text, wait_for, walk)
+from e2e import (activate, cell, click, collection, connects, dialog, find, free_port, fresh_home,
+                 heard, key, main_window_id, open_album, require, run, scratch, shot, showing,
+                 song_list, start, step, text_of, type_text, wait_for, walk)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TLS = os.path.join(HERE, "..", "support", "tls_server.py")
 SCRIPT = os.path.join(HERE, "..", "..", "server", "tunrax.php")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def connects(port):
-    try:
-        with socket.create_connection(("127.0.0.1", port), 0.2):
-            return True
-    except OSError:
-        return False
 
 
 def serve(argv, port):

@@ -20,6 +20,7 @@
 #include "sources/FtpSource.h"
 #include "sources/TlsTrust.h"
 #include "sources/TransferControl.h"
+#include "support/ErrorOf.h"
 #include "support/Servers.h"
 #include "support/TempDir.h"
 #include "support/TlsServers.h"
@@ -40,18 +41,6 @@ std::unique_ptr<TFtpSource> SecureSource(const std::string& address,
     source->Secure = true;
     source->TrustedAuthorities = TestCertificates::Get().Authority();
     return source;
-}
-
-// The message of the error that action ends with; "abgebrochen" for a cancel.
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const TransferCancelled&) {
-        return "abgebrochen";
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "kein Fehler";
 }
 
 // Bytes that show where a transfer cut off, a little more than a few TLS

@@ -26,6 +26,7 @@
 #include "settings/PasswordScrambling.h"
 #include "sources/TransferControl.h"
 #include "support/ArrivingStream.h"
+#include "support/ErrorOf.h"
 #include "support/ForwardOnlyStream.h"
 #include "support/RecordingProgress.h"
 #include "support/Servers.h"
@@ -575,18 +576,6 @@ TPaceLimits QuickPace() {
     TPaceLimits pace;
     pace.window = 1s;
     return pace;
-}
-
-// The message of the error that action ends with; "abgebrochen" for a cancel.
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const TransferCancelled&) {
-        return "abgebrochen";
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "kein Fehler";
 }
 
 std::chrono::steady_clock::duration Since(std::chrono::steady_clock::time_point start) {
