@@ -26,9 +26,10 @@ std::string EnvOrEmpty(const char* name) {
     return value ? value : "";
 }
 
-// The configuration base without trailing "/"; empty when there is none.
-std::string ConfigBase() {
-    std::string xdg = EnvOrEmpty("XDG_CONFIG_HOME");
+// A base folder without trailing "/": $variable when absolute, else ~/fallback; "" without a home
+// folder.
+std::string XdgBase(const char* variable, const char* fallback) {
+    std::string xdg = EnvOrEmpty(variable);
     // Relative values are to be ignored by the XDG rules.
     if (!xdg.empty() && xdg[0] == '/') {
         while (xdg.size() > 1 && xdg.back() == '/')
@@ -40,7 +41,12 @@ std::string ConfigBase() {
         return "";
     while (home.size() > 1 && home.back() == '/')
         home.pop_back();
-    return home == "/" ? "/.config" : home + "/.config";
+    return (home == "/" ? "" : home) + "/" + fallback;
+}
+
+// The configuration base; empty when there is none.
+std::string ConfigBase() {
+    return XdgBase("XDG_CONFIG_HOME", ".config");
 }
 
 void MakePath(const std::string& folder) {
@@ -141,6 +147,15 @@ std::string GetUserDataFolder(const std::string& subFolder, const std::string& v
     std::string folder = WithSlash(base) + vendor + "/";
     if (!subFolder.empty())
         folder += subFolder + "/";
+    MakePath(folder);
+    return folder;
+}
+
+std::string GetUserCacheFolder(const std::string& subFolder, const std::string& vendor) {
+    const std::string base = XdgBase("XDG_CACHE_HOME", ".cache");
+    if (base.empty())
+        return std::string();
+    const std::string folder = WithSlash(base) + vendor + "/" + subFolder + "/";
     MakePath(folder);
     return folder;
 }

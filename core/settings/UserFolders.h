@@ -15,6 +15,11 @@ namespace tunrax {
 // "/", and nothing is created.
 std::string GetUserDataFolder(const std::string& subFolder, const std::string& vendor);
 
+// $XDG_CACHE_HOME (when absolute, else ~/.cache) + "/" + vendor + "/" +
+// subFolder + "/", created like GetUserDataFolder; "" without a home folder:
+// then nothing is kept.
+std::string GetUserCacheFolder(const std::string& subFolder, const std::string& vendor);
+
 // The folder that holds the running program file, ending in "/".
 std::string ProgramFolder();
 

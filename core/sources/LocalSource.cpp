@@ -58,6 +58,16 @@ TLocalSource::TLocalSource(bool alternative, const std::string& root) : TSource(
     Capabilities = CanCopy | CanRebuild | CanStoreCatalogue;
 }
 
+void TLocalSource::Connect() {
+    struct stat st;
+    if (::stat(Root.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return;
+    std::string shown = Root;
+    if (shown.size() > 1)
+        shown.pop_back();
+    throw Error("Sammlung nicht gefunden: " + shown + " – ist das Laufwerk eingehängt?");
+}
+
 std::string TLocalSource::NormalizePath(const std::string& path) const {
     return CollapseSeparators(path);
 }

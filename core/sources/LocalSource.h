@@ -38,6 +38,9 @@ public:
     std::unique_ptr<TScanContext> BeginScan() override;
     int64_t GetSizeKB(const std::vector<std::string>& files) override;
     std::unique_ptr<TSource> CloneForBackground() const override;
+    // Throws tunrax::Error when Root is no folder (a drive not mounted, a
+    // folder gone): a missing collection is never scanned or written to.
+    void Connect() override;
 
 private:
     std::string FullPath(const std::string& path) const;

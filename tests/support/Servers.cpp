@@ -169,11 +169,12 @@ std::string ServerScriptPath() {
     return std::string(TUNRAX_SOURCE_DIR) + "/server/tunrax.php";
 }
 
-PhpServer::PhpServer(const std::string& root, const std::string& scriptFolder) {
+PhpServer::PhpServer(const std::string& root, const std::string& scriptFolder, int port) {
     fs::create_directories(root + scriptFolder);
     fs::copy_file(ServerScriptPath(), fs::path(root + scriptFolder) / "tunrax.php",
                   fs::copy_options::overwrite_existing);
-    const int port = FreePort();
+    if (port == 0)
+        port = FreePort();
     FProcess.Start({"php", "-S", "127.0.0.1:" + std::to_string(port), "-t", root}, port);
 }
 

@@ -62,7 +62,9 @@ std::string ServerScriptPath();
 // copied into root + scriptFolder (folders ending in "/", made when missing).
 class PhpServer {
 public:
-    explicit PhpServer(const std::string& root, const std::string& scriptFolder = std::string());
+    // On port, or a free one for 0.
+    explicit PhpServer(const std::string& root, const std::string& scriptFolder = std::string(),
+                       int port = 0);
 
     int Port() const { return FProcess.Port(); }
     // "127.0.0.1:PORT", as the "Server Adresse" setting takes it.

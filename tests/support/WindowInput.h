@@ -216,6 +216,7 @@ struct WindowTestHome {
     TempDir tmp;
     ScopedEnv config{"XDG_CONFIG_HOME", (tmp / "config").c_str()};
     ScopedEnv runtime{"XDG_RUNTIME_DIR", tmp.Path().c_str()};
+    ScopedEnv cache{"XDG_CACHE_HOME", (tmp / "cache").c_str()};
     const std::string music = tmp / "Musik/";
     const std::string lists = tmp / "config/quintor/tunRax/";
     TIniFile settings{tmp / "tunrax.ini"};

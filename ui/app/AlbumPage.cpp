@@ -1,5 +1,8 @@
 #include "app/AlbumPage.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/AlbumTree.h"
@@ -28,6 +31,18 @@ TAlbumPage::TAlbumPage(const TNameCollator& collator, TCatalogueSession* catalog
     FTree->setContextMenuPolicy(Qt::CustomContextMenu);
     KeepSelectionVisible(FTree);
     FSearch = new TAlbumSearch(FTree, FModel, collator, this);
+    FAway = new QWidget(this);
+    auto* awayRow = new QHBoxLayout(FAway);
+    awayRow->setContentsMargins(2, 2, 2, 2);
+    FAwayText = new QLabel(FAway);
+    FAwayText->setObjectName(QStringLiteral("laStand"));
+    FAwayText->setWordWrap(true);
+    FRetry = new QPushButton(QStringLiteral("&Aktualisieren"), FAway);
+    FRetry->setObjectName(QStringLiteral("btnAktualisieren"));
+    awayRow->addWidget(FAwayText, 1);
+    awayRow->addWidget(FRetry, 0, Qt::AlignTop);
+    FAway->hide();
+    column->addWidget(FAway);
     column->addWidget(FSearch);
     column->addWidget(FTree);
     connect(FTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -50,6 +65,14 @@ void TAlbumPage::ChooseAtTop(int32_t node) {
     const QModelIndex index = FModel->IndexOf(node);
     FTree->setCurrentIndex(index);
     FTree->scrollTo(index, QAbstractItemView::PositionAtTop);
+}
+
+void TAlbumPage::ShowAway(const QString& line, const QString& reason) {
+    FAwayText->setText(line);
+    // The whole reason, for the pointer and for screen readers.
+    FAwayText->setToolTip(reason);
+    FAwayText->setAccessibleDescription(reason);
+    FAway->setVisible(!line.isEmpty());
 }
 
 void TAlbumPage::OpenSearch() {

@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <cstdint>
 
+class QLabel;
+class QPushButton;
 class QTreeView;
 
 namespace tunrax {
@@ -36,11 +38,18 @@ public:
     // whole tree shown again.
     void OpenSearch();
     void CloseSearch();
+    // The line above the tree ("laStand") when it shows a kept catalogue,
+    // with "Aktualisieren" ("btnAktualisieren"); an empty line hides both.
+    void ShowAway(const QString& line, const QString& reason);
+    QPushButton* RetryButton() const { return FRetry; }
 
 private:
     TAlbumTree* FTree;
     TCatalogueModel* FModel;
     TAlbumSearch* FSearch;
+    QWidget* FAway;
+    QLabel* FAwayText;
+    QPushButton* FRetry;
 };
 
 }  // namespace tunrax

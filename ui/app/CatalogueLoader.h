@@ -4,12 +4,16 @@
 // back.
 //
 // The songs listed from the old tree stay shown but no longer play; the song
-// fetched ahead from the old source is called off. The window's parts passed
-// in outlive the loader. Load and Build throw tunrax::Error (a source that
+// fetched ahead from the old source is called off. Each catalogue read or
+// scanned is kept (KeptCatalogue.h); when the source cannot be reached or
+// its catalogue read, the kept one is shown instead and OnAway says so. The
+// window's parts passed in outlive the loader. Load and Build throw tunrax::Error (a source that
 // cannot be made or read, a catalogue that cannot be written).
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 
 class QProgressBar;
 class QWidget;
@@ -37,8 +41,18 @@ public:
     // Scans the source's folders and writes the catalogue back.
     void Build(TPlaybackController& playback);
 
+    // Told after each load: the line to show above the tree and the reason,
+    // both empty when the source's own catalogue is shown.
+    std::function<void(const std::string& line, const std::string& reason)> OnAway;
+
 private:
+    // Shows the kept catalogue of the source chosen, told why; false when
+    // none is kept.
+    bool ShowKept(const std::string& reason, bool local);
+    void KeepShown() const;
+
     TSourceOwner& FSource;
+    std::string FKeptFile;
     TIniFile& FSettings;
     TPasswordStore* FPasswords;
     TCatalogueSession& FCatalogue;

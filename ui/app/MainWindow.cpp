@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
@@ -175,6 +176,11 @@ void TMainWindow::CreateControls() {
     FSplitter->setStretchFactor(1, 1);
     FCatalogueLoader = std::make_unique<TCatalogueLoader>(
         FSource, FSettings, *FCatalogue, FSongPanel->ProgressBar(), FAlbumPage->Tree(), FPasswords);
+    FCatalogueLoader->OnAway = [this](const std::string& line, const std::string& reason) {
+        FAlbumPage->ShowAway(QString::fromStdString(line), QString::fromStdString(reason));
+    };
+    connect(FAlbumPage->RetryButton(), &QPushButton::clicked, this,
+            Guarded(&TMainWindow::LoadSourceAgain));
 
     FPlayerBar = new TPlayerBar(*FRemote, this);
     layout->addWidget(FPlayerBar);
@@ -331,6 +337,10 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
 void TMainWindow::OpenSettings() {
     if (FDialogs->ShowSetup(this, FSettings) != 1)
         return;
+    LoadSourceAgain();
+}
+
+void TMainWindow::LoadSourceAgain() {
     FSource.Replace([this] {
         // The songs listed came from the old source: on page "Alle" the list
         // follows the new tree, where no album is chosen yet.

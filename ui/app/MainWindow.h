@@ -133,6 +133,9 @@ private:
     void OnDestroy();
     void Quit();
     void OpenSettings();
+    // Makes the source anew from the settings and loads its catalogue
+    // ("Aktualisieren" above a kept tree, and after the settings changed).
+    void LoadSourceAgain();
     void HideToTray();
     void ReloadCatalogue();
     // Makes the source of the settings and shows its catalogue.
